@@ -1,0 +1,33 @@
+// Limits that keep hostile input from exhausting the stack or memory, in one
+// place. Each line names the attack it stops.
+#ifndef XQOVA_CORE_LIMITS_H
+#define XQOVA_CORE_LIMITS_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace xqova {
+
+// Objects nested inside objects (OBJECT members, vector elements, base-class
+// parts). Stops a definition that names its own class, directly or through a
+// cycle of added definitions, from recursing without end at construction, and
+// an encoding nested thousands of levels deep from exhausting the stack while
+// it is decoded.
+constexpr unsigned kMaxNestingDepth = 32;
+
+// Smallest encoding of one object: identifier, 2-byte length, version,
+// status, fixed size and checksum. A vector count in an encoding is refused
+// when the bytes that remain cannot hold that many elements of this size, so
+// a 4-byte count cannot make the decoder allocate 65,535 objects from a
+// handful of bytes.
+constexpr std::size_t kMinObjectEncoding = 13;
+
+// Smallest well-formed language table (id, count, size, checksum) and link
+// table (id, size, counts and one entry, checksum). A stated table size below
+// these would make the checksum test read outside the table.
+constexpr std::size_t kMinLanguageTable = 9;
+constexpr std::size_t kMinLinkTable = 16;
+
+}  // namespace xqova
+
+#endif

@@ -1,0 +1,328 @@
+#include "xqova/dictionary/definition.h"
+
+#include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
+#include "xqova/core/types.h"
+
+namespace {
+
+const unsigned char* Bytes(const void* block) { return static_cast<const unsigned char*>(block); }
+
+// Header fields follow the N species codes.
+std::size_t HeaderField(const void* block, std::size_t fieldOffset) { return Bytes(block)[0] + fieldOffset; }
+
+std::uint16_t HeaderU16(const void* block, std::size_t fieldOffset) {
+    return ReadInt16(Bytes(block) + HeaderField(block, fieldOffset));
+}
+
+constexpr std::size_t kVersionField = 4;
+constexpr std::size_t kTextOffsetField = 6;
+constexpr std::size_t kFullSizeField = 8;
+constexpr std::size_t kXmlSizeField = 10;
+constexpr std::size_t kMemberCountField = 12;
+constexpr std::size_t kRecordsField = 14;
+
+struct TypeNameEntry {
+    const char* name;
+    std::size_t length;
+};
+
+constexpr TypeNameEntry kTypeNames[24] = {
+    {"int8", 4},  {"int16", 5},    {"TIME", 4}, {"int32", 5},   {"OBJECT", 6}, {"int64", 5},
+    {"ansichar", 8}, {"widechar", 8}, {"", 0}, {"", 0},         {"", 0},       {"", 0},
+    {"uint8", 5}, {"uint16", 6},   {"", 0},     {"uint32", 6},  {"OBJECT", 6}, {"uint64", 6},
+    {"", 0},      {"", 0},         {"", 0},     {"float32", 7}, {"", 0},       {"float64", 7},
+};
+constexpr unsigned kTypeColumn[8] = {0, 1, 2, 3, 2, 3, 4, 5};
+
+// Text section entry k: u16 enumOffset, u16 nameOffset.
+struct TextEntry {
+    std::uint16_t enumOffset;
+    std::uint16_t nameOffset;
+};
+
+// Resolves a text entry index into an entry (see DefinitionText).
+bool FindTextEntry(const void* block, std::uint16_t index, TextEntry* entry) {
+    if (block == nullptr || xqova::DefinitionXMLSize(block) == 0) return false;
+    const unsigned char* text = Bytes(block) + xqova::DefinitionTextOffset(block);
+    const std::uint16_t m = ReadInt16(text);
+    const std::uint16_t e = ReadInt16(text + 2);
+    std::uint16_t k;
+    if (index < m) {
+        k = index;
+    } else if (index == m) {
+        return false;
+    } else {
+        k = static_cast<std::uint16_t>(m - index - 1);
+        if (k >= e) return false;
+    }
+    entry->enumOffset = ReadInt16(text + 4 + 4u * k);
+    entry->nameOffset = ReadInt16(text + 6 + 4u * k);
+    return true;
+}
+
+// Reads the attribute field of `width` bytes at `field` of the member's
+// record, or returns false when the record does not reach it.
+const unsigned char* AttributeField(const void* block, std::uint16_t position, std::size_t fieldEnd) {
+    if (block == nullptr || position >= xqova::DefinitionMemberCount(block)) return nullptr;
+    const std::uint16_t s = xqova::DefinitionAttributeSize(block);
+    if (s < fieldEnd) return nullptr;
+    return Bytes(block) + xqova::DefinitionAttributeTableOffset(block) + static_cast<std::size_t>(s) * position;
+}
+
+}  // namespace
+
+std::uint32_t DefinitionClassID(const void* block) {
+    return block == nullptr ? xqova::kNoClass : ReadInt32(Bytes(block) + 1);
+}
+
+std::uint16_t DefinitionVersion(const void* block) {
+    return block == nullptr ? 0 : HeaderU16(block, kVersionField);
+}
+
+std::uint16_t DefinitionFullSize(const void* block) {
+    return block == nullptr ? 0 : HeaderU16(block, kFullSizeField);
+}
+
+namespace xqova {
+
+MemberWalker::MemberWalker(const void* block)
+    : block_(Bytes(block)),
+      offset_(block == nullptr ? 0 : HeaderField(block, kRecordsField)),
+      remaining_(block == nullptr ? 0 : DefinitionMemberCount(block)) {}
+
+bool MemberWalker::Next(MemberRecord* record) {
+    if (remaining_ == 0) return false;
+    const unsigned char* p = block_ + offset_;
+    record->minVersion = ReadInt16(p);
+    record->maxVersion = ReadInt16(p + 2);
+    record->type = p[4];
+    record->memberClass = kNoClass;
+    record->fixedCount = 0;
+    offset_ += 5;
+    if ((record->type & kTypeWidthMask) == kTypeObject) {
+        record->memberClass = ReadInt32(block_ + offset_);
+        offset_ += 4;
+    }
+    if (record->type & kTypeFixedArray) {
+        record->fixedCount = ReadInt16(block_ + offset_);
+        offset_ += 2;
+    }
+    --remaining_;
+    return true;
+}
+
+std::uint16_t ElementSize(std::uint8_t type) {
+    const std::uint8_t w = type & kTypeWidthMask;
+    if (w == kTypeTime) return 8;
+    if (w == kTypeObject) return 4;
+    return static_cast<std::uint16_t>(w + 1);
+}
+
+const char* TypeName(std::uint8_t type, std::size_t* length) {
+    std::uint8_t t = type & 0x3F;
+    if ((t & 0x28) == 0x28) t = static_cast<std::uint8_t>(t & ~0x28);
+    const unsigned row = ((t >> 3) & 3u) + ((t & 0x20) ? 3u : 0u);
+    const unsigned index = row * 6 + kTypeColumn[t & kTypeWidthMask];
+    const TypeNameEntry& entry = index < 24 ? kTypeNames[index] : kTypeNames[8];
+    if (length != nullptr) *length = entry.length;
+    return entry.name;
+}
+
+std::uint8_t DefinitionSpeciesCount(const void* block) { return block == nullptr ? 0 : Bytes(block)[0]; }
+
+bool DefinitionServesSpecies(const void* block, std::uint8_t species) {
+    if (block == nullptr) return false;
+    const unsigned char* p = Bytes(block);
+    for (unsigned i = 0; i < p[0]; ++i) {
+        if (p[4 + i] == species) return true;
+    }
+    return false;
+}
+
+std::uint16_t DefinitionTextOffset(const void* block) { return block == nullptr ? 0 : HeaderU16(block, kTextOffsetField); }
+std::uint16_t DefinitionXMLSize(const void* block) { return block == nullptr ? 0 : HeaderU16(block, kXmlSizeField); }
+std::uint16_t DefinitionMemberCount(const void* block) {
+    return block == nullptr ? 0 : HeaderU16(block, kMemberCountField);
+}
+
+bool DefinitionMemberRecord(const void* block, std::uint16_t position, MemberRecord* record) {
+    if (block == nullptr || position >= DefinitionMemberCount(block)) return false;
+    MemberWalker walker(block);
+    for (std::uint16_t p = 0; walker.Next(record); ++p) {
+        if (p == position) return true;
+    }
+    return false;
+}
+
+std::uint8_t DefinitionMember(const void* block, std::uint16_t position, std::uint32_t* memberClass,
+                              std::uint16_t* fixedCount) {
+    MemberRecord record;
+    if (!DefinitionMemberRecord(block, position, &record)) return kTypeNoMember;
+    if (memberClass != nullptr && (record.type & kTypeWidthMask) == kTypeObject) *memberClass = record.memberClass;
+    if (fixedCount != nullptr && (record.type & kTypeFixedArray)) *fixedCount = record.fixedCount;
+    return record.type;
+}
+
+std::size_t DefinitionAttributeTableOffset(const void* block) {
+    if (block == nullptr) return 0;
+    MemberWalker walker(block);
+    MemberRecord record;
+    while (walker.Next(&record)) {
+    }
+    return walker.Offset();
+}
+
+std::uint16_t DefinitionAttributeSize(const void* block) {
+    const std::uint16_t count = DefinitionMemberCount(block);
+    if (count == 0) return 0;
+    const std::size_t table = DefinitionAttributeTableOffset(block);
+    const std::size_t text = DefinitionTextOffset(block);
+    if (text <= table) return 0;
+    return static_cast<std::uint16_t>((text - table) / count);
+}
+
+std::uint32_t DefinitionMemberAlias(const void* block, std::uint16_t position) {
+    const unsigned char* p = AttributeField(block, position, 4);
+    return p == nullptr ? 0xFFFFFFFFu : ReadInt32(p);
+}
+
+std::uint8_t DefinitionMemberUnits(const void* block, std::uint16_t position) {
+    const unsigned char* p = AttributeField(block, position, 5);
+    return p == nullptr ? 0xFF : p[4];
+}
+
+std::uint16_t DefinitionMemberScaleCoefficient(const void* block, std::uint16_t position) {
+    const unsigned char* p = AttributeField(block, position, 7);
+    return p == nullptr ? 1 : ReadInt16(p + 5);
+}
+
+std::int8_t DefinitionMemberScaleExponent(const void* block, std::uint16_t position) {
+    const unsigned char* p = AttributeField(block, position, 8);
+    return p == nullptr ? 0 : static_cast<std::int8_t>(p[7]);
+}
+
+const char* DefinitionText(const void* block, std::uint16_t index) {
+    TextEntry entry;
+    if (!FindTextEntry(block, index, &entry)) return nullptr;
+    return reinterpret_cast<const char*>(Bytes(block) + DefinitionTextOffset(block) + entry.nameOffset);
+}
+
+std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index) {
+    TextEntry entry;
+    if (!FindTextEntry(block, index, &entry) || entry.enumOffset == 0xFFFF) return 0;
+    const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
+    const std::uint16_t end = ReadInt16(text + entry.enumOffset);
+    if (end < entry.enumOffset + 2u) return 0;
+    return static_cast<std::uint16_t>((end - entry.enumOffset - 2u) / 4u);
+}
+
+bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
+                               const char** name) {
+    if (k >= DefinitionEnumerationSize(block, index)) return false;
+    TextEntry entry;
+    FindTextEntry(block, index, &entry);
+    const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
+    const unsigned char* pair = text + entry.enumOffset + 2 + 4u * k;
+    if (value != nullptr) *value = ReadInt16(pair);
+    if (name != nullptr) *name = reinterpret_cast<const char*>(text + ReadInt16(pair + 2));
+    return true;
+}
+
+const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value) {
+    const std::uint16_t pairs = DefinitionEnumerationSize(block, index);
+    for (std::uint16_t k = 0; k < pairs; ++k) {
+        std::uint16_t v;
+        const char* name;
+        DefinitionEnumerationPair(block, index, k, &v, &name);
+        if (v == value) return name;
+    }
+    return nullptr;
+}
+
+std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t position) {
+    if (block == nullptr || DefinitionXMLSize(block) == 0) return 0;
+    const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
+    if (position >= ReadInt16(text)) return 0;
+    return ReadInt16(text + 4 + 4u * position) != 0xFFFF ? 1 : 0;
+}
+
+bool DefinitionChecksumHolds(const void* block) {
+    if (block == nullptr) return false;
+    const std::uint16_t size = DefinitionFullSize(block);
+    return size >= 2 && ChecksumHolds(Bytes(block), size - 2u);
+}
+
+namespace {
+
+// Checks a string at `offset` from the start of the block: it must start
+// before `limit` and end with a zero byte before it.
+bool StringInside(const unsigned char* block, std::size_t offset, std::size_t limit) {
+    for (std::size_t i = offset; i < limit; ++i) {
+        if (block[i] == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool DefinitionIsWellFormed(const void* block, std::size_t available) {
+    if (block == nullptr || available < 1) return false;
+    const unsigned char* p = Bytes(block);
+    const std::size_t n = p[0];
+    const std::size_t header = n + kRecordsField;
+    if (n == 0 || available < header) return false;
+    const std::size_t fullSize = ReadInt16(p + n + kFullSizeField);
+    if (fullSize > available || fullSize < header + 2) return false;
+    const std::size_t limit = fullSize - 2;  // the checksum starts here
+    if (!ChecksumHolds(p, static_cast<std::uint32_t>(limit))) return false;
+
+    // Member records.
+    const std::uint16_t memberCount = ReadInt16(p + n + kMemberCountField);
+    std::size_t offset = header;
+    for (std::uint16_t i = 0; i < memberCount; ++i) {
+        if (offset + 5 > limit) return false;
+        const std::uint8_t type = p[offset + 4];
+        const std::uint8_t width = type & kTypeWidthMask;
+        if (width == 4 || width == 5 || type == kTypeNoMember) return false;
+        if ((type & kTypeUnbounded) && (type & kTypeFixedArray)) return false;
+        if (type == kTypeInherit && i != 0) return false;
+        std::size_t recordSize = 5;
+        if (width == kTypeObject) recordSize += 4;
+        if (type & kTypeFixedArray) recordSize += 2;
+        if (offset + recordSize > limit) return false;
+        if ((type & kTypeFixedArray) && width != kTypeObject) {
+            const std::size_t count = ReadInt16(p + offset + recordSize - 2);
+            if (count * ElementSize(type) > 0xFFFF) return false;
+        }
+        offset += recordSize;
+    }
+
+    // Attribute table and text section.
+    const std::size_t textOffset = ReadInt16(p + n + kTextOffsetField);
+    if (textOffset < offset || textOffset > limit) return false;
+    const std::uint16_t xmlSize = ReadInt16(p + n + kXmlSizeField);
+    if (xmlSize == 0) return true;  // no text: nothing in the text section is ever read
+
+    if (textOffset + 4 > limit) return false;
+    const unsigned char* text = p + textOffset;
+    const std::uint16_t m = ReadInt16(text);
+    const std::uint16_t e = ReadInt16(text + 2);
+    if (m != memberCount || e < m + 1u) return false;
+    if (textOffset + 4 + 4u * e > limit) return false;
+    for (std::uint16_t k = 0; k < e; ++k) {
+        const std::uint16_t enumOffset = ReadInt16(text + 4 + 4u * k);
+        const std::uint16_t nameOffset = ReadInt16(text + 6 + 4u * k);
+        if (!StringInside(p, textOffset + nameOffset, limit)) return false;
+        if (enumOffset == 0xFFFF) continue;
+        if (textOffset + enumOffset + 2u > limit) return false;
+        const std::uint16_t end = ReadInt16(text + enumOffset);
+        if (end < enumOffset + 2u || (end - enumOffset - 2u) % 4u != 0 || textOffset + end > limit) return false;
+        for (std::size_t pair = enumOffset + 2u; pair < end; pair += 4) {
+            if (!StringInside(p, textOffset + ReadInt16(text + pair + 2), limit)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace xqova

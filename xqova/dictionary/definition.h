@@ -1,0 +1,127 @@
+// Readers of class definition blocks.
+//
+// A definition is one immutable big-endian block: a header (species codes,
+// version, text offset, full size, XML base size, member count), the member
+// records, the member attribute table, the text section (names and
+// enumerations) and a trailing checksum. The readers here trust the block
+// they are given; blocks from outside are checked once, by
+// DefinitionIsWellFormed, before the library accepts them (the dictionary and
+// object construction do so).
+#ifndef XQOVA_DICTIONARY_DEFINITION_H
+#define XQOVA_DICTIONARY_DEFINITION_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "xqova/core/export.h"
+
+// The block's own class identifier (family, genus, first species); 0xFFFFFFFF
+// for a null block.
+XQOVA_API std::uint32_t DefinitionClassID(const void* block);
+// The definition's version; 0 for a null block.
+XQOVA_API std::uint16_t DefinitionVersion(const void* block);
+// The block's size, checksum included; 0 for a null block.
+XQOVA_API std::uint16_t DefinitionFullSize(const void* block);
+
+namespace xqova {
+
+// Type byte fields.
+constexpr std::uint8_t kTypeWidthMask = 0x07;
+constexpr std::uint8_t kTypeKindMask = 0x38;
+constexpr std::uint8_t kTypeObject = 0x06;        // width code of OBJECT members
+constexpr std::uint8_t kTypeTime = 0x02;          // width code of TIME members
+constexpr std::uint8_t kTypeInherit = 0x16;       // the member holding the base-class part
+constexpr std::uint8_t kTypeUnbounded = 0x40;
+constexpr std::uint8_t kTypeFixedArray = 0x80;
+constexpr std::uint8_t kTypeNoMember = 0xF8;      // reported where there is no member
+
+// One member record, decoded.
+struct MemberRecord {
+    std::uint16_t minVersion;
+    std::uint16_t maxVersion;
+    std::uint8_t type;
+    std::uint32_t memberClass;  // 0xFFFFFFFF when the record has none, or ANY_CLASS
+    std::uint16_t fixedCount;   // 0 when the record has none
+
+    bool InVersion(std::uint16_t version) const { return minVersion <= version && version <= maxVersion; }
+};
+
+// Steps through the member records of a block in definition order.
+class MemberWalker {
+public:
+    explicit MemberWalker(const void* block);
+    // Fills `record` with the next member and returns true; false after the last.
+    bool Next(MemberRecord* record);
+    // Offset of the next record from the block's start; after the last record
+    // it is the start of the attribute table.
+    std::size_t Offset() const { return offset_; }
+
+private:
+    const unsigned char* block_;
+    std::size_t offset_;
+    std::uint16_t remaining_;
+};
+
+// Element size of a type byte: 8 for TIME, 4 for OBJECT, else width code + 1.
+std::uint16_t ElementSize(std::uint8_t type);
+
+// The type name that text forms write for a type byte ("uint16", "OBJECT",
+// ...); BITMASK kinds are named by their integer type. Empty where the table
+// has no name. `length` receives the name's length when not null.
+const char* TypeName(std::uint8_t type, std::size_t* length = nullptr);
+
+std::uint8_t DefinitionSpeciesCount(const void* block);
+// True when the block serves this species code of its family and genus.
+bool DefinitionServesSpecies(const void* block, std::uint8_t species);
+std::uint16_t DefinitionTextOffset(const void* block);
+std::uint16_t DefinitionXMLSize(const void* block);
+std::uint16_t DefinitionMemberCount(const void* block);
+
+// Type byte of the member at a definition position (0xF8 past the last
+// member or for a null block); the member's class and fixed count go to the
+// out-pointers when the record has them and the pointers are given.
+std::uint8_t DefinitionMember(const void* block, std::uint16_t position, std::uint32_t* memberClass = nullptr,
+                              std::uint16_t* fixedCount = nullptr);
+// The whole record of the member at a position; false past the last member.
+bool DefinitionMemberRecord(const void* block, std::uint16_t position, MemberRecord* record);
+
+// Offset of the member attribute table from the block's start, and its record
+// size S ((textOffset - table offset) / memberCount; 0 without members).
+std::size_t DefinitionAttributeTableOffset(const void* block);
+std::uint16_t DefinitionAttributeSize(const void* block);
+
+// Attributes of the member at a definition position, or their defaults
+// (0xFFFFFFFF, 0xFF, 1, 0) when the record is too short or the position is
+// past the last member.
+std::uint32_t DefinitionMemberAlias(const void* block, std::uint16_t position);
+std::uint8_t DefinitionMemberUnits(const void* block, std::uint16_t position);
+std::uint16_t DefinitionMemberScaleCoefficient(const void* block, std::uint16_t position);
+std::int8_t DefinitionMemberScaleExponent(const void* block, std::uint16_t position);
+
+// Text lookups by text entry index: an index below M is that member's entry;
+// above M it counts from the end (0xFFFF the class, 0xFFFE the first further
+// enumeration); M itself gives nothing. Nothing (null) too when the block is
+// null or carries no text (xmlBaseSize 0).
+const char* DefinitionText(const void* block, std::uint16_t index);
+const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value);
+// 1 when the member at this position has an enumeration table.
+std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t position);
+
+// The pairs of a text entry's enumeration table, in table order. Returns the
+// number of pairs (0 without a table); `Pair` reads pair k.
+std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index);
+bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
+                               const char** name);
+
+// True when the block's trailing checksum matches its first fullSize - 2 bytes.
+bool DefinitionChecksumHolds(const void* block);
+
+// The full check a block from outside must pass before the library reads it:
+// the checksum, and every size, offset and string inside the block, the
+// block itself inside `available` bytes. Reads nothing outside
+// min(available, fullSize) bytes.
+bool DefinitionIsWellFormed(const void* block, std::size_t available);
+
+}  // namespace xqova
+
+#endif
