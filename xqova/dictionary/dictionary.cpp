@@ -5,6 +5,7 @@
 
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
+#include "xqova/core/memory.h"
 #include "xqova/dictionary/definition.h"
 
 namespace {
@@ -22,7 +23,7 @@ CXQOVADictionary::~CXQOVADictionary() {
     TableEntry_s* node = head_;
     while (node != nullptr && node != base_) {
         TableEntry_s* next = node->next;
-        std::free(node);
+        xqova::Release(node);
         node = next;
     }
 }
@@ -58,7 +59,7 @@ void* CXQOVADictionary::AddDefinition(const void* block, std::size_t available) 
     if (serving != nullptr && DefinitionVersion(block) <= DefinitionVersion(serving->block)) return nullptr;
 
     const std::size_t size = DefinitionFullSize(block);
-    auto* node = static_cast<TableEntry_s*>(std::malloc(sizeof(TableEntry_s) + size));
+    auto* node = static_cast<TableEntry_s*>(xqova::Allocate(sizeof(TableEntry_s) + size));
     if (node == nullptr) return nullptr;
     unsigned char* copy = reinterpret_cast<unsigned char*>(node + 1);
     std::memcpy(copy, block, size);

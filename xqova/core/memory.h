@@ -1,0 +1,41 @@
+// The library's allocation: never throws; failure comes back as null.
+//
+// Every allocation of the library goes through Allocate, so that tests can
+// make the n-th allocation fail and check that each operation then gives its
+// documented result (0, null, an empty member) without a leak or a crash.
+#ifndef XQOVA_CORE_MEMORY_H
+#define XQOVA_CORE_MEMORY_H
+
+#include <cstddef>
+#include <new>
+#include <utility>
+
+namespace xqova {
+
+void* Allocate(std::size_t size);
+void Release(void* memory);
+
+// Constructs a T in memory from Allocate; null when memory runs out. T's
+// constructor must not throw.
+template <class T, class... Args>
+T* New(Args&&... args) {
+    void* memory = Allocate(sizeof(T));
+    return memory == nullptr ? nullptr : new (memory) T(std::forward<Args>(args)...);
+}
+
+template <class T>
+void Delete(T* object) {
+    if (object == nullptr) return;
+    object->~T();
+    Release(object);
+}
+
+namespace testing {
+// Makes every allocation after the next `count` fail (count 0: the next one
+// fails). A negative count turns failures off again. Tests only.
+void FailAllocationsAfter(long count);
+}  // namespace testing
+
+}  // namespace xqova
+
+#endif
