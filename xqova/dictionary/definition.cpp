@@ -232,8 +232,8 @@ bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint
 const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value) {
     const std::uint16_t pairs = DefinitionEnumerationSize(block, index);
     for (std::uint16_t k = 0; k < pairs; ++k) {
-        std::uint16_t v;
-        const char* name;
+        std::uint16_t v = 0;
+        const char* name = nullptr;
         DefinitionEnumerationPair(block, index, k, &v, &name);
         if (v == value) return name;
     }
