@@ -35,11 +35,12 @@ inline std::vector<unsigned char> BmiBlockBytes() {
         "CBMICStd\0SpSTANDARD\0Enabled\0WeightDisplayUnits\0HeightDisplayUnits\0"
         "WEIGHTDISPLAYUNITS_UNITS_LBS\0WEIGHTDISPLAYUNITS_UNITS_KG\0HEIGHTDISPLAYUNITS_UNITS_INCHES\0"
         "HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\0HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES";
-    std::vector<unsigned char> block(head, head + sizeof head);
-    block.insert(block.end(), strings, strings + sizeof strings);  // the last NUL included
-    block.push_back(0);                                            // 334: checksum at an even offset
-    block.push_back(0x49);
-    block.push_back(0xDC);
+    std::vector<unsigned char> block(336, 0);
+    std::memcpy(block.data(), head, sizeof head);
+    std::memcpy(block.data() + sizeof head, strings, sizeof strings);  // the last NUL included
+    // One zero byte (offset 333) puts the checksum at an even offset.
+    block[334] = 0x49;
+    block[335] = 0xDC;
     return block;
 }
 
