@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "xqova/core/guid_time.h"
+
+namespace {
+
+const unsigned char kGuid[16] = {0x7B, 0x57, 0x32, 0x3E, 0xD6, 0x1A, 0x4E, 0x3D,
+                                 0x8E, 0xBC, 0xC8, 0x65, 0x80, 0x07, 0xBB, 0xCB};
+
+TEST(GuidText, WritesBracedUppercaseGroups) {
+    char text[39];
+    std::memset(text, 'x', sizeof text);
+    EXPECT_EQ(GUIDToStr(kGuid, text, 16), text);
+    EXPECT_STREQ(text, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}");
+    for (std::size_t i = 38; i < sizeof text; ++i) EXPECT_EQ(text[i], 0);
+
+    const struct {
+        std::uint16_t count;
+        const char* expected;
+    } cases[] = {{20, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"}, {4, "{7B57323E-}"}, {5, "{7B57323E-D6}"}, {0, "{}"}};
+    for (const auto& c : cases) {
+        GUIDToStr(kGuid, text, c.count);
+        EXPECT_STREQ(text, c.expected) << c.count;
+    }
+    unsigned char sequence[16];
+    for (unsigned i = 0; i < 16; ++i) sequence[i] = static_cast<unsigned char>(i);
+    EXPECT_STREQ(GUIDToStr(sequence, text, 16), "{00010203-0405-0607-0809-0A0B0C0D0E0F}");
+}
+
+TEST(GuidText, ReadsDigitPairsBack) {
+    struct Case {
+        std::string text;
+        std::uint16_t count;
+        std::vector<unsigned char> expected;
+    };
+    const std::vector<unsigned char> guid(kGuid, kGuid + 16);
+    const Case cases[] = {
+        {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 16, guid},
+        {"7B57323ED61A4E3D8EBCC8658007BBCB", 16, guid},
+        {"ABC", 2, {0xAB, 0x0C}},
+        {"ABC", 1, {0x00}},                 // needs two bytes: left zero
+        {"1G", 1, {0x01}},                  // second character not a digit
+        {"G1", 1, {0x00}},                  // first character not a digit
+        {"-1", 1, {0x01}},                  // the dash is a separator
+        {" 1", 1, {0x01}},                  // a space is collected; strtol skips it
+        {"", 3, {0, 0, 0}},
+        {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 8, {0, 0, 0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> bytes(c.count, 0xEE);
+        EXPECT_EQ(StrToGuid(c.text.c_str(), static_cast<std::uint16_t>(c.text.size()), bytes.data(), c.count),
+                  bytes.data());
+        EXPECT_EQ(bytes, c.expected) << c.text << " / " << c.count;
+    }
+}
+
+TEST(GuidText, LongTextIsCutAtTheDigitArea) {
+    // 45 digits: only the first 39 are collected; the 20 bytes they make do
+    // not fit 16, so nothing is converted and nothing is written past the area.
+    const std::string text(45, 'A');
+    unsigned char bytes[32];
+    std::memset(bytes, 0x55, sizeof bytes);
+    StrToGuid(text.c_str(), static_cast<std::uint16_t>(text.size()), bytes, 16);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << i;
+    EXPECT_EQ(bytes[16], 0x55);
+    StrToGuid(text.c_str(), static_cast<std::uint16_t>(text.size()), bytes, 32);
+    for (int i = 0; i < 19; ++i) EXPECT_EQ(bytes[i], 0xAA) << i;
+    EXPECT_EQ(bytes[19], 0x0A);  // the 39th digit alone
+}
+
+TEST(TimeText, FormatsEachFieldAtLeastItsWidth) {
+    char text[30];
+    const QOVA_TIME time = {2024, 3, 5, 6, 7, 8, 9};
+    EXPECT_STREQ(TimeToStr(&time, text), "2024/03/05 06:07:08 09");
+    EXPECT_EQ(xqova::TimeTextLength(time), 22u);
+    const QOVA_TIME wide = {12345, 200, 5, 6, 7, 8, 9};
+    EXPECT_STREQ(TimeToStr(&wide, text), "12345/200/05 06:07:08 09");
+    EXPECT_EQ(xqova::TimeTextLength(wide), 24u);
+    const QOVA_TIME widest = {65535, 255, 255, 255, 255, 255, 255};
+    TimeToStr(&widest, text);
+    EXPECT_EQ(std::strlen(text), 29u);
+    EXPECT_EQ(xqova::TimeTextLength(widest), 29u);
+    EXPECT_EQ(TimeToStr(&time, nullptr), nullptr);
+}
+
+}  // namespace
