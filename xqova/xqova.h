@@ -4,6 +4,7 @@
 #ifndef XQOVA_XQOVA_H
 #define XQOVA_XQOVA_H
 
+#include "xqova/builtin/builtin.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/export.h"

@@ -57,6 +57,11 @@ TEST(GuidText, ReadsDigitPairsBack) {
     }
 }
 
+TEST(GuidText, ZeroCountWithNoBufferWritesNothing) {
+    // Found by fuzzing: a count of 0 with a null target must not touch it.
+    EXPECT_EQ(StrToGuid("0A", 2, nullptr, 0), nullptr);
+}
+
 TEST(GuidText, LongTextIsCutAtTheDigitArea) {
     // 45 digits: only the first 39 are collected; the 20 bytes they make do
     // not fit 16, so nothing is converted and nothing is written past the area.

@@ -23,7 +23,7 @@ char* GUIDToStr(const unsigned char* bytes, char* text, std::uint16_t count) {
 }
 
 unsigned char* StrToGuid(const char* text, std::uint16_t textLength, unsigned char* bytes, std::uint16_t count) {
-    std::memset(bytes, 0, count);
+    if (count != 0) std::memset(bytes, 0, count);
     // One spare zero after the 39 collected characters keeps an odd final pair
     // terminated.
     char digits[kGuidTextSize + 1] = {};

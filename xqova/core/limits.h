@@ -28,6 +28,17 @@ constexpr std::size_t kMinObjectEncoding = 13;
 constexpr std::size_t kMinLanguageTable = 9;
 constexpr std::size_t kMinLinkTable = 16;
 
+// Smallest payload of a message frame: version, flag byte, static length and
+// checksum. A stream reader takes a shorter stated length for noise, so a run
+// of zero bytes cannot pass for a stream of empty frames.
+constexpr std::uint32_t kMinFramePayload = 7;
+
+// Largest frame that the stream reader with its own buffer assembles (and the
+// size of that buffer). Bounds the bytes one false length field can make the
+// reader wait for while it resynchronises; hosts that need longer frames give
+// the reader a larger buffer of their own.
+constexpr std::uint32_t kFrameStreamBufferSize = 4096;
+
 }  // namespace xqova
 
 #endif

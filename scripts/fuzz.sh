@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, ASan + UBSan, checksums skipped) and runs
+# each for the given number of seconds (default 600), from the seed corpus in
+# fuzz/corpus/<target> with the dictionary fuzz/dict/<target>.dict when there
+# is one. Findings land in build-fuzz/findings/<target>/.
+#   scripts/fuzz.sh [seconds] [target...]
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-600}
+shift || true
+out=${XQOVA_FUZZ_BUILD:-$root/build-fuzz}
+
+bash "$root/scripts/setup.sh" >/dev/null || exit 1
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S "$root" -B "$out" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ -DXQOVA_BUILD_TESTS=OFF -DXQOVA_BUILD_TOOLS=OFF -DXQOVA_BUILD_FUZZ=ON \
+  -DXQOVA_FUZZ_SKIP_CHECKSUMS=ON \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" >"$out.configure.log" 2>&1 \
+  || { cat "$out.configure.log"; exit 1; }
+ninja -C "$out" || exit 1
+
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for f in "$root"/fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done
+fi
+
+failed=0
+passed=0
+for t in "${targets[@]}"; do
+  work="$out/corpus/$t"
+  findings="$out/findings/$t"
+  mkdir -p "$work" "$findings"
+  seeds=()
+  [ -d "$root/fuzz/corpus/$t" ] && seeds+=("$root/fuzz/corpus/$t")
+  dict=()
+  [ -f "$root/fuzz/dict/$t.dict" ] && dict+=("-dict=$root/fuzz/dict/$t.dict")
+  echo "=== $t for ${seconds}s"
+  if (cd "$findings" && "$out/fuzz/$t" "${dict[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 \
+        -print_final_stats=1 "$work" "${seeds[@]}" >"$out/$t.log" 2>&1); then
+    passed=$((passed + 1))
+    grep -E "stat::number_of_executed_units|Done [0-9]+ runs" "$out/$t.log" | tail -2
+  else
+    failed=$((failed + 1))
+    tail -40 "$out/$t.log"
+  fi
+done
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
