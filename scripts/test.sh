@@ -38,7 +38,7 @@ row_asan() {
 
 row_clang() {
   configure_build_test "$out/clang-release" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_INSTALL_PREFIX="$out/prefix" || return 1
+    -DCMAKE_INSTALL_PREFIX="$out/prefix" -DXQOVA_BUILD_BENCH=ON || return 1
   rm -rf "$out/prefix"
   cmake --install "$out/clang-release" >/dev/null || return 1
   # find_package against the installed copy.
