@@ -1,0 +1,145 @@
+// Tables derived from definitions: the exact bytes for the CBMICStd
+// definition, shared names stored once, which definition of a class gives its
+// link table, and failure at every allocation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "support/bmi_block.h"
+#include "table_bytes.h"
+#include "xqova/core/memory.h"
+#include "xqova/text/string_table.h"
+#include "xqova/text/table_builder.h"
+
+namespace {
+
+using text_test::Bytes;
+
+// The language table derived from CBMICStd: class name, species name, then
+// each member's name followed by its value names.
+Bytes BmiLanguageTable() {
+    const Bytes head = {
+        0x00,                    // language 0
+        0x00, 0x0A,              // ten strings
+        0x00, 0x00, 0x00, 0x2F,  // 47 "CBMICStd"
+        0x00, 0x00, 0x00, 0x38,  // 56 "SpSTANDARD"
+        0x00, 0x00, 0x00, 0x43,  // 67 "Enabled"
+        0x00, 0x00, 0x00, 0x4B,  // 75 "WeightDisplayUnits"
+        0x00, 0x00, 0x00, 0x5E,  // 94
+        0x00, 0x00, 0x00, 0x7B,  // 123
+        0x00, 0x00, 0x00, 0x97,  // 151 "HeightDisplayUnits"
+        0x00, 0x00, 0x00, 0xAA,  // 170
+        0x00, 0x00, 0x00, 0xCA,  // 202
+        0x00, 0x00, 0x00, 0xEF,  // 239
+        0x00, 0x00, 0x01, 0x16,  // 278 bytes
+    };
+    static const char strings[] =
+        "CBMICStd\0SpSTANDARD\0Enabled\0WeightDisplayUnits\0WEIGHTDISPLAYUNITS_UNITS_LBS\0"
+        "WEIGHTDISPLAYUNITS_UNITS_KG\0HeightDisplayUnits\0HEIGHTDISPLAYUNITS_UNITS_INCHES\0"
+        "HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\0HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES";
+    Bytes table = head;
+    table.insert(table.end(), strings, strings + sizeof strings);
+    table.push_back(0xD7);
+    table.push_back(0xF2);
+    return table;
+}
+
+const Bytes kBmiLinkTable = {
+    0x00, 0x11, 0x08, 0x00,  // class 0x00110800
+    0x00, 0x3A,              // 58 bytes
+    0x00, 0x03, 0x00, 0x04,  // M = 3, E = 4
+    0xFF, 0xFF, 0x00, 0x02,  // Enabled: no enumeration, string 2
+    0x00, 0x1A, 0x00, 0x03,  // WeightDisplayUnits: table at 26, string 3
+    0x00, 0x24, 0x00, 0x06,  // HeightDisplayUnits: table at 36, string 6
+    0x00, 0x32, 0x00, 0x00,  // the class: species table at 50, string 0
+    0x00, 0x24, 0x00, 0x00, 0x00, 0x04, 0x00, 0x01, 0x00, 0x05,
+    0x00, 0x32, 0x00, 0x00, 0x00, 0x07, 0x00, 0x01, 0x00, 0x08, 0x00, 0x02, 0x00, 0x09,
+    0x00, 0x38, 0x00, 0x00, 0x00, 0x01,
+    0x0F, 0x48,  // checksum
+};
+
+TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
+    const Bytes block = xqova_test::BmiBlockBytes();
+    CXQOVADictionary dictionary;
+    ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
+    CXQOVATableBuilder builder;
+    ASSERT_EQ(builder.Build(&dictionary, 0), 1);
+
+    const Bytes language(builder.LanguageTable(), builder.LanguageTable() + builder.LanguageTableSize());
+    EXPECT_EQ(language, BmiLanguageTable());
+    ASSERT_EQ(builder.LinkTableCount(), 1);
+    const Bytes links(builder.LinkTables(), builder.LinkTables() + builder.LinkTablesSize());
+    EXPECT_EQ(links, kBmiLinkTable);
+
+    // The same again under another language id: only the id byte and the
+    // checksum differ.
+    ASSERT_EQ(builder.Build(&dictionary, 5), 1);
+    EXPECT_EQ(builder.LanguageTable()[0], 5);
+    EXPECT_TRUE(std::equal(language.begin() + 1, language.end() - 2, builder.LanguageTable() + 1));
+}
+
+TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
+    auto description = xqova_test::BmiDescription();
+    description.members[0].name = "OldEnabled";
+    const Bytes old = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
+    description.name = "CNoText";
+    description.family = 99;
+    description.xmlBaseSize = 0;  // carries no usable text
+    const Bytes noText = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
+    description = xqova_test::BmiDescription();
+    description.name = "COtherCStd";
+    description.genus = 9;
+    description.species.push_back({4, "SpFOUR"});
+    description.members.resize(1);  // "Enabled" again
+    description.enumerations = {{"WeightDisplayUnits", {{7, "WEIGHTDISPLAYUNITS_UNITS_KG"}}}};
+    const Bytes other = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
+
+    // The base chain holds an older CBMICStd; the added version 100 + 1 hides it.
+    text_test::Chain chain({old, noText});
+    CXQOVADictionary dictionary(chain.Head());
+    const Bytes newer = xqova_test::BmiBlockBytes();
+    Bytes newer101 = newer;
+    WriteInt16(newer101.data() + 5, 101);
+    text_test::Stamp(&newer101);
+    ASSERT_NE(dictionary.AddDefinition(newer101.data()), nullptr);
+    ASSERT_NE(dictionary.AddDefinition(other.data()), nullptr);
+
+    CXQOVATableBuilder builder;
+    ASSERT_EQ(builder.Build(&dictionary, 0), 1);
+    EXPECT_EQ(builder.LinkTableCount(), 2);
+    EXPECT_EQ(ReadInt16(builder.LanguageTable() + 1), 12);  // the ten of CBMICStd, COtherCStd, SpFOUR
+
+    CXQOVAStringTable strings;
+    ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
+    EXPECT_STREQ(strings.GetMemberString(0x00110800, 0, 0), "Enabled");
+    EXPECT_EQ(strings.GetMemberString(0x00110900, 0, 0), strings.GetMemberString(0x00110800, 0, 0));
+    EXPECT_STREQ(strings.GetEnumeratorString(0x00110900, 0xFFFE, 7, 0), "WEIGHTDISPLAYUNITS_UNITS_KG");
+    EXPECT_STREQ(strings.GetClassText(0x00110904, 0), "COtherCStd");  // through its first species
+    EXPECT_STREQ(strings.GetSpeciesString(0x00110904, 4, 0), "SpFOUR");
+    EXPECT_EQ(strings.GetClassText(0x00630800, 0), nullptr);
+
+    // Only into an empty string table: a second set would number differently.
+    EXPECT_EQ(strings.AddDictionaryTables(&dictionary, 3), 0);
+    EXPECT_EQ(strings.GetLanguageTable(3), nullptr);
+}
+
+TEST(DerivedTables, EveryAllocationMayFail) {
+    const Bytes block = xqova_test::BmiBlockBytes();
+    CXQOVADictionary dictionary;
+    ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
+    bool succeeded = false;
+    for (long n = 0; n < 30 && !succeeded; ++n) {
+        CXQOVAStringTable strings;
+        xqova::testing::FailAllocationsAfter(n);
+        succeeded = strings.AddDictionaryTables(&dictionary) == 1;
+        xqova::testing::FailAllocationsAfter(-1);
+        EXPECT_EQ(strings.GetDictionary(), succeeded ? &dictionary : nullptr);
+        if (succeeded) {
+            EXPECT_STREQ(strings.GetEnumeratorString(0x00110800, 2, 2, 0xFF), "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES");
+        }
+    }
+    EXPECT_TRUE(succeeded);
+}
+
+}  // namespace

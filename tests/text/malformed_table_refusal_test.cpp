@@ -1,0 +1,148 @@
+// Tables from outside: each malformed table is refused without a read
+// outside its buffer (every buffer is exactly as long as its bytes, so the
+// address sanitizer catches such a read), the held tables stay as they were,
+// and bulk adds count as documented.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "table_bytes.h"
+#include "xqova/text/string_table.h"
+
+namespace {
+
+using text_test::Bytes;
+
+constexpr std::uint32_t kClass = 0x00110800;
+
+// Strings at 19, 25 and 30; size field at 15; 38 bytes.
+Bytes GoodLanguage() { return text_test::LanguageTable(2, {"Alpha", "Beta", "Gamma"}); }
+// M = 1, E = 3: entries at 10, 14, 18; enumeration tables at 22 (end 28) and
+// 28 (end 38); 40 bytes.
+Bytes GoodLink(std::uint32_t id = kClass) { return text_test::LinkTable(id, 1, {{0, {}}, {1, {{0, 2}}}, {3, {{0, 4}, {1, 5}}}}); }
+
+// One damage: a field of `width` bytes at `at` (from the end when negative)
+// set to `value` (width 1: XOR), the checksum restamped or not, the buffer
+// cut to `keep` bytes (0: not cut).
+struct Damage {
+    const char* what;
+    long at;
+    int width;
+    std::uint32_t value;
+    bool restamp;
+    std::size_t keep;
+};
+
+Bytes Apply(Bytes b, const Damage& d) {
+    unsigned char* field = b.data() + (d.at < 0 ? static_cast<long>(b.size()) + d.at : d.at);
+    if (d.width == 1) *field ^= static_cast<unsigned char>(d.value);
+    if (d.width == 2) WriteInt16(field, static_cast<std::uint16_t>(d.value));
+    if (d.width == 4) WriteInt32(field, d.value);
+    if (d.restamp) text_test::Stamp(&b);
+    if (d.keep != 0) b.resize(d.keep);
+    return b;
+}
+
+TEST(MalformedTables, AreRefusedAndChangeNothing) {
+    const Damage language[] = {
+        {"no header", 0, 0, 0, false, 2},
+        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0},
+        {"stated size 0", 15, 4, 0, false, 0},
+        {"stated size 8", 15, 4, 8, false, 0},
+        {"stated size cutting the header", 15, 4, 20, false, 0},
+        {"stated size past the buffer", 15, 4, 39, false, 0},
+        {"checksum", -1, 1, 0x01, false, 0},
+        {"string offset past the table", 7, 4, 0x10000, true, 0},
+        {"string offset into the header", 7, 4, 0, true, 0},
+        {"string offset at the checksum", 11, 4, 36, true, 0},
+        {"last string unterminated", -3, 1, 'x', true, 0},
+    };
+    const Damage link[] = {
+        {"no header", 0, 0, 0, false, 9},
+        {"stated size 0", 4, 2, 0, false, 0},
+        {"stated size 15", 4, 2, 15, false, 0},
+        {"stated size past the buffer", 4, 2, 41, false, 0},
+        {"checksum", -2, 1, 0x80, false, 0},
+        {"entries fewer than M + 1", 6, 2, 3, true, 0},
+        {"entries past the table", 8, 2, 0x4000, true, 0},
+        {"enumeration past the table", 14, 2, 0x7FF0, true, 0},
+        // Entry 2 reads as a well-formed empty table ending at 28: only its
+        // place, among the entries, is wrong.
+        {"enumeration among the entries", 14, 2, 18, true, 0},
+        {"enumeration end before its start", 22, 2, 20, true, 0},
+        {"enumeration end past the checksum", 22, 2, 40, true, 0},
+        {"enumeration end splitting a pair", 22, 2, 26, true, 0},
+    };
+    for (const Damage& d : language) {
+        SCOPED_TRACE(std::string("language: ") + d.what);
+        CXQOVAStringTable strings;
+        const Bytes held = text_test::LanguageTable(2, {"Held"});
+        void* copy = strings.AddLanguageTable(held.data(), held.size());
+        const Bytes bad = Apply(GoodLanguage(), d);
+        EXPECT_EQ(strings.AddLanguageTable(bad.data(), bad.size()), nullptr);
+        EXPECT_EQ(strings.AddLanguageTables(bad.data(), bad.size()), 0);
+        EXPECT_EQ(strings.GetLanguageTable(2), copy);
+        EXPECT_STREQ(strings.GetString(0, 0xFF), "Held");
+    }
+    for (const Damage& d : link) {
+        SCOPED_TRACE(std::string("link: ") + d.what);
+        CXQOVAStringTable strings;
+        const Bytes held = GoodLink();
+        void* copy = strings.AddLinkTable(held.data(), held.size());
+        const Bytes bad = Apply(GoodLink(), d);
+        EXPECT_EQ(strings.AddLinkTable(bad.data(), bad.size()), nullptr);
+        EXPECT_EQ(strings.AddLinkTables(bad.data(), bad.size()), 0);
+        EXPECT_EQ(strings.GetLinkTable(kClass), copy);
+        EXPECT_EQ(0, std::memcmp(copy, held.data(), held.size()));
+    }
+    // The one-argument forms trust the stated size but test the checksum.
+    CXQOVAStringTable strings;
+    const Bytes language2 = Apply(GoodLanguage(), {"", 8, 1, 1, false, 0});
+    const Bytes link2 = Apply(GoodLink(), {"", 11, 1, 1, false, 0});
+    EXPECT_EQ(strings.AddLanguageTable(language2.data()), nullptr);
+    EXPECT_EQ(strings.AddLinkTable(link2.data()), nullptr);
+    EXPECT_EQ(strings.AddLanguageTable(nullptr), nullptr);
+    EXPECT_NE(strings.AddLinkTable(GoodLink().data()), nullptr);
+}
+
+TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
+    const Bytes a = text_test::LanguageTable(1, {"one"});
+    const Bytes b = text_test::LanguageTable(2, {"two", "deux"});  // size field at 11
+    const Bytes c = text_test::LanguageTable(3, {"three"});
+    auto join = [](std::initializer_list<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    struct Case {
+        const char* what;
+        Bytes buffer;
+        std::uint16_t result;
+        std::uint8_t held;  // languages 1 to `held` are stored
+    };
+    const Case cases[] = {
+        {"three clean tables", join({a, b, c}), 0xFFFF, 3},
+        {"damaged second", join({a, Apply(b, {"", -1, 1, 1, false, 0}), c}), 1, 1},
+        {"second of size 0", join({a, Apply(b, {"", 11, 4, 0, false, 0}), c}), 1, 1},
+        {"second past the buffer", join({a, Apply(b, {"", 11, 4, 0x100000, false, 0}), c}), 1, 1},
+        {"damaged first", join({Apply(a, {"", -1, 1, 1, false, 0}), b}), 0, 0},
+        {"three stray bytes", join({a, b, Bytes(3, 0)}), 2, 2},
+        {"last one cut short", join({a, Bytes(b.begin(), b.end() - 1)}), 1, 1},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        CXQOVAStringTable strings;
+        EXPECT_EQ(strings.AddLanguageTables(t.buffer.data(), t.buffer.size()), t.result);
+        for (std::uint8_t id = 1; id <= 3; ++id) EXPECT_EQ(strings.GetLanguageTable(id) != nullptr, id <= t.held);
+    }
+    CXQOVAStringTable strings;
+    EXPECT_EQ(strings.AddLanguageTables(nullptr, 10), 0);
+    EXPECT_EQ(strings.AddLanguageTables(a.data(), 0), 0);
+    const Bytes links = join({GoodLink(), GoodLink(0x00120800)});
+    EXPECT_EQ(strings.AddLinkTables(links.data(), links.size()), 0xFFFF);
+    const Bytes stalled = join({GoodLink(0x00130800), Apply(GoodLink(0x00140800), {"", 4, 2, 0, false, 0})});
+    EXPECT_EQ(strings.AddLinkTables(stalled.data(), stalled.size()), 1);
+    EXPECT_EQ(strings.GetLinkTable(0x00140800), nullptr);
+}
+
+}  // namespace

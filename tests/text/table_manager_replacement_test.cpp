@@ -1,0 +1,105 @@
+// The table list: which table is current, replacement in place or by a
+// larger copy, the caller's chain behind the added tables, failed allocation.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "xqova/core/memory.h"
+#include "xqova/text/table_manager.h"
+
+namespace {
+
+// A manager over a toy format: byte 0 the id, byte 1 the size.
+class ToyManager : public CXQOVATableManager {
+public:
+    explicit ToyManager(TableEntry_s* chain = nullptr) : CXQOVATableManager(chain) {}
+    ~ToyManager() = default;
+    std::uint32_t TableID(const unsigned char* t) const override { return t[0]; }
+    std::uint32_t TableSize(const unsigned char* t) const override { return t[1]; }
+    using CXQOVATableManager::AddTable;
+    using CXQOVATableManager::CurrentTable;
+    using CXQOVATableManager::GetTable;
+    using CXQOVATableManager::SetTable;
+};
+
+using Toy = std::vector<unsigned char>;
+Toy Make(unsigned char id, unsigned char size, unsigned char fill) {
+    Toy t(size, fill);
+    t[0] = id;
+    t[1] = size;
+    return t;
+}
+
+TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
+    struct Case {
+        const char* what;
+        unsigned char newSize;
+        bool otherIsCurrent;
+        bool inPlace;
+    };
+    const Case cases[] = {
+        {"equal size", 6, false, true},
+        {"smaller", 4, false, true},
+        {"larger, current", 9, false, false},
+        {"larger, not current", 9, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ToyManager m;
+        const Toy first = Make(7, 6, 0x11), other = Make(8, 4, 0x22), replacement = Make(7, c.newSize, 0x77);
+        unsigned char* old = m.AddTable(first.data());
+        unsigned char* otherCopy = m.AddTable(other.data());
+        EXPECT_EQ(m.CurrentTable(), old);        // the first table stored
+        EXPECT_EQ(m.GetTable(8), otherCopy);     // found, not selected
+        EXPECT_EQ(m.CurrentTable(), old);
+        if (c.otherIsCurrent) m.SetTable(8);
+
+        unsigned char* stored = m.AddTable(replacement.data());
+        ASSERT_NE(stored, nullptr);
+        EXPECT_EQ(stored == old, c.inPlace);
+        EXPECT_EQ(Toy(stored, stored + c.newSize), replacement);
+        EXPECT_EQ(m.GetTable(7), stored);
+        EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
+        EXPECT_EQ(m.SetTable(9), nullptr);  // the current table stays
+        EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
+    }
+}
+
+TEST(TableManager, CallersChainStaysVisibleAndUntouched) {
+    Toy chained4 = Make(4, 5, 0x44), chained6 = Make(6, 5, 0x66);
+    TableEntry_s tail{chained6.data(), nullptr};
+    TableEntry_s head{chained4.data(), &tail};
+    const Toy before = chained4;
+    {
+        ToyManager m(&head);
+        EXPECT_EQ(m.CurrentTable(), chained4.data());
+        const Toy added = Make(1, 4, 0x01);
+        unsigned char* stored1 = m.AddTable(added.data());
+        EXPECT_EQ(m.GetTable(1), stored1);
+        EXPECT_EQ(m.GetTable(6), chained6.data());
+        // Same id as a chained table and no larger: the chained table is not
+        // overwritten; the new copy hides it.
+        const Toy hiding = Make(4, 3, 0x99);
+        unsigned char* stored4 = m.AddTable(hiding.data());
+        EXPECT_NE(stored4, chained4.data());
+        EXPECT_EQ(m.GetTable(4), stored4);
+        EXPECT_EQ(m.SetTable(6), chained6.data());
+    }
+    // Only the own nodes were freed (freeing these would trip the sanitizer).
+    EXPECT_EQ(chained4, before);
+    EXPECT_EQ(head.next, &tail);
+}
+
+TEST(TableManager, FailedAllocationChangesNothing) {
+    ToyManager m;
+    const Toy small = Make(2, 4, 0x02), larger = Make(2, 12, 0x20);
+    unsigned char* stored = m.AddTable(small.data());
+    xqova::testing::FailAllocationsAfter(0);
+    EXPECT_EQ(m.AddTable(larger.data()), nullptr);
+    xqova::testing::FailAllocationsAfter(-1);
+    EXPECT_EQ(m.GetTable(2), stored);
+    EXPECT_EQ(m.CurrentTable(), stored);
+    EXPECT_EQ(Toy(stored, stored + 4), small);
+}
+
+}  // namespace
