@@ -12,5 +12,13 @@
 #include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/message/byte_queue.h"
+#include "xqova/message/connection.h"
+#include "xqova/message/frame.h"
+#include "xqova/message/rendezvous.h"
+#include "xqova/message/stream_reader.h"
+#include "xqova/text/string_table.h"
+#include "xqova/text/table_builder.h"
+#include "xqova/text/table_manager.h"
 
 #endif

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "message_test_support.h"
+#include "xqova/core/memory.h"
+#include "xqova/message/connection.h"
+
+namespace {
+
+using message_test::Bytes;
+using message_test::Encode;
+using message_test::MakeFrame;
+
+const unsigned char* U(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
+
+// Allocation failures switched on for one scope.
+struct FailingAllocations {
+    explicit FailingAllocations(long after) { xqova::testing::FailAllocationsAfter(after); }
+    ~FailingAllocations() { xqova::testing::FailAllocationsAfter(-1); }
+};
+
+TEST(ConnectionStd, NewMessageGoldenFrame) {
+    const CConDStd message;
+    EXPECT_EQ(message.size_all(), 33u);
+    const Bytes expected = {
+        0x00, 0x1E, 0x00, 0x00,                          // class 30, 0, 0
+        0x00, 0x1B,                                      // payload length 27
+        0x00, 0x64, 0x00, 0x00, 0x10,                    // version 100, flags, static length 16
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // DeviceGUID
+        0x00, 0x00,                                      // SourceIDLength
+        0x00, 0x00,                                      // ReservedLength
+        0x2D, 0xC6};                                     // CRC-16/MCRF4XX, worked out bit by bit
+    EXPECT_EQ(Encode(message), expected);
+}
+
+TEST(ConnectionStd, FieldsTravelAndComeBack) {
+    CConDStd message;
+    ASSERT_EQ(message.SetSourceID("AB", 2), 1);
+    std::uint16_t length = 0;
+    EXPECT_STREQ(message.GetSourceID(&length), "AB");
+    EXPECT_EQ(length, 2);
+    message.SetReserved(U("\x07\x08"), 2);
+    const unsigned char guid[4] = {1, 2, 3, 4};
+    message.SetDeviceGUID(guid, 4);
+    message.SetValid(1);
+    EXPECT_EQ(message.size_all(), 33u + 3 + 2);
+
+    const Bytes frame = Encode(message);
+    const Bytes text = {0x00, 0x03, 0x41, 0x42, 0x00, 0x00, 0x02, 0x07, 0x08};
+    EXPECT_TRUE(std::equal(text.begin(), text.end(), frame.begin() + 27));
+
+    CConDStd copy;
+    ASSERT_EQ(copy.deserialize_all(frame.data(), frame.size()), frame.size());
+    EXPECT_EQ(copy.GetSrcVersion(), 100);
+    EXPECT_EQ(copy.isvalid(), 64);
+    EXPECT_EQ(Encode(copy), frame);
+}
+
+TEST(ConnectionStd, SetterEdges) {
+    CConDStd message;
+    const unsigned char ones[17] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    message.SetDeviceGUID(ones, 16);
+    EXPECT_EQ(message.SetDeviceGUID(ones, 17), 0);
+    EXPECT_EQ(message.GetDeviceGUID(nullptr)[0], 0);
+    message.SetDeviceGUID(ones, 4);
+    EXPECT_EQ(message.GetDeviceGUID(nullptr)[3], 1);
+    EXPECT_EQ(message.GetDeviceGUID(nullptr)[4], 0);
+
+    // Exactly `count` characters are stored, a zero among them included.
+    message.SetSourceID("A\0B", 3);
+    std::uint16_t length = 0;
+    EXPECT_EQ(std::memcmp(message.GetSourceID(&length), "A\0B\0", 4), 0);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(message.SetSourceID("x", 0xFFFF), 0);  // 65536 stored bytes would not fit 16 bits
+    EXPECT_EQ(message.GetSourceID(nullptr)[2], 'B');
+}
+
+TEST(ConnectionStd, DecodeKeepsWhatTheFrameDoesNotHold) {
+    CConDStd message;
+    message.SetSourceID("keep", 4);
+    // Version 99: nothing but the flags is read, the fields stay.
+    const Bytes v99 = MakeFrame(0x001E0000u, {0x00, 0x63, 0x40, 0x00, 0x10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
+                                               13, 14, 15, 16, 0x00, 0x00, 0x00, 0x00});
+    ASSERT_EQ(message.deserialize_all(v99.data(), v99.size()), v99.size());
+    EXPECT_EQ(message.GetSrcVersion(), 99);
+    EXPECT_STREQ(message.GetSourceID(nullptr), "keep");
+    EXPECT_EQ(message.GetDeviceGUID(nullptr)[0], 0);
+
+    // A frame that runs out inside SourceID still decodes; the missing bytes
+    // are zero and the text stays terminated.
+    Bytes cut = {0x00, 0x64, 0x00, 0x00, 0x10};
+    cut.insert(cut.end(), 16, 0xAB);
+    cut.insert(cut.end(), {0x00, 0x08, 'h', 'i'});
+    const Bytes shortFrame = MakeFrame(0x001E0000u, cut);
+    ASSERT_EQ(message.deserialize_all(shortFrame.data(), shortFrame.size()), shortFrame.size());
+    std::uint16_t length = 0;
+    const char* text = message.GetSourceID(&length);
+    EXPECT_EQ(length, 7);
+    // "hi", then the two checksum bytes the run took, then zeros.
+    EXPECT_EQ(std::memcmp(text, "hi", 2), 0);
+    EXPECT_EQ(std::memcmp(text + 4, "\0\0\0\0", 4), 0);
+    EXPECT_EQ(message.GetDeviceGUID(nullptr)[15], 0xAB);
+}
+
+TEST(ConnectionDescriptor, VersionsAndStaticBlock) {
+    CConDDescriptor message;
+    // A new descriptor, CRC worked out bit by bit: 0xBD52.
+    const Bytes golden = {0x00, 0x1E, 0x00, 0x03, 0x00, 0x0B, 0x00, 0x64, 0x00,
+                          0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0xBD, 0x52};
+    EXPECT_EQ(Encode(message), golden);
+
+    message.SetData(U("\x05"), 1);
+    const Bytes v101 = MakeFrame(0x001E0003u, {0x00, 0x65, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x00});
+    EXPECT_EQ(message.deserialize_all(v101.data(), v101.size()), 0u);
+    EXPECT_EQ(message.GetData(nullptr), nullptr);
+
+    message.SetData(U("\x05"), 1);
+    message.SetDescriptor(2);
+    const Bytes v99 = MakeFrame(0x001E0003u, {0x00, 0x63, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x01, 0x09});
+    ASSERT_EQ(message.deserialize_all(v99.data(), v99.size()), v99.size());
+    std::uint16_t length = 9;
+    EXPECT_EQ(message.GetData(&length), nullptr);
+    EXPECT_EQ(length, 0);
+    EXPECT_EQ(message.GetDescriptor(), 0);
+    EXPECT_EQ(message.GetSrcVersion(), 99);
+
+    // A static block of 6: the descriptor from its first two bytes.
+    const Bytes wide = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x06, 0x00, 0x02, 0xEE, 0xEE, 0xEE, 0xEE,
+                                               0x00, 0x02, 0x0A, 0x0B});
+    ASSERT_EQ(message.deserialize_all(wide.data(), wide.size()), wide.size());
+    EXPECT_EQ(message.GetDescriptor(), 2);
+    EXPECT_EQ(message.GetData(&length)[1], 0x0B);
+    EXPECT_EQ(length, 2);
+
+    // Data announced beyond the frame fails the decode and empties it.
+    const Bytes tooLong = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x09, 0x01});
+    EXPECT_EQ(message.deserialize_all(tooLong.data(), tooLong.size()), 0u);
+    EXPECT_EQ(message.GetDescriptor(), 0);
+    EXPECT_EQ(message.GetData(nullptr), nullptr);
+}
+
+TEST(ConnectionMessages, FlippedByteFailsTheChecksum) {
+    CConDStd std;
+    std.SetSourceID("abc", 3);
+    CConDDescriptor descriptor;
+    descriptor.SetData(U("\x01\x02"), 2);
+    CConDExtLst list;
+    const Bytes inner = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
+    list.AppendConnectionList(inner.data(), static_cast<std::uint32_t>(inner.size()), 1);
+    DtData* messages[] = {&std, &descriptor, &list};
+    for (DtData* message : messages) {
+        const Bytes frame = Encode(*message);
+        const std::size_t header = message->is_Extended(message->id()) ? 8 : 6;
+        for (std::size_t i = header; i < frame.size(); ++i) {
+            Bytes bad = frame;
+            bad[i] ^= 0x10;
+            EXPECT_EQ(message->deserialize_all(bad.data(), bad.size()), 0u) << "class " << message->id() << " byte " << i;
+            EXPECT_EQ(message->size_all(), header + (message == &list ? 9u : message == &std ? 27u : 11u));
+            ASSERT_EQ(message->deserialize_all(frame.data(), frame.size()), frame.size());
+        }
+    }
+}
+
+TEST(ConnectionExtLst, ListModes) {
+    CConDExtLst list;
+    const unsigned char bytes[11] = {};
+    ASSERT_EQ(list.InitConnectionList(10), 1);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 10, 1), 1);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 1), 0);
+    std::uint32_t size = 0;
+    EXPECT_NE(list.GetConnectionList(&size), nullptr);
+    EXPECT_EQ(size, 10u);
+    list.DeleteConnectionList();
+    EXPECT_EQ(list.GetConnectionList(&size), nullptr);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);
+    EXPECT_EQ(list.GetConnectionCount(), 5);
+    EXPECT_EQ(list.AppendConnectionList(nullptr, 1, 1), 0);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 0xFFFF), 0);
+    EXPECT_EQ(list.InitConnectionList(0), 0);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);  // growable again
+}
+
+TEST(ConnectionExtLst, FramesAtAnIndexAndThroughAFrame) {
+    const Bytes first = MakeFrame(0x001E0003u, {1, 2, 3, 4});                  // 12 bytes
+    const Bytes second = MakeFrame(0x001E0000u, Bytes(12, 0x33));              // 20 bytes
+    CConDExtLst list;
+    list.AppendConnectionList(first.data(), 12, 1);
+    list.AppendConnectionList(second.data(), 20, 1);
+    std::uint32_t size = 0;
+    unsigned char* base = list.GetConnectionList(&size);
+    EXPECT_EQ(list.GetConnectionListAt(1, &size), base + 12);
+    EXPECT_EQ(size, 20u);
+    EXPECT_EQ(list.GetConnectionListAt(2, &size), nullptr);
+
+    const Bytes frame = Encode(list);
+    EXPECT_EQ(frame.size(), 8u + 9 + 32);
+    CConDExtLst copy;
+    ASSERT_EQ(copy.deserialize_all(frame.data(), frame.size()), frame.size());
+    EXPECT_EQ(copy.GetConnectionCount(), 2);
+    EXPECT_EQ(copy.AppendConnectionList(first.data(), 12, 1), 0);  // a decoded list is fixed and full
+    EXPECT_EQ(Encode(copy), frame);
+
+    // A frame of version 99 keeps the list; one with a count of 0 deletes it.
+    const Bytes v99 = MakeFrame(0x001E1201u, {0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00});
+    ASSERT_EQ(copy.deserialize_all(v99.data(), v99.size()), v99.size());
+    EXPECT_EQ(copy.GetConnectionCount(), 2);
+    const Bytes none = MakeFrame(0x001E1201u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
+    ASSERT_EQ(copy.deserialize_all(none.data(), none.size()), none.size());
+    EXPECT_EQ(copy.GetConnectionCount(), 0);
+    EXPECT_EQ(copy.GetConnectionList(&size), nullptr);
+}
+
+TEST(ConnectionMessages, CopiesOwnTheirBytes) {
+    CConDStd std;
+    std.SetSourceID("abc", 3);
+    CConDExtLst list;
+    list.AppendConnectionList(U("\x01\x02\x03"), 3, 1);
+    {
+        CConDStd stdCopy(std);
+        CConDExtLst listCopy;
+        listCopy = list;
+        EXPECT_NE(stdCopy.GetSourceID(nullptr), std.GetSourceID(nullptr));
+        EXPECT_EQ(Encode(stdCopy), Encode(std));
+        EXPECT_EQ(Encode(listCopy), Encode(list));
+    }  // each copy frees its own storage; AddressSanitizer sees any sharing
+    EXPECT_STREQ(std.GetSourceID(nullptr), "abc");
+    EXPECT_EQ(Encode(list).size(), 20u);
+}
+
+TEST(ConnectionMessages, MemoryShortageKeepsLengthsAndStorageInStep) {
+    CConDStd std;
+    std.SetSourceID("old", 3);
+    CConDExtLst list;
+    CConDDescriptor descriptor;
+    descriptor.SetData(U("\x01\x02"), 2);
+    const Bytes frame = Encode(descriptor);
+    {
+        FailingAllocations failing(0);
+        EXPECT_EQ(std.SetSourceID("newer", 5), 0);  // unchanged
+        CConDStd copy(std);                         // the copy's text is left empty
+        EXPECT_EQ(copy.GetSourceID(nullptr), nullptr);
+        EXPECT_EQ(copy.size_all(), 33u);
+        EXPECT_EQ(list.InitConnectionList(10), 0);
+        EXPECT_EQ(descriptor.deserialize_all(frame.data(), frame.size()), 0u);
+    }
+    EXPECT_STREQ(std.GetSourceID(nullptr), "old");
+    EXPECT_EQ(list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
+    std::uint16_t length = 5;
+    EXPECT_EQ(descriptor.GetData(&length), nullptr);
+    EXPECT_EQ(length, 0);
+}
+
+}  // namespace

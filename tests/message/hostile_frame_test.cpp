@@ -1,0 +1,143 @@
+// Frames from a wire are hostile: every test here hands the decoders bytes in
+// heap blocks of exactly the size given, so that a read past them shows under
+// AddressSanitizer.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "message_test_support.h"
+#include "xqova/message/connection.h"
+#include "xqova/message/rendezvous.h"
+
+namespace {
+
+using message_test::Bytes;
+using message_test::Encode;
+using message_test::MakeFrame;
+
+const unsigned char* U(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
+
+struct Kind {
+    const char* name;
+    std::function<std::unique_ptr<DtData>()> make;  // a message holding some values
+};
+
+template <class M>
+std::unique_ptr<DtData> Holding(void (*fill)(M&)) {
+    auto message = std::make_unique<M>();
+    fill(*message);
+    return message;
+}
+
+std::vector<Kind> Kinds() {
+    return {
+        {"CConDStd", [] { return Holding<CConDStd>([](CConDStd& m) { m.SetSourceID("src", 3); m.SetReserved(U("\x01"), 1); }); }},
+        {"CConDDescriptor", [] { return Holding<CConDDescriptor>([](CConDDescriptor& m) { m.SetDescriptor(1); m.SetData(U("\x05\x06"), 2); }); }},
+        {"CConDExtLst", [] { return Holding<CConDExtLst>([](CConDExtLst& m) {
+             const Bytes a = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
+             const Bytes b = MakeFrame(0x001E1201u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
+             m.AppendConnectionList(a.data(), static_cast<std::uint32_t>(a.size()), 1);
+             m.AppendConnectionList(b.data(), static_cast<std::uint32_t>(b.size()), 1); }); }},
+        {"CRNDZDStd", [] { return Holding<CRNDZDStd>([](CRNDZDStd& m) { m.SetData(U("\x09"), 1); }); }},
+    };
+}
+
+TEST(HostileFrames, EveryPrefixIsRefusedAndLeavesTheMessageAlone) {
+    for (const Kind& kind : Kinds()) {
+        SCOPED_TRACE(kind.name);
+        const Bytes frame = Encode(*kind.make());
+        auto target = kind.make();
+        const Bytes before = Encode(*target);
+        for (std::size_t n = 0; n < frame.size(); ++n) {
+            const Bytes prefix(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n));
+            EXPECT_EQ(target->deserialize_all(prefix.data(), prefix.size()), 0u) << n;
+        }
+        EXPECT_EQ(Encode(*target), before);
+        EXPECT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
+    }
+}
+
+TEST(HostileFrames, StatedLengthsThatDoNotMatchTheBytes) {
+    const Bytes good = Encode(CConDStd());
+    for (std::uint16_t stated : {std::uint16_t{0}, std::uint16_t{1}, std::uint16_t{26}, std::uint16_t{28},
+                                 std::uint16_t{0xFFFF}}) {
+        Bytes frame = good;
+        WriteInt16(frame.data() + 4, stated);
+        CConDStd message;
+        EXPECT_EQ(message.deserialize_all(frame.data(), frame.size()), 0u) << stated;
+    }
+
+    auto list = Kinds()[2].make();
+    const Bytes wide = Encode(*list);
+    const std::uint32_t length = ReadInt32(wide.data() + 4);
+    for (std::uint32_t stated : {0u, 1u, length - 1, length + 1, 0xFFFFu, 0xFFFFFFFFu}) {
+        Bytes frame = wide;
+        WriteInt32(frame.data() + 4, stated);
+        CConDExtLst message;
+        EXPECT_EQ(message.deserialize_all(frame.data(), frame.size()), 0u) << stated;
+    }
+    // Even a caller who vouches for the frame gets no read beyond 32 bits of size.
+    Bytes header(wide.begin(), wide.begin() + 8);
+    WriteInt32(header.data() + 4, 0xFFFFFFFFu);
+    CConDExtLst message;
+    EXPECT_EQ(message.deserialize_all(header.data()), 0u);
+}
+
+TEST(HostileFrames, ConnectionListMustLieInsideThePayload) {
+    const Bytes inner = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
+    const auto innerSize = static_cast<std::uint32_t>(inner.size());
+    Bytes payload = {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x02};  // two frames announced
+    payload.insert(payload.end(), inner.begin(), inner.end());   // one present
+    const Bytes frame = MakeFrame(0x001E1201u, payload);
+    CConDExtLst list;
+    list.AppendConnectionList(inner.data(), innerSize, 1);
+    EXPECT_EQ(list.deserialize_all(frame.data(), frame.size()), 0u);
+    EXPECT_EQ(list.GetConnectionCount(), 0);
+
+    // An appended list is not parsed, but walking it stays inside it.
+    Bytes lying = inner;
+    WriteInt16(lying.data() + 4, 200);
+    CConDExtLst appended;
+    appended.AppendConnectionList(inner.data(), innerSize, 1);
+    appended.AppendConnectionList(lying.data(), innerSize, 1);
+    std::uint32_t size = 99;
+    EXPECT_NE(appended.GetConnectionListAt(0, &size), nullptr);
+    EXPECT_EQ(size, innerSize);
+    EXPECT_EQ(appended.GetConnectionListAt(1, &size), nullptr);
+    EXPECT_EQ(size, 0u);
+    std::uint32_t total = 0;
+    const unsigned char* frames = appended.GetConnectionList(&total);
+    EXPECT_EQ(appended.QOVASerialElements(frames, total), 1);
+}
+
+// Payloads of random bytes behind a plausible version and a sound checksum,
+// so that every decoder runs over them to their end.
+TEST(HostileFrames, RandomPayloadsWithSoundChecksums) {
+    std::mt19937 random(20240605);
+    const std::vector<Kind> kinds = Kinds();
+    for (int round = 0; round < 3000; ++round) {
+        const Kind& kind = kinds[static_cast<std::size_t>(round) % kinds.size()];
+        auto message = kind.make();
+        Bytes payload = {0x00, static_cast<unsigned char>(99 + random() % 3), static_cast<unsigned char>(random()), 0x00,
+                         static_cast<unsigned char>(random() % 24)};
+        const std::size_t extra = random() % 40;
+        for (std::size_t i = 0; i < extra; ++i) {
+            // Small numbers, so that stated lengths and counts often fit.
+            payload.push_back(static_cast<unsigned char>(random() % 4 == 0 ? random() : random() % 8));
+        }
+        const Bytes frame = MakeFrame(message->id(), payload);
+        const std::uint32_t result = message->deserialize_all(frame.data(), frame.size());
+        ASSERT_TRUE(result == 0 || result == frame.size()) << kind.name << " round " << round;
+        // Whatever the decode left must encode, and decode back to itself.
+        const Bytes again = Encode(*message);
+        auto fresh = kind.make();
+        ASSERT_EQ(fresh->deserialize_all(again.data(), again.size()), again.size()) << kind.name << " round " << round;
+        ASSERT_EQ(Encode(*fresh), again) << kind.name << " round " << round;
+    }
+}
+
+}  // namespace

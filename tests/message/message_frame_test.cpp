@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "message_test_support.h"
+#include "xqova/message/connection.h"
+#include "xqova/message/frame.h"
+
+namespace {
+
+using message_test::Bytes;
+using message_test::Encode;
+using message_test::MakeFrame;
+
+// A message whose payload is `size` bytes counting up from 0.
+class CountingMessage : public DtData {
+public:
+    CountingMessage(std::uint32_t id, std::uint32_t size) : DtData(id), size_(size) {}
+
+protected:
+    std::uint32_t get_payload_size() const override { return size_; }
+    unsigned char serialize_payload(uint8QManager* queue) const override {
+        for (std::uint32_t i = 0; i < size_; ++i) queue->put(static_cast<unsigned char>(i));
+        return 1;
+    }
+
+private:
+    std::uint32_t size_;
+};
+
+TEST(MessageFrame, ExtendedRuleIsTheFrameHeaderRule) {
+    const DtData message(0);
+    unsigned char stored[4];
+    for (std::uint32_t id : {MakeClassID(23, 16, 0), MakeClassID(23, 0, 0), MakeClassID(5, 18, 0), 0x00010000u, 0x00010001u}) {
+        WriteInt32(stored, id);
+        EXPECT_EQ(message.is_Extended(stored), xqova::LengthFieldWidth(id) == 4 ? 1 : 0) << id;
+    }
+    EXPECT_EQ(message.is_Extended(MakeClassID(23, 16, 0)), 0);
+    EXPECT_EQ(message.is_Extended(0x00010000u), 1);
+}
+
+TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
+    const CountingMessage shortFrame(0x00112233u, 11);
+    EXPECT_EQ(shortFrame.size_all(), 17u);
+    const Bytes frame = Encode(shortFrame);
+    const Bytes head = {0x00, 0x11, 0x22, 0x33, 0x00, 0x0B, 0x00, 0x01};
+    EXPECT_TRUE(std::equal(head.begin(), head.end(), frame.begin()));
+    EXPECT_EQ(frame.back(), 10);
+
+    const CountingMessage extended(MakeClassID(7, 18, 1), 3);
+    EXPECT_EQ(extended.size_all(), 11u);
+    const Bytes wide = Encode(extended);
+    EXPECT_EQ(ReadInt32(wide.data() + 4), 3u);
+    EXPECT_EQ(wide[8], 0);
+
+    EXPECT_EQ(shortFrame.serialize_all(nullptr), 0u);
+}
+
+TEST(MessageFrame, PayloadTooLongForASixteenBitLengthIsNotWritten) {
+    const CountingMessage tooLong(0x00112233u, 0x10000);
+    std::vector<unsigned char> buffer(tooLong.size_all(), 0xAA);
+    EXPECT_EQ(tooLong.serialize_all(buffer.data()), 0u);
+    EXPECT_EQ(buffer[0], 0xAA);
+
+    const CountingMessage extended(MakeClassID(7, 18, 1), 0x10000);
+    std::vector<unsigned char> wide(extended.size_all());
+    EXPECT_EQ(extended.serialize_all(wide.data()), 0x10008u);
+    EXPECT_EQ(ReadInt32(wide.data() + 4), 0x10000u);
+}
+
+TEST(MessageFrame, FlagBits) {
+    DtData message(0);
+    message.setdirty(1);
+    EXPECT_EQ(message.SetValid(1), 1);
+    EXPECT_EQ(message.isvalid(), 64);
+    message.SetValid(0);
+    EXPECT_EQ(message.isvalid(), 0);
+    EXPECT_EQ(message.isdirty(), 128);
+}
+
+TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
+    const t_VersionEntry table[1] = {{100, 101}};
+    DtData message(0);
+    const std::uint16_t versions[] = {99, 100, 101, 102};
+    const unsigned char expected[] = {0, 1, 1, 0};
+    for (int i = 0; i < 4; ++i) {
+        message.SetSrcVersion(versions[i]);
+        EXPECT_EQ(message.GetVersionStatus(table, 1, 0), expected[i]) << versions[i];
+    }
+    message.SetSrcVersion(100);
+    EXPECT_EQ(message.GetVersionStatus(table, 1, 1), 0);
+}
+
+TEST(MessageFrame, CodeTables) {
+    const t_MsgEntry table[2] = {{3, "three"}, {5, "five"}};
+    EXPECT_STREQ(GetMsgString(table, 2, 5), "five");
+    EXPECT_STREQ(GetMsgString(table, 1, 5), "Unknown code: 5");
+    EXPECT_STREQ(GetMsgString(table, 2, 7), "Unknown code: 7");
+    EXPECT_STREQ(GetMsgString(table, 2, 65535), "Unknown code: 65535");
+    EXPECT_EQ(IsValidEnum(table, 2, 3), 1);
+    EXPECT_EQ(IsValidEnum(table, 0, 3), 0);
+    EXPECT_EQ(IsValidEnum(table, 2, 4), 0);
+}
+
+TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
+    const DtData walker(0);
+    Bytes buffer = MakeFrame(0x00010203u, {1});            // payload length 3
+    const Bytes second = MakeFrame(0x00010204u, {1, 2, 3});  // payload length 5
+    buffer.insert(buffer.end(), second.begin(), second.end());
+    ASSERT_EQ(buffer.size(), 20u);
+    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 20), 2);
+    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 0), 0);
+    // The second frame runs past 19 bytes: only the first is whole.
+    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 19), 1);
+    // A tail too short to hold a header is not a frame.
+    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 12), 1);
+
+    unsigned char extended[8] = {0x00, 0x05, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};
+    unsigned char width = 0;
+    EXPECT_EQ(walker.QOVASerialSize(extended, &width), 18u);
+    EXPECT_EQ(width, 4);
+    EXPECT_EQ(walker.QOVASerialSize(extended, 8, &width), 0u);
+    EXPECT_EQ(walker.QOVASerialSize(buffer.data(), 20, &width), 9u);
+    EXPECT_EQ(width, 2);
+    EXPECT_EQ(walker.QOVASerialSize(nullptr, nullptr), 0u);
+}
+
+TEST(MessageFrame, TimeRecordOnAQueue) {
+    const DtData message(0);
+    unsigned char buffer[8] = {};
+    uint8QManager out(buffer, 8, 0);
+    message.Put_QOVATIME(&out, QOVA_TIME{2024, 3, 5, 6, 7, 8, 9});
+    EXPECT_EQ(std::memcmp(buffer, "\x07\xE8\x03\x05\x06\x07\x08\x09", 8), 0);
+    uint8QManager in(buffer, 8, 1);
+    const QOVA_TIME back = message.Get_QOVATIME(&in);
+    EXPECT_EQ(back.year, 2024);
+    EXPECT_EQ(back.fraction, 9);
+
+    // A field that the queue cannot supply reads as 0.
+    uint8QManager shortIn(buffer, 3, 1);
+    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day, 0);
+}
+
+TEST(MessageFrame, FrameOfAnotherSpeciesIsTakenAndOfAnotherGenusRefused) {
+    CConDStd source;
+    source.set_Species(7);
+    source.SetReserved(reinterpret_cast<const unsigned char*>("\x01\x02"), 2);
+    const Bytes frame = Encode(source);
+
+    CConDStd target;
+    EXPECT_EQ(target.deserialize_all(frame.data(), frame.size()), frame.size());
+    EXPECT_EQ(target.id(), 0x001E0007u);
+
+    Bytes otherGenus = frame;
+    otherGenus[2] = 0x01;
+    message_test::Reseal(otherGenus);
+    CConDStd untouched;
+    untouched.SetReserved(reinterpret_cast<const unsigned char*>("\x09"), 1);
+    const Bytes before = Encode(untouched);
+    EXPECT_EQ(untouched.deserialize_all(otherGenus.data(), otherGenus.size()), 0u);
+    EXPECT_EQ(Encode(untouched), before);
+}
+
+}  // namespace

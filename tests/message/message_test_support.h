@@ -1,0 +1,53 @@
+// Frame building for the message tests.
+#ifndef XQOVA_TESTS_MESSAGE_TEST_SUPPORT_H
+#define XQOVA_TESTS_MESSAGE_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
+#include "xqova/core/frame_header.h"
+#include "xqova/message/frame.h"
+
+namespace message_test {
+
+using Bytes = std::vector<unsigned char>;
+
+// The frame a message writes, in a vector of exactly size_all() bytes.
+inline Bytes Encode(const DtData& message) {
+    Bytes frame(message.size_all());
+    EXPECT_EQ(message.serialize_all(frame.data()), frame.size());
+    return frame;
+}
+
+// A frame of class `id` around `payload` (everything up to the checksum),
+// with the length field and the checksum filled in.
+inline Bytes MakeFrame(std::uint32_t id, const Bytes& payload) {
+    const unsigned width = xqova::LengthFieldWidth(id);
+    Bytes frame(4 + width);
+    WriteInt32(frame.data(), id);
+    const std::uint32_t length = static_cast<std::uint32_t>(payload.size() + 2);
+    if (width == 4) {
+        WriteInt32(frame.data() + 4, length);
+    } else {
+        WriteInt16(frame.data() + 4, static_cast<std::uint16_t>(length));
+    }
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    const std::uint16_t crc = CalculateCRC(frame.data(), static_cast<std::uint32_t>(frame.size()));
+    frame.push_back(static_cast<unsigned char>(crc >> 8));
+    frame.push_back(static_cast<unsigned char>(crc & 0xFF));
+    return frame;
+}
+
+// Recomputes the trailing checksum after a test edited the frame.
+inline void Reseal(Bytes& frame) {
+    const std::uint16_t crc = CalculateCRC(frame.data(), static_cast<std::uint32_t>(frame.size() - 2));
+    WriteInt16(frame.data() + frame.size() - 2, crc);
+}
+
+}  // namespace message_test
+
+#endif

@@ -1,0 +1,177 @@
+#include "xqova/message/rendezvous.h"
+
+#include <cstring>
+
+#include "xqova/message/owned_bytes.h"
+#include "xqova/message/xml_text.h"
+
+namespace {
+
+constexpr std::uint32_t kRendezvousId = 0x001D0000u;
+constexpr std::uint16_t kRendezvousVersion = 101;
+constexpr std::uint16_t kStaticSize = 18;
+constexpr unsigned char kDefaultGuid[16] = {0x7B, 0x57, 0x32, 0x3E, 0xD6, 0x1A, 0x4E, 0x3D,
+                                            0x8E, 0xBC, 0xC8, 0x65, 0x80, 0x07, 0xBB, 0xCB};
+
+}  // namespace
+
+const t_MsgEntry CRNDZDStd::TypSpeciesTbl[1] = {{0, "NO_DESCRIPTION"}};
+const t_VersionEntry CRNDZDStd::TypVersionsTbl[3] = {{100, 101}, {101, 101}, {101, 101}};
+
+CRNDZDStd::CRNDZDStd() : DtData(kRendezvousId), Data(nullptr), DataLength(0), DeviceGUID{}, RERVersion(1) {
+    std::memcpy(DeviceGUID, kDefaultGuid, sizeof DeviceGUID);
+}
+
+CRNDZDStd::CRNDZDStd(const CRNDZDStd& other) : DtData(other), Data(nullptr), DataLength(0), RERVersion(other.RERVersion) {
+    std::memcpy(DeviceGUID, other.DeviceGUID, sizeof DeviceGUID);
+    if (other.Data != nullptr) {
+        Data = xqova::NewOwnedBytes(other.Data, other.DataLength);
+        DataLength = Data != nullptr ? other.DataLength : 0;
+    }
+}
+
+CRNDZDStd& CRNDZDStd::operator=(const CRNDZDStd& other) {
+    if (this == &other) return *this;
+    DtData::operator=(other);
+    xqova::ReleaseOwnedBytes(Data);
+    DataLength = 0;
+    if (other.Data != nullptr) {
+        Data = xqova::NewOwnedBytes(other.Data, other.DataLength);
+        DataLength = Data != nullptr ? other.DataLength : 0;
+    }
+    std::memcpy(DeviceGUID, other.DeviceGUID, sizeof DeviceGUID);
+    RERVersion = other.RERVersion;
+    return *this;
+}
+
+CRNDZDStd::~CRNDZDStd() { xqova::ReleaseOwnedBytes(Data); }
+
+void CRNDZDStd::Reset(unsigned char /*unused*/) {
+    DataBitField = 0;
+    SrcVersion = 0;
+    std::memset(DeviceGUID, 0, sizeof DeviceGUID);
+    RERVersion = 0;
+    xqova::ReleaseOwnedBytes(Data);
+    DataLength = 0;
+}
+
+std::uint16_t CRNDZDStd::getVersion() const { return kRendezvousVersion; }
+
+unsigned char* CRNDZDStd::GetDeviceGUID(std::uint16_t* size) {
+    if (size != nullptr) *size = sizeof DeviceGUID;
+    return DeviceGUID;
+}
+
+const unsigned char* CRNDZDStd::GetDeviceGUID(std::uint16_t* size) const {
+    if (size != nullptr) *size = sizeof DeviceGUID;
+    return DeviceGUID;
+}
+
+unsigned char CRNDZDStd::SetDeviceGUID(const unsigned char* bytes, std::uint16_t count) {
+    std::memset(DeviceGUID, 0, sizeof DeviceGUID);
+    if (count > sizeof DeviceGUID) return 0;
+    if (bytes != nullptr) std::memcpy(DeviceGUID, bytes, count);
+    return 1;
+}
+
+unsigned char* CRNDZDStd::GetData(std::uint16_t* length) const {
+    if (length != nullptr) *length = DataLength;
+    return Data;
+}
+
+unsigned char CRNDZDStd::SetData(const unsigned char* bytes, std::uint16_t count) {
+    unsigned char* copy = nullptr;
+    if (bytes != nullptr && count != 0) {
+        copy = xqova::NewOwnedBytes(bytes, count);
+        if (copy == nullptr) return 0;
+    }
+    xqova::ReleaseOwnedBytes(Data);
+    Data = copy;
+    DataLength = copy != nullptr ? count : 0;
+    return 1;
+}
+
+std::uint32_t CRNDZDStd::get_payload_size() const { return static_cast<std::uint32_t>(DataLength) + 27u; }
+
+void CRNDZDStd::serialize_static_data(uint8QManager* queue) const {
+    queue->enqueue_array(DeviceGUID, sizeof DeviceGUID);
+    queue->put(RERVersion);
+}
+
+unsigned char CRNDZDStd::serialize_payload(uint8QManager* queue) const {
+    const auto* frameStart = static_cast<const unsigned char*>(queue->GetTailPtr());
+    queue->put(getVersion());
+    queue->put(DataBitField);
+    queue->put(kStaticSize);
+    serialize_static_data(queue);
+    queue->put(DataLength);
+    if (Data != nullptr && DataLength != 0) queue->enqueue_array(Data, DataLength);
+    PutPayloadChecksum(queue, frameStart);
+    return 1;
+}
+
+bool CRNDZDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
+    // A running count of the static bytes still to come, in 16 bits: a block
+    // stated shorter than the identifier still yields the identifier, and
+    // the count then wraps to a large value.
+    std::uint16_t remaining = staticLength;
+    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 0) != 0) {
+        if (queue->dequeue_array(DeviceGUID, sizeof DeviceGUID) == 0) return false;
+        remaining = static_cast<std::uint16_t>(remaining - sizeof DeviceGUID);
+    }
+    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0) {
+        if (queue->get(&RERVersion) == 0) return false;
+    }
+    return staticLength <= kStaticSize || queue->dequeue_array(static_cast<std::uint32_t>(staticLength - kStaticSize)) != 0;
+}
+
+bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
+    if (GetVersionStatus(TypVersionsTbl, 3, 2) == 0) return true;
+    std::uint16_t length = 0;
+    // The data length must be followed at least by the checksum.
+    if (queue->get(&length) == 0 || queue->get_num_used() < 2) return false;
+    if (length == 0) return true;
+    if (length > queue->get_num_used()) return false;
+    Data = xqova::NewOwnedBytes(nullptr, length);
+    if (Data == nullptr) return false;
+    DataLength = length;
+    queue->dequeue_array(Data, length);
+    return true;
+}
+
+unsigned char CRNDZDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
+    std::uint16_t version = 0;
+    std::uint16_t staticLength = 0;
+    bool ok = ReadPayloadVersion(queue, &version);
+    if (ok) {
+        Reset(0);
+        ok = ReadPayloadFlags(queue, version, &staticLength) && deserialize_static_data(queue, staticLength) &&
+             DeserializeData(queue);
+    }
+    if (ok) return 1;
+    Reset(0);
+    return 0;
+}
+
+std::uint32_t CRNDZDStd::serialize_to_XMLbuf(char* buffer) const {
+    xqova::XmlText xml(buffer);
+    xml.Format("<DEFINITION class=\"CRNDZDStd\" version=\"%d\" family=\"%d\" genus=\"%d\" species=\"%d\">\n",
+               getVersion(), family(), genus(), species());
+    xml.Put("<MEMBERS>\n");
+    xml.Put("<MEMBER type=\"uint8\" name=\"DeviceGUID\" size=\"16\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n");
+    xml.Put("<VALUE><![CDATA[");
+    xml.Guid(DeviceGUID);
+    xml.Put("]]></VALUE>\n");
+    xml.Put("</MEMBER>\n");
+    xml.Put("<MEMBER type=\"uint16\" name=\"RERVersion\" minversion=\"101\" maxversion=\"CURRENT_VERSION\">\n");
+    xml.Format("<VALUE><![CDATA[%u]]></VALUE>\n", static_cast<unsigned>(RERVersion));
+    xml.Put("</MEMBER>\n");
+    xml.Put("<MEMBER type=\"uint8\" size=\"UNBOUNDED\" name=\"Data\" minversion=\"101\" maxversion=\"CURRENT_VERSION\">\n");
+    xml.Put("<VALUE><![CDATA[");
+    xml.ByteList(Data, DataLength);
+    xml.Put("]]></VALUE>\n");
+    xml.Put("</MEMBER>\n");
+    xml.Put("</MEMBERS>\n");
+    xml.Put("</DEFINITION>\n");
+    return xml.Finish();
+}

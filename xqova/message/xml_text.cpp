@@ -1,0 +1,54 @@
+#include "xqova/message/xml_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "xqova/core/guid_time.h"
+
+namespace xqova {
+
+void XmlText::Put(const char* text) { Put(text, std::strlen(text)); }
+
+void XmlText::Put(const char* text, std::size_t length) {
+    if (buffer_ != nullptr && length != 0) std::memcpy(buffer_ + count_, text, length);
+    count_ += length;
+}
+
+void XmlText::Format(const char* format, ...) {
+    char piece[256];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(piece, sizeof piece, format, arguments);
+    va_end(arguments);
+    if (length <= 0) return;
+    Put(piece, static_cast<std::size_t>(length) < sizeof piece ? static_cast<std::size_t>(length) : sizeof piece - 1);
+}
+
+void XmlText::ByteList(const unsigned char* bytes, std::size_t count) {
+    if (bytes == nullptr) return;
+    for (std::size_t i = 0; i < count; ++i) {
+        char piece[4];
+        std::size_t length = 0;
+        const unsigned value = bytes[i];
+        if (value >= 100) piece[length++] = static_cast<char>('0' + value / 100);
+        if (value >= 10) piece[length++] = static_cast<char>('0' + value / 10 % 10);
+        piece[length++] = static_cast<char>('0' + value % 10);
+        piece[length++] = ';';
+        Put(piece, length);
+    }
+}
+
+void XmlText::Guid(const unsigned char* bytes) {
+    char text[39];
+    GUIDToStr(bytes, text, 16);
+    Put(text);
+}
+
+std::uint32_t XmlText::Finish() {
+    if (buffer_ != nullptr) buffer_[count_] = '\0';
+    const std::uint64_t size = count_ + 1;
+    return size > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(size);
+}
+
+}  // namespace xqova
