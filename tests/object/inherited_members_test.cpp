@@ -1,0 +1,153 @@
+// Derived classes: the base-class part lives in the inherit member, member
+// identifiers count the base chain's definitions first, positions count the
+// base chain's present members first and leave the inherit member out.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "object_test_support.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/object/object.h"
+#include "xqova/object/object_ptr.h"
+#include "xqova/text/string_table.h"
+
+namespace {
+
+using namespace object_test;
+
+constexpr std::uint32_t kBase = 0x00410000, kDerived = 0x00410100, kGrandChild = 0x00410200;
+
+Bytes BaseBlock() {
+    Member alpha = M("Alpha", 0x11);
+    alpha.alias = 0xA;
+    return Build("CBase", kBase, {alpha, M("Beta", 0x13)});
+}
+Bytes DerivedBlock() { return Build("CDerived", kDerived, {InheritFrom(kBase), M("Gamma", 0x03)}); }
+Bytes GrandChildBlock() {
+    Member eta = M("Eta", 0x10, 101);
+    eta.units = 3;
+    return Build("CGrandChild", kGrandChild, {InheritFrom(kDerived), M("Delta", 0x00), eta}, 101);
+}
+
+class InheritedMembers : public ::testing::Test {
+protected:
+    InheritedMembers()
+        : chain_({GrandChildBlock(), DerivedBlock(), BaseBlock()}),
+          dictionary_(chain_.Head()),
+          o_(&dictionary_, kGrandChild, 0xFFFF) {}
+
+    // The object `level` steps down the chain of base objects.
+    CXQOVAObject* Level(int level) {
+        CXQOVAObject* o = &o_;
+        for (int i = 0; i < level && o != nullptr; ++i) o = o->BaseClass();
+        return o;
+    }
+
+    Chain chain_;
+    CXQOVADictionary dictionary_;
+    CXQOVAObject o_;
+};
+
+TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
+    ASSERT_NE(Level(2), nullptr);
+    EXPECT_EQ(Level(1)->ClassID(), kDerived);
+    EXPECT_EQ(Level(2)->ClassID(), kBase);
+    EXPECT_EQ(Level(3), nullptr);
+    EXPECT_EQ(o_.Cast(kGrandChild), &o_);
+    EXPECT_EQ(o_.Cast(kDerived), Level(1));
+    EXPECT_EQ(o_.Cast(kBase), Level(2));
+    EXPECT_EQ(o_.Cast(0x00410300), nullptr);
+    EXPECT_EQ(Level(1)->Cast(kGrandChild), nullptr);
+
+    // Identifier -> holding object and type. Each level names the members of
+    // its own chain by the same identifiers.
+    struct Case {
+        std::uint16_t id;
+        int level;
+        std::uint8_t type;
+    };
+    for (const Case& c : {Case{0, 2, 0x11}, Case{1, 2, 0x13}, Case{2, 1, 0x16}, Case{3, 1, 0x03}, Case{4, 0, 0x16},
+                          Case{5, 0, 0x00}, Case{6, 0, 0x10}}) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(o_.GetMemberType(c.id), c.type);
+        EXPECT_EQ(&o_.Member(c.id), &Level(c.level)->Member(c.id));
+    }
+    EXPECT_EQ(o_.GetMemberType(7), 0xF8);
+    EXPECT_EQ(static_cast<CXQOVAObject*>(o_.Member(4)), Level(1));
+
+    EXPECT_EQ(Level(2)->MemberCount(), 2);
+    EXPECT_EQ(Level(1)->MemberCount(), 3);
+    ASSERT_EQ(o_.MemberCount(), 5);
+    const std::uint16_t idAt[5] = {0, 1, 3, 5, 6};
+    for (std::uint16_t pos = 0; pos < 5; ++pos) EXPECT_EQ(&o_[pos], &o_.Member(idAt[pos])) << pos;
+    EXPECT_EQ(o_.GetMemberAtType(5), 0xF8);
+    EXPECT_EQ(o_.GetMemberAtAlias(0), 0xAu);
+    EXPECT_EQ(o_.GetMemberAtUnits(4), 3);
+    EXPECT_EQ(o_.GetMemberAtUnits(3), 0xFF);
+
+    CXQOVAObjectPtr handle(&o_);
+    EXPECT_EQ(&handle[2], &o_.At(2));
+    EXPECT_EQ(&handle(5), &o_.Member(5));
+    EXPECT_EQ(&*handle, &o_);
+
+    // At version 100 Eta is absent: one position fewer.
+    CXQOVAObject old(&dictionary_, kGrandChild, 100);
+    EXPECT_EQ(old.MemberCount(), 4);
+    EXPECT_EQ(old.MemberAvailable(6), 0);
+    EXPECT_EQ(old.GetMemberUnits(6), 3);
+    EXPECT_EQ(&old.At(3), &old.Member(5));
+    EXPECT_EQ(old.GetMemberAtType(4), 0xF8);
+}
+
+TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {
+    ASSERT_EQ(o_.SetMember(1, 77u), 1);
+    EXPECT_EQ(static_cast<std::uint32_t>(Level(2)->Member(1)), 77u);
+    ASSERT_EQ(o_.SetMemberAt(2, -5), 1);
+    EXPECT_EQ(static_cast<std::int32_t>(Level(1)->Member(3)), -5);
+    EXPECT_EQ(o_.SetMember(4, 1), 0);  // the inherit member takes no number
+    CXQOVAObject copy(o_);
+    EXPECT_NE(copy.BaseClass(), o_.BaseClass());
+    EXPECT_EQ(static_cast<std::uint32_t>(copy.Member(1)), 77u);
+    EXPECT_EQ(static_cast<std::int32_t>(copy.At(2)), -5);
+    o_.Reset(1);
+    EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(1)), 0u);
+}
+
+TEST_F(InheritedMembers, TextsThroughTheStringTable) {
+    CXQOVAStringTable strings;
+    ASSERT_EQ(strings.AddDictionaryTables(&dictionary_), 1);
+    EXPECT_EQ(o_.GetClassText(), nullptr);
+    EXPECT_EQ(o_.At(3).Text(0xFF), nullptr);
+    ASSERT_EQ(o_.SetStringTable(&strings), 1);
+    EXPECT_EQ(o_.GetStringTable(), &strings);
+    EXPECT_STREQ(o_.GetClassText(), "CGrandChild");
+    EXPECT_EQ(o_.GetClassText(9), nullptr);  // no such language
+    EXPECT_STREQ(o_.At(3).Text(0xFF), "Delta");
+    // A member answers through the string table of the object holding it.
+    EXPECT_EQ(o_.GetMemberText(0, 0xFF), nullptr);
+    Level(1)->SetStringTable(&strings);
+    Level(2)->SetStringTable(&strings);
+
+    const char* const byId[8] = {"Alpha", "Beta", "Base", "Gamma", "Base", "Delta", "Eta", nullptr};
+    for (std::uint16_t id = 0; id < 8; ++id) EXPECT_STREQ(o_.GetMemberText(id, 0xFF), byId[id]) << id;
+    const char* const byPosition[6] = {"Alpha", "Beta", "Gamma", "Delta", "Eta", nullptr};
+    for (std::uint16_t pos = 0; pos < 6; ++pos) {
+        EXPECT_STREQ(o_.GetMemberAtText(pos, 0xFF), byPosition[pos]) << pos;
+        EXPECT_STREQ(o_.At(pos).Text(0xFF), byPosition[pos]) << pos;
+    }
+}
+
+// A base known only from added definitions is counted from the definition
+// its base object was built on: the identifiers of the levels do not overlap.
+TEST(InheritedMembersAdded, ABaseFromAddedDefinitionsCountsItsOwnMembers) {
+    CXQOVADictionary dictionary;
+    const Bytes base = BaseBlock();
+    const Bytes derived = DerivedBlock();
+    ASSERT_NE(dictionary.AddDefinition(base.data()), nullptr);
+    ASSERT_NE(dictionary.AddDefinition(derived.data()), nullptr);
+    CXQOVAObject o(&dictionary, kDerived, 0xFFFF);
+    const std::uint8_t types[4] = {0x11, 0x13, 0x16, 0x03};
+    for (std::uint16_t id = 0; id < 4; ++id) EXPECT_EQ(o.GetMemberType(id), types[id]) << id;
+}
+
+}  // namespace

@@ -1,0 +1,329 @@
+// Objects from construction to destruction: which members exist at which
+// version, the storage each kind of member gets, Reset, Copy, the status
+// flags, definitions that nest without end, and running out of memory.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "object_test_support.h"
+#include "support/bmi_block.h"
+#include "xqova/core/limits.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
+
+namespace {
+
+using namespace object_test;
+
+constexpr std::uint32_t kVersioned = 0x00400400, kHolder = 0x00400500, kSelf = 0x00400600, kCycleA = 0x00400700,
+                        kCycleB = 0x00400800, kFan = 0x00400900, kOther = 0x00400A00;
+
+// CVersioned, version 101: A from 100, B from 101, C only in 100.
+Bytes VersionedBlock() {
+    Member b = M("B", 0x13, 101);
+    b.alias = 0x12345678;
+    b.units = 7;
+    b.scaleCoefficient = 5;
+    b.scaleExponent = -2;
+    return Build("CVersioned", kVersioned, {M("A", 0x11), b, M("C", 0x00, 100, 100)}, 101);
+}
+
+enum : std::uint16_t { kValue, kFixed, kText, kChild, kChildren, kPair, kAny, kWhen };
+Bytes HolderBlock() {
+    return Build("CHolder", kHolder,
+                 {M("Value", 0x11), FixedArray("Fixed", 0x10, 16), M("Text", 0x48), Nested("Child", kVersioned),
+                  VectorOf("Children", kVersioned, 0), VectorOf("Pair", kVersioned, 2), VectorOf("Any", kAnyClass, 2),
+                  M("When", 0x02)});
+}
+
+template <class T>
+T* Held(CXQOVAObject& o, std::uint16_t id) {
+    return static_cast<T*>(o.Member(id));
+}
+
+class ObjectLifeCycle : public ::testing::Test {
+protected:
+    ObjectLifeCycle()
+        : chain_({VersionedBlock(), HolderBlock(), Build("COther", kOther, {M("X", 0x03)}),
+                  Build("CSelf", kSelf, {Nested("Self", kSelf), M("Value", 0x10)}),
+                  Build("CFan", kFan, {VectorOf("Fans", kFan, 1)})}),
+          dictionary_(chain_.Head()) {}
+
+    // Gives every member of a CHolder a value derived from `seed`.
+    static void Fill(CXQOVAObject& h, int seed) {
+        ASSERT_EQ(h.SetMember(kValue, seed), 1);
+        const unsigned char fixed[2] = {static_cast<unsigned char>(seed), 2};
+        ASSERT_EQ(h.SetMember(kFixed, fixed, 2), 1);
+        const std::string text = "text " + std::to_string(seed);
+        ASSERT_EQ(h.SetMember(kText, text.c_str(), static_cast<std::uint16_t>(text.size())), 1);
+        ASSERT_EQ(Held<CXQOVAObject>(h, kChild)->SetMember(1, seed * 3), 1);
+        for (int i = 0; i < 2; ++i) ASSERT_EQ(Held<CXQOVAVector>(h, kChildren)->Push(kVersioned)->SetMember(0, seed + i), 1);
+        ASSERT_EQ(Held<CXQOVAVector>(h, kPair)->At(1)->SetMember(0, seed + 9), 1);
+        ASSERT_EQ(Held<CXQOVAVector>(h, kAny)->Push(kOther)->SetMember(0, -seed), 1);
+        ASSERT_EQ(h.SetMember(kWhen, QOVA_TIME{static_cast<std::uint16_t>(2000 + seed), 1, 2, 3, 4, 5, 6}), 1);
+    }
+
+    // The values Fill gave (seed > 0), or those after construction (seed 0).
+    static void Expect(CXQOVAObject& h, int seed) {
+        EXPECT_EQ(static_cast<std::int32_t>(h.Member(kValue)), seed);
+        const unsigned char* fixed = h.Member(kFixed);
+        ASSERT_NE(fixed, nullptr);
+        EXPECT_EQ(fixed[0], static_cast<unsigned char>(seed));
+        EXPECT_EQ(fixed[15], 0);
+        const char* text = h.Member(kText);
+        EXPECT_EQ(text == nullptr ? std::string() : std::string(text), seed ? "text " + std::to_string(seed) : "");
+        ASSERT_NE(Held<CXQOVAObject>(h, kChild), nullptr);
+        EXPECT_EQ(static_cast<std::int32_t>(Held<CXQOVAObject>(h, kChild)->Member(1)), seed * 3);
+        auto* children = Held<CXQOVAVector>(h, kChildren);
+        ASSERT_NE(children, nullptr);
+        ASSERT_EQ(children->Size(), seed ? 2 : 0);
+        if (seed) {
+            EXPECT_EQ(static_cast<std::int32_t>(children->At(1)->Member(0)), seed + 1);
+        }
+        auto* pair = Held<CXQOVAVector>(h, kPair);
+        ASSERT_NE(pair, nullptr);
+        ASSERT_EQ(pair->Size(), 2);
+        EXPECT_EQ(static_cast<std::int32_t>(pair->At(1)->Member(0)), seed ? seed + 9 : 0);
+        auto* any = Held<CXQOVAVector>(h, kAny);
+        ASSERT_NE(any, nullptr);
+        ASSERT_EQ(any->Size(), seed ? 1 : 0);
+        if (seed) {
+            EXPECT_EQ(static_cast<std::int32_t>(any->At(0)->Member(0)), -seed);
+        }
+        const QOVA_TIME when = h.Member(kWhen);
+        EXPECT_EQ(when.year, seed ? 2000 + seed : 0);
+    }
+
+    Chain chain_;
+    CXQOVADictionary dictionary_;
+};
+
+TEST_F(ObjectLifeCycle, TheBmiDefinitionGivesThreeMembers) {
+    Bytes block = xqova_test::BmiBlockBytes();
+    CXQOVAObject bmi(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
+    EXPECT_EQ(bmi.ClassID(), 0x00110800u);
+    EXPECT_EQ(bmi.Family(), 0x11);
+    EXPECT_EQ(bmi.Genus(), 8);
+    EXPECT_EQ(bmi.Species(), 0);
+    EXPECT_EQ(bmi.Version(), 100);
+    EXPECT_EQ(bmi.GetDefinition(), static_cast<void*>(block.data()));
+    ASSERT_EQ(bmi.MemberCount(), 3);
+    const std::uint8_t types[4] = {0x10, 0x11, 0x11, 0xF8};
+    for (std::uint16_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(bmi.GetMemberType(i), types[i]);
+        EXPECT_EQ(bmi.GetMemberAlias(i), 0xFFFFFFFFu);
+        EXPECT_EQ(bmi.GetMemberScaleCoefficient(i), 1);
+    }
+    EXPECT_EQ(bmi.GetMemberSize(1), 2);
+
+    // One damaged byte: no members, but the class and the requested version.
+    block[40] ^= 0x01;
+    CXQOVAObject damaged(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
+    EXPECT_EQ(damaged.ClassID(), 0x00110800u);
+    EXPECT_EQ(damaged.Version(), 0xFFFF);
+    EXPECT_EQ(damaged.MemberCount(), 0);
+    EXPECT_EQ(damaged.GetDefinition(), nullptr);
+}
+
+TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
+    struct Case {
+        std::uint16_t requested, version;
+        std::uint8_t typeB, typeC, typeAtOne;
+    };
+    for (const Case& c : {Case{0xFFFF, 101, 0x13, 0xF8, 0x13}, Case{300, 101, 0x13, 0xF8, 0x13},
+                          Case{100, 100, 0xF8, 0x00, 0x00}}) {
+        SCOPED_TRACE(c.requested);
+        CXQOVAObject o(&dictionary_, kVersioned, c.requested);
+        EXPECT_EQ(o.Version(), c.version);
+        EXPECT_EQ(o.MemberCount(), 2);
+        EXPECT_EQ(o.GetMemberType(1), c.typeB);
+        EXPECT_EQ(o.MemberAvailable(1), c.typeB != 0xF8 ? 1 : 0);
+        EXPECT_EQ(o.GetMemberType(2), c.typeC);
+        EXPECT_EQ(o.GetMemberAtType(1), c.typeAtOne);
+        EXPECT_EQ(o.GetMemberAtType(2), 0xF8);
+        // Attributes come from the definition, also for an absent member;
+        // by position they answer for the member at the position.
+        EXPECT_EQ(o.GetMemberAlias(1), 0x12345678u);
+        EXPECT_EQ(o.GetMemberUnits(1), 7);
+        EXPECT_EQ(o.GetMemberScaleCoefficient(1), 5);
+        EXPECT_EQ(o.GetMemberScaleExponent(1), -2);
+        EXPECT_EQ(o.GetMemberAtAlias(1), c.version == 101 ? 0x12345678u : 0xFFFFFFFFu);
+        EXPECT_EQ(o.Member(1).ScaleExponent(), c.version == 101 ? -2 : 0);
+        // Every failed lookup gives the same sentinel.
+        CXQOVAData_u& none = o.Member(3);
+        EXPECT_EQ(&o.At(2), &none);
+        std::uint16_t count = 99;
+        EXPECT_EQ(&o.GetMember(0xFFFF, &count), &none);
+        EXPECT_EQ(count, 0);
+        EXPECT_EQ(none.Type(), 0xF8);
+        EXPECT_EQ(none.Available(), 0);
+        EXPECT_EQ(none.Alias(), 0xFFFFFFFFu);
+        EXPECT_EQ(o.GetMemberSize(3), 0);
+    }
+}
+
+TEST_F(ObjectLifeCycle, WithoutADefinitionThereAreNoMembers) {
+    CXQOVAObject noDictionary(nullptr, kVersioned, 0xFFFF);
+    CXQOVAObject unknown(&dictionary_, 0x00990000u, 150);
+    CXQOVAObject empty(static_cast<const CXQOVAObject*>(nullptr));
+    struct Case {
+        CXQOVAObject* object;
+        std::uint32_t classId;
+        std::uint16_t version;
+    };
+    for (const Case& c : {Case{&noDictionary, kVersioned, 0xFFFF}, Case{&unknown, 0x00990000, 150},
+                          Case{&empty, 0xFFFFFFFF, 0xFFFF}}) {
+        EXPECT_EQ(c.object->ClassID(), c.classId);
+        EXPECT_EQ(c.object->Version(), c.version);
+        EXPECT_EQ(c.object->MemberCount(), 0);
+        EXPECT_EQ(c.object->SetMember(0, 1), 0);
+        CXQOVAObject copy(*c.object);
+        EXPECT_EQ(copy.Copy(c.object), 1);
+    }
+}
+
+TEST_F(ObjectLifeCycle, StorageByMemberKind) {
+    CXQOVAObject h(&dictionary_, kHolder, 0xFFFF);
+    ASSERT_EQ(h.MemberCount(), 8);
+    Expect(h, 0);
+    const std::uint16_t elements[8] = {1, 16, 0, 1, 0, 2, 2, 1};
+    const std::uint16_t sizes[8] = {2, 1, 1, 4, 4, 4, 4, 8};
+    for (std::uint16_t id = 0; id < 8; ++id) {
+        EXPECT_EQ(h.GetMemberNumElements(id), elements[id]) << id;
+        EXPECT_EQ(h.GetMemberSize(id), sizes[id]) << id;
+    }
+    EXPECT_EQ(Held<CXQOVAObject>(h, kChild)->Version(), 101);  // nested objects at their newest version
+    EXPECT_EQ(Held<CXQOVAVector>(h, kPair)->At(1)->Version(), 101);
+
+    // Without a dictionary nested objects and fixed-vector elements have no
+    // members.
+    const Bytes block = HolderBlock();
+    CXQOVAObject alone(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
+    EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->ClassID(), kVersioned);
+    EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->MemberCount(), 0);
+    EXPECT_EQ(Held<CXQOVAVector>(alone, kPair)->At(1)->MemberCount(), 0);
+}
+
+TEST_F(ObjectLifeCycle, StatusFlagsBelongToTheHost) {
+    CXQOVAObject o(&dictionary_, kVersioned, 0xFFFF);
+    EXPECT_EQ(o.SetValid(1), 1);
+    EXPECT_EQ(o.SetDirty(1), 1);
+    EXPECT_EQ(o.IsValid(), 0x40);
+    EXPECT_EQ(o.IsDirty(), 0x80);
+    ASSERT_EQ(o.SetMember(0, 5), 1);  // setters leave the flags alone
+    EXPECT_EQ(o.SetValid(2), 2);      // anything but 1 clears
+    EXPECT_EQ(o.IsValid(), 0);
+    EXPECT_EQ(o.IsDirty(), 0x80);
+    o.Reset(0);
+    EXPECT_EQ(o.IsDirty(), 0);
+}
+
+TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
+    CXQOVAObject source(&dictionary_, kHolder, 0xFFFF);
+    Fill(source, 7);
+    CXQOVAObject target(&dictionary_, kHolder, 0xFFFF);
+    Fill(target, 1);
+    ASSERT_EQ(target.Copy(&source), 1);
+    Expect(target, 7);
+    Expect(source, 7);
+    EXPECT_NE(static_cast<void*>(target.Member(kText)), static_cast<void*>(source.Member(kText)));
+    EXPECT_NE(Held<CXQOVAVector>(target, kChildren)->At(0), Held<CXQOVAVector>(source, kChildren)->At(0));
+    CXQOVAObject constructed(source);
+    Expect(constructed, 7);
+    EXPECT_EQ(target.Copy(&target), 1);
+    Expect(target, 7);
+
+    // Reset(0) leaves nested objects and vectors; Reset(1) clears them too.
+    target.Reset(0);
+    EXPECT_EQ(static_cast<std::int32_t>(Held<CXQOVAObject>(target, kChild)->Member(1)), 21);
+    EXPECT_EQ(Held<CXQOVAVector>(target, kChildren)->Size(), 2);
+    target.Reset(1);
+    Expect(target, 0);
+    Expect(source, 7);
+    // A text holding only its terminator after a reset copies as such.
+    ASSERT_EQ(source.Copy(&target), 1);
+    EXPECT_EQ(source.GetMemberNumElements(kText), 0);
+    EXPECT_NE(static_cast<char*>(source.Member(kText)), nullptr);
+
+    // Another class or version: refused, and the target is reset.
+    CXQOVAObject older(&dictionary_, kVersioned, 100);
+    Fill(target, 2);
+    EXPECT_EQ(target.Copy(&older), 0);
+    Expect(target, 0);
+    Fill(target, 2);
+    EXPECT_EQ(target.Copy(nullptr), 0);
+    Expect(target, 0);
+}
+
+// Counts the objects along a chain where `next` gives the following one.
+template <class Next>
+int Levels(CXQOVAObject* o, Next next) {
+    int levels = 0;
+    for (; o != nullptr; o = next(o)) ++levels;
+    return levels;
+}
+
+TEST_F(ObjectLifeCycle, DefinitionsNestingThemselvesStopAtTheNestingLimit) {
+    const int limit = static_cast<int>(xqova::kMaxNestingDepth);
+    CXQOVAObject self(&dictionary_, kSelf, 0xFFFF);
+    auto nested = [](CXQOVAObject* o) { return Held<CXQOVAObject>(*o, 0); };
+    EXPECT_EQ(Levels(&self, nested), limit);
+    CXQOVAObject* deepest = &self;
+    while (nested(deepest) != nullptr) deepest = nested(deepest);
+    EXPECT_EQ(deepest->SetMember(1, 9), 1);  // usable at every level
+    CXQOVAObject copy(self);
+    EXPECT_EQ(Levels(&copy, nested), limit);
+
+    CXQOVAObject fan(&dictionary_, kFan, 0xFFFF);
+    EXPECT_EQ(Levels(&fan, [](CXQOVAObject* o) {
+                  CXQOVAVector* v = Held<CXQOVAVector>(*o, 0);
+                  return v == nullptr ? nullptr : v->At(0);
+              }),
+              limit);
+
+    // A cycle of two added definitions.
+    CXQOVADictionary added;
+    const Bytes a = Build("CCycleA", kCycleA, {Nested("B", kCycleB)});
+    const Bytes b = Build("CCycleB", kCycleB, {M("Value", 0x10), Nested("A", kCycleA)});
+    ASSERT_NE(added.AddDefinition(a.data()), nullptr);
+    ASSERT_NE(added.AddDefinition(b.data()), nullptr);
+    CXQOVAObject cycle(&added, kCycleA, 0xFFFF);
+    EXPECT_EQ(Levels(&cycle, [](CXQOVAObject* o) { return Held<CXQOVAObject>(*o, o->ClassID() == kCycleA ? 0 : 1); }),
+              limit);
+}
+
+// Every allocation may fail: the object is then smaller but usable, a copy
+// into it either completes or leaves it reset, and nothing leaks.
+TEST_F(ObjectLifeCycle, RunningOutOfMemory) {
+    CXQOVAObject source(&dictionary_, kHolder, 0xFFFF);
+    Fill(source, 5);
+    ForEachAllocationFailure([&](long, const auto& done) {
+        CXQOVAObject h(&dictionary_, kHolder, 0xFFFF);
+        const bool complete = done();
+        h.SetMember(kText, "abc", 3);
+        if (auto* children = Held<CXQOVAVector>(h, kChildren)) children->Push(kVersioned);
+        const std::uint8_t copied = h.Copy(&source);
+        if (complete) {
+            EXPECT_EQ(copied, 1);
+        }
+        if (copied == 1) Expect(h, 5);
+    });
+
+    int refused = 0;
+    const long last = ForEachAllocationFailure([&](long n, const auto& done) {
+        xqova::testing::FailAllocationsAfter(-1);
+        CXQOVAObject target(&dictionary_, kHolder, 0xFFFF);
+        Fill(target, 1);
+        xqova::testing::FailAllocationsAfter(n);
+        const std::uint8_t copied = target.Copy(&source);
+        done();
+        refused += copied == 0 ? 1 : 0;
+        Expect(target, copied == 1 ? 5 : 0);
+    });
+    EXPECT_GT(refused, 2);
+    EXPECT_EQ(refused, last - 1);  // every run short of the last two ran out
+}
+
+}  // namespace

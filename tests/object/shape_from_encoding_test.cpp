@@ -1,0 +1,141 @@
+// An object built from an encoded object takes its class and version from
+// the encoding's header, and its nested objects and fixed-count vector
+// elements the versions of their nested encodings; a damaged or short
+// encoding gives an object without members; nothing outside the bytes given
+// is read.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "object_test_support.h"
+#include "xqova/builtin/builtin.h"
+#include "xqova/core/crc16.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
+
+namespace {
+
+using namespace object_test;
+
+// The shape the decoding constructor builds before it reads the values.
+class EncodedShape : public CXQOVAObject {
+public:
+    EncodedShape(CXQOVADictionary* dictionary, const Bytes& encoding) : CXQOVAObject(dictionary, 0xFFFFFFFFu, 0xFFFF) {
+        Construct(dictionary, nullptr, 0xFFFFFFFFu, 0xFFFF, encoding.data(), encoding.size(), 0);
+    }
+};
+
+// Worked examples: CClinicianCStd, CDataTransferDExtStd, and CFileSysDExtStd
+// holding the first in its any-class vector.
+const Bytes kClinician = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64, 0x40, 0x00, 0x03, 0x01, 0x00, 0x0A, 0x64, 0xC8};
+const Bytes kDataTransfer = {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
+                             0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E};
+Bytes FileSys() {
+    Bytes b = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
+    b.insert(b.end(), kClinician.begin(), kClinician.end());
+    b.insert(b.end(), {0xBC, 0xCF});
+    return b;
+}
+
+TEST(ShapeFromEncoding, WorkedExamplesGiveTheirClassAndVersion) {
+    CXQOVADictionary sdk(RER_SDK::Dictionary());
+    CXQOVADictionary device(RER_KLEV_ZENTO::Dictionary());
+    struct Case {
+        CXQOVADictionary* dictionary;
+        Bytes encoding;
+        std::uint32_t classId;
+        std::uint16_t version, members;
+    };
+    for (const Case& c : {Case{&device, kClinician, 0x00650800, 100, 2}, Case{&sdk, kDataTransfer, 0x007A1200, 200, 3},
+                          Case{&sdk, FileSys(), 0x00701200, 200, 2}}) {
+        SCOPED_TRACE(c.classId);
+        EncodedShape shape(c.dictionary, c.encoding);
+        EXPECT_EQ(shape.ClassID(), c.classId);
+        EXPECT_EQ(shape.Version(), c.version);
+        EXPECT_EQ(shape.MemberCount(), c.members);
+        // One changed byte, or one byte too few: no members, the header's class.
+        const Bytes damaged = [&] { Bytes b = c.encoding; b[b.size() - 3] ^= 0x10; return b; }();
+        const Bytes shortened(c.encoding.begin(), c.encoding.end() - 1);
+        for (const Bytes* bad : {&damaged, &shortened}) {
+            EncodedShape none(c.dictionary, *bad);
+            EXPECT_EQ(none.ClassID(), c.classId);
+            EXPECT_EQ(none.MemberCount(), 0);
+            EXPECT_EQ(none.GetDefinition(), nullptr);
+        }
+    }
+    EncodedShape fileSys(&sdk, FileSys());
+    ASSERT_NE(static_cast<CXQOVAVector*>(fileSys.Member(1)), nullptr);
+    EXPECT_EQ(static_cast<CXQOVAVector*>(fileSys.Member(1))->Size(), 0);  // elements come with the decode
+}
+
+constexpr std::uint32_t kShaped = 0x00430000, kElem = 0x00430100, kOther = 0x00430200;
+
+void Put16(Bytes* b, std::size_t v) {
+    b->push_back(static_cast<unsigned char>(v >> 8));
+    b->push_back(static_cast<unsigned char>(v));
+}
+
+// An encoding with a 2-byte length field and `variable` after an empty fixed
+// section, or a CElem/COther encoding (fixed section 00 05) when `variable`
+// is null.
+Bytes Encode(std::uint32_t classId, std::uint16_t version, const Bytes* variable) {
+    const Bytes body = variable != nullptr ? *variable : Bytes{0x00, 0x05};
+    Bytes b;
+    Put16(&b, classId >> 16);
+    Put16(&b, classId & 0xFFFF);
+    Put16(&b, 7 + body.size());
+    Put16(&b, version);
+    b.push_back(0);
+    Put16(&b, variable != nullptr ? 0 : 2);
+    b.insert(b.end(), body.begin(), body.end());
+    Put16(&b, CalculateCRC(b.data(), static_cast<std::uint32_t>(b.size())));
+    return b;
+}
+
+// CShaped (a text, a single CElem, two CElem in a fixed vector) holding
+// `single` and a vector count followed by `elements`.
+Bytes Shaped(const Bytes& single, std::uint16_t count, const Bytes& elements) {
+    Bytes variable = {0x00, 0x02, 'h', 0x00, 0x00, 0x00};
+    Put16(&variable, single.size());
+    variable.insert(variable.end(), single.begin(), single.end());
+    Put16(&variable, count);
+    variable.insert(variable.end(), elements.begin(), elements.end());
+    return Encode(kShaped, 100, &variable);
+}
+
+TEST(ShapeFromEncoding, NestedPartsFollowTheirEncodingsWhileTheBytesHold) {
+    Chain chain({Build("CShaped", kShaped, {M("Text", 0x48), Nested("Single", kElem), VectorOf("Pair", kElem, 2)}),
+                 Build("CElem", kElem, {M("X", 0x11), M("Y", 0x10, 101)}, 101), Build("COther", kOther, {M("Z", 0x11)})});
+    CXQOVADictionary dictionary(chain.Head());
+    const Bytes old = Encode(kElem, 100, nullptr);
+    Bytes two = old;
+    two.insert(two.end(), old.begin(), old.end());
+    Bytes overlong = old;
+    overlong[5] = 0x40;  // a stated length far past the end
+
+    struct Case {
+        const char* what;
+        Bytes encoding;
+        std::uint16_t singleVersion, pairVersion;
+    };
+    for (const Case& c : {Case{"versions of the nested encodings", Shaped(old, 2, two), 100, 100},
+                          Case{"a nested object of another class", Shaped(Encode(kOther, 100, nullptr), 2, two), 101, 100},
+                          Case{"a count beyond the bytes", Shaped(old, 0xFFFF, old), 100, 100},
+                          Case{"a nested size beyond the bytes", Shaped(overlong, 2, two), 101, 101}}) {
+        SCOPED_TRACE(c.what);
+        EncodedShape shape(&dictionary, c.encoding);
+        ASSERT_EQ(shape.MemberCount(), 3);
+        auto* single = static_cast<CXQOVAObject*>(shape.Member(1));
+        auto* pair = static_cast<CXQOVAVector*>(shape.Member(2));
+        ASSERT_NE(single, nullptr);
+        ASSERT_EQ(pair->Size(), 2);
+        EXPECT_EQ(single->ClassID(), kElem);
+        EXPECT_EQ(single->Version(), c.singleVersion);
+        EXPECT_EQ(pair->At(1)->Version(), c.pairVersion);
+    }
+    EncodedShape alone(nullptr, Shaped(old, 2, two));  // no dictionary: the encoding is not read
+    EXPECT_EQ(alone.MemberCount(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,353 @@
+#include "xqova/object/member_accessor.h"
+
+#include <cstring>
+
+#include "xqova/core/class_id.h"
+#include "xqova/core/memory.h"
+#include "xqova/object/numeric.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
+
+using xqova::detail::DoubleToInt32;
+using xqova::detail::DoubleToLow32;
+
+namespace {
+
+constexpr std::uint8_t kSentinelType = 0xF8;
+
+std::uint8_t Width(std::uint8_t type) { return type & 0x07; }
+bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
+bool IsBitmaskKind(std::uint8_t type) { return (type & 0x28) == 0x28; }
+bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
+bool IsUnsignedKind(std::uint8_t type) { return (type & 0x10) != 0 && !IsFloatKind(type); }
+
+// Sign-extends the low bits of a member's 32-bit value from its top bit.
+std::int32_t SignExtend(std::uint32_t v, std::uint8_t width) {
+    switch (width) {
+        case 0:
+            return static_cast<std::int8_t>(static_cast<std::uint8_t>(v));
+        case 1:
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+        default:
+            return static_cast<std::int32_t>(v);
+    }
+}
+
+}  // namespace
+
+CXQOVAData_u::CXQOVAData_u()
+    : value_{},
+      buffer_(nullptr),
+      elements_(0),
+      size_(0),
+      type_(0),
+      position_(0),
+      attributeSize_(0),
+      attributes_(nullptr),
+      owner_(nullptr) {}
+
+CXQOVAData_u::CXQOVAData_u(std::uint8_t type) : CXQOVAData_u() { type_ = type; }
+
+// ---- Queries ---------------------------------------------------------------
+
+std::uint8_t CXQOVAData_u::Available() const { return type_ != kSentinelType ? 1 : 0; }
+
+std::uint8_t CXQOVAData_u::Size() const {
+    const std::uint8_t w = Width(type_);
+    if (w == 2) return 8;
+    if (w == 6) return 4;
+    return static_cast<std::uint8_t>(w + 1);
+}
+
+std::uint16_t CXQOVAData_u::Elements() const {
+    if (type_ < 0x40) return 1;
+    if (Width(type_) == 6) {
+        const auto* vector = static_cast<const CXQOVAVector*>(buffer_);
+        return vector == nullptr ? 0 : vector->Size();
+    }
+    if ((type_ & 0x40) && IsTextKind(type_)) return elements_ == 0 ? 0 : static_cast<std::uint16_t>(elements_ - 1);
+    return elements_;
+}
+
+std::uint32_t CXQOVAData_u::Alias() const { return attributeSize_ >= 4 ? ReadInt32(attributes_) : 0xFFFFFFFFu; }
+
+std::uint8_t CXQOVAData_u::Units() const { return attributeSize_ >= 5 ? attributes_[4] : 0xFF; }
+
+std::uint16_t CXQOVAData_u::ScaleCoefficient() const { return attributeSize_ >= 7 ? ReadInt16(attributes_ + 5) : 1; }
+
+signed char CXQOVAData_u::ScaleExponent() const {
+    return attributeSize_ >= 8 ? static_cast<signed char>(attributes_[7]) : 0;
+}
+
+const char* CXQOVAData_u::Text(std::uint8_t language) {
+    if (owner_ == nullptr || IsSentinel()) return nullptr;
+    std::uint32_t pos = owner_->SlotIndex(this);
+    if (owner_->baseObject_ != nullptr) pos += owner_->baseObject_->MemberCount() - 1u;
+    return owner_->GetMemberAtText(static_cast<std::uint16_t>(pos), language);
+}
+
+// ---- Scalar conversions ----------------------------------------------------
+
+bool CXQOVAData_u::IsConvertibleScalar() const {
+    if (type_ >= 0x40) return false;
+    const std::uint8_t w = Width(type_);
+    return w == 0 || w == 1 || w == 3 || w == 5 || w == 7;
+}
+
+std::uint32_t CXQOVAData_u::Low32() const {
+    switch (Width(type_)) {
+        case 0: {
+            std::uint8_t v;
+            std::memcpy(&v, value_, 1);
+            return v;
+        }
+        case 1: {
+            std::uint16_t v;
+            std::memcpy(&v, value_, 2);
+            return v;
+        }
+        case 7: {
+            std::uint64_t v;
+            std::memcpy(&v, value_, 8);
+            return static_cast<std::uint32_t>(v);
+        }
+        default: {
+            std::uint32_t v;
+            std::memcpy(&v, value_, 4);
+            return v;
+        }
+    }
+}
+
+namespace {
+
+// The floating value of a float-kind scalar: a float up to width code 4, a
+// double above.
+double FloatValue(const unsigned char* value, std::uint8_t width) {
+    if (width <= 4) {
+        float f;
+        std::memcpy(&f, value, sizeof f);
+        return f;
+    }
+    double d;
+    std::memcpy(&d, value, sizeof d);
+    return d;
+}
+
+}  // namespace
+
+CXQOVAData_u::operator std::int32_t() const {
+    if (!IsConvertibleScalar()) return 0;
+    if (IsFloatKind(type_)) return DoubleToInt32(FloatValue(value_, Width(type_)));
+    if (IsUnsignedKind(type_)) return static_cast<std::int32_t>(Low32());
+    return SignExtend(Low32(), Width(type_));
+}
+
+CXQOVAData_u::operator std::uint32_t() const {
+    if (!IsConvertibleScalar()) return 0;
+    if (IsFloatKind(type_)) return DoubleToLow32(FloatValue(value_, Width(type_)));
+    return Low32();
+}
+
+CXQOVAData_u::operator signed char() const { return static_cast<signed char>(static_cast<std::int32_t>(*this)); }
+CXQOVAData_u::operator short() const { return static_cast<short>(static_cast<std::int32_t>(*this)); }
+CXQOVAData_u::operator char() const { return static_cast<char>(static_cast<std::uint32_t>(*this)); }
+CXQOVAData_u::operator unsigned char() const {
+    return static_cast<unsigned char>(static_cast<std::uint32_t>(*this));
+}
+CXQOVAData_u::operator unsigned short() const {
+    return static_cast<unsigned short>(static_cast<std::uint32_t>(*this));
+}
+
+CXQOVAData_u::operator double() const {
+    if (!IsConvertibleScalar()) return 0.0;
+    if (IsFloatKind(type_)) return FloatValue(value_, Width(type_));
+    if (IsUnsignedKind(type_)) return static_cast<double>(Low32());
+    return static_cast<double>(SignExtend(Low32(), Width(type_)));
+}
+
+CXQOVAData_u::operator float() const { return static_cast<float>(static_cast<double>(*this)); }
+
+CXQOVAData_u::operator QOVA_TIME() const {
+    QOVA_TIME t{};
+    if (type_ == 0x02) std::memcpy(&t, value_, sizeof t);
+    return t;
+}
+
+// ---- Pointer conversions ---------------------------------------------------
+
+void* CXQOVAData_u::GetPtr(std::uint8_t width, std::uint8_t isFloat) const {
+    if (type_ < 0x40 || IsSentinel()) return nullptr;
+    if (IsFloatKind(type_) != (isFloat != 0)) return nullptr;
+    if (Width(type_) + 1 != width) return nullptr;
+    return buffer_;
+}
+
+CXQOVAData_u::operator signed char*() const { return static_cast<signed char*>(GetPtr(1, 0)); }
+CXQOVAData_u::operator char*() const { return static_cast<char*>(GetPtr(1, 0)); }
+CXQOVAData_u::operator unsigned char*() const { return static_cast<unsigned char*>(GetPtr(1, 0)); }
+CXQOVAData_u::operator short*() const { return static_cast<short*>(GetPtr(2, 0)); }
+CXQOVAData_u::operator unsigned short*() const { return static_cast<unsigned short*>(GetPtr(2, 0)); }
+CXQOVAData_u::operator std::int32_t*() const { return static_cast<std::int32_t*>(GetPtr(4, 0)); }
+CXQOVAData_u::operator std::uint32_t*() const { return static_cast<std::uint32_t*>(GetPtr(4, 0)); }
+CXQOVAData_u::operator float*() const { return static_cast<float*>(GetPtr(4, 1)); }
+CXQOVAData_u::operator double*() const { return static_cast<double*>(GetPtr(8, 1)); }
+CXQOVAData_u::operator QOVA_TIME*() const { return static_cast<QOVA_TIME*>(GetPtr(3, 0)); }
+
+CXQOVAData_u::operator CXQOVAObject*() const {
+    return (type_ == 0x06 || type_ == 0x16) ? static_cast<CXQOVAObject*>(buffer_) : nullptr;
+}
+
+CXQOVAData_u::operator CXQOVAVector*() const {
+    return (type_ == 0x46 || type_ == 0x86) ? static_cast<CXQOVAVector*>(buffer_) : nullptr;
+}
+
+CXQOVAData_u::operator void*() const {
+    if (IsSentinel()) return nullptr;
+    return (IsArrayAccessor() || type_ == 0x06 || type_ == 0x16) ? buffer_ : nullptr;
+}
+
+// ---- Writes ----------------------------------------------------------------
+
+CXQOVAData_u& CXQOVAData_u::operator=(std::uint32_t value) {
+    if (!IsConvertibleScalar()) return *this;
+    std::memset(value_, 0, sizeof value_);
+    const std::uint8_t w = Width(type_);
+    if (IsFloatKind(type_)) {
+        if (w <= 4) {
+            const float f = static_cast<float>(value);
+            std::memcpy(value_, &f, sizeof f);
+        } else {
+            const double d = static_cast<double>(value);
+            std::memcpy(value_, &d, sizeof d);
+        }
+        return *this;
+    }
+    xqova::detail::StoreLow(value_, w, value);
+    return *this;
+}
+
+std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::uint16_t count, std::uint8_t isFloat) {
+    if (IsSentinel() || Width(type_) == 6) return 0;
+    if (IsFloatKind(type_) != (isFloat != 0)) return 0;
+    if (Width(type_) + 1 != width) return 0;
+    const std::uint32_t b = width == 3 ? 8u : width;
+    const bool text = IsTextKind(type_);
+    const std::uint32_t n = text ? count + 1u : count;
+
+    if (type_ & 0x80) {
+        if (buffer_ == nullptr || size_ == 0) return 0;
+        if ((data != nullptr && n == 0) || n > elements_) return 0;
+        std::memset(buffer_, 0, size_);
+        if (data != nullptr && count != 0) std::memcpy(buffer_, data, static_cast<std::size_t>(count) * b);
+        return 1;
+    }
+    if (!(type_ & 0x40)) return 0;
+
+    // UNBOUNDED. The byte size is kept in 16 bits: a larger request is
+    // refused before anything changes.
+    const std::uint32_t bytes = n * b;
+    if (bytes > 0xFFFFu) return 0;
+    if (buffer_ != nullptr && (size_ < bytes || n == 0)) {
+        xqova::Release(buffer_);
+        buffer_ = nullptr;
+        size_ = 0;
+        elements_ = 0;
+    }
+    if (buffer_ == nullptr && data == nullptr && size_ == 0 && count == 0) return 1;
+    if (n == 0) return 0;
+    if (buffer_ == nullptr) {
+        buffer_ = xqova::Allocate(bytes);
+        if (buffer_ == nullptr) {
+            size_ = 0;
+            elements_ = 0;
+            return 0;
+        }
+        size_ = static_cast<std::uint16_t>(bytes);
+    }
+    elements_ = static_cast<std::uint16_t>(n);
+    std::memset(buffer_, 0, size_);
+    if (data != nullptr && count != 0) std::memcpy(buffer_, data, static_cast<std::size_t>(count) * b);
+    return 1;
+}
+
+std::uint8_t CXQOVAData_u::SetText(const void* data, std::uint8_t width, std::uint16_t count) {
+    static const std::uint16_t kZero = 0;
+    if (IsTextKind(type_) && data != nullptr && count == 0) return SetData(&kZero, width, 1, 0);
+    return SetData(data, width, count, 0);
+}
+
+std::uint8_t CXQOVAData_u::Set(const char* data, std::uint16_t count) { return SetText(data, 1, count); }
+std::uint8_t CXQOVAData_u::Set(const signed char* data, std::uint16_t count) { return SetData(data, 1, count, 0); }
+std::uint8_t CXQOVAData_u::Set(const unsigned char* data, std::uint16_t count) {
+    return SetData(data, 1, count, 0);
+}
+std::uint8_t CXQOVAData_u::Set(const short* data, std::uint16_t count) { return SetData(data, 2, count, 0); }
+std::uint8_t CXQOVAData_u::Set(const unsigned short* data, std::uint16_t count) { return SetText(data, 2, count); }
+std::uint8_t CXQOVAData_u::Set(const std::int32_t* data, std::uint16_t count) { return SetData(data, 4, count, 0); }
+std::uint8_t CXQOVAData_u::Set(const std::uint32_t* data, std::uint16_t count) {
+    return SetData(data, 4, count, 0);
+}
+std::uint8_t CXQOVAData_u::Set(const float* data, std::uint16_t count) { return SetData(data, 4, count, 1); }
+std::uint8_t CXQOVAData_u::Set(const double* data, std::uint16_t count) { return SetData(data, 8, count, 1); }
+std::uint8_t CXQOVAData_u::Set(const QOVA_TIME* data, std::uint16_t count) { return SetData(data, 3, count, 0); }
+
+// ---- Bits ------------------------------------------------------------------
+
+namespace {
+
+// Where bit k of a BITMASK member lives: the byte, or null when k is outside
+// the member.
+unsigned char* BitByte(unsigned char* value, void* buffer, std::uint8_t type, bool scalar, std::uint32_t elements,
+                       std::uint16_t bit) {
+    const std::uint32_t elementBytes = (type & 0x07) + 1u;
+    if (scalar) return bit < 8u * elementBytes ? value + bit / 8 : nullptr;
+    if (buffer == nullptr || bit >= 8u * elementBytes * elements) return nullptr;
+    return static_cast<unsigned char*>(buffer) + bit / 8;
+}
+
+}  // namespace
+
+std::uint8_t CXQOVAData_u::GetBit(std::uint16_t bit) const {
+    if (!IsBitmaskKind(type_) || IsSentinel()) return 0;
+    const bool scalar = IsConvertibleScalar();
+    if (!scalar && !IsArrayAccessor()) return 0;
+    const unsigned char* byte =
+        BitByte(const_cast<unsigned char*>(value_), buffer_, type_, scalar, Elements(), bit);
+    if (byte == nullptr) return 0;
+    return (*byte >> (bit % 8)) & 1u;
+}
+
+std::uint8_t CXQOVAData_u::SetBit(std::uint16_t bit, std::uint8_t value) {
+    if (!IsBitmaskKind(type_) || IsSentinel()) return 0;
+    const bool scalar = IsConvertibleScalar();
+    if (!scalar && !IsArrayAccessor()) return 0;
+    unsigned char* byte = BitByte(value_, buffer_, type_, scalar, Elements(), bit);
+    if (byte == nullptr) return 0;
+    const unsigned char mask = static_cast<unsigned char>(1u << (bit % 8));
+    if (value != 0) {
+        *byte = static_cast<unsigned char>(*byte | mask);
+    } else {
+        *byte = static_cast<unsigned char>(*byte & ~mask);
+    }
+    return value;
+}
+
+// ---- Storage ---------------------------------------------------------------
+
+void CXQOVAData_u::ReleaseStorage() {
+    if (buffer_ == nullptr) return;
+    const std::uint8_t w = Width(type_);
+    if (w == 6) {
+        if (type_ & 0xC0) {
+            CXQOVAVector::Destroy(static_cast<CXQOVAVector*>(buffer_));
+        } else {
+            CXQOVAObject::Destroy(static_cast<CXQOVAObject*>(buffer_));
+        }
+    } else if (type_ & 0xC0) {
+        xqova::Release(buffer_);
+    }
+    buffer_ = nullptr;
+    elements_ = 0;
+    size_ = 0;
+}

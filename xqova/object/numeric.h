@@ -1,0 +1,65 @@
+// Number conversions shared by the member accessor and the setters.
+#ifndef XQOVA_OBJECT_NUMERIC_H
+#define XQOVA_OBJECT_NUMERIC_H
+
+#include <cstdint>
+#include <cstring>
+
+namespace xqova {
+namespace detail {
+
+// Toward zero to a signed 32-bit number; NaN and values outside the range
+// give 0x80000000, as the processor's truncating conversion does.
+inline std::int32_t DoubleToInt32(double d) {
+    if (!(d > -2147483649.0 && d < 2147483648.0)) return INT32_MIN;
+    return static_cast<std::int32_t>(d);
+}
+
+// Toward zero to a signed 64-bit number (NaN and values outside the range
+// give 0x8000000000000000), then its low 32 bits: -1.0 gives 0xFFFFFFFF.
+inline std::uint32_t DoubleToLow32(double d) {
+    if (!(d > -9223372036854775808.0 && d < 9223372036854775808.0)) return 0;
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(d)));
+}
+
+// Stores the low bytes of a 32-bit number as a host-order integer of the
+// member's width code into an 8-byte value already cleared; an 8-byte member
+// gets the number zero-extended.
+inline void StoreLow(unsigned char* value, std::uint8_t width, std::uint32_t v) {
+    switch (width) {
+        case 0: {
+            const std::uint8_t x = static_cast<std::uint8_t>(v);
+            std::memcpy(value, &x, 1);
+            break;
+        }
+        case 1: {
+            const std::uint16_t x = static_cast<std::uint16_t>(v);
+            std::memcpy(value, &x, 2);
+            break;
+        }
+        case 7: {
+            const std::uint64_t x = v;
+            std::memcpy(value, &x, 8);
+            break;
+        }
+        default:
+            std::memcpy(value, &v, 4);
+            break;
+    }
+}
+
+// Stores a floating value into a cleared 8-byte value: a float up to width
+// code 4, a double above.
+inline void StoreFloating(unsigned char* value, std::uint8_t width, double v) {
+    if (width <= 4) {
+        const float f = static_cast<float>(v);
+        std::memcpy(value, &f, sizeof f);
+    } else {
+        std::memcpy(value, &v, sizeof v);
+    }
+}
+
+}  // namespace detail
+}  // namespace xqova
+
+#endif

@@ -1,0 +1,495 @@
+// Construction, storage, life cycle and identity of objects.
+#include "xqova/object/object.h"
+
+#include <cstring>
+#include <new>
+
+#include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
+#include "xqova/core/frame_header.h"
+#include "xqova/core/limits.h"
+#include "xqova/core/memory.h"
+#include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/object/vector.h"
+
+namespace {
+
+constexpr std::uint8_t kSentinelType = 0xF8;
+
+bool IsObjectType(std::uint8_t type) { return (type & 0x07) == 6; }
+bool IsVectorType(std::uint8_t type) { return IsObjectType(type) && (type & 0xC0) != 0; }
+bool IsSingleObjectType(std::uint8_t type) { return IsObjectType(type) && (type & 0xC0) == 0; }
+bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
+bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
+
+// A cursor through the variable section of an encoding while an object's
+// shape is built from it. Every read is checked against the end of the
+// encoding (its checksum excluded); a read that would pass it ends the walk,
+// and the remaining members are shaped from their definitions alone.
+class EncodingWalk {
+public:
+    EncodingWalk() : bytes_(nullptr), end_(0), cursor_(0), active_(false) {}
+
+    void Start(const unsigned char* bytes, std::size_t end, std::size_t cursor) {
+        bytes_ = bytes;
+        end_ = end;
+        cursor_ = cursor;
+        active_ = cursor <= end;
+    }
+    bool Active() const { return active_; }
+    void Stop() { active_ = false; }
+
+    // Steps over an UNBOUNDED member: u16 byte length and the bytes.
+    void SkipUnbounded() {
+        std::uint16_t n;
+        if (!ReadU16(&n) || !Advance(n)) Stop();
+    }
+
+    // A single nested object: u32 size, then the nested encoding. Gives the
+    // nested encoding and its size (0 when the walk stops here).
+    std::size_t NestedObject(const unsigned char** nested) {
+        if (!Advance(4)) {
+            Stop();
+            return 0;
+        }
+        const std::size_t size = xqova::BoundedEncodedSize(bytes_ + cursor_, end_ - cursor_);
+        if (size == 0) {
+            Stop();
+            return 0;
+        }
+        *nested = bytes_ + cursor_;
+        cursor_ += size;
+        return size;
+    }
+
+    // A vector: u16 count, then per element an optional u16 size and its
+    // encoding. Gives the version of the last element, or 0xFFFF when there
+    // is none.
+    std::uint16_t Vector(bool sizePrefixes) {
+        std::uint16_t count;
+        if (!ReadU16(&count)) {
+            Stop();
+            return 0xFFFF;
+        }
+        std::uint16_t version = 0xFFFF;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (sizePrefixes && !Advance(2)) {
+                Stop();
+                return version;
+            }
+            const unsigned char* element = bytes_ + cursor_;
+            const std::size_t size = xqova::BoundedEncodedSize(element, end_ - cursor_);
+            const std::uint16_t width = size == 0 ? 0 : xqova::LengthFieldWidth(ReadInt32(element));
+            if (size == 0 || size < 6u + width) {
+                Stop();
+                return version;
+            }
+            version = ReadInt16(element + 4 + width);
+            cursor_ += size;
+        }
+        return version;
+    }
+
+private:
+    bool ReadU16(std::uint16_t* value) {
+        if (end_ - cursor_ < 2) return false;
+        *value = ReadInt16(bytes_ + cursor_);
+        cursor_ += 2;
+        return true;
+    }
+    bool Advance(std::size_t n) {
+        if (end_ - cursor_ < n) return false;
+        cursor_ += n;
+        return true;
+    }
+
+    const unsigned char* bytes_;
+    std::size_t end_;  // start of the checksum
+    std::size_t cursor_;
+    bool active_;
+};
+
+// The header of an encoding: class, version, and where its variable section
+// starts. False when the bytes cannot be an intact encoding.
+struct EncodingHeader {
+    std::uint32_t classId = xqova::kNoClass;
+    bool classRead = false;
+    std::uint16_t version = 0;
+    std::size_t total = 0;
+    std::size_t variableStart = 0;
+};
+
+bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, EncodingHeader* header) {
+    if (length < 4) return false;
+    header->classId = ReadInt32(encoding);
+    header->classRead = true;
+    const std::size_t total = xqova::BoundedEncodedSize(encoding, length);
+    const std::size_t width = xqova::LengthFieldWidth(header->classId);
+    if (total < 11 + width) return false;
+    if (!xqova::ChecksumHolds(encoding, static_cast<std::uint32_t>(total - 2))) return false;
+    header->version = ReadInt16(encoding + 4 + width);
+    const std::size_t fixedSize = ReadInt16(encoding + 7 + width);
+    header->total = total;
+    header->variableStart = 9 + width + fixedSize;
+    return true;
+}
+
+}  // namespace
+
+// ---- Construction ----------------------------------------------------------
+
+CXQOVAObject::CXQOVAObject(EmptyTag) {}
+
+CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint16_t family, std::uint8_t genus,
+                           std::uint8_t species, std::uint16_t version)
+    : CXQOVAObject(dictionary, MakeClassID(family, genus, species), version) {}
+
+CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t version) {
+    Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version,
+              nullptr, 0, 0);
+}
+
+CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const void* definition, std::uint16_t version) {
+    Construct(dictionary, definition, DefinitionClassID(definition), version, nullptr, 0, 0);
+}
+
+CXQOVAObject::CXQOVAObject(const CXQOVAObject& other) {
+    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, nullptr, 0, 0);
+    Copy(&other);
+}
+
+CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
+    if (other == nullptr) {
+        Construct(nullptr, nullptr, xqova::kNoClass, 0xFFFF, nullptr, 0, 0);
+        return;
+    }
+    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, nullptr, 0, 0);
+    Copy(other);
+}
+
+CXQOVAObject::~CXQOVAObject() { Destruct(); }
+
+void CXQOVAObject::ClearFields() {
+    slots_ = &noMember_;
+    current_ = &noMember_;
+    sentinel_ = &noMember_;
+    idToSlot_ = nullptr;
+    presentCount_ = 0;
+    memberCount_ = 0;
+    definition_ = nullptr;
+    attributeTable_ = nullptr;
+    attributeSize_ = 0;
+    classId_ = xqova::kNoClass;
+    version_ = 0;
+    status_ = 0;
+    dictionary_ = nullptr;
+    stringTable_ = nullptr;
+    baseObject_ = nullptr;
+    inheritedCount_ = 0;
+    depth_ = 0;
+    noMember_.type_ = kSentinelType;
+    noMember_.owner_ = nullptr;
+    noMember_.buffer_ = nullptr;
+    noMember_.elements_ = 0;
+    noMember_.size_ = 0;
+    noMember_.attributeSize_ = 0;
+    std::memset(noMember_.value_, 0, sizeof noMember_.value_);
+}
+
+CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
+                                   std::uint16_t version, const unsigned char* encoding,
+                                   std::size_t encodingLength, unsigned depth) {
+    void* memory = xqova::Allocate(sizeof(CXQOVAObject));
+    if (memory == nullptr) return nullptr;
+    CXQOVAObject* object = new (memory) CXQOVAObject(EmptyTag{});
+    object->Construct(dictionary, definition, classId, version, encoding, encodingLength, depth);
+    return object;
+}
+
+CXQOVAObject* CXQOVAObject::CreateCopy(const CXQOVAObject* source, unsigned depth) {
+    CXQOVAObject* copy = Create(source->dictionary_, source->definition_, source->classId_, source->version_,
+                                nullptr, 0, depth);
+    if (copy == nullptr) return nullptr;
+    if (copy->Copy(source) == 0) {
+        Destroy(copy);
+        return nullptr;
+    }
+    return copy;
+}
+
+void CXQOVAObject::Destroy(CXQOVAObject* object) { xqova::Delete(object); }
+
+void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
+                             std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
+                             unsigned depth) {
+    Destruct();
+    ClearFields();
+    dictionary_ = dictionary;
+    definition_ = static_cast<const unsigned char*>(definition);
+    attributeTable_ = definition_;
+    classId_ = classId;
+    version_ = version;
+    depth_ = depth;
+
+    // The shape of an encoded object follows its header.
+    EncodingWalk walk;
+    std::uint16_t encodedVersion = 0;
+    if (encoding != nullptr && dictionary != nullptr) {
+        EncodingHeader header;
+        const bool intact = ReadEncodingHeader(encoding, encodingLength, &header);
+        if (header.classRead) classId_ = header.classId;
+        if (!intact) {
+            definition_ = nullptr;
+        } else {
+            version_ = header.version;
+            encodedVersion = header.version;
+            definition_ = static_cast<const unsigned char*>(dictionary->GetDefinition(classId_));
+            walk.Start(encoding, header.total - 2, header.variableStart);
+        }
+    }
+
+    if (definition_ != nullptr && !xqova::DefinitionIsWellFormed(definition_, DefinitionFullSize(definition_))) {
+        definition_ = nullptr;
+    }
+    attributeTable_ = definition_;
+    if (definition_ == nullptr) return;
+
+    if (version_ > DefinitionVersion(definition_)) version_ = DefinitionVersion(definition_);
+    memberCount_ = xqova::DefinitionMemberCount(definition_);
+    std::uint16_t present = 0;
+    {
+        xqova::MemberWalker walker(definition_);
+        xqova::MemberRecord record;
+        while (walker.Next(&record)) {
+            if (record.InVersion(version_)) ++present;
+        }
+        attributeTable_ = definition_ + walker.Offset();
+    }
+    attributeSize_ = xqova::DefinitionAttributeSize(definition_);
+
+    if (memberCount_ == 0) return;
+    auto* idToSlot = static_cast<std::uint16_t*>(xqova::Allocate(sizeof(std::uint16_t) * memberCount_));
+    auto* slots = static_cast<CXQOVAData_u*>(xqova::Allocate(sizeof(CXQOVAData_u) * (present + 1u)));
+    if (idToSlot == nullptr || slots == nullptr) {
+        xqova::Release(idToSlot);
+        xqova::Release(slots);
+        return;  // no members
+    }
+    for (std::uint32_t i = 0; i <= present; ++i) new (slots + i) CXQOVAData_u();
+    idToSlot_ = idToSlot;
+    slots_ = slots;
+    presentCount_ = present;
+    sentinel_ = slots_ + presentCount_;
+    sentinel_->type_ = kSentinelType;
+    current_ = sentinel_;
+
+    const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
+    xqova::MemberWalker walker(definition_);
+    xqova::MemberRecord record;
+    std::uint16_t s = 0;
+    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+        const bool inObject = record.InVersion(version_);
+        const bool inEncoding = walk.Active() && record.InVersion(encodedVersion);
+
+        // What the encoding says about this member's shape.
+        const unsigned char* nested = nullptr;
+        std::size_t nestedSize = 0;
+        std::uint16_t elementVersion = 0xFFFF;
+        if (inEncoding) {
+            if (IsSingleObjectType(record.type)) {
+                const unsigned char* at = nullptr;
+                const std::size_t size = walk.NestedObject(&at);
+                if (size != 0 && ReadInt32(at) == record.memberClass) {
+                    nested = at;
+                    nestedSize = size;
+                }
+            } else if (IsVectorType(record.type)) {
+                const bool prefixes = record.memberClass != xqova::kNoClass && (record.type & 0x40);
+                elementVersion = walk.Vector(prefixes);
+            } else if (record.type & 0x40) {
+                walk.SkipUnbounded();
+            }
+        }
+
+        if (!inObject) {
+            idToSlot_[p] = presentCount_;
+            continue;
+        }
+        CXQOVAData_u& slot = slots_[s];
+        slot.type_ = record.type;
+        slot.position_ = p;
+        slot.attributeSize_ = attributeSize_;
+        slot.attributes_ = attributeTable_ + static_cast<std::size_t>(attributeSize_) * p;
+        slot.owner_ = this;
+
+        if (IsSingleObjectType(record.type)) {
+            slot.elements_ = 1;
+            slot.size_ = 1;
+            CXQOVAObject* object = nullptr;
+            if (nestingAllowed) {
+                if (nested != nullptr) {
+                    object = Create(dictionary_, nullptr, xqova::kNoClass, 0xFFFF, nested, nestedSize, depth_ + 1);
+                } else {
+                    object = Create(dictionary_,
+                                    dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
+                                    record.memberClass, 0xFFFF, nullptr, 0, depth_ + 1);
+                }
+            }
+            slot.buffer_ = object;
+            if (record.type == xqova::kTypeInherit && object != nullptr) {
+                baseObject_ = object;
+                // The base's identifiers are counted from the dictionary's
+                // base definitions; a base known only from added definitions
+                // is counted from the definition the base object was built on.
+                std::uint16_t baseMembers = 0;
+                if (dictionary_ != nullptr) {
+                    const SearchMode_e mode = dictionary_->GetSearchMode();
+                    dictionary_->SetSearchMode(SEARCH_MODE_BASE);
+                    const void* baseDefinition = dictionary_->GetDefinition(record.memberClass);
+                    dictionary_->SetSearchMode(mode);
+                    baseMembers = baseDefinition != nullptr ? xqova::DefinitionMemberCount(baseDefinition)
+                                                            : object->memberCount_;
+                }
+                inheritedCount_ = static_cast<std::uint16_t>(baseMembers + object->inheritedCount_);
+            }
+        } else if (IsVectorType(record.type)) {
+            const std::uint16_t count = (record.type & 0x80) ? record.fixedCount : 0;
+            slot.elements_ = count;
+            slot.size_ = 0;
+            slot.buffer_ = nestingAllowed ? CXQOVAVector::Create(dictionary_, record.memberClass, count,
+                                                                 elementVersion, depth_ + 1)
+                                          : nullptr;
+        } else if (record.type & 0x80) {
+            const std::uint32_t bytes = static_cast<std::uint32_t>(record.fixedCount) * xqova::ElementSize(record.type);
+            void* buffer = bytes == 0 ? nullptr : xqova::Allocate(bytes);
+            if (buffer != nullptr) {
+                std::memset(buffer, 0, bytes);
+                slot.buffer_ = buffer;
+                slot.elements_ = record.fixedCount;
+                slot.size_ = static_cast<std::uint16_t>(bytes);
+            }
+        }
+        idToSlot_[p] = s;
+        ++s;
+    }
+    current_ = sentinel_;
+}
+
+void CXQOVAObject::Destruct() {
+    if (slots_ != nullptr && slots_ != &noMember_) {
+        for (std::uint32_t i = presentCount_; i > 0; --i) slots_[i - 1].ReleaseStorage();
+        xqova::Release(slots_);
+    }
+    xqova::Release(idToSlot_);
+    slots_ = &noMember_;
+    current_ = &noMember_;
+    sentinel_ = &noMember_;
+    idToSlot_ = nullptr;
+    presentCount_ = 0;
+    memberCount_ = 0;
+    baseObject_ = nullptr;
+    inheritedCount_ = 0;
+    status_ = 0;
+    classId_ = 0;
+    version_ = 0;
+}
+
+// ---- Life cycle ------------------------------------------------------------
+
+void CXQOVAObject::Reset(std::uint8_t deep) {
+    status_ = 0;
+    for (CXQOVAData_u* slot = slots_; slot != sentinel_; ++slot) {
+        const std::uint8_t type = slot->type_;
+        if (IsObjectType(type)) {
+            if (slot->buffer_ == nullptr || deep == 0) continue;
+            if (IsVectorType(type)) {
+                static_cast<CXQOVAVector*>(slot->buffer_)->Clear();
+            } else {
+                static_cast<CXQOVAObject*>(slot->buffer_)->Reset(deep);
+            }
+        } else if (type & 0xC0) {
+            slot->SetData(nullptr, static_cast<std::uint8_t>((type & 0x07) + 1), 0, IsFloatKind(type) ? 1 : 0);
+        } else {
+            std::memset(slot->value_, 0, sizeof slot->value_);
+        }
+    }
+    current_ = sentinel_;
+}
+
+std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* source) {
+    const std::uint8_t type = target->type_;
+    // Objects of one class and version built on different definitions may
+    // disagree on a member; such a member is not copied.
+    if (source->type_ != type) return 0;
+    if (IsObjectType(type)) {
+        // A nested object or vector this object could not build (out of
+        // memory, or past the nesting limit) cannot take the source's.
+        if (target->buffer_ == nullptr) return source->buffer_ == nullptr ? 1 : 0;
+        if (IsVectorType(type)) {
+            auto* vector = static_cast<CXQOVAVector*>(target->buffer_);
+            if (source->buffer_ != nullptr) return vector->Copy(static_cast<const CXQOVAVector*>(source->buffer_));
+            vector->Clear();
+            return 1;
+        }
+        auto* object = static_cast<CXQOVAObject*>(target->buffer_);
+        if (source->buffer_ != nullptr) return object->Copy(static_cast<const CXQOVAObject*>(source->buffer_));
+        object->Reset(1);
+        return 1;
+    }
+    if (type & 0xC0) {
+        const bool text = IsTextKind(type);
+        std::uint16_t count = source->elements_;
+        if (text && count != 0) --count;
+        const void* data = (count == 0 && !text) ? nullptr : source->buffer_;
+        return target->SetData(data, static_cast<std::uint8_t>((type & 0x07) + 1), count, IsFloatKind(type) ? 1 : 0);
+    }
+    std::memcpy(target->value_, source->value_, sizeof target->value_);
+    return 1;
+}
+
+std::uint8_t CXQOVAObject::Copy(const CXQOVAObject* source) {
+    if (source == this) return 1;
+    if (source == nullptr || source->classId_ != classId_ || source->version_ != version_) {
+        Reset(1);
+        return 0;
+    }
+    // Objects of one class and version have the same members, unless one of
+    // them ran out of memory while it was built; such a copy would be
+    // incomplete.
+    std::uint8_t result = presentCount_ == source->presentCount_ ? 1 : 0;
+    for (std::uint16_t i = 0; result == 1 && i < source->presentCount_ && slots_ + i != sentinel_; ++i) {
+        result = CopySlot(slots_ + i, source->slots_ + i);
+    }
+    if (result == 0) Reset(1);
+    current_ = sentinel_;
+    return result;
+}
+
+// ---- Identity and status ---------------------------------------------------
+
+std::uint16_t CXQOVAObject::Family() const { return GetFamily(classId_); }
+std::uint8_t CXQOVAObject::Genus() const { return GetGenus(classId_); }
+std::uint8_t CXQOVAObject::Species() const { return GetSpecies(classId_); }
+
+std::uint8_t CXQOVAObject::SetValid(std::uint8_t v) {
+    status_ = v == 1 ? static_cast<std::uint8_t>(status_ | 0x40) : static_cast<std::uint8_t>(status_ & ~0x40);
+    return v;
+}
+
+std::uint8_t CXQOVAObject::SetDirty(std::uint8_t v) {
+    status_ = v == 1 ? static_cast<std::uint8_t>(status_ | 0x80) : static_cast<std::uint8_t>(status_ & ~0x80);
+    return v;
+}
+
+CXQOVAObject* CXQOVAObject::Cast(std::uint32_t classId) {
+    for (CXQOVAObject* object = this; object != nullptr; object = object->baseObject_) {
+        if (object->classId_ == classId) return object;
+    }
+    return nullptr;
+}
+
+std::uint8_t CXQOVAObject::SetStringTable(CXQOVAStringTable* table) {
+    stringTable_ = table;
+    return 1;
+}

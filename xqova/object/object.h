@@ -1,0 +1,350 @@
+// Objects built from class definitions.
+//
+// An object is an instance of a class described by a definition block. Its
+// constructor turns the definition into storage: one member accessor
+// (CXQOVAData_u) per member present at the object's version, one accessor
+// that stands for no member (the sentinel), the map from definition positions
+// to accessors, and at once the buffers of fixed arrays, the nested objects
+// of OBJECT members and the vectors of vector members.
+//
+// Storage layout (for the encoders, which are members of this class):
+//
+//   slots_[0 .. presentCount_ - 1]   one accessor per present member, in
+//                                    definition order; slots_[presentCount_]
+//                                    is the sentinel (type 0xF8) and
+//                                    sentinel_ == slots_ + presentCount_
+//                                    always holds, so a walk
+//                                    `for (a = slots_; a != sentinel_; ++a)`
+//                                    is safe. An object without members
+//                                    (no definition, or out of memory) points
+//                                    slots_ and sentinel_ at the embedded
+//                                    accessor noMember_.
+//   idToSlot_[p]                     slot index of the member at definition
+//                                    position p, or presentCount_ (sentinel)
+//                                    when the member is absent at the
+//                                    version; null when the object has no
+//                                    members. memberCount_ entries.
+//
+// Each accessor holds:
+//   type_        the member's type byte (0xF8 in the sentinel)
+//   position_    the member's definition position
+//   value_[8]    a scalar's value in host order: the member's width at the
+//                start (uint8/16/32/64, float, double, or the whole
+//                QOVA_TIME record), the remaining bytes zero. Always stored
+//                and read with memcpy of the typed value.
+//   buffer_      a fixed array's or UNBOUNDED member's buffer (elements_ x
+//                element size bytes of host-order elements; text includes
+//                its terminator), a single OBJECT's CXQOVAObject*, or a
+//                vector member's CXQOVAVector*. Null when nothing is held.
+//   elements_    fixed array: fixedCount; UNBOUNDED: current count (text with
+//                its terminator); single OBJECT: 1; vector: fixedCount or 0.
+//   size_        byte size of the buffer (a reused UNBOUNDED buffer may be
+//                larger than elements_ x element size); single OBJECT: 1;
+//                vector: 0.
+//   attributes_, attributeSize_   the member's attribute record and the
+//                record size S of the definition.
+//   owner_       this object (null in the sentinel).
+//
+// To fill an UNBOUNDED member use SetBuffer on current_ (it sizes, reuses or
+// frees the buffer and adds a text member's terminator). Nested objects and
+// vectors are created and destroyed only by Construct/Destruct and by the
+// vector's own operations; nothing else frees what an accessor holds.
+//
+// Nesting. Construct takes the depth of the object in its outermost object
+// (0 for an object the host creates). A nested object or vector is created
+// only while depth + 1 < xqova::kMaxNestingDepth; past that the member holds
+// null, as after an allocation failure. depth_ keeps the object's own depth;
+// a vector keeps the depth of its elements, and its private Insert builds
+// elements at that depth (and refuses past the limit).
+//
+// Building from an encoding. The decoding constructors call
+//   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, encoding, length, 0)
+// (the trusting form passes xqova::EncodedSize(encoding) as the length) and
+// then decode. Construct takes class and version from the header when the
+// checksum holds, and follows the nested encodings for the versions of
+// nested objects and of fixed-count vector elements; values are not read.
+#ifndef XQOVA_OBJECT_OBJECT_H
+#define XQOVA_OBJECT_OBJECT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "xqova/core/export.h"
+#include "xqova/core/types.h"
+#include "xqova/object/member_accessor.h"
+
+class CXQOVADictionary;
+class CXQOVAStringTable;
+class CXQOVAVector;
+
+class XQOVA_API CXQOVAObject {
+public:
+    // ---- Construction ---------------------------------------------------
+    // The version 0xFFFF, and any version above the definition's, gives the
+    // definition's own version. Without a dictionary, without a definition
+    // for the class, or with a damaged definition the object has no members
+    // and keeps the class and version it was asked for.
+    CXQOVAObject(CXQOVADictionary* dictionary, std::uint16_t family, std::uint8_t genus, std::uint8_t species,
+                 std::uint16_t version);
+    CXQOVAObject(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t version);
+    // `definition` is a definition block of fullSize readable bytes.
+    CXQOVAObject(CXQOVADictionary* dictionary, const void* definition, std::uint16_t version);
+
+    // From an encoded object (defined with the binary encoding): the shape
+    // follows the encoding's class and version, then the bytes are decoded.
+    // The first form trusts the encoding's stated length; the second reads
+    // nothing outside `length` bytes.
+    CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding);
+    CXQOVAObject(CXQOVADictionary* dictionary, const unsigned char* encoding, std::size_t length);
+
+    // A byte pointer with a version number is ambiguous between the two
+    // forms above: pass a definition as `const void*`, or the length of an
+    // encoding as std::size_t.
+    template <class V, typename std::enable_if<std::is_integral<V>::value && !std::is_same<V, std::size_t>::value,
+                                               int>::type = 0>
+    CXQOVAObject(CXQOVADictionary*, const unsigned char*, V) = delete;
+
+    // A deep copy: same dictionary, definition, class and version, then Copy.
+    // The string table is not carried over.
+    CXQOVAObject(const CXQOVAObject& other);
+    // The same; a null pointer gives an empty object without members.
+    explicit CXQOVAObject(const CXQOVAObject* other);
+
+    // Objects own their storage; assigning one to another is not offered.
+    // Use Copy between objects of one class and version.
+    CXQOVAObject& operator=(const CXQOVAObject&) = delete;
+
+    ~CXQOVAObject();
+
+    // ---- Life cycle -----------------------------------------------------
+    // Clears every value and the status. With deep != 0 nested objects are
+    // reset and vectors cleared; with deep == 0 they are left as they are.
+    void Reset(std::uint8_t deep);
+    // Copies every value from an object of the same class and version; 1 on
+    // success. On failure (another class or version, a differing layout, out
+    // of memory) this object is reset deeply and 0 returned.
+    std::uint8_t Copy(const CXQOVAObject* source);
+
+    // ---- Identity and status -------------------------------------------
+    std::uint32_t ClassID() const { return classId_; }
+    std::uint16_t Family() const;
+    std::uint8_t Genus() const;
+    std::uint8_t Species() const;
+    std::uint16_t Version() const { return version_; }
+    void* GetDefinition() const { return const_cast<unsigned char*>(definition_); }
+    std::uint8_t IsValid() const { return status_ & 0x40; }
+    std::uint8_t IsDirty() const { return status_ & 0x80; }
+    // v == 1 sets the bit, any other value clears it; returns v.
+    std::uint8_t SetValid(std::uint8_t v);
+    std::uint8_t SetDirty(std::uint8_t v);
+
+    // ---- Inheritance ----------------------------------------------------
+    CXQOVAObject* BaseClass() const { return baseObject_; }
+    // The first object of the chain this, base, base of base, ... of that
+    // class; null when none is.
+    CXQOVAObject* Cast(std::uint32_t classId);
+
+    // ---- Texts ----------------------------------------------------------
+    std::uint8_t SetStringTable(CXQOVAStringTable* table);
+    CXQOVAStringTable* GetStringTable() const { return stringTable_; }
+
+    // ---- Member lookups -------------------------------------------------
+    // By identifier (counted over the definitions of the inheritance chain,
+    // base first) and by position (counted over present members, base
+    // first, without the inherit member). A failed lookup gives the
+    // sentinel. The count pointer, when given, receives the element count
+    // as GetMemberNumElements / GetMemberAtNumElements give it.
+    CXQOVAData_u& GetMember(std::uint16_t id, std::uint16_t* count = nullptr);
+    CXQOVAData_u& Member(std::uint16_t id);
+    CXQOVAData_u& operator()(std::uint16_t id);
+    CXQOVAData_u& GetMemberAt(std::uint16_t pos, std::uint16_t* count = nullptr);
+    CXQOVAData_u& At(std::uint16_t pos);
+    CXQOVAData_u& operator[](std::uint16_t pos);
+    std::uint8_t MemberAvailable(std::uint16_t id);
+    std::uint16_t MemberCount();
+
+    // ---- Member attributes ----------------------------------------------
+    std::uint8_t GetMemberType(std::uint16_t id);
+    std::uint8_t GetMemberAtType(std::uint16_t pos);
+    std::uint16_t GetMemberSize(std::uint16_t id);
+    std::uint16_t GetMemberAtSize(std::uint16_t pos);
+    std::uint16_t GetMemberNumElements(std::uint16_t id);
+    std::uint16_t GetMemberAtNumElements(std::uint16_t pos);
+    std::uint32_t GetMemberAlias(std::uint16_t id);
+    std::uint32_t GetMemberAtAlias(std::uint16_t pos);
+    std::uint8_t GetMemberUnits(std::uint16_t id);
+    std::uint8_t GetMemberAtUnits(std::uint16_t pos);
+    std::uint16_t GetMemberScaleCoefficient(std::uint16_t id);
+    std::uint16_t GetMemberAtScaleCoefficient(std::uint16_t pos);
+    signed char GetMemberScaleExponent(std::uint16_t id);
+    signed char GetMemberAtScaleExponent(std::uint16_t pos);
+    const char* GetMemberText(std::uint16_t id, std::uint8_t language);
+    const char* GetMemberAtText(std::uint16_t pos, std::uint8_t language);
+    const char* GetClassText(std::uint8_t language);
+    const char* GetClassText();
+
+    // ---- Typed setters --------------------------------------------------
+    // Scalars: numbers convert toward zero and wrap to the member's width;
+    // no range test. Integral types without a form of their own (long,
+    // unsigned long, long long, ...) take the std::int32_t form when signed
+    // and the std::uint32_t form when unsigned.
+    std::uint8_t SetMember(std::uint16_t id, signed char value);
+    std::uint8_t SetMember(std::uint16_t id, char value);
+    std::uint8_t SetMember(std::uint16_t id, unsigned char value);
+    std::uint8_t SetMember(std::uint16_t id, short value);
+    std::uint8_t SetMember(std::uint16_t id, unsigned short value);
+    std::uint8_t SetMember(std::uint16_t id, std::int32_t value);
+    std::uint8_t SetMember(std::uint16_t id, std::uint32_t value);
+    std::uint8_t SetMember(std::uint16_t id, float value);
+    std::uint8_t SetMember(std::uint16_t id, double value);
+    std::uint8_t SetMember(std::uint16_t id, const QOVA_TIME& value);
+    template <class T, xqova::detail::EnableOtherIntegral<T> = 0>
+    std::uint8_t SetMember(std::uint16_t id, T value) {
+        return std::is_signed<T>::value ? SetMember(id, static_cast<std::int32_t>(value))
+                                        : SetMember(id, static_cast<std::uint32_t>(value));
+    }
+
+    // Arrays: `count` elements copied as they lie (host order).
+    std::uint8_t SetMember(std::uint16_t id, const signed char* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const unsigned char* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const char* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const short* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const unsigned short* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const std::int32_t* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const std::uint32_t* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const float* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const double* data, std::uint16_t count);
+    std::uint8_t SetMember(std::uint16_t id, const QOVA_TIME* data, std::uint16_t count);
+
+    std::uint8_t SetMemberAt(std::uint16_t pos, signed char value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, char value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, unsigned char value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, short value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, unsigned short value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, std::int32_t value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, std::uint32_t value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, float value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, double value);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const QOVA_TIME& value);
+    template <class T, xqova::detail::EnableOtherIntegral<T> = 0>
+    std::uint8_t SetMemberAt(std::uint16_t pos, T value) {
+        return std::is_signed<T>::value ? SetMemberAt(pos, static_cast<std::int32_t>(value))
+                                        : SetMemberAt(pos, static_cast<std::uint32_t>(value));
+    }
+
+    std::uint8_t SetMemberAt(std::uint16_t pos, const signed char* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const unsigned char* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const char* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const short* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const unsigned short* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const std::int32_t* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const std::uint32_t* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const float* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const double* data, std::uint16_t count);
+    std::uint8_t SetMemberAt(std::uint16_t pos, const QOVA_TIME* data, std::uint16_t count);
+
+    // ---- Binary encoding (defined with the encodings) --------------------
+    // Serialize writes the encoding at `version` (0xFFFF: own version) into a
+    // buffer of SizeAll(version) bytes and returns the bytes written.
+    std::uint32_t Serialize(unsigned char* buffer, std::uint16_t version);
+    std::uint32_t SizeAll(std::uint16_t version);
+    // Decodes an encoding of this object's class; bytes consumed, 0 on failure.
+    std::uint32_t Deserialize(unsigned char* buffer, unsigned char strict);
+    std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict);
+
+    // ---- XML (defined with the encodings) --------------------------------
+    std::uint32_t XMLSerialize(char* buffer, std::uint16_t version);
+    std::uint32_t XMLSerialize(unsigned short* buffer, std::uint16_t version);
+    std::uint32_t XMLSizeAll(std::uint16_t version);
+    std::uint32_t XMLSizeAll(XMLEncoding_e encoding, std::uint16_t version);
+
+protected:
+    // Builds the storage, first releasing any the object holds (every
+    // constructor leaves a valid object without members, so a constructor
+    // body may call it directly). With an encoding (and a dictionary) the class and
+    // version come from the encoding's header, and nested objects and the
+    // element version of fixed-count vectors follow the nested encodings;
+    // nothing outside `encodingLength` bytes is read. `depth` is the
+    // object's nesting depth (0 for an outermost object).
+    void Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
+                   std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
+                   unsigned depth);
+    // Releases everything the object owns; the object is left without members.
+    void Destruct();
+
+    // Make current_ the accessor of an own member identifier / position.
+    void FindMember(std::uint16_t id);
+    void FindMemberAt(std::uint16_t pos);
+
+    // Converters acting on current_ (1 success, 0 refused).
+    std::uint8_t SetMember(std::int32_t value);
+    std::uint8_t SetMember(std::uint32_t value);
+    std::uint8_t SetMember(double value);
+    std::uint8_t SetMember(const QOVA_TIME& value);
+    // Array write on current_; `width` is the element width, 3 for TIME.
+    std::uint8_t SetBuffer(const void* data, std::uint8_t width, std::uint16_t count, std::uint8_t isFloat);
+
+private:
+    friend class CXQOVAData_u;
+    friend class CXQOVAVector;
+
+    // The binary encoder and decoder of objects and vectors
+    // (encoding/binary_encoding.cpp).
+    struct BinaryCodec;
+
+    struct EmptyTag {};
+    // An object without members, to be completed by Construct.
+    explicit CXQOVAObject(EmptyTag);
+
+    // Allocates and builds an object; null when memory runs out.
+    static CXQOVAObject* Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
+                                std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
+                                unsigned depth);
+    // Allocates a copy of `source` at `depth`; null when memory runs out or
+    // the copy fails.
+    static CXQOVAObject* CreateCopy(const CXQOVAObject* source, unsigned depth);
+    static void Destroy(CXQOVAObject* object);
+
+    void ClearFields();
+    // Rule of lookups across the chain: the object that answers for an
+    // identifier or position, with its current_ set to the accessor.
+    CXQOVAObject* ResolveMember(std::uint16_t id);
+    CXQOVAObject* ResolveMemberAt(std::uint16_t pos);
+    // Definition position of the accessor at a slot index of this object, or
+    // 0xFFFF for the sentinel.
+    std::uint16_t SlotPosition(std::uint16_t slot) const;
+    // Slot index of an accessor of this object.
+    std::uint16_t SlotIndex(const CXQOVAData_u* accessor) const;
+    // The object answering for `pos` and the member's local definition
+    // position there; null when no member has that position.
+    CXQOVAObject* ResolvePositionToLocal(std::uint16_t pos, std::uint16_t* local);
+    // The object answering for `id` and the local index there.
+    CXQOVAObject* ResolveIdToLocal(std::uint16_t id, std::uint16_t* local);
+
+    static std::uint16_t NumElementsOf(const CXQOVAData_u& accessor);
+    std::uint8_t CopySlot(CXQOVAData_u* target, const CXQOVAData_u* source);
+
+    // Every constructor starts from these values (an object without
+    // members), so a constructor body may go straight to Construct.
+    CXQOVAData_u* slots_ = &noMember_;
+    CXQOVAData_u* current_ = &noMember_;
+    CXQOVAData_u* sentinel_ = &noMember_;
+    std::uint16_t* idToSlot_ = nullptr;
+    std::uint16_t presentCount_ = 0;
+    std::uint16_t memberCount_ = 0;
+    const unsigned char* definition_ = nullptr;
+    const unsigned char* attributeTable_ = nullptr;
+    std::uint16_t attributeSize_ = 0;
+    std::uint32_t classId_ = 0xFFFFFFFFu;
+    std::uint16_t version_ = 0;
+    std::uint8_t status_ = 0;
+    CXQOVADictionary* dictionary_ = nullptr;
+    CXQOVAStringTable* stringTable_ = nullptr;
+    CXQOVAObject* baseObject_ = nullptr;
+    std::uint16_t inheritedCount_ = 0;
+    unsigned depth_ = 0;
+    CXQOVAData_u noMember_{std::uint8_t{0xF8}};
+};
+
+#endif

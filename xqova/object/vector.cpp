@@ -1,0 +1,216 @@
+#include "xqova/object/vector.h"
+
+#include <cstring>
+#include <new>
+
+#include "xqova/core/limits.h"
+#include "xqova/core/memory.h"
+#include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/object/object.h"
+
+// ---- Construction and destruction ------------------------------------------
+
+CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
+                           std::uint16_t version, unsigned depth)
+    : dictionary_(nullptr),
+      elements_(nullptr),
+      size_(0),
+      capacity_(0),
+      classId_(xqova::kNoClass),
+      fixedCount_(0),
+      version_(0xFFFF),
+      depth_(depth) {
+    Construct(dictionary, classId, fixedCount, version, depth);
+}
+
+CXQOVAVector::~CXQOVAVector() { Destruct(); }
+
+CXQOVAVector* CXQOVAVector::Create(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
+                                   std::uint16_t version, unsigned depth) {
+    void* memory = xqova::Allocate(sizeof(CXQOVAVector));
+    if (memory == nullptr) return nullptr;
+    return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
+}
+
+void CXQOVAVector::Destroy(CXQOVAVector* vector) {
+    if (vector == nullptr) return;
+    vector->~CXQOVAVector();
+    xqova::Release(vector);
+}
+
+void CXQOVAVector::Construct(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
+                             std::uint16_t version, unsigned depth) {
+    dictionary_ = dictionary;
+    classId_ = classId;
+    fixedCount_ = fixedCount;
+    version_ = version;
+    depth_ = depth;
+    size_ = 0;
+    capacity_ = 0;
+    elements_ = nullptr;
+    if (fixedCount == 0) return;
+
+    elements_ = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * fixedCount));
+    if (elements_ == nullptr) return;  // capacity 0: every insertion is refused
+    capacity_ = fixedCount;
+    for (std::uint16_t i = 0; i < fixedCount; ++i) elements_[i] = nullptr;
+    if (classId == xqova::kNoClass || depth_ >= xqova::kMaxNestingDepth) return;
+
+    const void* definition = dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(classId);
+    for (std::uint16_t i = 0; i < fixedCount; ++i) {
+        CXQOVAObject* element = CXQOVAObject::Create(dictionary_, definition, classId, version, nullptr, 0, depth_);
+        if (element == nullptr) break;
+        elements_[i] = element;
+        ++size_;
+    }
+}
+
+void CXQOVAVector::Destruct() {
+    for (std::uint32_t i = size_; i > 0; --i) {
+        CXQOVAObject::Destroy(elements_[i - 1]);
+        elements_[i - 1] = nullptr;
+    }
+    xqova::Release(elements_);
+    elements_ = nullptr;
+    size_ = 0;
+    capacity_ = 0;
+}
+
+// ---- Access ----------------------------------------------------------------
+
+CXQOVAObject* CXQOVAVector::At(std::uint16_t index) const { return index < size_ ? elements_[index] : nullptr; }
+CXQOVAObject* CXQOVAVector::Front() const { return size_ == 0 ? nullptr : elements_[0]; }
+CXQOVAObject* CXQOVAVector::Back() const { return size_ == 0 ? nullptr : elements_[size_ - 1]; }
+
+// ---- Insertion -------------------------------------------------------------
+
+CXQOVAObject* CXQOVAVector::Insert(std::uint16_t pos, const CXQOVAObject* source, const void* definition,
+                                   std::uint32_t classId, std::uint16_t version) {
+    if (source == nullptr && definition == nullptr && classId == xqova::kNoClass) return nullptr;
+    if (pos > size_ || capacity_ < fixedCount_) return nullptr;
+    const std::uint32_t elementClass =
+        source != nullptr ? source->ClassID() : definition != nullptr ? DefinitionClassID(definition) : classId;
+    if (fixedCount_ != 0 && size_ >= fixedCount_) return nullptr;
+    if (classId_ != xqova::kNoClass && classId_ != elementClass) return nullptr;
+    if (fixedCount_ == 0 && size_ == 0xFFFF) return nullptr;
+    if (depth_ >= xqova::kMaxNestingDepth) return nullptr;
+
+    // The element is built first, so that a failure leaves the vector as it was.
+    CXQOVAObject* element;
+    if (source != nullptr) {
+        element = CXQOVAObject::CreateCopy(source, depth_);
+    } else if (definition != nullptr) {
+        element = CXQOVAObject::Create(dictionary_, definition, elementClass, version, nullptr, 0, depth_);
+    } else {
+        element = CXQOVAObject::Create(dictionary_,
+                                       dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(elementClass),
+                                       elementClass, version, nullptr, 0, depth_);
+    }
+    if (element == nullptr) return nullptr;
+
+    if (fixedCount_ == 0 && capacity_ == size_) {
+        // Grows by exactly one entry per insertion into a full array.
+        const std::uint16_t capacity = static_cast<std::uint16_t>(size_ + 1);
+        auto* grown = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * capacity));
+        if (grown == nullptr) {
+            CXQOVAObject::Destroy(element);
+            return nullptr;
+        }
+        if (size_ != 0) std::memcpy(grown, elements_, sizeof(CXQOVAObject*) * size_);
+        xqova::Release(elements_);
+        elements_ = grown;
+        capacity_ = capacity;
+    }
+    if (pos < size_) std::memmove(elements_ + pos + 1, elements_ + pos, sizeof(CXQOVAObject*) * (size_ - pos));
+    elements_[pos] = element;
+    ++size_;
+    return element;
+}
+
+CXQOVAObject* CXQOVAVector::Insert(std::uint32_t classId, std::uint16_t pos) {
+    return Insert(pos, nullptr, nullptr, classId, 0xFFFF);
+}
+
+CXQOVAObject* CXQOVAVector::Insert(std::uint32_t classId, std::uint16_t version, std::uint16_t pos) {
+    return Insert(pos, nullptr, nullptr, classId, version);
+}
+
+CXQOVAObject* CXQOVAVector::Insert(const CXQOVAObject* source, std::uint16_t pos) {
+    if (source == nullptr) return nullptr;
+    return Insert(pos, source, nullptr, xqova::kNoClass, 0xFFFF);
+}
+
+CXQOVAObject* CXQOVAVector::Insert(const void* definition, std::uint16_t pos) {
+    if (definition == nullptr) return nullptr;
+    return Insert(pos, nullptr, definition, xqova::kNoClass, 0xFFFF);
+}
+
+CXQOVAObject* CXQOVAVector::Insert(const void* definition, std::uint16_t version, std::uint16_t pos) {
+    if (definition == nullptr) return nullptr;
+    return Insert(pos, nullptr, definition, xqova::kNoClass, version);
+}
+
+CXQOVAObject* CXQOVAVector::Push(std::uint32_t classId) { return Insert(classId, size_); }
+CXQOVAObject* CXQOVAVector::Push(std::uint32_t classId, std::uint16_t version) {
+    return Insert(classId, version, size_);
+}
+CXQOVAObject* CXQOVAVector::Push(const CXQOVAObject* source) { return Insert(source, size_); }
+CXQOVAObject* CXQOVAVector::Push(const void* definition) { return Insert(definition, size_); }
+CXQOVAObject* CXQOVAVector::Push(const void* definition, std::uint16_t version) {
+    return Insert(definition, version, size_);
+}
+
+// ---- Removal ---------------------------------------------------------------
+
+void CXQOVAVector::Erase(std::uint16_t index, std::uint16_t count) {
+    if (IsFixed()) return;
+    if (static_cast<std::uint32_t>(index) + count > size_) return;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        CXQOVAObject::Destroy(elements_[index + i]);
+        elements_[index + i] = nullptr;
+    }
+    const std::uint16_t after = static_cast<std::uint16_t>(size_ - index - count);
+    if (after != 0) std::memmove(elements_ + index, elements_ + index + count, sizeof(CXQOVAObject*) * after);
+    size_ = static_cast<std::uint16_t>(size_ - count);
+    for (std::uint16_t i = size_; i < size_ + count; ++i) elements_[i] = nullptr;
+}
+
+void CXQOVAVector::Pop() {
+    if (size_ != 0) Erase(static_cast<std::uint16_t>(size_ - 1), 1);
+}
+
+void CXQOVAVector::Clear() {
+    if (IsFixed()) {
+        for (std::uint16_t i = 0; i < size_; ++i) elements_[i]->Reset(1);
+        return;
+    }
+    for (std::uint32_t i = size_; i > 0; --i) {
+        CXQOVAObject::Destroy(elements_[i - 1]);
+        elements_[i - 1] = nullptr;
+    }
+    size_ = 0;
+}
+
+// ---- Copy ------------------------------------------------------------------
+
+std::uint8_t CXQOVAVector::Copy(const CXQOVAVector* source) {
+    if (source == this) return 1;
+    if (source == nullptr || source->fixedCount_ != fixedCount_ || source->classId_ != classId_) {
+        Clear();
+        return 0;
+    }
+    Clear();
+    std::uint8_t result = 1;
+    if (IsFixed()) {
+        // Both hold all their elements unless one ran out of memory.
+        if (size_ != source->size_) result = 0;
+        for (std::uint16_t i = 0; result == 1 && i < size_; ++i) result = elements_[i]->Copy(source->At(i));
+    } else {
+        for (std::uint16_t i = 0; result == 1 && i < source->size_; ++i) {
+            if (Insert(size_, source->elements_[i], nullptr, xqova::kNoClass, 0xFFFF) == nullptr) result = 0;
+        }
+    }
+    if (result == 0) Clear();
+    return result;
+}
