@@ -1,0 +1,377 @@
+// The worked examples byte for byte, the byte-order rule around version 200,
+// the text forms, the version rules and the failure results of the decoder.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "binary_test_support.h"
+
+namespace {
+
+using namespace binary_test;
+
+// ---- The three worked examples ------------------------------------------------------
+
+void FillClinician(CXQOVAObject& o) {
+    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned char>(1)));
+    ASSERT_EQ(1, o.SetMember(1, static_cast<unsigned short>(10)));
+    o.SetValid(1);
+}
+
+struct Golden {
+    const char* name;
+    std::function<CXQOVADictionary&()> dictionary;
+    std::uint32_t classId;
+    std::function<void(CXQOVAObject&)> fill;
+    Bytes bytes;
+};
+
+const Bytes kClinicianBytes = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64,
+                               0x40, 0x00, 0x03, 0x01, 0x00, 0x0A, 0x64, 0xC8};
+
+std::vector<Golden> GoldenExamples() {
+    Bytes fileSys = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00,
+                     0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
+    fileSys.insert(fileSys.end(), kClinicianBytes.begin(), kClinicianBytes.end());
+    fileSys.push_back(0xBC);
+    fileSys.push_back(0xCF);
+    return {
+        {"CClinicianCStd", DeviceDictionary, kClinicianC, FillClinician, kClinicianBytes},
+        {"CDataTransferDExtStd", SdkDictionary, kDataTransferExt,
+         [](CXQOVAObject& o) {
+             const unsigned char data[] = {0xAA, 0xBB};
+             ASSERT_EQ(1, o.SetMember(0, static_cast<std::uint32_t>(1)));
+             ASSERT_EQ(1, o.SetMember(1, static_cast<std::uint32_t>(2)));
+             ASSERT_EQ(1, o.SetMember(2, data, 2));
+         },
+         {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
+          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E}},
+        {"CFileSysDExtStd", SdkWithClinician, kFileSysExt,
+         [](CXQOVAObject& o) {
+             const unsigned short a = 'A';
+             ASSERT_EQ(1, o.SetMember(0, &a, 1));
+             CXQOVAVector* container = o.Member(1);
+             ASSERT_NE(nullptr, container);
+             CXQOVAObject* element = container->Push(kClinicianC);
+             ASSERT_NE(nullptr, element);
+             FillClinician(*element);
+         },
+         fileSys},
+    };
+}
+
+TEST(BinaryGolden, WorkedExamplesEncodeByteForByte) {
+    for (const Golden& g : GoldenExamples()) {
+        SCOPED_TRACE(g.name);
+        CXQOVAObject object(&g.dictionary(), g.classId, 0xFFFF);
+        g.fill(object);
+        EXPECT_EQ(g.bytes.size(), object.SizeAll(0xFFFF));
+        EXPECT_EQ(Hex(g.bytes), Hex(Encode(object)));
+    }
+}
+
+TEST(BinaryGolden, WorkedExamplesDecodeToEqualObjects) {
+    for (const Golden& g : GoldenExamples()) {
+        SCOPED_TRACE(g.name);
+        CXQOVAObject original(&g.dictionary(), g.classId, 0xFFFF);
+        g.fill(original);
+
+        CXQOVAObject decoded(&g.dictionary(), g.classId, 0xFFFF);
+        EXPECT_EQ(g.bytes.size(), Decode(decoded, g.bytes, 1));
+        ExpectSameObject(original, decoded);
+
+        HeapCopy copy(g.bytes);
+        CXQOVAObject bounded(&g.dictionary(), copy.data(), copy.size());
+        ExpectSameObject(original, bounded, "bounded constructor");
+
+        Bytes mutableBytes = g.bytes;
+        CXQOVAObject trusting(&g.dictionary(), mutableBytes.data());
+        ExpectSameObject(original, trusting, "constructor");
+
+        // The unbounded decoder takes the header's total as the length.
+        CXQOVAObject unbounded(&g.dictionary(), g.classId, 0xFFFF);
+        EXPECT_EQ(g.bytes.size(), unbounded.Deserialize(mutableBytes.data(), 0));
+        ExpectSameObject(original, unbounded, "unbounded Deserialize");
+    }
+}
+
+// ---- Byte order around version 200 -----------------------------------------------------
+
+// One class at version 150 and the same members in a class at version 200:
+// a uint16 scalar, a uint16 fixed array of 2, a UNBOUNDED uint16 and a
+// UNBOUNDED TIME.
+constexpr std::uint32_t kOrder150 = 0x00400000;
+constexpr std::uint32_t kOrder200 = 0x00400100;
+
+Chain& OrderChain() {
+    static Chain chain([] {
+        std::vector<Member> members = {M("Scalar", 0x11), FixedArray("Fixed", 0x11, 2), M("Words", 0x51),
+                                       M("Stamps", 0x42)};
+        return std::vector<Bytes>{Build("COrderOld", kOrder150, members, 150),
+                                  Build("COrderNew", kOrder200, members, 200)};
+    }());
+    return chain;
+}
+
+Bytes OrderBytes(std::uint32_t classId, std::uint16_t version, bool littleUnbounded) {
+    Bytes b = {0, 0, 0, 0, 0x00, 0x1D, static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version),
+               0x00, 0x00, 0x06, 0x12, 0x34, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x04};
+    WriteInt32(b.data(), classId);
+    const Bytes words = littleUnbounded ? Bytes{0x34, 0x12, 0xCD, 0xAB} : Bytes{0x12, 0x34, 0xAB, 0xCD};
+    const Bytes year = littleUnbounded ? Bytes{0xE8, 0x07} : Bytes{0x07, 0xE8};
+    b.insert(b.end(), words.begin(), words.end());
+    b.push_back(0x00);
+    b.push_back(0x08);
+    b.insert(b.end(), year.begin(), year.end());
+    for (unsigned char c : {3, 5, 6, 7, 8, 9}) b.push_back(c);
+    b.push_back(0);
+    b.push_back(0);
+    Restamp(b, 0, b.size());
+    return b;
+}
+
+void FillOrder(CXQOVAObject& o) {
+    const unsigned short words[] = {0x1234, 0xABCD};
+    const QOVA_TIME stamp = {2024, 3, 5, 6, 7, 8, 9};
+    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned short>(0x1234)));
+    ASSERT_EQ(1, o.SetMember(1, words, 2));
+    ASSERT_EQ(1, o.SetMember(2, words, 2));
+    ASSERT_EQ(1, o.SetMember(3, &stamp, 1));
+}
+
+TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
+    CXQOVADictionary dictionary(OrderChain().Head());
+    struct Case {
+        std::uint32_t classId;
+        std::uint16_t writeVersion;  // 0xFFFF: the object's own
+        std::uint16_t headerVersion;
+        bool little;
+    } cases[] = {
+        {kOrder150, 0xFFFF, 150, true},   // below 200: as they lie in memory
+        {kOrder200, 0xFFFF, 200, false},  // from 200 on: big-endian
+        {kOrder200, 150, 150, true},      // an older version is written by its own rule
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.headerVersion);
+        CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
+        FillOrder(object);
+        const Bytes expected = OrderBytes(c.classId, c.headerVersion, c.little);
+        EXPECT_EQ(Hex(expected), Hex(Encode(object, c.writeVersion)));
+
+        // Each form reads back to the same values, into the object's own
+        // version, and the older form also into the newer object.
+        CXQOVAObject decoded(&dictionary, c.classId, 0xFFFF);
+        ASSERT_EQ(expected.size(), Decode(decoded, expected, 1));
+        ExpectSameObject(object, decoded);
+    }
+}
+
+// ---- Text and empty forms --------------------------------------------------------------
+
+TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
+    constexpr std::uint32_t kLocId = 0x006B0801;     // CNetworkCLocID, ansichar, version 100
+    constexpr std::uint32_t kSelector = 0x00701001;  // CFileSysPSelector, widechar, version 200
+    const char* abc = "abc";
+    const unsigned short wideA[] = {'A'};
+    struct Case {
+        const char* name;
+        std::uint32_t classId;
+        std::function<void(CXQOVAObject&)> set;
+        Bytes member;  // the member's bytes in the variable section
+    } cases[] = {
+        {"never set", kLocId, [](CXQOVAObject&) {}, {0x00, 0x00}},
+        {"empty text", kLocId, [](CXQOVAObject& o) { ASSERT_EQ(1, o.SetMember(0, "", 0)); }, {0x00, 0x02, 0x00, 0x00}},
+        {"abc", kLocId, [&](CXQOVAObject& o) { ASSERT_EQ(1, o.SetMember(0, abc, 3)); },
+         {0x00, 0x04, 0x61, 0x62, 0x63, 0x00}},
+        {"reset after text", kLocId,
+         [&](CXQOVAObject& o) {
+             ASSERT_EQ(1, o.SetMember(0, abc, 3));
+             o.Reset(1);
+         },
+         {0x00, 0x01, 0x00}},
+        {"wide empty text", kSelector,
+         [](CXQOVAObject& o) {
+             const unsigned short none[] = {0};
+             ASSERT_EQ(1, o.SetMember(0, none, 0));
+         },
+         {0x00, 0x04, 0x00, 0x00, 0x00, 0x00}},
+        {"wide reset after text", kSelector,
+         [&](CXQOVAObject& o) {
+             ASSERT_EQ(1, o.SetMember(0, wideA, 1));
+             o.Reset(1);
+         },
+         {0x00, 0x02, 0x00, 0x00}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CXQOVADictionary& dictionary = c.classId == kLocId ? DeviceDictionary() : SdkDictionary();
+        CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
+        c.set(object);
+        const Bytes bytes = Encode(object);
+        const std::size_t fixedSize = ReadInt16(bytes.data() + 9);
+        ASSERT_GE(bytes.size(), 11 + fixedSize + c.member.size() + 2);
+        const Bytes member(bytes.begin() + 11 + static_cast<long>(fixedSize),
+                           bytes.begin() + 11 + static_cast<long>(fixedSize + c.member.size()));
+        EXPECT_EQ(Hex(c.member), Hex(member));
+
+        // Empty, empty text and terminator-only each read back as they were.
+        CXQOVAObject decoded(&dictionary, c.classId, 0xFFFF);
+        ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+        ExpectSameObject(object, decoded);
+        EXPECT_EQ(Hex(bytes), Hex(Encode(decoded)));
+    }
+}
+
+TEST(BinaryText, DecodedTextAlwaysEndsInAZeroCharacter) {
+    // CNetworkCLocID with LocationID "ab" whose terminator arrives as 'X',
+    // and CModuleDStd (ansichar[16], ansichar[32]) filled to the last byte.
+    CXQOVAObject loc(&DeviceDictionary(), 0x006B0801, 0xFFFF);
+    ASSERT_EQ(1, loc.SetMember(0, "ab", 2));
+    Bytes bytes = Encode(loc);
+    ASSERT_EQ(0x00, bytes[bytes.size() - 2 - 2 - 1]);  // LocationID's terminator, before UnitID's 00 00
+    bytes[bytes.size() - 2 - 2 - 1] = 'X';
+    Restamp(bytes, 0, bytes.size());
+    CXQOVAObject decoded(&DeviceDictionary(), 0x006B0801, 0xFFFF);
+    ASSERT_EQ(bytes.size(), Decode(decoded, bytes));
+    EXPECT_STREQ("ab", static_cast<char*>(decoded.Member(0)));
+
+    CXQOVAObject module(&DeviceDictionary(), 0x00690000, 0xFFFF);
+    Bytes full = Encode(module);
+    for (std::size_t i = 11; i < 11 + 48; ++i) full[i] = 'Q';
+    Restamp(full, 0, full.size());
+    ASSERT_EQ(full.size(), Decode(module, full));
+    EXPECT_EQ(15u, std::strlen(static_cast<char*>(module.Member(0))));
+    EXPECT_EQ(31u, std::strlen(static_cast<char*>(module.Member(1))));
+}
+
+// ---- Versions --------------------------------------------------------------------------
+
+TEST(BinaryVersions, ObjectsWithoutMembersAtTheirVersion) {
+    // CDataTransferCDesc (2-byte length) and CDataTransferDExtStd (4-byte)
+    // have no members at version 100.
+    struct Case {
+        std::uint32_t classId;
+        std::size_t size;
+    } cases[] = {{0x007A0801, 13}, {kDataTransferExt, 15}};
+    for (const Case& c : cases) {
+        CXQOVAObject object(&SdkDictionary(), c.classId, 100);
+        const Bytes bytes = Encode(object);
+        ASSERT_EQ(c.size, bytes.size());
+        const std::size_t width = c.size - 11;
+        EXPECT_EQ(7u, width == 2 ? ReadInt16(bytes.data() + 4) : ReadInt32(bytes.data() + 4));
+        EXPECT_EQ(0u, ReadInt16(bytes.data() + 7 + width));
+        CXQOVAObject decoded(&SdkDictionary(), c.classId, 100);
+        EXPECT_EQ(c.size, Decode(decoded, bytes, 1));
+    }
+}
+
+// A class of version 200 with a member that ended at version 149 and one
+// that began at 150, so that writing at 120 meets a member the object lacks.
+constexpr std::uint32_t kRetired = 0x00410000;
+constexpr std::uint32_t kRetiredNested = 0x00410100;
+
+Chain& RetiredChain() {
+    static Chain chain([] {
+        std::vector<Member> members = {M("Kept", 0x13), M("Old", 0x11, 100, 149), M("New", 0x11, 150),
+                                       FixedArray("OldArray", 0x10, 3)};
+        members.back().maxVersion = 149;
+        std::vector<Member> nested = {M("Kept", 0x13), Nested("Old", kRetired)};
+        nested.back().maxVersion = 149;
+        return std::vector<Bytes>{Build("CRetired", kRetired, members, 200),
+                                  Build("CRetiredNested", kRetiredNested, nested, 200)};
+    }());
+    return chain;
+}
+
+TEST(BinaryVersions, WritingAnOlderVersion) {
+    CXQOVADictionary dictionary(RetiredChain().Head());
+    CXQOVAObject object(&dictionary, kRetired, 0xFFFF);
+    ASSERT_EQ(1, object.SetMember(0, static_cast<std::uint32_t>(0x01020304)));
+    ASSERT_EQ(1, object.SetMember(2, static_cast<unsigned short>(7)));
+
+    // Newer than the object: its own decoder would refuse it.
+    EXPECT_EQ(0u, object.SizeAll(201));
+    unsigned char scratch[64] = {};
+    EXPECT_EQ(0u, object.Serialize(scratch, 201));
+
+    // At 120 the retired members are written empty, New is left out.
+    const Bytes bytes = Encode(object, 120);
+    Bytes expected = {0x00, 0x41, 0x00, 0x00, 0x00, 0x10, 0x00, 0x78, 0x00, 0x00, 0x09,
+                      0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+    Restamp(expected, 0, expected.size());
+    EXPECT_EQ(Hex(expected), Hex(bytes));
+
+    CXQOVAObject old(&dictionary, kRetired, 120);
+    ASSERT_EQ(bytes.size(), Decode(old, bytes, 1));
+    EXPECT_EQ(0x01020304u, static_cast<std::uint32_t>(old.Member(0)));
+    EXPECT_EQ(0u, static_cast<std::uint32_t>(old.Member(1)));
+
+    // Into the newer object: New keeps its value.
+    CXQOVAObject newer(&dictionary, kRetired, 0xFFFF);
+    ASSERT_EQ(1, newer.SetMember(2, static_cast<unsigned short>(99)));
+    ASSERT_EQ(bytes.size(), Decode(newer, bytes, 1));
+    EXPECT_EQ(0x01020304u, static_cast<std::uint32_t>(newer.Member(0)));
+    EXPECT_EQ(99u, static_cast<std::uint32_t>(newer.Member(2)));
+
+    // A single nested object the object lacks cannot be written.
+    CXQOVAObject holder(&dictionary, kRetiredNested, 0xFFFF);
+    EXPECT_EQ(0u, holder.SizeAll(120));
+    EXPECT_EQ(0u, holder.Serialize(scratch, 120));
+    EXPECT_EQ(17u, holder.SizeAll(150));
+}
+
+// ---- Failure results ---------------------------------------------------------------------
+
+TEST(BinaryFailures, AnotherClassLeavesTheObjectAndDamageResetsIt) {
+    const Golden g = GoldenExamples()[2];  // CFileSysDExtStd holding a CClinicianCStd
+    enum Outcome { kUntouched, kReset };
+    struct Case {
+        const char* name;
+        std::function<void(Bytes&)> damage;
+        unsigned char strict;
+        Outcome outcome;
+    } cases[] = {
+        {"another class", [](Bytes& b) { b[3] = 0x01; }, 1, kUntouched},
+        {"null-length buffer", [](Bytes& b) { b.resize(3); }, 1, kUntouched},
+        {"bad checksum", [](Bytes& b) { b[16] ^= 0x01; }, 0, kReset},
+        {"newer version",
+         [](Bytes& b) {
+             b[9] = 201;
+             Restamp(b, 0, b.size());
+         },
+         0, kReset},
+        {"damaged element, strict",
+         [](Bytes& b) {
+             b[21 + 11] ^= 0x01;  // BarcodeEnabled of the nested encoding, its checksum not restamped
+             Restamp(b, 0, b.size());
+         },
+         1, kReset},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CXQOVAObject object(&g.dictionary(), g.classId, 0xFFFF);
+        g.fill(object);
+        object.SetDirty(1);
+        const Bytes before = Encode(object);
+        Bytes bytes = g.bytes;
+        c.damage(bytes);
+        EXPECT_EQ(0u, Decode(object, bytes, c.strict));
+        if (c.outcome == kUntouched) {
+            EXPECT_EQ(Hex(before), Hex(Encode(object)));
+        } else {
+            ExpectReset(object);
+        }
+    }
+
+    // Without the strict flag the damaged element is left out and the rest
+    // is read.
+    CXQOVAObject object(&g.dictionary(), g.classId, 0xFFFF);
+    Bytes bytes = g.bytes;
+    bytes[21 + 11] ^= 0x01;
+    Restamp(bytes, 0, bytes.size());
+    EXPECT_EQ(bytes.size(), Decode(object, bytes, 0));
+    EXPECT_EQ(1u, object.GetMemberNumElements(0));
+    EXPECT_EQ(0u, static_cast<CXQOVAVector*>(object.Member(1))->Size());
+}
+
+}  // namespace

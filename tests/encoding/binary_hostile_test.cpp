@@ -1,0 +1,414 @@
+// Received bytes are hostile. Over a table of valid encodings (nested ones
+// included) every proper prefix, every single-byte change and every length or
+// count set to an edge value is decoded from an exact-size heap copy, so that
+// ASan fails the test on any read outside the bytes given; encodings nested
+// past the depth limit and allocation failures end cleanly.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "binary_test_support.h"
+
+namespace {
+
+using namespace binary_test;
+
+// ---- Where the lengths, counts and nested encodings of an encoding lie --------------
+
+struct Field {
+    std::size_t offset;
+    unsigned width;
+};
+
+struct Layout {
+    std::vector<Field> fields;                               // lengths, X, counts, sizes
+    std::vector<std::pair<std::size_t, std::size_t>> extents;  // (start, total), each before those inside it
+};
+
+// Follows the definition of each (nested) encoding's class at its version.
+void Describe(CXQOVADictionary& dictionary, const Bytes& b, std::size_t start, Layout* layout) {
+    const std::uint32_t classId = ReadInt32(&b[start]);
+    const unsigned width = xqova::LengthFieldWidth(classId);
+    layout->extents.emplace_back(start, xqova::EncodedSize(&b[start]));
+    layout->fields.push_back({start + 4, width});
+    layout->fields.push_back({start + 7 + width, 2});
+    const std::uint16_t version = ReadInt16(&b[start + 4 + width]);
+    const void* definition = dictionary.GetDefinition(classId);
+    ASSERT_NE(nullptr, definition);
+    std::size_t at = start + 9 + width + ReadInt16(&b[start + 7 + width]);
+    xqova::MemberWalker walker(definition);
+    xqova::MemberRecord r;
+    while (walker.Next(&r)) {
+        if (!r.InVersion(version)) continue;
+        if ((r.type & 7) == 6 && !(r.type & 0xC0)) {
+            layout->fields.push_back({at, 4});
+            Describe(dictionary, b, at + 4, layout);
+            at += 4 + ReadInt32(&b[at]);
+        } else if ((r.type & 7) == 6) {
+            layout->fields.push_back({at, 2});
+            const std::uint16_t count = ReadInt16(&b[at]);
+            const bool prefixes = r.memberClass != kAnyClass && !(r.type & 0x80);
+            at += 2;
+            for (std::uint16_t i = 0; i < count; ++i) {
+                if (prefixes) {
+                    layout->fields.push_back({at, 2});
+                    at += 2;
+                }
+                Describe(dictionary, b, at, layout);
+                at += xqova::EncodedSize(&b[at]);
+            }
+        } else if (r.type & 0x40) {
+            layout->fields.push_back({at, 2});
+            at += 2 + ReadInt16(&b[at]);
+        }
+    }
+}
+
+struct Sample {
+    std::string name;
+    CXQOVADictionary* dictionary;
+    std::uint32_t classId;
+    Bytes bytes;
+    Layout layout;
+};
+
+Bytes Filled(CXQOVADictionary& dictionary, std::uint32_t classId, std::uint32_t seed,
+             std::vector<std::uint32_t> anyClasses = {}) {
+    CXQOVAObject object(&dictionary, classId, 0xFFFF);
+    Filler(seed, std::move(anyClasses)).Fill(object);
+    return Encode(object);
+}
+
+const std::vector<Sample>& Samples() {
+    static CXQOVADictionary shelfDictionary(ShelfChain().Head());
+    static const std::vector<Sample> samples = [] {
+        std::vector<Sample> list;
+        auto add = [&list](std::string name, CXQOVADictionary& dictionary, std::uint32_t classId, Bytes bytes) {
+            Sample s{std::move(name), &dictionary, classId, std::move(bytes), {}};
+            Describe(dictionary, s.bytes, 0, &s.layout);
+            list.push_back(std::move(s));
+        };
+        CXQOVAObject clinician(&DeviceDictionary(), kClinicianC, 0xFFFF);
+        clinician.SetMember(0, static_cast<unsigned char>(1));
+        clinician.SetMember(1, static_cast<unsigned short>(10));
+        add("CClinicianCStd", DeviceDictionary(), kClinicianC, Encode(clinician));
+
+        CXQOVAObject files(&SdkWithClinician(), kFileSysExt, 0xFFFF);
+        const unsigned short a = 'A';
+        files.SetMember(0, &a, 1);
+        static_cast<CXQOVAVector*>(files.Member(1))->Push(&clinician);
+        add("CFileSysDExtStd", SdkWithClinician(), kFileSysExt, Encode(files));
+
+        add("CNumDExtStd with two classes", SdkDictionary(), kNumExt,
+            Filled(SdkDictionary(), kNumExt, 11, {kNumD, kNumDFloat}));
+        add("CSESDZentoRec", DeviceDictionary(), kZentoRec, Filled(DeviceDictionary(), kZentoRec, 12));
+        add("CShelf", shelfDictionary, kShelf, Filled(shelfDictionary, kShelf, 13, {kItem, kOther}));
+        return list;
+    }();
+    return samples;
+}
+
+void RestampEnclosing(Bytes& bytes, const Layout& layout, std::size_t offset, bool outerOnly) {
+    for (std::size_t k = layout.extents.size(); k-- > 0;) {
+        const auto& e = layout.extents[k];
+        if (outerOnly && k != 0) continue;
+        if (offset >= e.first && offset < e.first + e.second) Restamp(bytes, e.first, e.second);
+    }
+}
+
+// Decodes into a fresh object; when that succeeds, the object encodes again,
+// and that encoding decodes to the same object and re-encodes byte for byte.
+void ExpectRefusedOrStable(const Sample& s, const Bytes& bytes, const std::string& what) {
+    SCOPED_TRACE(what);
+    CXQOVAObject first(s.dictionary, s.classId, 0xFFFF);
+    const std::uint32_t result = Decode(first, bytes, 0);
+    {
+        HeapCopy copy(bytes);
+        CXQOVAObject built(s.dictionary, copy.data(), copy.size());
+        (void)built.SizeAll(0xFFFF);
+    }
+    if (result == 0) return;
+    ASSERT_EQ(bytes.size(), result);
+    const Bytes again = Encode(first);
+    ASSERT_FALSE(again.empty());
+    CXQOVAObject second(s.dictionary, s.classId, 0xFFFF);
+    ASSERT_EQ(again.size(), Decode(second, again, 1));
+    ExpectSameObject(first, second);
+    EXPECT_EQ(Hex(again), Hex(Encode(second)));
+}
+
+TEST(BinaryHostile, EveryProperPrefixIsRefused) {
+    for (const Sample& s : Samples()) {
+        SCOPED_TRACE(s.name);
+        ASSERT_GT(s.layout.extents.size(), 0u);
+        for (std::size_t k = 0; k < s.bytes.size(); ++k) {
+            HeapCopy prefix(s.bytes, k);
+            for (unsigned char strict : {0, 1}) {
+                CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
+                EXPECT_EQ(0u, object.Deserialize(prefix.data(), prefix.size(), strict)) << "prefix " << k;
+            }
+            CXQOVAObject built(s.dictionary, prefix.data(), prefix.size());
+            EXPECT_EQ(0, built.IsValid() | built.IsDirty());
+        }
+        // The whole encoding, and the same followed by other bytes, decodes.
+        CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
+        Bytes longer = s.bytes;
+        longer.push_back(0xEE);
+        EXPECT_EQ(s.bytes.size(), Decode(object, longer, 1));
+    }
+}
+
+TEST(BinaryHostile, SingleByteChangesAreRefusedOrDecodeStably) {
+    for (const Sample& s : Samples()) {
+        SCOPED_TRACE(s.name);
+        int decoded = 0;
+        for (std::size_t i = 0; i < s.bytes.size(); ++i) {
+            for (unsigned char flip : {0x01, 0x80, 0xFF}) {
+                for (bool outerOnly : {false, true}) {
+                    Bytes bytes = s.bytes;
+                    bytes[i] ^= flip;
+                    RestampEnclosing(bytes, s.layout, i, outerOnly);
+                    ExpectRefusedOrStable(s, bytes, "byte " + std::to_string(i) + " ^ " + std::to_string(flip));
+                    CXQOVAObject probe(s.dictionary, s.classId, 0xFFFF);
+                    if (Decode(probe, bytes) != 0) ++decoded;
+                }
+            }
+        }
+        EXPECT_GT(decoded, 0);  // value bytes do decode once their checksums agree
+    }
+}
+
+TEST(BinaryHostile, LengthsAndCountsAtEdgeValues) {
+    for (const Sample& s : Samples()) {
+        SCOPED_TRACE(s.name);
+        ASSERT_GE(s.layout.fields.size(), 2u);
+        for (const Field& f : s.layout.fields) {
+            const std::uint32_t original =
+                f.width == 2 ? ReadInt16(&s.bytes[f.offset]) : ReadInt32(&s.bytes[f.offset]);
+            const std::uint32_t values[] = {0, original - 1, original + 1, 0xFFFF, 0xFFFFFFFF};
+            for (std::uint32_t value : values) {
+                Bytes bytes = s.bytes;
+                if (f.width == 2) {
+                    WriteInt16(&bytes[f.offset], static_cast<std::uint16_t>(value));
+                } else {
+                    WriteInt32(&bytes[f.offset], value);
+                }
+                RestampEnclosing(bytes, s.layout, f.offset, false);
+                const std::string what = "field at " + std::to_string(f.offset) + " = " + std::to_string(value);
+                ExpectRefusedOrStable(s, bytes, what);
+                if (value >= 0xFFFF) {
+                    // Far more than the bytes that remain, wherever it stands.
+                    CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
+                    EXPECT_EQ(0u, Decode(object, bytes, 1)) << what;
+                }
+            }
+        }
+    }
+}
+
+TEST(BinaryHostile, ImpossibleVectorCountIsRefusedBeforeAnyAllocation) {
+    // CNumDExtStd: its container's count is the first field of the
+    // variable section (4-byte length, X = 0).
+    const Sample& s = Samples()[2];
+    ASSERT_EQ(kNumExt, s.classId);
+    const std::size_t at = 4 + 4 + 2 + 1 + 2;
+    const std::size_t remaining = s.bytes.size() - 2 - at - 2;
+    for (std::uint32_t count : {static_cast<std::uint32_t>(remaining / xqova::kMinObjectEncoding + 1), 0x8000u, 0xFFFFu}) {
+        Bytes bytes = s.bytes;
+        WriteInt16(&bytes[at], static_cast<std::uint16_t>(count));
+        Restamp(bytes, 0, bytes.size());
+        HeapCopy copy(bytes);
+        CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
+        object_test::AllocationFailureGuard guard;
+        xqova::testing::FailAllocationsAfter(1);
+        const std::uint32_t result = object.Deserialize(copy.data(), copy.size(), 0);
+        void* probe = xqova::Allocate(1);  // the one allocation allowed
+        EXPECT_NE(nullptr, probe) << "the decode allocated for " << count << " elements";
+        xqova::Release(probe);
+        EXPECT_EQ(0u, result);
+    }
+}
+
+// ---- The fixed-count vector that receives another count ------------------------------
+
+TEST(BinaryHostile, FixedCountVectorWithAnotherCount) {
+    // CShelf's Pair holds two CItem; give it a third element, well formed.
+    const Sample& s = Samples().back();
+    ASSERT_EQ(kShelf, s.classId);
+    CXQOVAObject original(s.dictionary, kShelf, 0xFFFF);
+    ASSERT_EQ(s.bytes.size(), Decode(original, s.bytes, 1));
+
+    // Count (u16) in the fixed section; then Items with its size prefixes,
+    // then Pair's count.
+    std::size_t pair = 13 + 2;
+    for (std::uint16_t i = ReadInt16(&s.bytes[13]); i > 0; --i) pair += 2 + ReadInt16(&s.bytes[pair]);
+    ASSERT_EQ(2u, ReadInt16(&s.bytes[pair]));
+    ASSERT_NE(0u, pair);
+    const std::size_t first = pair + 2;
+    const std::size_t size = xqova::EncodedSize(&s.bytes[first]);
+    Bytes bytes = s.bytes;
+    bytes.insert(bytes.begin() + static_cast<long>(first), s.bytes.begin() + static_cast<long>(first),
+                 s.bytes.begin() + static_cast<long>(first + size));
+    WriteInt16(&bytes[pair], 3);
+    WriteInt16(&bytes[4], static_cast<std::uint16_t>(bytes.size() - 6));
+    Restamp(bytes, 0, bytes.size());
+
+    CXQOVAObject strict(s.dictionary, kShelf, 0xFFFF);
+    EXPECT_EQ(0u, Decode(strict, bytes, 1));
+    ExpectReset(strict);
+
+    // Without the strict flag the elements are passed over, Pair stays reset
+    // and every other member is read.
+    CXQOVAObject lenient(s.dictionary, kShelf, 0xFFFF);
+    ASSERT_EQ(bytes.size(), Decode(lenient, bytes, 0));
+    CXQOVAVector* got = lenient.Member(2);
+    ASSERT_EQ(2, got->Size());
+    ExpectReset(*got->At(0));
+    ExpectReset(*got->At(1));
+    for (std::uint16_t id : {0, 1, 3, 4, 5}) {
+        ExpectSameMember(lenient.Member(id), original.Member(id), "member " + std::to_string(id));
+    }
+}
+
+// ---- Nesting past the limit ------------------------------------------------------------
+
+constexpr std::uint32_t kSelf = 0x00430000;       // Value uint8; Next OBJECT of itself from 200
+constexpr std::uint32_t kSelfVector = 0x00430100;  // Value uint8; Items ANY_CLASS vector from 200
+
+Chain& SelfChain() {
+    static Chain chain([] {
+        Member next = Nested("Next", kSelf);
+        next.minVersion = 200;
+        Member items = VectorOf("Items", kAnyClass, 0);
+        items.minVersion = 200;
+        return std::vector<Bytes>{Build("CSelf", kSelf, {M("Value", 0x10), next}, 200),
+                                  Build("CSelfVector", kSelfVector, {M("Value", 0x10), items}, 200)};
+    }());
+    return chain;
+}
+
+Bytes Wrap(std::uint32_t classId, std::uint16_t version, std::uint8_t value, const Bytes& variable) {
+    Bytes b = {0, 0, 0, 0, 0, 0, static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0, 0, 1,
+               value};
+    WriteInt32(b.data(), classId);
+    b.insert(b.end(), variable.begin(), variable.end());
+    b.push_back(0);
+    b.push_back(0);
+    WriteInt16(b.data() + 4, static_cast<std::uint16_t>(b.size() - 6));
+    Restamp(b, 0, b.size());
+    return b;
+}
+
+// `levels` objects, each holding the next; the innermost is of version 100,
+// without the member that nests. Level k holds the value k.
+Bytes NestedChain(std::uint32_t classId, unsigned levels) {
+    Bytes inner = Wrap(classId, 100, static_cast<std::uint8_t>(levels - 1), {});
+    for (unsigned k = levels - 1; k-- > 0;) {
+        Bytes variable;
+        if (classId == kSelf) {
+            variable.resize(4);
+            WriteInt32(variable.data(), static_cast<std::uint32_t>(inner.size()));
+        } else {
+            variable = {0x00, 0x01};  // one element, no size prefix
+        }
+        variable.insert(variable.end(), inner.begin(), inner.end());
+        inner = Wrap(classId, 200, static_cast<std::uint8_t>(k), variable);
+    }
+    return inner;
+}
+
+CXQOVAObject* Next(CXQOVAObject& object) {
+    if (object.ClassID() == kSelf) return object.Member(1);
+    CXQOVAVector* items = object.Member(1);
+    return items == nullptr ? nullptr : items->At(0);
+}
+
+TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
+    CXQOVADictionary dictionary(SelfChain().Head());
+    for (std::uint32_t classId : {kSelf, kSelfVector}) {
+        SCOPED_TRACE(classId);
+        // Objects nest to xqova::kMaxNestingDepth levels, the outermost included.
+        const Bytes deepest = NestedChain(classId, xqova::kMaxNestingDepth);
+        for (unsigned char strict : {0, 1}) {
+            CXQOVAObject object(&dictionary, classId, 0xFFFF);
+            ASSERT_EQ(deepest.size(), Decode(object, deepest, strict));
+            unsigned level = 0;
+            for (CXQOVAObject* at = &object; at != nullptr; at = Next(*at), ++level) {
+                EXPECT_EQ(level, static_cast<std::uint32_t>(at->Member(0)));
+            }
+            EXPECT_EQ(xqova::kMaxNestingDepth, level);
+        }
+        HeapCopy copy(deepest);
+        CXQOVAObject built(&dictionary, copy.data(), copy.size());
+        unsigned level = 0;
+        for (CXQOVAObject* at = &built; at != nullptr; at = Next(*at), ++level) {
+            EXPECT_EQ(level, static_cast<std::uint32_t>(at->Member(0)));
+        }
+        EXPECT_EQ(xqova::kMaxNestingDepth, level);
+
+        for (unsigned levels : {xqova::kMaxNestingDepth + 1, 40u, 250u}) {
+            const Bytes tooDeep = NestedChain(classId, levels);
+            for (unsigned char strict : {0, 1}) {
+                CXQOVAObject object(&dictionary, classId, 0xFFFF);
+                ASSERT_EQ(1, object.SetMember(0, static_cast<unsigned char>(77)));
+                EXPECT_EQ(0u, Decode(object, tooDeep, strict)) << levels << " levels";
+                ExpectReset(object);
+            }
+            HeapCopy bytes(tooDeep);
+            CXQOVAObject built(&dictionary, bytes.data(), bytes.size());
+            EXPECT_EQ(0u, static_cast<std::uint32_t>(built.Member(0)));
+        }
+    }
+}
+
+// ---- Allocation failures ----------------------------------------------------------------
+
+TEST(BinaryHostile, AllocationFailuresGiveZeroOrAPartialObjectWithoutLeaks) {
+    for (const Sample& s : Samples()) {
+        SCOPED_TRACE(s.name);
+        CXQOVAObject original(s.dictionary, s.classId, 0xFFFF);
+        ASSERT_EQ(s.bytes.size(), Decode(original, s.bytes, 1));
+        HeapCopy copy(s.bytes);
+
+        // Built from bytes: whatever could be built is filled.
+        const long builds = ForEachAllocationFailure([&](long, auto done) {
+            CXQOVAObject built(s.dictionary, copy.data(), copy.size());
+            if (done()) ExpectSameObject(original, built);
+            // A partial object encodes only when what it holds reads back.
+            const Bytes again = Encode(built);
+            if (!again.empty()) {
+                CXQOVAObject second(s.dictionary, s.classId, 0xFFFF);
+                EXPECT_EQ(again.size(), Decode(second, again, 1));
+                ExpectSameObject(built, second);
+            }
+        });
+        EXPECT_GT(builds, 0);
+
+        // Decoded into a complete object, failures starting with the decode:
+        // with the strict flag all or nothing.
+        for (unsigned char strict : {0, 1}) {
+            const long decodes = ForEachAllocationFailure([&](long n, auto done) {
+                xqova::testing::FailAllocationsAfter(-1);
+                CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
+                xqova::testing::FailAllocationsAfter(n);
+                const std::uint32_t result = object.Deserialize(copy.data(), copy.size(), strict);
+                const bool complete = done();
+                if (result == 0) ExpectReset(object);
+                if ((strict != 0 && result != 0) || complete) ExpectSameObject(original, object);
+                if (result != 0) {
+                    const Bytes again = Encode(object);
+                    EXPECT_FALSE(again.empty());
+                    CXQOVAObject second(s.dictionary, s.classId, 0xFFFF);
+                    EXPECT_EQ(again.size(), Decode(second, again, 1));
+                }
+            });
+            // The samples with UNBOUNDED members or vectors allocate while
+            // they decode.
+            if (s.classId == kShelf || s.classId == kNumExt || s.classId == kFileSysExt) {
+                EXPECT_GT(decodes, 0);
+            }
+        }
+    }
+}
+
+}  // namespace

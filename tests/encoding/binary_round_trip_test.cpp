@@ -1,0 +1,212 @@
+// Round trips with seeded random values: every built-in class at every
+// version it has, the combined record with its eleven nested objects, every
+// vector kind, and older encodings read into newer objects.
+#include <gtest/gtest.h>
+
+#include "binary_test_support.h"
+
+namespace {
+
+using namespace binary_test;
+
+struct ChainCase {
+    const char* name;
+    CXQOVADictionary& (*dictionary)();
+    std::vector<std::uint32_t> anyClasses;
+};
+
+std::vector<ChainCase> Chains() {
+    return {{"SDK", SdkDictionary, {kNumD, kNumDFloat, kVitals}}, {"device", DeviceDictionary, {}}};
+}
+
+std::uint16_t LowestMemberVersion(const void* definition) {
+    std::uint16_t lowest = DefinitionVersion(definition);
+    xqova::MemberWalker walker(definition);
+    xqova::MemberRecord record;
+    while (walker.Next(&record)) {
+        if (record.minVersion < lowest) lowest = record.minVersion;
+    }
+    return lowest;
+}
+
+// The class the definition serves with its last species code, so that
+// definitions of several species are exercised beyond their first.
+std::uint32_t LastSpeciesClass(const void* definition) {
+    const auto* block = static_cast<const unsigned char*>(definition);
+    return MakeClassID(GetFamily(block + 1), block[3], block[3 + block[0]]);
+}
+
+TEST(BinaryRoundTrip, EveryBuiltInClassAtEveryVersion) {
+    for (const ChainCase& chain : Chains()) {
+        CXQOVADictionary& dictionary = chain.dictionary();
+        const std::uint16_t count = dictionary.GetDefinitionCount();
+        ASSERT_GT(count, 0);
+        for (std::uint16_t i = 0; i < count; ++i) {
+            const void* definition = dictionary.GetDefinitionAt(i);
+            const std::uint32_t classId = LastSpeciesClass(definition);
+            for (std::uint16_t v = LowestMemberVersion(definition); v <= DefinitionVersion(definition); ++v) {
+                SCOPED_TRACE(std::string(chain.name) + " class " + std::to_string(i) + " version " + std::to_string(v));
+                CXQOVAObject object(&dictionary, classId, v);
+                ASSERT_EQ(v, object.Version());
+                Filler filler(i * 1000u + v, chain.anyClasses);
+                filler.Fill(object);
+                const Bytes bytes = Encode(object);
+                ASSERT_FALSE(bytes.empty());
+                EXPECT_EQ(v, ReadInt16(bytes.data() + 4 + (xqova::IsExtendedClass(classId) ? 4 : 2)));
+
+                CXQOVAObject decoded(&dictionary, classId, v);
+                ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+                ExpectSameObject(object, decoded);
+                EXPECT_EQ(Hex(bytes), Hex(Encode(decoded)));
+
+                HeapCopy copy(bytes);
+                CXQOVAObject built(&dictionary, copy.data(), copy.size());
+                ExpectSameObject(object, built, "built from bytes");
+            }
+        }
+    }
+}
+
+TEST(BinaryRoundTrip, OlderEncodingsKeepTheNewerMembers) {
+    int compared = 0;
+    for (const ChainCase& chain : Chains()) {
+        CXQOVADictionary& dictionary = chain.dictionary();
+        for (std::uint16_t i = 0; i < dictionary.GetDefinitionCount(); ++i) {
+            const void* definition = dictionary.GetDefinitionAt(i);
+            const std::uint32_t classId = DefinitionClassID(definition);
+            const std::uint16_t newest = DefinitionVersion(definition);
+            for (std::uint16_t v = LowestMemberVersion(definition); v < newest; ++v) {
+                SCOPED_TRACE(std::string(chain.name) + " class " + std::to_string(i) + " from " + std::to_string(v));
+                CXQOVAObject old(&dictionary, classId, v);
+                Filler(7u * v + i, chain.anyClasses).Fill(old);
+                CXQOVAObject newer(&dictionary, classId, 0xFFFF);
+                Filler(9u * v + i + 1, chain.anyClasses).Fill(newer);
+                CXQOVAObject before(newer);
+
+                const Bytes bytes = Encode(old);
+                ASSERT_EQ(bytes.size(), Decode(newer, bytes, 1));
+                EXPECT_EQ(newest, newer.Version());
+                EXPECT_EQ(old.IsValid(), newer.IsValid());
+
+                xqova::MemberWalker walker(definition);
+                xqova::MemberRecord record;
+                for (std::uint16_t id = 0; walker.Next(&record); ++id) {
+                    const std::string where = "member " + std::to_string(id);
+                    if (record.InVersion(v)) {
+                        ExpectSameMember(newer.Member(id), old.Member(id), where + " (in the encoding)");
+                    } else {
+                        ExpectSameMember(newer.Member(id), before.Member(id), where + " (kept)");
+                        ++compared;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 20);  // the built-in chains do have members added in later versions
+}
+
+TEST(BinaryRoundTrip, CombinedRecordWithElevenNestedObjects) {
+    CXQOVADictionary& dictionary = DeviceDictionary();
+    CXQOVAObject record(&dictionary, kZentoRec, 0xFFFF);
+    Filler(2024).Fill(record);
+    const Bytes bytes = Encode(record);
+
+    // STime in the fixed section, then eleven u32 sizes each followed by the
+    // nested object's own encoding.
+    ASSERT_EQ(8u, ReadInt16(bytes.data() + 11));
+    std::size_t at = 13 + 8;
+    for (std::uint16_t id = 1; id <= 11; ++id) {
+        SCOPED_TRACE(id);
+        CXQOVAObject* nested = record.Member(id);
+        ASSERT_NE(nullptr, nested);
+        const Bytes own = Encode(*nested);
+        ASSERT_EQ(own.size(), ReadInt32(bytes.data() + at));
+        EXPECT_EQ(Hex(own), Hex(Bytes(bytes.begin() + static_cast<long>(at + 4),
+                                      bytes.begin() + static_cast<long>(at + 4 + own.size()))));
+        at += 4 + own.size();
+    }
+    EXPECT_EQ(bytes.size() - 2, at);
+
+    CXQOVAObject decoded(&dictionary, kZentoRec, 0xFFFF);
+    ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+    ExpectSameObject(record, decoded);
+    HeapCopy copy(bytes);
+    CXQOVAObject built(&dictionary, copy.data(), copy.size());
+    ExpectSameObject(record, built, "built from bytes");
+}
+
+TEST(BinaryRoundTrip, AnyClassVectorRecreatesEachElementFromItsHeader) {
+    // A vitals record (version 205) whose container holds elements of two
+    // classes at different versions; written at 202, the elements still
+    // travel at their own versions.
+    CXQOVADictionary& dictionary = SdkDictionary();
+    CXQOVAObject vitals(&dictionary, kVitals, 0xFFFF);
+    CXQOVAVector* container = vitals.Member(3);
+    ASSERT_NE(nullptr, container);
+    ASSERT_NE(nullptr, container->Push(kNumD, 200));
+    ASSERT_NE(nullptr, container->Push(kNumDFloat));
+    ASSERT_NE(nullptr, container->Push(0x00750003));  // CNumDStd serving another species
+    Filler filler(55);
+    for (std::uint16_t i = 0; i < container->Size(); ++i) filler.Fill(*container->At(i));
+
+    const Bytes bytes = Encode(vitals, 202);
+    CXQOVAObject decoded(&dictionary, kVitals, 202);
+    ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+    CXQOVAVector* got = decoded.Member(3);
+    ASSERT_EQ(3, got->Size());
+    const std::uint32_t classes[] = {kNumD, kNumDFloat, 0x00750003};
+    const std::uint16_t versions[] = {200, 202, 207};
+    for (std::uint16_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(classes[i], got->At(i)->ClassID());
+        EXPECT_EQ(versions[i], got->At(i)->Version());
+        ExpectSameObject(*container->At(i), *got->At(i), "element " + std::to_string(i));
+    }
+}
+
+TEST(BinaryRoundTrip, EveryVectorKindAndNestedByteOrder) {
+    CXQOVADictionary dictionary(ShelfChain().Head());
+    for (std::uint32_t seed = 1; seed <= 20; ++seed) {
+        SCOPED_TRACE(seed);
+        CXQOVAObject shelf(&dictionary, kShelf, 0xFFFF);
+        Filler(seed, {kItem, kOther}).Fill(shelf);
+        const Bytes bytes = Encode(shelf);
+        for (unsigned char strict : {0, 1}) {
+            CXQOVAObject decoded(&dictionary, kShelf, 0xFFFF);
+            ASSERT_EQ(bytes.size(), Decode(decoded, bytes, strict));
+            ExpectSameObject(shelf, decoded);
+        }
+        HeapCopy copy(bytes);
+        CXQOVAObject built(&dictionary, copy.data(), copy.size());
+        ExpectSameObject(shelf, built, "built from bytes");
+    }
+}
+
+TEST(BinaryRoundTrip, ScalarsOfEveryWidthAreBigEndian) {
+    CXQOVADictionary dictionary(ShelfChain().Head());
+    CXQOVAObject item(&dictionary, kItem, 0xFFFF);
+    const QOVA_TIME stamp = {0x07E8, 12, 31, 23, 59, 58, 99};
+    const float levels[] = {-1.5f, 0.25f};
+    const unsigned short codes[] = {0x0102};
+    ASSERT_EQ(1, item.SetMember(0, static_cast<unsigned char>(0x81)));
+    ASSERT_EQ(1, item.SetMember(1, static_cast<std::int32_t>(-2)));
+    ASSERT_EQ(1, item.SetMember(2, stamp));
+    ASSERT_EQ(1, item.SetMember(3, 1.0));
+    ASSERT_EQ(1, item.SetMember(4, static_cast<std::uint32_t>(0x01020304)));
+    ASSERT_EQ(1, item.SetMember(5, codes, 1));
+    ASSERT_EQ(1, item.SetMember(7, levels, 2));
+    Bytes expected = {0x00, 0x42, 0x01, 0x00, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x25,
+                      0x81,                                              // Small
+                      0xFF, 0xFF, 0xFF, 0xFE,                            // Value
+                      0x07, 0xE8, 12, 31, 23, 59, 58, 99,                // Stamp
+                      0x3F, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,    // Ratio
+                      0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04,    // Big
+                      0xBF, 0xC0, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00,    // Levels
+                      0x00, 0x02, 0x02, 0x01,                            // Codes, version 100: as in memory
+                      0x00, 0x00,                                        // Name
+                      0x00, 0x00};
+    expected[5] = static_cast<unsigned char>(expected.size() - 6);
+    Restamp(expected, 0, expected.size());
+    EXPECT_EQ(Hex(expected), Hex(Encode(item)));
+}
+
+}  // namespace

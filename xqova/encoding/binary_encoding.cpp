@@ -1,0 +1,748 @@
+// The binary encoding of objects and of the vectors they hold.
+//
+// Layout of one encoded object (all numbers big-endian):
+//
+//   class identifier (4) | length (L = 2 or 4) | version (2) | status (1) |
+//   X, size of the fixed section (2) | fixed section (X) | variable section |
+//   checksum (2)
+//
+// The fixed section holds the scalars and fixed arrays present at the written
+// version, in definition order; the variable section the UNBOUNDED members
+// (u16 byte length, then the elements), the single nested objects (u32 size,
+// then their complete encoding) and the vectors (u16 count, then per element
+// an optional u16 size and its complete encoding).
+//
+// Choices made here beyond the wire format itself:
+//
+// - An object is written at its own version or an older one. A newer version
+//   is refused (0): its own decoder would refuse the result. A member that the
+//   written version has and the object lacks is written empty: zeros for a
+//   scalar or fixed array, an empty UNBOUNDED member, an empty vector; a
+//   single nested object cannot be invented, so that case is refused.
+// - The byte order of UNBOUNDED elements follows the written version (the one
+//   in the header): below 200 little-endian, from 200 on big-endian. The
+//   decoder judges by the same header field, so every encoding reads back.
+// - Nothing is written truncated: an UNBOUNDED member over 65,535 bytes, a
+//   fixed section over 65,535 bytes, a 16-bit length or element size that
+//   would overflow, a nested object or element that cannot be encoded, a
+//   fixed-count vector that lacks some of its elements, and an object whose
+//   storage memory ran out for all make the encoding fail (0). SizeAll runs
+//   the same walk without writing, so it always equals what Serialize
+//   writes, and both give 0 for the same objects.
+//
+// The decoder trusts the definitions (they passed the dictionary's checks)
+// and the length the caller gives; it trusts no byte of the encoding. Every
+// stated size is checked against the bytes that remain of its parent before
+// anything is read or allocated, and the structure must match the definition
+// at the encoded version exactly: X equals the fixed members' sizes, the
+// variable section ends at the checksum, UNBOUNDED byte lengths are whole
+// elements, a nested object's u32 size equals the total its own header
+// states. Decoded text members always end in a zero character.
+//
+// Failures: another class leaves the object untouched; anything else that
+// fails an object resets it deeply. A nested object or element that fails
+// fails its parent under the strict flag; without it the parent reads on
+// (the failed nested object stays as its own decode left it; a growing or
+// any-class vector drops the element; a fixed-count vector whose count
+// differs passes the elements over and stays reset). Bytes that do not lie
+// where the structure says fail the object they stand in (it cannot tell
+// where its next member starts); its parent knows its extent and treats it
+// as a failed nested object. An encoding nested deeper than objects may nest
+// fails every enclosing object, whatever the flag. An object whose storage
+// memory ran out for fails to decode instead of passing for complete.
+#include <cstring>
+
+#include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
+#include "xqova/core/frame_header.h"
+#include "xqova/core/limits.h"
+#include "xqova/core/memory.h"
+#include "xqova/dictionary/definition.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
+
+namespace {
+
+static_assert(sizeof(QOVA_TIME) == 8, "a time stamp is an 8-byte record");
+
+constexpr std::uint16_t kFirstBigEndianVersion = 200;
+constexpr std::uint64_t kMaxTotal = 0xFFFFFFFFu;
+
+bool IsObjectType(std::uint8_t type) { return (type & xqova::kTypeWidthMask) == xqova::kTypeObject; }
+bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
+bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
+
+// Element width argument of SetData: width code + 1, 3 standing for TIME.
+std::uint8_t DataWidth(std::uint8_t type) { return static_cast<std::uint8_t>((type & xqova::kTypeWidthMask) + 1); }
+
+// ---- Elements ----------------------------------------------------------------
+// One element between its host form (as a member holds it) and its wire form.
+// Numbers go through an integer of their width and shifts, so the result does
+// not depend on the host's byte order.
+
+void PutUnsigned(unsigned char* out, std::uint64_t v, unsigned bytes, bool bigEndian) {
+    for (unsigned i = 0; i < bytes; ++i) {
+        const unsigned shift = 8u * (bigEndian ? bytes - 1 - i : i);
+        out[i] = static_cast<unsigned char>(v >> shift);
+    }
+}
+
+std::uint64_t GetUnsigned(const unsigned char* in, unsigned bytes, bool bigEndian) {
+    std::uint64_t v = 0;
+    for (unsigned i = 0; i < bytes; ++i) {
+        const unsigned shift = 8u * (bigEndian ? bytes - 1 - i : i);
+        v |= static_cast<std::uint64_t>(in[i]) << shift;
+    }
+    return v;
+}
+
+void PutElement(unsigned char* out, const unsigned char* host, std::uint8_t widthCode, bool bigEndian) {
+    switch (widthCode) {
+        case 0:
+            out[0] = host[0];
+            break;
+        case 1: {
+            std::uint16_t v;
+            std::memcpy(&v, host, sizeof v);
+            PutUnsigned(out, v, 2, bigEndian);
+            break;
+        }
+        case 3: {
+            std::uint32_t v;
+            std::memcpy(&v, host, sizeof v);
+            PutUnsigned(out, v, 4, bigEndian);
+            break;
+        }
+        case 7: {
+            std::uint64_t v;
+            std::memcpy(&v, host, sizeof v);
+            PutUnsigned(out, v, 8, bigEndian);
+            break;
+        }
+        case 2: {
+            QOVA_TIME t;
+            std::memcpy(&t, host, sizeof t);
+            PutUnsigned(out, t.year, 2, bigEndian);
+            out[2] = t.month;
+            out[3] = t.day;
+            out[4] = t.hour;
+            out[5] = t.minute;
+            out[6] = t.second;
+            out[7] = t.fraction;
+            break;
+        }
+        default:
+            break;  // refused by the definition checks
+    }
+}
+
+void GetElement(unsigned char* host, const unsigned char* in, std::uint8_t widthCode, bool bigEndian) {
+    switch (widthCode) {
+        case 0:
+            host[0] = in[0];
+            break;
+        case 1: {
+            const std::uint16_t v = static_cast<std::uint16_t>(GetUnsigned(in, 2, bigEndian));
+            std::memcpy(host, &v, sizeof v);
+            break;
+        }
+        case 3: {
+            const std::uint32_t v = static_cast<std::uint32_t>(GetUnsigned(in, 4, bigEndian));
+            std::memcpy(host, &v, sizeof v);
+            break;
+        }
+        case 7: {
+            const std::uint64_t v = GetUnsigned(in, 8, bigEndian);
+            std::memcpy(host, &v, sizeof v);
+            break;
+        }
+        case 2: {
+            QOVA_TIME t;
+            t.year = static_cast<std::uint16_t>(GetUnsigned(in, 2, bigEndian));
+            t.month = in[2];
+            t.day = in[3];
+            t.hour = in[4];
+            t.minute = in[5];
+            t.second = in[6];
+            t.fraction = in[7];
+            std::memcpy(host, &t, sizeof t);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void PutElements(unsigned char* out, const unsigned char* host, std::uint32_t count, std::uint8_t type,
+                 bool bigEndian) {
+    const std::uint8_t widthCode = type & xqova::kTypeWidthMask;
+    if (widthCode == 0) {
+        if (count != 0) std::memcpy(out, host, count);
+        return;
+    }
+    const std::uint32_t size = xqova::ElementSize(type);
+    for (std::uint32_t i = 0; i < count; ++i) PutElement(out + i * size, host + i * size, widthCode, bigEndian);
+}
+
+void GetElements(unsigned char* host, const unsigned char* in, std::uint32_t count, std::uint8_t type,
+                 bool bigEndian) {
+    const std::uint8_t widthCode = type & xqova::kTypeWidthMask;
+    if (widthCode == 0) {
+        if (count != 0) std::memcpy(host, in, count);
+        return;
+    }
+    const std::uint32_t size = xqova::ElementSize(type);
+    for (std::uint32_t i = 0; i < count; ++i) GetElement(host + i * size, in + i * size, widthCode, bigEndian);
+}
+
+// ---- Writing -------------------------------------------------------------------
+
+// A position in the output; without a buffer it only counts, which is how
+// SizeAll runs the very walk that Serialize runs.
+class Sink {
+public:
+    Sink(unsigned char* base, std::uint64_t pos) : base_(base), pos_(pos) {}
+    std::uint64_t Pos() const { return pos_; }
+    unsigned char* Here() const { return base_ == nullptr ? nullptr : base_ + pos_; }
+    void Skip(std::uint64_t n) { pos_ += n; }
+    void U16(std::uint16_t v) {
+        if (base_ != nullptr) WriteInt16(base_ + pos_, v);
+        pos_ += 2;
+    }
+    void U32(std::uint32_t v) {
+        if (base_ != nullptr) WriteInt32(base_ + pos_, v);
+        pos_ += 4;
+    }
+    void Zeros(std::uint64_t n) {
+        if (base_ != nullptr && n != 0) std::memset(base_ + pos_, 0, static_cast<std::size_t>(n));
+        pos_ += n;
+    }
+    void Elements(const void* host, std::uint32_t count, std::uint8_t type, bool bigEndian) {
+        if (base_ != nullptr) {
+            PutElements(base_ + pos_, static_cast<const unsigned char*>(host), count, type, bigEndian);
+        }
+        pos_ += static_cast<std::uint64_t>(count) * xqova::ElementSize(type);
+    }
+
+private:
+    unsigned char* base_;
+    std::uint64_t pos_;
+};
+
+// ---- Reading -------------------------------------------------------------------
+
+// A window [pos, end) of the bytes given; every read is checked against end.
+class Source {
+public:
+    Source(const unsigned char* bytes, std::size_t pos, std::size_t end) : bytes_(bytes), pos_(pos), end_(end) {}
+    std::size_t Remaining() const { return end_ - pos_; }
+    bool AtEnd() const { return pos_ == end_; }
+    const unsigned char* Here() const { return bytes_ + pos_; }
+    bool Skip(std::size_t n) {
+        if (Remaining() < n) return false;
+        pos_ += n;
+        return true;
+    }
+    bool U16(std::uint16_t* v) {
+        if (Remaining() < 2) return false;
+        *v = ReadInt16(bytes_ + pos_);
+        pos_ += 2;
+        return true;
+    }
+    bool U32(std::uint32_t* v) {
+        if (Remaining() < 4) return false;
+        *v = ReadInt32(bytes_ + pos_);
+        pos_ += 4;
+        return true;
+    }
+
+private:
+    const unsigned char* bytes_;
+    std::size_t pos_;
+    std::size_t end_;
+};
+
+// Size of the smallest complete encoding of a class: header, version, status,
+// X and checksum.
+std::size_t MinimumEncoding(std::uint32_t classId) { return 11u + xqova::LengthFieldWidth(classId); }
+
+// The total size of the encoding at p when its header lies within `available`
+// bytes, it states at least a complete header and no more than `available`;
+// 0 otherwise.
+std::size_t EncodingExtent(const unsigned char* p, std::size_t available) {
+    if (available < 4) return 0;
+    const std::size_t total = xqova::BoundedEncodedSize(p, available);
+    return total >= MinimumEncoding(ReadInt32(p)) ? total : 0;
+}
+
+// Steps over a vector encoding without decoding it; false when it does not
+// lie within the source.
+bool SkipVector(Source* source, bool sizePrefixes, std::uint16_t* count) {
+    if (!source->U16(count)) return false;
+    for (std::uint32_t i = 0; i < *count; ++i) {
+        std::size_t size;
+        if (sizePrefixes) {
+            std::uint16_t prefix;
+            if (!source->U16(&prefix) || prefix > source->Remaining()) return false;
+            size = EncodingExtent(source->Here(), prefix);
+            if (size != prefix) return false;
+        } else {
+            size = EncodingExtent(source->Here(), source->Remaining());
+            if (size == 0) return false;
+        }
+        source->Skip(size);
+    }
+    return true;
+}
+
+}  // namespace
+
+// ---- The codec -------------------------------------------------------------------
+
+struct CXQOVAObject::BinaryCodec {
+    // Encodes `object` at `version` (0xFFFF: its own) into `out`, or only
+    // counts when `out` is null. Total size, 0 when it cannot be encoded.
+    static std::uint64_t EncodeObject(CXQOVAObject& object, unsigned char* out, std::uint16_t version);
+    static std::uint64_t EncodeVector(CXQOVAVector& vector, unsigned char* out);
+
+    // Decodes `length` bytes into `object`; the total size on success, 0 on
+    // failure. `tooDeep` is set when the encoding nests deeper than objects
+    // may; that failure passes through every enclosing object.
+    static std::uint32_t DecodeObject(CXQOVAObject& object, const unsigned char* buffer, std::size_t length,
+                                      unsigned char strict, bool* tooDeep);
+    // Decodes a vector encoding at the source's position and steps over it;
+    // false when the enclosing object must fail.
+    static bool DecodeVector(CXQOVAVector& vector, Source* source, unsigned char strict, bool* tooDeep);
+
+private:
+    static CXQOVAData_u* SlotOf(CXQOVAObject& object, std::uint16_t position) {
+        if (object.idToSlot_ == nullptr || position >= object.memberCount_) return nullptr;
+        const std::uint16_t slot = object.idToSlot_[position];
+        return slot < object.presentCount_ ? object.slots_ + slot : nullptr;
+    }
+    static bool DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion, Source* fixed, Source* variable,
+                              unsigned char strict, bool* tooDeep);
+    static bool DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t type, Source* variable, bool bigEndian);
+    static bool DecodeNested(CXQOVAObject& object, CXQOVAData_u* slot, Source* variable, unsigned char strict,
+                             bool* tooDeep);
+    static bool NestingExhausted(const CXQOVAObject& object) {
+        return object.depth_ + 1 >= xqova::kMaxNestingDepth;
+    }
+};
+
+std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsigned char* out,
+                                                      std::uint16_t version) {
+    const std::uint16_t v = version == xqova::kCurrentVersion ? object.version_ : version;
+    if (v > object.version_) return 0;
+    // An object that lost its members to an allocation failure has no values
+    // to write.
+    if (object.definition_ != nullptr && object.memberCount_ != 0 && object.idToSlot_ == nullptr) return 0;
+    const std::uint16_t width = xqova::LengthFieldWidth(object.classId_);
+
+    // Size of the fixed section.
+    std::uint32_t fixedSize = 0;
+    if (object.definition_ != nullptr) {
+        xqova::MemberWalker walker(object.definition_);
+        xqova::MemberRecord record;
+        while (walker.Next(&record)) {
+            if (!record.InVersion(v) || IsObjectType(record.type) || (record.type & xqova::kTypeUnbounded)) continue;
+            const std::uint32_t count = (record.type & xqova::kTypeFixedArray) ? record.fixedCount : 1u;
+            fixedSize += count * xqova::ElementSize(record.type);
+        }
+    }
+    if (fixedSize > 0xFFFF) return 0;
+
+    if (out != nullptr) {
+        WriteInt32(out, object.classId_);
+        WriteInt16(out + 4 + width, v);
+        out[6 + width] = object.status_;
+        WriteInt16(out + 7 + width, static_cast<std::uint16_t>(fixedSize));
+    }
+    Sink fixed(out, 9u + width);
+    Sink variable(out, 9u + width + fixedSize);
+    const bool unboundedBigEndian = v >= kFirstBigEndianVersion;
+
+    if (object.definition_ != nullptr) {
+        xqova::MemberWalker walker(object.definition_);
+        xqova::MemberRecord record;
+        for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+            if (!record.InVersion(v)) continue;
+            CXQOVAData_u* slot = SlotOf(object, p);
+            const std::uint8_t type = record.type;
+            const std::uint32_t elementSize = xqova::ElementSize(type);
+
+            if (IsObjectType(type) && (type & 0xC0)) {
+                if (slot == nullptr) {  // the object lacks it: an empty vector
+                    variable.U16(0);
+                    continue;
+                }
+                if (slot->buffer_ == nullptr) return 0;
+                const std::uint64_t n = EncodeVector(*static_cast<CXQOVAVector*>(slot->buffer_), variable.Here());
+                if (n == 0) return 0;
+                variable.Skip(n);
+            } else if (IsObjectType(type)) {
+                if (slot == nullptr || slot->buffer_ == nullptr) return 0;
+                unsigned char* at = variable.Here();
+                const std::uint64_t n = EncodeObject(*static_cast<CXQOVAObject*>(slot->buffer_),
+                                                     at == nullptr ? nullptr : at + 4, xqova::kCurrentVersion);
+                if (n == 0) return 0;
+                variable.U32(static_cast<std::uint32_t>(n));
+                variable.Skip(n);
+            } else if (type & xqova::kTypeUnbounded) {
+                const std::uint32_t count = (slot != nullptr && slot->buffer_ != nullptr) ? slot->elements_ : 0u;
+                const std::uint32_t bytes = count * elementSize;
+                if (bytes > 0xFFFF) return 0;
+                variable.U16(static_cast<std::uint16_t>(bytes));
+                variable.Elements(count == 0 ? nullptr : slot->buffer_, count, type, unboundedBigEndian);
+            } else if (type & xqova::kTypeFixedArray) {
+                if (slot == nullptr || record.fixedCount == 0) {
+                    fixed.Zeros(static_cast<std::uint64_t>(record.fixedCount) * elementSize);
+                } else if (slot->buffer_ != nullptr && slot->elements_ == record.fixedCount) {
+                    fixed.Elements(slot->buffer_, record.fixedCount, type, true);
+                } else {
+                    return 0;  // its buffer could not be allocated
+                }
+            } else if (slot != nullptr) {
+                fixed.Elements(slot->value_, 1, type, true);
+            } else {
+                fixed.Zeros(elementSize);
+            }
+            if (variable.Pos() > kMaxTotal) return 0;
+        }
+    }
+
+    const std::uint64_t total = variable.Pos() + 2;
+    const std::uint64_t length = total - 4 - width;
+    if (total > kMaxTotal || (width == 2 && length > 0xFFFF)) return 0;
+    if (out != nullptr) {
+        if (width == 2) {
+            WriteInt16(out + 4, static_cast<std::uint16_t>(length));
+        } else {
+            WriteInt32(out + 4, static_cast<std::uint32_t>(length));
+        }
+        const std::uint32_t covered = static_cast<std::uint32_t>(total - 2);
+        WriteInt16(out + covered, CalculateCRC(out, covered));
+    }
+    return total;
+}
+
+std::uint64_t CXQOVAObject::BinaryCodec::EncodeVector(CXQOVAVector& vector, unsigned char* out) {
+    // A fixed-count vector that lost elements (memory ran out when it was
+    // built) would write a count that its own decoder refuses.
+    if (vector.IsFixed() && vector.size_ != vector.fixedCount_) return 0;
+    const bool sizePrefixes = vector.classId_ != xqova::kNoClass && vector.fixedCount_ == 0;
+    Sink sink(out, 0);
+    sink.U16(vector.size_);
+    for (std::uint16_t i = 0; i < vector.size_; ++i) {
+        CXQOVAObject* element = vector.elements_[i];
+        if (element == nullptr) return 0;
+        if (sizePrefixes) {
+            unsigned char* at = sink.Here();
+            const std::uint64_t n = EncodeObject(*element, at == nullptr ? nullptr : at + 2, xqova::kCurrentVersion);
+            if (n == 0 || n > 0xFFFF) return 0;
+            sink.U16(static_cast<std::uint16_t>(n));
+            sink.Skip(n);
+        } else {
+            const std::uint64_t n = EncodeObject(*element, sink.Here(), xqova::kCurrentVersion);
+            if (n == 0) return 0;
+            sink.Skip(n);
+        }
+        if (sink.Pos() > kMaxTotal) return 0;
+    }
+    return sink.Pos();
+}
+
+std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, const unsigned char* buffer,
+                                                      std::size_t length, unsigned char strict, bool* tooDeep) {
+    if (buffer == nullptr || length < 4 || ReadInt32(buffer) != object.classId_) return 0;  // untouched
+
+    const std::size_t width = xqova::LengthFieldWidth(object.classId_);
+    const std::size_t total = EncodingExtent(buffer, length);
+    bool ok = total != 0 && total <= kMaxTotal && xqova::ChecksumHolds(buffer, static_cast<std::uint32_t>(total - 2));
+    std::uint16_t encodedVersion = 0;
+    std::uint8_t status = 0;
+    if (ok) {
+        encodedVersion = ReadInt16(buffer + 4 + width);
+        status = buffer[6 + width];
+        ok = encodedVersion <= object.version_;  // an object reads its own and older versions only
+    }
+    if (ok) {
+        const std::size_t fixedStart = 9 + width;
+        const std::size_t end = total - 2;
+        const std::size_t fixedSize = ReadInt16(buffer + 7 + width);
+        ok = fixedSize <= end - fixedStart;
+        if (ok) {
+            Source fixed(buffer, fixedStart, fixedStart + fixedSize);
+            Source variable(buffer, fixedStart + fixedSize, end);
+            ok = DecodeMembers(object, encodedVersion, &fixed, &variable, strict, tooDeep) && fixed.AtEnd() &&
+                 variable.AtEnd();
+        }
+    }
+    if (!ok) {
+        object.Reset(1);
+        return 0;
+    }
+    object.status_ = status;
+    object.current_ = object.sentinel_;
+    return static_cast<std::uint32_t>(total);
+}
+
+bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion, Source* fixed,
+                                              Source* variable, unsigned char strict, bool* tooDeep) {
+    if (object.definition_ == nullptr) return true;
+    // Members whose storage could not be allocated when the object was
+    // built cannot receive their values: the object fails to decode rather
+    // than pass for complete.
+    if (object.idToSlot_ == nullptr && object.memberCount_ != 0) return false;
+    const bool unboundedBigEndian = encodedVersion >= kFirstBigEndianVersion;
+    xqova::MemberWalker walker(object.definition_);
+    xqova::MemberRecord record;
+    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+        if (!record.InVersion(encodedVersion)) continue;  // absent: the member keeps its value
+        CXQOVAData_u* slot = SlotOf(object, p);
+        const std::uint8_t type = record.type;
+        const std::uint32_t elementSize = xqova::ElementSize(type);
+
+        if (IsObjectType(type) && (type & 0xC0)) {
+            CXQOVAVector* vector = slot == nullptr ? nullptr : static_cast<CXQOVAVector*>(slot->buffer_);
+            if (vector != nullptr) {
+                if (!DecodeVector(*vector, variable, strict, tooDeep)) return false;
+                continue;
+            }
+            const std::uint16_t fixedCount = (type & xqova::kTypeFixedArray) ? record.fixedCount : 0;
+            const bool sizePrefixes = record.memberClass != xqova::kNoClass && fixedCount == 0;
+            std::uint16_t count;
+            if (!SkipVector(variable, sizePrefixes, &count)) return false;
+            if (slot != nullptr && count != 0) {
+                // No vector to hold the elements: past the nesting limit that
+                // refuses the whole encoding; else memory ran out.
+                *tooDeep = NestingExhausted(object);
+                return false;
+            }
+        } else if (IsObjectType(type)) {
+            if (!DecodeNested(object, slot, variable, strict, tooDeep)) return false;
+        } else if (type & xqova::kTypeUnbounded) {
+            if (!DecodeUnbounded(slot, type, variable, unboundedBigEndian)) return false;
+        } else if (type & xqova::kTypeFixedArray) {
+            const std::size_t bytes = static_cast<std::size_t>(record.fixedCount) * elementSize;
+            if (fixed->Remaining() < bytes) return false;
+            if (slot != nullptr && bytes != 0) {
+                if (slot->buffer_ == nullptr || slot->elements_ != record.fixedCount) return false;  // out of memory
+                unsigned char* host = static_cast<unsigned char*>(slot->buffer_);
+                GetElements(host, fixed->Here(), record.fixedCount, type, true);
+                // Text always keeps its terminator, whatever the sender put there.
+                if (IsTextKind(type)) std::memset(host + bytes - elementSize, 0, elementSize);
+            }
+            fixed->Skip(bytes);
+        } else {
+            if (fixed->Remaining() < elementSize) return false;
+            if (slot != nullptr) {
+                std::memset(slot->value_, 0, sizeof slot->value_);
+                GetElement(slot->value_, fixed->Here(), type & xqova::kTypeWidthMask, true);
+            }
+            fixed->Skip(elementSize);
+        }
+    }
+    return true;
+}
+
+bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t type, Source* variable,
+                                                bool bigEndian) {
+    std::uint16_t bytes;
+    if (!variable->U16(&bytes) || bytes > variable->Remaining()) return false;
+    const std::uint32_t elementSize = xqova::ElementSize(type);
+    if (bytes % elementSize != 0) return false;  // never written by the encoder
+    if (slot != nullptr) {
+        const std::uint16_t count = static_cast<std::uint16_t>(bytes / elementSize);
+        const std::uint8_t dataWidth = DataWidth(type);
+        const std::uint8_t isFloat = IsFloatKind(type) ? 1 : 0;
+        if (IsTextKind(type)) {
+            // The count on the wire includes the terminator, which SetData adds
+            // itself. Nothing at all leaves an empty member empty and one that
+            // held text with just its terminator; a lone terminator is the
+            // empty-but-present text.
+            static const unsigned char kZero[8] = {};
+            std::uint8_t set;
+            if (count == 0) {
+                set = slot->SetData(nullptr, dataWidth, 0, isFloat);
+            } else if (count == 1) {
+                set = slot->SetData(kZero, dataWidth, 0, isFloat);
+            } else {
+                set = slot->SetData(nullptr, dataWidth, static_cast<std::uint16_t>(count - 1), isFloat);
+                if (set != 0) {
+                    GetElements(static_cast<unsigned char*>(slot->buffer_), variable->Here(), count - 1u, type,
+                                bigEndian);
+                }
+            }
+            if (set == 0) return false;
+        } else {
+            if (slot->SetData(nullptr, dataWidth, count, isFloat) == 0) return false;
+            if (count != 0) {
+                GetElements(static_cast<unsigned char*>(slot->buffer_), variable->Here(), count, type, bigEndian);
+            }
+        }
+    }
+    variable->Skip(bytes);
+    return true;
+}
+
+bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u* slot, Source* variable,
+                                             unsigned char strict, bool* tooDeep) {
+    std::uint32_t size;
+    if (!variable->U32(&size) || size > variable->Remaining()) return false;
+    const unsigned char* nested = variable->Here();
+    if (EncodingExtent(nested, size) != size) return false;
+    if (slot != nullptr) {
+        auto* child = static_cast<CXQOVAObject*>(slot->buffer_);
+        if (child == nullptr) {
+            // No object to decode into: past the nesting limit that refuses
+            // the whole encoding; else memory ran out.
+            *tooDeep = NestingExhausted(object);
+            return false;
+        } else if (DecodeObject(*child, nested, size, strict, tooDeep) == 0 && (strict != 0 || *tooDeep)) {
+            return false;
+        }
+    }
+    variable->Skip(size);
+    return true;
+}
+
+bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* source, unsigned char strict,
+                                             bool* tooDeep) {
+    vector.Clear();
+    std::uint16_t count;
+    if (!source->U16(&count)) return false;
+    const bool sizePrefixes = vector.classId_ != xqova::kNoClass && vector.fixedCount_ == 0;
+    // Refuse a count that the remaining bytes cannot hold before anything is
+    // allocated for it.
+    const std::size_t smallest = xqova::kMinObjectEncoding + (sizePrefixes ? 2u : 0u);
+    if (count > source->Remaining() / smallest) return false;
+
+    if (vector.IsFixed()) {
+        if (count != vector.size_) {
+            // Elements cannot be matched to the vector's: they are passed
+            // over and the vector stays reset, a failed element under the
+            // strict flag.
+            for (std::uint16_t i = 0; i < count; ++i) {
+                const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
+                if (size == 0) return false;
+                source->Skip(size);
+            }
+            return strict == 0;
+        }
+        for (std::uint16_t i = 0; i < count; ++i) {
+            const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
+            if (size == 0) return false;
+            if (DecodeObject(*vector.elements_[i], source->Here(), size, strict, tooDeep) == 0 &&
+                (strict != 0 || *tooDeep)) {
+                return false;
+            }
+            source->Skip(size);
+        }
+        return true;
+    }
+
+    // One allocation for the element array instead of one per element.
+    if (vector.fixedCount_ == 0 && vector.capacity_ < count) {
+        auto* grown = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * count));
+        if (grown != nullptr) {
+            for (std::uint16_t i = 0; i < count; ++i) grown[i] = i < vector.size_ ? vector.elements_[i] : nullptr;
+            xqova::Release(vector.elements_);
+            vector.elements_ = grown;
+            vector.capacity_ = count;
+        }
+    }
+    for (std::uint16_t i = 0; i < count; ++i) {
+        std::size_t size;
+        if (sizePrefixes) {
+            std::uint16_t prefix;
+            if (!source->U16(&prefix) || prefix > source->Remaining()) return false;
+            size = EncodingExtent(source->Here(), prefix);
+            if (size != prefix) return false;
+        } else {
+            size = EncodingExtent(source->Here(), source->Remaining());
+            if (size == 0) return false;
+        }
+        const unsigned char* bytes = source->Here();
+        const std::uint32_t classId = ReadInt32(bytes);
+        const std::uint16_t version = ReadInt16(bytes + 4 + xqova::LengthFieldWidth(classId));
+        // A vector holds only elements that decoded; one that cannot be
+        // created or decoded is left out (or fails the whole under the strict
+        // flag).
+        CXQOVAObject* element = vector.Insert(vector.size_, nullptr, nullptr, classId, version);
+        if (element == nullptr) {
+            if (strict != 0) return false;
+        } else if (DecodeObject(*element, bytes, size, strict, tooDeep) == 0) {
+            vector.Pop();
+            if (strict != 0 || *tooDeep) return false;
+        }
+        source->Skip(size);
+    }
+    return true;
+}
+
+// ---- CXQOVAObject --------------------------------------------------------------
+
+std::uint32_t CXQOVAObject::Serialize(unsigned char* buffer, std::uint16_t version) {
+    if (buffer == nullptr) return 0;
+    return static_cast<std::uint32_t>(BinaryCodec::EncodeObject(*this, buffer, version));
+}
+
+std::uint32_t CXQOVAObject::SizeAll(std::uint16_t version) {
+    return static_cast<std::uint32_t>(BinaryCodec::EncodeObject(*this, nullptr, version));
+}
+
+std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict) {
+    bool tooDeep = false;
+    return BinaryCodec::DecodeObject(*this, buffer, length, strict, &tooDeep);
+}
+
+std::uint32_t CXQOVAObject::Deserialize(unsigned char* buffer, unsigned char strict) {
+    // The caller vouches for the buffer: the header's stated total is taken
+    // as the length.
+    if (buffer == nullptr) return 0;
+    return Deserialize(buffer, xqova::EncodedSize(buffer), strict);
+}
+
+// ---- CXQOVAVector --------------------------------------------------------------
+
+std::uint32_t CXQOVAVector::Serialize(unsigned char* buffer) {
+    if (buffer == nullptr) return 0;
+    return static_cast<std::uint32_t>(CXQOVAObject::BinaryCodec::EncodeVector(*this, buffer));
+}
+
+std::uint32_t CXQOVAVector::SizeAll() {
+    return static_cast<std::uint32_t>(CXQOVAObject::BinaryCodec::EncodeVector(*this, nullptr));
+}
+
+std::uint32_t CXQOVAVector::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict) {
+    if (buffer == nullptr) {
+        Clear();
+        return 0;
+    }
+    Source source(buffer, 0, length);
+    bool tooDeep = false;
+    if (!CXQOVAObject::BinaryCodec::DecodeVector(*this, &source, strict, &tooDeep)) return 0;
+    return static_cast<std::uint32_t>(length - source.Remaining());
+}
+
+std::uint32_t CXQOVAVector::Deserialize(unsigned char* buffer, unsigned char strict) {
+    if (buffer == nullptr) {
+        Clear();
+        return 0;
+    }
+    // The caller vouches for the buffer: its length is what the count, the
+    // size prefixes and the element headers state.
+    const bool sizePrefixes = classId_ != xqova::kNoClass && fixedCount_ == 0;
+    const std::uint16_t count = ReadInt16(buffer);
+    std::uint64_t length = 2;
+    for (std::uint16_t i = 0; i < count && length <= kMaxTotal; ++i) {
+        if (sizePrefixes) {
+            length += 2u + ReadInt16(buffer + length);
+        } else {
+            length += xqova::EncodedSize(buffer + length);
+        }
+    }
+    if (length > kMaxTotal) return 0;
+    return Deserialize(buffer, static_cast<std::size_t>(length), strict);
+}
