@@ -166,6 +166,13 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
              for (std::size_t i = 104; i < b.size() - 2; ++i) b[i] = 'x';
              Restamp(b);
          }},
+        {"object member with number kind bits", [](std::vector<unsigned char>& b) {
+             xqova::build::ClassDescription d = xqova_test::BmiDescription();
+             d.members[1].type = 0xAE;
+             d.members[1].fixedCount = 2;
+             d.members[1].memberClass = 0x00110800u;
+             b = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
+         }},
         {"inherit member not first", [](std::vector<unsigned char>& b) {
              // Turn the last uint16 member into an inherit member: the record
              // grows by a class identifier, so rebuild instead.

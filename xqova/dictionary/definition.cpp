@@ -287,6 +287,10 @@ bool DefinitionIsWellFormed(const void* block, std::size_t available) {
         if (width == 4 || width == 5 || type == kTypeNoMember) return false;
         if ((type & kTypeUnbounded) && (type & kTypeFixedArray)) return false;
         if (type == kTypeInherit && i != 0) return false;
+        // An OBJECT member is a single object (0x06), the inherit member
+        // (0x16) or a vector (0x46, 0x86); any other kind bits would make it
+        // look like a number array to the member operations.
+        if (width == kTypeObject && type != 0x06 && type != kTypeInherit && type != 0x46 && type != 0x86) return false;
         std::size_t recordSize = 5;
         if (width == kTypeObject) recordSize += 4;
         if (type & kTypeFixedArray) recordSize += 2;

@@ -297,10 +297,12 @@ std::uint8_t CXQOVAData_u::Set(const QOVA_TIME* data, std::uint16_t count) { ret
 namespace {
 
 // Where bit k of a BITMASK member lives: the byte, or null when k is outside
-// the member.
+// the member. A vector of objects holds no bits: its buffer is the vector.
 unsigned char* BitByte(unsigned char* value, void* buffer, std::uint8_t type, bool scalar, std::uint32_t elements,
                        std::uint16_t bit) {
-    const std::uint32_t elementBytes = (type & 0x07) + 1u;
+    const std::uint8_t w = Width(type);
+    if (w == 6) return nullptr;
+    const std::uint32_t elementBytes = w == 2 ? 8u : w + 1u;
     if (scalar) return bit < 8u * elementBytes ? value + bit / 8 : nullptr;
     if (buffer == nullptr || bit >= 8u * elementBytes * elements) return nullptr;
     return static_cast<unsigned char*>(buffer) + bit / 8;

@@ -1,0 +1,38 @@
+// Object encodings from a device: the bounded decoder must stay inside the
+// bytes; an encoding it accepts must re-encode to bytes that decode to the
+// same object (the same bytes again).
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "xqova/object/object.h"
+
+namespace {
+
+std::vector<unsigned char> Encode(CXQOVAObject& object) {
+    const std::uint32_t size = object.SizeAll(0xFFFF);
+    std::vector<unsigned char> bytes(size);
+    if (size == 0 || object.Serialize(bytes.data(), 0xFFFF) != size) bytes.clear();
+    return bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    CXQOVADictionary& dictionary = AllBuiltinClasses();
+    std::vector<unsigned char> input(data, data + size);  // exact size: reads past it are caught
+    for (unsigned char strict = 0; strict < 2; ++strict) {
+        CXQOVAObject object(&dictionary, input.data(), input.size());
+        if (object.GetDefinition() == nullptr) return 0;
+        if (object.Deserialize(input.data(), input.size(), strict) == 0) continue;
+        const std::vector<unsigned char> first = Encode(object);
+        if (first.empty()) continue;
+        CXQOVAObject again(&dictionary, first.data(), first.size());
+        if (again.Deserialize(first.data(), first.size(), 1) != first.size()) __builtin_trap();
+        const std::vector<unsigned char> second = Encode(again);
+        if (second != first) __builtin_trap();
+    }
+    return 0;
+}
