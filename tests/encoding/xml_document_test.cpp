@@ -1,0 +1,146 @@
+// Whole documents: the clinician configuration line for line, member lines
+// with every attribute, enumerations, and versions the stored base size
+// cannot hold.
+#include <gtest/gtest.h>
+
+#include "encoding/xml_test_support.h"
+
+namespace {
+
+using namespace xml_test;
+
+const char kClinician[] =
+    "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n"
+    "<MEMBERS>\n"
+    "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
+    "<VALUE><![CDATA[1]]></VALUE>\n"
+    "</MEMBER>\n"
+    "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
+    "<VALUE><![CDATA[10]]></VALUE>\n"
+    "</MEMBER>\n"
+    "</MEMBERS>\n"
+    "<ENUMERATION name=\"ExternalPort\">\n"
+    "<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
+    "</ENUMERATION>\n"
+    "</DEFINITION>\n";
+
+TEST(XmlDocument, ClinicianConfigurationLineForLine) {
+    CXQOVAObject clinician(&Device(), kClinicianC, 100);
+    clinician.SetMember(0, static_cast<unsigned char>(1));
+    clinician.SetMember(1, static_cast<unsigned short>(10));
+    const auto w = Write8(clinician, 0xFFFF);
+    EXPECT_EQ(w.text, kClinician);
+    EXPECT_EQ(w.result, 496u);
+    EXPECT_EQ(w.size, 498u);
+    const auto u = Write16(clinician, 0xFFFF);
+    EXPECT_EQ(u.text, Widen(kClinician));
+    EXPECT_EQ(u.result, 992u);
+    EXPECT_EQ(u.size, 992u);
+    EXPECT_TRUE(w.guardIntact && u.guardIntact);
+    EXPECT_EQ(clinician.XMLSizeAll(static_cast<XMLEncoding_e>(3), 0xFFFF), 0u);
+    EXPECT_EQ(clinician.XMLSerialize(static_cast<char*>(nullptr), 0xFFFF), 0u);
+
+    // A version below every member: all lines empty, the version written as
+    // given; the enumerations follow the members the object holds. A value
+    // without enumerator leaves its ENUMERATION element empty.
+    clinician.SetMember(1, static_cast<unsigned short>(5));
+    const auto old = Write8(clinician, 99);
+    EXPECT_EQ(old.text,
+              "<DEFINITION class=\"CClinicianCStd\" version=\"99\" family=\"101\" genus=\"8\" species=\"0\">\n"
+              "<MEMBERS>\n"
+              "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
+              "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
+              "</MEMBERS>\n"
+              "<ENUMERATION name=\"ExternalPort\">\n"
+              "</ENUMERATION>\n"
+              "</DEFINITION>\n");
+    EXPECT_EQ(old.size - old.result, 3u);  // the base counts five version digits
+}
+
+TEST(XmlDocument, BitmaskListsTheEnumeratorsOfItsSetBitsInTableOrder) {
+    CXQOVAObject number(&Sdk(), kNumD, 0xFFFF);
+    number.Member(1).SetBit(3, 1);
+    number.Member(1).SetBit(1, 1);
+    const auto w = Write8(number, 0xFFFF);
+    EXPECT_NE(w.text.find("name=\"StatusBits\" minversion=\"200\" maxversion=\"CURRENT_VERSION\" format=\"BITMASK\">\n"
+                          "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n"
+                          "<ENUMERATION name=\"StatusBits\">\n"
+                          "<ENUM name=\"STATUSBITS_OVERRANGE\" defaultvalue=\"1\" selected=\"YES\"/>\n"
+                          "<ENUM name=\"STATUSBITS_UNDETERMINEDRANGE\" defaultvalue=\"3\" selected=\"YES\"/>\n"
+                          "</ENUMERATION>\n</DEFINITION>\n"),
+              std::string::npos);
+    EXPECT_EQ(w.size - w.result, 2u);
+}
+
+// A member absent at the object's version ahead of one with an enumeration:
+// the ENUMERATION element describes the member it is named after.
+TEST(XmlDocument, EnumerationDescribesTheMemberItIsNamedAfter) {
+    auto later = M("Later", 0x11, 101), mode = M("Mode", 0x10);
+    later.enumerators = {{0, "LATER_0"}, {4, "LATER_4"}};
+    mode.enumerators = {{0, "MODE_0"}, {4, "MODE_4"}};
+    Chain chain(Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x00430000u, 100);
+    object.SetMember(1, static_cast<unsigned char>(4));
+    const auto w = Write8(object, 0xFFFF);
+    EXPECT_NE(w.text.find("</MEMBERS>\n<ENUMERATION name=\"Mode\">\n"
+                          "<ENUM name=\"MODE_4\" defaultvalue=\"4\" selected=\"YES\"/>\n</ENUMERATION>\n</DEFINITION>\n"),
+              std::string::npos);
+    EXPECT_EQ(w.text.find("LATER_"), std::string::npos);
+    EXPECT_EQ(w.size - w.result, 2u);
+}
+
+TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
+    auto aliased = M("Aliased", 0x2B), fixed = M("Fixed", 0x91), nested = M("Nested", 0x06), any = M("Any", 0x46);
+    aliased.alias = 0x80000000u;
+    aliased.units = 7;
+    aliased.scaleCoefficient = 65535;
+    aliased.scaleExponent = -3;
+    fixed.fixedCount = 12;
+    fixed.maxVersion = 300;
+    nested.memberClass = kClinicianC;
+    Chain chain(Build(Class("CAttributes", 0x00420100, {aliased, fixed, nested, any, M("Odd", 0x30)}, 200)));
+    CXQOVADictionary dictionary(chain.Head());
+    dictionary.AddDefinition(Device().GetDefinition(kClinicianC));
+    CXQOVAObject object(&dictionary, 0x00420100u, 0xFFFF);
+    const auto w = Write8(object, 1);
+    EXPECT_EQ(w.text,
+              "<DEFINITION class=\"CAttributes\" version=\"1\" family=\"66\" genus=\"1\" species=\"0\">\n<MEMBERS>\n"
+              "<MEMBER type=\"int32\" name=\"Aliased\" minversion=\"100\" maxversion=\"CURRENT_VERSION\" "
+              "alias=\"-2147483648\" units=\"7\" scalecoefficient=\"65535\" scaleexponent=\"-3\" format=\"BITMASK\"/>\n"
+              "<MEMBER type=\"uint16\" size=\"12\" name=\"Fixed\" minversion=\"100\" maxversion=\"300\"/>\n"
+              "<MEMBER type=\"OBJECT\" class=\"CClinicianCStd\" name=\"Nested\" minversion=\"100\" "
+              "maxversion=\"CURRENT_VERSION\"/>\n"
+              "<MEMBER type=\"OBJECT\" class=\"ANY_CLASS\" size=\"UNBOUNDED\" name=\"Any\" minversion=\"100\" "
+              "maxversion=\"CURRENT_VERSION\"/>\n"
+              "<MEMBER type=\"\" name=\"Odd\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
+              "</MEMBERS>\n</DEFINITION>\n");
+    EXPECT_EQ(w.size - w.result, 4u);
+    const auto own = Write8(object, 0xFFFF);  // with the nested clinician's own document
+    EXPECT_EQ(own.size - own.result, 2u + 2u);
+}
+
+// Numeric classes store a base size short of their document with a
+// five-digit version (or a two-digit species): the 8-bit writer refuses
+// what would pass the size it reports. UTF-16 sizes are measured, never short.
+TEST(XmlDocument, VersionTooLongForTheStoredBaseIsRefusedInEightBitText) {
+    struct Case {
+        std::uint32_t classId;
+        std::uint16_t version;
+        bool written;
+    } const cases[] = {
+        {kNumDFloat, 9999, true}, {kNumDFloat, 10000, false},  // stores one less than five digits need
+        {kNumDLong, 999, true},   {kNumDLong, 9999, false},    // two less
+        {kNumD, 10000, true},     {0x00750017, 9999, true}, {0x00750017, 10000, false},  // species 23
+    };
+    for (const Case& c : cases) {
+        CXQOVAObject object(&Sdk(), c.classId, 0xFFFF);
+        const auto w = Write8(object, c.version);
+        EXPECT_EQ(w.result != 0, c.written) << std::hex << c.classId << std::dec << " at " << c.version;
+        EXPECT_TRUE(w.result <= w.size && w.guardIntact);
+        const auto u = Write16(object, c.version);
+        EXPECT_TRUE(u.result == u.size && u.result != 0);
+    }
+}
+
+}  // namespace

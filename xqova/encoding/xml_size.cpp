@@ -1,0 +1,107 @@
+// Sizes of the XML documents of objects.
+//
+// The 8-bit size is computed without writing: the class's stored base size
+// (its document with every member empty) plus what each member holding a
+// value adds, plus the enumerations, plus the terminator. Digits are counted,
+// never formatted. The UTF-16 size is the UTF-16 writer's measuring call.
+#include <cstring>
+
+#include "xqova/encoding/xml_document.h"
+
+namespace xqova {
+namespace xml {
+namespace {
+
+// What a member holding a value adds to the empty-member document, whose
+// "/>" and line feed it replaces:
+//   ">\n<VALUE>\n" ... "</VALUE>\n</MEMBER>\n" around nested documents
+//   ">\n<VALUE><![CDATA[" ... "]]></VALUE>\n</MEMBER>\n" around a value text
+constexpr std::uint32_t kObjectContent = 26;
+constexpr std::uint32_t kValueContent = 37;
+// "<ENUMERATION name=\"" "\">\n" and "</ENUMERATION>\n"; an ENUM line
+// "<ENUM name=\"" "\" defaultvalue=\"" "\" selected=\"YES\"/>\n".
+constexpr std::uint32_t kEnumerationOpen = 22;
+constexpr std::uint32_t kEnumerationClose = 15;
+constexpr std::uint32_t kEnumLine = 47;
+
+class EnumerationCounter {
+public:
+    void Open(const char* memberName) { length += kEnumerationOpen + std::strlen(memberName) + kEnumerationClose; }
+    void Line(const char* name, std::uint16_t value) {
+        length += kEnumLine + std::strlen(name) + DecimalLength(value);
+    }
+    void Close() {}
+
+    std::uint64_t length = 0;
+};
+
+}  // namespace
+
+std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version) {
+    const ObjectView view = access.object(object);
+    if (view.definition == nullptr) return 0;
+    const std::uint16_t base = DefinitionXMLSize(view.definition);
+    if (base == 0) return 0;
+    if (version == kCurrentVersion) version = view.version;
+
+    std::uint64_t size = base;
+    MemberWalker walker(view.definition);
+    MemberRecord record;
+    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+        const CXQOVAData_u* accessor = PresentSlot(view, p, record, version);
+        if (accessor == nullptr) continue;
+        const SlotView slot = access.slot(accessor);
+        if ((record.type & kTypeWidthMask) != kTypeObject) {
+            size += kValueContent + ValueTextLength(ValueOf(slot));
+            continue;
+        }
+        if (slot.held == nullptr) return 0;
+        size += kObjectContent;
+        if ((record.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+            const std::uint32_t nested = Size(access, static_cast<CXQOVAObject*>(slot.held), kCurrentVersion);
+            if (nested == 0) return 0;
+            size += nested - 1;
+        } else {
+            size += access.sizeVector(static_cast<CXQOVAVector*>(slot.held));
+        }
+    }
+
+    EnumerationCounter enumerations;
+    WalkEnumerations(access, view, enumerations);
+    size += enumerations.length + 1;
+    // A document beyond 32-bit sizes cannot be reported: it counts as one
+    // that cannot be written.
+    return size > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(size);
+}
+
+}  // namespace xml
+}  // namespace xqova
+
+std::uint32_t CXQOVAObject::XMLSizeAll(std::uint16_t version) {
+    static constexpr xqova::xml::Access kAccess = XQOVA_XML_ACCESS;
+    return xqova::xml::Size(kAccess, this, version);
+}
+
+std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t version) {
+    switch (encoding) {
+        case XML_ENCODING_CHAR:
+            return XMLSizeAll(version);
+        case XML_ENCODING_UTF16:
+            return XMLSerialize(static_cast<unsigned short*>(nullptr), version);
+        default:
+            return 0;
+    }
+}
+
+// The elements' sizes less their terminators; an element that cannot be
+// written adds nothing.
+std::uint32_t CXQOVAVector::XMLSizeAll() {
+    std::uint64_t total = 0;
+    for (std::uint16_t i = 0; i < size_; ++i) {
+        CXQOVAObject* element = elements_[i];
+        if (element == nullptr) continue;
+        const std::uint32_t size = element->XMLSizeAll(0xFFFF);
+        if (size != 0) total += size - 1;
+    }
+    return total > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(total);
+}

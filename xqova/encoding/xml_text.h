@@ -1,0 +1,165 @@
+// Value texts of the XML documents: the CDATA content of a member, its
+// length as the 8-bit size counts it, and the number texts behind both.
+//
+// The texts by member (the element size is 8 for TIME, else width code + 1):
+//   TIME              "YYYY/MM/DD hh:mm:ss ff", each field at least that wide
+//   character scalar  the one character, nothing for 0
+//   float             sign, digit, point, 9 (4-byte) or 16 (8-byte) digits,
+//                     "E", exponent sign and exactly three exponent digits:
+//                     17 or 24 characters. Infinities and NaN are written
+//                     "+INF", "-INF", "+NAN" or "-NAN" (the sign bit decides),
+//                     shorter than any count made for a float.
+//   unsigned integer  decimal of the first 32 bits
+//   signed integer    decimal of the first min(element size, 4) bytes,
+//                     sign-extended from their top bit
+//   arrays            every element so, each followed by ";"; except
+//                     character arrays, which are text up to the first zero
+//                     character (never more than the element count)
+// Eight-byte integers take part with their low 32 bits only.
+#ifndef XQOVA_ENCODING_XML_TEXT_H
+#define XQOVA_ENCODING_XML_TEXT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "xqova/core/guid_time.h"
+#include "xqova/core/types.h"
+#include "xqova/dictionary/definition.h"
+
+namespace xqova {
+namespace xml {
+
+// A member's value as the documents read it: the type byte, the 8-byte
+// inline value of a scalar, and an array's buffer with its element count.
+struct MemberValue {
+    std::uint8_t type;
+    const unsigned char* value;  // 8 bytes, host order
+    const unsigned char* data;   // array buffer; null when none is held
+    std::uint16_t elements;      // elements in the buffer
+};
+
+// How a type byte's value is written.
+enum class ValueKind : std::uint8_t { Time, Character, Float, Unsigned, Signed };
+ValueKind KindOf(std::uint8_t type);
+
+// An integer element of width code 0, 1, 3 or 7 at `p`, as its low 32 bits.
+std::uint32_t ElementLow32(const unsigned char* p, std::uint8_t widthCode);
+// The low 32 bits of an integer element, sign-extended from its top bit (bit
+// 31 for 4- and 8-byte elements).
+std::int32_t SignExtend(std::uint32_t low, std::uint8_t widthCode);
+// A floating element: a float when `single`, else a double.
+double ReadFloating(const unsigned char* p, bool single);
+
+// Number texts, written into `out` (kNumberTextSize bytes, terminated); each
+// returns the text's length.
+constexpr std::size_t kNumberTextSize = 32;
+std::size_t UnsignedText(std::uint32_t value, char* out);
+std::size_t SignedText(std::int32_t value, char* out);
+std::size_t FloatText(double value, bool single, char* out);
+// The length of a QOVA_TIME text (22 at the least). `out` holds 30 bytes.
+std::size_t TimeText(const QOVA_TIME& time, char* out);
+
+// Digits of an unsigned number (at least 1); of a signed one with its "-".
+unsigned DecimalLength(std::uint32_t value);
+unsigned SignedDecimalLength(std::int32_t value);
+// Characters of a float text as the size counts it: 17 or 24.
+constexpr unsigned kFloat32TextLength = 17;
+constexpr unsigned kFloat64TextLength = 24;
+
+// Length of the value text as the 8-bit size counts it. It equals what the
+// 8-bit writer writes, except for non-finite floats (counted at full length)
+// and wide characters above 255 (counted, though the 8-bit writer stops there).
+std::uint32_t ValueTextLength(const MemberValue& value);
+
+// Writes the value text through a sink, which provides:
+//   Ascii(const char*, n)          ASCII text
+//   Text(const char*, n)           8-bit text held by the object (one piece)
+//   Unsigned(u32), Signed(i32), Float(double, single), Time(const QOVA_TIME&)
+//   Character(elementSize, low32)  a character scalar that is not 0
+//   WideCharacter(low32) -> bool   the next non-zero element of a character
+//                                  array of 2-byte (or wider) elements;
+//                                  false ends the text
+template <class Sink>
+void WriteValueText(Sink& sink, const MemberValue& v) {
+    const std::uint8_t w = v.type & kTypeWidthMask;
+    const std::uint16_t size = ElementSize(v.type);
+    const ValueKind kind = KindOf(v.type);
+
+    if ((v.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+        switch (kind) {
+            case ValueKind::Time: {
+                QOVA_TIME time;
+                std::memcpy(&time, v.value, sizeof time);
+                sink.Time(time);
+                return;
+            }
+            case ValueKind::Character: {
+                const std::uint32_t c = ElementLow32(v.value, w);
+                if (c != 0) sink.Character(size, c);
+                return;
+            }
+            case ValueKind::Float:
+                sink.Float(ReadFloating(v.value, size <= 4), size <= 4);
+                return;
+            case ValueKind::Unsigned:
+                sink.Unsigned(ElementLow32(v.value, w));
+                return;
+            case ValueKind::Signed:
+                sink.Signed(SignExtend(ElementLow32(v.value, w), w));
+                return;
+        }
+        return;
+    }
+
+    if (v.data == nullptr) return;
+    const unsigned char* p = v.data;
+    const std::uint16_t n = v.elements;
+    switch (kind) {
+        case ValueKind::Time:
+            for (std::uint16_t i = 0; i < n; ++i, p += size) {
+                QOVA_TIME time;
+                std::memcpy(&time, p, sizeof time);
+                sink.Time(time);
+                sink.Ascii(";", 1);
+            }
+            return;
+        case ValueKind::Character:
+            if (size == 1) {
+                const void* end = std::memchr(p, 0, n);
+                const std::size_t length = end == nullptr ? n : static_cast<std::size_t>(static_cast<const unsigned char*>(end) - p);
+                sink.Text(reinterpret_cast<const char*>(p), length);
+                return;
+            }
+            for (std::uint16_t i = 0; i < n; ++i, p += size) {
+                const std::uint32_t c = ElementLow32(p, w);
+                if (c == 0 || !sink.WideCharacter(c)) return;
+            }
+            return;
+        case ValueKind::Float:
+            // Floating elements of one or two bytes hold no float: nothing.
+            if (size != 4 && size != 8) return;
+            for (std::uint16_t i = 0; i < n; ++i, p += size) {
+                sink.Float(ReadFloating(p, size == 4), size == 4);
+                sink.Ascii(";", 1);
+            }
+            return;
+        case ValueKind::Unsigned:
+            for (std::uint16_t i = 0; i < n; ++i, p += size) {
+                sink.Unsigned(ElementLow32(p, w));
+                sink.Ascii(";", 1);
+            }
+            return;
+        case ValueKind::Signed:
+            for (std::uint16_t i = 0; i < n; ++i, p += size) {
+                sink.Signed(SignExtend(ElementLow32(p, w), w));
+                sink.Ascii(";", 1);
+            }
+            return;
+    }
+}
+
+}  // namespace xml
+}  // namespace xqova
+
+#endif
