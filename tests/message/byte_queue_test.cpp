@@ -49,6 +49,29 @@ TEST(ByteQueue, ValuesAreWrittenMostSignificantByteFirst) {
     EXPECT_EQ(d, 1.0);
 }
 
+// The signed forms move the two's-complement pattern of their unsigned twins.
+TEST(ByteQueue, SignedFormsMoveTheirBitPatterns) {
+    unsigned char buffer[7] = {};
+    uint8QManager out(buffer, 7, 0);
+    ASSERT_EQ(out.put(static_cast<signed char>(-128)), 1);
+    ASSERT_EQ(out.put(static_cast<std::int16_t>(-2)), 1);
+    ASSERT_EQ(out.put(static_cast<std::int32_t>(-0x7F000000)), 1);
+    EXPECT_EQ(std::memcmp(buffer, "\x80\xFF\xFE\x81\x00\x00\x00", 7), 0);
+
+    uint8QManager in(buffer, 7, 1);
+    signed char c = 0;
+    std::int16_t s = 0;
+    std::int32_t l = 0;
+    ASSERT_EQ(in.get(&c), 1);
+    ASSERT_EQ(in.get(&s), 1);
+    ASSERT_EQ(in.get(&l), 1);
+    EXPECT_EQ(c, -128);
+    EXPECT_EQ(s, -2);
+    EXPECT_EQ(l, -0x7F000000);
+    EXPECT_EQ(in.get(&c), 0);
+    EXPECT_EQ(c, -128);
+}
+
 TEST(ByteQueue, ShortValueStraddlesTheEnd) {
     unsigned char buffer[3] = {};
     uint8QManager queue(buffer, 3, 0);

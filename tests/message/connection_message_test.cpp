@@ -76,6 +76,13 @@ TEST(ConnectionStd, SetterEdges) {
     EXPECT_EQ(length, 3);
     EXPECT_EQ(message.SetSourceID("x", 0xFFFF), 0);  // 65536 stored bytes would not fit 16 bits
     EXPECT_EQ(message.GetSourceID(nullptr)[2], 'B');
+
+    // The getters of an empty text or byte field leave *length as it was.
+    CConDStd empty;
+    length = 77;
+    EXPECT_EQ(empty.GetSourceID(&length), nullptr);
+    EXPECT_EQ(empty.GetReserved(&length), nullptr);
+    EXPECT_EQ(length, 77);
 }
 
 TEST(ConnectionStd, DecodeKeepsWhatTheFrameDoesNotHold) {
@@ -103,6 +110,41 @@ TEST(ConnectionStd, DecodeKeepsWhatTheFrameDoesNotHold) {
     EXPECT_EQ(std::memcmp(text, "hi", 2), 0);
     EXPECT_EQ(std::memcmp(text + 4, "\0\0\0\0", 4), 0);
     EXPECT_EQ(message.GetDeviceGUID(nullptr)[15], 0xAB);
+}
+
+// The identifier is read only from a static block that is not empty (all 16
+// bytes, whatever its stated size); what a longer block holds beyond them is
+// skipped. A decode keeps the identifier that a frame does not bring.
+TEST(ConnectionStd, StaticLengthDecidesWhatIsRead) {
+    struct Case {
+        const char* what;
+        unsigned char staticLength;
+        Bytes body;  // after the static length, up to the checksum
+        unsigned char guidByte;
+    };
+    Bytes longer(16, 0x22);
+    longer.insert(longer.end(), {9, 9, 9, 9, 0x00, 0x02, 'a', 0x00, 0x00, 0x01, 0x07});
+    const Case cases[] = {
+        {"no static block: SourceIDLength follows", 0, {0x00, 0x02, 'a', 0x00, 0x00, 0x01, 0x07}, 0x55},
+        {"block of 20: four bytes skipped", 20, longer, 0x22},
+    };
+    for (const Case& c : cases) {
+        Bytes payload = {0x00, 0x64, 0x00, 0x00, c.staticLength};
+        payload.insert(payload.end(), c.body.begin(), c.body.end());
+        const Bytes frame = MakeFrame(0x001E0000u, payload);
+        CConDStd message;
+        const Bytes before(16, 0x55);
+        message.SetDeviceGUID(before.data(), 16);
+        ASSERT_EQ(message.deserialize_all(frame.data(), frame.size()), frame.size()) << c.what;
+        EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, c.guidByte))
+            << c.what;
+        std::uint16_t length = 0;
+        EXPECT_STREQ(message.GetSourceID(&length), "a") << c.what;
+        EXPECT_EQ(length, 1) << c.what;
+        const unsigned char* reserved = message.GetReserved(&length);
+        ASSERT_EQ(length, 1) << c.what;
+        EXPECT_EQ(reserved[0], 0x07) << c.what;
+    }
 }
 
 TEST(ConnectionDescriptor, VersionsAndStaticBlock) {

@@ -95,6 +95,39 @@ TEST(Rendezvous, VersionRules) {
     EXPECT_EQ(length, 1);
 }
 
+// The static block is read with a running count of the bytes it still holds,
+// in 16 bits: a block stated shorter than the identifier still yields the
+// identifier, and the count then wraps, so RERVersion is read too.
+TEST(Rendezvous, StaticLengthRunningCount) {
+    struct Case {
+        const char* what;
+        unsigned char staticLength;
+        Bytes body;  // after the static length, up to the checksum
+        unsigned char guidByte;
+        std::uint16_t rerVersion;
+        unsigned char dataByte;
+    };
+    Bytes shortBlock(16, 0x33);
+    shortBlock.insert(shortBlock.end(), {0x12, 0x34, 0x00, 0x01, 0x44});
+    const Case cases[] = {
+        {"no static block: DataLength follows", 0, {0x00, 0x01, 0x44}, 0x00, 0, 0x44},
+        {"block of 2: identifier, then RERVersion", 2, shortBlock, 0x33, 0x1234, 0x44},
+    };
+    for (const Case& c : cases) {
+        Bytes payload = {0x00, 0x65, 0x00, 0x00, c.staticLength};
+        payload.insert(payload.end(), c.body.begin(), c.body.end());
+        const Bytes frame = MakeFrame(0x001D0000u, payload);
+        CRNDZDStd message;
+        ASSERT_EQ(message.deserialize_all(frame.data(), frame.size()), frame.size()) << c.what;
+        EXPECT_EQ(Guid(message), Bytes(16, c.guidByte)) << c.what;
+        EXPECT_EQ(message.GetRERVersion(), c.rerVersion) << c.what;
+        std::uint16_t length = 0;
+        const unsigned char* data = message.GetData(&length);
+        ASSERT_EQ(length, 1) << c.what;
+        EXPECT_EQ(data[0], c.dataByte) << c.what;
+    }
+}
+
 TEST(Rendezvous, LongerStaticBlockIsSkipped) {
     Bytes body = {0x00, 0x65, 0x80, 0x00, 0x14};
     body.insert(body.end(), kDefaultGuid.begin(), kDefaultGuid.end());

@@ -17,17 +17,9 @@ using namespace object_test;
 constexpr std::uint32_t kAllTypes = 0x00400100;
 constexpr std::uint32_t kPlain = 0x00400200;
 
-// A fixed-count vector whose type byte also carries the BITMASK bits.
-Member BitmaskVector(const char* name, std::uint32_t memberClass, std::uint16_t count) {
-    Member m = VectorOf(name, memberClass, count);
-    m.type = 0xAE;
-    return m;
-}
-
 enum : std::uint16_t {
     kInt8, kInt16, kTime, kInt32, kInt64, kAnsi, kWide, kUint8, kUint16, kUint32, kUint64, kFloat32, kFloat64,
-    kBits16, kBitsU16, kBitsI64, kBytes, kFloats, kLongs, kTimes, kBitArray, kNested, kObjects, kBitTimes,
-    kBitObjects, kNone
+    kBits16, kBitsU16, kBitsI64, kBytes, kFloats, kLongs, kTimes, kBitArray, kNested, kObjects, kBitTimes, kNone
 };
 
 class MemberValues : public ::testing::Test {
@@ -40,7 +32,7 @@ protected:
                          M("BitsU16", 0x39), M("BitsI64", 0x2F), FixedArray("Bytes", 0x10, 16),
                          FixedArray("Floats", 0x23, 3), FixedArray("Longs", 0x13, 4), FixedArray("Times", 0x02, 2),
                          FixedArray("BitArray", 0x38, 2), Nested("Nested", kPlain), VectorOf("Objects", kPlain, 0),
-                         FixedArray("BitTimes", 0x2A, 1), BitmaskVector("BitObjects", kPlain, 2)}),
+                         FixedArray("BitTimes", 0x2A, 1)}),
                   Build("CPlain", kPlain, {M("Value", 0x11)})}),
           dictionary_(chain_.Head()),
           o_(&dictionary_, kAllTypes, 0xFFFF) {}
@@ -244,20 +236,6 @@ TEST_F(MemberValues, BitsOfBitmaskMembers) {
     EXPECT_EQ(static_cast<QOVA_TIME*>(times)->fraction, 0x80);
     EXPECT_EQ(times.GetBit(63), 1);
     EXPECT_EQ(times.SetBit(64, 1), 0);
-
-    // A vector of objects has no bits, whatever its type byte says: its
-    // elements stay reachable and untouched.
-    CXQOVAData_u& objects = o_.Member(kBitObjects);
-    auto* vector = static_cast<CXQOVAVector*>(static_cast<void*>(objects));
-    ASSERT_NE(vector, nullptr);
-    CXQOVAObject* second = vector->At(1);
-    for (std::uint16_t bit : {0, 5, 40, 63}) {
-        EXPECT_EQ(objects.SetBit(bit, 1), 0) << bit;
-        EXPECT_EQ(objects.GetBit(bit), 0) << bit;
-    }
-    ASSERT_EQ(vector->Size(), 2);
-    EXPECT_EQ(vector->At(1), second);
-    EXPECT_EQ(vector->At(1)->ClassID(), kPlain);
 
     // Members that are not BITMASK have no bits.
     ASSERT_EQ(o_.SetMember(kUint16, 0xFFFFu), 1);

@@ -85,7 +85,8 @@ std::uint16_t CXQOVADictionary::AddDefinitions(const void* buffer, std::uint32_t
         const std::uint32_t size = DefinitionFullSize(block);
         if (size < header || size > remaining) return added;
         if (!xqova::ChecksumHolds(block, size - 2u)) return added;
-        if (AddDefinition(block, size) != nullptr) ++added;
+        // The count stops at 0xFFFE: 0xFFFF only ever means that the whole buffer was taken.
+        if (AddDefinition(block, size) != nullptr && added < 0xFFFE) ++added;
         offset += size;
     }
     return offset == length ? 0xFFFF : added;

@@ -4,6 +4,7 @@
 #define XQOVA_OBJECT_OBJECT_PTR_H
 
 #include <cstdint>
+#include <type_traits>
 
 #include "xqova/core/export.h"
 #include "xqova/object/object.h"
@@ -18,9 +19,17 @@ public:
     CXQOVAObject* operator->() const { return object_; }
     CXQOVAObject& operator*() const { return *object_; }
 
-    // The held object's At / Member. The handle must hold an object.
-    CXQOVAData_u& operator[](std::uint16_t pos) const { return object_->At(pos); }
-    CXQOVAData_u& operator()(std::uint16_t id) const { return object_->Member(id); }
+    // The held object's At / Member. The handle must hold an object. Any
+    // integer index is taken, so that `handle[2]` is not ambiguous with the
+    // built-in subscript of the converted pointer on 32-bit targets.
+    template <class I, typename std::enable_if<std::is_integral<I>::value, int>::type = 0>
+    CXQOVAData_u& operator[](I pos) const {
+        return object_->At(static_cast<std::uint16_t>(pos));
+    }
+    template <class I, typename std::enable_if<std::is_integral<I>::value, int>::type = 0>
+    CXQOVAData_u& operator()(I id) const {
+        return object_->Member(static_cast<std::uint16_t>(id));
+    }
 
 private:
     CXQOVAObject* object_;

@@ -1,0 +1,113 @@
+// Definitions loaded from a file (qova --definitions): classes of a host's
+// own, inheritance included, are named, encoded and decoded like built-in
+// ones; damaged blocks are refused with the offset.
+#include <gtest/gtest.h>
+
+#include "tests/tool/tool_test_support.h"
+#include "tools/defbuild/definition_builder.h"
+#include "tools/qova/commands.h"
+#include "tools/qova/members.h"
+#include "tools/qova/render.h"
+#include "xqova/dictionary/definition.h"
+
+namespace {
+
+using qova::Json;
+using tool_test::Bytes;
+using tool_test::FailureOf;
+using xqova::build::ClassDescription;
+using xqova::build::Member;
+
+constexpr std::uint32_t kBase = 0x00F00000u;
+constexpr std::uint32_t kDerived = 0x00F00100u;
+
+Member M(const char* name, std::uint8_t type) {
+    Member m;
+    m.name = name;
+    m.type = type;
+    return m;
+}
+
+// A base class with a number and a text, and a class derived from it with a
+// member whose values are named.
+Bytes Blocks() {
+    ClassDescription base;
+    base.name = "CHostBase";
+    base.family = 0x00F0;
+    base.genus = 0;
+    base.species = {{0, "SpBASE"}};
+    base.members = {M("Count", 0x11), M("Label", 0x48)};
+
+    ClassDescription derived;
+    derived.name = "CHostDerived";
+    derived.family = 0x00F0;
+    derived.genus = 1;
+    derived.species = {{0, "SpDERIVED"}};
+    Member inherit = M("Base", 0x16);
+    inherit.memberClass = kBase;
+    Member level = M("Level", 0x03);
+    level.enumerators = {{-1 & 0xFFFF, "LEVEL_LOW"}, {2, "LEVEL_HIGH"}};
+    level.units = 7;
+    level.scaleCoefficient = 5;
+    level.scaleExponent = -1;
+    derived.members = {inherit, level};
+
+    const auto names = [](std::uint32_t id) { return std::string(id == kBase ? "CHostBase" : "?"); };
+    Bytes blocks = xqova::build::BuildDefinition(base, names);
+    const Bytes second = xqova::build::BuildDefinition(derived, names);
+    blocks.insert(blocks.end(), second.begin(), second.end());
+    return blocks;
+}
+
+TEST(LoadedDefinitions, InheritedMembersComeFirstWithTheirNames) {
+    qova::Catalog catalog;
+    catalog.AddDefinitions(Blocks(), "host.def");
+    EXPECT_EQ(catalog.Classes().back().name, "CHostDerived");
+    EXPECT_EQ(catalog.Classes().back().source, "host.def");
+    EXPECT_EQ(catalog.ResolveClass("CHostDerived"), kDerived);
+
+    qova::EncodeRequest request;
+    request.className = "CHostDerived";
+    request.assignments = {"Count=7", "Label=left arm", "Level=LEVEL_HIGH"};
+    const Bytes bytes = qova::EncodeObject(catalog, request);
+    const Json decoded = Json::parse(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, nullptr));
+    EXPECT_EQ(decoded["class"], "CHostDerived");
+    EXPECT_EQ(decoded["members"].dump(),
+              R"({"Count":{"type":"uint16","value":7},)"
+              R"("Label":{"type":"ansichar UNBOUNDED","value":"left arm"},)"
+              R"("Level":{"type":"int32","value":2,"enumerator":"LEVEL_HIGH"}})");
+
+    request.assignments = {"Level=-1"};
+    const Json low = Json::parse(
+        qova::DecodeObject(catalog, qova::EncodeObject(catalog, request), qova::ObjectOutput::kJson, nullptr));
+    EXPECT_EQ(low["members"]["Level"]["value"], -1);
+    EXPECT_EQ(low["members"]["Level"]["enumerator"], "LEVEL_LOW");
+}
+
+TEST(LoadedDefinitions, DescribeShowsUnitsScaleAndTheBase) {
+    qova::Catalog catalog;
+    catalog.AddDefinitions(Blocks(), "host.def");
+    const std::string text = qova::RenderDescription(catalog, catalog.ResolveClass("CHostDerived"));
+    EXPECT_NE(text.find("dictionary host.def, version 100"), std::string::npos) << text;
+    EXPECT_NE(text.find("  0    (base)  OBJECT of CHostBase  4      100-CURRENT  -      -      -\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  1    Level   int32                4      100-CURRENT  7      5e-1   -\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  Level\n    65535  LEVEL_LOW\n    2      LEVEL_HIGH\n"), std::string::npos) << text;
+}
+
+TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
+    Bytes blocks = Blocks();
+    const std::size_t second = DefinitionFullSize(blocks.data());
+    blocks[second + 20] ^= 0x10;
+    qova::Catalog catalog;
+    EXPECT_NE(FailureOf([&] { catalog.AddDefinitions(blocks, "host.def"); })
+                  .find("host.def: the definition at offset " + std::to_string(second) + " (0x00F00100) was refused"),
+              std::string::npos);
+    Bytes cut = Blocks();  // the second block loses its last byte
+    cut.resize(cut.size() - 1);
+    qova::Catalog other;
+    EXPECT_NE(FailureOf([&] { other.AddDefinitions(cut, "host.def"); }).find("bytes, " + std::to_string(cut.size() - second) + " are left"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,191 @@
+// Message frames built from field values, decoded with reasons for refusal,
+// and byte streams split into frames.
+#include <gtest/gtest.h>
+
+#include "tests/tool/tool_test_support.h"
+#include "tools/qova/messages.h"
+
+namespace {
+
+using qova::Json;
+using tool_test::Bytes;
+using tool_test::FailureOf;
+using tool_test::Hex;
+using tool_test::TestCatalog;
+
+Json Fields(const Bytes& frame) { return qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"]; }
+
+TEST(MessageFrames, NewRendezvousMessageBytes) {
+    const Bytes frame = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
+    ASSERT_EQ(frame.size(), 33u);
+    const Bytes head = Hex("00 1D 00 00 00 1B 00 65 00 00 12 7B 57 32 3E D6 1A 4E 3D 8E BC C8 65 80 07 BB CB 00 01 00 00");
+    EXPECT_EQ(Bytes(frame.begin(), frame.end() - 2), head);
+    EXPECT_TRUE(xqova::ChecksumHolds(frame.data(), 31));
+}
+
+TEST(MessageFrames, FieldsRoundTrip) {
+    struct Case {
+        const char* message;
+        std::vector<std::string> fields;
+        const char* expected;
+    } cases[] = {
+        {"CConDStd",
+         {"DeviceGUID={00112233-4455-6677-8899-AABBCCDDEEFF}", "SourceID=bedside 4", "Reserved=1,2,255"},
+         R"({"DeviceGUID":"{00112233-4455-6677-8899-AABBCCDDEEFF}","SourceID":"bedside 4","Reserved":[1,2,255]})"},
+        {"CConDStd", {}, R"({"DeviceGUID":"{00000000-0000-0000-0000-000000000000}","SourceID":"","Reserved":[]})"},
+        {"CConDDescriptor", {"Descriptor=DESCRIPTOR_KEEPALIVE_TIMEOUT", "Data=9"},
+         R"({"Descriptor":1,"DescriptorName":"DESCRIPTOR_KEEPALIVE_TIMEOUT","Data":[9]})"},
+        {"CConDDescriptor", {"Descriptor=7"}, R"({"Descriptor":7,"Data":[]})"},
+        {"CRNDZDStd", {"RERVersion=0x0203", "Data=4,5", "DeviceGUID=000102030405060708090A0B0C0D0E0F"},
+         R"({"DeviceGUID":"{00010203-0405-0607-0809-0A0B0C0D0E0F}","RERVersion":515,"Data":[4,5]})"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(Fields(qova::EncodeMessageFrame(c.message, c.fields, 0)), Json::parse(c.expected));
+    }
+    const Json flags = qova::DecodeMessageFrame(TestCatalog(), qova::EncodeMessageFrame("CConDStd", {}, 0xC0)).document;
+    EXPECT_EQ(flags["dataBitField"], 0xC0);
+    EXPECT_EQ(flags["valid"], true);
+    EXPECT_EQ(flags["dirty"], true);
+}
+
+TEST(MessageFrames, ListOfFramesCarriesEachFrame) {
+    const Bytes a = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
+    const Bytes b = qova::EncodeMessageFrame("CConDDescriptor", {"Descriptor=2"}, 0);
+    const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=1"});
+    std::string hex = qova::FormatHex(a) + qova::FormatHex(b) + qova::FormatHex(reading);
+    const Bytes frame = qova::EncodeMessageFrame("CConDExtLst", {"ConnectionList=" + hex}, 0);
+    EXPECT_EQ(frame[4], 0x00);  // a 4-byte length field: genus 18
+    EXPECT_EQ(ReadInt32(frame.data() + 4), a.size() + b.size() + reading.size() + 9);
+    const Json fields = Fields(frame);
+    EXPECT_EQ(fields["ConnectionCount"], 3);
+    ASSERT_EQ(fields["ConnectionList"].size(), 3u);
+    EXPECT_EQ(fields["ConnectionList"][0]["class"], "CRNDZDStd");
+    EXPECT_EQ(fields["ConnectionList"][1]["class"], "CConDDescriptor");
+    EXPECT_EQ(fields["ConnectionList"][2]["class"], "CNIBPDStd");
+    EXPECT_EQ(fields["ConnectionList"][2]["size"], reading.size());
+
+    hex.resize(hex.size() - 3);  // the last frame cut by one byte
+    EXPECT_NE(FailureOf([&] { qova::EncodeMessageFrame("CConDExtLst", {"ConnectionList=" + hex}, 0); })
+                  .find("ConnectionList: the bytes at offset 50 are not a whole frame"),
+              std::string::npos);
+}
+
+TEST(MessageFrames, NewDescriptorRendersItsXml) {
+    const qova::DecodedFrame decoded =
+        qova::DecodeMessageFrame(TestCatalog(), qova::EncodeMessageFrame("CConDDescriptor", {}, 0));
+    const std::string expected =
+        "<DEFINITION class=\"CConDDescriptor\" version=\"100\" family=\"30\" genus=\"0\" species=\"3\">\n"
+        "<MEMBERS>\n"
+        "<MEMBER type=\"uint16\" name=\"Descriptor\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
+        "<VALUE><![CDATA[0]]></VALUE>\n"
+        "</MEMBER>\n"
+        "<MEMBER type=\"uint8\" size=\"UNBOUNDED\" name=\"Data\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
+        "<VALUE><![CDATA[]]></VALUE>\n"
+        "</MEMBER>\n"
+        "</MEMBERS>\n"
+        "<ENUMERATION name=\"Descriptor\">\n"
+        "<ENUM name=\"DESCRIPTOR_NORMAL\" defaultvalue=\"0\" selected=\"yes\">\n"
+        "<DESCRIPTION language=\"English\"><![CDATA[NO_DESCRIPTION]]></DESCRIPTION>\n"
+        "</ENUM>\n"
+        "</ENUMERATION>\n"
+        "</DEFINITION>\n";
+    EXPECT_EQ(decoded.xml, expected);
+    EXPECT_EQ(decoded.xml.size() + 1, 574u);
+}
+
+TEST(MessageFrames, RefusedFramesSayWhy) {
+    const Bytes good = qova::EncodeMessageFrame("CRNDZDStd", {"Data=1,2,3"}, 0);
+    Bytes newer = good;
+    WriteInt16(newer.data() + 6, 102);
+    tool_test::StampChecksum(newer.data(), newer.size());
+    Bytes lying = good;  // DataLength says 6: three bytes and the checksum follow
+    WriteInt16(lying.data() + 29, 6);
+    tool_test::StampChecksum(lying.data(), lying.size());
+    Bytes foreign = good;
+    WriteInt32(foreign.data(), 0x00AB0000);
+    tool_test::StampChecksum(foreign.data(), foreign.size());
+
+    struct Refusal {
+        const char* name;
+        Bytes frame;
+        const char* reason;
+    } refusals[] = {
+        {"three bytes", Bytes(good.begin(), good.begin() + 3), "too short for its header: 3 bytes"},
+        {"cut", Bytes(good.begin(), good.end() - 1), "stated length 30 runs past the input"},
+        {"damaged", [&] { Bytes b = good; b[12] ^= 4; return b; }(), "checksum mismatch"},
+        {"newer", newer, "payload version 102 is newer than CRNDZDStd reads (101)"},
+        {"lying length", lying, "the payload does not decode"},
+        {"an object", tool_test::Encode("CNIBPDStd", {}), "is an object encoding, not a message frame"},
+        {"unknown", foreign, "not a message class"},
+        {"tiny payload", Hex("00 1D 00 00 00 02 AA BB"), "stated length 2 is too small"},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.name);
+        const std::string message = FailureOf([&] { qova::DecodeMessageFrame(TestCatalog(), r.frame); });
+        EXPECT_NE(message.find(r.reason), std::string::npos) << message;
+    }
+}
+
+TEST(MessageFrames, RefusedFieldsSayWhy) {
+    struct Refusal {
+        const char* message;
+        const char* field;
+        const char* reason;
+    } refusals[] = {
+        {"CConDStd", "Color=1", "CConDStd has no field Color (fields: DeviceGUID, SourceID, Reserved, DataBitField)"},
+        {"CConDStd", "DeviceGUID={0011}", "DeviceGUID: a GUID has 16 bytes"},
+        {"CConDStd", "Reserved=1,300", "Reserved: '300' is not a number from 0 to 255"},
+        {"CConDDescriptor", "Descriptor=DESCRIPTOR_SLEEPY", "Descriptor: 'DESCRIPTOR_SLEEPY' is not a number"},
+        {"CRNDZDStd", "RERVersion=65536", "RERVersion: '65536' is not a number from 0 to 65535"},
+        {"CRNDZDStd", "DataBitField=256", "DataBitField: '256' is not a number from 0 to 255"},
+        {"CConDFax", "Data=1", "unknown message CConDFax"},
+        {"CConDStd", "NoEquals", "expected Field=value"},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.field);
+        const std::string message = FailureOf([&] { qova::EncodeMessageFrame(r.message, {r.field}, 0); });
+        EXPECT_NE(message.find(r.reason), std::string::npos) << message;
+    }
+}
+
+TEST(FrameStream, ReportsFramesCorruptionAndSkippedBytes) {
+    const Bytes a = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
+    Bytes damaged = qova::EncodeMessageFrame("CConDStd", {"SourceID=xy"}, 0);
+    damaged[25] ^= 0x01;
+    const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
+    Bytes stream = a;
+    stream.insert(stream.end(), {0xFF, 0xFF, 0xFF});
+    const std::size_t damagedAt = stream.size();
+    stream.insert(stream.end(), damaged.begin(), damaged.end());
+    const std::size_t readingAt = stream.size();
+    stream.insert(stream.end(), reading.begin(), reading.end());
+
+    bool clean = true;
+    const std::string report = qova::SplitFrames(TestCatalog(), stream, 4096, &clean);
+    EXPECT_FALSE(clean);
+    EXPECT_EQ(report.substr(0, report.find('\n')), "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok");
+    EXPECT_NE(report.find("\noffset 33  3 bytes skipped\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\noffset " + std::to_string(damagedAt) + "  CConDStd 0x001E0000  " +
+                          std::to_string(damaged.size()) + " bytes  corrupt: checksum mismatch\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\noffset " + std::to_string(readingAt) +
+                          "  CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\n2 frames, 1 corrupt, " + std::to_string(3 + damaged.size() - 1) + " bytes skipped\n"),
+              std::string::npos)
+        << report;
+
+    // Frames alone, back to back, make a clean stream.
+    Bytes frames = a;
+    frames.insert(frames.end(), reading.begin(), reading.end());
+    EXPECT_EQ(qova::SplitFrames(TestCatalog(), frames, 4096, &clean),
+              "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\n"
+              "offset 33  CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n"
+              "2 frames, 0 corrupt, 0 bytes skipped\n");
+    EXPECT_TRUE(clean);
+}
+
+}  // namespace

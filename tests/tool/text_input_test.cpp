@@ -1,0 +1,101 @@
+// What the tool accepts as text: hex input, times, UTF-8 and UTF-16.
+#include <gtest/gtest.h>
+
+#include "tests/tool/tool_test_support.h"
+#include "tools/qova/members.h"
+
+namespace {
+
+using tool_test::Bytes;
+using tool_test::FailureOf;
+
+TEST(HexInput, AcceptsTheFormsPeopleWrite) {
+    struct Case {
+        const char* text;
+        Bytes bytes;
+    } cases[] = {
+        {"00 05 00 00", {0x00, 0x05, 0x00, 0x00}},
+        {"00050000\n", {0x00, 0x05, 0x00, 0x00}},
+        {"0x00 0xAB,0xcd", {0x00, 0xAB, 0xCD}},
+        {"0x0005", {0x00, 0x05}},
+        {"de:ad-BE EF\r\n", {0xDE, 0xAD, 0xBE, 0xEF}},
+        {"", {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(qova::ParseHex(c.text), c.bytes) << c.text;
+    }
+}
+
+TEST(HexInput, RefusesWithThePosition) {
+    EXPECT_NE(FailureOf([] { qova::ParseHex("00 5"); }).find("lone digit at offset 3"), std::string::npos);
+    EXPECT_NE(FailureOf([] { qova::ParseHex("0 05"); }).find("lone digit at offset 0"), std::string::npos);
+    EXPECT_NE(FailureOf([] { qova::ParseHex("00 g0"); }).find("unexpected character 'g' at offset 3"),
+              std::string::npos);
+    // A "0x" inside a run of digits is not a prefix.
+    EXPECT_NE(FailureOf([] { qova::ParseHex("000x12"); }), "");
+}
+
+TEST(HexInput, DetectionTellsTextFromEncodings) {
+    const Bytes text = {'0', '0', ' ', '0', '5', '\n'};
+    EXPECT_TRUE(qova::LooksLikeHex(text));
+    // A binary encoding starts with the class identifier's zero bytes.
+    const Bytes binary = tool_test::Hex("00 05 00 00 00 1F 00 69");
+    EXPECT_FALSE(qova::LooksLikeHex(binary));
+    EXPECT_EQ(qova::DecodeInput(text, qova::InputForm::kAuto), (Bytes{0x00, 0x05}));
+    EXPECT_EQ(qova::DecodeInput(text, qova::InputForm::kBinary), text);
+    EXPECT_FALSE(qova::LooksLikeHex(Bytes{'0'}));
+    EXPECT_FALSE(qova::LooksLikeHex(Bytes{}));
+}
+
+TEST(HexOutput, PairsSixteenToALine) {
+    Bytes bytes(18);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(0xF0 + i);
+    EXPECT_EQ(qova::FormatHex(bytes),
+              "F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF\n00 01\n");
+    EXPECT_EQ(qova::ParseHex(qova::FormatHex(bytes)), bytes);
+}
+
+TEST(TimeText, ParsesTheRecordsText) {
+    const QOVA_TIME t = qova::ParseTime("2024/03/05 06:07:08 09");
+    EXPECT_EQ(t.year, 2024);
+    EXPECT_EQ(t.month, 3);
+    EXPECT_EQ(t.day, 5);
+    EXPECT_EQ(t.hour, 6);
+    EXPECT_EQ(t.minute, 7);
+    EXPECT_EQ(t.second, 8);
+    EXPECT_EQ(t.fraction, 9);
+    const QOVA_TIME iso = qova::ParseTime("2024-03-05T06:07:08");
+    EXPECT_EQ(iso.hour, 6);
+    EXPECT_EQ(iso.fraction, 0);
+    for (const char* bad : {"2024/03/05", "2024/03/05 06:07:08 09 10", "2024/13/05 06:07:08 x", "70000/1/1 0:0:0",
+                            "2024/03/05 06:07:300", ""}) {
+        EXPECT_NE(FailureOf([bad] { qova::ParseTime(bad); }), "") << bad;
+    }
+}
+
+TEST(UnicodeText, ConvertsBothWays) {
+    struct Case {
+        std::string utf8;
+        std::vector<std::uint16_t> utf16;
+    } cases[] = {
+        {"A", {0x41}},
+        {"Z\xC3\xBCrich", {0x5A, 0xFC, 0x72, 0x69, 0x63, 0x68}},
+        {"\xE2\x82\xAC", {0x20AC}},
+        {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint16_t> units;
+        ASSERT_TRUE(qova::Utf8ToUtf16(c.utf8, &units)) << c.utf8;
+        EXPECT_EQ(units, c.utf16);
+        EXPECT_EQ(qova::Utf16ToUtf8(units.data(), units.size()), c.utf8);
+    }
+    // Overlong, surrogate, beyond U+10FFFF, cut off, stray continuation.
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"}) {
+        std::vector<std::uint16_t> units;
+        EXPECT_FALSE(qova::Utf8ToUtf16(bad, &units));
+    }
+    const std::uint16_t lone[] = {0x41, 0xD800};
+    EXPECT_EQ(qova::Utf16ToUtf8(lone, 2), "A\xEF\xBF\xBD");
+}
+
+}  // namespace

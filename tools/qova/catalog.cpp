@@ -1,0 +1,133 @@
+#include "tools/qova/catalog.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "xqova/builtin/builtin.h"
+#include "xqova/core/class_id.h"
+#include "xqova/core/types.h"
+#include "xqova/dictionary/definition.h"
+
+namespace qova {
+
+namespace {
+
+void CollectChain(void* head, const char* source, std::vector<ClassEntry>* classes) {
+    for (auto* node = static_cast<TableEntry_s*>(head); node != nullptr; node = node->next) {
+        classes->push_back({node->block, DefinitionClassID(node->block), DefinitionName(node->block), source});
+    }
+}
+
+// A number in decimal or, with "0x", hex; false unless the whole text is one.
+bool ParseNumber(const std::string& text, unsigned long max, unsigned long* value) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(text.c_str(), &end, 0);
+    if (errno != 0 || end == text.c_str() || *end != '\0' || v > max) return false;
+    *value = v;
+    return true;
+}
+
+}  // namespace
+
+std::string DefinitionName(const void* block) {
+    const char* name = xqova::DefinitionText(block, 0xFFFF);
+    return name == nullptr ? std::string() : std::string(name);
+}
+
+Catalog::Catalog() : dictionary_(new CXQOVADictionary(RER_KLEV_ZENTO::Dictionary())) {
+    CollectChain(RER_SDK::Dictionary(), "sdk", &classes_);
+    CollectChain(RER_KLEV_ZENTO::Dictionary(), "device", &classes_);
+    for (auto* node = static_cast<TableEntry_s*>(RER_SDK::Dictionary()); node != nullptr; node = node->next) {
+        // The two chains serve different classes, so every block goes in.
+        if (dictionary_->AddDefinition(node->block) == nullptr) {
+            throw Failure("the base dictionary's " + DefinitionName(node->block) + " was refused");
+        }
+    }
+}
+
+void Catalog::AddDefinitions(const Bytes& blocks, const std::string& source) {
+    std::size_t offset = 0;
+    while (offset < blocks.size()) {
+        const std::size_t left = blocks.size() - offset;
+        const unsigned char* block = blocks.data() + offset;
+        // The size field follows the species list, the version and the text
+        // offset.
+        const std::size_t sizeAt = static_cast<std::size_t>(block[0]) + 8;
+        if (left < sizeAt + 2) {
+            throw Failure(source + ": " + std::to_string(left) + " bytes at offset " + std::to_string(offset) +
+                          " are too short for a definition header");
+        }
+        const std::size_t fullSize = ReadInt16(block + sizeAt);
+        if (fullSize < sizeAt + 2 || fullSize > left) {
+            throw Failure(source + ": the definition at offset " + std::to_string(offset) + " states " +
+                          std::to_string(fullSize) + " bytes, " + std::to_string(left) + " are left");
+        }
+        // A copy that lives as long as the catalog, for the class list.
+        loaded_.emplace_back(new Bytes(block, block + fullSize));
+        const Bytes& copy = *loaded_.back();
+        void* stored = dictionary_->AddDefinition(copy.data(), copy.size());
+        if (stored == nullptr) {
+            const std::uint32_t id = DefinitionClassID(copy.data());
+            throw Failure(source + ": the definition at offset " + std::to_string(offset) + " (" + HexId(id) +
+                          ") was refused: damaged, malformed, or not newer than the one serving its class");
+        }
+        classes_.push_back({stored, DefinitionClassID(stored), DefinitionName(stored), source});
+        offset += fullSize;
+    }
+}
+
+std::uint32_t Catalog::ResolveClass(const std::string& text) {
+    std::uint32_t id = 0;
+    bool parsed = false;
+    unsigned long value = 0;
+    const std::size_t slash = text.find('/');
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        if (!ParseNumber(text, 0xFFFFFFFFul, &value)) throw Failure("not a class identifier: " + text, kExitUsage);
+        id = static_cast<std::uint32_t>(value);
+        parsed = true;
+    } else if (slash != std::string::npos) {
+        const std::size_t slash2 = text.find('/', slash + 1);
+        unsigned long family = 0, genus = 0, species = 0;
+        if (slash2 == std::string::npos || !ParseNumber(text.substr(0, slash), 0xFFFF, &family) ||
+            !ParseNumber(text.substr(slash + 1, slash2 - slash - 1), 0xFF, &genus) ||
+            !ParseNumber(text.substr(slash2 + 1), 0xFF, &species)) {
+            throw Failure("not a family/genus/species triple: " + text, kExitUsage);
+        }
+        id = MakeClassID(static_cast<std::uint16_t>(family), static_cast<std::uint8_t>(genus),
+                         static_cast<std::uint8_t>(species));
+        parsed = true;
+    }
+    if (parsed) {
+        if (Definition(id) == nullptr) {
+            throw Failure("no definition serves " + Describe(id) + " (qova classes lists them)");
+        }
+        return id;
+    }
+    // By name: the definition a lookup of its identifier finds.
+    for (auto it = classes_.rbegin(); it != classes_.rend(); ++it) {
+        if (it->name == text && Definition(it->classId) != nullptr) return it->classId;
+    }
+    throw Failure("unknown class " + text + " (qova classes lists them)");
+}
+
+std::string Catalog::Name(std::uint32_t classId) {
+    const void* block = Definition(classId);
+    const std::string name = block == nullptr ? std::string() : DefinitionName(block);
+    return name.empty() ? HexId(classId) : name;
+}
+
+std::string Catalog::Describe(std::uint32_t classId) {
+    const void* block = Definition(classId);
+    const std::string name = block == nullptr ? std::string() : DefinitionName(block);
+    if (!name.empty()) return name + " (" + HexId(classId) + ")";
+    char text[96];
+    std::snprintf(text, sizeof text, "class %s (family %u, genus %u, species %u)", HexId(classId).c_str(),
+                  static_cast<unsigned>(GetFamily(classId)), static_cast<unsigned>(GetGenus(classId)),
+                  static_cast<unsigned>(GetSpecies(classId)));
+    return text;
+}
+
+}  // namespace qova

@@ -1,0 +1,43 @@
+// The work behind each qova subcommand, apart from the command line, so that
+// tests can run it in the process. Each returns what the command prints (or
+// writes) and throws Failure when the input or a value is refused.
+#ifndef XQOVA_TOOLS_QOVA_COMMANDS_H
+#define XQOVA_TOOLS_QOVA_COMMANDS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/qova/catalog.h"
+
+class CXQOVAObject;
+
+namespace qova {
+
+enum class ObjectOutput { kTable, kXml, kXmlUtf16, kJson };
+
+// Checks an encoding (see encoding_check.h), builds the object from it with
+// the library's bounded constructor, decodes it strictly once more, and
+// renders it. Bytes after the encoding are reported in `warning`.
+std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput output, std::string* warning);
+
+struct EncodeRequest {
+    std::string className;                 // name, hex identifier or family/genus/species
+    std::string species;                   // another species the definition serves (code or name), or ""
+    std::uint16_t version = 0xFFFF;        // 0xFFFF: the definition's own
+    bool valid = false;
+    bool dirty = false;
+    std::vector<std::string> assignments;  // "Member=value", "Nested.Member=value"
+};
+
+// Builds the object and returns its encoding at its own version.
+Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request);
+
+// The object's XML document, 8-bit, or UTF-16 turned into UTF-8, without its
+// terminator. Throws Failure when the writer refuses the object.
+std::string ObjectXml(CXQOVAObject& object);
+std::string ObjectXmlUtf16(CXQOVAObject& object);
+
+}  // namespace qova
+
+#endif

@@ -1,0 +1,252 @@
+// qova: the command-line face of the xqova library. Lists and describes the
+// built-in classes, decodes object encodings and message frames into tables,
+// XML or JSON, encodes objects and frames from member values, and splits
+// byte streams into frames.
+#include <exception>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/qova/bytes_io.h"
+#include "tools/qova/catalog.h"
+#include "tools/qova/commands.h"
+#include "tools/qova/messages.h"
+#include "tools/qova/render.h"
+#include "xqova/core/limits.h"
+
+namespace {
+
+using qova::Bytes;
+using qova::Failure;
+
+struct InputOptions {
+    std::string file = "-";
+    bool hex = false;
+    bool binary = false;
+
+    void Add(CLI::App* command, const std::string& what) {
+        command->add_option("file", file, what + " to read; - for standard input")->capture_default_str();
+        auto* h = command->add_flag("--hex", hex, "the input is hex text (pairs of digits, spaces allowed)");
+        auto* b = command->add_flag("--binary", binary, "the input is binary (by default hex text is recognised)");
+        h->excludes(b);
+    }
+    Bytes Read() const {
+        const qova::InputForm form = hex ? qova::InputForm::kHex
+                                         : binary ? qova::InputForm::kBinary : qova::InputForm::kAuto;
+        return qova::DecodeInput(qova::ReadInput(file), form);
+    }
+};
+
+struct OutputOptions {
+    std::string file;
+    bool hex = false;
+
+    void Add(CLI::App* command) {
+        command->add_option("-o,--output", file, "write the bytes to FILE (- for standard output)");
+        command->add_flag("--hex", hex, "write hex text (the default without -o)");
+    }
+    void Write(const Bytes& bytes) const {
+        if (!file.empty() && !hex) return qova::WriteOutput(file, bytes);
+        const std::string text = qova::FormatHex(bytes);
+        if (file.empty()) {
+            std::cout << text;
+        } else {
+            qova::WriteOutput(file, text);
+        }
+    }
+};
+
+void Warn(const std::string& warning) {
+    if (!warning.empty()) std::cerr << "qova: warning: " << warning << "\n";
+}
+
+int Run(int argc, char** argv) {
+    CLI::App app{"qova: inspect, decode and encode xqova objects and message frames", "qova"};
+    app.require_subcommand(1);
+    app.fallthrough();
+    app.footer(
+        "Classes are named as qova classes lists them (CNIBPDStd), by hex identifier (0x00050000) or by "
+        "family/genus/species (5/0/0).\nExit status: 0 success, 1 input or value refused, 2 command line error.");
+    std::vector<std::string> definitionFiles;
+    app.add_option("--definitions", definitionFiles,
+                   "add the class definitions in FILE (definition blocks back to back) to the built-in ones")
+        ->type_name("FILE");
+
+    std::function<int(qova::Catalog&)> action;
+
+    // classes
+    auto* classes = app.add_subcommand("classes", "list every class: name, identifier, version, members, dictionary");
+    classes->callback([&]() {
+        action = [](qova::Catalog& catalog) {
+            std::cout << qova::RenderClasses(catalog);
+            return 0;
+        };
+    });
+
+    // describe
+    std::string describeClass;
+    auto* describe = app.add_subcommand(
+        "describe", "a class's members (types, sizes, versions, units, scale), species and enumerations");
+    describe->add_option("class", describeClass, "the class")->required();
+    describe->callback([&]() {
+        action = [&](qova::Catalog& catalog) {
+            std::cout << qova::RenderDescription(catalog, catalog.ResolveClass(describeClass));
+            return 0;
+        };
+    });
+
+    // decode
+    InputOptions decodeInput;
+    bool decodeXml = false, decodeXmlUtf16 = false, decodeJson = false;
+    auto* decode = app.add_subcommand("decode", "decode an object encoding into a table, XML or JSON");
+    decodeInput.Add(decode, "the encoding");
+    auto* xml = decode->add_flag("--xml", decodeXml, "write the object's XML document (8-bit)");
+    auto* xml16 = decode->add_flag("--xml-utf16", decodeXmlUtf16,
+                                   "write the object's UTF-16 XML document, converted to UTF-8");
+    auto* json = decode->add_flag("--json", decodeJson, "write JSON");
+    xml->excludes(xml16)->excludes(json);
+    xml16->excludes(json);
+    decode->footer(
+        "The encoding is checked before it is decoded: header, stated length, checksum, class, version, fixed "
+        "section and every nested object and vector element. A refused encoding is named with its class, "
+        "offset and the check it failed, and qova exits with status 1.");
+    decode->callback([&]() {
+        action = [&](qova::Catalog& catalog) {
+            const qova::ObjectOutput output = decodeXml        ? qova::ObjectOutput::kXml
+                                              : decodeXmlUtf16 ? qova::ObjectOutput::kXmlUtf16
+                                              : decodeJson     ? qova::ObjectOutput::kJson
+                                                               : qova::ObjectOutput::kTable;
+            std::string warning;
+            const std::string text = qova::DecodeObject(catalog, decodeInput.Read(), output, &warning);
+            std::cout << text;
+            Warn(warning);
+            return 0;
+        };
+    });
+
+    // encode
+    qova::EncodeRequest request;
+    OutputOptions encodeOutput;
+    auto* encode = app.add_subcommand("encode", "build an object from member values and write its encoding");
+    encode->add_option("class", request.className, "the class")->required();
+    encode->add_option("values", request.assignments,
+                       "Member=value ... (Nested.Member=value sets a member of a nested object)");
+    encode->add_option("--species", request.species, "another species the class's definition serves (code or name)");
+    encode->add_option("--version", request.version, "the object's version (default: the definition's)")
+        ->check(CLI::Range(0, 0xFFFE));
+    encode->add_flag("--valid", request.valid, "set the valid flag");
+    encode->add_flag("--dirty", request.dirty, "set the dirty flag");
+    encodeOutput.Add(encode);
+    encode->footer(
+        "Values: numbers (decimal or 0x hex), enumerator names (MODE_ADULT), bit names joined by | for BITMASK "
+        "members, text, times as \"2024/03/05 06:07:08 09\", arrays as comma lists (1,2,3). Members left out "
+        "stay zero or empty.");
+    encode->callback([&]() {
+        action = [&](qova::Catalog& catalog) {
+            encodeOutput.Write(qova::EncodeObject(catalog, request));
+            return 0;
+        };
+    });
+
+    // frame decode | encode
+    auto* frame = app.add_subcommand("frame", "decode or encode one message frame (CConDStd, CConDDescriptor, "
+                                              "CConDExtLst, CRNDZDStd)");
+    frame->require_subcommand(1);
+    InputOptions frameInput;
+    bool frameXml = false, frameJson = false;
+    auto* frameDecode = frame->add_subcommand("decode", "decode a message frame into a table, XML or JSON");
+    frameInput.Add(frameDecode, "the frame");
+    auto* fx = frameDecode->add_flag("--xml", frameXml, "write the message's XML rendering");
+    auto* fj = frameDecode->add_flag("--json", frameJson, "write JSON");
+    fx->excludes(fj);
+    frameDecode->callback([&]() {
+        action = [&](qova::Catalog& catalog) {
+            const Bytes bytes = frameInput.Read();
+            const qova::DecodedFrame decoded = qova::DecodeMessageFrame(catalog, bytes);
+            if (frameXml) {
+                std::cout << decoded.xml;
+            } else if (frameJson) {
+                std::cout << qova::DumpJson(decoded.document);
+            } else {
+                std::cout << qova::RenderFrameTable(decoded.document);
+            }
+            if (bytes.size() > decoded.size) {
+                Warn(std::to_string(bytes.size() - decoded.size) + " bytes after the frame (from offset " +
+                     std::to_string(decoded.size) + ") were not read");
+            }
+            return 0;
+        };
+    });
+    std::string frameType;
+    std::vector<std::string> frameFields;
+    bool frameValid = false, frameDirty = false;
+    OutputOptions frameOutput;
+    auto* frameEncode = frame->add_subcommand("encode", "build a message from field values and write its frame");
+    frameEncode->add_option("message", frameType, "CConDStd, CConDDescriptor, CConDExtLst or CRNDZDStd")->required();
+    frameEncode->add_option("fields", frameFields, "Field=value ...");
+    frameEncode->add_flag("--valid", frameValid, "set the valid flag");
+    frameEncode->add_flag("--dirty", frameDirty, "set the dirty flag");
+    frameOutput.Add(frameEncode);
+    frameEncode->footer(
+        "Fields: CConDStd DeviceGUID, SourceID, Reserved; CConDDescriptor Descriptor, Data; CConDExtLst "
+        "ConnectionList (hex text of whole frames); CRNDZDStd DeviceGUID, RERVersion, Data; every message "
+        "DataBitField. GUIDs as {7B57323E-D61A-4E3D-8EBC-C8658007BBCB}, byte lists as 1,2,255.");
+    frameEncode->callback([&]() {
+        action = [&](qova::Catalog&) {
+            const std::uint8_t flags = static_cast<std::uint8_t>((frameValid ? 0x40 : 0) | (frameDirty ? 0x80 : 0));
+            frameOutput.Write(qova::EncodeMessageFrame(frameType, frameFields, flags));
+            return 0;
+        };
+    });
+
+    // frames
+    InputOptions framesInput;
+    std::uint32_t maxFrame = xqova::kFrameStreamBufferSize;
+    auto* frames = app.add_subcommand("frames", "split a byte stream into frames and report each one");
+    framesInput.Add(frames, "the stream");
+    frames->add_option("--max-frame", maxFrame, "largest frame to look for, in bytes")
+        ->capture_default_str()
+        ->check(CLI::Range(16u, 16u * 1024u * 1024u));
+    frames->footer(
+        "Each frame is reported with its offset, class, size and whether it is sound; bytes that belong to no "
+        "frame are reported as skipped. Exit status 1 when anything was corrupt or skipped.");
+    frames->callback([&]() {
+        action = [&](qova::Catalog& catalog) {
+            bool clean = true;
+            std::cout << qova::SplitFrames(catalog, framesInput.Read(), maxFrame, &clean);
+            return clean ? 0 : qova::kExitRefused;
+        };
+    });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : qova::kExitUsage;
+    }
+    qova::Catalog catalog;
+    for (const std::string& file : definitionFiles) catalog.AddDefinitions(qova::ReadInput(file), file);
+    return action ? action(catalog) : qova::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const Failure& failure) {
+        std::cout.flush();
+        std::cerr << "qova: " << failure.what() << "\n";
+        return failure.ExitCode();
+    } catch (const std::exception& e) {
+        std::cout.flush();
+        std::cerr << "qova: " << e.what() << "\n";
+        return qova::kExitRefused;
+    } catch (...) {
+        std::cerr << "qova: unexpected error\n";
+        return qova::kExitRefused;
+    }
+}

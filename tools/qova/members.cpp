@@ -1,0 +1,606 @@
+#include "tools/qova/members.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "xqova/core/class_id.h"
+#include "xqova/core/guid_time.h"
+#include "xqova/object/vector.h"
+
+namespace qova {
+
+namespace {
+
+constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
+
+// What a type byte says, in the terms the tool works with.
+struct Kind {
+    explicit Kind(std::uint8_t t)
+        : type(t),
+          width(t & xqova::kTypeWidthMask),
+          object(width == xqova::kTypeObject),
+          time(width == xqova::kTypeTime),
+          floating((t & 0x28) == 0x20),
+          text((t & 0x28) == 0x08),
+          bitmask((t & 0x28) == 0x28),
+          isUnsigned((t & 0x10) != 0 && (t & 0x28) != 0x20),
+          fixed((t & xqova::kTypeFixedArray) != 0),
+          unbounded((t & xqova::kTypeUnbounded) != 0),
+          elementSize(xqova::ElementSize(t)) {}
+    std::uint8_t type;
+    unsigned width;
+    bool object, time, floating, text, bitmask, isUnsigned, fixed, unbounded;
+    unsigned elementSize;
+    bool Array() const { return fixed || unbounded; }
+};
+
+std::uint16_t InheritedCount(CXQOVAObject& object) {
+    CXQOVAObject* base = object.BaseClass();
+    if (base == nullptr) return 0;
+    return static_cast<std::uint16_t>(xqova::DefinitionMemberCount(base->GetDefinition()) + InheritedCount(*base));
+}
+
+void CollectMembers(CXQOVAObject& object, Catalog& catalog, std::vector<MemberInfo>* members) {
+    if (object.BaseClass() != nullptr) CollectMembers(*object.BaseClass(), catalog, members);
+    const void* definition = object.GetDefinition();
+    if (definition == nullptr) return;
+    const std::uint16_t inherited = InheritedCount(object);
+    xqova::MemberWalker walker(definition);
+    xqova::MemberRecord record;
+    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+        if (p == 0 && record.type == xqova::kTypeInherit) continue;
+        MemberInfo m;
+        m.id = static_cast<std::uint16_t>(inherited + p);
+        m.owner = &object;
+        m.position = p;
+        m.record = record;
+        // The declaring definition names its members, whichever dictionary
+        // it came from.
+        const char* name = xqova::DefinitionText(definition, p);
+        m.name = name != nullptr && name[0] != '\0' ? name : "#" + std::to_string(m.id);
+        m.present = object.MemberAvailable(m.id) != 0;
+        members->push_back(m);
+    }
+}
+
+// The enumeration pairs of a member, in table order.
+std::vector<std::pair<std::uint16_t, std::string>> Enumerators(const MemberInfo& m) {
+    std::vector<std::pair<std::uint16_t, std::string>> pairs;
+    const void* definition = m.owner->GetDefinition();
+    if (xqova::DefinitionHasEnumeration(definition, m.position) == 0) return pairs;
+    const std::uint16_t count = xqova::DefinitionEnumerationSize(definition, m.position);
+    for (std::uint16_t k = 0; k < count; ++k) {
+        std::uint16_t value = 0;
+        const char* name = nullptr;
+        if (xqova::DefinitionEnumerationPair(definition, m.position, k, &value, &name) && name != nullptr) {
+            pairs.emplace_back(value, name);
+        }
+    }
+    return pairs;
+}
+
+// A float32 as the shortest decimal that reads back as the same float, so
+// that 0.1f shows as 0.1.
+Json FloatJson(float f) {
+    if (!std::isfinite(f)) return std::isnan(f) ? "nan" : (f < 0 ? "-inf" : "inf");
+    char text[32];
+    for (int precision = 1; precision <= 9; ++precision) {
+        std::snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(f));
+        if (std::strtof(text, nullptr) == f) break;
+    }
+    return std::strtod(text, nullptr);
+}
+
+Json DoubleJson(double d) {
+    if (!std::isfinite(d)) return std::isnan(d) ? "nan" : (d < 0 ? "-inf" : "inf");
+    return d;
+}
+
+std::string TimeText(const QOVA_TIME& time) {
+    char text[32];
+    TimeToStr(&time, text);
+    return text;
+}
+
+// Text bytes up to the first zero, never more than `count`.
+std::string AnsiText(const char* data, std::size_t count) {
+    if (data == nullptr) return std::string();
+    std::size_t n = 0;
+    while (n < count && data[n] != '\0') ++n;
+    return std::string(data, n);
+}
+
+std::string WideText(const unsigned short* data, std::size_t count) {
+    if (data == nullptr) return std::string();
+    std::vector<std::uint16_t> units;
+    for (std::size_t i = 0; i < count && data[i] != 0; ++i) units.push_back(data[i]);
+    return Utf16ToUtf8(units.data(), units.size());
+}
+
+Json ArrayJson(CXQOVAData_u& accessor, const Kind& kind) {
+    const std::size_t n = accessor.Elements();
+    if (kind.text) {
+        return kind.width == 0 ? Json(AnsiText(static_cast<char*>(accessor), n))
+                               : Json(WideText(static_cast<unsigned short*>(accessor), n));
+    }
+    Json values = Json::array();
+    if (static_cast<void*>(accessor) == nullptr) return values;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (kind.time) {
+            values.push_back(TimeText(static_cast<QOVA_TIME*>(accessor)[i]));
+        } else if (kind.floating) {
+            values.push_back(kind.width == 3 ? FloatJson(static_cast<float*>(accessor)[i])
+                                             : DoubleJson(static_cast<double*>(accessor)[i]));
+        } else if (kind.width == 0) {
+            if (kind.isUnsigned) {
+                values.push_back(static_cast<unsigned char*>(accessor)[i]);
+            } else {
+                values.push_back(static_cast<signed char*>(accessor)[i]);
+            }
+        } else if (kind.width == 1) {
+            if (kind.isUnsigned) {
+                values.push_back(static_cast<unsigned short*>(accessor)[i]);
+            } else {
+                values.push_back(static_cast<short*>(accessor)[i]);
+            }
+        } else if (kind.width == 3) {
+            if (kind.isUnsigned) {
+                values.push_back(static_cast<std::uint32_t*>(accessor)[i]);
+            } else {
+                values.push_back(static_cast<std::int32_t*>(accessor)[i]);
+            }
+        } else if (kind.width == 7) {
+            const auto* bytes = static_cast<const unsigned char*>(static_cast<void*>(accessor));
+            if (kind.isUnsigned) {
+                std::uint64_t v;
+                std::memcpy(&v, bytes + 8 * i, sizeof v);
+                values.push_back(v);
+            } else {
+                std::int64_t v;
+                std::memcpy(&v, bytes + 8 * i, sizeof v);
+                values.push_back(v);
+            }
+        }
+    }
+    return values;
+}
+
+// Member entry: type, value and names of the value.
+Json MemberJson(CXQOVAObject& object, const MemberInfo& m, Catalog& catalog) {
+    const Kind kind(m.record.type);
+    Json entry;
+    entry["type"] = TypeText(m.record, catalog);
+    CXQOVAData_u& accessor = object.GetMember(m.id);
+    if (kind.object) {
+        if (!kind.Array()) {
+            CXQOVAObject* nested = accessor;
+            entry["value"] = nested == nullptr ? Json() : ObjectToJson(*nested, catalog);
+        } else {
+            CXQOVAVector* vector = accessor;
+            Json elements = Json::array();
+            for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) {
+                CXQOVAObject* element = vector->At(i);
+                elements.push_back(element == nullptr ? Json() : ObjectToJson(*element, catalog));
+            }
+            entry["value"] = elements;
+        }
+        return entry;
+    }
+    if (kind.Array()) {
+        entry["value"] = ArrayJson(accessor, kind);
+        return entry;
+    }
+    if (kind.time) {
+        entry["value"] = TimeText(static_cast<QOVA_TIME>(accessor));
+        return entry;
+    }
+    if (kind.floating) {
+        entry["value"] = kind.width == 3 ? FloatJson(static_cast<float>(accessor))
+                                         : DoubleJson(static_cast<double>(accessor));
+        return entry;
+    }
+    if (kind.text) {
+        if (kind.width == 0) {
+            const unsigned char c = accessor;
+            entry["value"] = c == 0 ? std::string() : std::string(1, static_cast<char>(c));
+        } else {
+            const unsigned short u = accessor;
+            const std::uint16_t unit = u;
+            entry["value"] = u == 0 ? std::string() : Utf16ToUtf8(&unit, 1);
+        }
+        return entry;
+    }
+    std::uint32_t low16;
+    if (kind.isUnsigned) {
+        const std::uint32_t v = accessor;
+        entry["value"] = v;
+        low16 = v & 0xFFFFu;
+    } else {
+        const std::int32_t v = accessor;
+        entry["value"] = v;
+        low16 = static_cast<std::uint32_t>(v) & 0xFFFFu;
+    }
+    const auto pairs = Enumerators(m);
+    if (pairs.empty()) return entry;
+    if (kind.bitmask) {
+        Json bits = Json::array();
+        for (const auto& pair : pairs) {
+            if (accessor.GetBit(pair.first) != 0) bits.push_back(pair.second);
+        }
+        entry["bits"] = bits;
+    } else {
+        const char* name = xqova::DefinitionEnumerator(m.owner->GetDefinition(), m.position,
+                                                       static_cast<std::uint16_t>(low16));
+        if (name != nullptr) entry["enumerator"] = name;
+    }
+    return entry;
+}
+
+// ---- Parsing -----------------------------------------------------------
+
+std::string Trim(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    const std::size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t at = text.find(separator, start);
+        parts.push_back(Trim(text.substr(start, at == std::string::npos ? std::string::npos : at - start)));
+        if (at == std::string::npos) break;
+        start = at + 1;
+    }
+    return parts;
+}
+
+// A whole-text integer, decimal or 0x hex, with its sign.
+bool ParseInt64(const std::string& text, long long* value) {
+    if (text.empty()) return false;
+    const bool negative = text[0] == '-';
+    const std::string digits = (text[0] == '-' || text[0] == '+') ? text.substr(1) : text;
+    if (digits.empty() || digits[0] == '-' || digits[0] == '+' || digits[0] == ' ') return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long magnitude = std::strtoull(digits.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || end == digits.c_str()) return false;
+    if (magnitude > (negative ? 9223372036854775808ull : 9223372036854775807ull)) return false;
+    *value = negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
+    return true;
+}
+
+// The range a member's integer elements take through the library's 32-bit
+// setters.
+void IntegerRange(const Kind& kind, long long* low, long long* high) {
+    const unsigned bits = 8 * (kind.width == 7 ? 4 : kind.elementSize);
+    if (kind.width == 7) {
+        // 64-bit members are set through the 32-bit setters, zero-extended.
+        *low = 0;
+        *high = 4294967295ll;
+    } else if (kind.isUnsigned || kind.text) {
+        *low = 0;
+        *high = (1ll << bits) - 1;
+    } else {
+        *low = -(1ll << (bits - 1));
+        *high = (1ll << (bits - 1)) - 1;
+    }
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+long long ParseInteger(const std::string& text, const Kind& kind, const std::string& member) {
+    long long v = 0;
+    if (!ParseInt64(text, &v)) throw Failure(member + ": " + Quoted(text) + " is not a number");
+    long long low = 0, high = 0;
+    IntegerRange(kind, &low, &high);
+    if (v < low || v > high) {
+        throw Failure(member + ": " + text + " is outside the range of its type (" + std::to_string(low) + " to " +
+                      std::to_string(high) + ")");
+    }
+    return v;
+}
+
+std::string NameList(const std::vector<std::pair<std::uint16_t, std::string>>& pairs) {
+    std::string list;
+    for (const auto& pair : pairs) list += (list.empty() ? "" : ", ") + pair.second;
+    return list;
+}
+
+// An enumerated or BITMASK member's value from names or a number.
+long long ParseScalarInteger(const std::string& text, const Kind& kind, const MemberInfo& m) {
+    const auto pairs = Enumerators(m);
+    if (kind.bitmask) {
+        long long value = 0;
+        long long low = 0, high = 0;
+        IntegerRange(kind, &low, &high);
+        for (const std::string& token : Split(text, '|')) {
+            bool named = false;
+            for (const auto& pair : pairs) {
+                if (pair.second != token) continue;
+                if (pair.first >= 8 * kind.elementSize) {
+                    throw Failure(m.name + ": bit " + token + " lies outside the member");
+                }
+                value |= 1ll << pair.first;
+                named = true;
+                break;
+            }
+            if (named) continue;
+            long long number = 0;
+            if (!ParseInt64(token, &number)) {
+                throw Failure(m.name + ": " + Quoted(token) + " is neither a number nor one of its bits (" +
+                              NameList(pairs) + ")");
+            }
+            value |= ParseInteger(token, kind, m.name);
+        }
+        if (!kind.isUnsigned && value > high) value -= (high + 1) * 2;  // the top bit of a signed member
+        return value;
+    }
+    for (const auto& pair : pairs) {
+        if (pair.second == text) return pair.first;
+    }
+    long long number = 0;
+    if (!pairs.empty() && !ParseInt64(text, &number)) {
+        throw Failure(m.name + ": " + Quoted(text) + " is neither a number nor one of its values (" +
+                      NameList(pairs) + ")");
+    }
+    return ParseInteger(text, kind, m.name);
+}
+
+double ParseDouble(const std::string& text, const std::string& member) {
+    const std::string t = Trim(text);
+    char* end = nullptr;
+    errno = 0;
+    const double d = std::strtod(t.c_str(), &end);
+    if (t.empty() || *end != '\0') throw Failure(member + ": " + Quoted(text) + " is not a number");
+    return d;
+}
+
+// One character of text for a character scalar.
+std::uint32_t ParseCharacter(const std::string& text, const Kind& kind, const std::string& member) {
+    if (text.empty()) return 0;
+    if (kind.width == 0) {
+        if (text.size() != 1) throw Failure(member + ": holds one 8-bit character, " + Quoted(text) + " is more");
+        return static_cast<unsigned char>(text[0]);
+    }
+    std::vector<std::uint16_t> units;
+    if (!Utf8ToUtf16(text, &units)) throw Failure(member + ": " + Quoted(text) + " is not UTF-8 text");
+    if (units.size() != 1) throw Failure(member + ": holds one 16-bit character, " + Quoted(text) + " is more");
+    return units[0];
+}
+
+void Refused(const MemberInfo& m) {
+    throw Failure(m.name + ": the library refused the value (type " + std::to_string(m.record.type) + ")");
+}
+
+void Check(std::uint8_t result, const MemberInfo& m) {
+    if (result == 0) Refused(m);
+}
+
+// How many elements an array member takes; throws when too many.
+void CheckCount(std::size_t count, const Kind& kind, const MemberInfo& m) {
+    if (kind.fixed) {
+        const std::size_t room = kind.text ? m.record.fixedCount - 1u : m.record.fixedCount;
+        if (m.record.fixedCount == 0 || count > room) {
+            throw Failure(m.name + ": " + std::to_string(count) + (kind.text ? " characters" : " elements") +
+                          " do not fit its " + std::to_string(room) + (kind.text ? " characters" : " elements"));
+        }
+    } else {
+        const std::size_t bytes = (count + (kind.text ? 1 : 0)) * kind.elementSize;
+        if (bytes > 0xFFFF) {
+            throw Failure(m.name + ": " + std::to_string(count) + " elements take " + std::to_string(bytes) +
+                          " bytes, a member holds at most 65535");
+        }
+    }
+}
+
+template <class T>
+void SetArray(CXQOVAObject& object, const MemberInfo& m, const std::vector<T>& values) {
+    Check(object.SetMember(m.id, values.empty() ? static_cast<const T*>(nullptr) : values.data(),
+                           static_cast<std::uint16_t>(values.size())),
+          m);
+}
+
+void SetArrayFromText(CXQOVAObject& object, const MemberInfo& m, const Kind& kind, const std::string& text) {
+    if (kind.text) {
+        if (kind.width == 0) {
+            CheckCount(text.size(), kind, m);
+            Check(object.SetMember(m.id, text.c_str(), static_cast<std::uint16_t>(text.size())), m);
+        } else {
+            std::vector<std::uint16_t> units;
+            if (!Utf8ToUtf16(text, &units)) throw Failure(m.name + ": " + Quoted(text) + " is not UTF-8 text");
+            CheckCount(units.size(), kind, m);
+            static const unsigned short kEmpty = 0;
+            const unsigned short* data =
+                units.empty() ? &kEmpty : reinterpret_cast<const unsigned short*>(units.data());
+            Check(object.SetMember(m.id, data, static_cast<std::uint16_t>(units.size())), m);
+        }
+        return;
+    }
+    const std::vector<std::string> items = Trim(text).empty() ? std::vector<std::string>() : Split(text, ',');
+    CheckCount(items.size(), kind, m);
+    const std::string element = m.name + " element";
+    if (kind.time) {
+        std::vector<QOVA_TIME> times;
+        for (const auto& item : items) times.push_back(ParseTime(item));
+        return SetArray(object, m, times);
+    }
+    if (kind.floating) {
+        if (kind.width == 3) {
+            std::vector<float> values;
+            for (const auto& item : items) values.push_back(static_cast<float>(ParseDouble(item, element)));
+            return SetArray(object, m, values);
+        }
+        std::vector<double> values;
+        for (const auto& item : items) values.push_back(ParseDouble(item, element));
+        return SetArray(object, m, values);
+    }
+    std::vector<long long> numbers;
+    for (const auto& item : items) numbers.push_back(ParseInteger(item, kind, element));
+    switch (kind.width) {
+        case 0:
+            if (kind.isUnsigned) {
+                return SetArray(object, m, std::vector<unsigned char>(numbers.begin(), numbers.end()));
+            }
+            return SetArray(object, m, std::vector<signed char>(numbers.begin(), numbers.end()));
+        case 1:
+            if (kind.isUnsigned) {
+                return SetArray(object, m, std::vector<unsigned short>(numbers.begin(), numbers.end()));
+            }
+            return SetArray(object, m, std::vector<short>(numbers.begin(), numbers.end()));
+        case 3:
+            if (kind.isUnsigned) {
+                return SetArray(object, m, std::vector<std::uint32_t>(numbers.begin(), numbers.end()));
+            }
+            return SetArray(object, m, std::vector<std::int32_t>(numbers.begin(), numbers.end()));
+        default:
+            throw Failure(m.name + ": arrays of 64-bit integers cannot be set through the member interface");
+    }
+}
+
+const MemberInfo& FindMember(const std::vector<MemberInfo>& members, const std::string& name, CXQOVAObject& object,
+                             Catalog& catalog) {
+    for (const MemberInfo& m : members) {
+        if (m.name == name) return m;
+    }
+    std::string list;
+    for (const MemberInfo& m : members) {
+        if (m.present) list += (list.empty() ? "" : ", ") + m.name;
+    }
+    throw Failure(catalog.Name(object.ClassID()) + " has no member " + name + " (members: " + list + ")");
+}
+
+}  // namespace
+
+std::vector<MemberInfo> ListMembers(CXQOVAObject& object, Catalog& catalog) {
+    std::vector<MemberInfo> members;
+    CollectMembers(object, catalog, &members);
+    return members;
+}
+
+std::string TypeText(const xqova::MemberRecord& record, Catalog& catalog) {
+    const Kind kind(record.type);
+    std::string text = xqova::TypeName(record.type);
+    if (text.empty()) text = "type " + std::to_string(record.type);
+    if (kind.object) {
+        if (kind.unbounded) text += " UNBOUNDED";
+        if (kind.fixed) text += "[" + std::to_string(record.fixedCount) + "]";
+        text += " of " + (record.memberClass == kAnyClass ? std::string("ANY_CLASS") : catalog.Name(record.memberClass));
+        return text;
+    }
+    if (kind.fixed) text += "[" + std::to_string(record.fixedCount) + "]";
+    if (kind.unbounded) text += " UNBOUNDED";
+    if (kind.bitmask) text += " BITMASK";
+    return text;
+}
+
+Json ObjectToJson(CXQOVAObject& object, Catalog& catalog) {
+    Json document;
+    const std::uint32_t id = object.ClassID();
+    const void* definition = object.GetDefinition();
+    const std::string name = definition == nullptr ? std::string() : DefinitionName(definition);
+    document["class"] = name.empty() ? HexId(id) : name;
+    document["classId"] = HexId(id);
+    document["family"] = GetFamily(id);
+    document["genus"] = GetGenus(id);
+    document["species"] = GetSpecies(id);
+    const char* species = xqova::DefinitionEnumerator(definition, 0xFFFF, GetSpecies(id));
+    if (species != nullptr) document["speciesName"] = species;
+    document["version"] = object.Version();
+    document["valid"] = object.IsValid() != 0;
+    document["dirty"] = object.IsDirty() != 0;
+    Json members = Json::object();
+    for (const MemberInfo& m : ListMembers(object, catalog)) {
+        if (!m.present) continue;
+        const std::string key = members.contains(m.name) ? m.name + "#" + std::to_string(m.id) : m.name;
+        members[key] = MemberJson(object, m, catalog);
+    }
+    document["members"] = members;
+    return document;
+}
+
+QOVA_TIME ParseTime(const std::string& text) {
+    std::vector<unsigned long> fields;
+    std::size_t i = 0;
+    const std::string t = Trim(text);
+    while (i < t.size()) {
+        if (t[i] < '0' || t[i] > '9') {
+            throw Failure("time " + Quoted(text) + ": expected YYYY/MM/DD hh:mm:ss ff");
+        }
+        unsigned long value = 0;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+            value = value * 10 + static_cast<unsigned long>(t[i] - '0');
+            if (value > 65535) throw Failure("time " + Quoted(text) + ": a field is too large");
+            ++i;
+        }
+        fields.push_back(value);
+        if (i < t.size()) {
+            const char separator = t[i];
+            if (separator != '/' && separator != '-' && separator != ':' && separator != ' ' && separator != 'T' &&
+                separator != '.') {
+                throw Failure("time " + Quoted(text) + ": expected YYYY/MM/DD hh:mm:ss ff");
+            }
+            ++i;
+        }
+    }
+    if (fields.size() != 6 && fields.size() != 7) {
+        throw Failure("time " + Quoted(text) + ": expected YYYY/MM/DD hh:mm:ss ff");
+    }
+    for (std::size_t k = 1; k < fields.size(); ++k) {
+        if (fields[k] > 255) throw Failure("time " + Quoted(text) + ": field " + std::to_string(k + 1) + " is above 255");
+    }
+    QOVA_TIME time{};
+    time.year = static_cast<std::uint16_t>(fields[0]);
+    time.month = static_cast<std::uint8_t>(fields[1]);
+    time.day = static_cast<std::uint8_t>(fields[2]);
+    time.hour = static_cast<std::uint8_t>(fields[3]);
+    time.minute = static_cast<std::uint8_t>(fields[4]);
+    time.second = static_cast<std::uint8_t>(fields[5]);
+    time.fraction = fields.size() == 7 ? static_cast<std::uint8_t>(fields[6]) : 0;
+    return time;
+}
+
+void SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string& path, const std::string& text) {
+    CXQOVAObject* target = &object;
+    std::string rest = path;
+    for (;;) {
+        const std::size_t dot = rest.find('.');
+        const std::string name = rest.substr(0, dot);
+        const std::vector<MemberInfo> members = ListMembers(*target, catalog);
+        const MemberInfo& m = FindMember(members, name, *target, catalog);
+        const Kind kind(m.record.type);
+        if (!m.present) {
+            throw Failure(m.name + ": " + catalog.Name(target->ClassID()) + " has no such member at version " +
+                          std::to_string(target->Version()));
+        }
+        if (dot != std::string::npos) {
+            CXQOVAObject* nested = kind.object && !kind.Array() ? static_cast<CXQOVAObject*>(target->GetMember(m.id))
+                                                                 : nullptr;
+            if (nested == nullptr) throw Failure(m.name + ": does not hold a single object to set members of");
+            target = nested;
+            rest = rest.substr(dot + 1);
+            continue;
+        }
+        if (kind.object) {
+            if (kind.Array()) throw Failure(m.name + ": holds a vector of objects, which values cannot fill");
+            throw Failure(m.name + ": holds an object; set its members as " + m.name + ".Member=value");
+        }
+        if (kind.Array()) return SetArrayFromText(*target, m, kind, text);
+        if (kind.time) return Check(target->SetMember(m.id, ParseTime(text)), m);
+        if (kind.floating) return Check(target->SetMember(m.id, ParseDouble(text, m.name)), m);
+        if (kind.text) return Check(target->SetMember(m.id, ParseCharacter(text, kind, m.name)), m);
+        const long long value = ParseScalarInteger(Trim(text), kind, m);
+        if (kind.isUnsigned || kind.width == 7) {
+            return Check(target->SetMember(m.id, static_cast<std::uint32_t>(value)), m);
+        }
+        return Check(target->SetMember(m.id, static_cast<std::int32_t>(value)), m);
+    }
+}
+
+}  // namespace qova

@@ -1,0 +1,486 @@
+#include "tools/qova/messages.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "tools/qova/encoding_check.h"
+#include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
+#include "xqova/core/frame_header.h"
+#include "xqova/core/guid_time.h"
+#include "xqova/core/limits.h"
+#include "xqova/message/connection.h"
+#include "xqova/message/rendezvous.h"
+#include "xqova/message/stream_reader.h"
+
+namespace qova {
+
+namespace {
+
+constexpr std::uint32_t kConDStd = 0x001E0000u;
+constexpr std::uint32_t kConDDescriptor = 0x001E0003u;
+constexpr std::uint32_t kConDExtLst = 0x001E1201u;
+constexpr std::uint32_t kRNDZDStd = 0x001D0000u;
+
+const char* const kDescriptorNames[3] = {"DESCRIPTOR_NORMAL", "DESCRIPTOR_KEEPALIVE_TIMEOUT",
+                                         "DESCRIPTOR_TRANSPORT_REMOVAL"};
+
+std::unique_ptr<DtData> NewMessage(const std::string& type) {
+    if (type == "CConDStd") return std::unique_ptr<DtData>(new CConDStd());
+    if (type == "CConDDescriptor") return std::unique_ptr<DtData>(new CConDDescriptor());
+    if (type == "CConDExtLst") return std::unique_ptr<DtData>(new CConDExtLst());
+    if (type == "CRNDZDStd") return std::unique_ptr<DtData>(new CRNDZDStd());
+    std::string list;
+    for (const auto& name : MessageNames()) list += (list.empty() ? "" : ", ") + name;
+    throw Failure("unknown message " + type + " (messages: " + list + ")");
+}
+
+// The message that reads frames of a class: decoding keeps the family and
+// genus of the message and takes the species from the frame, so the
+// connection messages of genus 0 are told apart by species.
+const char* MessageFor(std::uint32_t classId) {
+    const std::uint32_t familyGenus = classId & 0xFFFFFF00u;
+    if (familyGenus == (kConDStd & 0xFFFFFF00u)) {
+        return classId == kConDDescriptor ? "CConDDescriptor" : "CConDStd";
+    }
+    if (familyGenus == (kConDExtLst & 0xFFFFFF00u)) return "CConDExtLst";
+    if (familyGenus == (kRNDZDStd & 0xFFFFFF00u)) return "CRNDZDStd";
+    return nullptr;
+}
+
+std::string Trim(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+unsigned long ParseUnsigned(const std::string& field, const std::string& text, unsigned long max) {
+    const std::string t = Trim(text);
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long v = std::strtoul(t.c_str(), &end, 0);
+    if (t.empty() || t[0] == '-' || *end != '\0' || errno != 0 || v > max) {
+        throw Failure(field + ": '" + text + "' is not a number from 0 to " + std::to_string(max));
+    }
+    return v;
+}
+
+Bytes ParseByteList(const std::string& field, const std::string& text) {
+    Bytes bytes;
+    if (Trim(text).empty()) return bytes;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        bytes.push_back(static_cast<unsigned char>(
+            ParseUnsigned(field, text.substr(start, comma == std::string::npos ? std::string::npos : comma - start),
+                          255)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (bytes.size() > 0xFFFF) throw Failure(field + ": at most 65535 bytes");
+    return bytes;
+}
+
+Bytes ParseGuid(const std::string& field, const std::string& text) {
+    std::string digits;
+    for (char c : text) {
+        if (c != '{' && c != '}') digits += c;
+    }
+    Bytes bytes;
+    try {
+        bytes = ParseHex(digits);
+    } catch (const Failure& failure) {
+        throw Failure(field + ": " + failure.what());
+    }
+    if (bytes.size() != 16) {
+        throw Failure(field + ": a GUID has 16 bytes, '" + text + "' gives " + std::to_string(bytes.size()));
+    }
+    return bytes;
+}
+
+// Whole frames laid end to end; their count.
+std::uint16_t CountFrames(const std::string& field, const Bytes& frames) {
+    std::size_t offset = 0;
+    std::size_t count = 0;
+    while (offset < frames.size()) {
+        const std::size_t size = xqova::BoundedEncodedSize(frames.data() + offset, frames.size() - offset);
+        if (size == 0) {
+            throw Failure(field + ": the bytes at offset " + std::to_string(offset) + " are not a whole frame");
+        }
+        offset += size;
+        ++count;
+    }
+    if (count > 0xFFFF) throw Failure(field + ": at most 65535 frames");
+    return static_cast<std::uint16_t>(count);
+}
+
+void Unknown(const std::string& type, const std::string& field, const char* fields) {
+    throw Failure(type + " has no field " + field + " (fields: " + fields + ", DataBitField)");
+}
+
+void SetField(DtData& message, const std::string& type, const std::string& field, const std::string& value) {
+    if (field == "DataBitField") {
+        message.SetDataBitField(static_cast<unsigned char>(ParseUnsigned(field, value, 255)));
+        return;
+    }
+    if (auto* standard = dynamic_cast<CConDStd*>(&message)) {
+        if (field == "DeviceGUID") {
+            const Bytes guid = ParseGuid(field, value);
+            standard->SetDeviceGUID(guid.data(), 16);
+        } else if (field == "SourceID") {
+            if (value.size() >= 0xFFFF) throw Failure(field + ": at most 65534 characters");
+            if (standard->SetSourceID(value.c_str(), static_cast<std::uint16_t>(value.size())) == 0) {
+                throw Failure(field + ": out of memory");
+            }
+        } else if (field == "Reserved") {
+            const Bytes bytes = ParseByteList(field, value);
+            if (standard->SetReserved(bytes.data(), static_cast<std::uint16_t>(bytes.size())) == 0) {
+                throw Failure(field + ": out of memory");
+            }
+        } else {
+            Unknown(type, field, "DeviceGUID, SourceID, Reserved");
+        }
+    } else if (auto* descriptor = dynamic_cast<CConDDescriptor*>(&message)) {
+        if (field == "Descriptor") {
+            for (std::uint16_t v = 0; v < 3; ++v) {
+                if (value == kDescriptorNames[v]) return descriptor->SetDescriptor(v);
+            }
+            descriptor->SetDescriptor(static_cast<std::uint16_t>(ParseUnsigned(field, value, 0xFFFF)));
+        } else if (field == "Data") {
+            const Bytes bytes = ParseByteList(field, value);
+            if (descriptor->SetData(bytes.data(), static_cast<std::uint16_t>(bytes.size())) == 0) {
+                throw Failure(field + ": out of memory");
+            }
+        } else {
+            Unknown(type, field, "Descriptor, Data");
+        }
+    } else if (auto* list = dynamic_cast<CConDExtLst*>(&message)) {
+        if (field != "ConnectionList") Unknown(type, field, "ConnectionList");
+        Bytes frames;
+        try {
+            frames = ParseHex(value);
+        } catch (const Failure& failure) {
+            throw Failure(field + ": " + failure.what());
+        }
+        const std::uint16_t count = CountFrames(field, frames);
+        list->DeleteConnectionList();
+        if (count != 0 && list->AppendConnectionList(frames.data(), static_cast<std::uint32_t>(frames.size()),
+                                                     count) == 0) {
+            throw Failure(field + ": the list was refused");
+        }
+    } else if (auto* rendezvous = dynamic_cast<CRNDZDStd*>(&message)) {
+        if (field == "DeviceGUID") {
+            const Bytes guid = ParseGuid(field, value);
+            rendezvous->SetDeviceGUID(guid.data(), 16);
+        } else if (field == "RERVersion") {
+            rendezvous->SetRERVersion(static_cast<std::uint16_t>(ParseUnsigned(field, value, 0xFFFF)));
+        } else if (field == "Data") {
+            const Bytes bytes = ParseByteList(field, value);
+            if (rendezvous->SetData(bytes.data(), static_cast<std::uint16_t>(bytes.size())) == 0) {
+                throw Failure(field + ": out of memory");
+            }
+        } else {
+            Unknown(type, field, "DeviceGUID, RERVersion, Data");
+        }
+    }
+}
+
+std::string GuidText(const unsigned char* bytes) {
+    char text[40];
+    GUIDToStr(bytes, text, 16);
+    return std::string(text, 38);
+}
+
+Json ByteArray(const unsigned char* bytes, std::size_t count) {
+    Json array = Json::array();
+    for (std::size_t i = 0; bytes != nullptr && i < count; ++i) array.push_back(bytes[i]);
+    return array;
+}
+
+std::string FrameClassName(Catalog& catalog, std::uint32_t classId) {
+    const char* message = MessageFor(classId);
+    if (message != nullptr) return message;
+    return catalog.Definition(classId) != nullptr ? catalog.Name(classId) : HexId(classId);
+}
+
+Json FieldsJson(Catalog& catalog, const DtData& message) {
+    Json fields = Json::object();
+    if (const auto* standard = dynamic_cast<const CConDStd*>(&message)) {
+        fields["DeviceGUID"] = GuidText(standard->GetDeviceGUID(nullptr));
+        std::uint16_t length = 0;
+        const char* source = standard->GetSourceID(&length);
+        fields["SourceID"] = source == nullptr ? std::string() : std::string(source, length);
+        length = 0;
+        const unsigned char* reserved = standard->GetReserved(&length);
+        fields["Reserved"] = ByteArray(reserved, reserved == nullptr ? 0 : length);
+    } else if (const auto* descriptor = dynamic_cast<const CConDDescriptor*>(&message)) {
+        const std::uint16_t value = descriptor->GetDescriptor();
+        fields["Descriptor"] = value;
+        if (value < 3) fields["DescriptorName"] = kDescriptorNames[value];
+        std::uint16_t length = 0;
+        const unsigned char* data = descriptor->GetData(&length);
+        fields["Data"] = ByteArray(data, length);
+    } else if (const auto* list = dynamic_cast<const CConDExtLst*>(&message)) {
+        fields["ConnectionCount"] = list->GetConnectionCount();
+        Json frames = Json::array();
+        for (std::uint16_t i = 0; i < list->GetConnectionCount(); ++i) {
+            std::uint32_t size = 0;
+            const unsigned char* frame = list->GetConnectionListAt(i, &size);
+            if (frame == nullptr || size < 4) break;
+            Json entry;
+            entry["class"] = FrameClassName(catalog, ReadInt32(frame));
+            entry["classId"] = HexId(ReadInt32(frame));
+            entry["size"] = size;
+            std::string hex = FormatHex(frame, size, 0);
+            hex.pop_back();
+            entry["bytes"] = hex;
+            frames.push_back(entry);
+        }
+        fields["ConnectionList"] = frames;
+    } else if (const auto* rendezvous = dynamic_cast<const CRNDZDStd*>(&message)) {
+        fields["DeviceGUID"] = GuidText(rendezvous->GetDeviceGUID(nullptr));
+        fields["RERVersion"] = rendezvous->GetRERVersion();
+        std::uint16_t length = 0;
+        const unsigned char* data = rendezvous->GetData(&length);
+        fields["Data"] = ByteArray(data, length);
+    }
+    return fields;
+}
+
+std::string Hex16(std::uint16_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(v));
+    return text;
+}
+
+// What a frame stream's good frame is: a message that decodes, an object
+// encoding that passes its checks, or a frame of a class nobody here reads.
+std::string FrameVerdict(Catalog& catalog, const unsigned char* frame, std::size_t size) {
+    const std::uint32_t classId = ReadInt32(frame);
+    const char* message = MessageFor(classId);
+    if (message != nullptr) {
+        try {
+            DecodeMessageFrame(catalog, Bytes(frame, frame + size));
+            return "ok";
+        } catch (const Failure& failure) {
+            return std::string("checksum ok, payload refused: ") + failure.what();
+        }
+    }
+    if (catalog.Definition(classId) != nullptr) {
+        const EncodingProblem problem = CheckEncoding(catalog, frame, size, nullptr);
+        return problem ? "checksum ok, encoding refused: " + DescribeProblem(catalog, problem)
+                       : std::string("ok (object encoding)");
+    }
+    return "ok (class unknown here)";
+}
+
+}  // namespace
+
+const std::vector<std::string>& MessageNames() {
+    static const std::vector<std::string> names = {"CConDStd", "CConDDescriptor", "CConDExtLst", "CRNDZDStd"};
+    return names;
+}
+
+Bytes EncodeMessageFrame(const std::string& type, const std::vector<std::string>& assignments, std::uint8_t flags) {
+    std::unique_ptr<DtData> message = NewMessage(type);
+    message->SetDataBitField(flags);
+    for (const std::string& assignment : assignments) {
+        const std::size_t equals = assignment.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            throw Failure("expected Field=value, got '" + assignment + "'", kExitUsage);
+        }
+        SetField(*message, type, assignment.substr(0, equals), assignment.substr(equals + 1));
+    }
+    const std::uint32_t size = message->size_all();
+    Bytes frame(size);
+    if (size == 0 || message->serialize_all(frame.data()) != size) {
+        throw Failure(type + ": the frame could not be written (a payload too long for its length field?)");
+    }
+    return frame;
+}
+
+DecodedFrame DecodeMessageFrame(Catalog& catalog, const Bytes& input) {
+    const std::size_t available = input.size();
+    if (available < 4) {
+        throw Failure("the frame is too short for its header: " + std::to_string(available) +
+                      " bytes, the class identifier alone takes 4");
+    }
+    const std::uint32_t classId = ReadInt32(input.data());
+    const std::string who = FrameClassName(catalog, classId) + " frame (" + HexId(classId) + ")";
+    const unsigned width = xqova::LengthFieldWidth(classId);
+    if (available < 4 + width) {
+        throw Failure(who + " is too short for its header: " + std::to_string(available) + " bytes, the header takes " +
+                      std::to_string(4 + width));
+    }
+    const std::uint64_t stated = width == 4 ? ReadInt32(input.data() + 4) : ReadInt16(input.data() + 4);
+    const std::uint64_t total = stated + 4 + width;
+    if (total > available) {
+        throw Failure(who + ": stated length " + std::to_string(stated) + " runs past the input: the frame would be " +
+                      std::to_string(total) + " bytes, " + std::to_string(available) + " are there");
+    }
+    if (stated < xqova::kMinFramePayload) {
+        throw Failure(who + ": stated length " + std::to_string(stated) + " is too small: a payload takes at least " +
+                      std::to_string(xqova::kMinFramePayload) + " bytes");
+    }
+    const auto end = static_cast<std::uint32_t>(total - 2);
+    if (!xqova::ChecksumHolds(input.data(), end)) {
+        throw Failure(who + ": checksum mismatch: stored " + Hex16(ReadInt16(input.data() + end)) + " at offset " +
+                      std::to_string(end) + ", the bytes before it give " + Hex16(CalculateCRC(input.data(), end)));
+    }
+    const char* type = MessageFor(classId);
+    if (type == nullptr) {
+        if (catalog.Definition(classId) != nullptr) {
+            throw Failure(who + " is an object encoding, not a message frame: try qova decode");
+        }
+        throw Failure(who + ": not a message class (messages: CConDStd, CConDDescriptor, CConDExtLst, CRNDZDStd)");
+    }
+    std::unique_ptr<DtData> message = NewMessage(type);
+    const std::uint16_t version = ReadInt16(input.data() + 4 + width);
+    if (version > message->getVersion()) {
+        throw Failure(who + ": payload version " + std::to_string(version) + " is newer than " + type + " reads (" +
+                      std::to_string(message->getVersion()) + ")");
+    }
+    if (message->deserialize_all(input.data(), static_cast<std::size_t>(total)) != total) {
+        throw Failure(who + ": the payload does not decode: its fields do not fit the frame");
+    }
+    DecodedFrame decoded;
+    decoded.size = static_cast<std::size_t>(total);
+    Json& document = decoded.document;
+    document["message"] = type;
+    document["classId"] = HexId(message->id());
+    document["family"] = message->family();
+    document["genus"] = message->genus();
+    document["species"] = message->species();
+    document["frameSize"] = decoded.size;
+    document["payloadVersion"] = message->GetSrcVersion();
+    document["dataBitField"] = message->GetDataBitField();
+    document["valid"] = message->isvalid() != 0;
+    document["dirty"] = message->isdirty() != 0;
+    document["fields"] = FieldsJson(catalog, *message);
+    const std::uint32_t xmlSize = message->size_XML();
+    std::string xml(xmlSize, '\0');
+    if (xmlSize == 0 || message->serialize_to_XMLbuf(&xml[0]) != xmlSize) {
+        throw Failure(who + ": the XML rendering failed");
+    }
+    xml.resize(xmlSize - 1);  // without the terminating zero
+    decoded.xml = xml;
+    return decoded;
+}
+
+std::string RenderFrameTable(const Json& document) {
+    std::string text = document.value("message", std::string()) + "  " + document.value("classId", std::string()) +
+                       "  " + std::to_string(document.value("family", 0)) + "/" +
+                       std::to_string(document.value("genus", 0)) + "/" +
+                       std::to_string(document.value("species", 0)) + "  frame " +
+                       std::to_string(document.value("frameSize", 0)) + " bytes  payload version " +
+                       std::to_string(document.value("payloadVersion", 0)) + "  DataBitField " +
+                       std::to_string(document.value("dataBitField", 0)) + "\n";
+    const Json& fields = document["fields"];
+    std::size_t width = 0;
+    for (const auto& item : fields.items()) width = std::max(width, item.key().size());
+    for (const auto& item : fields.items()) {
+        if (item.key() == "DescriptorName") continue;
+        std::string line = "  " + item.key() + std::string(width - item.key().size() + 2, ' ');
+        const Json& value = item.value();
+        if (item.key() == "ConnectionList") {
+            text += line + std::to_string(value.size()) + (value.size() == 1 ? " frame\n" : " frames\n");
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                text += "    [" + std::to_string(i) + "] " + value[i].value("class", std::string()) + "  " +
+                        value[i].value("classId", std::string()) + "  " +
+                        std::to_string(value[i].value("size", 0)) + " bytes\n";
+                text += "        " + value[i].value("bytes", std::string()) + "\n";
+            }
+            continue;
+        }
+        if (value.is_array()) {
+            std::string list;
+            for (const auto& b : value) list += (list.empty() ? "" : ", ") + b.dump();
+            line += "[" + list + "]";
+        } else if (value.is_string() && item.key() != "DeviceGUID") {
+            line += value.dump(-1, ' ', false, Json::error_handler_t::replace);
+        } else if (value.is_string()) {
+            line += value.get<std::string>();
+        } else {
+            line += value.dump();
+        }
+        if (item.key() == "Descriptor" && fields.contains("DescriptorName")) {
+            line += "  " + fields["DescriptorName"].get<std::string>();
+        }
+        text += line + "\n";
+    }
+    return text;
+}
+
+std::string SplitFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFrame, bool* clean) {
+    std::vector<unsigned char> storage(maxFrame);
+    std::vector<unsigned char> frame(maxFrame);
+    xqova::FrameStreamReader reader(storage.data(), maxFrame);
+    std::string report;
+    std::size_t fed = 0;
+    std::size_t accounted = 0;  // every byte before this offset has been reported
+    std::size_t corruptEnd = 0;  // end of the last corrupt frame reported
+    std::size_t frames = 0, corrupt = 0, skipped = 0;
+    *clean = true;
+    auto skip = [&](std::size_t upTo) {
+        if (upTo <= accounted) return;
+        report += "offset " + std::to_string(accounted) + "  " + std::to_string(upTo - accounted) +
+                  (upTo - accounted == 1 ? " byte skipped\n" : " bytes skipped\n");
+        skipped += upTo - accounted;
+        accounted = upTo;
+        *clean = false;
+    };
+    bool ended = false;
+    for (;;) {
+        std::uint32_t size = 0;
+        const xqova::FrameStreamStatus_e status =
+            reader.Next(frame.data(), static_cast<std::uint32_t>(frame.size()), &size, ended);
+        const std::size_t consumed = fed - reader.Buffered();
+        if (status == xqova::FRAME_STREAM_FRAME) {
+            const std::size_t at = consumed - size;
+            skip(at);
+            const std::uint32_t classId = ReadInt32(frame.data());
+            report += "offset " + std::to_string(at) + "  " + FrameClassName(catalog, classId) + " " +
+                      HexId(classId) + "  " + std::to_string(size) + " bytes  " +
+                      FrameVerdict(catalog, frame.data(), size) + "\n";
+            accounted = at + size;
+            ++frames;
+            continue;
+        }
+        if (status == xqova::FRAME_STREAM_CORRUPT) {
+            const std::size_t at = consumed - 1;
+            *clean = false;
+            // A candidate that starts inside a corrupt frame already reported
+            // is most likely a false header in that frame's data: its bytes
+            // are reported with the skipped ones.
+            if (at < corruptEnd) continue;
+            skip(at);
+            const std::uint32_t classId = ReadInt32(stream.data() + at);
+            const std::size_t stated = xqova::BoundedEncodedSize(stream.data() + at, stream.size() - at);
+            report += "offset " + std::to_string(at) + "  " + FrameClassName(catalog, classId) + " " +
+                      HexId(classId) + "  " + std::to_string(stated) + " bytes  corrupt: checksum mismatch\n";
+            accounted = at + 1;
+            corruptEnd = at + stated;
+            ++corrupt;
+            continue;
+        }
+        if (status != xqova::FRAME_STREAM_NEED_MORE) throw Failure("the frame stream reader refused its buffer");
+        if (fed < stream.size()) {
+            const std::uint32_t chunk = static_cast<std::uint32_t>(std::min<std::size_t>(stream.size() - fed, 1024));
+            const std::uint32_t taken = reader.Feed(stream.data() + fed, chunk);
+            if (taken == 0) throw Failure("the frame stream reader took no bytes");
+            fed += taken;
+            continue;
+        }
+        if (ended) break;
+        ended = true;
+    }
+    skip(stream.size());
+    report += std::to_string(frames) + (frames == 1 ? " frame, " : " frames, ") + std::to_string(corrupt) +
+              " corrupt, " + std::to_string(skipped) + (skipped == 1 ? " byte skipped\n" : " bytes skipped\n");
+    return report;
+}
+
+}  // namespace qova
