@@ -15,6 +15,14 @@ namespace xqova {
 // it is decoded.
 constexpr unsigned kMaxNestingDepth = 32;
 
+// Objects that one construction may create, nested ones and the elements of
+// fixed-count vectors included. Within the nesting limit, definitions whose
+// members hold two or more objects of the next class (a host's set of
+// definitions, or one that names itself twice) would otherwise build 2^32
+// objects; past the budget a nested member holds nothing, as after an
+// allocation failure.
+constexpr std::uint32_t kMaxObjectsPerConstruction = 65536;
+
 // Smallest encoding of one object: identifier, 2-byte length, version,
 // status, fixed size and checksum. A vector count in an encoding is refused
 // when the bytes that remain cannot hold that many elements of this size, so

@@ -197,9 +197,41 @@ void CXQOVAObject::ClearFields() {
     std::memset(noMember_.value_, 0, sizeof noMember_.value_);
 }
 
+namespace {
+
+// The budget of objects of the construction under way in this thread: the
+// outermost Construct opens it, nested ones share it. A construction runs
+// inside one call of the caller's, so no state outlives that call.
+thread_local unsigned t_openConstructions = 0;
+thread_local std::uint32_t t_objectsLeft = 0;
+
+class ConstructionScope {
+public:
+    ConstructionScope() {
+        if (t_openConstructions++ == 0) t_objectsLeft = xqova::kMaxObjectsPerConstruction;
+    }
+    ~ConstructionScope() { --t_openConstructions; }
+    ConstructionScope(const ConstructionScope&) = delete;
+    ConstructionScope& operator=(const ConstructionScope&) = delete;
+};
+
+// Takes one object from the budget of the construction under way; false when
+// it is spent. Outside any construction (an element a vector inserts or
+// decodes) there is no budget to take from: the element's own construction
+// opens one.
+bool TakeFromBudget() {
+    if (t_openConstructions == 0) return true;
+    if (t_objectsLeft == 0) return false;
+    --t_objectsLeft;
+    return true;
+}
+
+}  // namespace
+
 CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
                                    std::uint16_t version, const unsigned char* encoding,
                                    std::size_t encodingLength, unsigned depth) {
+    if (!TakeFromBudget()) return nullptr;
     void* memory = xqova::Allocate(sizeof(CXQOVAObject));
     if (memory == nullptr) return nullptr;
     CXQOVAObject* object = new (memory) CXQOVAObject(EmptyTag{});
@@ -223,6 +255,7 @@ void CXQOVAObject::Destroy(CXQOVAObject* object) { xqova::Delete(object); }
 void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
                              std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
                              unsigned depth) {
+    const ConstructionScope scope;
     Destruct();
     ClearFields();
     dictionary_ = dictionary;
