@@ -1,11 +1,14 @@
 // Definition blocks from outside: a dictionary must accept only sound blocks,
-// and every reader must stay inside a block it accepted.
+// every reader must stay inside a block it accepted, and objects built from
+// an accepted definition must encode, decode and render as XML within the
+// sizes they report.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/object/object.h"
 
 namespace {
 
@@ -35,6 +38,31 @@ void ReadEverything(const void* block) {
     }
 }
 
+void BuildAndEncode(CXQOVADictionary& dictionary, const void* definition) {
+    CXQOVAObject object(&dictionary, definition, 0xFFFF);
+    for (std::uint16_t pos = 0; pos < object.MemberCount() && pos < 64; ++pos) {
+        object.SetMemberAt(pos, static_cast<std::uint32_t>(pos * 37u + 1u));
+        object.SetMemberAt(pos, "abc", 3);
+    }
+    const std::uint32_t size = object.SizeAll(0xFFFF);
+    if (size != 0) {
+        std::vector<unsigned char> bytes(size);
+        if (object.Serialize(bytes.data(), 0xFFFF) != size) __builtin_trap();
+        CXQOVAObject decoded(&dictionary, bytes.data(), bytes.size());
+        if (decoded.Deserialize(bytes.data(), bytes.size(), 1) != size) __builtin_trap();
+    }
+    const std::uint32_t xmlSize = object.XMLSizeAll(0xFFFF);
+    if (xmlSize != 0) {
+        std::vector<char> xml(xmlSize);
+        if (object.XMLSerialize(xml.data(), 0xFFFF) > xmlSize) __builtin_trap();
+    }
+    const std::uint32_t utf16Size = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
+    if (utf16Size != 0) {
+        std::vector<unsigned short> xml(utf16Size / 2);
+        if (object.XMLSerialize(xml.data(), 0xFFFF) != utf16Size) __builtin_trap();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -44,5 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     dictionary.AddDefinitions(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     const std::uint16_t count = dictionary.GetDefinitionCount();
     for (std::uint16_t i = 0; i < count; ++i) ReadEverything(dictionary.GetDefinitionAt(i));
+    for (std::uint16_t i = 0; i < count && i < 4; ++i) BuildAndEncode(dictionary, dictionary.GetDefinitionAt(i));
     return 0;
 }

@@ -1,6 +1,7 @@
 // Object encodings from a device: the bounded decoder must stay inside the
 // bytes; an encoding it accepts must re-encode to bytes that decode to the
-// same object (the same bytes again).
+// same object (the same bytes again), and render as XML within the sizes it
+// reports.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -33,6 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (again.Deserialize(first.data(), first.size(), 1) != first.size()) __builtin_trap();
         const std::vector<unsigned char> second = Encode(again);
         if (second != first) __builtin_trap();
+        if (strict == 0) continue;
+        const std::uint32_t xmlSize = object.XMLSizeAll(0xFFFF);
+        if (xmlSize != 0) {
+            std::vector<char> xml(xmlSize);
+            if (object.XMLSerialize(xml.data(), 0xFFFF) > xmlSize) __builtin_trap();
+        }
+        const std::uint32_t utf16Size = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
+        if (utf16Size != 0) {
+            std::vector<unsigned short> xml(utf16Size / 2);
+            if (object.XMLSerialize(xml.data(), 0xFFFF) != utf16Size) __builtin_trap();
+        }
     }
     return 0;
 }

@@ -9,7 +9,9 @@
 #   4. Windows x86-64 (LLP64): MinGW-w64, tests run under wine64.
 #   5. Windows 32-bit: the i686 DLL and its import library, built and its
 #      exports checked (no 32-bit Wine here, so it is not run).
-# Rows can be picked: scripts/test.sh asan clang i386 win64 win32
+#   6. The libFuzzer targets, built with clang and run 30 seconds each, so
+#      that they are proven to build and run (scripts/fuzz.sh runs longer).
+# Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -94,8 +96,12 @@ row_win32() {
   [ "$missing" -eq 0 ] && echo "win32 DLL exports: $(grep -c . "$root/scripts/dll-exports.txt") names present"
 }
 
+row_fuzz() {
+  XQOVA_FUZZ_BUILD="$out/fuzz" bash "$root/scripts/fuzz.sh" "${XQOVA_FUZZ_SECONDS:-30}"
+}
+
 rows=("$@")
-if [ ${#rows[@]} -eq 0 ]; then rows=(asan clang i386 win64 win32); fi
+if [ ${#rows[@]} -eq 0 ]; then rows=(asan clang i386 win64 win32 fuzz); fi
 
 passed=0
 failed=0
