@@ -83,8 +83,8 @@ struct SlotView {
 };
 
 // The object model keeps its storage private to its own classes. The XML
-// members of CXQOVAObject make this table of readers where that storage is
-// visible to them (XQOVA_XML_ACCESS below) and hand it to the document code.
+// writers read it through this table of readers, which CXQOVAObject::XmlCodec
+// (a member of the object model, so the storage is visible to it) provides.
 struct Access {
     ObjectView (*object)(CXQOVAObject* object);
     SlotView (*slot)(const CXQOVAData_u* accessor);
@@ -92,18 +92,15 @@ struct Access {
     std::uint32_t (*sizeVector)(CXQOVAVector* vector);
 };
 
-// The table, written once for the members that use it. Only valid inside a
-// member function of CXQOVAObject.
-#define XQOVA_XML_ACCESS                                                                                       \
-    (xqova::xml::Access{                                                                                       \
-        [](CXQOVAObject* o) {                                                                                  \
-            return xqova::xml::ObjectView{o->definition_,    o->dictionary_,   o->classId_, o->version_,        \
-                                          o->memberCount_,   o->presentCount_, o->idToSlot_, o->slots_,         \
-                                          o->attributeTable_, o->attributeSize_};                               \
-        },                                                                                                     \
-        [](const CXQOVAData_u* a) { return xqova::xml::SlotView{a->type_, a->value_, a->buffer_, a->elements_}; }, \
-        [](CXQOVAVector* v, unsigned char* b, XMLEncoding_e e) { return v->XMLSerialize(b, e); },              \
-        [](CXQOVAVector* v) { return v->XMLSizeAll(); }})
+}  // namespace xml
+}  // namespace xqova
+
+struct CXQOVAObject::XmlCodec {
+    static const xqova::xml::Access kAccess;  // defined in xml_encoding.cpp
+};
+
+namespace xqova {
+namespace xml {
 
 // The members of CXQOVAObject delegate here; arguments and results are theirs.
 std::uint32_t WriteChar(const Access& access, CXQOVAObject* object, char* buffer, std::uint16_t version);

@@ -363,14 +363,22 @@ std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned sh
 }  // namespace xml
 }  // namespace xqova
 
+const xqova::xml::Access CXQOVAObject::XmlCodec::kAccess = {
+    [](CXQOVAObject* o) {
+        return xqova::xml::ObjectView{o->definition_,     o->dictionary_,   o->classId_,  o->version_,
+                                      o->memberCount_,    o->presentCount_, o->idToSlot_, o->slots_,
+                                      o->attributeTable_, o->attributeSize_};
+    },
+    [](const CXQOVAData_u* a) { return xqova::xml::SlotView{a->type_, a->value_, a->buffer_, a->elements_}; },
+    [](CXQOVAVector* v, unsigned char* b, XMLEncoding_e e) { return v->XMLSerialize(b, e); },
+    [](CXQOVAVector* v) { return v->XMLSizeAll(); }};
+
 std::uint32_t CXQOVAObject::XMLSerialize(char* buffer, std::uint16_t version) {
-    static constexpr xqova::xml::Access kAccess = XQOVA_XML_ACCESS;
-    return xqova::xml::WriteChar(kAccess, this, buffer, version);
+    return xqova::xml::WriteChar(XmlCodec::kAccess, this, buffer, version);
 }
 
 std::uint32_t CXQOVAObject::XMLSerialize(unsigned short* buffer, std::uint16_t version) {
-    static constexpr xqova::xml::Access kAccess = XQOVA_XML_ACCESS;
-    return xqova::xml::WriteUtf16(kAccess, this, buffer, version);
+    return xqova::xml::WriteUtf16(XmlCodec::kAccess, this, buffer, version);
 }
 
 // Each element is a document of its own, written at its own version without

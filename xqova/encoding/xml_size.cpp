@@ -78,8 +78,7 @@ std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t ver
 }  // namespace xqova
 
 std::uint32_t CXQOVAObject::XMLSizeAll(std::uint16_t version) {
-    static constexpr xqova::xml::Access kAccess = XQOVA_XML_ACCESS;
-    return xqova::xml::Size(kAccess, this, version);
+    return xqova::xml::Size(XmlCodec::kAccess, this, version);
 }
 
 std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t version) {

@@ -292,6 +292,9 @@ private:
     // The binary encoder and decoder of objects and vectors
     // (encoding/binary_encoding.cpp).
     struct BinaryCodec;
+    // The table of storage readers that the XML writers use
+    // (encoding/xml_encoding.cpp).
+    struct XmlCodec;
 
     struct EmptyTag {};
     // An object without members, to be completed by Construct.
