@@ -45,7 +45,10 @@ void BuildAndEncode(CXQOVADictionary& dictionary, const void* definition) {
         object.SetMemberAt(pos, "abc", 3);
     }
     const std::uint32_t size = object.SizeAll(0xFFFF);
-    if (size != 0) {
+    // Bytes decode with the definition the dictionary gives for their class;
+    // an older definition that a newer one supersedes encodes what only it
+    // can read back.
+    if (size != 0 && dictionary.GetDefinition(DefinitionClassID(definition)) == definition) {
         std::vector<unsigned char> bytes(size);
         if (object.Serialize(bytes.data(), 0xFFFF) != size) __builtin_trap();
         CXQOVAObject decoded(&dictionary, bytes.data(), bytes.size());
