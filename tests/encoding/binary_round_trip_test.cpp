@@ -181,6 +181,43 @@ TEST(BinaryRoundTrip, EveryVectorKindAndNestedByteOrder) {
     }
 }
 
+// An object built from bytes takes the versions of its nested objects and
+// fixed-vector elements from the encoding, also behind a growing vector of a
+// named class, whose elements carry size prefixes: declared UNBOUNDED or as a
+// fixed array of 0. The bytes are written where CElem is at version 100 and
+// read where it is at 101.
+TEST(BinaryRoundTrip, BuiltFromBytesNestedVersionsBehindPrefixedVectors) {
+    constexpr std::uint32_t kHolder = 0x00440000, kElem = 0x00440100;
+    Member zeroArray = VectorOf("Front", kElem, 0);
+    zeroArray.type = 0x86;
+    for (const Member& front : {VectorOf("Front", kElem, 0), zeroArray}) {
+        SCOPED_TRACE(static_cast<int>(front.type));
+        const Bytes holder = Build("CHolder", kHolder, {front, Nested("One", kElem), VectorOf("Pair", kElem, 2)});
+        Chain written({holder, Build("CElem", kElem, {M("Value", 0x11)}, 100)});
+        Chain read({holder, Build("CElem", kElem, {M("Value", 0x11), M("Added", 0x11, 101)}, 101)});
+        CXQOVADictionary writtenDictionary(written.Head()), readDictionary(read.Head());
+
+        CXQOVAObject object(&writtenDictionary, kHolder, 0xFFFF);
+        CXQOVAVector* vector = object.Member(0);
+        ASSERT_NE(nullptr, vector);
+        ASSERT_EQ(0, vector->Size());
+        ASSERT_NE(nullptr, vector->Push(kElem));
+        ASSERT_EQ(1, static_cast<CXQOVAObject*>(object.Member(1))->SetMember(0, static_cast<unsigned short>(9)));
+        const Bytes bytes = Encode(object);
+        ASSERT_EQ(kElem, ReadInt32(bytes.data() + 11 + 2 + 2));  // the element behind its size prefix
+
+        HeapCopy copy(bytes);
+        CXQOVAObject built(&readDictionary, copy.data(), copy.size());
+        CXQOVAObject* one = built.Member(1);
+        CXQOVAVector* pair = built.Member(2);
+        ASSERT_TRUE(one != nullptr && pair != nullptr && pair->Size() == 2);
+        EXPECT_EQ(100, one->Version());
+        EXPECT_EQ(9u, static_cast<std::uint32_t>(one->Member(0)));
+        EXPECT_EQ(100, pair->At(0)->Version());
+        EXPECT_EQ(100, pair->At(1)->Version());
+    }
+}
+
 TEST(BinaryRoundTrip, ScalarsOfEveryWidthAreBigEndian) {
     CXQOVADictionary dictionary(ShelfChain().Head());
     CXQOVAObject item(&dictionary, kItem, 0xFFFF);

@@ -338,7 +338,10 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                     nestedSize = size;
                 }
             } else if (IsVectorType(record.type)) {
-                const bool prefixes = record.memberClass != xqova::kNoClass && (record.type & 0x40);
+                // Size prefixes go with a vector of a named class without a
+                // fixed count, a fixed array of 0 included.
+                const std::uint16_t fixedCount = (record.type & 0x80) ? record.fixedCount : 0;
+                const bool prefixes = record.memberClass != xqova::kNoClass && fixedCount == 0;
                 elementVersion = walk.Vector(prefixes);
             } else if (record.type & 0x40) {
                 walk.SkipUnbounded();
