@@ -120,10 +120,7 @@ const unsigned char* CConDStd::GetDeviceGUID(std::uint16_t* size) const {
 }
 
 unsigned char CConDStd::SetDeviceGUID(const unsigned char* bytes, std::uint16_t count) {
-    std::memset(DeviceGUID, 0, sizeof DeviceGUID);
-    if (count > sizeof DeviceGUID) return 0;
-    if (bytes != nullptr) std::memcpy(DeviceGUID, bytes, count);
-    return 1;
+    return xqova::SetDeviceIdentifier(DeviceGUID, bytes, count);
 }
 
 char* CConDStd::GetSourceID(std::uint16_t* length) const {

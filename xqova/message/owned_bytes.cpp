@@ -24,4 +24,11 @@ void ReleaseOwnedBytes(unsigned char*& bytes) {
     bytes = nullptr;
 }
 
+unsigned char SetDeviceIdentifier(unsigned char (&guid)[16], const unsigned char* bytes, std::size_t count) {
+    std::memset(guid, 0, sizeof guid);
+    if (count > sizeof guid) return 0;
+    if (bytes != nullptr && count != 0) std::memcpy(guid, bytes, count);
+    return 1;
+}
+
 }  // namespace xqova

@@ -15,6 +15,11 @@ unsigned char* NewOwnedBytes(const unsigned char* source, std::size_t count);
 // Frees a block from NewOwnedBytes (or Allocate) and nulls the pointer.
 void ReleaseOwnedBytes(unsigned char*& bytes);
 
+// A message's 16-byte device identifier: cleared, then `count` bytes copied
+// to its front when `bytes` is given and `count` is at most 16. 0 when
+// `count` is larger (the identifier stays clear), else 1.
+unsigned char SetDeviceIdentifier(unsigned char (&guid)[16], const unsigned char* bytes, std::size_t count);
+
 }  // namespace xqova
 
 #endif

@@ -68,10 +68,7 @@ const unsigned char* CRNDZDStd::GetDeviceGUID(std::uint16_t* size) const {
 }
 
 unsigned char CRNDZDStd::SetDeviceGUID(const unsigned char* bytes, std::uint16_t count) {
-    std::memset(DeviceGUID, 0, sizeof DeviceGUID);
-    if (count > sizeof DeviceGUID) return 0;
-    if (bytes != nullptr) std::memcpy(DeviceGUID, bytes, count);
-    return 1;
+    return xqova::SetDeviceIdentifier(DeviceGUID, bytes, count);
 }
 
 unsigned char* CRNDZDStd::GetData(std::uint16_t* length) const {
