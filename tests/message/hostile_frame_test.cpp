@@ -24,7 +24,15 @@ const unsigned char* U(const char* text) { return reinterpret_cast<const unsigne
 struct Kind {
     const char* name;
     std::function<std::unique_ptr<DtData>()> make;  // a message holding some values
+    std::function<Bytes()> emptied;                 // the frame of a message after Reset
 };
+
+template <class M>
+Bytes Emptied() {
+    M message;
+    message.Reset(0);
+    return Encode(message);
+}
 
 template <class M>
 std::unique_ptr<DtData> Holding(void (*fill)(M&)) {
@@ -35,18 +43,23 @@ std::unique_ptr<DtData> Holding(void (*fill)(M&)) {
 
 std::vector<Kind> Kinds() {
     return {
-        {"CConDStd", [] { return Holding<CConDStd>([](CConDStd& m) { m.SetSourceID("src", 3); m.SetReserved(U("\x01"), 1); }); }},
-        {"CConDDescriptor", [] { return Holding<CConDDescriptor>([](CConDDescriptor& m) { m.SetDescriptor(1); m.SetData(U("\x05\x06"), 2); }); }},
+        {"CConDStd", [] { return Holding<CConDStd>([](CConDStd& m) { m.SetSourceID("src", 3); m.SetReserved(U("\x01"), 1); }); },
+         Emptied<CConDStd>},
+        {"CConDDescriptor", [] { return Holding<CConDDescriptor>([](CConDDescriptor& m) { m.SetDescriptor(1); m.SetData(U("\x05\x06"), 2); }); },
+         Emptied<CConDDescriptor>},
         {"CConDExtLst", [] { return Holding<CConDExtLst>([](CConDExtLst& m) {
              const Bytes a = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
              const Bytes b = MakeFrame(0x001E1201u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
              m.AppendConnectionList(a.data(), static_cast<std::uint32_t>(a.size()), 1);
-             m.AppendConnectionList(b.data(), static_cast<std::uint32_t>(b.size()), 1); }); }},
-        {"CRNDZDStd", [] { return Holding<CRNDZDStd>([](CRNDZDStd& m) { m.SetData(U("\x09"), 1); }); }},
+             m.AppendConnectionList(b.data(), static_cast<std::uint32_t>(b.size()), 1); }); }, Emptied<CConDExtLst>},
+        {"CRNDZDStd", [] { return Holding<CRNDZDStd>([](CRNDZDStd& m) { m.SetData(U("\x09"), 1); }); }, Emptied<CRNDZDStd>},
     };
 }
 
-TEST(HostileFrames, EveryPrefixIsRefusedAndLeavesTheMessageAlone) {
+// A frame cut anywhere is refused before its payload is read, so the message
+// stays as it was; a frame with any payload byte flipped fails its checksum
+// and empties the message as Reset does.
+TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
     for (const Kind& kind : Kinds()) {
         SCOPED_TRACE(kind.name);
         const Bytes frame = Encode(*kind.make());
@@ -57,7 +70,13 @@ TEST(HostileFrames, EveryPrefixIsRefusedAndLeavesTheMessageAlone) {
             EXPECT_EQ(target->deserialize_all(prefix.data(), prefix.size()), 0u) << n;
         }
         EXPECT_EQ(Encode(*target), before);
-        EXPECT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
+        for (std::size_t i = target->is_Extended(target->id()) ? 8 : 6; i < frame.size(); ++i) {
+            Bytes bad = frame;
+            bad[i] ^= 0x10;
+            EXPECT_EQ(target->deserialize_all(bad.data(), bad.size()), 0u) << i;
+            EXPECT_EQ(Encode(*target), kind.emptied()) << i;
+            ASSERT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
+        }
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "message_test_support.h"
@@ -31,15 +30,19 @@ private:
     std::uint32_t size_;
 };
 
-TEST(MessageFrame, ExtendedRuleIsTheFrameHeaderRule) {
+TEST(MessageFrame, ExtendedRuleOfBothForms) {
     const DtData message(0);
-    unsigned char stored[4];
-    for (std::uint32_t id : {MakeClassID(23, 16, 0), MakeClassID(23, 0, 0), MakeClassID(5, 18, 0), 0x00010000u, 0x00010001u}) {
-        WriteInt32(stored, id);
-        EXPECT_EQ(message.is_Extended(stored), xqova::LengthFieldWidth(id) == 4 ? 1 : 0) << id;
+    const struct {
+        std::uint32_t id;
+        unsigned char extended;
+    } cases[] = {{MakeClassID(23, 16, 0), 0}, {MakeClassID(23, 0, 0), 1}, {MakeClassID(5, 18, 0), 1},
+                 {0x00010000u, 1},          {0x00010001u, 0}};
+    for (const auto& c : cases) {
+        unsigned char stored[4];
+        WriteInt32(stored, c.id);
+        EXPECT_EQ(message.is_Extended(c.id), c.extended) << c.id;
+        EXPECT_EQ(message.is_Extended(stored), c.extended) << c.id;
     }
-    EXPECT_EQ(message.is_Extended(MakeClassID(23, 16, 0)), 0);
-    EXPECT_EQ(message.is_Extended(0x00010000u), 1);
 }
 
 TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {

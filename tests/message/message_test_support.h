@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "xqova/core/class_id.h"
@@ -15,6 +16,13 @@
 namespace message_test {
 
 using Bytes = std::vector<unsigned char>;
+
+// The parts one after the other.
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 // The frame a message writes, in a vector of exactly size_all() bytes.
 inline Bytes Encode(const DtData& message) {

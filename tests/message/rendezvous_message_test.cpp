@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "message_test_support.h"
 #include "xqova/message/rendezvous.h"
@@ -9,6 +8,7 @@
 namespace {
 
 using message_test::Bytes;
+using message_test::Cat;
 using message_test::Encode;
 using message_test::MakeFrame;
 
@@ -24,14 +24,14 @@ TEST(Rendezvous, NewMessageGoldenFrame) {
     const CRNDZDStd message;
     EXPECT_EQ(message.size_all(), 33u);
     EXPECT_EQ(message.GetRERVersion(), 1);
-    Bytes expected = {0x00, 0x1D, 0x00, 0x00,  // class 29, 0, 0
-                      0x00, 0x1B,              // payload length 27
-                      0x00, 0x65, 0x00,        // version 101, flags
-                      0x00, 0x12};             // static length 18
-    expected.insert(expected.end(), kDefaultGuid.begin(), kDefaultGuid.end());
-    expected.insert(expected.end(), {0x00, 0x01,    // RERVersion
-                                     0x00, 0x00,    // DataLength
-                                     0x56, 0x0C});  // CRC-16/MCRF4XX, worked out bit by bit
+    const Bytes expected = Cat({{0x00, 0x1D, 0x00, 0x00,  // class 29, 0, 0
+                                 0x00, 0x1B,              // payload length 27
+                                 0x00, 0x65, 0x00,        // version 101, flags
+                                 0x00, 0x12},             // static length 18
+                                kDefaultGuid,
+                                {0x00, 0x01,     // RERVersion
+                                 0x00, 0x00,     // DataLength
+                                 0x56, 0x0C}});  // CRC-16/MCRF4XX, worked out bit by bit
     EXPECT_EQ(Encode(message), expected);
 }
 
@@ -62,92 +62,50 @@ TEST(Rendezvous, DataTravelsInVersion101) {
     EXPECT_EQ(Encode(copy), frame);
 }
 
-TEST(Rendezvous, VersionRules) {
-    CRNDZDStd message;
-    message.SetData(reinterpret_cast<const unsigned char*>("\x01"), 1);
-    Bytes body = {0x00, 0x66, 0x00, 0x00, 0x12};
-    body.insert(body.end(), 16, 0x11);
-    body.insert(body.end(), {0x00, 0x05, 0x00, 0x00});
-    const Bytes v102 = MakeFrame(0x001D0000u, body);
-    EXPECT_EQ(message.deserialize_all(v102.data(), v102.size()), 0u);
-    EXPECT_EQ(message.GetRERVersion(), 0);
-    EXPECT_EQ(message.GetData(nullptr), nullptr);
-
-    // Version 100 holds the identifier alone.
-    Bytes old = {0x00, 0x64, 0x00, 0x00, 0x10};
-    old.insert(old.end(), 16, 0x22);
-    const Bytes v100 = MakeFrame(0x001D0000u, old);
-    CRNDZDStd fresh;
-    ASSERT_EQ(fresh.deserialize_all(v100.data(), v100.size()), v100.size());
-    EXPECT_EQ(fresh.GetSrcVersion(), 100);
-    EXPECT_EQ(Guid(fresh), Bytes(16, 0x22));
-    EXPECT_EQ(fresh.GetRERVersion(), 0);
-
-    // Version 101 with a static block of 16: DataLength follows the identifier.
-    Bytes sixteen = {0x00, 0x65, 0x00, 0x00, 0x10};
-    sixteen.insert(sixteen.end(), 16, 0x33);
-    sixteen.insert(sixteen.end(), {0x00, 0x01, 0x44});
-    const Bytes v101short = MakeFrame(0x001D0000u, sixteen);
-    ASSERT_EQ(fresh.deserialize_all(v101short.data(), v101short.size()), v101short.size());
-    EXPECT_EQ(fresh.GetRERVersion(), 0);
-    std::uint16_t length = 0;
-    EXPECT_EQ(fresh.GetData(&length)[0], 0x44);
-    EXPECT_EQ(length, 1);
-}
-
-// The static block is read with a running count of the bytes it still holds,
-// in 16 bits: a block stated shorter than the identifier still yields the
-// identifier, and the count then wraps, so RERVersion is read too.
-TEST(Rendezvous, StaticLengthRunningCount) {
-    struct Case {
+// A decode empties the message, then reads what the version and the static
+// block give. The static block is read with a running count of the bytes it
+// still holds, in 16 bits: a block stated shorter than the identifier still
+// yields the identifier, and the count then wraps, so RERVersion is read too.
+TEST(Rendezvous, DecodeReadsWhatVersionAndStaticLengthGive) {
+    const Bytes skipped = {0x00, 0x07, 0xEE, 0xEE, 0x00, 0x02, 0x01, 0x02};
+    const struct {
         const char* what;
-        unsigned char staticLength;
-        Bytes body;  // after the static length, up to the checksum
-        unsigned char guidByte;
+        Bytes payload;
+        bool decodes;
+        Bytes guid;
         std::uint16_t rerVersion;
-        unsigned char dataByte;
+        Bytes data;
+    } cases[] = {
+        {"version 102 fails", Cat({{0x00, 102, 0, 0x00, 18}, Bytes(16, 0x11), {0x00, 0x05, 0x00, 0x00}}),
+         false, Bytes(16, 0), 0, {}},
+        {"version 100: the identifier alone", Cat({{0x00, 100, 0, 0x00, 16}, Bytes(16, 0x22)}),
+         true, Bytes(16, 0x22), 0, {}},
+        {"block of 16: DataLength follows the identifier",
+         Cat({{0x00, 101, 0, 0x00, 16}, Bytes(16, 0x33), {0x00, 0x01, 0x44}}), true, Bytes(16, 0x33), 0, {0x44}},
+        {"no static block: DataLength follows", Cat({{0x00, 101, 0, 0x00, 0}, {0x00, 0x01, 0x44}}),
+         true, Bytes(16, 0), 0, {0x44}},
+        {"block of 2: identifier, then RERVersion",
+         Cat({{0x00, 101, 0, 0x00, 2}, Bytes(16, 0x33), {0x12, 0x34, 0x00, 0x01, 0x44}}), true, Bytes(16, 0x33), 0x1234, {0x44}},
+        {"block of 20: two bytes skipped", Cat({{0x00, 101, 0x80, 0x00, 20}, kDefaultGuid, skipped}),
+         true, kDefaultGuid, 7, {1, 2}},
+        {"block longer than the frame fails", Cat({{0x00, 101, 0x80, 0x00, 0x40}, kDefaultGuid, skipped}),
+         false, Bytes(16, 0), 0, {}},
     };
-    Bytes shortBlock(16, 0x33);
-    shortBlock.insert(shortBlock.end(), {0x12, 0x34, 0x00, 0x01, 0x44});
-    const Case cases[] = {
-        {"no static block: DataLength follows", 0, {0x00, 0x01, 0x44}, 0x00, 0, 0x44},
-        {"block of 2: identifier, then RERVersion", 2, shortBlock, 0x33, 0x1234, 0x44},
-    };
-    for (const Case& c : cases) {
-        Bytes payload = {0x00, 0x65, 0x00, 0x00, c.staticLength};
-        payload.insert(payload.end(), c.body.begin(), c.body.end());
-        const Bytes frame = MakeFrame(0x001D0000u, payload);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes frame = MakeFrame(0x001D0000u, c.payload);
         CRNDZDStd message;
-        ASSERT_EQ(message.deserialize_all(frame.data(), frame.size()), frame.size()) << c.what;
-        EXPECT_EQ(Guid(message), Bytes(16, c.guidByte)) << c.what;
-        EXPECT_EQ(message.GetRERVersion(), c.rerVersion) << c.what;
-        std::uint16_t length = 0;
+        message.SetData(reinterpret_cast<const unsigned char*>("\x09"), 1);
+        EXPECT_EQ(message.deserialize_all(frame.data(), frame.size()), c.decodes ? frame.size() : 0u);
+        EXPECT_EQ(message.GetSrcVersion(), c.decodes ? c.payload[1] : 0);
+        EXPECT_EQ(message.isdirty(), c.decodes ? c.payload[2] & 0x80 : 0);
+        EXPECT_EQ(Guid(message), c.guid);
+        EXPECT_EQ(message.GetRERVersion(), c.rerVersion);
+        std::uint16_t length = 9;
         const unsigned char* data = message.GetData(&length);
-        ASSERT_EQ(length, 1) << c.what;
-        EXPECT_EQ(data[0], c.dataByte) << c.what;
+        EXPECT_EQ(length, c.data.size());
+        EXPECT_EQ(data == nullptr ? Bytes() : Bytes(data, data + length), c.data);
     }
-}
-
-TEST(Rendezvous, LongerStaticBlockIsSkipped) {
-    Bytes body = {0x00, 0x65, 0x80, 0x00, 0x14};
-    body.insert(body.end(), kDefaultGuid.begin(), kDefaultGuid.end());
-    body.insert(body.end(), {0x00, 0x07, 0xEE, 0xEE, 0x00, 0x02, 0x01, 0x02});
-    const Bytes frame = MakeFrame(0x001D0000u, body);
-    CRNDZDStd message;
-    ASSERT_EQ(message.deserialize_all(frame.data(), frame.size()), frame.size());
-    EXPECT_EQ(message.GetRERVersion(), 7);
-    EXPECT_EQ(message.isdirty(), 128);
-    std::uint16_t length = 0;
-    const unsigned char* data = message.GetData(&length);
-    ASSERT_EQ(length, 2);
-    EXPECT_EQ(data[1], 0x02);
-
-    // A static block stated longer than the frame fails the decode.
-    Bytes overrun = body;
-    overrun[4] = 0x40;
-    const Bytes bad = MakeFrame(0x001D0000u, overrun);
-    EXPECT_EQ(message.deserialize_all(bad.data(), bad.size()), 0u);
-    EXPECT_EQ(message.GetData(nullptr), nullptr);
 }
 
 }  // namespace

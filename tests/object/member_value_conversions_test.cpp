@@ -213,10 +213,7 @@ TEST_F(MemberValues, AssignmentAndPointers) {
 TEST_F(MemberValues, BitsOfBitmaskMembers) {
     ASSERT_EQ(o_.SetMember(kBitsU16, 0x0005u), 1);
     CXQOVAData_u& bits = o_.Member(kBitsU16);
-    EXPECT_EQ(bits.GetBit(0), 1);
-    EXPECT_EQ(bits.GetBit(1), 0);
-    EXPECT_EQ(bits.GetBit(2), 1);
-    EXPECT_EQ(bits.GetBit(16), 0);
+    EXPECT_EQ(Bits64(kBitsU16), 0x5u);  // nothing beyond the member's 16 bits
     EXPECT_EQ(bits.SetBit(15, 1), 1);
     EXPECT_EQ(static_cast<std::uint32_t>(bits), 0x8005u);
     EXPECT_EQ(bits.SetBit(0, 0), 0);

@@ -24,6 +24,19 @@ Bytes Reading() {
     return tool_test::Encode("CNIBPDStd", {"Systolic=120", "Diastolic=80", "Status=STATUS_DATA_COMPLETE"}, true);
 }
 
+// The reading with the field of `width` bytes at `at` set to `value` and its
+// checksum stamped again.
+Bytes Patched(std::size_t at, int width, std::uint32_t value) {
+    Bytes b = Reading();
+    if (width == 2) {
+        WriteInt16(b.data() + at, static_cast<std::uint16_t>(value));
+    } else {
+        WriteInt32(b.data() + at, value);
+    }
+    StampChecksum(b.data(), b.size());
+    return b;
+}
+
 // The combined record with its eleven nested objects.
 Bytes Record() { return tool_test::Encode("CSESDZentoRec", {"NIBPData.Systolic=120"}); }
 
@@ -63,30 +76,11 @@ TEST(EncodingCheck, NamesEachDamage) {
          Check::kTooSmall, 0, "", "at least 13 bytes"},
         {"flipped bit", [] { Bytes b = Reading(); b[20] ^= 0x01; return b; }, Check::kChecksum, 0, "",
          "checksum mismatch: stored"},
-        {"unknown class",
-         [] {
-             Bytes b = Reading();
-             WriteInt32(b.data(), 0x00AB0000);
-             StampChecksum(b.data(), b.size());
-             return b;
-         },
-         Check::kUnknownClass, 0, "", "unknown class"},
-        {"newer version",
-         [] {
-             Bytes b = Reading();
-             WriteInt16(b.data() + 6, 106);
-             StampChecksum(b.data(), b.size());
-             return b;
-         },
-         Check::kNewerVersion, 0, "", "version 106 is newer than the dictionary's definition (version 105)"},
-        {"fixed section size",
-         [] {
-             Bytes b = Reading();
-             WriteInt16(b.data() + 9, 23);
-             StampChecksum(b.data(), b.size());
-             return b;
-         },
-         Check::kFixedSection, 0, "", "fixed section of 23 bytes, version 105 of the class has 24"},
+        {"unknown class", [] { return Patched(0, 4, 0x00AB0000); }, Check::kUnknownClass, 0, "", "unknown class"},
+        {"newer version", [] { return Patched(6, 2, 106); }, Check::kNewerVersion, 0, "",
+         "version 106 is newer than the dictionary's definition (version 105)"},
+        {"fixed section size", [] { return Patched(9, 2, 23); }, Check::kFixedSection, 0, "",
+         "fixed section of 23 bytes, version 105 of the class has 24"},
         {"bytes outside the members",
          [] {
              Bytes b = Reading();

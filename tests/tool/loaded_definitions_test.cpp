@@ -59,7 +59,7 @@ Bytes Blocks() {
     return blocks;
 }
 
-TEST(LoadedDefinitions, InheritedMembersComeFirstWithTheirNames) {
+TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     qova::Catalog catalog;
     catalog.AddDefinitions(Blocks(), "host.def");
     EXPECT_EQ(catalog.Classes().back().name, "CHostDerived");
@@ -82,11 +82,8 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstWithTheirNames) {
         qova::DecodeObject(catalog, qova::EncodeObject(catalog, request), qova::ObjectOutput::kJson, nullptr));
     EXPECT_EQ(low["members"]["Level"]["value"], -1);
     EXPECT_EQ(low["members"]["Level"]["enumerator"], "LEVEL_LOW");
-}
 
-TEST(LoadedDefinitions, DescribeShowsUnitsScaleAndTheBase) {
-    qova::Catalog catalog;
-    catalog.AddDefinitions(Blocks(), "host.def");
+    // describe shows the base, units and scale.
     const std::string text = qova::RenderDescription(catalog, catalog.ResolveClass("CHostDerived"));
     EXPECT_NE(text.find("dictionary host.def, version 100"), std::string::npos) << text;
     EXPECT_NE(text.find("  0    (base)  OBJECT of CHostBase  4      100-CURRENT  -      -      -\n"), std::string::npos)

@@ -61,15 +61,6 @@ TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
     }
 }
 
-TEST(MemberValues, NestedMembersAreReachedByTheirPath) {
-    const Json decoded =
-        Decoded(tool_test::Encode("CSESDZentoRec", {"NIBPData.Systolic=131", "Patient.Identifier=P-0042"}));
-    EXPECT_EQ(decoded["members"]["NIBPData"]["value"]["class"], "CNIBPDStd");
-    EXPECT_EQ(decoded["members"]["NIBPData"]["value"]["members"]["Systolic"]["value"], 131);
-    EXPECT_EQ(decoded["members"]["Patient"]["value"]["members"]["Identifier"]["value"], "P-0042");
-    EXPECT_EQ(decoded["members"]["NIBPData"]["type"], "OBJECT of CNIBPDStd");
-}
-
 TEST(MemberValues, RefusedValuesSayWhy) {
     struct Refusal {
         const char* className;
@@ -157,7 +148,6 @@ TEST(MemberValues, WorkedExampleXmlInBothEncodings) {
         "<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
         "</ENUMERATION>\n"
         "</DEFINITION>\n";
-    EXPECT_EQ(expected.size(), 495u);
     EXPECT_EQ(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kXml, nullptr), expected);
     EXPECT_EQ(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kXmlUtf16, nullptr), expected);
 }
