@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "xqova/core/bytes.h"
 #include "xqova/core/class_id.h"
@@ -14,6 +15,32 @@ TEST(Checksum, CheckValueAndEmptyInput) {
     const char* text = "123456789";
     EXPECT_EQ(CalculateCRC(reinterpret_cast<const unsigned char*>(text), 9), 0x6F91);
     EXPECT_EQ(CalculateCRC(nullptr, 0), 0xFFFF);
+}
+
+// The register one bit at a time, as the polynomial defines it: the fast
+// table-driven form must agree for every length (whole blocks of eight bytes
+// and every tail).
+std::uint16_t BitwiseCrc(const std::vector<unsigned char>& data, std::size_t length) {
+    std::uint16_t crc = 0xFFFF;
+    for (std::size_t i = 0; i < length; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408) : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+TEST(Checksum, AgreesWithTheBitwiseRegisterForEveryLength) {
+    std::vector<unsigned char> data(70);
+    std::uint32_t seed = 12345;
+    for (unsigned char& b : data) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<unsigned char>(seed >> 16);
+    }
+    for (std::size_t length = 0; length <= data.size(); ++length) {
+        EXPECT_EQ(CalculateCRC(data.data(), static_cast<std::uint32_t>(length)), BitwiseCrc(data, length)) << length;
+    }
 }
 
 TEST(Checksum, ChecksumHoldsReadsTheTrailingBigEndianPair) {
