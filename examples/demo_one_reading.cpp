@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "examples/nibp_reading.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/core/guid_time.h"
 #include "xqova/dictionary/definition.h"
@@ -26,22 +27,8 @@
 
 namespace {
 
-// Member identifiers of CNIBPDStd: its definition positions (the class has
-// no base class, so identifiers and positions agree).
-enum NIBPMember : std::uint16_t {
-    kSTime = 0,
-    kStatus = 1,
-    kSystolic = 2,
-    kDiastolic = 3,
-    kMAP = 4,
-    kHR = 5,
-    kExtStatus = 6,
-    kSource = 7,
-    kMode = 8,
-    kMethod = 9
-};
+using namespace nibp;
 
-const std::uint32_t kNIBPClass = 0x00050000;  // CNIBPDStd: family 5, genus 0, species 0
 const std::uint8_t kLanguage = xqova::kCurrentLanguage;
 
 int Fail(const char* what) {
@@ -97,7 +84,7 @@ int main(int argc, char** argv) {
     // 1. The built-in device dictionary: one call, no files.
     Step(1, "The host takes the built-in device dictionary");
     CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
-    void* nibp = dictionary.GetDefinition(kNIBPClass);
+    void* nibp = dictionary.GetDefinition(nibp::kClass);
     if (nibp == nullptr) return Fail("the device dictionary has no CNIBPDStd");
     std::printf("   RER_KLEV_ZENTO::Dictionary(): %u class definitions\n",
                 static_cast<unsigned>(dictionary.GetDefinitionCount()));
@@ -119,7 +106,7 @@ int main(int argc, char** argv) {
     if (reading.GetDefinition() == nullptr) {
         return Fail("the bytes were refused: damaged, or of a class the dictionary does not know");
     }
-    if (reading.ClassID() != kNIBPClass) return Fail("the bytes hold another class than an NIBP reading");
+    if (reading.ClassID() != nibp::kClass) return Fail("the bytes hold another class than an NIBP reading");
     CXQOVAStringTable names;
     if (names.AddDictionaryTables(&dictionary) == 0) return Fail("the English names could not be built");
     reading.SetStringTable(&names);

@@ -10,28 +10,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "examples/nibp_reading.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 
 namespace {
 
-// Member identifiers of CNIBPDStd (its definition positions: the class has no
-// base class).
-enum NIBPMember : std::uint16_t {
-    kSTime = 0,
-    kStatus = 1,
-    kSystolic = 2,
-    kDiastolic = 3,
-    kMAP = 4,
-    kHR = 5,
-    kExtStatus = 6,
-    kSource = 7,
-    kMode = 8,
-    kMethod = 9
-};
+using namespace nibp;
 
-const std::uint32_t kNIBPClass = 0x00050000;  // CNIBPDStd: family 5, genus 0, species 0
 
 }  // namespace
 
@@ -41,7 +28,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
-    CXQOVAObject reading(&dictionary, kNIBPClass, 0xFFFF);  // at the definition's own version
+    CXQOVAObject reading(&dictionary, nibp::kClass, 0xFFFF);  // at the definition's own version
     if (reading.GetDefinition() == nullptr) {
         std::fprintf(stderr, "make_sample_reading: the dictionary has no CNIBPDStd\n");
         return 1;
