@@ -255,13 +255,14 @@ bool DefinitionChecksumHolds(const void* block) {
 
 namespace {
 
-// Checks a string at `offset` from the start of the block: it must start
-// before `limit` and end with a zero byte before it.
-bool StringInside(const unsigned char* block, std::size_t offset, std::size_t limit) {
-    for (std::size_t i = offset; i < limit; ++i) {
-        if (block[i] == 0) return true;
+// One past the last zero byte in [from, limit), or 0 when there is none. A
+// string that starts at an offset from `from` up to below this value ends
+// before `limit`: one backward scan answers every string of a block.
+std::size_t TerminatedBelow(const unsigned char* block, std::size_t from, std::size_t limit) {
+    for (std::size_t i = limit; i > from; --i) {
+        if (block[i - 1] == 0) return i;
     }
-    return false;
+    return 0;
 }
 
 }  // namespace
@@ -314,16 +315,21 @@ bool DefinitionIsWellFormed(const void* block, std::size_t available) {
     const std::uint16_t e = ReadInt16(text + 2);
     if (m != memberCount || e < m + 1u) return false;
     if (textOffset + 4 + 4u * e > limit) return false;
+    // Every name offset counts from the text section, so one scan serves all
+    // of them: the check takes time linear in the block, however many
+    // entries name the same long string.
+    const std::size_t terminated = TerminatedBelow(p, textOffset, limit);
+    const auto stringInside = [&](std::size_t offset) { return textOffset + offset < terminated; };
     for (std::uint16_t k = 0; k < e; ++k) {
         const std::uint16_t enumOffset = ReadInt16(text + 4 + 4u * k);
         const std::uint16_t nameOffset = ReadInt16(text + 6 + 4u * k);
-        if (!StringInside(p, textOffset + nameOffset, limit)) return false;
+        if (!stringInside(nameOffset)) return false;
         if (enumOffset == 0xFFFF) continue;
         if (textOffset + enumOffset + 2u > limit) return false;
         const std::uint16_t end = ReadInt16(text + enumOffset);
         if (end < enumOffset + 2u || (end - enumOffset - 2u) % 4u != 0 || textOffset + end > limit) return false;
         for (std::size_t pair = enumOffset + 2u; pair < end; pair += 4) {
-            if (!StringInside(p, textOffset + ReadInt16(text + pair + 2), limit)) return false;
+            if (!stringInside(ReadInt16(text + pair + 2))) return false;
         }
     }
     return true;

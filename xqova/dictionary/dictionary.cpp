@@ -14,10 +14,36 @@ SearchMode_e Effective(SearchMode_e mode) {
     return (mode == SEARCH_MODE_BASE || mode == SEARCH_MODE_ADDED) ? mode : SEARCH_MODE_ALL;
 }
 
+// The most definitions one dictionary holds, its base chain included: what
+// the 16-bit count can state.
+constexpr std::uint32_t kMaxDefinitions = 0xFFFF;
+
+std::uint16_t Saturated(std::uint32_t count) {
+    return static_cast<std::uint16_t>(count < kMaxDefinitions ? count : kMaxDefinitions);
+}
+
+// The class ids a definition serves: its family and genus with each of its
+// species codes.
+template <class Visit>
+void ForEachServedClass(const void* block, Visit visit) {
+    const std::uint32_t familyGenus = DefinitionClassID(block) & 0xFFFFFF00u;
+    const auto* p = static_cast<const unsigned char*>(block);
+    for (unsigned i = 0; i < p[0]; ++i) visit(familyGenus | p[4 + i]);
+}
+
 }  // namespace
 
 CXQOVADictionary::CXQOVADictionary(void* base)
-    : base_(static_cast<TableEntry_s*>(base)), head_(static_cast<TableEntry_s*>(base)), searchMode_(SEARCH_MODE_ALL) {}
+    : base_(static_cast<TableEntry_s*>(base)),
+      head_(static_cast<TableEntry_s*>(base)),
+      searchMode_(SEARCH_MODE_ALL),
+      added_(nullptr),
+      addedCount_(0),
+      addedCapacity_(0),
+      baseNodes_(nullptr),
+      baseCount_(0) {
+    IndexBase();
+}
 
 CXQOVADictionary::~CXQOVADictionary() {
     TableEntry_s* node = head_;
@@ -26,19 +52,35 @@ CXQOVADictionary::~CXQOVADictionary() {
         xqova::Release(node);
         node = next;
     }
+    xqova::Release(added_);
+    xqova::Release(baseNodes_);
 }
 
-TableEntry_s* CXQOVADictionary::First(SearchMode_e mode) const {
-    return Effective(mode) == SEARCH_MODE_BASE ? base_ : head_;
+void CXQOVADictionary::IndexBase() {
+    std::size_t served = 0;
+    for (const TableEntry_s* node = base_; node != nullptr; node = node->next) {
+        ++baseCount_;
+        served += xqova::DefinitionSpeciesCount(node->block);
+    }
+    if (baseCount_ == 0) return;
+    baseNodes_ = static_cast<TableEntry_s**>(xqova::Allocate(sizeof(TableEntry_s*) * baseCount_));
+    if (baseNodes_ == nullptr || !baseIndex_.Reserve(served)) {
+        xqova::Release(baseNodes_);
+        baseNodes_ = nullptr;
+        baseIndex_.Clear();
+        return;  // lookups walk the chain
+    }
+    std::uint32_t i = 0;
+    for (TableEntry_s* node = base_; node != nullptr; node = node->next) {
+        baseNodes_[i++] = node;
+        // The first node of the chain that serves a class keeps it.
+        ForEachServedClass(node->block, [&](std::uint32_t id) { baseIndex_.SetIfAbsent(id, node); });
+    }
 }
 
-TableEntry_s* CXQOVADictionary::Stop(SearchMode_e mode) const {
-    return Effective(mode) == SEARCH_MODE_ADDED ? base_ : nullptr;
-}
-
-TableEntry_s* CXQOVADictionary::FindEntry(std::uint32_t classId, SearchMode_e mode) {
-    const TableEntry_s* stop = Stop(mode);
-    for (TableEntry_s* node = First(mode); node != nullptr && node != stop; node = node->next) {
+TableEntry_s* CXQOVADictionary::FindInBase(std::uint32_t classId) const {
+    if (baseNodes_ != nullptr) return static_cast<TableEntry_s*>(baseIndex_.Find(classId));
+    for (TableEntry_s* node = base_; node != nullptr; node = node->next) {
         const std::uint32_t served = DefinitionClassID(node->block);
         if (served == classId) return node;
         if ((served >> 8) == (classId >> 8) && xqova::DefinitionServesSpecies(node->block, GetSpecies(classId))) {
@@ -46,6 +88,27 @@ TableEntry_s* CXQOVADictionary::FindEntry(std::uint32_t classId, SearchMode_e mo
         }
     }
     return nullptr;
+}
+
+TableEntry_s* CXQOVADictionary::BaseAt(std::uint32_t index) const {
+    if (index >= baseCount_) return nullptr;
+    if (baseNodes_ != nullptr) return baseNodes_[index];
+    TableEntry_s* node = base_;
+    for (std::uint32_t i = 0; i < index && node != nullptr; ++i) node = node->next;
+    return node;
+}
+
+// Which node serves a class: the first in the mode's scope whose family and
+// genus match and whose species codes include the class's. The added nodes
+// come first (newest first), then the base chain, so the indexes are asked
+// in that order.
+TableEntry_s* CXQOVADictionary::FindEntry(std::uint32_t classId, SearchMode_e mode) const {
+    mode = Effective(mode);
+    if (mode != SEARCH_MODE_BASE) {
+        auto* node = static_cast<TableEntry_s*>(addedIndex_.Find(classId));
+        if (node != nullptr || mode == SEARCH_MODE_ADDED) return node;
+    }
+    return FindInBase(classId);
 }
 
 void* CXQOVADictionary::AddDefinition(const void* block) {
@@ -57,18 +120,33 @@ void* CXQOVADictionary::AddDefinition(const void* block, std::size_t available) 
     if (!xqova::DefinitionIsWellFormed(block, available)) return nullptr;
     const TableEntry_s* serving = FindEntry(DefinitionClassID(block), SEARCH_MODE_ALL);
     if (serving != nullptr && DefinitionVersion(block) <= DefinitionVersion(serving->block)) return nullptr;
+    if (std::uint64_t{addedCount_} + baseCount_ >= kMaxDefinitions) return nullptr;
 
+    // Everything that can fail comes before the dictionary changes.
+    if (addedCount_ == addedCapacity_) {
+        const std::uint32_t capacity = addedCapacity_ == 0 ? 16 : 2 * addedCapacity_;
+        auto* grown = static_cast<TableEntry_s**>(xqova::Allocate(sizeof(TableEntry_s*) * capacity));
+        if (grown == nullptr) return nullptr;
+        if (addedCount_ != 0) std::memcpy(grown, added_, sizeof(TableEntry_s*) * addedCount_);
+        xqova::Release(added_);
+        added_ = grown;
+        addedCapacity_ = capacity;
+    }
+    if (!addedIndex_.Reserve(xqova::DefinitionSpeciesCount(block))) return nullptr;
     const std::size_t size = DefinitionFullSize(block);
     auto* node = static_cast<TableEntry_s*>(xqova::Allocate(sizeof(TableEntry_s) + size));
     if (node == nullptr) return nullptr;
+
     unsigned char* copy = reinterpret_cast<unsigned char*>(node + 1);
     std::memcpy(copy, block, size);
     node->block = copy;
     node->next = head_;
     head_ = node;
+    added_[addedCount_++] = node;
+    // The newest definition serves every species it names.
+    ForEachServedClass(copy, [&](std::uint32_t id) { addedIndex_.Set(id, node); });
     return copy;
 }
-
 std::uint16_t CXQOVADictionary::AddDefinitions(const void* buffer, std::uint32_t length) {
     if (buffer == nullptr || length == 0) return 0;
     const auto* bytes = static_cast<const unsigned char*>(buffer);
@@ -92,27 +170,43 @@ std::uint16_t CXQOVADictionary::AddDefinitions(const void* buffer, std::uint32_t
     return offset == length ? 0xFFFF : added;
 }
 
-void* CXQOVADictionary::GetDefinition(std::uint32_t classId) {
-    TableEntry_s* node = FindEntry(classId, searchMode_);
-    return node == nullptr ? nullptr : node->block;
-}
+void* CXQOVADictionary::GetDefinition(std::uint32_t classId) const { return GetDefinition(classId, searchMode_); }
 
-void* CXQOVADictionary::GetDefinition(std::uint16_t family, std::uint8_t genus, std::uint8_t species) {
+void* CXQOVADictionary::GetDefinition(std::uint16_t family, std::uint8_t genus, std::uint8_t species) const {
     return GetDefinition(MakeClassID(family, genus, species));
 }
 
-void* CXQOVADictionary::GetDefinitionAt(std::uint16_t index) {
-    const TableEntry_s* stop = Stop(searchMode_);
-    TableEntry_s* node = First(searchMode_);
-    for (std::uint16_t i = 0; i < index && node != nullptr && node != stop; ++i) node = node->next;
-    return (node == nullptr || node == stop) ? nullptr : node->block;
+void* CXQOVADictionary::GetDefinition(std::uint32_t classId, SearchMode_e mode) const {
+    const TableEntry_s* node = FindEntry(classId, mode);
+    return node == nullptr ? nullptr : node->block;
 }
 
-std::uint16_t CXQOVADictionary::GetDefinitionCount() {
-    const TableEntry_s* stop = Stop(searchMode_);
-    std::uint16_t count = 0;
-    for (TableEntry_s* node = First(searchMode_); node != nullptr && node != stop; node = node->next) ++count;
-    return count;
+void* CXQOVADictionary::GetDefinitionAt(std::uint16_t index) const { return GetDefinitionAt(index, searchMode_); }
+
+void* CXQOVADictionary::GetDefinitionAt(std::uint16_t index, SearchMode_e mode) const {
+    mode = Effective(mode);
+    const TableEntry_s* node = nullptr;
+    if (mode == SEARCH_MODE_BASE) {
+        node = BaseAt(index);
+    } else if (index < addedCount_) {
+        node = added_[addedCount_ - 1u - index];  // the list runs newest first
+    } else if (mode == SEARCH_MODE_ALL) {
+        node = BaseAt(index - addedCount_);
+    }
+    return node == nullptr ? nullptr : node->block;
+}
+
+std::uint16_t CXQOVADictionary::GetDefinitionCount() const { return GetDefinitionCount(searchMode_); }
+
+std::uint16_t CXQOVADictionary::GetDefinitionCount(SearchMode_e mode) const {
+    switch (Effective(mode)) {
+        case SEARCH_MODE_BASE:
+            return Saturated(baseCount_);
+        case SEARCH_MODE_ADDED:
+            return Saturated(addedCount_);
+        default:
+            return Saturated(addedCount_ + baseCount_);
+    }
 }
 
 void CXQOVADictionary::SetSearchMode(SearchMode_e mode) {

@@ -4,6 +4,19 @@
 // of the built-in chains, or none), which it never copies or frees, and the
 // definitions the host adds at run time, which it copies into nodes of its
 // own, linked in front of the base chain, newest first.
+//
+// Lookups go through an index kept beside the list (class id to the node
+// that serves it, for the added definitions and for the base chain), so a
+// lookup takes constant time and adding n definitions takes time linear in
+// their bytes. The base chain is indexed when the dictionary is constructed
+// and must not change afterwards; when memory for that index runs out, the
+// base chain is walked instead, with the same results.
+//
+// Every lookup is const and leaves the dictionary as it was: once the host
+// has added its definitions, any number of threads may look up, count and
+// index the dictionary at the same time (and build objects on it). Adding a
+// definition or setting the search mode while another thread uses the
+// dictionary is not safe.
 #ifndef XQOVA_DICTIONARY_DICTIONARY_H
 #define XQOVA_DICTIONARY_DICTIONARY_H
 
@@ -12,6 +25,7 @@
 
 #include "xqova/core/export.h"
 #include "xqova/core/types.h"
+#include "xqova/dictionary/id_index.h"
 
 enum SearchMode_e {
     SEARCH_MODE_ALL = 0,    // added definitions (newest first), then the base chain
@@ -42,22 +56,51 @@ public:
     // of definitions accepted before a damaged block ended it.
     std::uint16_t AddDefinitions(const void* buffer, std::uint32_t length);
 
-    void* GetDefinition(std::uint32_t classId);
-    void* GetDefinition(std::uint16_t family, std::uint8_t genus, std::uint8_t species);
-    void* GetDefinitionAt(std::uint16_t index);
-    std::uint16_t GetDefinitionCount();
+    // The definition serving the class in the current search mode, or null.
+    void* GetDefinition(std::uint32_t classId) const;
+    void* GetDefinition(std::uint16_t family, std::uint8_t genus, std::uint8_t species) const;
+    // The index-th definition (from 0) in the current mode's scope, or null.
+    void* GetDefinitionAt(std::uint16_t index) const;
+    // The number of definitions in the current mode's scope. The dictionary
+    // holds at most 65,535 definitions of its own and its base chain together
+    // (AddDefinition refuses more), so the count is exact; only a base chain
+    // longer than that on its own is counted as 65,535.
+    std::uint16_t GetDefinitionCount() const;
+
+    // The same lookups in the scope of a mode given by the caller, whatever
+    // the dictionary's own mode is (a value of 3 or more reads as
+    // SEARCH_MODE_ALL). They never change the dictionary: code that needs one
+    // scope for a moment passes it here rather than switching the mode, which
+    // other users of the dictionary would see.
+    void* GetDefinition(std::uint32_t classId, SearchMode_e mode) const;
+    void* GetDefinitionAt(std::uint16_t index, SearchMode_e mode) const;
+    std::uint16_t GetDefinitionCount(SearchMode_e mode) const;
 
     void SetSearchMode(SearchMode_e mode);
     SearchMode_e GetSearchMode() const;
 
 private:
-    TableEntry_s* FindEntry(std::uint32_t classId, SearchMode_e mode);
-    TableEntry_s* First(SearchMode_e mode) const;
-    TableEntry_s* Stop(SearchMode_e mode) const;
+    TableEntry_s* FindEntry(std::uint32_t classId, SearchMode_e mode) const;
+    TableEntry_s* FindInBase(std::uint32_t classId) const;
+    TableEntry_s* BaseAt(std::uint32_t index) const;
+    void IndexBase();
 
     TableEntry_s* base_;
     TableEntry_s* head_;
     SearchMode_e searchMode_;
+
+    // The added nodes in the order they were added (the list runs the other
+    // way), and the class ids they serve: every species of a definition
+    // points at the newest definition that serves it.
+    TableEntry_s** added_;
+    std::uint32_t addedCount_;
+    std::uint32_t addedCapacity_;
+    xqova::IdIndex addedIndex_;
+    // The base chain in list order, and the first node serving each class id
+    // (null and empty when that index could not be built).
+    TableEntry_s** baseNodes_;
+    std::uint32_t baseCount_;
+    xqova::IdIndex baseIndex_;
 };
 
 #endif

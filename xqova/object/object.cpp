@@ -288,6 +288,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     attributeTable_ = definition_;
     if (definition_ == nullptr) return;
 
+    const std::uint16_t requestedVersion = version_;
     if (version_ > DefinitionVersion(definition_)) version_ = DefinitionVersion(definition_);
     memberCount_ = xqova::DefinitionMemberCount(definition_);
     std::uint16_t present = 0;
@@ -378,16 +379,34 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 // The base's identifiers are counted from the dictionary's
                 // base definitions; a base known only from added definitions
                 // is counted from the definition the base object was built on.
-                std::uint16_t baseMembers = 0;
+                // The lookup names its scope rather than switching the
+                // dictionary's mode, so that building never changes a
+                // dictionary other threads may be using.
+                std::uint32_t baseMembers = 0;
                 if (dictionary_ != nullptr) {
-                    const SearchMode_e mode = dictionary_->GetSearchMode();
-                    dictionary_->SetSearchMode(SEARCH_MODE_BASE);
-                    const void* baseDefinition = dictionary_->GetDefinition(record.memberClass);
-                    dictionary_->SetSearchMode(mode);
+                    const void* baseDefinition = dictionary_->GetDefinition(record.memberClass, SEARCH_MODE_BASE);
                     baseMembers = baseDefinition != nullptr ? xqova::DefinitionMemberCount(baseDefinition)
                                                             : object->memberCount_;
                 }
-                inheritedCount_ = static_cast<std::uint16_t>(baseMembers + object->inheritedCount_);
+                const std::uint32_t inherited = baseMembers + object->inheritedCount_;
+                // Identifiers run up to inherited + memberCount - 1 and
+                // positions up to the base's MemberCount() + the own present
+                // members; both must stay below 0xFFFF (the class itself in
+                // text lookups). A chain that would count further is refused
+                // at this level: the object is built as without a definition.
+                if (inherited + memberCount_ > 0xFFFFu ||
+                    std::uint32_t{object->MemberCount()} + presentCount_ > 0xFFFFu) {
+                    slot.buffer_ = object;  // released with the rest
+                    const std::uint32_t askedClass = classId_;
+                    Destruct();
+                    ClearFields();
+                    dictionary_ = dictionary;
+                    classId_ = askedClass;
+                    version_ = requestedVersion;
+                    depth_ = depth;
+                    return;
+                }
+                inheritedCount_ = static_cast<std::uint16_t>(inherited);
             }
         } else if (IsVectorType(record.type)) {
             const std::uint16_t count = (record.type & 0x80) ? record.fixedCount : 0;

@@ -93,16 +93,16 @@ std::uint8_t CXQOVAStringTable::GetLanguageID() const {
 
 void* CXQOVAStringTable::GetLanguageTable(std::uint8_t languageId) const { return languages_.GetTable(languageId); }
 
-void* CXQOVAStringTable::GetLinkTable(std::uint32_t classId) { return links_.SetTable(classId); }
+void* CXQOVAStringTable::GetLinkTable(std::uint32_t classId) const { return links_.Lookup(classId); }
 
-const char* CXQOVAStringTable::GetString(std::uint16_t stringNumber, std::uint8_t languageId) {
+const char* CXQOVAStringTable::GetString(std::uint16_t stringNumber, std::uint8_t languageId) const {
     const unsigned char* table =
         languageId == xqova::kCurrentLanguage ? languages_.CurrentTable() : languages_.GetTable(languageId);
     return xqova::LanguageString(table, stringNumber);
 }
 
 const unsigned char* CXQOVAStringTable::FindEntry(std::uint32_t classId, std::uint16_t memberId,
-                                                  std::uint16_t* enumOffset, std::uint16_t* stringNumber) {
+                                                  std::uint16_t* enumOffset, std::uint16_t* stringNumber) const {
     if (dictionary_ == nullptr) return nullptr;
     // Every species a definition serves shares the link table of its first.
     const void* definition = dictionary_->GetDefinition(classId);
@@ -115,13 +115,13 @@ const unsigned char* CXQOVAStringTable::FindEntry(std::uint32_t classId, std::ui
         classId = resolvedClass;
     }
 
-    const unsigned char* link = links_.SetTable(classId);
+    const unsigned char* link = links_.Lookup(classId);
     if (link == nullptr || !xqova::LinkEntry(link, memberId, enumOffset, stringNumber)) return nullptr;
     return link;
 }
 
 const char* CXQOVAStringTable::GetEnumerationString(std::uint32_t classId, std::uint16_t memberId,
-                                                    std::uint8_t languageId) {
+                                                    std::uint8_t languageId) const {
     std::uint16_t enumOffset;
     std::uint16_t stringNumber;
     if (FindEntry(classId, memberId, &enumOffset, &stringNumber) == nullptr) return nullptr;
@@ -129,16 +129,16 @@ const char* CXQOVAStringTable::GetEnumerationString(std::uint32_t classId, std::
 }
 
 const char* CXQOVAStringTable::GetMemberString(std::uint32_t classId, std::uint16_t memberId,
-                                               std::uint8_t languageId) {
+                                               std::uint8_t languageId) const {
     return GetEnumerationString(classId, memberId, languageId);
 }
 
-const char* CXQOVAStringTable::GetClassText(std::uint32_t classId, std::uint8_t languageId) {
+const char* CXQOVAStringTable::GetClassText(std::uint32_t classId, std::uint8_t languageId) const {
     return GetEnumerationString(classId, xqova::kClassEntry, languageId);
 }
 
 const char* CXQOVAStringTable::GetEnumeratorString(std::uint32_t classId, std::uint16_t memberId,
-                                                   std::uint16_t value, std::uint8_t languageId) {
+                                                   std::uint16_t value, std::uint8_t languageId) const {
     std::uint16_t enumOffset;
     std::uint16_t stringNumber;
     const unsigned char* link = FindEntry(classId, memberId, &enumOffset, &stringNumber);
@@ -147,26 +147,23 @@ const char* CXQOVAStringTable::GetEnumeratorString(std::uint32_t classId, std::u
 }
 
 const char* CXQOVAStringTable::GetSpeciesString(std::uint32_t classId, std::uint8_t species,
-                                                std::uint8_t languageId) {
+                                                std::uint8_t languageId) const {
     return GetEnumeratorString(classId, xqova::kClassEntry, species, languageId);
 }
 
-std::uint8_t CXQOVAStringTable::RealMemberID(std::uint16_t* memberId, std::uint32_t* classId) {
+std::uint8_t CXQOVAStringTable::RealMemberID(std::uint16_t* memberId, std::uint32_t* classId) const {
     if (memberId == nullptr || classId == nullptr || dictionary_ == nullptr) return 0;
-    // Only the base definitions take part; the caller's mode comes back on
-    // every path.
-    const SearchMode_e mode = dictionary_->GetSearchMode();
-    dictionary_->SetSearchMode(SEARCH_MODE_BASE);
-    const std::uint8_t found = ResolveInBase(memberId, classId, 0);
-    dictionary_->SetSearchMode(mode);
-    return found;
+    // Only the base definitions take part; the lookups name that scope, so
+    // the dictionary's own mode is never touched.
+    return ResolveInBase(memberId, classId, 0);
 }
 
-std::uint8_t CXQOVAStringTable::ResolveInBase(std::uint16_t* memberId, std::uint32_t* classId, unsigned depth) {
+std::uint8_t CXQOVAStringTable::ResolveInBase(std::uint16_t* memberId, std::uint32_t* classId,
+                                              unsigned depth) const {
     // A chain deeper than any object may nest (or a cycle of base classes)
     // ends here as if its class had no definition.
     if (depth > xqova::kMaxNestingDepth) return 0;
-    const void* definition = dictionary_->GetDefinition(*classId);
+    const void* definition = dictionary_->GetDefinition(*classId, SEARCH_MODE_BASE);
     if (definition == nullptr) return 0;
 
     std::uint32_t baseClass = xqova::kNoClass;

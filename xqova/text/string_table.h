@@ -12,6 +12,12 @@
 //
 // Returned strings point into the stored tables and stay valid until the
 // table is replaced or the string table destroyed.
+//
+// Lookups are const and never change the string table or its dictionary (the
+// resolution through base definitions names its scope to the dictionary
+// instead of switching its search mode). Once its tables are added and its
+// dictionary set, threads may share a string table for lookups; adding
+// tables, SetLanguageID and SetDictionary are not safe while others use it.
 #ifndef XQOVA_TEXT_STRING_TABLE_H
 #define XQOVA_TEXT_STRING_TABLE_H
 
@@ -75,19 +81,19 @@ public:
     // The language table of that id, or null; the current language stays.
     void* GetLanguageTable(std::uint8_t languageId) const;
     // The link table of exactly that class id, which becomes current, or null.
-    void* GetLinkTable(std::uint32_t classId);
+    void* GetLinkTable(std::uint32_t classId) const;
 
     // String number `stringNumber` of the language, or null.
-    const char* GetString(std::uint16_t stringNumber, std::uint8_t languageId);
+    const char* GetString(std::uint16_t stringNumber, std::uint8_t languageId) const;
     // The name of the member (or, for 0xFFFF, of the class).
-    const char* GetEnumerationString(std::uint32_t classId, std::uint16_t memberId, std::uint8_t languageId);
-    const char* GetMemberString(std::uint32_t classId, std::uint16_t memberId, std::uint8_t languageId);
-    const char* GetClassText(std::uint32_t classId, std::uint8_t languageId);
+    const char* GetEnumerationString(std::uint32_t classId, std::uint16_t memberId, std::uint8_t languageId) const;
+    const char* GetMemberString(std::uint32_t classId, std::uint16_t memberId, std::uint8_t languageId) const;
+    const char* GetClassText(std::uint32_t classId, std::uint8_t languageId) const;
     // The name of enumerator `value` of the member (or, for 0xFFFF, of the
     // species code `value` of the class).
     const char* GetEnumeratorString(std::uint32_t classId, std::uint16_t memberId, std::uint16_t value,
-                                    std::uint8_t languageId);
-    const char* GetSpeciesString(std::uint32_t classId, std::uint8_t species, std::uint8_t languageId);
+                                    std::uint8_t languageId) const;
+    const char* GetSpeciesString(std::uint32_t classId, std::uint8_t species, std::uint8_t languageId) const;
 
     CXQOVADictionary* GetDictionary() const { return dictionary_; }
     void SetDictionary(CXQOVADictionary* dictionary) { dictionary_ = dictionary; }
@@ -95,11 +101,11 @@ public:
 private:
     // Resolves a member identifier through the class's base definitions:
     // 1 with the declaring class and the position there, else 0.
-    std::uint8_t RealMemberID(std::uint16_t* memberId, std::uint32_t* classId);
-    std::uint8_t ResolveInBase(std::uint16_t* memberId, std::uint32_t* classId, unsigned depth);
+    std::uint8_t RealMemberID(std::uint16_t* memberId, std::uint32_t* classId) const;
+    std::uint8_t ResolveInBase(std::uint16_t* memberId, std::uint32_t* classId, unsigned depth) const;
     // The link table entry behind a lookup (steps shared by every lookup).
     const unsigned char* FindEntry(std::uint32_t classId, std::uint16_t memberId, std::uint16_t* enumOffset,
-                                   std::uint16_t* stringNumber);
+                                   std::uint16_t* stringNumber) const;
 
     CXQOVALanguageTableManager languages_;
     CXQOVALinkTableManager links_;

@@ -6,6 +6,7 @@
 #include "xqova/core/crc16.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/id_index.h"
 #include "xqova/text/table_format.h"
 
 namespace {
@@ -35,25 +36,22 @@ struct Sources {
     std::uint16_t count = 0;
 };
 
-bool CollectSources(CXQOVADictionary* dictionary, Sources* sources) {
-    const SearchMode_e mode = dictionary->GetSearchMode();
-    dictionary->SetSearchMode(SEARCH_MODE_ALL);
-    const std::uint16_t total = dictionary->GetDefinitionCount();
+bool CollectSources(const CXQOVADictionary* dictionary, Sources* sources) {
+    // The scope is named rather than set: building never changes the
+    // dictionary. Each class id is remembered once, so the walk stays linear.
+    const std::uint16_t total = dictionary->GetDefinitionCount(SEARCH_MODE_ALL);
+    xqova::IdIndex seen;
     sources->blocks = static_cast<const void**>(xqova::Allocate(sizeof(void*) * (total == 0 ? 1u : total)));
-    if (sources->blocks != nullptr) {
-        for (std::uint16_t i = 0; i < total; ++i) {
-            const void* block = dictionary->GetDefinitionAt(i);
-            if (block == nullptr) continue;
-            const std::uint32_t id = DefinitionClassID(block);
-            bool seen = false;
-            for (std::uint16_t j = 0; j < sources->count && !seen; ++j) {
-                seen = DefinitionClassID(sources->blocks[j]) == id;
-            }
-            if (!seen) sources->blocks[sources->count++] = block;
-        }
+    if (sources->blocks == nullptr || !seen.Reserve(total)) return false;
+    for (std::uint16_t i = 0; i < total; ++i) {
+        const void* block = dictionary->GetDefinitionAt(i, SEARCH_MODE_ALL);
+        if (block == nullptr) continue;
+        const std::uint32_t id = DefinitionClassID(block);
+        if (seen.Find(id) != nullptr) continue;
+        seen.Set(id, const_cast<void*>(block));
+        sources->blocks[sources->count++] = block;
     }
-    dictionary->SetSearchMode(mode);
-    return sources->blocks != nullptr;
+    return true;
 }
 
 // Size of a definition's link table, and the number of names it refers to.
@@ -100,8 +98,10 @@ public:
             return true;
         }
         const std::size_t length = std::strlen(name);
-        std::uint32_t hash = 2166136261u;
-        for (std::size_t i = 0; i < length; ++i) hash = (hash ^ static_cast<unsigned char>(name[i])) * 16777619u;
+        // Names come from outside: the hash starts from a seed of this pool.
+        std::uint64_t state = seed_;
+        for (std::size_t i = 0; i < length; ++i) state = (state ^ static_cast<unsigned char>(name[i])) * 0x100000001B3ull;
+        const std::size_t hash = static_cast<std::size_t>(xqova::Mix64(state));
         for (std::size_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
             const std::uint32_t held = slots_[slot];
             if (held == 0) break;
@@ -134,6 +134,7 @@ private:
     std::size_t mask_ = 0;
     std::uint32_t count_ = 0;
     std::size_t textBytes_ = 0;
+    std::uint64_t seed_ = xqova::HashSeed(this);
 };
 
 // Numbers the names of entry k and writes them into the link table.
@@ -217,7 +218,10 @@ std::uint8_t CXQOVATableBuilder::Build(CXQOVADictionary* dictionary, std::uint8_
     Clear();
     if (dictionary == nullptr) return 0;
     Sources sources;
-    if (!CollectSources(dictionary, &sources)) return 0;
+    if (!CollectSources(dictionary, &sources)) {
+        xqova::Release(sources.blocks);
+        return 0;
+    }
 
     // Sizes are summed in 64 bits: a link table is at most 65,535 bytes, a
     // language table at most 4 GiB.

@@ -23,6 +23,15 @@ CXQOVATableManager::~CXQOVATableManager() {
     }
 }
 
+TableEntry_s* CXQOVATableManager::FindNode(std::uint32_t id) const {
+    const auto* link = static_cast<TableEntry_s* const*>(own_.Find(id));
+    if (link != nullptr) return *link;
+    for (TableEntry_s* node = end_; node != nullptr; node = node->next) {
+        if (TableID(BlockOf(node)) == id) return node;
+    }
+    return nullptr;
+}
+
 unsigned char* CXQOVATableManager::AddTable(const unsigned char* table) {
     if (table == nullptr) return nullptr;
     const std::uint32_t size = TableSize(table);
@@ -30,57 +39,69 @@ unsigned char* CXQOVATableManager::AddTable(const unsigned char* table) {
 
     // Only the own nodes take part: a table of the caller's chain is hidden
     // by the new copy, never replaced.
-    TableEntry_s** link = &head_;
-    for (TableEntry_s* node = head_; node != nullptr && node != end_; link = &node->next, node = node->next) {
-        if (TableID(BlockOf(node)) != id) continue;
-        if (TableSize(BlockOf(node)) >= size) {
-            // The caller may hand back a table that lies in this very copy.
-            std::memmove(node->block, table, size);
-            if (current_ == nullptr) current_ = node;
-            return BlockOf(node);
-        }
-        break;
+    auto* link = static_cast<TableEntry_s**>(own_.Find(id));
+    if (link != nullptr && TableSize(BlockOf(*link)) >= size) {
+        TableEntry_s* node = *link;
+        // The caller may hand back a table that lies in this very copy.
+        std::memmove(node->block, table, size);
+        if (current_.load(std::memory_order_relaxed) == nullptr) current_.store(node, std::memory_order_relaxed);
+        return BlockOf(node);
     }
 
     // Allocate before anything is unlinked, so that a failure changes nothing.
+    if (link == nullptr && !own_.Reserve(1)) return nullptr;
     auto* fresh = static_cast<TableEntry_s*>(xqova::Allocate(sizeof(TableEntry_s) + size));
     if (fresh == nullptr) return nullptr;
     unsigned char* copy = reinterpret_cast<unsigned char*>(fresh + 1);
     std::memcpy(copy, table, size);
     fresh->block = copy;
 
-    TableEntry_s* old = *link;
-    if (old != nullptr && old != end_ && TableID(BlockOf(old)) == id) {
+    if (link != nullptr) {
+        // The smaller copy goes; its successor takes over its link.
+        TableEntry_s* old = *link;
         *link = old->next;
-        if (current_ == old) current_ = nullptr;
+        if (old->next != end_) own_.Set(TableID(BlockOf(old->next)), link);
+        if (current_.load(std::memory_order_relaxed) == old) current_.store(nullptr, std::memory_order_relaxed);
         xqova::Release(old);
     }
 
+    if (head_ != end_) own_.Set(TableID(BlockOf(head_)), &fresh->next);
     fresh->next = head_;
     head_ = fresh;
-    if (current_ == nullptr) current_ = fresh;
+    own_.Set(id, &head_);
+    if (current_.load(std::memory_order_relaxed) == nullptr) current_.store(fresh, std::memory_order_relaxed);
     return copy;
 }
 
 unsigned char* CXQOVATableManager::GetTable(std::uint32_t id) const {
-    for (TableEntry_s* node = head_; node != nullptr; node = node->next) {
-        if (TableID(BlockOf(node)) == id) return BlockOf(node);
-    }
-    return nullptr;
+    const TableEntry_s* node = FindNode(id);
+    return node == nullptr ? nullptr : BlockOf(node);
 }
 
 unsigned char* CXQOVATableManager::SetTable(std::uint32_t id) {
-    if (current_ != nullptr && TableID(BlockOf(current_)) == id) return BlockOf(current_);
-    for (TableEntry_s* node = head_; node != nullptr; node = node->next) {
-        if (TableID(BlockOf(node)) == id) {
-            current_ = node;
-            return BlockOf(node);
-        }
-    }
-    return nullptr;
+    TableEntry_s* current = current_.load(std::memory_order_relaxed);
+    if (current != nullptr && TableID(BlockOf(current)) == id) return BlockOf(current);
+    TableEntry_s* node = FindNode(id);
+    if (node == nullptr) return nullptr;
+    current_.store(node, std::memory_order_relaxed);
+    return BlockOf(node);
 }
 
-unsigned char* CXQOVATableManager::CurrentTable() const { return current_ == nullptr ? nullptr : BlockOf(current_); }
+unsigned char* CXQOVATableManager::Lookup(std::uint32_t id) const {
+    TableEntry_s* current = current_.load(std::memory_order_relaxed);
+    if (current != nullptr && TableID(BlockOf(current)) == id) return BlockOf(current);
+    TableEntry_s* node = FindNode(id);
+    if (node == nullptr) return nullptr;
+    // Without a caller's chain each id is held by one node, which every walk
+    // finds first: where current points then decides no result.
+    if (end_ != nullptr && node != current) current_.store(node, std::memory_order_relaxed);
+    return BlockOf(node);
+}
+
+unsigned char* CXQOVATableManager::CurrentTable() const {
+    const TableEntry_s* current = current_.load(std::memory_order_relaxed);
+    return current == nullptr ? nullptr : BlockOf(current);
+}
 
 std::uint32_t CXQOVALanguageTableManager::TableID(const unsigned char* table) const {
     return table == nullptr ? 0xFFu : table[0];

@@ -7,6 +7,15 @@
 // tables. One node is the current one: the first table added while none is
 // current, or the one SetTable last selected.
 //
+// The own nodes are indexed by identifier, so adding n tables and looking
+// one up take time linear in the tables' bytes; a caller's chain is walked.
+//
+// Lookups (GetTable, Lookup) write nothing, except that Lookup moves the
+// current table, as one atomic store, in a manager that has a caller's
+// chain. Threads may therefore share a manager for lookups once its tables
+// are added; adding tables or selecting one (SetTable) while others look up
+// is not safe.
+//
 // The two concrete kinds differ only in where a table keeps its identifier
 // and its size (TableID, TableSize). They are built by CXQOVAStringTable,
 // which checks every table before it reaches AddTable; AddTable itself trusts
@@ -14,10 +23,12 @@
 #ifndef XQOVA_TEXT_TABLE_MANAGER_H
 #define XQOVA_TEXT_TABLE_MANAGER_H
 
+#include <atomic>
 #include <cstdint>
 
 #include "xqova/core/export.h"
 #include "xqova/core/types.h"
+#include "xqova/dictionary/id_index.h"
 
 class CXQOVAStringTable;
 
@@ -52,7 +63,16 @@ protected:
 
     // Makes the first table whose identifier is `id` current and returns it;
     // null when there is none, the current table then staying as it was.
+    // The current table is tried first, so while it is a caller's table that
+    // an added one of the same id hides, the hidden one is returned.
     unsigned char* SetTable(std::uint32_t id);
+
+    // What SetTable(id) returns, for lookups that select a table only on
+    // the way. The current table matters to a later result only while it can
+    // be a caller's table hidden by a later add, so it moves only when the
+    // manager has a caller's chain (and then as one atomic store); otherwise
+    // nothing is written.
+    unsigned char* Lookup(std::uint32_t id) const;
 
     // The current table, or null.
     unsigned char* CurrentTable() const;
@@ -61,9 +81,17 @@ protected:
     bool Empty() const { return head_ == nullptr; }
 
 private:
+    // The first node holding `id`: the own node from the index, else the
+    // first of the caller's chain.
+    TableEntry_s* FindNode(std::uint32_t id) const;
+
     TableEntry_s* head_;
-    TableEntry_s* end_;      // where the own nodes stop and the caller's chain begins
-    TableEntry_s* current_;
+    TableEntry_s* end_;  // where the own nodes stop and the caller's chain begins
+    mutable std::atomic<TableEntry_s*> current_;
+    // Identifier of each own node to the link that points at it (&head_ or
+    // the previous own node's next), so that a node can be unlinked without
+    // a walk.
+    xqova::IdIndex own_;
 };
 
 // Language tables: identifier byte 0, size the u32 after the string offsets.
