@@ -11,7 +11,10 @@
 #      exports checked (no 32-bit Wine here, so it is not run).
 #   6. The libFuzzer targets, built with clang and run 30 seconds each, so
 #      that they are proven to build and run (scripts/fuzz.sh runs longer).
-# Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz
+#   7. ThreadSanitizer (clang): threads sharing one dictionary and one string
+#      table decode, encode, write XML, look names up and build derived
+#      classes; only the stress program and what it links are built.
+# Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz tsan
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -100,8 +103,18 @@ row_fuzz() {
   XQOVA_FUZZ_BUILD="$out/fuzz" bash "$root/scripts/fuzz.sh" "${XQOVA_FUZZ_SECONDS:-30}"
 }
 
+row_tsan() {
+  local dir="$out/clang-tsan"
+  cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
+    -DXQOVA_BUILD_TOOLS=OFF >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  ninja -C "$dir" xqova_shared_dictionary_stress || return 1
+  (cd "$dir" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --output-on-failure --timeout 1200 -R '^shared_dictionary_stress$')
+}
+
 rows=("$@")
-if [ ${#rows[@]} -eq 0 ]; then rows=(asan clang i386 win64 win32 fuzz); fi
+if [ ${#rows[@]} -eq 0 ]; then rows=(asan clang i386 win64 win32 fuzz tsan); fi
 
 passed=0
 failed=0
