@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "support/bmi_block.h"
+#include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
@@ -105,6 +107,110 @@ TEST(Dictionary, ServesEveryListedSpecies) {
     ASSERT_NE(dictionary.AddDefinition(newer.data()), nullptr);
     EXPECT_EQ(DefinitionVersion(dictionary.GetDefinition(0x00720302u)), 101);
     EXPECT_EQ(DefinitionVersion(dictionary.GetDefinition(0x00720301u)), 100);
+}
+
+// The serving rule straight from its statement: walk the mode's scope in
+// order, the first block whose family and genus match and whose species
+// codes include the class's serves it.
+const void* ServingByWalk(const std::vector<const void*>& added, const std::vector<const void*>& base,
+                          std::uint32_t classId, SearchMode_e mode) {
+    std::vector<const void*> scope;
+    if (mode != SEARCH_MODE_BASE) scope.insert(scope.end(), added.rbegin(), added.rend());
+    if (mode != SEARCH_MODE_ADDED) scope.insert(scope.end(), base.begin(), base.end());
+    for (const void* block : scope) {
+        const auto* p = static_cast<const unsigned char*>(block);
+        if ((DefinitionClassID(block) >> 8) != (classId >> 8)) continue;
+        for (unsigned i = 0; i < p[0]; ++i) {
+            if (p[4 + i] == (classId & 0xFF)) return block;
+        }
+    }
+    return nullptr;
+}
+
+TEST(Dictionary, IndexedLookupsFollowTheWalkInEveryMode) {
+    // Overlapping species lists in the base chain and among the added
+    // definitions, a repeated species inside one list, a later base block
+    // that an earlier one hides.
+    Chain chain;
+    chain.blocks.push_back(Block(0x72, 3, {0, 1, 2, 3}, 100));
+    chain.blocks.push_back(Block(0x72, 3, {3, 4}, 100));
+    chain.blocks.push_back(Block(0x72, 4, {0}, 100));
+    chain.blocks.push_back(Block(0x72, 3, {5, 5, 1}, 100));
+    const std::vector<std::vector<unsigned char>> added = {
+        Block(0x72, 3, {2, 6}, 101), Block(0x72, 3, {4}, 101), Block(0x72, 3, {6, 0, 2}, 102),
+        Block(0x72, 4, {0, 9}, 101), Block(0x73, 3, {1}, 100)};
+    std::vector<const void*> base;
+    for (const auto& b : chain.blocks) base.push_back(b.data());
+
+    for (bool baseIndexFails : {false, true}) {
+        SCOPED_TRACE(baseIndexFails ? "base chain walked" : "base chain indexed");
+        // Without memory at construction the base chain is walked instead.
+        if (baseIndexFails) xqova::testing::FailAllocationsAfter(0);
+        CXQOVADictionary dictionary(chain.Link());
+        xqova::testing::FailAllocationsAfter(-1);
+        std::vector<const void*> copies;
+        for (const auto& b : added) {
+            const void* copy = dictionary.AddDefinition(b.data());
+            ASSERT_NE(copy, nullptr);
+            copies.push_back(copy);
+        }
+        for (SearchMode_e mode : {SEARCH_MODE_ALL, SEARCH_MODE_BASE, SEARCH_MODE_ADDED}) {
+            dictionary.SetSearchMode(mode);
+            for (std::uint32_t familyGenus : {0x007202u, 0x007203u, 0x007204u, 0x007303u}) {
+                for (std::uint32_t species = 0; species < 16; ++species) {
+                    const std::uint32_t classId = familyGenus << 8 | species;
+                    EXPECT_EQ(dictionary.GetDefinition(classId), ServingByWalk(copies, base, classId, mode))
+                        << std::hex << classId << " mode " << mode;
+                }
+            }
+            std::vector<const void*> scope;
+            if (mode != SEARCH_MODE_BASE) scope.insert(scope.end(), copies.rbegin(), copies.rend());
+            if (mode != SEARCH_MODE_ADDED) scope.insert(scope.end(), base.begin(), base.end());
+            EXPECT_EQ(dictionary.GetDefinitionCount(), scope.size());
+            for (std::uint16_t i = 0; i <= scope.size(); ++i) {
+                EXPECT_EQ(dictionary.GetDefinitionAt(i), i < scope.size() ? scope[i] : nullptr) << i;
+            }
+        }
+        // The forms that name their scope answer alike, whatever the mode.
+        dictionary.SetSearchMode(SEARCH_MODE_ADDED);
+        EXPECT_EQ(dictionary.GetDefinition(0x00720305u, SEARCH_MODE_BASE), base[3]);
+        EXPECT_EQ(dictionary.GetDefinitionAt(static_cast<std::uint16_t>(copies.size()), SEARCH_MODE_ALL), base[0]);
+        EXPECT_EQ(dictionary.GetDefinitionCount(SEARCH_MODE_BASE), base.size());
+        EXPECT_EQ(dictionary.GetSearchMode(), SEARCH_MODE_ADDED);
+    }
+}
+
+// The smallest definition: one species, no members, no text (17 bytes).
+std::vector<unsigned char> TinyBlock(std::uint32_t classId) {
+    std::vector<unsigned char> b(17, 0);
+    b[0] = 1;
+    WriteInt32(b.data() + 1, classId);
+    WriteInt16(b.data() + 5, 100);  // version
+    WriteInt16(b.data() + 7, 15);   // text offset: right after the header
+    WriteInt16(b.data() + 9, 17);   // full size
+    WriteInt16(b.data() + 15, CalculateCRC(b.data(), 15));
+    return b;
+}
+
+TEST(Dictionary, HoldsNoMoreThanItsCountCanState) {
+    Chain chain;
+    for (std::uint32_t k = 0; k < 10; ++k) chain.blocks.push_back(TinyBlock(0x01000000u + k));
+    CXQOVADictionary dictionary(chain.Link());
+    std::vector<unsigned char> buffer;
+    for (std::uint32_t k = 0; k < 0x10000; ++k) {
+        const std::vector<unsigned char> b = TinyBlock(k);
+        buffer.insert(buffer.end(), b.begin(), b.end());
+    }
+    // Every block is read; those beyond 65,535 definitions in all are passed
+    // over like older versions.
+    EXPECT_EQ(dictionary.AddDefinitions(buffer.data(), static_cast<std::uint32_t>(buffer.size())), 0xFFFF);
+    EXPECT_EQ(dictionary.GetDefinitionCount(), 0xFFFF);
+    EXPECT_EQ(dictionary.GetDefinitionCount(SEARCH_MODE_ADDED), 0xFFFF - 10);
+    EXPECT_NE(dictionary.GetDefinition(0xFFFF - 11), nullptr);
+    EXPECT_EQ(dictionary.GetDefinition(0xFFFF - 10), nullptr);
+    EXPECT_EQ(dictionary.GetDefinitionAt(0), dictionary.GetDefinition(0xFFFF - 11));
+    EXPECT_EQ(dictionary.GetDefinitionAt(0xFFFE), chain.blocks[9].data());
+    EXPECT_EQ(dictionary.AddDefinition(TinyBlock(0x02000000u).data()), nullptr);
 }
 
 TEST(Dictionary, BulkAddCountsAsTheWalkGoes) {

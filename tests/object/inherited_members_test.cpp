@@ -149,4 +149,48 @@ TEST(InheritedMembersAdded, ABaseFromAddedDefinitionsCountsItsOwnMembers) {
     for (std::uint16_t id = 0; id < 4; ++id) EXPECT_EQ(o.GetMemberType(id), types[id]) << id;
 }
 
+// Two classes that inherit each other, 2,600 members each: 32 levels would
+// count 83,200 identifiers. The level at which the identifiers would pass
+// 65,535 is built without members; every level above counts correctly.
+TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
+    constexpr std::uint32_t kA = 0x00420000, kB = 0x00420100;
+    constexpr std::uint16_t kMembers = 2600;
+    const auto make = [](const char* name, std::uint32_t id, std::uint32_t base) {
+        xqova::build::ClassDescription d;
+        d.name = name;
+        d.family = GetFamily(id);
+        d.genus = GetGenus(id);
+        d.species = {{0, "SpOnly"}};
+        d.attributeSize = 0;  // keeps the block within 64 KiB
+        d.members.push_back(InheritFrom(base));
+        for (std::uint16_t k = 1; k < kMembers; ++k) d.members.push_back(M(("m" + std::to_string(k)).c_str(), 0x10));
+        return xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string("CNested"); });
+    };
+    Chain chain({make("CA", kA, kB), make("CB", kB, kA)});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject o(&dictionary, kA, 0xFFFF);
+
+    int withDefinition = 0, refused = 0;
+    for (CXQOVAObject* level = &o; level != nullptr; level = level->BaseClass()) {
+        if (level->GetDefinition() == nullptr) {
+            ++refused;
+            EXPECT_EQ(level->MemberCount(), 0);
+            EXPECT_EQ(level->BaseClass(), nullptr);
+            continue;
+        }
+        ++withDefinition;
+        if (level->BaseClass() != nullptr) {
+            EXPECT_EQ(level->MemberCount(), level->BaseClass()->MemberCount() + kMembers - 1) << withDefinition;
+        }
+    }
+    EXPECT_EQ(refused, 1);
+    // Six levels of 2,600 identifiers above the refused one: the seventh would
+    // bring the chain below it past 65,535.
+    EXPECT_EQ(withDefinition, 6);
+    EXPECT_EQ(o.MemberCount(), 6 * (kMembers - 1));
+    EXPECT_EQ(o.GetMemberType(6 * kMembers), 0x16);      // the top's inherit member
+    EXPECT_EQ(o.GetMemberType(7 * kMembers - 1), 0x10);  // the top's last member
+    EXPECT_EQ(o.GetMemberType(7 * kMembers), 0xF8);
+}
+
 }  // namespace

@@ -19,6 +19,7 @@ public:
     using CXQOVATableManager::AddTable;
     using CXQOVATableManager::CurrentTable;
     using CXQOVATableManager::GetTable;
+    using CXQOVATableManager::Lookup;
     using CXQOVATableManager::SetTable;
 };
 
@@ -47,11 +48,15 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         SCOPED_TRACE(c.what);
         ToyManager m;
         const Toy first = Make(7, 6, 0x11), other = Make(8, 4, 0x22), replacement = Make(7, c.newSize, 0x77);
+        const Toy oldest = Make(5, 4, 0x55), oldestLarger = Make(5, 10, 0x56);
         unsigned char* old = m.AddTable(first.data());
         unsigned char* otherCopy = m.AddTable(other.data());
         EXPECT_EQ(m.CurrentTable(), old);        // the first table stored
         EXPECT_EQ(m.GetTable(8), otherCopy);     // found, not selected
+        EXPECT_EQ(m.Lookup(8), otherCopy);       // without a caller's chain, not selected either
         EXPECT_EQ(m.CurrentTable(), old);
+        // The table replaced below lies between two others in the list.
+        m.AddTable(oldest.data());
         if (c.otherIsCurrent) m.SetTable(8);
 
         unsigned char* stored = m.AddTable(replacement.data());
@@ -62,6 +67,13 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
         EXPECT_EQ(m.SetTable(9), nullptr);  // the current table stays
         EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
+        // Its neighbours are still found, and can be replaced in turn.
+        EXPECT_EQ(m.GetTable(8), otherCopy);
+        unsigned char* oldestCopy = m.AddTable(oldestLarger.data());
+        EXPECT_EQ(Toy(oldestCopy, oldestCopy + 10), oldestLarger);
+        EXPECT_EQ(m.GetTable(5), oldestCopy);
+        EXPECT_EQ(m.GetTable(7), stored);
+        EXPECT_EQ(m.GetTable(8), otherCopy);
     }
 }
 
@@ -83,6 +95,11 @@ TEST(TableManager, CallersChainStaysVisibleAndUntouched) {
         unsigned char* stored4 = m.AddTable(hiding.data());
         EXPECT_NE(stored4, chained4.data());
         EXPECT_EQ(m.GetTable(4), stored4);
+        // The chained table was current and stays current though hidden: a
+        // lookup of its id still gives it, until another class is looked up.
+        EXPECT_EQ(m.Lookup(4), chained4.data());
+        EXPECT_EQ(m.Lookup(6), chained6.data());
+        EXPECT_EQ(m.Lookup(4), stored4);
         EXPECT_EQ(m.SetTable(6), chained6.data());
     }
     // Only the own nodes were freed (freeing these would trip the sanitizer).
