@@ -265,13 +265,28 @@ TEST(Dictionary, BoundedAddRefusesABlockLargerThanItsBytes) {
 }
 
 TEST(Dictionary, OutOfMemoryAddsNothing) {
-    const std::vector<unsigned char> a = Block(17, 8, {0}, 100);
-    CXQOVADictionary dictionary;
-    xqova::testing::FailAllocationsAfter(0);
-    EXPECT_EQ(dictionary.AddDefinition(a.data()), nullptr);
-    xqova::testing::FailAllocationsAfter(-1);
-    EXPECT_EQ(dictionary.GetDefinitionCount(), 0);
-    EXPECT_NE(dictionary.AddDefinition(a.data()), nullptr);
+    // The n-th allocation of an add fails, for every n the add makes: either
+    // the add succeeds or the dictionary is as it was. The 17th definition
+    // also needs room for more nodes and index entries.
+    std::vector<std::vector<unsigned char>> earlier;
+    for (std::uint8_t g = 0; g < 16; ++g) earlier.push_back(Block(17, g, {0, 1, 2}, 100));
+    const std::vector<unsigned char> a = Block(18, 8, {0, 1, 2, 3, 4, 5, 6, 7}, 100);
+    bool added = false;
+    for (long failAfter = 0; !added; ++failAfter) {
+        ASSERT_LT(failAfter, 10);
+        CXQOVADictionary dictionary;
+        for (const auto& b : earlier) ASSERT_NE(dictionary.AddDefinition(b.data()), nullptr);
+        xqova::testing::FailAllocationsAfter(failAfter);
+        added = dictionary.AddDefinition(a.data()) != nullptr;
+        xqova::testing::FailAllocationsAfter(-1);
+        EXPECT_EQ(dictionary.GetDefinitionCount(), added ? 17 : 16) << failAfter;
+        EXPECT_EQ(dictionary.GetDefinition(0x00120807u) != nullptr, added) << failAfter;
+        EXPECT_EQ(DefinitionClassID(dictionary.GetDefinitionAt(0)), added ? 0x00120800u : 0x00110F00u) << failAfter;
+        for (std::uint8_t g = 0; g < 16; ++g) EXPECT_NE(dictionary.GetDefinition(17, g, 2), nullptr);
+        if (!added) {
+            EXPECT_NE(dictionary.AddDefinition(a.data()), nullptr) << failAfter;
+        }
+    }
 }
 
 }  // namespace
