@@ -77,6 +77,7 @@ std::string Names(std::uint32_t classId, Shared& shared) {
              Text(shared.strings.GetEnumeratorString(classId, id, 1, 0xFF)) + ";";
     }
     f += shared.strings.GetLinkTable(classId) != nullptr ? "link" : "nolink";
+    f += "|" + std::to_string(shared.strings.GetLanguageID()) + Text(shared.strings.GetString(classId & 0xFF, 0));
     return f;
 }
 
