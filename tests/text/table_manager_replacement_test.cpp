@@ -55,7 +55,8 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         EXPECT_EQ(m.GetTable(8), otherCopy);     // found, not selected
         EXPECT_EQ(m.Lookup(8), otherCopy);       // without a caller's chain, not selected either
         EXPECT_EQ(m.CurrentTable(), old);
-        // The table replaced below lies between two others in the list.
+        // A third table: after the replacement below (of the list's last
+        // node) it lies between two others, and is replaced in turn.
         m.AddTable(oldest.data());
         if (c.otherIsCurrent) m.SetTable(8);
 
@@ -67,7 +68,7 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
         EXPECT_EQ(m.SetTable(9), nullptr);  // the current table stays
         EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
-        // Its neighbours are still found, and can be replaced in turn.
+        // The others are still found; the middle one is replaced.
         EXPECT_EQ(m.GetTable(8), otherCopy);
         unsigned char* oldestCopy = m.AddTable(oldestLarger.data());
         EXPECT_EQ(Toy(oldestCopy, oldestCopy + 10), oldestLarger);
