@@ -214,7 +214,7 @@ void CXQOVATableBuilder::Clear() {
     linkCount_ = 0;
 }
 
-std::uint8_t CXQOVATableBuilder::Build(CXQOVADictionary* dictionary, std::uint8_t languageId) {
+std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::uint8_t languageId) {
     Clear();
     if (dictionary == nullptr) return 0;
     Sources sources;

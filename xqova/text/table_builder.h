@@ -35,8 +35,9 @@ public:
     // Builds the tables of the dictionary's definitions, replacing any built
     // before. 1 on success; 0 for a null dictionary, when the names exceed
     // what the formats can number (65,535 distinct strings) or memory runs
-    // out, with nothing held afterwards.
-    std::uint8_t Build(CXQOVADictionary* dictionary, std::uint8_t languageId);
+    // out, with nothing held afterwards. The dictionary is only read (its
+    // search mode included: every definition takes part, whatever the mode).
+    std::uint8_t Build(const CXQOVADictionary* dictionary, std::uint8_t languageId);
 
     // The language table, checksum stamped; null before a successful Build.
     const unsigned char* LanguageTable() const { return language_; }
