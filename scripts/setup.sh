@@ -12,6 +12,10 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64
 )
+# The peers the benchmarks compare the library with (bench/peers/); the test
+# set builds the benchmarks, so they come with everything else.
+bench_packages=(libprotobuf-dev protobuf-compiler libpugixml-dev)
+packages+=("${bench_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
