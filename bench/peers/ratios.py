@@ -12,29 +12,40 @@ same program and machine); --check exits with 1 when a target is missed.
 """
 import argparse
 import json
+import statistics
 import sys
 
 UNIT_NS = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
 def load_medians(path):
+    """Per benchmark: the median aggregate where the run has one, otherwise
+    the median of its repetitions."""
     with open(path) as f:
         run = json.load(f)
     medians = {}
-    repetitions = 1
+    repeats = {}
     for b in run["benchmarks"]:
-        if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
-            continue
         name = b.get("run_name", b["name"])
         scale = UNIT_NS[b.get("time_unit", "ns")]
-        medians[name] = {
+        entry = {
             "cpu": b["cpu_time"] * scale,
             "real": b["real_time"] * scale,
             "allocs": b.get("allocs"),
             "bytes": b.get("bytes"),
         }
-        repetitions = max(repetitions, int(b.get("repetitions", 1)))
-    return run.get("context", {}), medians, repetitions
+        if b.get("run_type") == "aggregate":
+            if b.get("aggregate_name") == "median":
+                medians[name] = entry
+        else:
+            repeats.setdefault(name, []).append(entry)
+    for name, entries in repeats.items():
+        if name not in medians:
+            medians[name] = {k: statistics.median(e[k] for e in entries) if entries[0][k] is not None else None
+                             for k in entries[0]}
+    repetitions = max([int(b.get("repetitions", 1)) for b in run["benchmarks"]] + [1])
+    order = [b.get("run_name", b["name"]) for b in run["benchmarks"]]
+    return run.get("context", {}), dict(sorted(medians.items(), key=lambda kv: order.index(kv[0]))), repetitions
 
 
 def fmt_time(ns):
