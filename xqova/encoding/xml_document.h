@@ -123,6 +123,9 @@ std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsign
 // The 8-bit size of the exact form, and of a vector's element documents; 0
 // when there is no document, or it is longer than 32-bit sizes can state.
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version);
+// The same in 64 bits, past 2^32 too (counting may stop soon after it): an
+// upper bound of the exact 8-bit document that the writer's checks admit.
+std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version);
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector);
 
 // The accessor of the member at a definition position when it holds a value

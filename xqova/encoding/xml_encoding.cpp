@@ -524,7 +524,16 @@ template <class Base, class Unit>
 std::uint32_t Write(const Access& access, CXQOVAObject* object, Unit* buffer, std::uint64_t capacity,
                     std::uint16_t version, Form form) {
     if (version == kCurrentVersion) version = access.object(object).version;
-    if (!Check(access, object, version, form == Form::kExact && Base::kBoundByBase)) return 0;
+    const bool boundByBase = form == Form::kExact && Base::kBoundByBase;
+    if (!Check(access, object, version, boundByBase)) return 0;
+    // The exact 8-bit document never exceeds its computed size, which costs
+    // far less than a measuring run: when that fits, the document does.
+    if (boundByBase && buffer != nullptr) {
+        const std::uint64_t bound = SizeBound(access, object, version);
+        if (bound != 0 && bound <= kMaxDocument && bound <= capacity) {
+            return static_cast<std::uint32_t>(Document(access, object, Base(buffer), version, form));
+        }
+    }
     const std::uint64_t size = Document(access, object, Base(nullptr), version, form);
     if (size == 0 || size > kMaxDocument || size > capacity) return 0;
     if (buffer == nullptr) return static_cast<std::uint32_t>(size);

@@ -75,6 +75,10 @@ std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t v
 
 }  // namespace
 
+std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version) {
+    return Size64(access, object, version);
+}
+
 // A document beyond 32-bit sizes cannot be reported: it counts as one that
 // cannot be written.
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version) {
