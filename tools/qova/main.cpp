@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -264,7 +265,11 @@ int Run(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
+        // Help and usage errors quote the command line back: escaped too.
+        std::ostringstream out, err;
+        const int code = app.exit(e, out, err);
+        std::cout << qova::TerminalSafe(out.str());
+        std::cerr << qova::TerminalSafe(err.str());
         return code == 0 ? 0 : qova::kExitUsage;
     }
     qova::Catalog catalog;
