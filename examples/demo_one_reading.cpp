@@ -144,11 +144,12 @@ int main(int argc, char** argv) {
     std::printf("   %s %d -> %d, and the reading is marked dirty\n", NameOf(reading, kSystolic), systolic,
                 static_cast<short>(reading.GetMember(kSystolic)));
 
-    // 6. Encoding again: SizeAll, then Serialize into a buffer of that size.
+    // 6. Encoding again: SizeAll, then Serialize into a buffer of that size,
+    //    told its capacity (it refuses rather than write past it).
     Step(6, "The host encodes the object again");
     std::vector<unsigned char> encoded(reading.SizeAll(0xFFFF));
     if (encoded.empty()) return Fail("the object has no size");
-    const std::uint32_t written = reading.Serialize(encoded.data(), 0xFFFF);
+    const std::uint32_t written = reading.Serialize(encoded.data(), encoded.size(), 0xFFFF);
     if (written != encoded.size()) return Fail("the encoder wrote another size than it announced");
     std::printf("   SizeAll %u bytes, Serialize wrote %u\n", static_cast<unsigned>(encoded.size()),
                 static_cast<unsigned>(written));
@@ -162,14 +163,14 @@ int main(int argc, char** argv) {
     }
     if (differences == 0) std::printf("     none\n");
 
-    // 7. XML: XMLSizeAll, then XMLSerialize into a buffer of that size.
+    // 7. XML: the well-formed document of data from a device, XMLSizeAllSafe
+    //    (its exact size), then XMLSerializeSafe into a buffer of that size.
     Step(7, "The host renders the object as XML");
-    std::vector<char> xml(reading.XMLSizeAll(0xFFFF));
+    std::vector<char> xml(reading.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF));
     if (xml.empty()) return Fail("the object has no XML size");
-    const std::uint32_t xmlWritten = reading.XMLSerialize(xml.data(), 0xFFFF);
-    // The size is what to allocate: it may exceed what the writer needs.
-    if (xmlWritten == 0 || xmlWritten > xml.size()) return Fail("the XML writer refused the object");
-    std::printf("   XMLSizeAll %u bytes, XMLSerialize wrote %u (the terminating zero included)\n\n",
+    const std::uint32_t xmlWritten = reading.XMLSerializeSafe(xml.data(), xml.size(), 0xFFFF);
+    if (xmlWritten != xml.size()) return Fail("the XML writer refused the object");
+    std::printf("   XMLSizeAllSafe %u bytes, XMLSerializeSafe wrote %u (the terminating zero included)\n\n",
                 static_cast<unsigned>(xml.size()), static_cast<unsigned>(xmlWritten));
     std::fputs(xml.data(), stdout);
     return 0;

@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     }
 
     std::vector<unsigned char> bytes(reading.SizeAll(0xFFFF));
-    if (bytes.empty() || reading.Serialize(bytes.data(), 0xFFFF) != bytes.size()) {
+    if (bytes.empty() || reading.Serialize(bytes.data(), bytes.size(), 0xFFFF) != bytes.size()) {
         std::fprintf(stderr, "make_sample_reading: the object could not be encoded\n");
         return 1;
     }

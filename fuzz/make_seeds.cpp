@@ -95,6 +95,19 @@ int main(int argc, char** argv) {
     }
     Write("object_encoding_fuzz", "any_class", Encode(files));
 
+    // Texts that would break the exact documents: a CDATA closer followed by
+    // markup, controls, invalid UTF-8, lone surrogates and non-characters.
+    CXQOVAObject location(&dictionary, 0x006B0801u, 0xFFFF);
+    const char injected[] = "x]]></VALUE></MEMBER><MEMBER type=\"ansichar\" name=\"INJECTED\"><VALUE><![CDATA[evil";
+    location.SetMember(0, injected, static_cast<std::uint16_t>(sizeof injected - 1));
+    const char hostile[] = "\x1b]0;t\x07\xff\xc0\xaf\xed\xa0\x80\xef\xbf\xbe]]>";
+    location.SetMember(1, hostile, static_cast<std::uint16_t>(sizeof hostile - 1));
+    Write("safe_xml_fuzz", "injection", Encode(location));
+    CXQOVAObject network(&dictionary, 0x006B0800u, 0xFFFF);
+    const unsigned short units[] = {0xD800, ']', ']', '>', 0x9B, 0xFFFE, 0xDC00, 0xE9, 0x1B};
+    network.SetMember(9, units, 9);
+    Write("safe_xml_fuzz", "wide", Encode(network));
+
     // The English tables, split after the language table.
     CXQOVATableBuilder builder;
     if (builder.Build(&dictionary, 0) != 0) {

@@ -13,8 +13,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static qova::Catalog catalog;
     const qova::Bytes input(data, data + size);
-    for (qova::ObjectOutput output : {qova::ObjectOutput::kTable, qova::ObjectOutput::kXml,
-                                      qova::ObjectOutput::kXmlUtf16, qova::ObjectOutput::kJson}) {
+    for (qova::ObjectOutput output :
+         {qova::ObjectOutput::kTable, qova::ObjectOutput::kXml, qova::ObjectOutput::kXmlUtf16, qova::ObjectOutput::kJson,
+          qova::ObjectOutput::kXmlExact, qova::ObjectOutput::kXmlUtf16Exact}) {
         try {
             std::string warning;
             (void)qova::DecodeObject(catalog, input, output, &warning);

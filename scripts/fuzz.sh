@@ -42,12 +42,13 @@ for t in "${targets[@]}"; do
   seeds=("$out/seeds/corpus/$t")
   # The tool decodes what the library decodes: objects, frames and streams.
   [ "$t" = qova_decode_fuzz ] && seeds+=("$out/seeds/corpus/object_encoding_fuzz" "$out/seeds/corpus/message_frame_fuzz")
+  [ "$t" = safe_xml_fuzz ] && seeds+=("$out/seeds/corpus/object_encoding_fuzz")
   [ -d "$root/fuzz/corpus/$t" ] && seeds+=("$root/fuzz/corpus/$t")
   dict=()
   if [ -f "$root/fuzz/dict/$t.dict" ]; then
     dict+=("-dict=$root/fuzz/dict/$t.dict")
   elif [ "$t" = object_encoding_fuzz ] || [ "$t" = definition_fuzz ] || [ "$t" = string_table_fuzz ] ||
-       [ "$t" = qova_decode_fuzz ]; then
+       [ "$t" = qova_decode_fuzz ] || [ "$t" = safe_xml_fuzz ]; then
     dict+=("-dict=$out/seeds/dict/classes.dict")
   fi
   echo "=== $t for ${seconds}s"

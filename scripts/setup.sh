@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang ccache pkg-config
-  googletest libgtest-dev libbenchmark-dev libxml2-utils libcli11-dev nlohmann-json3-dev
+  googletest libgtest-dev libbenchmark-dev libxml2-utils libxml2-dev libcli11-dev nlohmann-json3-dev
   libclang-rt-14-dev
   g++-multilib qemu-user
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686

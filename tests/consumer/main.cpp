@@ -27,9 +27,9 @@ int main() {
 
     reading.SetMember(2, static_cast<short>(118));
     std::vector<unsigned char> out(reading.SizeAll(0xFFFF));
-    reading.Serialize(out.data(), 0xFFFF);                       // big-endian, checksummed
-    std::vector<char> xml(reading.XMLSizeAll(0xFFFF));
-    if (xml.empty() || reading.XMLSerialize(xml.data(), 0xFFFF) == 0) return 4;  // the XML document
+    if (reading.Serialize(out.data(), out.size(), 0xFFFF) != out.size()) return 7;  // big-endian, checksummed
+    std::vector<char> xml(reading.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF));
+    if (xml.empty() || reading.XMLSerializeSafe(xml.data(), xml.size(), 0xFFFF) != xml.size()) return 4;  // the XML document
     if (std::strstr(xml.data(), "<![CDATA[118]]>") == nullptr) return 5;
 
     const char* text = "123456789";

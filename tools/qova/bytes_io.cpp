@@ -1,5 +1,7 @@
 #include "tools/qova/bytes_io.h"
 
+#include "xqova/core/xml_chars.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -51,6 +53,34 @@ Bytes ReadInput(const std::string& path, std::size_t limit) {
     }
     if (file.bad()) throw Failure("cannot read " + path);
     return bytes;
+}
+
+std::string TerminalSafe(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        std::uint32_t cp = 0;
+        std::size_t length = 1;
+        if (!xqova::DecodeUtf8Sequence(s + i, n - i, &cp, &length)) {
+            out += "\\x";
+            out += kHex[s[i] >> 4];
+            out += kHex[s[i] & 0xF];
+            ++i;
+            continue;
+        }
+        if ((cp < 0x20 && cp != '\t' && cp != '\n') || (cp >= 0x7F && cp < 0xA0)) {
+            out += "\\u00";
+            out += kHex[cp >> 4];
+            out += kHex[cp & 0xF];
+        } else {
+            out.append(text, i, length);
+        }
+        i += length;
+    }
+    return out;
 }
 
 void WriteOutput(const std::string& path, const Bytes& bytes) {

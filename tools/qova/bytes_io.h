@@ -34,6 +34,13 @@ constexpr int kExitUsage = 2;
 // `limit` bytes.
 Bytes ReadInput(const std::string& path, std::size_t limit = 64u * 1024u * 1024u);
 
+// Text made safe to show on a terminal: valid UTF-8 whose controls stay
+// inert. Tab and line feed pass; every other C0 control (NUL included), DEL
+// and every C1 control (U+0080 to U+009F) is shown as "\u00XX", and a byte
+// that is not part of well-formed UTF-8 as "\xHH". Everything the tool prints
+// for people passes through here.
+std::string TerminalSafe(const std::string& text);
+
 // Writes bytes to a file, or to standard output for "-".
 void WriteOutput(const std::string& path, const Bytes& bytes);
 void WriteOutput(const std::string& path, const std::string& text);

@@ -14,11 +14,6 @@ namespace qova {
 
 namespace {
 
-// The writers take no capacity: the buffer is sized by the matching size
-// operation. The tool gives them room beyond it and checks that they stayed
-// within the size they announced.
-std::size_t WithSlack(std::size_t size) { return size + size / 2 + 1024; }
-
 std::uint32_t ResolveSpecies(Catalog& catalog, std::uint32_t classId, const std::string& text) {
     const void* block = catalog.Definition(classId);
     const auto* bytes = static_cast<const unsigned char*>(block);
@@ -48,25 +43,25 @@ std::uint32_t ResolveSpecies(Catalog& catalog, std::uint32_t classId, const std:
 
 }  // namespace
 
-std::string ObjectXml(CXQOVAObject& object) {
-    const std::uint32_t size = object.XMLSizeAll(0xFFFF);
+// The writers are given the capacity of the buffer the size asked for: a
+// writer that would pass it refuses instead.
+std::string ObjectXml(CXQOVAObject& object, bool exact) {
+    const std::uint32_t size = exact ? object.XMLSizeAll(0xFFFF) : object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);
     if (size == 0) throw Failure("the XML writer refused " + HexId(object.ClassID()) + " (no size)");
-    std::vector<char> buffer(WithSlack(size));
-    const std::uint32_t written = object.XMLSerialize(buffer.data(), 0xFFFF);
+    std::vector<char> buffer(size);
+    const std::uint32_t written = exact ? object.XMLSerialize(buffer.data(), buffer.size(), 0xFFFF)
+                                        : object.XMLSerializeSafe(buffer.data(), buffer.size(), 0xFFFF);
     if (written == 0) throw Failure("the XML writer refused " + HexId(object.ClassID()));
-    // The 8-bit size is what to allocate; the document may be shorter.
-    if (written > size) {
-        throw Failure("the XML writer wrote " + std::to_string(written) + " bytes where its size said " +
-                      std::to_string(size));
-    }
     return std::string(buffer.data(), written - 1);
 }
 
-std::string ObjectXmlUtf16(CXQOVAObject& object) {
-    const std::uint32_t size = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
+std::string ObjectXmlUtf16(CXQOVAObject& object, bool exact) {
+    const std::uint32_t size = exact ? object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF)
+                                     : object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
     if (size == 0 || size % 2 != 0) throw Failure("the UTF-16 XML writer refused " + HexId(object.ClassID()));
-    std::vector<unsigned short> buffer(WithSlack(size / 2));
-    const std::uint32_t written = object.XMLSerialize(buffer.data(), 0xFFFF);
+    std::vector<unsigned short> buffer(size / 2);
+    const std::uint32_t written = exact ? object.XMLSerialize(buffer.data(), size, 0xFFFF)
+                                        : object.XMLSerializeSafe(buffer.data(), size, 0xFFFF);
     if (written != size) {
         throw Failure("the UTF-16 XML writer wrote " + std::to_string(written) + " bytes where its size said " +
                       std::to_string(size));
@@ -100,8 +95,10 @@ std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput outp
     }
 
     switch (output) {
-        case ObjectOutput::kXml: return ObjectXml(object);
-        case ObjectOutput::kXmlUtf16: return ObjectXmlUtf16(object);
+        case ObjectOutput::kXml: return ObjectXml(object, false);
+        case ObjectOutput::kXmlUtf16: return ObjectXmlUtf16(object, false);
+        case ObjectOutput::kXmlExact: return ObjectXml(object, true);
+        case ObjectOutput::kXmlUtf16Exact: return ObjectXmlUtf16(object, true);
         case ObjectOutput::kJson: return DumpJson(ObjectToJson(object, catalog));
         case ObjectOutput::kTable: break;
     }
@@ -130,13 +127,12 @@ Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
     }
     const std::uint32_t size = object.SizeAll(0xFFFF);
     if (size == 0) throw Failure("the encoder refused " + catalog.Describe(classId) + " (no size)");
-    Bytes buffer(WithSlack(size));
-    const std::uint32_t written = object.Serialize(buffer.data(), 0xFFFF);
+    Bytes buffer(size);
+    const std::uint32_t written = object.Serialize(buffer.data(), buffer.size(), 0xFFFF);
     if (written != size) {
         throw Failure("the encoder wrote " + std::to_string(written) + " bytes where its size said " +
                       std::to_string(size));
     }
-    buffer.resize(written);
     // What goes out must come back in: the encoding passes the checks any
     // input passes.
     const EncodingProblem problem = CheckEncoding(catalog, buffer.data(), buffer.size(), nullptr);

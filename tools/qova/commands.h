@@ -14,7 +14,9 @@ class CXQOVAObject;
 
 namespace qova {
 
-enum class ObjectOutput { kTable, kXml, kXmlUtf16, kJson };
+// kXml and kXmlUtf16 are the library's well-formed documents (safe for any
+// input); the Exact forms are the contract writers' bytes, unescaped.
+enum class ObjectOutput { kTable, kXml, kXmlUtf16, kJson, kXmlExact, kXmlUtf16Exact };
 
 // Checks an encoding (see encoding_check.h), builds the object from it with
 // the library's bounded constructor, decodes it strictly once more, and
@@ -34,9 +36,10 @@ struct EncodeRequest {
 Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request);
 
 // The object's XML document, 8-bit, or UTF-16 turned into UTF-8, without its
-// terminator. Throws Failure when the writer refuses the object.
-std::string ObjectXml(CXQOVAObject& object);
-std::string ObjectXmlUtf16(CXQOVAObject& object);
+// terminator: the well-formed form, or with `exact` the contract writers'
+// bytes. Throws Failure when the writer refuses the object.
+std::string ObjectXml(CXQOVAObject& object, bool exact);
+std::string ObjectXmlUtf16(CXQOVAObject& object, bool exact);
 
 }  // namespace qova
 

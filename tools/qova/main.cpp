@@ -5,10 +5,19 @@
 #include <exception>
 #include <functional>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
+
+#if defined(_WIN32)
+#include <io.h>
+#define QOVA_STDOUT_IS_TERMINAL() (_isatty(_fileno(stdout)) != 0)
+#else
+#include <unistd.h>
+#define QOVA_STDOUT_IS_TERMINAL() (isatty(STDOUT_FILENO) != 0)
+#endif
 
 #include "tools/qova/bytes_io.h"
 #include "tools/qova/catalog.h"
@@ -60,7 +69,20 @@ struct OutputOptions {
 };
 
 void Warn(const std::string& warning) {
-    if (!warning.empty()) std::cerr << "qova: warning: " << warning << "\n";
+    if (!warning.empty()) std::cerr << "qova: warning: " << qova::TerminalSafe(warning) << "\n";
+}
+
+// Text for people: names and texts from devices and definition files are
+// shown with their control characters escaped (see TerminalSafe).
+void Print(const std::string& text) { std::cout << qova::TerminalSafe(text); }
+
+// The exact bytes of a document, unless they would reach a terminal.
+void PrintExact(const std::string& text) {
+    if (QOVA_STDOUT_IS_TERMINAL()) {
+        Print(text);
+    } else {
+        std::cout << text;
+    }
 }
 
 int Run(int argc, char** argv) {
@@ -81,7 +103,7 @@ int Run(int argc, char** argv) {
     auto* classes = app.add_subcommand("classes", "list every class: name, identifier, version, members, dictionary");
     classes->callback([&]() {
         action = [](qova::Catalog& catalog) {
-            std::cout << qova::RenderClasses(catalog);
+            Print(qova::RenderClasses(catalog));
             return 0;
         };
     });
@@ -93,35 +115,47 @@ int Run(int argc, char** argv) {
     describe->add_option("class", describeClass, "the class")->required();
     describe->callback([&]() {
         action = [&](qova::Catalog& catalog) {
-            std::cout << qova::RenderDescription(catalog, catalog.ResolveClass(describeClass));
+            Print(qova::RenderDescription(catalog, catalog.ResolveClass(describeClass)));
             return 0;
         };
     });
 
     // decode
     InputOptions decodeInput;
-    bool decodeXml = false, decodeXmlUtf16 = false, decodeJson = false;
+    bool decodeXml = false, decodeXmlUtf16 = false, decodeJson = false, decodeExact = false;
     auto* decode = app.add_subcommand("decode", "decode an object encoding into a table, XML or JSON");
     decodeInput.Add(decode, "the encoding");
     auto* xml = decode->add_flag("--xml", decodeXml, "write the object's XML document (8-bit)");
     auto* xml16 = decode->add_flag("--xml-utf16", decodeXmlUtf16,
                                    "write the object's UTF-16 XML document, converted to UTF-8");
     auto* json = decode->add_flag("--json", decodeJson, "write JSON");
+    auto* exact = decode->add_flag("--exact", decodeExact,
+                                   "with --xml or --xml-utf16: the library's exact document, names and texts "
+                                   "unescaped (for trusted data; control characters are escaped on a terminal)");
     xml->excludes(xml16)->excludes(json);
     xml16->excludes(json);
+    exact->excludes(json);
     decode->footer(
         "The encoding is checked before it is decoded: header, stated length, checksum, class, version, fixed "
         "section and every nested object and vector element. A refused encoding is named with its class, "
         "offset and the check it failed, and qova exits with status 1.");
     decode->callback([&]() {
         action = [&](qova::Catalog& catalog) {
-            const qova::ObjectOutput output = decodeXml        ? qova::ObjectOutput::kXml
-                                              : decodeXmlUtf16 ? qova::ObjectOutput::kXmlUtf16
-                                              : decodeJson     ? qova::ObjectOutput::kJson
-                                                               : qova::ObjectOutput::kTable;
+            if (decodeExact && !decodeXml && !decodeXmlUtf16) {
+                throw Failure("--exact needs --xml or --xml-utf16", qova::kExitUsage);
+            }
+            const qova::ObjectOutput output =
+                decodeXml        ? (decodeExact ? qova::ObjectOutput::kXmlExact : qova::ObjectOutput::kXml)
+                : decodeXmlUtf16 ? (decodeExact ? qova::ObjectOutput::kXmlUtf16Exact : qova::ObjectOutput::kXmlUtf16)
+                : decodeJson     ? qova::ObjectOutput::kJson
+                                 : qova::ObjectOutput::kTable;
             std::string warning;
             const std::string text = qova::DecodeObject(catalog, decodeInput.Read(), output, &warning);
-            std::cout << text;
+            if (decodeExact) {
+                PrintExact(text);
+            } else {
+                Print(text);
+            }
             Warn(warning);
             return 0;
         };
@@ -156,22 +190,29 @@ int Run(int argc, char** argv) {
                                               "CConDExtLst, CRNDZDStd)");
     frame->require_subcommand(1);
     InputOptions frameInput;
-    bool frameXml = false, frameJson = false;
+    bool frameXml = false, frameJson = false, frameExact = false;
     auto* frameDecode = frame->add_subcommand("decode", "decode a message frame into a table, XML or JSON");
     frameInput.Add(frameDecode, "the frame");
     auto* fx = frameDecode->add_flag("--xml", frameXml, "write the message's XML rendering");
     auto* fj = frameDecode->add_flag("--json", frameJson, "write JSON");
+    auto* fe = frameDecode->add_flag("--exact", frameExact,
+                                     "with --xml: the library's exact rendering, texts unescaped (for trusted data; "
+                                     "control characters are escaped on a terminal)");
     fx->excludes(fj);
+    fe->excludes(fj);
     frameDecode->callback([&]() {
         action = [&](qova::Catalog& catalog) {
+            if (frameExact && !frameXml) throw Failure("--exact needs --xml", qova::kExitUsage);
             const Bytes bytes = frameInput.Read();
             const qova::DecodedFrame decoded = qova::DecodeMessageFrame(catalog, bytes);
-            if (frameXml) {
-                std::cout << decoded.xml;
+            if (frameXml && frameExact) {
+                PrintExact(decoded.exactXml);
+            } else if (frameXml) {
+                Print(decoded.xml);
             } else if (frameJson) {
-                std::cout << qova::DumpJson(decoded.document);
+                Print(qova::DumpJson(decoded.document));
             } else {
-                std::cout << qova::RenderFrameTable(decoded.document);
+                Print(qova::RenderFrameTable(decoded.document));
             }
             if (bytes.size() > decoded.size) {
                 Warn(std::to_string(bytes.size() - decoded.size) + " bytes after the frame (from offset " +
@@ -216,7 +257,7 @@ int Run(int argc, char** argv) {
     frames->callback([&]() {
         action = [&](qova::Catalog& catalog) {
             bool clean = true;
-            std::cout << qova::SplitFrames(catalog, framesInput.Read(), maxFrame, &clean);
+            Print(qova::SplitFrames(catalog, framesInput.Read(), maxFrame, &clean));
             return clean ? 0 : qova::kExitRefused;
         };
     });
@@ -224,7 +265,11 @@ int Run(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e);
+        // Help and usage errors quote the command line back: escaped too.
+        std::ostringstream out, err;
+        const int code = app.exit(e, out, err);
+        std::cout << qova::TerminalSafe(out.str());
+        std::cerr << qova::TerminalSafe(err.str());
         return code == 0 ? 0 : qova::kExitUsage;
     }
     qova::Catalog catalog;
@@ -239,11 +284,11 @@ int main(int argc, char** argv) {
         return Run(argc, argv);
     } catch (const Failure& failure) {
         std::cout.flush();
-        std::cerr << "qova: " << failure.what() << "\n";
+        std::cerr << "qova: " << qova::TerminalSafe(failure.what()) << "\n";
         return failure.ExitCode();
     } catch (const std::exception& e) {
         std::cout.flush();
-        std::cerr << "qova: " << e.what() << "\n";
+        std::cerr << "qova: " << qova::TerminalSafe(e.what()) << "\n";
         return qova::kExitRefused;
     } catch (...) {
         std::cerr << "qova: unexpected error\n";

@@ -106,18 +106,22 @@ std::string TimeText(const QOVA_TIME& time) {
     return text;
 }
 
-// Text bytes up to the first zero, never more than `count`.
+// A text member is shown up to its last non-zero character, never more than
+// `count`: a zero inside the text (which the encoding carries on, past what
+// the XML documents show) stays in the string, and the output shows it
+// escaped (\u0000).
 std::string AnsiText(const char* data, std::size_t count) {
     if (data == nullptr) return std::string();
-    std::size_t n = 0;
-    while (n < count && data[n] != '\0') ++n;
+    std::size_t n = count;
+    while (n > 0 && data[n - 1] == '\0') --n;
     return std::string(data, n);
 }
 
 std::string WideText(const unsigned short* data, std::size_t count) {
     if (data == nullptr) return std::string();
-    std::vector<std::uint16_t> units;
-    for (std::size_t i = 0; i < count && data[i] != 0; ++i) units.push_back(data[i]);
+    std::size_t n = count;
+    while (n > 0 && data[n - 1] == 0) --n;
+    std::vector<std::uint16_t> units(data, data + n);
     return Utf16ToUtf8(units.data(), units.size());
 }
 

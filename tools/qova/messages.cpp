@@ -277,6 +277,17 @@ std::string FrameVerdict(Catalog& catalog, const unsigned char* frame, std::size
     return "ok (class unknown here)";
 }
 
+// A message's XML text, sized by the same call with a null buffer, without
+// its terminating zero.
+template <class Writer>
+std::string MessageXml(const std::string& who, Writer write) {
+    const std::uint32_t size = write(nullptr);
+    std::string xml(size, '\0');
+    if (size == 0 || write(&xml[0]) != size) throw Failure(who + ": the XML rendering failed");
+    xml.resize(size - 1);
+    return xml;
+}
+
 }  // namespace
 
 const std::vector<std::string>& MessageNames() {
@@ -360,13 +371,13 @@ DecodedFrame DecodeMessageFrame(Catalog& catalog, const Bytes& input) {
     document["valid"] = message->isvalid() != 0;
     document["dirty"] = message->isdirty() != 0;
     document["fields"] = FieldsJson(catalog, *message);
-    const std::uint32_t xmlSize = message->size_XML();
-    std::string xml(xmlSize, '\0');
-    if (xmlSize == 0 || message->serialize_to_XMLbuf(&xml[0]) != xmlSize) {
-        throw Failure(who + ": the XML rendering failed");
-    }
-    xml.resize(xmlSize - 1);  // without the terminating zero
-    decoded.xml = xml;
+    decoded.exactXml = MessageXml(who, [&](char* buffer) { return message->serialize_to_XMLbuf(buffer); });
+    // Of the messages only CConDStd carries text (SourceID); the others'
+    // renderings hold numbers alone and are well-formed as they are.
+    const auto* connection = dynamic_cast<const CConDStd*>(message.get());
+    decoded.xml = connection == nullptr
+                      ? decoded.exactXml
+                      : MessageXml(who, [&](char* buffer) { return connection->serialize_to_safe_XMLbuf(buffer); });
     return decoded;
 }
 

@@ -25,7 +25,8 @@ Bytes EncodeMessageFrame(const std::string& type, const std::vector<std::string>
 
 struct DecodedFrame {
     Json document;       // message, identifier, frame size, payload version, flags, fields
-    std::string xml;     // the message's own XML rendering
+    std::string xml;       // the message's XML rendering, well-formed for any field
+    std::string exactXml;  // the message's own XML rendering, as the library writes it
     std::size_t size = 0;  // bytes of the input the frame took
 };
 

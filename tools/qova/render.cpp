@@ -84,7 +84,7 @@ std::string ValueText(const Json& value, bool time) {
         return text + "]";
     }
     if (value.is_null()) return "(none)";
-    return value.dump();
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 void ObjectTable(const Json& object, const std::string& indent, std::string* out);

@@ -683,8 +683,16 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
 
 // ---- CXQOVAObject --------------------------------------------------------------
 
+// The encoding is measured before its first byte is written: one that cannot
+// be encoded, or does not fit, leaves the buffer untouched.
 std::uint32_t CXQOVAObject::Serialize(unsigned char* buffer, std::uint16_t version) {
+    return Serialize(buffer, ~std::size_t{0}, version);
+}
+
+std::uint32_t CXQOVAObject::Serialize(unsigned char* buffer, std::size_t capacity, std::uint16_t version) {
     if (buffer == nullptr) return 0;
+    const std::uint64_t size = BinaryCodec::EncodeObject(*this, nullptr, version);
+    if (size == 0 || size > capacity) return 0;
     return static_cast<std::uint32_t>(BinaryCodec::EncodeObject(*this, buffer, version));
 }
 
@@ -707,7 +715,7 @@ std::uint32_t CXQOVAObject::Deserialize(unsigned char* buffer, unsigned char str
 // ---- CXQOVAVector --------------------------------------------------------------
 
 std::uint32_t CXQOVAVector::Serialize(unsigned char* buffer) {
-    if (buffer == nullptr) return 0;
+    if (buffer == nullptr || CXQOVAObject::BinaryCodec::EncodeVector(*this, nullptr) == 0) return 0;
     return static_cast<std::uint32_t>(CXQOVAObject::BinaryCodec::EncodeVector(*this, buffer));
 }
 

@@ -17,6 +17,8 @@ namespace xqova {
 // above U+10FFFF makes the result 0, and then nothing is written at all.
 //
 // With `target` null nothing is written and the same count is returned.
+// DecodeUtf8Sequence (xqova/core/xml_chars.h) decodes one sequence by the
+// same rules.
 std::size_t Utf8ToUtf16(const char* text, std::size_t length, unsigned short* target);
 
 }  // namespace xqova

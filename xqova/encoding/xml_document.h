@@ -82,14 +82,19 @@ struct SlotView {
     std::uint16_t elements;
 };
 
+// The elements a vector holds (entries may be null).
+struct VectorView {
+    CXQOVAObject* const* elements;
+    std::uint16_t size;
+};
+
 // The object model keeps its storage private to its own classes. The XML
 // writers read it through this table of readers, which CXQOVAObject::XmlCodec
 // (a member of the object model, so the storage is visible to it) provides.
 struct Access {
     ObjectView (*object)(CXQOVAObject* object);
     SlotView (*slot)(const CXQOVAData_u* accessor);
-    std::uint32_t (*writeVector)(CXQOVAVector* vector, unsigned char* buffer, XMLEncoding_e encoding);
-    std::uint32_t (*sizeVector)(CXQOVAVector* vector);
+    VectorView (*vector)(CXQOVAVector* vector);
 };
 
 }  // namespace xml
@@ -102,10 +107,26 @@ struct CXQOVAObject::XmlCodec {
 namespace xqova {
 namespace xml {
 
-// The members of CXQOVAObject delegate here; arguments and results are theirs.
-std::uint32_t WriteChar(const Access& access, CXQOVAObject* object, char* buffer, std::uint16_t version);
-std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned short* buffer, std::uint16_t version);
+// The two forms of a document: the exact bytes of the grammar, or the
+// well-formed form (see the notes at the top).
+enum class Form { kExact, kSafe };
+
+// The members of CXQOVAObject and CXQOVAVector delegate here; arguments and
+// results are theirs, `capacity` in bytes. A null UTF-16 buffer measures.
+std::uint32_t WriteChar(const Access& access, CXQOVAObject* object, char* buffer, std::uint64_t capacity,
+                        std::uint16_t version, Form form);
+std::uint32_t MeasureChar(const Access& access, CXQOVAObject* object, std::uint16_t version, Form form);
+std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned short* buffer,
+                         std::uint64_t capacity, std::uint16_t version, Form form);
+std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsigned char* buffer,
+                              XMLEncoding_e encoding);
+// The 8-bit size of the exact form, and of a vector's element documents; 0
+// when there is no document, or it is longer than 32-bit sizes can state.
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version);
+// The same in 64 bits, past 2^32 too (counting may stop soon after it): an
+// upper bound of the exact 8-bit document that the writer's checks admit.
+std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version);
+std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector);
 
 // The accessor of the member at a definition position when it holds a value
 // at `version`, else null.

@@ -35,9 +35,10 @@ public:
     std::uint64_t length = 0;
 };
 
-}  // namespace
+constexpr std::uint64_t kMaxDocument = 0xFFFFFFFFu;
 
-std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version) {
+// The size in 64 bits: never wraps, whatever the object holds.
+std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const ObjectView view = access.object(object);
     if (view.definition == nullptr) return 0;
     const std::uint16_t base = DefinitionXMLSize(view.definition);
@@ -58,20 +59,46 @@ std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t ver
         if (slot.held == nullptr) return 0;
         size += kObjectContent;
         if ((record.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
-            const std::uint32_t nested = Size(access, static_cast<CXQOVAObject*>(slot.held), kCurrentVersion);
+            const std::uint64_t nested = Size64(access, static_cast<CXQOVAObject*>(slot.held), kCurrentVersion);
             if (nested == 0) return 0;
             size += nested - 1;
         } else {
-            size += access.sizeVector(static_cast<CXQOVAVector*>(slot.held));
+            size += VectorSize(access, static_cast<CXQOVAVector*>(slot.held));
         }
+        if (size > kMaxDocument) return size;  // refused by every caller
     }
 
     EnumerationCounter enumerations;
     WalkEnumerations(access, view, enumerations);
-    size += enumerations.length + 1;
-    // A document beyond 32-bit sizes cannot be reported: it counts as one
-    // that cannot be written.
-    return size > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(size);
+    return size + enumerations.length + 1;
+}
+
+}  // namespace
+
+std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version) {
+    return Size64(access, object, version);
+}
+
+// A document beyond 32-bit sizes cannot be reported: it counts as one that
+// cannot be written.
+std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version) {
+    const std::uint64_t size = Size64(access, object, version);
+    return size > kMaxDocument ? 0 : static_cast<std::uint32_t>(size);
+}
+
+// The elements' sizes less their terminators; an element that cannot be
+// written adds nothing, one whose document is too long to state makes the
+// whole too long. Counting stops once past 32-bit sizes.
+std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector) {
+    const VectorView elements = access.vector(vector);
+    std::uint64_t total = 0;
+    for (std::uint16_t i = 0; i < elements.size && total <= kMaxDocument; ++i) {
+        CXQOVAObject* element = elements.elements[i];
+        if (element == nullptr) continue;
+        const std::uint64_t size = Size64(access, element, kCurrentVersion);
+        if (size != 0) total += size - 1;
+    }
+    return total;
 }
 
 }  // namespace xml
@@ -92,15 +119,7 @@ std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t ver
     }
 }
 
-// The elements' sizes less their terminators; an element that cannot be
-// written adds nothing.
 std::uint32_t CXQOVAVector::XMLSizeAll() {
-    std::uint64_t total = 0;
-    for (std::uint16_t i = 0; i < size_; ++i) {
-        CXQOVAObject* element = elements_[i];
-        if (element == nullptr) continue;
-        const std::uint32_t size = element->XMLSizeAll(0xFFFF);
-        if (size != 0) total += size - 1;
-    }
-    return total > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(total);
+    const std::uint64_t total = xqova::xml::VectorSize(CXQOVAObject::XmlCodec::kAccess, this);
+    return total > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(total);
 }

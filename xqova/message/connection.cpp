@@ -209,8 +209,12 @@ unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t 
     return 0;
 }
 
-std::uint32_t CConDStd::serialize_to_XMLbuf(char* buffer) const {
-    xqova::XmlText xml(buffer);
+std::uint32_t CConDStd::serialize_to_XMLbuf(char* buffer) const { return WriteXml(buffer, false); }
+
+std::uint32_t CConDStd::serialize_to_safe_XMLbuf(char* buffer) const { return WriteXml(buffer, true); }
+
+std::uint32_t CConDStd::WriteXml(char* buffer, bool safe) const {
+    xqova::XmlText xml(buffer, safe);
     xml.Format("<DEFINITION class=\"CConDStd\" version=\"%d\" family=\"%d\" genus=\"%d\" species=\"%d\">\n",
                getVersion(), family(), genus(), species());
     xml.Put("<MEMBERS>\n");
@@ -225,7 +229,7 @@ std::uint32_t CConDStd::serialize_to_XMLbuf(char* buffer) const {
         const void* zero = std::memchr(SourceID, 0, SourceIDLength);
         const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - SourceID)
                                                    : SourceIDLength;
-        xml.Put(reinterpret_cast<const char*>(SourceID), length);
+        xml.Text(reinterpret_cast<const char*>(SourceID), length);
     }
     xml.Put("]]></VALUE>\n");
     xml.Put("</MEMBER>\n");

@@ -50,7 +50,13 @@ public:
     void SetObjectProperties(const CConDStd* /*other*/) {}
 
     std::uint16_t getVersion() const override;
+    // The exact text: SourceID goes into its CDATA section unescaped, as the
+    // device sent it. For trusted data only.
     std::uint32_t serialize_to_XMLbuf(char* buffer) const override;
+    // The same text, well-formed for any SourceID: read as UTF-8, with what
+    // XML cannot carry replaced by U+FFFD and "]]>" split. Sized by the same
+    // call with a null buffer.
+    std::uint32_t serialize_to_safe_XMLbuf(char* buffer) const;
 
     // The 16 identifier bytes; *size receives 16 when `size` is not null.
     unsigned char* GetDeviceGUID(std::uint16_t* size);
@@ -85,6 +91,7 @@ private:
     void serialize_static_data(uint8QManager* queue) const;
     bool deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
     bool DeserializeVariableData(uint8QManager* queue);
+    std::uint32_t WriteXml(char* buffer, bool safe) const;
 
     unsigned char* SourceID;
     std::uint16_t SourceIDLength;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "xqova/core/guid_time.h"
+#include "xqova/core/xml_chars.h"
 
 namespace xqova {
 
@@ -13,6 +14,12 @@ void XmlText::Put(const char* text) { Put(text, std::strlen(text)); }
 void XmlText::Put(const char* text, std::size_t length) {
     if (buffer_ != nullptr && length != 0) std::memcpy(buffer_ + count_, text, length);
     count_ += length;
+}
+
+void XmlText::Text(const char* text, std::size_t length) {
+    if (!safe_) return Put(text, length);
+    unsigned brackets = 0;
+    count_ += SafeCdataText(text, length, buffer_ == nullptr ? nullptr : buffer_ + count_, &brackets);
 }
 
 void XmlText::Format(const char* format, ...) {

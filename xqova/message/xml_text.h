@@ -12,10 +12,14 @@ namespace xqova {
 
 class XmlText {
 public:
-    explicit XmlText(char* buffer) : buffer_(buffer), count_(0) {}
+    // With `safe`, text from outside (Text) is written in its well-formed
+    // form (see SafeCdataText in xqova/core/xml_chars.h); otherwise as it is.
+    explicit XmlText(char* buffer, bool safe = false) : buffer_(buffer), count_(0), safe_(safe) {}
 
     void Put(const char* text);
     void Put(const char* text, std::size_t length);
+    // Text a message carries, inside a CDATA section.
+    void Text(const char* text, std::size_t length);
     // A piece with placeholders; every formatted piece of the templates is
     // shorter than 256 characters.
 #if defined(__GNUC__)
@@ -34,6 +38,7 @@ public:
 private:
     char* buffer_;
     std::uint64_t count_;
+    bool safe_;
 };
 
 }  // namespace xqova

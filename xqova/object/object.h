@@ -246,18 +246,38 @@ public:
 
     // ---- Binary encoding (defined with the encodings) --------------------
     // Serialize writes the encoding at `version` (0xFFFF: own version) into a
-    // buffer of SizeAll(version) bytes and returns the bytes written.
+    // buffer of SizeAll(version) bytes and returns the bytes written. Sizes
+    // are counted in 64 bits: an encoding that 32 bits cannot state gives 0.
     std::uint32_t Serialize(unsigned char* buffer, std::uint16_t version);
+    // The same into a buffer of `capacity` bytes: an encoding that does not
+    // fit gives 0 and writes nothing. Prefer this form whenever the object
+    // may change between SizeAll and Serialize.
+    std::uint32_t Serialize(unsigned char* buffer, std::size_t capacity, std::uint16_t version);
     std::uint32_t SizeAll(std::uint16_t version);
     // Decodes an encoding of this object's class; bytes consumed, 0 on failure.
     std::uint32_t Deserialize(unsigned char* buffer, unsigned char strict);
     std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict);
 
     // ---- XML (defined with the encodings) --------------------------------
+    // The exact documents: names and texts go into the document unescaped,
+    // as the device sent them. For trusted data only; see XMLSerializeSafe.
+    // A document whose size 32 bits cannot state gives 0 and nothing is
+    // written; sizes include the terminator.
     std::uint32_t XMLSerialize(char* buffer, std::uint16_t version);
     std::uint32_t XMLSerialize(unsigned short* buffer, std::uint16_t version);
     std::uint32_t XMLSizeAll(std::uint16_t version);
     std::uint32_t XMLSizeAll(XMLEncoding_e encoding, std::uint16_t version);
+    // The same documents into a buffer of `capacity` bytes (for UTF-16 too):
+    // one that does not fit gives 0 and writes nothing.
+    std::uint32_t XMLSerialize(char* buffer, std::size_t capacity, std::uint16_t version);
+    std::uint32_t XMLSerialize(unsigned short* buffer, std::size_t capacity, std::uint16_t version);
+    // The well-formed form for any data: the same elements and attributes,
+    // with names escaped, "]]>" split inside CDATA and every character XML
+    // cannot carry (or that does not decode) replaced by U+FFFD; the 8-bit
+    // form is UTF-8. XMLSizeAllSafe is its exact size, terminator included.
+    std::uint32_t XMLSerializeSafe(char* buffer, std::size_t capacity, std::uint16_t version);
+    std::uint32_t XMLSerializeSafe(unsigned short* buffer, std::size_t capacity, std::uint16_t version);
+    std::uint32_t XMLSizeAllSafe(XMLEncoding_e encoding, std::uint16_t version);
 
 protected:
     // Builds the storage, first releasing any the object holds (every

@@ -1,0 +1,89 @@
+#include "xqova/core/xml_chars.h"
+
+#include <cstring>
+
+namespace xqova {
+
+bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint32_t* codePoint, std::size_t* length) {
+    const unsigned char lead = s[0];
+    std::size_t n;
+    std::uint32_t cp;
+    if (lead < 0x80) {
+        *codePoint = lead;
+        *length = 1;
+        return true;
+    } else if (lead < 0xC2) {
+        return false;  // a continuation byte, or the overlong leads 0xC0 and 0xC1
+    } else if (lead < 0xE0) {
+        n = 2;
+        cp = lead & 0x1Fu;
+    } else if (lead < 0xF0) {
+        n = 3;
+        cp = lead & 0x0Fu;
+    } else if (lead < 0xF5) {
+        n = 4;
+        cp = lead & 0x07u;
+    } else {
+        return false;  // beyond U+10FFFF, or more than three continuation bytes
+    }
+    if (available < n) return false;
+    for (std::size_t k = 1; k < n; ++k) {
+        if ((s[k] & 0xC0u) != 0x80u) return false;
+        cp = (cp << 6) | (s[k] & 0x3Fu);
+    }
+    if ((n == 3 && cp < 0x800u) || (n == 4 && cp < 0x10000u)) return false;  // overlong
+    if ((cp >= 0xD800u && cp <= 0xDFFFu) || cp > 0x10FFFFu) return false;
+    *codePoint = cp;
+    *length = n;
+    return true;
+}
+
+namespace {
+
+std::size_t PutUtf8(std::uint32_t cp, char* out) {
+    unsigned char bytes[4];
+    std::size_t n;
+    if (cp < 0x80) {
+        bytes[0] = static_cast<unsigned char>(cp);
+        n = 1;
+    } else if (cp < 0x800) {
+        bytes[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+        n = 2;
+    } else if (cp < 0x10000) {
+        bytes[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+        n = 3;
+    } else {
+        bytes[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+        n = 4;
+    }
+    for (std::size_t k = 1; k < n; ++k) bytes[k] = static_cast<unsigned char>(0x80 | ((cp >> (6 * (n - 1 - k))) & 0x3F));
+    if (out != nullptr) std::memcpy(out, bytes, n);
+    return n;
+}
+
+}  // namespace
+
+std::size_t SafeCdataText(const char* text, std::size_t length, char* out, unsigned* brackets) {
+    static const char kSplit[] = "]]><![CDATA[";
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    std::size_t written = 0;
+    for (std::size_t i = 0; i < length;) {
+        std::uint32_t cp = 0;
+        std::size_t n = 1;
+        if (!DecodeUtf8Sequence(s + i, length - i, &cp, &n)) {
+            cp = kReplacement;
+            n = 1;
+        }
+        i += n;
+        if (!XmlCharacterAllowed(cp)) cp = kReplacement;
+        if (cp == '>' && *brackets >= 2) {
+            if (out != nullptr) std::memcpy(out + written, kSplit, sizeof kSplit - 1);
+            written += sizeof kSplit - 1;
+        }
+        *brackets = cp == ']' ? *brackets + 1 : 0;
+        written += PutUtf8(cp, out == nullptr ? nullptr : out + written);
+    }
+    return written;
+}
+
+}  // namespace xqova

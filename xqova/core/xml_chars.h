@@ -1,0 +1,42 @@
+// Characters that the well-formed XML forms carry as they are.
+//
+// XML 1.0 allows tab, line feed, carriage return, U+0020 to U+D7FF, U+E000
+// to U+FFFD and U+10000 to U+10FFFF. The well-formed forms narrow this so
+// that no document can steer a terminal either: of the controls only tab and
+// line feed pass; carriage return, DEL (U+007F) and the C1 controls (U+0080
+// to U+009F) do not. Everything else, and anything that does not decode as a
+// character at all, is written as the replacement character U+FFFD.
+#ifndef XQOVA_CORE_XML_CHARS_H
+#define XQOVA_CORE_XML_CHARS_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace xqova {
+
+constexpr std::uint32_t kReplacement = 0xFFFDu;
+
+constexpr bool XmlCharacterAllowed(std::uint32_t cp) {
+    return cp == 0x09u || cp == 0x0Au || (cp >= 0x20u && cp < 0x7Fu) || (cp >= 0xA0u && cp <= 0xD7FFu) ||
+           (cp >= 0xE000u && cp <= 0xFFFDu) || (cp >= 0x10000u && cp <= 0x10FFFFu);
+}
+
+// Decodes the one UTF-8 sequence (RFC 3629) at the start of `s` (`available`
+// >= 1 bytes): its code point and byte length. False when it is ill-formed: a
+// continuation byte in lead position, a lead byte that cannot start a
+// sequence (0xC0, 0xC1, 0xF5 and above), a sequence cut off, a missing
+// continuation byte, an overlong form, a surrogate or a code point above
+// U+10FFFF.
+bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint32_t* codePoint,
+                        std::size_t* length);
+
+// Appends to `out` (when not null) the well-formed form of 8-bit text meant
+// for a CDATA section: the text read as UTF-8, each byte that starts no
+// well-formed sequence and each character not allowed above written as
+// U+FFFD, and "]]>" split as "]]]]><![CDATA[>". Returns the bytes of that
+// form; `brackets` carries the count of "]" just written between calls.
+std::size_t SafeCdataText(const char* text, std::size_t length, char* out, unsigned* brackets);
+
+}  // namespace xqova
+
+#endif
