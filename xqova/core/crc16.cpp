@@ -78,6 +78,19 @@ std::uint16_t CalculateCRC(const unsigned char* data, std::uint32_t length) {
 
 namespace xqova {
 
+namespace {
+bool g_enforceNestedChecksums = false;  // fuzzing builds only
+}  // namespace
+
+void fuzzing::EnforceNestedChecksums(bool on) { g_enforceNestedChecksums = on; }
+
+bool NestedChecksumHolds(const unsigned char* data, std::uint32_t length) {
+#if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)
+    if (g_enforceNestedChecksums) return CalculateCRC(data, length) == ReadInt16(data + length);
+#endif
+    return ChecksumHolds(data, length);
+}
+
 bool ChecksumHolds(const unsigned char* data, std::uint32_t length) {
 #if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)
     // Fuzzing builds accept any checksum so that the fuzzer reaches the code

@@ -461,7 +461,11 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
 
     const std::size_t width = xqova::LengthFieldWidth(object.classId_);
     const std::size_t total = EncodingExtent(buffer, length);
-    bool ok = total != 0 && total <= kMaxTotal && xqova::ChecksumHolds(buffer, static_cast<std::uint32_t>(total - 2));
+    bool ok = total != 0 && total <= kMaxTotal;
+    if (ok) {
+        const auto covered = static_cast<std::uint32_t>(total - 2);
+        ok = object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered) : xqova::ChecksumHolds(buffer, covered);
+    }
     std::uint16_t encodedVersion = 0;
     std::uint8_t status = 0;
     if (ok) {

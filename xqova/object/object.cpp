@@ -121,14 +121,15 @@ struct EncodingHeader {
     std::size_t variableStart = 0;
 };
 
-bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, EncodingHeader* header) {
+bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, bool nested, EncodingHeader* header) {
     if (length < 4) return false;
     header->classId = ReadInt32(encoding);
     header->classRead = true;
     const std::size_t total = xqova::BoundedEncodedSize(encoding, length);
     const std::size_t width = xqova::LengthFieldWidth(header->classId);
     if (total < 11 + width) return false;
-    if (!xqova::ChecksumHolds(encoding, static_cast<std::uint32_t>(total - 2))) return false;
+    const auto covered = static_cast<std::uint32_t>(total - 2);
+    if (!(nested ? xqova::NestedChecksumHolds(encoding, covered) : xqova::ChecksumHolds(encoding, covered))) return false;
     header->version = ReadInt16(encoding + 4 + width);
     const std::size_t fixedSize = ReadInt16(encoding + 7 + width);
     header->total = total;
@@ -263,7 +264,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     std::uint16_t encodedVersion = 0;
     if (encoding != nullptr && dictionary != nullptr) {
         EncodingHeader header;
-        const bool intact = ReadEncodingHeader(encoding, encodingLength, &header);
+        const bool intact = ReadEncodingHeader(encoding, encodingLength, depth_ != 0, &header);
         if (header.classRead) classId_ = header.classId;
         if (!intact) {
             definition_ = nullptr;
