@@ -1,13 +1,21 @@
 // Object encodings from a device: the bounded decoder must stay inside the
-// bytes; an encoding it accepts must re-encode to bytes that decode to the
-// same object (the same bytes again), and render as XML within the sizes it
-// reports.
+// bytes; an encoding it accepts with the strict flag must re-encode to bytes
+// that decode to the same object (the same bytes again), and render as XML
+// within the sizes it reports.
+//
+// Every input runs twice: with every checksum accepted (a fuzzing build), and
+// with only the outermost one accepted, so that nested objects and vector
+// elements whose checksum fails take their paths. Without the strict flag a
+// nested object whose checksum failed stays an empty shell that re-encodes as
+// version 65535 (docs/security.md), so there the re-encoding only has to be
+// accepted again without the strict flag.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "xqova/core/crc16.h"
 #include "xqova/object/object.h"
 
 namespace {
@@ -19,18 +27,19 @@ std::vector<unsigned char> Encode(CXQOVAObject& object) {
     return bytes;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+void Run(const std::vector<unsigned char>& input, bool nestedChecked) {
     CXQOVADictionary& dictionary = AllBuiltinClasses();
-    std::vector<unsigned char> input(data, data + size);  // exact size: reads past it are caught
     for (unsigned char strict = 0; strict < 2; ++strict) {
         CXQOVAObject object(&dictionary, input.data(), input.size());
-        if (object.GetDefinition() == nullptr) return 0;
+        if (object.GetDefinition() == nullptr) return;
         if (object.Deserialize(input.data(), input.size(), strict) == 0) continue;
         const std::vector<unsigned char> first = Encode(object);
         if (first.empty()) continue;
         CXQOVAObject again(&dictionary, first.data(), first.size());
+        if (nestedChecked && strict == 0) {
+            if (again.Deserialize(first.data(), first.size(), 0) != first.size()) __builtin_trap();
+            continue;
+        }
         if (again.Deserialize(first.data(), first.size(), 1) != first.size()) __builtin_trap();
         const std::vector<unsigned char> second = Encode(again);
         if (second != first) __builtin_trap();
@@ -46,5 +55,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (object.XMLSerialize(xml.data(), 0xFFFF) != utf16Size) __builtin_trap();
         }
     }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::vector<unsigned char> input(data, data + size);  // exact size: reads past it are caught
+    for (bool nestedChecked : {false, true}) {
+        xqova::fuzzing::EnforceNestedChecksums(nestedChecked);
+        Run(input, nestedChecked);
+    }
+    xqova::fuzzing::EnforceNestedChecksums(false);
     return 0;
 }

@@ -5,6 +5,7 @@
 #define XQOVA_XQOVA_H
 
 #include "xqova/builtin/builtin.h"
+#include "xqova/core/budget.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/export.h"

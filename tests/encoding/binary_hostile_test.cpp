@@ -5,6 +5,7 @@
 // past the depth limit and allocation failures end cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "binary_test_support.h"
@@ -176,6 +177,47 @@ TEST(BinaryHostile, SingleByteChangesAreRefusedOrDecodeStably) {
         }
         EXPECT_GT(decoded, 0);  // value bytes do decode once their checksums agree
     }
+}
+
+// Without the strict flag a nested object whose checksum fails does not fail
+// its parent. The decoding constructor keeps it as an empty shell (its class,
+// no definition, no members, version 65535) that re-encodes as such and that
+// a strict decode of the re-encoding refuses; a decode into an object built
+// from its definition keeps it reset. Under the strict flag both fail.
+TEST(BinaryHostile, NestedChecksumFailureKeepsAShellWithoutTheStrictFlag) {
+    const Sample& s = Samples()[3];
+    ASSERT_EQ(s.name, "CSESDZentoRec");
+    const auto nested = s.layout.extents[1];  // its first nested object
+    const std::uint32_t nestedClass = ReadInt32(&s.bytes[nested.first]);
+    Bytes bytes = s.bytes;
+    bytes[nested.first + nested.second - 3] ^= 0x01;
+    Restamp(bytes, 0, bytes.size());
+
+    HeapCopy copy(bytes);
+    CXQOVAObject built(s.dictionary, copy.data(), copy.size());
+    CXQOVAObject* shell = nullptr;
+    for (std::uint16_t id = 0; id < built.MemberCount(); ++id) {
+        auto* held = built.GetMemberType(id) == 0x06 ? static_cast<CXQOVAObject*>(built.Member(id)) : nullptr;
+        if (held != nullptr && held->GetDefinition() == nullptr) shell = held;
+    }
+    ASSERT_NE(shell, nullptr);
+    EXPECT_EQ(shell->ClassID(), nestedClass);
+    EXPECT_EQ(shell->Version(), 0xFFFF);
+    EXPECT_EQ(shell->MemberCount(), 0);
+    const Bytes again = Encode(built);
+    const std::size_t width = xqova::LengthFieldWidth(nestedClass);
+    Bytes shellBytes(4 + width + 2, 0);
+    WriteInt32(shellBytes.data(), nestedClass);
+    shellBytes[3 + width] = 7;
+    shellBytes[4 + width] = shellBytes[5 + width] = 0xFF;
+    EXPECT_NE(std::search(again.begin(), again.end(), shellBytes.begin(), shellBytes.end()), again.end());
+    CXQOVAObject strictAgain(s.dictionary, s.classId, 0xFFFF);
+    EXPECT_EQ(Decode(strictAgain, again, 1), 0u);
+
+    CXQOVAObject lenient(s.dictionary, s.classId, 0xFFFF);
+    EXPECT_EQ(Decode(lenient, bytes, 0), bytes.size());
+    CXQOVAObject strict(s.dictionary, s.classId, 0xFFFF);
+    EXPECT_EQ(Decode(strict, bytes, 1), 0u);
 }
 
 TEST(BinaryHostile, LengthsAndCountsAtEdgeValues) {

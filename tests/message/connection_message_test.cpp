@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
+
+#include "tests/support/timing.h"
 
 #include "message_test_support.h"
 #include "xqova/core/memory.h"
@@ -190,6 +193,36 @@ TEST(ConnectionExtLst, ListModes) {
     EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);  // growable again
 }
 
+// Visiting every frame of a list in order is linear in the list's size: a
+// list of 65,535 six-byte frames takes no longer per frame than one of an
+// eighth as many.
+TEST(ConnectionExtLst, EveryIndexInOrderTakesLinearTime) {
+    // Seconds to visit every frame in order, best of `runs`; a run gives up
+    // (and counts as too slow) once it passes `limit` seconds.
+    const auto seconds = [](std::uint16_t count, int runs, double limit) {
+        CConDExtLst list;
+        const Bytes empty = {0x00, 0x1E, 0x00, 0x03, 0x00, 0x00};  // a header of length 0: six bytes
+        Bytes frames;
+        for (std::uint16_t i = 0; i < count; ++i) frames.insert(frames.end(), empty.begin(), empty.end());
+        EXPECT_EQ(list.AppendConnectionList(frames.data(), static_cast<std::uint32_t>(frames.size()), count), 1);
+        double best = 1e9;
+        for (int run = 0; run < runs; ++run) {
+            const double start = test_timing::Seconds();
+            const auto elapsed = [&] { return test_timing::Seconds() - start; };
+            std::uint32_t size = 0, total = 0;
+            for (std::uint32_t i = 0; i < count && (i % 1024 != 0 || elapsed() < limit); ++i) {
+                EXPECT_NE(list.GetConnectionListAt(static_cast<std::uint16_t>(i), &size), nullptr);
+                total += size;
+            }
+            if (total != frames.size()) return 1e9;
+            best = std::min(best, elapsed());
+        }
+        return best;
+    };
+    const double bound = test_timing::EightfoldBound(seconds(8191, 3, 1e9));
+    EXPECT_LT(seconds(65535, 1, bound), bound);
+}
+
 TEST(ConnectionExtLst, FramesAtAnIndexAndThroughAFrame) {
     const Bytes first = MakeFrame(0x001E0003u, {1, 2, 3, 4});                  // 12 bytes
     const Bytes second = MakeFrame(0x001E0000u, Bytes(12, 0x33));              // 20 bytes
@@ -201,6 +234,22 @@ TEST(ConnectionExtLst, FramesAtAnIndexAndThroughAFrame) {
     EXPECT_EQ(list.GetConnectionListAt(1, &size), base + 12);
     EXPECT_EQ(size, 20u);
     EXPECT_EQ(list.GetConnectionListAt(2, &size), nullptr);
+    // Any order of indexes, and appends in between, give the same frames.
+    for (std::uint16_t index : {0, 1, 1, 0, 1}) {
+        EXPECT_EQ(list.GetConnectionListAt(index, &size), base + 12 * index);
+        EXPECT_EQ(size, index == 0 ? 12u : 20u);
+    }
+    list.AppendConnectionList(first.data(), 12, 1);
+    base = list.GetConnectionList(&size);
+    EXPECT_EQ(list.GetConnectionListAt(2, &size), base + 32);
+    EXPECT_EQ(size, 12u);
+    list.DeleteConnectionList();
+    list.AppendConnectionList(second.data(), 20, 1);
+    EXPECT_EQ(list.GetConnectionListAt(0, &size), list.GetConnectionList(&size));
+    EXPECT_EQ(size, 20u);
+    list.DeleteConnectionList();
+    list.AppendConnectionList(first.data(), 12, 1);
+    list.AppendConnectionList(second.data(), 20, 1);
 
     const Bytes frame = Encode(list);
     EXPECT_EQ(frame.size(), 8u + 9 + 32);

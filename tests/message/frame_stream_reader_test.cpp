@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
 #include <random>
 #include <vector>
+
+#include "tests/support/timing.h"
 
 #include "message_test_support.h"
 #include "xqova/message/connection.h"
@@ -58,24 +62,28 @@ TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
     const Bytes good1 = Encode(first);
     const Bytes good2 = Encode(second);
     Bytes corrupt = Encode(CConDDescriptor());
-    corrupt[9] ^= 0x01;
+    corrupt[11] ^= 0x01;  // the Descriptor
 
     std::mt19937 random(7);
     Bytes stream = good1;
     for (int i = 0; i < 57; ++i) stream.push_back(static_cast<unsigned char>(random()));
     stream.insert(stream.end(), {0x00, 0x1E, 0x00, 0x00, 0x00, 0x00});  // a header with an impossible length
+    // A header whose static block does not fit its payload.
+    stream.insert(stream.end(), {0x00, 0x1E, 0x00, 0x00, 0x00, 0x07, 0x00, 0x64, 0x00, 0x00, 0x01, 0x00, 0x00});
     stream.insert(stream.end(), corrupt.begin(), corrupt.end());
     stream.insert(stream.end(), good2.begin(), good2.end());
 
     for (unsigned seed = 0; seed < 200; ++seed) {
         SCOPED_TRACE(seed);
         std::mt19937 chunking(seed);
-        // The reader's own buffer, and a small one of the caller's in which
-        // frames wrap around the end.
+        // The reader's own buffer, and small ones of the caller's in which
+        // frames wrap around the end, with and without checksum states.
         xqova::FixedFrameStreamReader fixed;
-        unsigned char storage[48];
+        unsigned char storage[48], storage2[48];
+        std::uint16_t states[48];
         xqova::FrameStreamReader small(storage, sizeof storage);
-        xqova::FrameStreamReader* readers[] = {&fixed, &small};
+        xqova::FrameStreamReader smallWithStates(storage2, states, sizeof storage2);
+        xqova::FrameStreamReader* readers[] = {&fixed, &small, &smallWithStates};
         for (xqova::FrameStreamReader* reader : readers) {
             const Outcome outcome = ReadAll(*reader, stream, chunking, seed % 2 == 0 ? 9 : 64);
             ASSERT_EQ(outcome.frames.size(), 2u);
@@ -118,6 +126,53 @@ TEST(FrameStreamReader, FrameLargerThanTheBufferIsNoise) {
     EXPECT_EQ(status, xqova::FRAME_STREAM_NEED_MORE);
     EXPECT_EQ(reader.DiscardedBytes(), 32u);
     EXPECT_EQ(reader.Buffered(), 0u);
+}
+
+// Noise costs bounded work per byte: a MiB of bytes that each start a
+// plausible-looking header with a long length (0x0F: 3,855 bytes; 0xFE with
+// a 64 KiB buffer: 65,278 bytes) takes no longer per byte than an eighth of
+// it, and runs near the speed of zeros; so do random bytes, about half of
+// which start a plausible header, for a reader with checksum states.
+TEST(FrameStreamReader, NoiseTakesTimeLinearInItsLength) {
+    std::vector<unsigned char> storage(64 * 1024), frame(64 * 1024);
+    std::vector<std::uint16_t> states(64 * 1024);
+    const auto seconds = [&](const Bytes& noise, std::uint32_t limit, bool withStates) {
+        double best = 1e9;
+        for (int run = 0; run < 2; ++run) {
+            xqova::FrameStreamReader reader(storage.data(), withStates ? states.data() : nullptr, limit);
+            const double start = test_timing::Seconds();
+            std::size_t at = 0, framed = 0;
+            std::uint32_t size = 0;
+            while (at < noise.size()) {
+                at += reader.Feed(noise.data() + at, static_cast<std::uint32_t>(noise.size() - at));
+                while (reader.Next(frame.data(), limit, &size, at == noise.size()) != xqova::FRAME_STREAM_NEED_MORE) {
+                    framed += size;  // random bytes hold a frame by chance now and then
+                }
+            }
+            best = std::min(best, test_timing::Seconds() - start);
+            EXPECT_EQ(reader.DiscardedBytes() + framed, noise.size());
+        }
+        return best;
+    };
+    const Bytes zeros(1 << 20, 0x00);
+    const double zeroSeconds[] = {seconds(zeros, 64 * 1024, false), seconds(zeros, 64 * 1024, true)};
+    std::mt19937 random(3);
+    Bytes randomBytes(1 << 20);
+    for (unsigned char& b : randomBytes) b = static_cast<unsigned char>(random());
+    const struct {
+        Bytes noise;
+        std::uint32_t limit;
+        bool withStates;
+    } cases[] = {{Bytes(1 << 20, 0x0F), 64 * 1024, false}, {Bytes(1 << 20, 0x0F), 64 * 1024, true},
+                 {Bytes(1 << 20, 0xFE), 64 * 1024, false}, {Bytes(1 << 20, 0xFE), 64 * 1024, true},
+                 {randomBytes, xqova::kFrameStreamBufferSize, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.noise[1]) + (c.withStates ? " with states" : ""));
+        const double whole = seconds(c.noise, c.limit, c.withStates);
+        const double eighth = seconds(Bytes(c.noise.begin(), c.noise.begin() + c.noise.size() / 8), c.limit, c.withStates);
+        EXPECT_LT(whole, test_timing::EightfoldBound(eighth));
+        EXPECT_LT(whole, 10 * zeroSeconds[c.withStates ? 1 : 0] + 0.05);
+    }
 }
 
 }  // namespace

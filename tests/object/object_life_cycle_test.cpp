@@ -292,41 +292,6 @@ TEST_F(ObjectLifeCycle, DefinitionsNestingThemselvesStopAtTheNestingLimit) {
               limit);
 }
 
-// Twenty added classes, each holding two objects of the next: 2^20 objects
-// within the nesting limit. Construction stops at its object budget, quickly,
-// and the outer object stays usable.
-TEST_F(ObjectLifeCycle, DefinitionsThatFanOutStopAtTheObjectBudget) {
-    CXQOVADictionary added;
-    std::vector<Bytes> blocks;
-    const int levels = 20;
-    for (int i = 0; i < levels; ++i) {
-        const std::uint32_t id = 0x00410000u + static_cast<std::uint32_t>(i << 8);
-        const std::uint32_t next = id + 0x100u;
-        std::vector<Member> members = {M("Value", 0x10)};
-        if (i + 1 < levels) members = {Nested("Left", next), Nested("Right", next), M("Value", 0x10)};
-        blocks.push_back(Build("CFan", id, members));
-        ASSERT_NE(added.AddDefinition(blocks.back().data()), nullptr);
-    }
-    CXQOVAObject root(&added, 0x00410000u, 0xFFFF);
-    std::uint32_t objects = 0;
-    std::vector<CXQOVAObject*> open = {&root};
-    while (!open.empty()) {
-        CXQOVAObject* o = open.back();
-        open.pop_back();
-        ++objects;
-        for (std::uint16_t id = 0; id < 2; ++id) {
-            if (o->GetMemberType(id) != 0x06) continue;
-            if (CXQOVAObject* child = Held<CXQOVAObject>(*o, id)) open.push_back(child);
-        }
-    }
-    EXPECT_EQ(objects, xqova::kMaxObjectsPerConstruction + 1);  // the outer object and its budget
-    EXPECT_EQ(root.SetMember(2, 7), 1);
-    EXPECT_EQ(static_cast<std::uint32_t>(root.Member(2)), 7u);
-    // The budget belongs to one construction: the next one has its own.
-    CXQOVAObject second(&added, 0x00410000u, 0xFFFF);
-    EXPECT_NE(Held<CXQOVAObject>(second, 0), nullptr);
-}
-
 // Every allocation may fail: the object is then smaller but usable, a copy
 // into it either completes or leaves it reset, and nothing leaks.
 TEST_F(ObjectLifeCycle, RunningOutOfMemory) {

@@ -107,4 +107,27 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
     EXPECT_NE(FailureOf([&] { other.AddDefinitions(cut, "host.def"); }).find("bytes, " + std::to_string(cut.size() - second) + " are left"), std::string::npos);
 }
 
+// A class holding two objects of its own class and a 65,535-byte array would
+// take 2^32 arrays: the tool names the budget instead of showing a part.
+TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
+    ClassDescription self;
+    self.name = "CSelf";
+    self.family = 0x00F1;
+    self.species = {{0, "SpSELF"}};
+    Member left = M("Left", 0x06);
+    left.memberClass = 0x00F10000u;
+    Member right = left;
+    right.name = "Right";
+    Member bulk = M("Bulk", 0x80);
+    bulk.fixedCount = 65535;
+    self.members = {left, right, bulk};
+    qova::Catalog catalog;
+    catalog.AddDefinitions(xqova::build::BuildDefinition(self, [](std::uint32_t) { return std::string("CSelf"); }),
+                           "self.def");
+    qova::EncodeRequest request;
+    request.className = "CSelf";
+    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("CSelf (0x00F10000): building it takes more than the library's budget of 262144 objects and 64 MiB per call"),
+              std::string::npos);
+}
+
 }  // namespace

@@ -6,7 +6,9 @@
 #include "tools/qova/encoding_check.h"
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
+#include "xqova/core/budget.h"
 #include "xqova/core/class_id.h"
+#include "xqova/core/limits.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/object.h"
 
@@ -39,6 +41,14 @@ std::uint32_t ResolveSpecies(Catalog& catalog, std::uint32_t classId, const std:
                       " (qova describe lists its species)");
     }
     return id;
+}
+
+// Every object the tool builds runs under the library's default budget; a
+// class or an encoding that needs more is named instead of half shown.
+std::string OverBudget(Catalog& catalog, std::uint32_t classId) {
+    return catalog.Describe(classId) + ": building it takes more than the library's budget of " +
+           std::to_string(xqova::kDefaultObjectBudget) + " objects and " +
+           std::to_string(xqova::kDefaultByteBudget >> 20) + " MiB per call";
 }
 
 }  // namespace
@@ -84,11 +94,14 @@ std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput outp
 
     // The road a host takes: the object is built from the bytes, the
     // constructor finding its class and version in them.
+    const xqova::ScopedConstructionBudget budget(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
     CXQOVAObject object(&catalog.Dictionary(), bytes.data(), header.total);
+    if (budget.Exhausted()) throw Failure(OverBudget(catalog, header.classId));
     if (object.GetDefinition() == nullptr || object.ClassID() != header.classId) {
         throw Failure("the library did not build " + catalog.Describe(header.classId) + " from the encoding");
     }
     const std::uint32_t consumed = object.Deserialize(bytes.data(), header.total, 1);
+    if (budget.Exhausted()) throw Failure(OverBudget(catalog, header.classId));
     if (consumed != header.total) {
         throw Failure("the library's decoder refused " + catalog.Describe(header.classId) + " (it took " +
                       std::to_string(consumed) + " of " + std::to_string(header.total) + " bytes)");
@@ -114,7 +127,9 @@ Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
         throw Failure(catalog.Name(classId) + ": version " + std::to_string(request.version) +
                       " is newer than its definition (" + std::to_string(known) + ")");
     }
+    const xqova::ScopedConstructionBudget budget(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
     CXQOVAObject object(&catalog.Dictionary(), classId, request.version);
+    if (budget.Exhausted()) throw Failure(OverBudget(catalog, classId));
     if (object.GetDefinition() == nullptr) throw Failure("the library did not build " + catalog.Describe(classId));
     if (request.valid) object.SetValid(1);
     if (request.dirty) object.SetDirty(1);

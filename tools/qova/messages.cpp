@@ -427,8 +427,9 @@ std::string RenderFrameTable(const Json& document) {
 
 std::string SplitFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFrame, bool* clean) {
     std::vector<unsigned char> storage(maxFrame);
+    std::vector<std::uint16_t> states(maxFrame);  // bounded work per byte of noise
     std::vector<unsigned char> frame(maxFrame);
-    xqova::FrameStreamReader reader(storage.data(), maxFrame);
+    xqova::FrameStreamReader reader(storage.data(), states.data(), maxFrame);
     std::string report;
     std::size_t fed = 0;
     std::size_t accounted = 0;  // every byte before this offset has been reported

@@ -32,6 +32,34 @@ constexpr Tables MakeTables() {
 constexpr Tables kTables = MakeTables();
 static_assert(kTables.t[0][1] == 0x1189 && kTables.t[0][128] == 0x8408, "reflected 0x1021 table");
 
+// Reading one zero byte is a linear map of the register; kSkips.m[k] is that
+// map taken 2^k times, as the images of the 16 register bits.
+struct Skips {
+    std::uint16_t m[64][16];
+};
+
+constexpr std::uint16_t Apply(const std::uint16_t (&map)[16], std::uint16_t x) {
+    std::uint16_t y = 0;
+    for (unsigned bit = 0; bit < 16; ++bit) {
+        if ((x >> bit) & 1u) y = static_cast<std::uint16_t>(y ^ map[bit]);
+    }
+    return y;
+}
+
+constexpr Skips MakeSkips() {
+    Skips skips{};
+    for (unsigned bit = 0; bit < 16; ++bit) {
+        const unsigned r = 1u << bit;
+        skips.m[0][bit] = static_cast<std::uint16_t>((r >> 8) ^ kTables.t[0][r & 0xFF]);
+    }
+    for (unsigned k = 1; k < 64; ++k) {
+        for (unsigned bit = 0; bit < 16; ++bit) skips.m[k][bit] = Apply(skips.m[k - 1], skips.m[k - 1][bit]);
+    }
+    return skips;
+}
+
+constexpr Skips kSkips = MakeSkips();
+
 }  // namespace
 
 std::uint16_t CalculateCRC(const unsigned char* data, std::uint32_t length) {
@@ -50,6 +78,19 @@ std::uint16_t CalculateCRC(const unsigned char* data, std::uint32_t length) {
 
 namespace xqova {
 
+namespace {
+bool g_enforceNestedChecksums = false;  // fuzzing builds only
+}  // namespace
+
+void fuzzing::EnforceNestedChecksums(bool on) { g_enforceNestedChecksums = on; }
+
+bool NestedChecksumHolds(const unsigned char* data, std::uint32_t length) {
+#if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)
+    if (g_enforceNestedChecksums) return CalculateCRC(data, length) == ReadInt16(data + length);
+#endif
+    return ChecksumHolds(data, length);
+}
+
 bool ChecksumHolds(const unsigned char* data, std::uint32_t length) {
 #if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)
     // Fuzzing builds accept any checksum so that the fuzzer reaches the code
@@ -60,6 +101,27 @@ bool ChecksumHolds(const unsigned char* data, std::uint32_t length) {
 #else
     return CalculateCRC(data, length) == ReadInt16(data + length);
 #endif
+}
+
+bool ChecksumEquals(std::uint16_t computed, std::uint16_t stored) {
+#if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)
+    (void)computed;
+    (void)stored;
+    return true;
+#else
+    return computed == stored;
+#endif
+}
+
+std::uint16_t ChecksumStep(std::uint16_t crc, unsigned char byte) {
+    return static_cast<std::uint16_t>((crc >> 8) ^ kTables.t[0][(crc ^ byte) & 0xFF]);
+}
+
+std::uint16_t ChecksumSkip(std::uint16_t crc, std::uint64_t count) {
+    for (unsigned k = 0; count != 0; ++k, count >>= 1) {
+        if (count & 1u) crc = Apply(kSkips.m[k], crc);
+    }
+    return crc;
 }
 
 }  // namespace xqova

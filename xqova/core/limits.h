@@ -15,13 +15,20 @@ namespace xqova {
 // it is decoded.
 constexpr unsigned kMaxNestingDepth = 32;
 
-// Objects that one construction may create, nested ones and the elements of
-// fixed-count vectors included. Within the nesting limit, definitions whose
-// members hold two or more objects of the next class (a host's set of
-// definitions, or one that names itself twice) would otherwise build 2^32
-// objects; past the budget a nested member holds nothing, as after an
-// allocation failure.
-constexpr std::uint32_t kMaxObjectsPerConstruction = 65536;
+// The default budget of one object operation (a construction with its
+// decode, a Deserialize, a Copy, a vector's Insert or Copy): objects it may
+// create and bytes it may allocate, nested objects, vector elements and member
+// buffers included (xqova/core/budget.h; a host sets its own with
+// xqova::ScopedConstructionBudget). Stops definitions whose members hold two
+// or more objects of the next class (a host's set of definitions, or one that
+// names itself twice) from building 2^32 objects within the nesting limit,
+// large fixed arrays in such objects from taking gigabytes, and an encoding
+// from making a decode build more than a budget's worth of vector elements.
+// A built-in class takes at most 11 objects and 8 KB at any version; a decode
+// of a vector of 65,535 small elements (13 bytes each on the wire) takes
+// 65,536 objects and about 15 MB on a 64-bit host.
+constexpr std::uint32_t kDefaultObjectBudget = 1u << 18;
+constexpr std::uint64_t kDefaultByteBudget = std::uint64_t{64} << 20;
 
 // Smallest encoding of one object: identifier, 2-byte length, version,
 // status, fixed size and checksum. A vector count in an encoding is refused

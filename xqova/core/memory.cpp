@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "xqova/core/budget.h"
+
 namespace xqova {
 
 namespace {
@@ -11,7 +13,11 @@ long g_allocationsBeforeFailure = -1;
 void* Allocate(std::size_t size) {
     if (g_allocationsBeforeFailure == 0) return nullptr;
     if (g_allocationsBeforeFailure > 0) --g_allocationsBeforeFailure;
-    return std::malloc(size == 0 ? 1 : size);
+    // Inside an object operation every allocation counts against its budget.
+    if (!BudgetedOperation::TakeBytes(size)) return nullptr;
+    void* memory = std::malloc(size == 0 ? 1 : size);
+    if (memory == nullptr) BudgetedOperation::ReturnBytes(size);
+    return memory;
 }
 
 void Release(void* memory) { std::free(memory); }

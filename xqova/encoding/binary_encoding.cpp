@@ -49,9 +49,12 @@
 // where its next member starts); its parent knows its extent and treats it
 // as a failed nested object. An encoding nested deeper than objects may nest
 // fails every enclosing object, whatever the flag. An object whose storage
-// memory ran out for fails to decode instead of passing for complete.
+// memory ran out for fails to decode instead of passing for complete. A
+// decode that runs out of its budget of objects and bytes (xqova/core/
+// budget.h) stops at once and fails as a whole, whatever the flag.
 #include <cstring>
 
+#include "xqova/core/budget.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/frame_header.h"
@@ -458,7 +461,11 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
 
     const std::size_t width = xqova::LengthFieldWidth(object.classId_);
     const std::size_t total = EncodingExtent(buffer, length);
-    bool ok = total != 0 && total <= kMaxTotal && xqova::ChecksumHolds(buffer, static_cast<std::uint32_t>(total - 2));
+    bool ok = total != 0 && total <= kMaxTotal;
+    if (ok) {
+        const auto covered = static_cast<std::uint32_t>(total - 2);
+        ok = object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered) : xqova::ChecksumHolds(buffer, covered);
+    }
     std::uint16_t encodedVersion = 0;
     std::uint8_t status = 0;
     if (ok) {
@@ -671,7 +678,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
         // flag).
         CXQOVAObject* element = vector.Insert(vector.size_, nullptr, nullptr, classId, version);
         if (element == nullptr) {
-            if (strict != 0) return false;
+            if (strict != 0 || xqova::BudgetedOperation::Exhausted()) return false;
         } else if (DecodeObject(*element, bytes, size, strict, tooDeep) == 0) {
             vector.Pop();
             if (strict != 0 || *tooDeep) return false;
@@ -701,8 +708,20 @@ std::uint32_t CXQOVAObject::SizeAll(std::uint16_t version) {
 }
 
 std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict) {
-    bool tooDeep = false;
-    return BinaryCodec::DecodeObject(*this, buffer, length, strict, &tooDeep);
+    bool exhausted;
+    std::uint32_t result;
+    {
+        const xqova::BudgetedOperation operation;
+        bool tooDeep = false;
+        result = BinaryCodec::DecodeObject(*this, buffer, length, strict, &tooDeep);
+        exhausted = xqova::BudgetedOperation::Exhausted();
+        if (!operation.Outermost()) return exhausted ? 0 : result;
+    }
+    // A decode that ran out of its budget fails whatever the strict flag:
+    // the elements it could not build would otherwise go missing unnoticed.
+    if (!exhausted) return result;
+    Reset(1);
+    return 0;
 }
 
 std::uint32_t CXQOVAObject::Deserialize(unsigned char* buffer, unsigned char strict) {

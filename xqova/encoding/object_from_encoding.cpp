@@ -2,22 +2,29 @@
 // and version (Construct walks the encoding for the nested objects and the
 // element version of fixed-count vectors), then the bytes are decoded
 // without the strict flag, so that a nested object that fails leaves the rest
-// of the object filled.
+// of the object filled. The construction and the decode share one budget
+// (xqova/core/budget.h): elements that the decode inserts into vectors count
+// with the objects the shape needed.
+#include "xqova/core/budget.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/types.h"
 #include "xqova/object/object.h"
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding) {
     ClearFields();
+    const xqova::BudgetedOperation operation;
     // The caller vouches for the buffer: the header's stated total is taken
     // as its length.
     const std::size_t length = encoding == nullptr ? 0 : xqova::EncodedSize(encoding);
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, length, 0);
     Deserialize(encoding, length, 0);
+    EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const unsigned char* encoding, std::size_t length) {
     ClearFields();
+    const xqova::BudgetedOperation operation;
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, length, 0);
     Deserialize(encoding, length, 0);
+    EndConstruction(operation);
 }

@@ -369,7 +369,9 @@ CConDExtLst::CConDExtLst()
       ConnectionListSize(0),
       ConnectionListCapacity(0),
       ConnectionCount(0),
-      FixedCapacity(0) {}
+      FixedCapacity(0),
+      cursorIndex_(0),
+      cursorOffset_(0) {}
 
 CConDExtLst::CConDExtLst(const CConDExtLst& other)
     : DtData(other),
@@ -377,7 +379,9 @@ CConDExtLst::CConDExtLst(const CConDExtLst& other)
       ConnectionListSize(0),
       ConnectionListCapacity(0),
       ConnectionCount(0),
-      FixedCapacity(0) {
+      FixedCapacity(0),
+      cursorIndex_(0),
+      cursorOffset_(0) {
     CopyListFrom(other);
 }
 
@@ -452,6 +456,8 @@ unsigned char CConDExtLst::AppendConnectionList(const unsigned char* frames, std
 
 void CConDExtLst::DeleteConnectionList() {
     xqova::ReleaseOwnedBytes(ConnectionList);
+    cursorIndex_ = 0;
+    cursorOffset_ = 0;
     ConnectionListSize = 0;
     ConnectionListCapacity = 0;
     ConnectionCount = 0;
@@ -466,12 +472,21 @@ unsigned char* CConDExtLst::GetConnectionList(std::uint32_t* size) const {
 
 unsigned char* CConDExtLst::GetConnectionListAt(std::uint16_t index, std::uint32_t* size) const {
     if (size == nullptr || ConnectionList == nullptr || ConnectionCount == 0 || index >= ConnectionCount) return nullptr;
+    std::uint16_t i = 0;
     std::uint32_t offset = 0;
-    for (std::uint16_t i = 0;; ++i) {
+    if (index >= cursorIndex_) {
+        i = cursorIndex_;
+        offset = cursorOffset_;
+    }
+    for (;; ++i) {
         const std::uint32_t frameSize = QOVASerialSize(ConnectionList + offset, ConnectionListSize - offset, nullptr);
         *size = frameSize;
         if (frameSize == 0) return nullptr;
-        if (i == index) return ConnectionList + offset;
+        if (i == index) {
+            cursorIndex_ = i;
+            cursorOffset_ = offset;
+            return ConnectionList + offset;
+        }
         offset += frameSize;
     }
 }

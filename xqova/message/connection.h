@@ -191,6 +191,10 @@ public:
     // The frame at `index`, its size in *size. Null when `size` is null, the
     // list is empty or `index` >= ConnectionCount; also null, with *size 0,
     // when a frame before it (or it) runs past the end of the list.
+    // The walk starts from the frame last returned when `index` is at or
+    // after it, so visiting every index in order is linear in the list's
+    // size. That position is kept in the message: even reads of one message
+    // must not come from two threads at once.
     unsigned char* GetConnectionListAt(std::uint16_t index, std::uint32_t* size) const;
 
 protected:
@@ -209,6 +213,11 @@ private:
     std::uint32_t ConnectionListCapacity;
     std::uint16_t ConnectionCount;
     unsigned char FixedCapacity;
+    // The frame GetConnectionListAt returned last: its index and offset.
+    // Frames before it lie whole in the list. Back to the first frame
+    // whenever the list is replaced or emptied (appending keeps it).
+    mutable std::uint16_t cursorIndex_;
+    mutable std::uint32_t cursorOffset_;
 };
 
 #endif

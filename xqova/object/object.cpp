@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "xqova/core/budget.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/frame_header.h"
@@ -120,14 +121,15 @@ struct EncodingHeader {
     std::size_t variableStart = 0;
 };
 
-bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, EncodingHeader* header) {
+bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, bool nested, EncodingHeader* header) {
     if (length < 4) return false;
     header->classId = ReadInt32(encoding);
     header->classRead = true;
     const std::size_t total = xqova::BoundedEncodedSize(encoding, length);
     const std::size_t width = xqova::LengthFieldWidth(header->classId);
     if (total < 11 + width) return false;
-    if (!xqova::ChecksumHolds(encoding, static_cast<std::uint32_t>(total - 2))) return false;
+    const auto covered = static_cast<std::uint32_t>(total - 2);
+    if (!(nested ? xqova::NestedChecksumHolds(encoding, covered) : xqova::ChecksumHolds(encoding, covered))) return false;
     header->version = ReadInt16(encoding + 4 + width);
     const std::size_t fixedSize = ReadInt16(encoding + 7 + width);
     header->total = total;
@@ -146,17 +148,23 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint16_t family, s
     : CXQOVAObject(dictionary, MakeClassID(family, genus, species), version) {}
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t version) {
+    const xqova::BudgetedOperation operation;
     Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version,
               nullptr, 0, 0);
+    EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const void* definition, std::uint16_t version) {
+    const xqova::BudgetedOperation operation;
     Construct(dictionary, definition, DefinitionClassID(definition), version, nullptr, 0, 0);
+    EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject& other) {
+    const xqova::BudgetedOperation operation;
     Construct(other.dictionary_, other.definition_, other.classId_, other.version_, nullptr, 0, 0);
     Copy(&other);
+    EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
@@ -164,8 +172,26 @@ CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
         Construct(nullptr, nullptr, xqova::kNoClass, 0xFFFF, nullptr, 0, 0);
         return;
     }
+    const xqova::BudgetedOperation operation;
     Construct(other->dictionary_, other->definition_, other->classId_, other->version_, nullptr, 0, 0);
     Copy(other);
+    EndConstruction(operation);
+}
+
+void CXQOVAObject::EndConstruction(const xqova::BudgetedOperation& operation) {
+    if (!operation.Outermost() || !xqova::BudgetedOperation::Exhausted()) return;
+    // The construction ran out of its budget: it fails as a whole, leaving no
+    // partly built member behind. The object keeps its class, version,
+    // definition and member count without storage, the state of an object
+    // whose storage could not be allocated, which every encoder and the
+    // decoder refuse.
+    const std::uint32_t classId = classId_;
+    const std::uint16_t version = version_;
+    const std::uint16_t memberCount = memberCount_;
+    Destruct();
+    classId_ = classId;
+    version_ = version;
+    memberCount_ = memberCount;
 }
 
 CXQOVAObject::~CXQOVAObject() { Destruct(); }
@@ -197,41 +223,10 @@ void CXQOVAObject::ClearFields() {
     std::memset(noMember_.value_, 0, sizeof noMember_.value_);
 }
 
-namespace {
-
-// The budget of objects of the construction under way in this thread: the
-// outermost Construct opens it, nested ones share it. A construction runs
-// inside one call of the caller's, so no state outlives that call.
-thread_local unsigned t_openConstructions = 0;
-thread_local std::uint32_t t_objectsLeft = 0;
-
-class ConstructionScope {
-public:
-    ConstructionScope() {
-        if (t_openConstructions++ == 0) t_objectsLeft = xqova::kMaxObjectsPerConstruction;
-    }
-    ~ConstructionScope() { --t_openConstructions; }
-    ConstructionScope(const ConstructionScope&) = delete;
-    ConstructionScope& operator=(const ConstructionScope&) = delete;
-};
-
-// Takes one object from the budget of the construction under way; false when
-// it is spent. Outside any construction (an element a vector inserts or
-// decodes) there is no budget to take from: the element's own construction
-// opens one.
-bool TakeFromBudget() {
-    if (t_openConstructions == 0) return true;
-    if (t_objectsLeft == 0) return false;
-    --t_objectsLeft;
-    return true;
-}
-
-}  // namespace
-
 CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
                                    std::uint16_t version, const unsigned char* encoding,
                                    std::size_t encodingLength, unsigned depth) {
-    if (!TakeFromBudget()) return nullptr;
+    if (!xqova::BudgetedOperation::TakeObject()) return nullptr;
     void* memory = xqova::Allocate(sizeof(CXQOVAObject));
     if (memory == nullptr) return nullptr;
     CXQOVAObject* object = new (memory) CXQOVAObject(EmptyTag{});
@@ -255,7 +250,6 @@ void CXQOVAObject::Destroy(CXQOVAObject* object) { xqova::Delete(object); }
 void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
                              std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
                              unsigned depth) {
-    const ConstructionScope scope;
     Destruct();
     ClearFields();
     dictionary_ = dictionary;
@@ -270,7 +264,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     std::uint16_t encodedVersion = 0;
     if (encoding != nullptr && dictionary != nullptr) {
         EncodingHeader header;
-        const bool intact = ReadEncodingHeader(encoding, encodingLength, &header);
+        const bool intact = ReadEncodingHeader(encoding, encodingLength, depth_ != 0, &header);
         if (header.classRead) classId_ = header.classId;
         if (!intact) {
             definition_ = nullptr;
@@ -504,6 +498,22 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
 }
 
 std::uint8_t CXQOVAObject::Copy(const CXQOVAObject* source) {
+    bool exhausted;
+    std::uint8_t result;
+    {
+        const xqova::BudgetedOperation operation;
+        result = CopyValues(source);
+        exhausted = xqova::BudgetedOperation::Exhausted();
+        if (!operation.Outermost()) return exhausted ? 0 : result;
+    }
+    // Out of budget: nothing of the copy is kept (reset outside the
+    // operation, so that the reset itself is not refused memory).
+    if (!exhausted) return result;
+    Reset(1);
+    return 0;
+}
+
+std::uint8_t CXQOVAObject::CopyValues(const CXQOVAObject* source) {
     if (source == this) return 1;
     if (source == nullptr || source->classId_ != classId_ || source->version_ != version_) {
         Reset(1);

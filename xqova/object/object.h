@@ -57,6 +57,11 @@
 // a vector keeps the depth of its elements, and its private Insert builds
 // elements at that depth (and refuses past the limit).
 //
+// Budget. Every constructor, Deserialize and Copy runs under one budget of
+// objects and bytes shared with everything it builds (xqova/core/budget.h);
+// Create takes an object from it before it allocates one. A constructor that
+// runs out leaves the object without members (EndConstruction).
+//
 // Building from an encoding. The decoding constructors call
 //   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, encoding, length, 0)
 // (the trusting form passes xqova::EncodedSize(encoding) as the length) and
@@ -77,6 +82,9 @@
 class CXQOVADictionary;
 class CXQOVAStringTable;
 class CXQOVAVector;
+namespace xqova {
+class BudgetedOperation;
+}
 
 class XQOVA_API CXQOVAObject {
 public:
@@ -328,6 +336,12 @@ private:
     // the copy fails.
     static CXQOVAObject* CreateCopy(const CXQOVAObject* source, unsigned depth);
     static void Destroy(CXQOVAObject* object);
+
+    // Ends a constructor: when its operation opened the budget and the budget
+    // ran out, the object gives up every member (xqova/core/budget.h).
+    void EndConstruction(const xqova::BudgetedOperation& operation);
+    // Copy without its budget handling.
+    std::uint8_t CopyValues(const CXQOVAObject* source);
 
     void ClearFields();
     // Rule of lookups across the chain: the object that answers for an

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "xqova/core/budget.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/definition.h"
@@ -96,7 +97,10 @@ CXQOVAObject* CXQOVAVector::Insert(std::uint16_t pos, const CXQOVAObject* source
     if (fixedCount_ == 0 && size_ == 0xFFFF) return nullptr;
     if (depth_ >= xqova::kMaxNestingDepth) return nullptr;
 
-    // The element is built first, so that a failure leaves the vector as it was.
+    // The element is built first, so that a failure leaves the vector as it
+    // was. One that ran out of its operation's budget on the way is given up
+    // whole (xqova/core/budget.h).
+    const xqova::BudgetedOperation operation;
     CXQOVAObject* element;
     if (source != nullptr) {
         element = CXQOVAObject::CreateCopy(source, depth_);
@@ -108,6 +112,10 @@ CXQOVAObject* CXQOVAVector::Insert(std::uint16_t pos, const CXQOVAObject* source
                                        elementClass, version, nullptr, 0, depth_);
     }
     if (element == nullptr) return nullptr;
+    if (xqova::BudgetedOperation::Exhausted()) {
+        CXQOVAObject::Destroy(element);
+        return nullptr;
+    }
 
     if (fixedCount_ == 0 && capacity_ == size_) {
         // Grows by exactly one entry per insertion into a full array.
@@ -195,6 +203,21 @@ void CXQOVAVector::Clear() {
 // ---- Copy ------------------------------------------------------------------
 
 std::uint8_t CXQOVAVector::Copy(const CXQOVAVector* source) {
+    bool exhausted;
+    std::uint8_t result;
+    {
+        const xqova::BudgetedOperation operation;
+        result = CopyElements(source);
+        exhausted = xqova::BudgetedOperation::Exhausted();
+        if (!operation.Outermost()) return exhausted ? 0 : result;
+    }
+    // Out of budget: nothing of the copy is kept.
+    if (!exhausted) return result;
+    Clear();
+    return 0;
+}
+
+std::uint8_t CXQOVAVector::CopyElements(const CXQOVAVector* source) {
     if (source == this) return 1;
     if (source == nullptr || source->fixedCount_ != fixedCount_ || source->classId_ != classId_) {
         Clear();

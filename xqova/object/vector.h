@@ -85,6 +85,9 @@ private:
                    std::uint16_t version, unsigned depth);
     void Destruct();
 
+    // Copy without its budget handling.
+    std::uint8_t CopyElements(const CXQOVAVector* source);
+
     bool IsFixed() const { return fixedCount_ != 0 && classId_ != 0xFFFFFFFFu; }
 
     // The one insertion behind every Insert and Push: a copy of `source`, or

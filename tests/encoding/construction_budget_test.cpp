@@ -1,0 +1,197 @@
+// The budget of one object operation: objects and bytes, shared by a
+// construction, its decode and the vector elements the decode inserts; an
+// operation that runs out fails as a whole and quickly.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "encoding/binary_test_support.h"
+#include "xqova/core/budget.h"
+
+namespace {
+
+using namespace binary_test;
+
+constexpr std::uint32_t kDeviceC = 0x00180800;  // CDeviceCStd: no members at version 0
+constexpr std::uint32_t kSelf = 0x00440000;     // two members of its own class and uint8[65535]
+constexpr std::uint32_t kHolder = 0x00451200;   // an ANY_CLASS growing vector (4-byte length)
+constexpr std::uint32_t kFanTop = 0x00460000;   // kFanLevels classes, each holding two of the next
+constexpr int kFanLevels = 12;                  // 2^12 - 1 objects below the top
+
+// An encoding with an empty fixed section whose variable section is `body`.
+Bytes Encoding(std::uint32_t classId, std::uint16_t version, const Bytes& body) {
+    const std::size_t width = xqova::LengthFieldWidth(classId);
+    Bytes bytes(4 + width);
+    WriteInt32(bytes.data(), classId);
+    const std::uint32_t length = static_cast<std::uint32_t>(7 + body.size());
+    if (width == 4) {
+        WriteInt32(bytes.data() + 4, length);
+    } else {
+        WriteInt16(bytes.data() + 4, static_cast<std::uint16_t>(length));
+    }
+    bytes.insert(bytes.end(), {static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0, 0, 0});
+    bytes.insert(bytes.end(), body.begin(), body.end());
+    bytes.resize(bytes.size() + 2);
+    Restamp(bytes, 0, bytes.size());
+    return bytes;
+}
+
+// A vector encoding without size prefixes: `count` copies of `element`.
+Bytes Elements(const Bytes& element, std::uint16_t count) {
+    Bytes body = {static_cast<unsigned char>(count >> 8), static_cast<unsigned char>(count)};
+    for (std::uint16_t i = 0; i < count; ++i) body.insert(body.end(), element.begin(), element.end());
+    return body;
+}
+
+class ConstructionBudget : public ::testing::Test {
+protected:
+    ConstructionBudget() : dictionary_(RER_KLEV_ZENTO::Dictionary()) {
+        blocks_.push_back(Build("CSelf", kSelf, {Nested("Left", kSelf), Nested("Right", kSelf),
+                                                 FixedArray("Bulk", 0x00, 65535)}));
+        blocks_.push_back(Build("CHolder", kHolder, {VectorOf("Items", kAnyClass, 0)}));
+        for (int i = 0; i < kFanLevels; ++i) {
+            const std::uint32_t id = kFanTop + static_cast<std::uint32_t>(i << 8);
+            std::vector<Member> members = {M("Value", 0x10)};
+            if (i + 1 < kFanLevels) members = {Nested("Left", id + 0x100), Nested("Right", id + 0x100), M("Value", 0x10)};
+            blocks_.push_back(Build("CFan", id, members));
+        }
+        for (const Bytes& block : blocks_) EXPECT_NE(dictionary_.AddDefinition(block.data()), nullptr);
+        EXPECT_NE(dictionary_.AddDefinition(SdkDictionary().GetDefinition(kNumExt)), nullptr);
+    }
+
+    CXQOVADictionary dictionary_;
+    std::vector<Bytes> blocks_;
+};
+
+// Every built-in class at every version, and a decode of a full vector of
+// 65,535 small built-in elements, stay far below the default.
+TEST_F(ConstructionBudget, BuiltInClassesStayFarBelowTheDefault) {
+    xqova::ScopedConstructionBudget budget(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+    for (CXQOVADictionary* d : {&SdkDictionary(), &DeviceDictionary()}) {
+        for (std::uint16_t i = 0; i < d->GetDefinitionCount(); ++i) {
+            const void* definition = d->GetDefinitionAt(i);
+            for (std::uint32_t v = 0; v <= DefinitionVersion(definition); ++v) {
+                CXQOVAObject o(d, definition, static_cast<std::uint16_t>(v));
+                ASSERT_TRUE(o.GetDefinition() == nullptr || o.SizeAll(0xFFFF) != 0);
+            }
+        }
+    }
+    EXPECT_FALSE(budget.Exhausted());
+    EXPECT_LT(budget.MostObjects(), xqova::kDefaultObjectBudget / 16);
+    EXPECT_LT(budget.MostBytes(), xqova::kDefaultByteBudget / 16);
+
+    // CNumDExtStd holding 65,535 CDeviceCStd of version 0 (13 bytes each).
+    const Bytes leaf = Encoding(kDeviceC, 0, {});
+    ASSERT_EQ(leaf.size(), 13u);
+    const Bytes full = Encoding(kNumExt, 200, Elements(leaf, 0xFFFF));
+    xqova::ScopedConstructionBudget decode(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+    CXQOVAObject numbers(&dictionary_, full.data(), full.size());
+    EXPECT_FALSE(decode.Exhausted());
+    ASSERT_EQ(Encode(numbers), full);
+    EXPECT_LT(decode.MostObjects(), xqova::kDefaultObjectBudget / 2);
+    EXPECT_LT(decode.MostBytes(), xqova::kDefaultByteBudget / 2);
+}
+
+// A small host definition (96 bytes without its names) holding two objects of its own class and a
+// 65,535-byte array would take 2^32 arrays within the nesting limit: the
+// construction stops at the byte budget, fails as a whole, and the next
+// construction has a budget of its own.
+TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
+    const auto start = std::chrono::steady_clock::now();
+    {
+        xqova::ScopedConstructionBudget observed(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+        CXQOVAObject self(&dictionary_, kSelf, 0xFFFF);
+        EXPECT_TRUE(observed.Exhausted());
+        EXPECT_LE(observed.MostBytes(), xqova::kDefaultByteBudget);
+        EXPECT_EQ(self.ClassID(), kSelf);
+        EXPECT_EQ(self.MemberCount(), 0);
+        EXPECT_EQ(self.MemberAvailable(2), 0);
+        EXPECT_EQ(self.SizeAll(0xFFFF), 0u);
+        const Bytes empty = Encoding(kSelf, 100, {});
+        EXPECT_EQ(Decode(self, empty), 0u);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+
+    // A budget the host sets: one level fits (three objects, three arrays),
+    // with the whole construction under the guard.
+    xqova::ScopedConstructionBudget small(1000, 200000);
+    CXQOVAObject ok(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
+    EXPECT_FALSE(small.Exhausted());
+    EXPECT_EQ(small.MostObjects(), 2u);
+    CXQOVAObject refused(&dictionary_, kSelf, 0xFFFF);
+    EXPECT_TRUE(small.Exhausted());
+    EXPECT_LE(small.MostBytes(), 200000u);
+    EXPECT_EQ(refused.MemberCount(), 0);
+}
+
+// Elements that a decode inserts into an ANY_CLASS vector share the budget of
+// the construction: 13-byte elements of a class that fans out (each built,
+// then dropped when its few bytes do not decode) no longer get a fresh budget
+// each. Under the strict flag and without it, by construction and by
+// Deserialize, the operation fails as a whole.
+TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
+    const Bytes fan = Encoding(kFanTop, 100, {});
+    const std::uint32_t perElement = (1u << kFanLevels) - 1;  // objects one element builds
+    const Bytes few = Encoding(kHolder, 100, Elements(fan, 3));
+    const Bytes many = Encoding(kHolder, 100, Elements(fan, 40));
+
+    xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
+    CXQOVAObject holder(&dictionary_, few.data(), few.size());
+    EXPECT_FALSE(budget.Exhausted());
+    EXPECT_EQ(budget.MostObjects(), 3 * perElement);
+    auto* items = static_cast<CXQOVAVector*>(holder.Member(0));
+    ASSERT_NE(items, nullptr);
+    EXPECT_EQ(items->Size(), 0);  // each element failed to decode and was dropped
+
+    for (unsigned char strict : {0, 1}) {
+        SCOPED_TRACE(static_cast<int>(strict));
+        ASSERT_NE(items->Push(kDeviceC), nullptr);
+        EXPECT_EQ(Decode(holder, many, strict), 0u);
+        EXPECT_TRUE(budget.Exhausted());
+        EXPECT_EQ(items->Size(), 0);  // reset deeply
+        EXPECT_LE(budget.MostObjects(), 20 * perElement);
+    }
+    CXQOVAObject built(&dictionary_, many.data(), many.size());
+    EXPECT_EQ(built.MemberCount(), 0);
+    EXPECT_EQ(built.SizeAll(0xFFFF), 0u);
+
+    // The reproducer at full size under the default budget: 65,535 elements
+    // would each build 2^12 objects; the decode stops after the budget's worth.
+    const Bytes all = Encoding(kHolder, 100, Elements(fan, 0xFFFF));
+    xqova::ScopedConstructionBudget defaults(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+    CXQOVAObject attack(&dictionary_, all.data(), all.size());
+    EXPECT_TRUE(defaults.Exhausted());
+    EXPECT_LE(defaults.MostObjects(), xqova::kDefaultObjectBudget);
+    EXPECT_EQ(attack.MemberCount(), 0);
+}
+
+// A vector's Insert, Push and Copy are operations of their own: an element
+// that does not fit is refused whole and the vector stays as it was; a copy
+// that does not fit leaves the vector cleared; an object's Copy resets it.
+TEST_F(ConstructionBudget, InsertAndCopyFailWhole) {
+    CXQOVAObject holder(&dictionary_, kHolder, 0xFFFF);
+    auto* items = static_cast<CXQOVAVector*>(holder.Member(0));
+    ASSERT_NE(items, nullptr);
+    ASSERT_NE(items->Push(kFanTop), nullptr);  // default budget
+    ASSERT_NE(items->Push(kDeviceC), nullptr);
+
+    CXQOVAObject copy(&dictionary_, kHolder, 0xFFFF);
+    {
+        xqova::ScopedConstructionBudget small(1000, xqova::kDefaultByteBudget);
+        EXPECT_EQ(items->Push(kFanTop), nullptr);
+        EXPECT_EQ(items->Size(), 2);
+        EXPECT_NE(items->Push(kDeviceC), nullptr);
+        EXPECT_EQ(copy.Copy(&holder), 0);
+        EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 0);
+        EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Copy(items), 0);
+        EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 0);
+        CXQOVAObject copied(holder);
+        EXPECT_EQ(copied.MemberCount(), 0);
+    }
+    EXPECT_EQ(copy.Copy(&holder), 1);
+    EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 3);
+}
+
+}  // namespace
