@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/large_encoding.h"
+#include "xqova/core/budget.h"
 #include "xml_test_support.h"
 
 namespace {
@@ -77,6 +78,9 @@ void ExpectRefused(CXQOVAObject& object, XMLEncoding_e encoding) {
 TEST(XmlLargeDocument, UtfSixteenDocumentPastFourGiBIsRefused) {
     if (!OptimisedBuild()) GTEST_SKIP() << "runs in optimised builds";
     const xqova_test::Encoding bytes = xqova_test::Wide();
+    // Millions of objects: far past the default budget, which is not what
+    // these tests are about.
+    const xqova::ScopedConstructionBudget budget(4000000, 8000000000ull);
     ASSERT_EQ(bytes.size(), 23003261u);
     CXQOVAObject object(&Both(), bytes.data(), bytes.size());
     ASSERT_EQ(object.ClassID(), kNumExt);
@@ -106,6 +110,7 @@ TEST(XmlLargeDocument, UtfSixteenDocumentPastFourGiBIsRefused) {
 TEST(XmlLargeDocument, EightBitDocumentPastFourGiBIsRefused) {
     if (!OptimisedBuild()) GTEST_SKIP() << "runs in optimised builds";
     const xqova_test::Encoding bytes = xqova_test::Deep();
+    const xqova::ScopedConstructionBudget budget(4000000, 8000000000ull);
     ASSERT_EQ(bytes.size(), 46006522u);
     CXQOVAObject object(&Both(), bytes.data(), bytes.size());
     ASSERT_EQ(object.SizeAll(0xFFFF), bytes.size());

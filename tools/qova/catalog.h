@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/qova/bytes_io.h"
+#include "xqova/core/limits.h"
 #include "xqova/dictionary/dictionary.h"
 
 namespace qova {
@@ -54,10 +55,22 @@ public:
     // The class name alone, or the hex identifier.
     std::string Name(std::uint32_t classId);
 
+    // The budget of objects and bytes under which each object is built
+    // (the library's default unless the user gives --max-objects or
+    // --max-bytes).
+    std::uint32_t MaxObjects() const { return maxObjects_; }
+    std::uint64_t MaxBytes() const { return maxBytes_; }
+    void SetBudget(std::uint32_t objects, std::uint64_t bytes) {
+        maxObjects_ = objects;
+        maxBytes_ = bytes;
+    }
+
 private:
     std::unique_ptr<CXQOVADictionary> dictionary_;
     std::vector<ClassEntry> classes_;
     std::vector<std::unique_ptr<Bytes>> loaded_;
+    std::uint32_t maxObjects_ = xqova::kDefaultObjectBudget;
+    std::uint64_t maxBytes_ = xqova::kDefaultByteBudget;
 };
 
 // The class name a definition carries, or "".

@@ -43,12 +43,13 @@ std::uint32_t ResolveSpecies(Catalog& catalog, std::uint32_t classId, const std:
     return id;
 }
 
-// Every object the tool builds runs under the library's default budget; a
-// class or an encoding that needs more is named instead of half shown.
+// Every object the tool builds runs under a budget (the library's default
+// unless --max-objects or --max-bytes says otherwise); a class or an
+// encoding that needs more is named instead of half shown.
 std::string OverBudget(Catalog& catalog, std::uint32_t classId) {
-    return catalog.Describe(classId) + ": building it takes more than the library's budget of " +
-           std::to_string(xqova::kDefaultObjectBudget) + " objects and " +
-           std::to_string(xqova::kDefaultByteBudget >> 20) + " MiB per call";
+    return catalog.Describe(classId) + ": building it takes more than the budget of " +
+           std::to_string(catalog.MaxObjects()) + " objects and " + std::to_string(catalog.MaxBytes()) +
+           " bytes per call (--max-objects, --max-bytes)";
 }
 
 }  // namespace
@@ -94,7 +95,7 @@ std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput outp
 
     // The road a host takes: the object is built from the bytes, the
     // constructor finding its class and version in them.
-    const xqova::ScopedConstructionBudget budget(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+    const xqova::ScopedConstructionBudget budget(catalog.MaxObjects(), catalog.MaxBytes());
     CXQOVAObject object(&catalog.Dictionary(), bytes.data(), header.total);
     if (budget.Exhausted()) throw Failure(OverBudget(catalog, header.classId));
     if (object.GetDefinition() == nullptr || object.ClassID() != header.classId) {
@@ -127,7 +128,7 @@ Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
         throw Failure(catalog.Name(classId) + ": version " + std::to_string(request.version) +
                       " is newer than its definition (" + std::to_string(known) + ")");
     }
-    const xqova::ScopedConstructionBudget budget(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+    const xqova::ScopedConstructionBudget budget(catalog.MaxObjects(), catalog.MaxBytes());
     CXQOVAObject object(&catalog.Dictionary(), classId, request.version);
     if (budget.Exhausted()) throw Failure(OverBudget(catalog, classId));
     if (object.GetDefinition() == nullptr) throw Failure("the library did not build " + catalog.Describe(classId));

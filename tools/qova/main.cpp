@@ -96,6 +96,12 @@ int Run(int argc, char** argv) {
     app.add_option("--definitions", definitionFiles,
                    "add the class definitions in FILE (definition blocks back to back) to the built-in ones")
         ->type_name("FILE");
+    std::uint32_t maxObjects = xqova::kDefaultObjectBudget;
+    std::uint64_t maxBytes = xqova::kDefaultByteBudget;
+    app.add_option("--max-objects", maxObjects, "most objects that building one object may create")
+        ->capture_default_str();
+    app.add_option("--max-bytes", maxBytes, "most bytes that building one object may allocate")
+        ->capture_default_str();
 
     std::function<int(qova::Catalog&)> action;
 
@@ -273,6 +279,7 @@ int Run(int argc, char** argv) {
         return code == 0 ? 0 : qova::kExitUsage;
     }
     qova::Catalog catalog;
+    catalog.SetBudget(maxObjects, maxBytes);
     for (const std::string& file : definitionFiles) catalog.AddDefinitions(qova::ReadInput(file), file);
     return action ? action(catalog) : qova::kExitUsage;
 }
