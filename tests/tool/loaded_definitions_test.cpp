@@ -126,7 +126,12 @@ TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
                            "self.def");
     qova::EncodeRequest request;
     request.className = "CSelf";
-    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("CSelf (0x00F10000): building it takes more than the library's budget of 262144 objects and 64 MiB per call"),
+    const std::string expected =
+        "CSelf (0x00F10000): building it takes more than the budget of 262144 objects and 67108864 bytes per call";
+    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find(expected), std::string::npos);
+    // The user's budget is the one applied and named.
+    catalog.SetBudget(1000, 1u << 20);
+    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("budget of 1000 objects and 1048576 bytes"),
               std::string::npos);
 }
 
