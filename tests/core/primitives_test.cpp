@@ -11,36 +11,48 @@
 
 namespace {
 
-TEST(Checksum, CheckValueAndEmptyInput) {
-    const char* text = "123456789";
-    EXPECT_EQ(CalculateCRC(reinterpret_cast<const unsigned char*>(text), 9), 0x6F91);
-    EXPECT_EQ(CalculateCRC(nullptr, 0), 0xFFFF);
-}
-
-// The register one bit at a time, as the polynomial defines it: the fast
-// table-driven form must agree for every length (whole blocks of eight bytes
-// and every tail).
-std::uint16_t BitwiseCrc(const std::vector<unsigned char>& data, std::size_t length) {
-    std::uint16_t crc = 0xFFFF;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408) : static_cast<std::uint16_t>(crc >> 1);
-        }
+// The register one bit at a time, as the polynomial defines it.
+std::uint16_t BitwiseStep(std::uint16_t crc, unsigned char byte) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) {
+        crc = (crc & 1) ? static_cast<std::uint16_t>((crc >> 1) ^ 0x8408) : static_cast<std::uint16_t>(crc >> 1);
     }
     return crc;
 }
 
-TEST(Checksum, AgreesWithTheBitwiseRegisterForEveryLength) {
-    std::vector<unsigned char> data(70);
+// Both ways of computing the checksum (carry-less multiplication where the
+// CPU has it, the tables always) agree with the bitwise register for every
+// length up to 2048 (every lane count and tail), at every alignment, on
+// random bytes and on all-ones bytes, and give the check value.
+TEST(Checksum, EveryPathAgreesWithTheBitwiseRegister) {
+    std::vector<unsigned char> random(2048 + 16);
     std::uint32_t seed = 12345;
-    for (unsigned char& b : data) {
+    for (unsigned char& b : random) {
         seed = seed * 1103515245u + 12345u;
         b = static_cast<unsigned char>(seed >> 16);
     }
-    for (std::size_t length = 0; length <= data.size(); ++length) {
-        EXPECT_EQ(CalculateCRC(data.data(), static_cast<std::uint32_t>(length)), BitwiseCrc(data, length)) << length;
+    std::vector<unsigned char> ones(random.size(), 0xFF);
+    const bool carryless = xqova::checksum_paths::CarrylessAvailable();
+    for (const bool useCarryless : {true, false}) {
+        xqova::checksum_paths::UseCarryless(useCarryless);
+        SCOPED_TRACE(useCarryless && carryless ? "carry-less" : "tables");
+        const char* text = "123456789";
+        EXPECT_EQ(CalculateCRC(reinterpret_cast<const unsigned char*>(text), 9), 0x6F91);
+        EXPECT_EQ(CalculateCRC(nullptr, 0), 0xFFFF);
+        for (const std::vector<unsigned char>* data : {&random, &ones}) {
+            for (std::size_t offset : {0, 1, 3, 8, 15}) {
+                const unsigned char* p = data->data() + offset;
+                std::uint16_t expected = 0xFFFF;
+                for (std::size_t length = 0; length <= 2048; expected = BitwiseStep(expected, p[length++])) {
+                    if (CalculateCRC(p, static_cast<std::uint32_t>(length)) != expected) {
+                        ADD_FAILURE() << "length " << length << " offset " << offset;
+                        break;
+                    }
+                }
+            }
+        }
     }
+    xqova::checksum_paths::UseCarryless(true);
 }
 
 TEST(Checksum, ChecksumHoldsReadsTheTrailingBigEndianPair) {

@@ -31,6 +31,16 @@ std::uint16_t ChecksumStep(std::uint16_t crc, unsigned char byte);
 // The register after `count` zero bytes from `crc`.
 std::uint16_t ChecksumSkip(std::uint16_t crc, std::uint64_t count);
 
+// The checksum is computed by carry-less multiplication where the CPU has it
+// (x86 with PCLMULQDQ and SSE4.1, asked at run time), else by tables; both
+// give the same value. Tests compare the two on one machine.
+namespace checksum_paths {
+bool CarrylessAvailable();
+// Takes the carry-less path (when available) or the tables from now on, for
+// every thread; returns whether the carry-less path was taken before.
+bool UseCarryless(bool on);
+}  // namespace checksum_paths
+
 namespace fuzzing {
 // Fuzzing builds (XQOVA_FUZZ_SKIP_CHECKSUMS) accept every checksum, so that
 // the fuzzers reach the code behind them. With this switched on they still

@@ -1,9 +1,8 @@
 #include "xqova/encoding/xml_text.h"
 
-#include <cinttypes>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
+#include <system_error>
 
 namespace xqova {
 namespace xml {
@@ -64,14 +63,82 @@ double ReadFloating(const unsigned char* p, bool single) {
     return d;
 }
 
+namespace {
+
+// "00" to "99": two digits per step.
+struct DigitPairs {
+    char text[200];
+};
+
+constexpr DigitPairs MakeDigitPairs() {
+    DigitPairs pairs{};
+    for (unsigned n = 0; n < 100; ++n) {
+        pairs.text[2 * n] = static_cast<char>('0' + n / 10);
+        pairs.text[2 * n + 1] = static_cast<char>('0' + n % 10);
+    }
+    return pairs;
+}
+
+constexpr DigitPairs kDigitPairs = MakeDigitPairs();
+
+// Writes the `digits` decimal digits of `value` (which has no more) ending
+// just before `end`.
+inline void WriteDigits(std::uint32_t value, char* end) {
+    while (value >= 100) {
+        const std::uint32_t pair = value % 100;
+        value /= 100;
+        end -= 2;
+        std::memcpy(end, kDigitPairs.text + 2 * pair, 2);
+    }
+    if (value >= 10) {
+        std::memcpy(end - 2, kDigitPairs.text + 2 * value, 2);
+    } else {
+        end[-1] = static_cast<char>('0' + value);
+    }
+}
+
+// `value` with at least `width` digits, zeros to the left.
+inline char* WritePadded(std::uint32_t value, unsigned width, char* out) {
+    const unsigned digits = DecimalLength(value);
+    const unsigned zeros = digits < width ? width - digits : 0;
+    std::memset(out, '0', zeros);
+    out += zeros + digits;
+    WriteDigits(value, out);
+    return out;
+}
+
+}  // namespace
+
+unsigned DecimalLength(std::uint32_t value) {
+    if (value < 10) return 1;
+    if (value < 100) return 2;
+    if (value < 1000) return 3;
+    if (value < 10000) return 4;
+    if (value < 100000) return 5;
+    if (value < 1000000) return 6;
+    if (value < 10000000) return 7;
+    if (value < 100000000) return 8;
+    if (value < 1000000000) return 9;
+    return 10;
+}
+
+unsigned SignedDecimalLength(std::int32_t value) {
+    if (value >= 0) return DecimalLength(static_cast<std::uint32_t>(value));
+    // The magnitude of INT32_MIN does not fit an int32_t; it does a uint32_t.
+    return 1 + DecimalLength(0u - static_cast<std::uint32_t>(value));
+}
+
 std::size_t UnsignedText(std::uint32_t value, char* out) {
-    const int n = std::snprintf(out, kNumberTextSize, "%" PRIu32, value);
-    return n < 0 ? 0 : static_cast<std::size_t>(n);
+    const unsigned digits = DecimalLength(value);
+    WriteDigits(value, out + digits);
+    out[digits] = '\0';
+    return digits;
 }
 
 std::size_t SignedText(std::int32_t value, char* out) {
-    const int n = std::snprintf(out, kNumberTextSize, "%" PRId32, value);
-    return n < 0 ? 0 : static_cast<std::size_t>(n);
+    if (value >= 0) return UnsignedText(static_cast<std::uint32_t>(value), out);
+    out[0] = '-';
+    return 1 + UnsignedText(0u - static_cast<std::uint32_t>(value), out + 1);
 }
 
 std::size_t FloatText(double value, bool single, char* out) {
@@ -81,52 +148,50 @@ std::size_t FloatText(double value, bool single, char* out) {
         std::memcpy(out + 1, std::isnan(value) ? "NAN" : "INF", 4);
         return 4;
     }
-    // The C library writes at least two exponent digits, some three, and the
-    // locale's decimal point: the text is rebuilt from its digits so that it
-    // is the same everywhere.
+    // The digits come correctly rounded (ties to even) from std::to_chars;
+    // the exponent is rewritten with exactly three digits and "E".
     const int digits = single ? 9 : 16;
-    char formatted[48];
-    const int n = std::snprintf(formatted, sizeof formatted, "%+.*E", digits, value);
-    const char* e = n > 0 ? std::strchr(formatted, 'E') : nullptr;
-    if (e == nullptr || e - formatted < digits + 3) {
+    char formatted[40];
+    const std::to_chars_result r =
+        std::to_chars(formatted, formatted + sizeof formatted, std::fabs(value), std::chars_format::scientific, digits);
+    // "d.<digits>e<sign><two or three digits>"
+    const char* e = formatted + 2 + digits;
+    if (r.ec != std::errc() || r.ptr - formatted < digits + 5 || *e != 'e') {
         out[0] = '\0';
         return 0;
     }
-    int exponent = std::atoi(e + 1);
+    unsigned exponent = 0;
+    for (const char* p = e + 2; p < r.ptr; ++p) exponent = exponent * 10 + static_cast<unsigned>(*p - '0');
     std::size_t length = 0;
     out[length++] = sign;
-    out[length++] = formatted[1];
-    out[length++] = '.';
-    std::memcpy(out + length, e - digits, static_cast<std::size_t>(digits));
-    length += static_cast<std::size_t>(digits);
+    std::memcpy(out + length, formatted, static_cast<std::size_t>(digits) + 2);
+    length += static_cast<std::size_t>(digits) + 2;
     out[length++] = 'E';
-    out[length++] = exponent < 0 ? '-' : '+';
-    if (exponent < 0) exponent = -exponent;
+    out[length++] = e[1];
     out[length++] = static_cast<char>('0' + exponent / 100 % 10);
-    out[length++] = static_cast<char>('0' + exponent / 10 % 10);
-    out[length++] = static_cast<char>('0' + exponent % 10);
+    std::memcpy(out + length, kDigitPairs.text + 2 * (exponent % 100), 2);
+    length += 2;
     out[length] = '\0';
     return length;
 }
 
 std::size_t TimeText(const QOVA_TIME& time, char* out) {
-    TimeToStr(&time, out);
-    return TimeTextLength(time);
-}
-
-unsigned DecimalLength(std::uint32_t value) {
-    unsigned digits = 1;
-    while (value >= 10) {
-        value /= 10;
-        ++digits;
-    }
-    return digits;
-}
-
-unsigned SignedDecimalLength(std::int32_t value) {
-    if (value >= 0) return DecimalLength(static_cast<std::uint32_t>(value));
-    // The magnitude of INT32_MIN does not fit an int32_t; it does a uint32_t.
-    return 1 + DecimalLength(0u - static_cast<std::uint32_t>(value));
+    // Each field at least as wide as its place, wider when its value needs.
+    char* p = WritePadded(time.year, 4, out);
+    *p++ = '/';
+    p = WritePadded(time.month, 2, p);
+    *p++ = '/';
+    p = WritePadded(time.day, 2, p);
+    *p++ = ' ';
+    p = WritePadded(time.hour, 2, p);
+    *p++ = ':';
+    p = WritePadded(time.minute, 2, p);
+    *p++ = ':';
+    p = WritePadded(time.second, 2, p);
+    *p++ = ' ';
+    p = WritePadded(time.fraction, 2, p);
+    *p = '\0';
+    return static_cast<std::size_t>(p - out);
 }
 
 std::uint32_t ValueTextLength(const MemberValue& v) {
