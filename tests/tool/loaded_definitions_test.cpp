@@ -9,6 +9,8 @@
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
 
 namespace {
 
@@ -126,8 +128,54 @@ TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
                            "self.def");
     qova::EncodeRequest request;
     request.className = "CSelf";
-    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("CSelf (0x00F10000): building it takes more than the library's budget of 262144 objects and 64 MiB per call"),
+    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("CSelf (0x00F10000): building it takes more than the budget of 262144 objects and 67108864 bytes per call"),
               std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// A vector member with a fixed count of 0 (type 0x86) grows like an
+// UNBOUNDED one, its elements carrying size prefixes: the library writes it,
+// reads it back, and decode accepts what the library wrote.
+TEST(LoadedDefinitions, FixedVectorOfNoElementsGrowsWithSizePrefixes) {
+    ClassDescription holder;
+    holder.name = "CHolder";
+    holder.family = 0x00F2;
+    holder.species = {{0, "SpHOLDER"}};
+    Member items = M("Items", 0x86);
+    items.memberClass = kBase;
+    items.fixedCount = 0;
+    holder.members = {items};
+    Bytes blocks = Blocks();
+    const Bytes second =
+        xqova::build::BuildDefinition(holder, [](std::uint32_t) { return std::string("CHostBase"); });
+    blocks.insert(blocks.end(), second.begin(), second.end());
+    qova::Catalog catalog;
+    catalog.AddDefinitions(blocks, "host.def");
+
+    CXQOVAObject object(&catalog.Dictionary(), 0x00F20000u, 0xFFFF);
+    CXQOVAVector* vector = object.GetMember(0);
+    ASSERT_NE(vector, nullptr);
+    CXQOVAObject* element = vector->Push(kBase);
+    ASSERT_NE(element, nullptr);
+    element->SetMember(0, static_cast<unsigned short>(7));
+    Bytes bytes(object.SizeAll(0xFFFF));
+    ASSERT_EQ(object.Serialize(bytes.data(), bytes.size(), 0xFFFF), bytes.size());
+    // Header, count 1, the element's size prefix (00 11), its 17 bytes, checksum.
+    ASSERT_EQ(bytes.size(), 34u);
+    EXPECT_EQ(ReadInt16(bytes.data() + 13), 17u);
+
+    CXQOVAObject back(&catalog.Dictionary(), bytes.data(), bytes.size());
+    ASSERT_EQ(back.Deserialize(bytes.data(), bytes.size(), 1), bytes.size());
+    CXQOVAVector* read = back.GetMember(0);
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->Size(), 1);
+    EXPECT_EQ(static_cast<unsigned short>(read->At(0)->GetMember(0)), 7);
+    std::string warning = "unset";
+    EXPECT_NO_THROW(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kTable, &warning));
+    EXPECT_EQ(warning, "");
 }
 
 }  // namespace

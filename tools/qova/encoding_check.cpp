@@ -190,13 +190,14 @@ private:
             if (end - cursor < 2) return Overrun(offset, cursor, path, name, 2);
             const std::uint16_t count = ReadInt16(at + cursor);
             const bool named = record.memberClass != kAnyClass;
-            if (named && (record.type & xqova::kTypeFixedArray) && count != record.fixedCount) {
+            const std::uint16_t fixedCount = (record.type & xqova::kTypeFixedArray) ? record.fixedCount : 0;
+            if (xqova::MemberType::VectorIsFixed(record.memberClass, fixedCount) && count != record.fixedCount) {
                 return Fail(Check::kVectorCount, offset, path,
                             "vector " + name + " at offset " + std::to_string(offset + cursor) + " holds " +
                                 std::to_string(count) + " elements, its fixed count is " +
                                 std::to_string(record.fixedCount));
             }
-            const bool prefixed = named && unbounded;
+            const bool prefixed = xqova::MemberType::VectorHasSizePrefixes(record.memberClass, fixedCount);
             cursor += 2;
             for (std::uint16_t i = 0; i < count; ++i) {
                 const std::string element = where + "[" + std::to_string(i) + "]";

@@ -60,6 +60,7 @@
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"
+#include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
@@ -71,12 +72,8 @@ static_assert(sizeof(QOVA_TIME) == 8, "a time stamp is an 8-byte record");
 constexpr std::uint16_t kFirstBigEndianVersion = 200;
 constexpr std::uint64_t kMaxTotal = 0xFFFFFFFFu;
 
-bool IsObjectType(std::uint8_t type) { return (type & xqova::kTypeWidthMask) == xqova::kTypeObject; }
-bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
-bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
-
-// Element width argument of SetData: width code + 1, 3 standing for TIME.
-std::uint8_t DataWidth(std::uint8_t type) { return static_cast<std::uint8_t>((type & xqova::kTypeWidthMask) + 1); }
+using xqova::EncodingLayout;
+using xqova::MemberType;
 
 // ---- Elements ----------------------------------------------------------------
 // One element between its host form (as a member holds it) and its wire form.
@@ -178,23 +175,23 @@ void GetElement(unsigned char* host, const unsigned char* in, std::uint8_t width
 
 void PutElements(unsigned char* out, const unsigned char* host, std::uint32_t count, std::uint8_t type,
                  bool bigEndian) {
-    const std::uint8_t widthCode = type & xqova::kTypeWidthMask;
+    const std::uint8_t widthCode = xqova::MemberType(type).Width();
     if (widthCode == 0) {
         if (count != 0) std::memcpy(out, host, count);
         return;
     }
-    const std::uint32_t size = xqova::ElementSize(type);
+    const std::uint32_t size = xqova::MemberType(type).ElementSize();
     for (std::uint32_t i = 0; i < count; ++i) PutElement(out + i * size, host + i * size, widthCode, bigEndian);
 }
 
 void GetElements(unsigned char* host, const unsigned char* in, std::uint32_t count, std::uint8_t type,
                  bool bigEndian) {
-    const std::uint8_t widthCode = type & xqova::kTypeWidthMask;
+    const std::uint8_t widthCode = xqova::MemberType(type).Width();
     if (widthCode == 0) {
         if (count != 0) std::memcpy(host, in, count);
         return;
     }
-    const std::uint32_t size = xqova::ElementSize(type);
+    const std::uint32_t size = xqova::MemberType(type).ElementSize();
     for (std::uint32_t i = 0; i < count; ++i) GetElement(host + i * size, in + i * size, widthCode, bigEndian);
 }
 
@@ -224,7 +221,7 @@ public:
         if (base_ != nullptr) {
             PutElements(base_ + pos_, static_cast<const unsigned char*>(host), count, type, bigEndian);
         }
-        pos_ += static_cast<std::uint64_t>(count) * xqova::ElementSize(type);
+        pos_ += static_cast<std::uint64_t>(count) * xqova::MemberType(type).ElementSize();
     }
 
 private:
@@ -267,7 +264,7 @@ private:
 
 // Size of the smallest complete encoding of a class: header, version, status,
 // X and checksum.
-std::size_t MinimumEncoding(std::uint32_t classId) { return 11u + xqova::LengthFieldWidth(classId); }
+std::size_t MinimumEncoding(std::uint32_t classId) { return EncodingLayout::Minimum(xqova::LengthFieldWidth(classId)); }
 
 // The total size of the encoding at p when its header lies within `available`
 // bytes, it states at least a complete header and no more than `available`;
@@ -325,7 +322,7 @@ private:
     }
     static bool DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion, Source* fixed, Source* variable,
                               unsigned char strict, bool* tooDeep);
-    static bool DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t type, Source* variable, bool bigEndian);
+    static bool DecodeUnbounded(CXQOVAData_u* slot, xqova::MemberType type, Source* variable, bool bigEndian);
     static bool DecodeNested(CXQOVAObject& object, CXQOVAData_u* slot, Source* variable, unsigned char strict,
                              bool* tooDeep);
     static bool NestingExhausted(const CXQOVAObject& object) {
@@ -341,40 +338,31 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
     // to write.
     if (object.definition_ != nullptr && object.memberCount_ != 0 && object.idToSlot_ == nullptr) return 0;
     const std::uint16_t width = xqova::LengthFieldWidth(object.classId_);
+    const xqova::CompiledDefinition* compiled = object.compiled_;
 
     // Size of the fixed section.
-    std::uint32_t fixedSize = 0;
-    if (object.definition_ != nullptr) {
-        xqova::MemberWalker walker(object.definition_);
-        xqova::MemberRecord record;
-        while (walker.Next(&record)) {
-            if (!record.InVersion(v) || IsObjectType(record.type) || (record.type & xqova::kTypeUnbounded)) continue;
-            const std::uint32_t count = (record.type & xqova::kTypeFixedArray) ? record.fixedCount : 1u;
-            fixedSize += count * xqova::ElementSize(record.type);
-        }
-    }
+    const std::uint64_t fixedSize = compiled == nullptr ? 0 : compiled->FixedSectionSize(v);
     if (fixedSize > 0xFFFF) return 0;
 
     if (out != nullptr) {
-        WriteInt32(out, object.classId_);
-        WriteInt16(out + 4 + width, v);
-        out[6 + width] = object.status_;
-        WriteInt16(out + 7 + width, static_cast<std::uint16_t>(fixedSize));
+        WriteInt32(out + EncodingLayout::kClassId, object.classId_);
+        WriteInt16(out + EncodingLayout::Version(width), v);
+        out[EncodingLayout::Status(width)] = object.status_;
+        WriteInt16(out + EncodingLayout::FixedSize(width), static_cast<std::uint16_t>(fixedSize));
     }
-    Sink fixed(out, 9u + width);
-    Sink variable(out, 9u + width + fixedSize);
+    Sink fixed(out, EncodingLayout::FixedSection(width));
+    Sink variable(out, EncodingLayout::FixedSection(width) + fixedSize);
     const bool unboundedBigEndian = v >= kFirstBigEndianVersion;
 
-    if (object.definition_ != nullptr) {
-        xqova::MemberWalker walker(object.definition_);
-        xqova::MemberRecord record;
-        for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+    if (compiled != nullptr) {
+        for (std::uint16_t p = 0; p < compiled->MemberCount(); ++p) {
+            const xqova::CompiledMember& record = compiled->Member(p);
             if (!record.InVersion(v)) continue;
             CXQOVAData_u* slot = SlotOf(object, p);
-            const std::uint8_t type = record.type;
-            const std::uint32_t elementSize = xqova::ElementSize(type);
+            const std::uint8_t type = record.type.Byte();
+            const std::uint32_t elementSize = record.type.ElementSize();
 
-            if (IsObjectType(type) && (type & 0xC0)) {
+            if (record.type.IsVector()) {
                 if (slot == nullptr) {  // the object lacks it: an empty vector
                     variable.U16(0);
                     continue;
@@ -383,7 +371,7 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
                 const std::uint64_t n = EncodeVector(*static_cast<CXQOVAVector*>(slot->buffer_), variable.Here());
                 if (n == 0) return 0;
                 variable.Skip(n);
-            } else if (IsObjectType(type)) {
+            } else if (record.type.IsObject()) {
                 if (slot == nullptr || slot->buffer_ == nullptr) return 0;
                 unsigned char* at = variable.Here();
                 const std::uint64_t n = EncodeObject(*static_cast<CXQOVAObject*>(slot->buffer_),
@@ -391,13 +379,13 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
                 if (n == 0) return 0;
                 variable.U32(static_cast<std::uint32_t>(n));
                 variable.Skip(n);
-            } else if (type & xqova::kTypeUnbounded) {
+            } else if (record.type.IsUnbounded()) {
                 const std::uint32_t count = (slot != nullptr && slot->buffer_ != nullptr) ? slot->elements_ : 0u;
                 const std::uint32_t bytes = count * elementSize;
                 if (bytes > 0xFFFF) return 0;
                 variable.U16(static_cast<std::uint16_t>(bytes));
                 variable.Elements(count == 0 ? nullptr : slot->buffer_, count, type, unboundedBigEndian);
-            } else if (type & xqova::kTypeFixedArray) {
+            } else if (record.type.IsFixedArray()) {
                 if (slot == nullptr || record.fixedCount == 0) {
                     fixed.Zeros(static_cast<std::uint64_t>(record.fixedCount) * elementSize);
                 } else if (slot->buffer_ != nullptr && slot->elements_ == record.fixedCount) {
@@ -414,16 +402,16 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
         }
     }
 
-    const std::uint64_t total = variable.Pos() + 2;
-    const std::uint64_t length = total - 4 - width;
+    const std::uint64_t total = variable.Pos() + EncodingLayout::kChecksumSize;
+    const std::uint64_t length = total - EncodingLayout::kLength - width;
     if (total > kMaxTotal || (width == 2 && length > 0xFFFF)) return 0;
     if (out != nullptr) {
         if (width == 2) {
-            WriteInt16(out + 4, static_cast<std::uint16_t>(length));
+            WriteInt16(out + EncodingLayout::kLength, static_cast<std::uint16_t>(length));
         } else {
-            WriteInt32(out + 4, static_cast<std::uint32_t>(length));
+            WriteInt32(out + EncodingLayout::kLength, static_cast<std::uint32_t>(length));
         }
-        const std::uint32_t covered = static_cast<std::uint32_t>(total - 2);
+        const std::uint32_t covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
         WriteInt16(out + covered, CalculateCRC(out, covered));
     }
     return total;
@@ -433,7 +421,7 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeVector(CXQOVAVector& vector, unsi
     // A fixed-count vector that lost elements (memory ran out when it was
     // built) would write a count that its own decoder refuses.
     if (vector.IsFixed() && vector.size_ != vector.fixedCount_) return 0;
-    const bool sizePrefixes = vector.classId_ != xqova::kNoClass && vector.fixedCount_ == 0;
+    const bool sizePrefixes = MemberType::VectorHasSizePrefixes(vector.classId_, vector.fixedCount_);
     Sink sink(out, 0);
     sink.U16(vector.size_);
     for (std::uint16_t i = 0; i < vector.size_; ++i) {
@@ -463,20 +451,20 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
     const std::size_t total = EncodingExtent(buffer, length);
     bool ok = total != 0 && total <= kMaxTotal;
     if (ok) {
-        const auto covered = static_cast<std::uint32_t>(total - 2);
+        const auto covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
         ok = object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered) : xqova::ChecksumHolds(buffer, covered);
     }
     std::uint16_t encodedVersion = 0;
     std::uint8_t status = 0;
     if (ok) {
-        encodedVersion = ReadInt16(buffer + 4 + width);
-        status = buffer[6 + width];
+        encodedVersion = ReadInt16(buffer + EncodingLayout::Version(width));
+        status = buffer[EncodingLayout::Status(width)];
         ok = encodedVersion <= object.version_;  // an object reads its own and older versions only
     }
     if (ok) {
-        const std::size_t fixedStart = 9 + width;
-        const std::size_t end = total - 2;
-        const std::size_t fixedSize = ReadInt16(buffer + 7 + width);
+        const std::size_t fixedStart = EncodingLayout::FixedSection(width);
+        const std::size_t end = total - EncodingLayout::kChecksumSize;
+        const std::size_t fixedSize = ReadInt16(buffer + EncodingLayout::FixedSize(width));
         ok = fixedSize <= end - fixedStart;
         if (ok) {
             Source fixed(buffer, fixedStart, fixedStart + fixedSize);
@@ -501,51 +489,50 @@ bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_
     // built cannot receive their values: the object fails to decode rather
     // than pass for complete.
     if (object.idToSlot_ == nullptr && object.memberCount_ != 0) return false;
+    const xqova::CompiledDefinition* compiled = object.compiled_;
+    if (compiled == nullptr) return true;
     const bool unboundedBigEndian = encodedVersion >= kFirstBigEndianVersion;
-    xqova::MemberWalker walker(object.definition_);
-    xqova::MemberRecord record;
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+    for (std::uint16_t p = 0; p < compiled->MemberCount(); ++p) {
+        const xqova::CompiledMember& record = compiled->Member(p);
         if (!record.InVersion(encodedVersion)) continue;  // absent: the member keeps its value
         CXQOVAData_u* slot = SlotOf(object, p);
-        const std::uint8_t type = record.type;
-        const std::uint32_t elementSize = xqova::ElementSize(type);
+        const MemberType type = record.type;
+        const std::uint32_t elementSize = type.ElementSize();
 
-        if (IsObjectType(type) && (type & 0xC0)) {
+        if (type.IsVector()) {
             CXQOVAVector* vector = slot == nullptr ? nullptr : static_cast<CXQOVAVector*>(slot->buffer_);
             if (vector != nullptr) {
                 if (!DecodeVector(*vector, variable, strict, tooDeep)) return false;
                 continue;
             }
-            const std::uint16_t fixedCount = (type & xqova::kTypeFixedArray) ? record.fixedCount : 0;
-            const bool sizePrefixes = record.memberClass != xqova::kNoClass && fixedCount == 0;
             std::uint16_t count;
-            if (!SkipVector(variable, sizePrefixes, &count)) return false;
+            if (!SkipVector(variable, record.VectorHasSizePrefixes(), &count)) return false;
             if (slot != nullptr && count != 0) {
                 // No vector to hold the elements: past the nesting limit that
                 // refuses the whole encoding; else memory ran out.
                 *tooDeep = NestingExhausted(object);
                 return false;
             }
-        } else if (IsObjectType(type)) {
+        } else if (type.IsObject()) {
             if (!DecodeNested(object, slot, variable, strict, tooDeep)) return false;
-        } else if (type & xqova::kTypeUnbounded) {
+        } else if (type.IsUnbounded()) {
             if (!DecodeUnbounded(slot, type, variable, unboundedBigEndian)) return false;
-        } else if (type & xqova::kTypeFixedArray) {
+        } else if (type.IsFixedArray()) {
             const std::size_t bytes = static_cast<std::size_t>(record.fixedCount) * elementSize;
             if (fixed->Remaining() < bytes) return false;
             if (slot != nullptr && bytes != 0) {
                 if (slot->buffer_ == nullptr || slot->elements_ != record.fixedCount) return false;  // out of memory
                 unsigned char* host = static_cast<unsigned char*>(slot->buffer_);
-                GetElements(host, fixed->Here(), record.fixedCount, type, true);
+                GetElements(host, fixed->Here(), record.fixedCount, type.Byte(), true);
                 // Text always keeps its terminator, whatever the sender put there.
-                if (IsTextKind(type)) std::memset(host + bytes - elementSize, 0, elementSize);
+                if (type.IsText()) std::memset(host + bytes - elementSize, 0, elementSize);
             }
             fixed->Skip(bytes);
         } else {
             if (fixed->Remaining() < elementSize) return false;
             if (slot != nullptr) {
                 std::memset(slot->value_, 0, sizeof slot->value_);
-                GetElement(slot->value_, fixed->Here(), type & xqova::kTypeWidthMask, true);
+                GetElement(slot->value_, fixed->Here(), type.Width(), true);
             }
             fixed->Skip(elementSize);
         }
@@ -553,17 +540,19 @@ bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_
     return true;
 }
 
-bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t type, Source* variable,
+bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, MemberType memberType, Source* variable,
                                                 bool bigEndian) {
     std::uint16_t bytes;
     if (!variable->U16(&bytes) || bytes > variable->Remaining()) return false;
-    const std::uint32_t elementSize = xqova::ElementSize(type);
+    const std::uint32_t elementSize = memberType.ElementSize();
     if (bytes % elementSize != 0) return false;  // never written by the encoder
+    const std::uint8_t type = memberType.Byte();
     if (slot != nullptr) {
         const std::uint16_t count = static_cast<std::uint16_t>(bytes / elementSize);
-        const std::uint8_t dataWidth = DataWidth(type);
-        const std::uint8_t isFloat = IsFloatKind(type) ? 1 : 0;
-        if (IsTextKind(type)) {
+        // Element width argument of SetData: width code + 1, 3 standing for TIME.
+        const std::uint8_t dataWidth = memberType.WidthCodePlusOne();
+        const std::uint8_t isFloat = memberType.IsFloat() ? 1 : 0;
+        if (memberType.IsText()) {
             // The count on the wire includes the terminator, which SetData adds
             // itself. Nothing at all leaves an empty member empty and one that
             // held text with just its terminator; a lone terminator is the
@@ -619,7 +608,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     vector.Clear();
     std::uint16_t count;
     if (!source->U16(&count)) return false;
-    const bool sizePrefixes = vector.classId_ != xqova::kNoClass && vector.fixedCount_ == 0;
+    const bool sizePrefixes = MemberType::VectorHasSizePrefixes(vector.classId_, vector.fixedCount_);
     // Refuse a count that the remaining bytes cannot hold before anything is
     // allocated for it.
     const std::size_t smallest = xqova::kMinObjectEncoding + (sizePrefixes ? 2u : 0u);
@@ -672,7 +661,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
         }
         const unsigned char* bytes = source->Here();
         const std::uint32_t classId = ReadInt32(bytes);
-        const std::uint16_t version = ReadInt16(bytes + 4 + xqova::LengthFieldWidth(classId));
+        const std::uint16_t version = ReadInt16(bytes + EncodingLayout::Version(xqova::LengthFieldWidth(classId)));
         // A vector holds only elements that decoded; one that cannot be
         // created or decoded is left out (or fails the whole under the strict
         // flag).
@@ -760,7 +749,7 @@ std::uint32_t CXQOVAVector::Deserialize(unsigned char* buffer, unsigned char str
     }
     // The caller vouches for the buffer: its length is what the count, the
     // size prefixes and the element headers state.
-    const bool sizePrefixes = classId_ != xqova::kNoClass && fixedCount_ == 0;
+    const bool sizePrefixes = xqova::MemberType::VectorHasSizePrefixes(classId_, fixedCount_);
     const std::uint16_t count = ReadInt16(buffer);
     std::uint64_t length = 2;
     for (std::uint16_t i = 0; i < count && length <= kMaxTotal; ++i) {

@@ -84,6 +84,7 @@ class CXQOVAStringTable;
 class CXQOVAVector;
 namespace xqova {
 class BudgetedOperation;
+class CompiledDefinition;
 }
 
 class XQOVA_API CXQOVAObject {
@@ -371,6 +372,11 @@ private:
     std::uint16_t presentCount_ = 0;
     std::uint16_t memberCount_ = 0;
     const unsigned char* definition_ = nullptr;
+    // The compiled table of definition_: the dictionary's, or the object's
+    // own (ownsCompiled_) for a block no dictionary holds. Null without a
+    // usable definition, and when memory for an own table ran out.
+    const xqova::CompiledDefinition* compiled_ = nullptr;
+    bool ownsCompiled_ = false;
     const unsigned char* attributeTable_ = nullptr;
     std::uint16_t attributeSize_ = 0;
     std::uint32_t classId_ = 0xFFFFFFFFu;
