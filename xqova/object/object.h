@@ -85,6 +85,9 @@ class CXQOVAVector;
 namespace xqova {
 class BudgetedOperation;
 class CompiledDefinition;
+class DecodedObject;
+struct DecodeReport;
+XQOVA_API DecodedObject DecodeObject(CXQOVADictionary*, const unsigned char*, std::size_t, DecodeReport*);
 }
 
 class XQOVA_API CXQOVAObject {
@@ -266,6 +269,12 @@ public:
     // Decodes an encoding of this object's class; bytes consumed, 0 on failure.
     std::uint32_t Deserialize(unsigned char* buffer, unsigned char strict);
     std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict);
+    // The same, filling `report` (when not null) with the reason of a
+    // failure (xqova/encoding/decode_report.h). With a report the decode
+    // also refuses a nested object or element of a class the dictionary does
+    // not define; without one its results are those of the form above.
+    std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict,
+                              xqova::DecodeReport* report);
 
     // ---- XML (defined with the encodings) --------------------------------
     // The exact documents: names and texts go into the document unescaped,
@@ -317,6 +326,8 @@ protected:
 private:
     friend class CXQOVAData_u;
     friend class CXQOVAVector;
+    friend xqova::DecodedObject xqova::DecodeObject(CXQOVADictionary*, const unsigned char*, std::size_t,
+                                                    xqova::DecodeReport*);
 
     // The binary encoder and decoder of objects and vectors
     // (encoding/binary_encoding.cpp).
