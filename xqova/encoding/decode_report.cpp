@@ -9,6 +9,12 @@
 
 namespace xqova {
 
+struct DecodeAccess {
+    static CXQOVAObject* Create(CXQOVADictionary* dictionary, const unsigned char* bytes, std::size_t length) {
+        return CXQOVAObject::Create(dictionary, nullptr, kNoClass, kCurrentVersion, bytes, length, 0);
+    }
+};
+
 const char* DecodeCheckName(DecodeCheck check) {
     switch (check) {
         case DecodeCheck::kNone: return "none";
@@ -53,7 +59,7 @@ DecodedObject DecodeObject(CXQOVADictionary* dictionary, const unsigned char* by
         return DecodedObject();
     }
     const BudgetedOperation operation;
-    CXQOVAObject* object = CXQOVAObject::Create(dictionary, nullptr, kNoClass, kCurrentVersion, bytes, length, 0);
+    CXQOVAObject* object = DecodeAccess::Create(dictionary, bytes, length);
     if (object == nullptr || BudgetedOperation::Exhausted()) {
         Delete(object);
         report->check = DecodeCheck::kOutOfMemory;

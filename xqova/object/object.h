@@ -85,9 +85,8 @@ class CXQOVAVector;
 namespace xqova {
 class BudgetedOperation;
 class CompiledDefinition;
-class DecodedObject;
+struct DecodeAccess;
 struct DecodeReport;
-XQOVA_API DecodedObject DecodeObject(CXQOVADictionary*, const unsigned char*, std::size_t, DecodeReport*);
 }
 
 class XQOVA_API CXQOVAObject {
@@ -326,8 +325,7 @@ protected:
 private:
     friend class CXQOVAData_u;
     friend class CXQOVAVector;
-    friend xqova::DecodedObject xqova::DecodeObject(CXQOVADictionary*, const unsigned char*, std::size_t,
-                                                    xqova::DecodeReport*);
+    friend struct xqova::DecodeAccess;  // xqova::DecodeObject builds objects as Create does
 
     // The binary encoder and decoder of objects and vectors
     // (encoding/binary_encoding.cpp).
