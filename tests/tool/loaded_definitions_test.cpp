@@ -9,6 +9,7 @@
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
@@ -176,6 +177,31 @@ TEST(LoadedDefinitions, FixedVectorOfNoElementsGrowsWithSizePrefixes) {
     std::string warning = "unset";
     EXPECT_NO_THROW(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kTable, &warning));
     EXPECT_EQ(warning, "");
+
+    // With a fixed count of 1 the vector holds its element from the start,
+    // without a size prefix; an encoding stating another count is refused
+    // with that reason.
+    ClassDescription pair = holder;
+    pair.name = "CPair";
+    pair.family = 0x00F3;
+    pair.members[0].fixedCount = 1;
+    const Bytes pairBlock = xqova::build::BuildDefinition(pair, [](std::uint32_t) { return std::string("CHostBase"); });
+    catalog.AddDefinitions(pairBlock, "pair.def");
+    CXQOVAObject one(&catalog.Dictionary(), 0x00F30000u, 0xFFFF);
+    Bytes fixed(one.SizeAll(0xFFFF));
+    ASSERT_EQ(one.Serialize(fixed.data(), fixed.size(), 0xFFFF), fixed.size());
+    ASSERT_EQ(fixed.size(), 13u + 2u + 17u);  // no size prefix before the element
+    EXPECT_EQ(ReadInt16(fixed.data() + 11), 1u);
+    WriteInt16(fixed.data() + 11, 2);
+    tool_test::StampChecksum(fixed.data(), fixed.size());
+    xqova::DecodeReport why;
+    EXPECT_FALSE(xqova::DecodeObject(&catalog.Dictionary(), fixed.data(), fixed.size(), &why));
+    EXPECT_EQ(why.check, xqova::DecodeCheck::kVectorCount);
+    EXPECT_STREQ(why.member, "Items");
+    EXPECT_EQ(why.at, 11u);
+    EXPECT_NE(FailureOf([&] { qova::DecodeObject(catalog, fixed, qova::ObjectOutput::kTable, nullptr); })
+                  .find("vector Items at offset 11 holds 2 elements, its fixed count is 1"),
+              std::string::npos);
 }
 
 }  // namespace

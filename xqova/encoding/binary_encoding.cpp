@@ -856,6 +856,11 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     std::uint16_t count;
     if (!source->U16(&count)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 2, source->Remaining(), name);
     const bool sizePrefixes = MemberType::VectorHasSizePrefixes(vector.classId_, vector.fixedCount_);
+    // Under the strict flag a fixed-count vector with another count fails
+    // whatever follows; that is its reason.
+    if (strict != 0 && vector.IsFixed() && count != vector.size_) {
+        return state->Fail(DecodeCheck::kVectorCount, encoding, at, count, vector.size_, name);
+    }
     // Refuse a count that the remaining bytes cannot hold before anything is
     // allocated for it.
     const std::size_t smallest = xqova::kMinObjectEncoding + (sizePrefixes ? 2u : 0u);
