@@ -18,6 +18,7 @@
 #include "xqova/core/guid_time.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/object/object.h"
 #include "xqova/text/string_table.h"
 
@@ -99,13 +100,20 @@ int main(int argc, char** argv) {
     std::printf("   %s: %u bytes\n", BaseName(path), static_cast<unsigned>(received.size()));
     PrintBytes(received);
 
-    // 3. The object is built from the bytes. The length bounds every read:
-    //    bytes from outside are never trusted to state their own size.
+    // 3. The object is built from the bytes, strictly: it is there only when
+    //    the bytes and everything nested in them decoded completely, and
+    //    otherwise the report says why. The length bounds every read: bytes
+    //    from outside are never trusted to state their own size.
     Step(3, "The host builds the object from the bytes");
-    CXQOVAObject reading(&dictionary, received.data(), received.size());
-    if (reading.GetDefinition() == nullptr) {
-        return Fail("the bytes were refused: damaged, or of a class the dictionary does not know");
+    xqova::DecodeReport why;
+    const xqova::DecodedObject decoded = xqova::DecodeObject(&dictionary, received.data(), received.size(), &why);
+    if (!decoded) {
+        std::fprintf(stderr, "demo_one_reading: the bytes were refused: %s at offset %lu%s%s\n",
+                     xqova::DecodeCheckName(why.check), static_cast<unsigned long>(why.offset),
+                     why.path[0] != '\0' ? " in member " : "", why.path);
+        return 1;
     }
+    CXQOVAObject& reading = *decoded;
     if (reading.ClassID() != nibp::kClass) return Fail("the bytes hold another class than an NIBP reading");
     CXQOVAStringTable names;
     if (names.AddDictionaryTables(&dictionary) == 0) return Fail("the English names could not be built");

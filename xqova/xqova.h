@@ -13,6 +13,7 @@
 #include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/message/byte_queue.h"
 #include "xqova/message/connection.h"
 #include "xqova/message/frame.h"

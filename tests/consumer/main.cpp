@@ -19,7 +19,13 @@ int main() {
     if (bytes.empty() || sent.Serialize(bytes.data(), 0xFFFF) != bytes.size()) return 2;
     const std::size_t length = bytes.size();
 
-    CXQOVAObject reading(&dictionary, bytes.data(), length);     // bounded: never reads past length
+    xqova::DecodeReport why;                                     // strict: the whole record, or the reason
+    xqova::DecodedObject decoded = xqova::DecodeObject(&dictionary, bytes.data(), length, &why);
+    if (!decoded) {
+        std::printf("%s at offset %zu in %s\n", xqova::DecodeCheckName(why.check), why.offset, why.path);
+        return 8;
+    }
+    CXQOVAObject& reading = *decoded;                            // owned by the handle; bounded by length
     reading.SetStringTable(&names);
     std::int32_t systolic = reading.Member(2);                   // typed conversion of a member
     const char* name = reading.GetMemberText(2, 0xFF);           // "Systolic"

@@ -9,6 +9,9 @@
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/encoding/decode_report.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
 
 namespace {
 
@@ -132,6 +135,73 @@ TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
     // The user's budget is the one applied and named.
     catalog.SetBudget(1000, 1u << 20);
     EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("budget of 1000 objects and 1048576 bytes"),
+              std::string::npos);
+}
+
+// A vector member with a fixed count of 0 (type 0x86) grows like an
+// UNBOUNDED one, its elements carrying size prefixes: the library writes it,
+// reads it back, and decode accepts what the library wrote.
+TEST(LoadedDefinitions, FixedVectorOfNoElementsGrowsWithSizePrefixes) {
+    ClassDescription holder;
+    holder.name = "CHolder";
+    holder.family = 0x00F2;
+    holder.species = {{0, "SpHOLDER"}};
+    Member items = M("Items", 0x86);
+    items.memberClass = kBase;
+    items.fixedCount = 0;
+    holder.members = {items};
+    Bytes blocks = Blocks();
+    const Bytes second =
+        xqova::build::BuildDefinition(holder, [](std::uint32_t) { return std::string("CHostBase"); });
+    blocks.insert(blocks.end(), second.begin(), second.end());
+    qova::Catalog catalog;
+    catalog.AddDefinitions(blocks, "host.def");
+
+    CXQOVAObject object(&catalog.Dictionary(), 0x00F20000u, 0xFFFF);
+    CXQOVAVector* vector = object.GetMember(0);
+    ASSERT_NE(vector, nullptr);
+    CXQOVAObject* element = vector->Push(kBase);
+    ASSERT_NE(element, nullptr);
+    element->SetMember(0, static_cast<unsigned short>(7));
+    Bytes bytes(object.SizeAll(0xFFFF));
+    ASSERT_EQ(object.Serialize(bytes.data(), bytes.size(), 0xFFFF), bytes.size());
+    // Header, count 1, the element's size prefix (00 11), its 17 bytes, checksum.
+    ASSERT_EQ(bytes.size(), 34u);
+    EXPECT_EQ(ReadInt16(bytes.data() + 13), 17u);
+
+    CXQOVAObject back(&catalog.Dictionary(), bytes.data(), bytes.size());
+    ASSERT_EQ(back.Deserialize(bytes.data(), bytes.size(), 1), bytes.size());
+    CXQOVAVector* read = back.GetMember(0);
+    ASSERT_NE(read, nullptr);
+    ASSERT_EQ(read->Size(), 1);
+    EXPECT_EQ(static_cast<unsigned short>(read->At(0)->GetMember(0)), 7);
+    std::string warning = "unset";
+    EXPECT_NO_THROW(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kTable, &warning));
+    EXPECT_EQ(warning, "");
+
+    // With a fixed count of 1 the vector holds its element from the start,
+    // without a size prefix; an encoding stating another count is refused
+    // with that reason.
+    ClassDescription pair = holder;
+    pair.name = "CPair";
+    pair.family = 0x00F3;
+    pair.members[0].fixedCount = 1;
+    const Bytes pairBlock = xqova::build::BuildDefinition(pair, [](std::uint32_t) { return std::string("CHostBase"); });
+    catalog.AddDefinitions(pairBlock, "pair.def");
+    CXQOVAObject one(&catalog.Dictionary(), 0x00F30000u, 0xFFFF);
+    Bytes fixed(one.SizeAll(0xFFFF));
+    ASSERT_EQ(one.Serialize(fixed.data(), fixed.size(), 0xFFFF), fixed.size());
+    ASSERT_EQ(fixed.size(), 13u + 2u + 17u);  // no size prefix before the element
+    EXPECT_EQ(ReadInt16(fixed.data() + 11), 1u);
+    WriteInt16(fixed.data() + 11, 2);
+    tool_test::StampChecksum(fixed.data(), fixed.size());
+    xqova::DecodeReport why;
+    EXPECT_FALSE(xqova::DecodeObject(&catalog.Dictionary(), fixed.data(), fixed.size(), &why));
+    EXPECT_EQ(why.check, xqova::DecodeCheck::kVectorCount);
+    EXPECT_STREQ(why.member, "Items");
+    EXPECT_EQ(why.at, 11u);
+    EXPECT_NE(FailureOf([&] { qova::DecodeObject(catalog, fixed, qova::ObjectOutput::kTable, nullptr); })
+                  .find("vector Items at offset 11 holds 2 elements, its fixed count is 1"),
               std::string::npos);
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "xqova/core/crc16.h"
+#include "xqova/dictionary/member_type.h"
 
 namespace xqova {
 namespace build {
@@ -24,18 +25,19 @@ void AppendU32(std::vector<unsigned char>& out, std::uint32_t v) {
     AppendU16(out, v & 0xFFFF);
 }
 
-bool IsObject(std::uint8_t type) { return (type & 7) == 6; }
+bool IsObject(std::uint8_t type) { return xqova::MemberType(type).IsObject(); }
 
+// The names the library's text forms write (its table lives in the
+// dictionary layer, which the generator of the built-in blocks cannot link).
 const char* TypeNameOf(std::uint8_t type) {
     static const char* const kNames[24] = {
         "int8", "int16", "TIME", "int32", "OBJECT", "int64", "ansichar", "widechar", "", "", "", "",
         "uint8", "uint16", "", "uint32", "OBJECT", "uint64", "", "", "", "float32", "", "float64",
     };
     static const unsigned kColumn[8] = {0, 1, 2, 3, 2, 3, 4, 5};
-    std::uint8_t t = type & 0x3F;
-    if ((t & 0x28) == 0x28) t = static_cast<std::uint8_t>(t & ~0x28);
-    const unsigned row = ((t >> 3) & 3u) + ((t & 0x20) ? 3u : 0u);
-    const unsigned index = row * 6 + kColumn[t & 7];
+    const xqova::MemberType key(xqova::MemberType(type).NameKey());
+    const unsigned row = (key.Kind() >> 3) % 4u + ((key.Byte() & xqova::MemberType::kFloatBit) ? 3u : 0u);
+    const unsigned index = row * 6 + kColumn[key.Width()];
     return index < 24 ? kNames[index] : "";
 }
 
@@ -62,7 +64,7 @@ std::size_t EmptyDocumentLength(const ClassDescription& d, const ClassNameResolv
         }
         if (m.type >= 64) {
             doc += " size=\"";
-            doc += (m.type & 0x40) ? std::string("UNBOUNDED") : std::to_string(m.fixedCount);
+            doc += xqova::MemberType(m.type).IsUnbounded() ? std::string("UNBOUNDED") : std::to_string(m.fixedCount);
             doc += "\"";
         }
         doc += m.type == 0x16 ? std::string(" inherit=\"YES\"") : " name=\"" + m.name + "\"";
@@ -75,7 +77,7 @@ std::size_t EmptyDocumentLength(const ClassDescription& d, const ClassNameResolv
             doc += " scalecoefficient=\"" + std::to_string(m.scaleCoefficient) + "\" scaleexponent=\"" +
                    std::to_string(m.scaleExponent) + "\"";
         }
-        if ((m.type & 0x28) == 0x28) doc += " format=\"BITMASK\"";
+        if (xqova::MemberType(m.type).IsBitmask()) doc += " format=\"BITMASK\"";
         doc += "/>\n";
     }
     doc += "</MEMBERS>\n</DEFINITION>\n";
@@ -105,7 +107,7 @@ std::vector<unsigned char> BuildDefinition(const ClassDescription& d, const Clas
         AppendU16(out, m.maxVersion);
         out.push_back(m.type);
         if (IsObject(m.type)) AppendU32(out, m.memberClass);
-        if (m.type & 0x80) AppendU16(out, m.fixedCount);
+        if (xqova::MemberType(m.type).IsFixedArray()) AppendU16(out, m.fixedCount);
     }
     for (const Member& m : d.members) {
         std::vector<unsigned char> record;

@@ -1,13 +1,14 @@
 #include "tools/qova/commands.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
-#include "tools/qova/encoding_check.h"
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
 #include "xqova/core/budget.h"
 #include "xqova/core/class_id.h"
+#include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/object.h"
@@ -46,6 +47,12 @@ std::uint32_t ResolveSpecies(Catalog& catalog, std::uint32_t classId, const std:
 // Every object the tool builds runs under a budget (the library's default
 // unless --max-objects or --max-bytes says otherwise); a class or an
 // encoding that needs more is named instead of half shown.
+std::string Hex16(std::uint16_t v) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(v));
+    return text;
+}
+
 std::string OverBudget(Catalog& catalog, std::uint32_t classId) {
     return catalog.Describe(classId) + ": building it takes more than the budget of " +
            std::to_string(catalog.MaxObjects()) + " objects and " + std::to_string(catalog.MaxBytes()) +
@@ -81,32 +88,107 @@ std::string ObjectXmlUtf16(CXQOVAObject& object, bool exact) {
     return Utf16ToUtf8(units.data(), units.size());
 }
 
-std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput output, std::string* warning) {
-    EncodingHeader header;
-    const EncodingProblem problem = CheckEncoding(catalog, bytes.data(), bytes.size(), &header);
-    if (problem) throw Failure(DescribeProblem(catalog, problem));
-    if (warning != nullptr) {
-        warning->clear();
-        if (bytes.size() > header.total) {
-            *warning = std::to_string(bytes.size() - header.total) + " bytes after the encoding (from offset " +
-                       std::to_string(header.total) + ") were not read";
+std::string DescribeRefusal(Catalog& catalog, const xqova::DecodeReport& report, const unsigned char* input) {
+    using xqova::DecodeCheck;
+    const auto n = [](std::uint64_t v) { return std::to_string(v); };
+    const std::string at = "at offset " + n(report.at);
+    const std::string member = report.member[0] != '\0' ? std::string(report.member) : std::string("?");
+    const std::size_t width = report.classRead ? xqova::LengthFieldWidth(report.classId) : 2;
+    std::string detail;
+    switch (report.check) {
+        case DecodeCheck::kNone: detail = "no problem"; break;
+        case DecodeCheck::kHeader:
+            detail = "too short for its header: " + n(report.found) + " bytes, " +
+                     (report.expected == 4 ? std::string("the class identifier alone takes 4")
+                                           : "the header takes " + n(report.expected));
+            break;
+        case DecodeCheck::kLength:
+            detail = "stated length " + n(report.found - 4 - width) + " runs past the input: the encoding would be " +
+                     n(report.found) + " bytes, " + n(report.expected) + " are there";
+            break;
+        case DecodeCheck::kTooSmall:
+            detail = "stated length " + n(report.found - 4 - width) + " is too small: an encoding takes at least " +
+                     n(report.expected) + " bytes (header, version, status, fixed size, checksum)";
+            break;
+        case DecodeCheck::kChecksum:
+            detail = "checksum mismatch: stored " + Hex16(static_cast<std::uint16_t>(report.found)) + " " + at +
+                     ", the bytes before it give " + Hex16(static_cast<std::uint16_t>(report.expected));
+            break;
+        case DecodeCheck::kUnknownClass: detail = "unknown class: the dictionary has no definition for it"; break;
+        case DecodeCheck::kNewerVersion:
+            detail = "version " + n(report.found) + " is newer than the dictionary's definition (version " +
+                     n(report.expected) + ")";
+            break;
+        case DecodeCheck::kFixedSection:
+            detail = "fixed section of " + n(report.found) + " bytes, version " +
+                     n(ReadInt16(input + report.offset + 4 + width)) + " of the class has " + n(report.expected);
+            break;
+        case DecodeCheck::kMemberData:
+            if (report.detail != nullptr) {
+                detail = "member " + member + " " + at + " holds " + n(report.found) + " bytes, not a whole number of " +
+                         n(report.expected) + "-byte elements";
+            } else {
+                detail = "member " + member + " " + at + " runs past the encoding, which ends before it";
+            }
+            break;
+        case DecodeCheck::kNestedSize:
+            detail = "member " + member + " " + at + " states " + n(report.found) + " bytes, its encoding is " +
+                     n(report.expected);
+            break;
+        case DecodeCheck::kNestedClass:
+            detail = "member " + member + " " + at + " holds " +
+                     catalog.Describe(static_cast<std::uint32_t>(report.found)) + ", its definition names " +
+                     catalog.Describe(static_cast<std::uint32_t>(report.expected));
+            break;
+        case DecodeCheck::kVectorCount:
+            detail = "vector " + member + " " + at + " holds " + n(report.found) + " elements, its fixed count is " +
+                     n(report.expected);
+            break;
+        case DecodeCheck::kLayout:
+            detail = n(report.found) + " bytes " + at + " belong to no member";
+            break;
+        case DecodeCheck::kTooDeep:
+            detail = "objects are nested more than " + n(report.expected) + " levels deep";
+            break;
+        case DecodeCheck::kOutOfMemory:
+            detail = report.overBudget ? "building it takes more than the budget of " + n(catalog.MaxObjects()) +
+                                             " objects and " + n(catalog.MaxBytes()) +
+                                             " bytes per call (--max-objects, --max-bytes)"
+                                       : std::string("memory ran out");
+            break;
+    }
+    if (report.overBudget && report.classRead) return OverBudget(catalog, report.classId);
+    std::string text;
+    if (report.path[0] != '\0') {
+        text = "in member " + std::string(report.path) + " of " + catalog.Describe(report.outerClassId) + ": ";
+    }
+    text += report.classRead ? catalog.Describe(report.classId) : std::string("the encoding");
+    text += " at offset " + n(report.offset) + ": " + detail;
+    if (report.check == DecodeCheck::kUnknownClass && report.classRead) {
+        const std::uint16_t family = GetFamily(report.classId);
+        const std::uint8_t genus = GetGenus(report.classId);
+        if ((family == 30 && (genus == 0 || genus == 18)) || (family == 29 && genus == 0)) {
+            text += " (it looks like a connection message frame: try qova frame decode)";
         }
     }
+    return text;
+}
 
-    // The road a host takes: the object is built from the bytes, the
-    // constructor finding its class and version in them.
+std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput output, std::string* warning) {
+    // The road a host takes: the library builds the object from the bytes
+    // strictly, or says why it refused them.
     const xqova::ScopedConstructionBudget budget(catalog.MaxObjects(), catalog.MaxBytes());
-    CXQOVAObject object(&catalog.Dictionary(), bytes.data(), header.total);
-    if (budget.Exhausted()) throw Failure(OverBudget(catalog, header.classId));
-    if (object.GetDefinition() == nullptr || object.ClassID() != header.classId) {
-        throw Failure("the library did not build " + catalog.Describe(header.classId) + " from the encoding");
+    xqova::DecodeReport report;
+    const xqova::DecodedObject decoded = xqova::DecodeObject(&catalog.Dictionary(), bytes.data(), bytes.size(), &report);
+    if (!decoded) throw Failure(DescribeRefusal(catalog, report, bytes.data()));
+    if (warning != nullptr) {
+        warning->clear();
+        if (bytes.size() > report.size) {
+            *warning = std::to_string(bytes.size() - report.size) + " bytes after the encoding (from offset " +
+                       std::to_string(report.size) + ") were not read";
+        }
     }
-    const std::uint32_t consumed = object.Deserialize(bytes.data(), header.total, 1);
-    if (budget.Exhausted()) throw Failure(OverBudget(catalog, header.classId));
-    if (consumed != header.total) {
-        throw Failure("the library's decoder refused " + catalog.Describe(header.classId) + " (it took " +
-                      std::to_string(consumed) + " of " + std::to_string(header.total) + " bytes)");
-    }
+    CXQOVAObject& object = *decoded;
 
     switch (output) {
         case ObjectOutput::kXml: return ObjectXml(object, false);
@@ -149,10 +231,11 @@ Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
         throw Failure("the encoder wrote " + std::to_string(written) + " bytes where its size said " +
                       std::to_string(size));
     }
-    // What goes out must come back in: the encoding passes the checks any
-    // input passes.
-    const EncodingProblem problem = CheckEncoding(catalog, buffer.data(), buffer.size(), nullptr);
-    if (problem) throw Failure("the encoding written does not pass its checks: " + DescribeProblem(catalog, problem));
+    // What goes out must come back in: the library decodes it strictly.
+    xqova::DecodeReport report;
+    if (!xqova::DecodeObject(&catalog.Dictionary(), buffer.data(), buffer.size(), &report)) {
+        throw Failure("the encoding written does not decode: " + DescribeRefusal(catalog, report, buffer.data()));
+    }
     return buffer;
 }
 

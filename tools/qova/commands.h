@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/qova/catalog.h"
+#include "xqova/encoding/decode_report.h"
 
 class CXQOVAObject;
 
@@ -18,10 +19,15 @@ namespace qova {
 // input); the Exact forms are the contract writers' bytes, unescaped.
 enum class ObjectOutput { kTable, kXml, kXmlUtf16, kJson, kXmlExact, kXmlUtf16Exact };
 
-// Checks an encoding (see encoding_check.h), builds the object from it with
-// the library's bounded constructor, decodes it strictly once more, and
-// renders it. Bytes after the encoding are reported in `warning`.
+// Builds the object from an encoding the library's strict way
+// (xqova::DecodeObject) and renders it; a refusal throws Failure with the
+// library's reason in words. Bytes after the encoding are reported in
+// `warning`.
 std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput output, std::string* warning);
+
+// One line for the user about a refusal of the bytes `input`: where, which
+// class, which check, and the numbers it compared.
+std::string DescribeRefusal(Catalog& catalog, const xqova::DecodeReport& report, const unsigned char* input);
 
 struct EncodeRequest {
     std::string className;                 // name, hex identifier or family/genus/species

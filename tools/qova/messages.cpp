@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "tools/qova/encoding_check.h"
+#include "tools/qova/commands.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/frame_header.h"
@@ -270,9 +270,10 @@ std::string FrameVerdict(Catalog& catalog, const unsigned char* frame, std::size
         }
     }
     if (catalog.Definition(classId) != nullptr) {
-        const EncodingProblem problem = CheckEncoding(catalog, frame, size, nullptr);
-        return problem ? "checksum ok, encoding refused: " + DescribeProblem(catalog, problem)
-                       : std::string("ok (object encoding)");
+        xqova::DecodeReport report;
+        return xqova::DecodeObject(&catalog.Dictionary(), frame, size, &report)
+                   ? std::string("ok (object encoding)")
+                   : "checksum ok, encoding refused: " + DescribeRefusal(catalog, report, frame);
     }
     return "ok (class unknown here)";
 }

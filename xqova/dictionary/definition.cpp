@@ -100,11 +100,11 @@ bool MemberWalker::Next(MemberRecord* record) {
     record->memberClass = kNoClass;
     record->fixedCount = 0;
     offset_ += 5;
-    if ((record->type & kTypeWidthMask) == kTypeObject) {
+    if (MemberType(record->type).IsObject()) {
         record->memberClass = ReadInt32(block_ + offset_);
         offset_ += 4;
     }
-    if (record->type & kTypeFixedArray) {
+    if (MemberType(record->type).IsFixedArray()) {
         record->fixedCount = ReadInt16(block_ + offset_);
         offset_ += 2;
     }
@@ -112,17 +112,9 @@ bool MemberWalker::Next(MemberRecord* record) {
     return true;
 }
 
-std::uint16_t ElementSize(std::uint8_t type) {
-    const std::uint8_t w = type & kTypeWidthMask;
-    if (w == kTypeTime) return 8;
-    if (w == kTypeObject) return 4;
-    return static_cast<std::uint16_t>(w + 1);
-}
-
 const char* TypeName(std::uint8_t type, std::size_t* length) {
-    std::uint8_t t = type & 0x3F;
-    if ((t & 0x28) == 0x28) t = static_cast<std::uint8_t>(t & ~0x28);
-    const unsigned row = ((t >> 3) & 3u) + ((t & 0x20) ? 3u : 0u);
+    const std::uint8_t t = MemberType(type).NameKey();
+    const unsigned row = ((t >> 3) & 3u) + ((t & MemberType::kFloatBit) ? 3u : 0u);
     const unsigned index = row * 6 + kTypeColumn[t & kTypeWidthMask];
     const TypeNameEntry& entry = index < 24 ? kTypeNames[index] : kTypeNames[8];
     if (length != nullptr) *length = entry.length;
@@ -159,8 +151,9 @@ std::uint8_t DefinitionMember(const void* block, std::uint16_t position, std::ui
                               std::uint16_t* fixedCount) {
     MemberRecord record;
     if (!DefinitionMemberRecord(block, position, &record)) return kTypeNoMember;
-    if (memberClass != nullptr && (record.type & kTypeWidthMask) == kTypeObject) *memberClass = record.memberClass;
-    if (fixedCount != nullptr && (record.type & kTypeFixedArray)) *fixedCount = record.fixedCount;
+    const MemberType type(record.type);
+    if (memberClass != nullptr && type.IsObject()) *memberClass = record.memberClass;
+    if (fixedCount != nullptr && type.IsFixedArray()) *fixedCount = record.fixedCount;
     return record.type;
 }
 
@@ -283,22 +276,25 @@ bool DefinitionIsWellFormed(const void* block, std::size_t available) {
     std::size_t offset = header;
     for (std::uint16_t i = 0; i < memberCount; ++i) {
         if (offset + 5 > limit) return false;
-        const std::uint8_t type = p[offset + 4];
-        const std::uint8_t width = type & kTypeWidthMask;
-        if (width == 4 || width == 5 || type == kTypeNoMember) return false;
-        if ((type & kTypeUnbounded) && (type & kTypeFixedArray)) return false;
-        if (type == kTypeInherit && i != 0) return false;
-        // An OBJECT member is a single object (0x06), the inherit member
-        // (0x16) or a vector (0x46, 0x86); any other kind bits would make it
-        // look like a number array to the member operations.
-        if (width == kTypeObject && type != 0x06 && type != kTypeInherit && type != 0x46 && type != 0x86) return false;
+        const MemberType type(p[offset + 4]);
+        const std::uint8_t width = type.Width();
+        if (width == 4 || width == 5 || type.IsNoMember()) return false;
+        if (type.IsUnbounded() && type.IsFixedArray()) return false;
+        if (type.IsInherit() && i != 0) return false;
+        // An OBJECT member is a single object, the inherit member or a
+        // vector; any other kind bits would make it look like a number array
+        // to the member operations.
+        if (type.IsObject() && type.Byte() != MemberType::kSingleObject && !type.IsInherit() &&
+            type.Byte() != MemberType::kUnboundedVector && type.Byte() != MemberType::kFixedVector) {
+            return false;
+        }
         std::size_t recordSize = 5;
-        if (width == kTypeObject) recordSize += 4;
-        if (type & kTypeFixedArray) recordSize += 2;
+        if (type.IsObject()) recordSize += 4;
+        if (type.IsFixedArray()) recordSize += 2;
         if (offset + recordSize > limit) return false;
-        if ((type & kTypeFixedArray) && width != kTypeObject) {
+        if (type.IsFixedArray() && !type.IsObject()) {
             const std::size_t count = ReadInt16(p + offset + recordSize - 2);
-            if (count * ElementSize(type) > 0xFFFF) return false;
+            if (count * type.ElementSize() > 0xFFFF) return false;
         }
         offset += recordSize;
     }

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "xqova/core/export.h"
+#include "xqova/dictionary/member_type.h"
 
 // The block's own class identifier (family, genus, first species); 0xFFFFFFFF
 // for a null block.
@@ -25,15 +26,15 @@ XQOVA_API std::uint16_t DefinitionFullSize(const void* block);
 
 namespace xqova {
 
-// Type byte fields.
-constexpr std::uint8_t kTypeWidthMask = 0x07;
-constexpr std::uint8_t kTypeKindMask = 0x38;
-constexpr std::uint8_t kTypeObject = 0x06;        // width code of OBJECT members
-constexpr std::uint8_t kTypeTime = 0x02;          // width code of TIME members
-constexpr std::uint8_t kTypeInherit = 0x16;       // the member holding the base-class part
-constexpr std::uint8_t kTypeUnbounded = 0x40;
-constexpr std::uint8_t kTypeFixedArray = 0x80;
-constexpr std::uint8_t kTypeNoMember = 0xF8;      // reported where there is no member
+// Type byte fields, by their names in MemberType (member_type.h).
+constexpr std::uint8_t kTypeWidthMask = MemberType::kWidthMask;
+constexpr std::uint8_t kTypeKindMask = MemberType::kKindMask;
+constexpr std::uint8_t kTypeObject = MemberType::kWidthObject;   // width code of OBJECT members
+constexpr std::uint8_t kTypeTime = MemberType::kWidthTime;       // width code of TIME members
+constexpr std::uint8_t kTypeInherit = MemberType::kInherit;      // the member holding the base-class part
+constexpr std::uint8_t kTypeUnbounded = MemberType::kUnboundedBit;
+constexpr std::uint8_t kTypeFixedArray = MemberType::kFixedArrayBit;
+constexpr std::uint8_t kTypeNoMember = MemberType::kNoMember;    // reported where there is no member
 
 // One member record, decoded.
 struct MemberRecord {
@@ -63,7 +64,7 @@ private:
 };
 
 // Element size of a type byte: 8 for TIME, 4 for OBJECT, else width code + 1.
-std::uint16_t ElementSize(std::uint8_t type);
+inline std::uint16_t ElementSize(std::uint8_t type) { return MemberType(type).ElementSize(); }
 
 // The type name that text forms write for a type byte ("uint16", "OBJECT",
 // ...); BITMASK kinds are named by their integer type. Empty where the table

@@ -1,11 +1,13 @@
 #include "xqova/dictionary/dictionary.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/memory.h"
+#include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 
 namespace {
@@ -31,6 +33,17 @@ void ForEachServedClass(const void* block, Visit visit) {
     for (unsigned i = 0; i < p[0]; ++i) visit(familyGenus | p[4 + i]);
 }
 
+// An added definition: the list node, its compiled table, then the copy of
+// the block, in one allocation.
+struct AddedNode {
+    TableEntry_s entry;
+    xqova::CompiledDefinition* compiled;
+};
+
+std::uint32_t AddressKey(const void* block) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(block));
+}
+
 }  // namespace
 
 CXQOVADictionary::CXQOVADictionary(void* base)
@@ -41,7 +54,8 @@ CXQOVADictionary::CXQOVADictionary(void* base)
       addedCount_(0),
       addedCapacity_(0),
       baseNodes_(nullptr),
-      baseCount_(0) {
+      baseCount_(0),
+      baseCompiled_(nullptr) {
     IndexBase();
 }
 
@@ -49,11 +63,16 @@ CXQOVADictionary::~CXQOVADictionary() {
     TableEntry_s* node = head_;
     while (node != nullptr && node != base_) {
         TableEntry_s* next = node->next;
+        xqova::CompiledDefinition::Free(reinterpret_cast<AddedNode*>(node)->compiled);
         xqova::Release(node);
         node = next;
     }
     xqova::Release(added_);
     xqova::Release(baseNodes_);
+    if (baseCompiled_ != nullptr) {
+        for (std::uint32_t i = 0; i < baseCount_; ++i) xqova::CompiledDefinition::Free(baseCompiled_[i]);
+        xqova::Release(baseCompiled_);
+    }
 }
 
 void CXQOVADictionary::IndexBase() {
@@ -76,6 +95,33 @@ void CXQOVADictionary::IndexBase() {
         // The first node of the chain that serves a class keeps it.
         ForEachServedClass(node->block, [&](std::uint32_t id) { baseIndex_.SetIfAbsent(id, node); });
     }
+    CompileBase();
+}
+
+void CXQOVADictionary::CompileBase() {
+    // Each base block is checked and compiled here, once; a block that fails
+    // gets no table, and objects built on it find no usable definition, as
+    // they would checking it themselves.
+    baseCompiled_ = static_cast<const xqova::CompiledDefinition**>(
+        xqova::Allocate(sizeof(xqova::CompiledDefinition*) * baseCount_));
+    if (baseCompiled_ == nullptr || !compiledIndex_.Reserve(baseCount_)) {
+        xqova::Release(baseCompiled_);
+        baseCompiled_ = nullptr;
+        return;  // objects compile the blocks they use themselves
+    }
+    for (std::uint32_t i = 0; i < baseCount_; ++i) {
+        const void* block = baseNodes_[i]->block;
+        baseCompiled_[i] = xqova::CompiledDefinition::Compile(block, DefinitionFullSize(block));
+        if (baseCompiled_[i] != nullptr) {
+            compiledIndex_.Set(AddressKey(block), const_cast<xqova::CompiledDefinition*>(baseCompiled_[i]));
+        }
+    }
+}
+
+const xqova::CompiledDefinition* CXQOVADictionary::Compiled(const void* block) const {
+    if (block == nullptr) return nullptr;
+    const auto* compiled = static_cast<const xqova::CompiledDefinition*>(compiledIndex_.Find(AddressKey(block)));
+    return compiled != nullptr && compiled->Block() == block ? compiled : nullptr;
 }
 
 TableEntry_s* CXQOVADictionary::FindInBase(std::uint32_t classId) const {
@@ -117,7 +163,15 @@ void* CXQOVADictionary::AddDefinition(const void* block) {
 }
 
 void* CXQOVADictionary::AddDefinition(const void* block, std::size_t available) {
-    if (!xqova::DefinitionIsWellFormed(block, available)) return nullptr;
+    // The one full check of the block, which compiling makes.
+    xqova::CompiledDefinition* compiled = xqova::CompiledDefinition::Compile(block, available);
+    if (compiled == nullptr) return nullptr;
+    void* copy = Adopt(block, compiled);
+    if (copy == nullptr) xqova::CompiledDefinition::Free(compiled);
+    return copy;
+}
+
+void* CXQOVADictionary::Adopt(const void* block, xqova::CompiledDefinition* compiled) {
     const TableEntry_s* serving = FindEntry(DefinitionClassID(block), SEARCH_MODE_ALL);
     if (serving != nullptr && DefinitionVersion(block) <= DefinitionVersion(serving->block)) return nullptr;
     if (std::uint64_t{addedCount_} + baseCount_ >= kMaxDefinitions) return nullptr;
@@ -133,12 +187,17 @@ void* CXQOVADictionary::AddDefinition(const void* block, std::size_t available) 
         addedCapacity_ = capacity;
     }
     if (!addedIndex_.Reserve(xqova::DefinitionSpeciesCount(block))) return nullptr;
+    if (!compiledIndex_.Reserve(1)) return nullptr;
     const std::size_t size = DefinitionFullSize(block);
-    auto* node = static_cast<TableEntry_s*>(xqova::Allocate(sizeof(TableEntry_s) + size));
-    if (node == nullptr) return nullptr;
+    auto* added = static_cast<AddedNode*>(xqova::Allocate(sizeof(AddedNode) + size));
+    if (added == nullptr) return nullptr;
 
-    unsigned char* copy = reinterpret_cast<unsigned char*>(node + 1);
+    TableEntry_s* node = &added->entry;
+    unsigned char* copy = reinterpret_cast<unsigned char*>(added + 1);
     std::memcpy(copy, block, size);
+    compiled->Rebase(copy);
+    added->compiled = compiled;
+    compiledIndex_.Set(AddressKey(copy), compiled);
     node->block = copy;
     node->next = head_;
     head_ = node;

@@ -12,6 +12,11 @@
 // and must not change afterwards; when memory for that index runs out, the
 // base chain is walked instead, with the same results.
 //
+// Every block is checked in full and compiled into a table
+// (xqova::CompiledDefinition) once, when it enters the dictionary: the base
+// chain at construction, each accepted AddDefinition. A block must not change
+// while a dictionary holds it; objects read the table, not the block.
+//
 // Every lookup is const and leaves the dictionary as it was: once the host
 // has added its definitions, any number of threads may look up, count and
 // index the dictionary at the same time (and build objects on it). Adding a
@@ -26,6 +31,10 @@
 #include "xqova/core/export.h"
 #include "xqova/core/types.h"
 #include "xqova/dictionary/id_index.h"
+
+namespace xqova {
+class CompiledDefinition;
+}
 
 enum SearchMode_e {
     SEARCH_MODE_ALL = 0,    // added definitions (newest first), then the base chain
@@ -76,6 +85,11 @@ public:
     void* GetDefinitionAt(std::uint16_t index, SearchMode_e mode) const;
     std::uint16_t GetDefinitionCount(SearchMode_e mode) const;
 
+    // The compiled table of a block this dictionary holds (as returned by
+    // the lookups above), or null for any other block and for a base block
+    // that failed its check or could not be compiled for lack of memory.
+    const xqova::CompiledDefinition* Compiled(const void* block) const;
+
     void SetSearchMode(SearchMode_e mode);
     SearchMode_e GetSearchMode() const;
 
@@ -84,6 +98,8 @@ private:
     TableEntry_s* FindInBase(std::uint32_t classId) const;
     TableEntry_s* BaseAt(std::uint32_t index) const;
     void IndexBase();
+    void CompileBase();
+    void* Adopt(const void* block, xqova::CompiledDefinition* compiled);
 
     TableEntry_s* base_;
     TableEntry_s* head_;
@@ -101,6 +117,11 @@ private:
     TableEntry_s** baseNodes_;
     std::uint32_t baseCount_;
     xqova::IdIndex baseIndex_;
+    // The compiled tables of the base chain (in list order, null where a
+    // block failed), and every compiled table by the low bits of its block's
+    // address (a collision only costs a compilation elsewhere).
+    const xqova::CompiledDefinition** baseCompiled_;
+    xqova::IdIndex compiledIndex_;
 };
 
 #endif

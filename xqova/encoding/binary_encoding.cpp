@@ -52,6 +52,7 @@
 // memory ran out for fails to decode instead of passing for complete. A
 // decode that runs out of its budget of objects and bytes (xqova/core/
 // budget.h) stops at once and fails as a whole, whatever the flag.
+#include <cstdio>
 #include <cstring>
 
 #include "xqova/core/budget.h"
@@ -60,7 +61,10 @@
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"
+#include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
@@ -71,12 +75,8 @@ static_assert(sizeof(QOVA_TIME) == 8, "a time stamp is an 8-byte record");
 constexpr std::uint16_t kFirstBigEndianVersion = 200;
 constexpr std::uint64_t kMaxTotal = 0xFFFFFFFFu;
 
-bool IsObjectType(std::uint8_t type) { return (type & xqova::kTypeWidthMask) == xqova::kTypeObject; }
-bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
-bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
-
-// Element width argument of SetData: width code + 1, 3 standing for TIME.
-std::uint8_t DataWidth(std::uint8_t type) { return static_cast<std::uint8_t>((type & xqova::kTypeWidthMask) + 1); }
+using xqova::EncodingLayout;
+using xqova::MemberType;
 
 // ---- Elements ----------------------------------------------------------------
 // One element between its host form (as a member holds it) and its wire form.
@@ -178,23 +178,23 @@ void GetElement(unsigned char* host, const unsigned char* in, std::uint8_t width
 
 void PutElements(unsigned char* out, const unsigned char* host, std::uint32_t count, std::uint8_t type,
                  bool bigEndian) {
-    const std::uint8_t widthCode = type & xqova::kTypeWidthMask;
+    const std::uint8_t widthCode = xqova::MemberType(type).Width();
     if (widthCode == 0) {
         if (count != 0) std::memcpy(out, host, count);
         return;
     }
-    const std::uint32_t size = xqova::ElementSize(type);
+    const std::uint32_t size = xqova::MemberType(type).ElementSize();
     for (std::uint32_t i = 0; i < count; ++i) PutElement(out + i * size, host + i * size, widthCode, bigEndian);
 }
 
 void GetElements(unsigned char* host, const unsigned char* in, std::uint32_t count, std::uint8_t type,
                  bool bigEndian) {
-    const std::uint8_t widthCode = type & xqova::kTypeWidthMask;
+    const std::uint8_t widthCode = xqova::MemberType(type).Width();
     if (widthCode == 0) {
         if (count != 0) std::memcpy(host, in, count);
         return;
     }
-    const std::uint32_t size = xqova::ElementSize(type);
+    const std::uint32_t size = xqova::MemberType(type).ElementSize();
     for (std::uint32_t i = 0; i < count; ++i) GetElement(host + i * size, in + i * size, widthCode, bigEndian);
 }
 
@@ -224,7 +224,7 @@ public:
         if (base_ != nullptr) {
             PutElements(base_ + pos_, static_cast<const unsigned char*>(host), count, type, bigEndian);
         }
-        pos_ += static_cast<std::uint64_t>(count) * xqova::ElementSize(type);
+        pos_ += static_cast<std::uint64_t>(count) * xqova::MemberType(type).ElementSize();
     }
 
 private:
@@ -267,7 +267,7 @@ private:
 
 // Size of the smallest complete encoding of a class: header, version, status,
 // X and checksum.
-std::size_t MinimumEncoding(std::uint32_t classId) { return 11u + xqova::LengthFieldWidth(classId); }
+std::size_t MinimumEncoding(std::uint32_t classId) { return EncodingLayout::Minimum(xqova::LengthFieldWidth(classId)); }
 
 // The total size of the encoding at p when its header lies within `available`
 // bytes, it states at least a complete header and no more than `available`;
@@ -298,6 +298,99 @@ bool SkipVector(Source* source, bool sizePrefixes, std::uint16_t* count) {
     return true;
 }
 
+
+// What one decode carries through its levels: the nesting failure that
+// passes through every enclosing object, and, when the caller asked for a
+// reason, the report, the first byte given and the member path down to the
+// encoding being read.
+struct DecodeState {
+    bool tooDeep = false;
+    xqova::DecodeReport* report = nullptr;
+    const unsigned char* origin = nullptr;
+    char path[sizeof(xqova::DecodeReport::path)] = {};
+    std::size_t pathLength = 0;
+
+    bool Reporting() const { return report != nullptr && report->check == xqova::DecodeCheck::kNone; }
+
+    // Appends ".name", "name" or "[index]" to the path; returns the length
+    // to restore afterwards. A path longer than the report holds ends in "...".
+    std::size_t Push(const char* name, long index) {
+        const std::size_t before = pathLength;
+        if (report == nullptr) return before;
+        char piece[96];
+        if (index >= 0) {
+            std::snprintf(piece, sizeof piece, "[%ld]", index);
+        } else {
+            std::snprintf(piece, sizeof piece, "%s%.63s", pathLength == 0 ? "" : ".", name);
+        }
+        const std::size_t n = std::strlen(piece);
+        if (pathLength + n + 4 < sizeof path) {
+            std::memcpy(path + pathLength, piece, n + 1);
+            pathLength += n;
+        } else if (pathLength + 4 < sizeof path) {
+            std::memcpy(path + pathLength, "...", 4);
+            pathLength += 3;
+        }
+        return before;
+    }
+    void Pop(std::size_t length) {
+        if (report == nullptr) return;
+        pathLength = length;
+        path[pathLength] = '\0';
+    }
+
+    // Records the first failure; always false, so that a caller can return it.
+    bool Fail(xqova::DecodeCheck check, const unsigned char* encoding, const unsigned char* at,
+              std::uint64_t found = 0, std::uint64_t expected = 0, const char* member = nullptr,
+              const char* detail = nullptr) {
+        if (!Reporting()) return false;
+        xqova::DecodeReport& r = *report;
+        r.check = check;
+        r.offset = static_cast<std::size_t>(encoding - origin);
+        r.at = static_cast<std::size_t>((at == nullptr ? encoding : at) - origin);
+        r.classRead = false;
+        r.classId = xqova::kNoClass;
+        r.found = found;
+        r.expected = expected;
+        std::memcpy(r.path, path, pathLength + 1);
+        r.member[0] = '\0';
+        r.detail = detail;
+        if (member != nullptr) std::snprintf(r.member, sizeof r.member, "%s", member);
+        return false;
+    }
+    // The class of the encoding at fault, once the report names it.
+    void ClassOf(const unsigned char* encoding, std::size_t available) {
+        if (report == nullptr || report->offset != static_cast<std::size_t>(encoding - origin) || available < 4) return;
+        report->classId = ReadInt32(encoding);
+        report->classRead = true;
+    }
+};
+
+// Names the header failure of bytes that do not hold a complete encoding
+// header within `available` bytes (EncodingExtent gave 0).
+bool FailHeader(DecodeState* state, const unsigned char* at, std::size_t available) {
+    if (!state->Reporting()) return false;
+    if (available < 4) return state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4);
+    const std::size_t width = xqova::LengthFieldWidth(ReadInt32(at));
+    if (available < 4 + width) {
+        state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4 + width);
+    } else {
+        const std::uint64_t total = 4 + width + (width == 4 ? std::uint64_t{ReadInt32(at + 4)} : ReadInt16(at + 4));
+        if (total > available) {
+            state->Fail(xqova::DecodeCheck::kLength, at, at, total, available);
+        } else {
+            state->Fail(xqova::DecodeCheck::kTooSmall, at, at, total, EncodingLayout::Minimum(width));
+        }
+    }
+    state->ClassOf(at, available);
+    return false;
+}
+
+// The name of the member at a definition position, for paths and reports.
+const char* MemberName(const xqova::CompiledMember& member) {
+    return member.name != nullptr && member.name[0] != '\0' ? member.name : "?";
+}
+
 }  // namespace
 
 // ---- The codec -------------------------------------------------------------------
@@ -312,10 +405,13 @@ struct CXQOVAObject::BinaryCodec {
     // failure. `tooDeep` is set when the encoding nests deeper than objects
     // may; that failure passes through every enclosing object.
     static std::uint32_t DecodeObject(CXQOVAObject& object, const unsigned char* buffer, std::size_t length,
-                                      unsigned char strict, bool* tooDeep);
+                                      unsigned char strict, DecodeState* state);
     // Decodes a vector encoding at the source's position and steps over it;
     // false when the enclosing object must fail.
-    static bool DecodeVector(CXQOVAVector& vector, Source* source, unsigned char strict, bool* tooDeep);
+    // `encoding` and `name` are the enclosing encoding and the member, for
+    // the report.
+    static bool DecodeVector(CXQOVAVector& vector, Source* source, unsigned char strict, DecodeState* state,
+                             const unsigned char* encoding, const char* name);
 
 private:
     static CXQOVAData_u* SlotOf(CXQOVAObject& object, std::uint16_t position) {
@@ -323,11 +419,14 @@ private:
         const std::uint16_t slot = object.idToSlot_[position];
         return slot < object.presentCount_ ? object.slots_ + slot : nullptr;
     }
-    static bool DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion, Source* fixed, Source* variable,
-                              unsigned char strict, bool* tooDeep);
-    static bool DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t type, Source* variable, bool bigEndian);
+    static bool DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion, const unsigned char* encoding,
+                              Source* fixed, Source* variable,
+                              unsigned char strict, DecodeState* state);
+    static bool DecodeUnbounded(CXQOVAData_u* slot, xqova::MemberType type, Source* variable, bool bigEndian,
+                                DecodeState* state, const unsigned char* encoding, const char* name);
     static bool DecodeNested(CXQOVAObject& object, CXQOVAData_u* slot, Source* variable, unsigned char strict,
-                             bool* tooDeep);
+                             DecodeState* state, const unsigned char* encoding, const char* name,
+                             std::uint32_t memberClass);
     static bool NestingExhausted(const CXQOVAObject& object) {
         return object.depth_ + 1 >= xqova::kMaxNestingDepth;
     }
@@ -341,40 +440,31 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
     // to write.
     if (object.definition_ != nullptr && object.memberCount_ != 0 && object.idToSlot_ == nullptr) return 0;
     const std::uint16_t width = xqova::LengthFieldWidth(object.classId_);
+    const xqova::CompiledDefinition* compiled = object.compiled_;
 
     // Size of the fixed section.
-    std::uint32_t fixedSize = 0;
-    if (object.definition_ != nullptr) {
-        xqova::MemberWalker walker(object.definition_);
-        xqova::MemberRecord record;
-        while (walker.Next(&record)) {
-            if (!record.InVersion(v) || IsObjectType(record.type) || (record.type & xqova::kTypeUnbounded)) continue;
-            const std::uint32_t count = (record.type & xqova::kTypeFixedArray) ? record.fixedCount : 1u;
-            fixedSize += count * xqova::ElementSize(record.type);
-        }
-    }
+    const std::uint64_t fixedSize = compiled == nullptr ? 0 : compiled->FixedSectionSize(v);
     if (fixedSize > 0xFFFF) return 0;
 
     if (out != nullptr) {
-        WriteInt32(out, object.classId_);
-        WriteInt16(out + 4 + width, v);
-        out[6 + width] = object.status_;
-        WriteInt16(out + 7 + width, static_cast<std::uint16_t>(fixedSize));
+        WriteInt32(out + EncodingLayout::kClassId, object.classId_);
+        WriteInt16(out + EncodingLayout::Version(width), v);
+        out[EncodingLayout::Status(width)] = object.status_;
+        WriteInt16(out + EncodingLayout::FixedSize(width), static_cast<std::uint16_t>(fixedSize));
     }
-    Sink fixed(out, 9u + width);
-    Sink variable(out, 9u + width + fixedSize);
+    Sink fixed(out, EncodingLayout::FixedSection(width));
+    Sink variable(out, EncodingLayout::FixedSection(width) + fixedSize);
     const bool unboundedBigEndian = v >= kFirstBigEndianVersion;
 
-    if (object.definition_ != nullptr) {
-        xqova::MemberWalker walker(object.definition_);
-        xqova::MemberRecord record;
-        for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+    if (compiled != nullptr) {
+        for (std::uint16_t p = 0; p < compiled->MemberCount(); ++p) {
+            const xqova::CompiledMember& record = compiled->Member(p);
             if (!record.InVersion(v)) continue;
             CXQOVAData_u* slot = SlotOf(object, p);
-            const std::uint8_t type = record.type;
-            const std::uint32_t elementSize = xqova::ElementSize(type);
+            const std::uint8_t type = record.type.Byte();
+            const std::uint32_t elementSize = record.type.ElementSize();
 
-            if (IsObjectType(type) && (type & 0xC0)) {
+            if (record.type.IsVector()) {
                 if (slot == nullptr) {  // the object lacks it: an empty vector
                     variable.U16(0);
                     continue;
@@ -383,7 +473,7 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
                 const std::uint64_t n = EncodeVector(*static_cast<CXQOVAVector*>(slot->buffer_), variable.Here());
                 if (n == 0) return 0;
                 variable.Skip(n);
-            } else if (IsObjectType(type)) {
+            } else if (record.type.IsObject()) {
                 if (slot == nullptr || slot->buffer_ == nullptr) return 0;
                 unsigned char* at = variable.Here();
                 const std::uint64_t n = EncodeObject(*static_cast<CXQOVAObject*>(slot->buffer_),
@@ -391,13 +481,13 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
                 if (n == 0) return 0;
                 variable.U32(static_cast<std::uint32_t>(n));
                 variable.Skip(n);
-            } else if (type & xqova::kTypeUnbounded) {
+            } else if (record.type.IsUnbounded()) {
                 const std::uint32_t count = (slot != nullptr && slot->buffer_ != nullptr) ? slot->elements_ : 0u;
                 const std::uint32_t bytes = count * elementSize;
                 if (bytes > 0xFFFF) return 0;
                 variable.U16(static_cast<std::uint16_t>(bytes));
                 variable.Elements(count == 0 ? nullptr : slot->buffer_, count, type, unboundedBigEndian);
-            } else if (type & xqova::kTypeFixedArray) {
+            } else if (record.type.IsFixedArray()) {
                 if (slot == nullptr || record.fixedCount == 0) {
                     fixed.Zeros(static_cast<std::uint64_t>(record.fixedCount) * elementSize);
                 } else if (slot->buffer_ != nullptr && slot->elements_ == record.fixedCount) {
@@ -414,16 +504,16 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
         }
     }
 
-    const std::uint64_t total = variable.Pos() + 2;
-    const std::uint64_t length = total - 4 - width;
+    const std::uint64_t total = variable.Pos() + EncodingLayout::kChecksumSize;
+    const std::uint64_t length = total - EncodingLayout::kLength - width;
     if (total > kMaxTotal || (width == 2 && length > 0xFFFF)) return 0;
     if (out != nullptr) {
         if (width == 2) {
-            WriteInt16(out + 4, static_cast<std::uint16_t>(length));
+            WriteInt16(out + EncodingLayout::kLength, static_cast<std::uint16_t>(length));
         } else {
-            WriteInt32(out + 4, static_cast<std::uint32_t>(length));
+            WriteInt32(out + EncodingLayout::kLength, static_cast<std::uint32_t>(length));
         }
-        const std::uint32_t covered = static_cast<std::uint32_t>(total - 2);
+        const std::uint32_t covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
         WriteInt16(out + covered, CalculateCRC(out, covered));
     }
     return total;
@@ -433,7 +523,7 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeVector(CXQOVAVector& vector, unsi
     // A fixed-count vector that lost elements (memory ran out when it was
     // built) would write a count that its own decoder refuses.
     if (vector.IsFixed() && vector.size_ != vector.fixedCount_) return 0;
-    const bool sizePrefixes = vector.classId_ != xqova::kNoClass && vector.fixedCount_ == 0;
+    const bool sizePrefixes = MemberType::VectorHasSizePrefixes(vector.classId_, vector.fixedCount_);
     Sink sink(out, 0);
     sink.U16(vector.size_);
     for (std::uint16_t i = 0; i < vector.size_; ++i) {
@@ -456,36 +546,78 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeVector(CXQOVAVector& vector, unsi
 }
 
 std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, const unsigned char* buffer,
-                                                      std::size_t length, unsigned char strict, bool* tooDeep) {
-    if (buffer == nullptr || length < 4 || ReadInt32(buffer) != object.classId_) return 0;  // untouched
+                                                      std::size_t length, unsigned char strict, DecodeState* state) {
+    if (buffer == nullptr || length < 4) {
+        if (buffer != nullptr) FailHeader(state, buffer, length);
+        return 0;  // untouched
+    }
+    if (ReadInt32(buffer) != object.classId_) {
+        state->Fail(xqova::DecodeCheck::kNestedClass, buffer, buffer, ReadInt32(buffer), object.classId_);
+        state->ClassOf(buffer, length);
+        return 0;  // untouched
+    }
 
     const std::size_t width = xqova::LengthFieldWidth(object.classId_);
     const std::size_t total = EncodingExtent(buffer, length);
     bool ok = total != 0 && total <= kMaxTotal;
+    if (!ok) FailHeader(state, buffer, length);
     if (ok) {
-        const auto covered = static_cast<std::uint32_t>(total - 2);
+        const auto covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
         ok = object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered) : xqova::ChecksumHolds(buffer, covered);
+        if (!ok) {
+            state->Fail(xqova::DecodeCheck::kChecksum, buffer, buffer + covered, ReadInt16(buffer + covered),
+                        CalculateCRC(buffer, covered));
+        }
+    }
+    // With a report, a class the dictionary does not define is refused: the
+    // object could hold none of its members.
+    if (ok && state->Reporting() && object.compiled_ == nullptr) {
+        ok = object.definition_ != nullptr && object.memberCount_ != 0 && object.idToSlot_ == nullptr
+                 ? state->Fail(xqova::DecodeCheck::kOutOfMemory, buffer, buffer)
+                 : state->Fail(xqova::DecodeCheck::kUnknownClass, buffer, buffer);
     }
     std::uint16_t encodedVersion = 0;
     std::uint8_t status = 0;
     if (ok) {
-        encodedVersion = ReadInt16(buffer + 4 + width);
-        status = buffer[6 + width];
+        encodedVersion = ReadInt16(buffer + EncodingLayout::Version(width));
+        status = buffer[EncodingLayout::Status(width)];
         ok = encodedVersion <= object.version_;  // an object reads its own and older versions only
+        if (!ok) {
+            state->Fail(xqova::DecodeCheck::kNewerVersion, buffer, buffer + EncodingLayout::Version(width),
+                        encodedVersion, object.compiled_ != nullptr ? object.compiled_->Version() : object.version_);
+        }
     }
     if (ok) {
-        const std::size_t fixedStart = 9 + width;
-        const std::size_t end = total - 2;
-        const std::size_t fixedSize = ReadInt16(buffer + 7 + width);
-        ok = fixedSize <= end - fixedStart;
+        const std::size_t fixedStart = EncodingLayout::FixedSection(width);
+        const std::size_t end = total - EncodingLayout::kChecksumSize;
+        const std::size_t fixedSize = ReadInt16(buffer + EncodingLayout::FixedSize(width));
+        // A fixed section of another size than the version's never decodes;
+        // with a report it is named before any member is read.
+        if (state->Reporting() && object.compiled_ != nullptr &&
+            fixedSize != object.compiled_->FixedSectionSize(encodedVersion)) {
+            ok = state->Fail(xqova::DecodeCheck::kFixedSection, buffer, buffer + EncodingLayout::FixedSize(width),
+                             fixedSize, object.compiled_->FixedSectionSize(encodedVersion));
+        } else if (fixedSize > end - fixedStart) {
+            ok = state->Fail(xqova::DecodeCheck::kMemberData, buffer, buffer + fixedStart, fixedSize,
+                             end - fixedStart);
+        }
         if (ok) {
             Source fixed(buffer, fixedStart, fixedStart + fixedSize);
             Source variable(buffer, fixedStart + fixedSize, end);
-            ok = DecodeMembers(object, encodedVersion, &fixed, &variable, strict, tooDeep) && fixed.AtEnd() &&
-                 variable.AtEnd();
+            ok = DecodeMembers(object, encodedVersion, buffer, &fixed, &variable, strict, state);
+            if (ok && !fixed.AtEnd()) {
+                ok = state->Fail(xqova::DecodeCheck::kFixedSection, buffer, buffer + EncodingLayout::FixedSize(width),
+                                 fixedSize, fixedSize - fixed.Remaining());
+            }
+            if (ok && !variable.AtEnd()) {
+                ok = state->Fail(object.definition_ == nullptr ? xqova::DecodeCheck::kUnknownClass
+                                                               : xqova::DecodeCheck::kLayout,
+                                 buffer, variable.Here(), variable.Remaining());
+            }
         }
     }
     if (!ok) {
+        state->ClassOf(buffer, length);
         object.Reset(1);
         return 0;
     }
@@ -494,58 +626,74 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
     return static_cast<std::uint32_t>(total);
 }
 
-bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion, Source* fixed,
-                                              Source* variable, unsigned char strict, bool* tooDeep) {
+bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_t encodedVersion,
+                                              const unsigned char* encoding, Source* fixed, Source* variable,
+                                              unsigned char strict, DecodeState* state) {
+    using xqova::DecodeCheck;
     if (object.definition_ == nullptr) return true;
     // Members whose storage could not be allocated when the object was
     // built cannot receive their values: the object fails to decode rather
     // than pass for complete.
-    if (object.idToSlot_ == nullptr && object.memberCount_ != 0) return false;
+    if (object.idToSlot_ == nullptr && object.memberCount_ != 0) {
+        return state->Fail(DecodeCheck::kOutOfMemory, encoding, encoding);
+    }
+    const xqova::CompiledDefinition* compiled = object.compiled_;
+    if (compiled == nullptr) return true;
     const bool unboundedBigEndian = encodedVersion >= kFirstBigEndianVersion;
-    xqova::MemberWalker walker(object.definition_);
-    xqova::MemberRecord record;
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+    for (std::uint16_t p = 0; p < compiled->MemberCount(); ++p) {
+        const xqova::CompiledMember& record = compiled->Member(p);
         if (!record.InVersion(encodedVersion)) continue;  // absent: the member keeps its value
         CXQOVAData_u* slot = SlotOf(object, p);
-        const std::uint8_t type = record.type;
-        const std::uint32_t elementSize = xqova::ElementSize(type);
+        const MemberType type = record.type;
+        const std::uint32_t elementSize = type.ElementSize();
+        const char* name = MemberName(record);
 
-        if (IsObjectType(type) && (type & 0xC0)) {
+        if (type.IsVector()) {
             CXQOVAVector* vector = slot == nullptr ? nullptr : static_cast<CXQOVAVector*>(slot->buffer_);
             if (vector != nullptr) {
-                if (!DecodeVector(*vector, variable, strict, tooDeep)) return false;
+                if (!DecodeVector(*vector, variable, strict, state, encoding, name)) return false;
                 continue;
             }
-            const std::uint16_t fixedCount = (type & xqova::kTypeFixedArray) ? record.fixedCount : 0;
-            const bool sizePrefixes = record.memberClass != xqova::kNoClass && fixedCount == 0;
+            const unsigned char* at = variable->Here();
+            const std::size_t remaining = variable->Remaining();
             std::uint16_t count;
-            if (!SkipVector(variable, sizePrefixes, &count)) return false;
+            if (!SkipVector(variable, record.VectorHasSizePrefixes(), &count)) {
+                return state->Fail(DecodeCheck::kMemberData, encoding, at, 0, remaining, name);
+            }
             if (slot != nullptr && count != 0) {
                 // No vector to hold the elements: past the nesting limit that
                 // refuses the whole encoding; else memory ran out.
-                *tooDeep = NestingExhausted(object);
-                return false;
+                state->tooDeep = NestingExhausted(object);
+                return state->Fail(state->tooDeep ? DecodeCheck::kTooDeep : DecodeCheck::kOutOfMemory, encoding, at,
+                                   0, xqova::kMaxNestingDepth - 1, name);
             }
-        } else if (IsObjectType(type)) {
-            if (!DecodeNested(object, slot, variable, strict, tooDeep)) return false;
-        } else if (type & xqova::kTypeUnbounded) {
-            if (!DecodeUnbounded(slot, type, variable, unboundedBigEndian)) return false;
-        } else if (type & xqova::kTypeFixedArray) {
+        } else if (type.IsObject()) {
+            if (!DecodeNested(object, slot, variable, strict, state, encoding, name, record.memberClass)) return false;
+        } else if (type.IsUnbounded()) {
+            if (!DecodeUnbounded(slot, type, variable, unboundedBigEndian, state, encoding, name)) return false;
+        } else if (type.IsFixedArray()) {
             const std::size_t bytes = static_cast<std::size_t>(record.fixedCount) * elementSize;
-            if (fixed->Remaining() < bytes) return false;
+            if (fixed->Remaining() < bytes) {
+                return state->Fail(DecodeCheck::kFixedSection, encoding, fixed->Here(), bytes, fixed->Remaining(), name);
+            }
             if (slot != nullptr && bytes != 0) {
-                if (slot->buffer_ == nullptr || slot->elements_ != record.fixedCount) return false;  // out of memory
+                if (slot->buffer_ == nullptr || slot->elements_ != record.fixedCount) {  // out of memory
+                    return state->Fail(DecodeCheck::kOutOfMemory, encoding, fixed->Here(), 0, 0, name);
+                }
                 unsigned char* host = static_cast<unsigned char*>(slot->buffer_);
-                GetElements(host, fixed->Here(), record.fixedCount, type, true);
+                GetElements(host, fixed->Here(), record.fixedCount, type.Byte(), true);
                 // Text always keeps its terminator, whatever the sender put there.
-                if (IsTextKind(type)) std::memset(host + bytes - elementSize, 0, elementSize);
+                if (type.IsText()) std::memset(host + bytes - elementSize, 0, elementSize);
             }
             fixed->Skip(bytes);
         } else {
-            if (fixed->Remaining() < elementSize) return false;
+            if (fixed->Remaining() < elementSize) {
+                return state->Fail(DecodeCheck::kFixedSection, encoding, fixed->Here(), elementSize,
+                                   fixed->Remaining(), name);
+            }
             if (slot != nullptr) {
                 std::memset(slot->value_, 0, sizeof slot->value_);
-                GetElement(slot->value_, fixed->Here(), type & xqova::kTypeWidthMask, true);
+                GetElement(slot->value_, fixed->Here(), type.Width(), true);
             }
             fixed->Skip(elementSize);
         }
@@ -553,17 +701,28 @@ bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_
     return true;
 }
 
-bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t type, Source* variable,
-                                                bool bigEndian) {
+bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, MemberType memberType, Source* variable,
+                                                bool bigEndian, DecodeState* state, const unsigned char* encoding,
+                                                const char* name) {
+    using xqova::DecodeCheck;
+    const unsigned char* at = variable->Here();
     std::uint16_t bytes;
-    if (!variable->U16(&bytes) || bytes > variable->Remaining()) return false;
-    const std::uint32_t elementSize = xqova::ElementSize(type);
-    if (bytes % elementSize != 0) return false;  // never written by the encoder
+    if (!variable->U16(&bytes)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 2, variable->Remaining(), name);
+    if (bytes > variable->Remaining()) {
+        return state->Fail(DecodeCheck::kMemberData, encoding, at, 2u + bytes, 2u + variable->Remaining(), name);
+    }
+    const std::uint32_t elementSize = memberType.ElementSize();
+    if (bytes % elementSize != 0) {  // never written by the encoder
+        return state->Fail(DecodeCheck::kMemberData, encoding, at, bytes, elementSize, name,
+                           "not a whole number of elements");
+    }
+    const std::uint8_t type = memberType.Byte();
     if (slot != nullptr) {
         const std::uint16_t count = static_cast<std::uint16_t>(bytes / elementSize);
-        const std::uint8_t dataWidth = DataWidth(type);
-        const std::uint8_t isFloat = IsFloatKind(type) ? 1 : 0;
-        if (IsTextKind(type)) {
+        // Element width argument of SetData: width code + 1, 3 standing for TIME.
+        const std::uint8_t dataWidth = memberType.WidthCodePlusOne();
+        const std::uint8_t isFloat = memberType.IsFloat() ? 1 : 0;
+        if (memberType.IsText()) {
             // The count on the wire includes the terminator, which SetData adds
             // itself. Nothing at all leaves an empty member empty and one that
             // held text with just its terminator; a lone terminator is the
@@ -581,9 +740,11 @@ bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t
                                 bigEndian);
                 }
             }
-            if (set == 0) return false;
+            if (set == 0) return state->Fail(DecodeCheck::kOutOfMemory, encoding, at, 0, 0, name);
         } else {
-            if (slot->SetData(nullptr, dataWidth, count, isFloat) == 0) return false;
+            if (slot->SetData(nullptr, dataWidth, count, isFloat) == 0) {
+                return state->Fail(DecodeCheck::kOutOfMemory, encoding, at, 0, 0, name);
+            }
             if (count != 0) {
                 GetElements(static_cast<unsigned char*>(slot->buffer_), variable->Here(), count, type, bigEndian);
             }
@@ -594,58 +755,155 @@ bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, std::uint8_t
 }
 
 bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u* slot, Source* variable,
-                                             unsigned char strict, bool* tooDeep) {
+                                             unsigned char strict, DecodeState* state, const unsigned char* encoding,
+                                             const char* name, std::uint32_t memberClass) {
+    using xqova::DecodeCheck;
+    const unsigned char* at = variable->Here();
     std::uint32_t size;
-    if (!variable->U32(&size) || size > variable->Remaining()) return false;
+    if (!variable->U32(&size)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 4, variable->Remaining(), name);
     const unsigned char* nested = variable->Here();
-    if (EncodingExtent(nested, size) != size) return false;
+    const std::size_t path = state->Push(name, -1);
+    if (size > variable->Remaining() || EncodingExtent(nested, size) != size) {
+        // The nested encoding's own header, within what its parent holds,
+        // tells whether the header or the stated size is wrong.
+        const std::size_t extent = EncodingExtent(nested, variable->Remaining());
+        if (extent == 0) {
+            FailHeader(state, nested, variable->Remaining());
+        } else {
+            state->Pop(path);
+            state->Fail(DecodeCheck::kNestedSize, encoding, at, size, extent, name);
+        }
+        state->Pop(path);
+        return false;
+    }
+    bool ok = true;
     if (slot != nullptr) {
         auto* child = static_cast<CXQOVAObject*>(slot->buffer_);
         if (child == nullptr) {
             // No object to decode into: past the nesting limit that refuses
             // the whole encoding; else memory ran out.
-            *tooDeep = NestingExhausted(object);
-            return false;
-        } else if (DecodeObject(*child, nested, size, strict, tooDeep) == 0 && (strict != 0 || *tooDeep)) {
-            return false;
+            state->tooDeep = NestingExhausted(object);
+            ok = state->Fail(state->tooDeep ? DecodeCheck::kTooDeep : DecodeCheck::kOutOfMemory, nested, nested, 0,
+                             xqova::kMaxNestingDepth - 1);
+            state->ClassOf(nested, size);
+        } else if (DecodeObject(*child, nested, size, strict, state) == 0 && (strict != 0 || state->tooDeep)) {
+            ok = false;
         }
     }
+    state->Pop(path);
+    // A nested encoding of another class than the member's, reported where
+    // the member stands.
+    if (!ok && state->report != nullptr && state->report->check == DecodeCheck::kNestedClass &&
+        state->report->offset == static_cast<std::size_t>(nested - state->origin)) {
+        state->report->check = DecodeCheck::kNone;
+        // A class no definition serves is named as such, where it stands.
+        if (object.dictionary_ != nullptr && object.dictionary_->GetDefinition(ReadInt32(nested)) == nullptr) {
+            const std::size_t back = state->Push(name, -1);
+            state->Fail(DecodeCheck::kUnknownClass, nested, nested);
+            state->ClassOf(nested, size);
+            state->Pop(back);
+        } else {
+            state->Fail(DecodeCheck::kNestedClass, encoding, at, ReadInt32(nested), memberClass, name);
+            state->report->classId = ReadInt32(encoding);
+            state->report->classRead = true;
+        }
+    }
+    if (!ok) return false;
     variable->Skip(size);
     return true;
 }
 
+// Names the element of a vector encoding (its count already read) that does
+// not lie within the source: its size prefix, or its header. Always false.
+bool FailElements(DecodeState* state, Source source, std::uint16_t count, bool sizePrefixes,
+                  const unsigned char* encoding, const char* name) {
+    using xqova::DecodeCheck;
+    if (!state->Reporting()) return false;
+    const std::size_t path = state->Push(name, -1);
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const unsigned char* at = source.Here();
+        const std::size_t element = state->Push("", i);
+        std::size_t size;
+        if (sizePrefixes) {
+            std::uint16_t prefix;
+            if (!source.U16(&prefix)) {
+                state->Pop(path);
+                return state->Fail(DecodeCheck::kMemberData, encoding, at, 2, source.Remaining(), name);
+            }
+            const std::size_t extent = EncodingExtent(source.Here(), source.Remaining());
+            if (extent == 0) return FailHeader(state, source.Here(), source.Remaining());
+            if (extent != prefix) {
+                state->Pop(path);
+                return state->Fail(DecodeCheck::kNestedSize, encoding, at, prefix, extent, name);
+            }
+            size = extent;
+        } else {
+            size = EncodingExtent(source.Here(), source.Remaining());
+            if (size == 0) return FailHeader(state, source.Here(), source.Remaining());
+        }
+        source.Skip(size);
+        state->Pop(element);
+    }
+    state->Pop(path);
+    return state->Fail(DecodeCheck::kMemberData, encoding, source.Here(), count, 0, name);
+}
+
 bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* source, unsigned char strict,
-                                             bool* tooDeep) {
+                                             DecodeState* state, const unsigned char* encoding, const char* name) {
+    using xqova::DecodeCheck;
     vector.Clear();
+    const unsigned char* at = source->Here();
     std::uint16_t count;
-    if (!source->U16(&count)) return false;
-    const bool sizePrefixes = vector.classId_ != xqova::kNoClass && vector.fixedCount_ == 0;
+    if (!source->U16(&count)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 2, source->Remaining(), name);
+    const bool sizePrefixes = MemberType::VectorHasSizePrefixes(vector.classId_, vector.fixedCount_);
+    // Under the strict flag a fixed-count vector with another count fails
+    // whatever follows; that is its reason.
+    if (strict != 0 && vector.IsFixed() && count != vector.size_) {
+        return state->Fail(DecodeCheck::kVectorCount, encoding, at, count, vector.size_, name);
+    }
     // Refuse a count that the remaining bytes cannot hold before anything is
     // allocated for it.
     const std::size_t smallest = xqova::kMinObjectEncoding + (sizePrefixes ? 2u : 0u);
-    if (count > source->Remaining() / smallest) return false;
+    if (count > source->Remaining() / smallest) {
+        return FailElements(state, *source, count, sizePrefixes, encoding, name);
+    }
 
+    const std::size_t path = state->Push(name, -1);
     if (vector.IsFixed()) {
         if (count != vector.size_) {
             // Elements cannot be matched to the vector's: they are passed
             // over and the vector stays reset, a failed element under the
             // strict flag.
+            const Source elements = *source;
             for (std::uint16_t i = 0; i < count; ++i) {
                 const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
-                if (size == 0) return false;
+                if (size == 0) {
+                    state->Pop(path);
+                    return FailElements(state, elements, count, false, encoding, name);
+                }
                 source->Skip(size);
             }
+            state->Pop(path);
+            if (strict != 0) state->Fail(DecodeCheck::kVectorCount, encoding, at, count, vector.size_, name);
             return strict == 0;
         }
         for (std::uint16_t i = 0; i < count; ++i) {
+            const std::size_t element = state->Push("", i);
             const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) return false;
-            if (DecodeObject(*vector.elements_[i], source->Here(), size, strict, tooDeep) == 0 &&
-                (strict != 0 || *tooDeep)) {
+            if (size == 0) {
+                FailHeader(state, source->Here(), source->Remaining());
+                state->Pop(path);
+                return false;
+            }
+            if (DecodeObject(*vector.elements_[i], source->Here(), size, strict, state) == 0 &&
+                (strict != 0 || state->tooDeep)) {
+                state->Pop(path);
                 return false;
             }
             source->Skip(size);
+            state->Pop(element);
         }
+        state->Pop(path);
         return true;
     }
 
@@ -659,32 +917,54 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
             vector.capacity_ = count;
         }
     }
+    const Source elements = *source;
     for (std::uint16_t i = 0; i < count; ++i) {
+        const std::size_t elementPath = state->Push("", i);
         std::size_t size;
         if (sizePrefixes) {
             std::uint16_t prefix;
-            if (!source->U16(&prefix) || prefix > source->Remaining()) return false;
-            size = EncodingExtent(source->Here(), prefix);
-            if (size != prefix) return false;
+            if (!source->U16(&prefix) || prefix > source->Remaining() ||
+                EncodingExtent(source->Here(), prefix) != prefix) {
+                state->Pop(path);
+                return FailElements(state, elements, count, true, encoding, name);
+            }
+            size = prefix;
         } else {
             size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) return false;
+            if (size == 0) {
+                state->Pop(path);
+                return FailElements(state, elements, count, false, encoding, name);
+            }
         }
         const unsigned char* bytes = source->Here();
         const std::uint32_t classId = ReadInt32(bytes);
-        const std::uint16_t version = ReadInt16(bytes + 4 + xqova::LengthFieldWidth(classId));
+        const std::uint16_t version = ReadInt16(bytes + EncodingLayout::Version(xqova::LengthFieldWidth(classId)));
         // A vector holds only elements that decoded; one that cannot be
         // created or decoded is left out (or fails the whole under the strict
         // flag).
         CXQOVAObject* element = vector.Insert(vector.size_, nullptr, nullptr, classId, version);
         if (element == nullptr) {
-            if (strict != 0 || xqova::BudgetedOperation::Exhausted()) return false;
-        } else if (DecodeObject(*element, bytes, size, strict, tooDeep) == 0) {
+            if (strict != 0 || xqova::BudgetedOperation::Exhausted()) {
+                state->Pop(path);
+                if (vector.classId_ != xqova::kNoClass && classId != vector.classId_) {
+                    state->Fail(DecodeCheck::kNestedClass, encoding, bytes, classId, vector.classId_, name);
+                } else {
+                    state->Fail(DecodeCheck::kOutOfMemory, bytes, bytes);
+                    state->ClassOf(bytes, size);
+                }
+                return false;
+            }
+        } else if (DecodeObject(*element, bytes, size, strict, state) == 0) {
             vector.Pop();
-            if (strict != 0 || *tooDeep) return false;
+            if (strict != 0 || state->tooDeep) {
+                state->Pop(path);
+                return false;
+            }
         }
         source->Skip(size);
+        state->Pop(elementPath);
     }
+    state->Pop(path);
     return true;
 }
 
@@ -708,18 +988,43 @@ std::uint32_t CXQOVAObject::SizeAll(std::uint16_t version) {
 }
 
 std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict) {
+    return Deserialize(buffer, length, strict, nullptr);
+}
+
+std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict,
+                                        xqova::DecodeReport* report) {
+    if (report != nullptr) {
+        *report = xqova::DecodeReport();
+        if (buffer != nullptr && length >= 4) {
+            report->outerClassId = ReadInt32(buffer);
+            report->size = xqova::BoundedEncodedSize(buffer, length);
+        }
+    }
     bool exhausted;
     std::uint32_t result;
     {
         const xqova::BudgetedOperation operation;
-        bool tooDeep = false;
-        result = BinaryCodec::DecodeObject(*this, buffer, length, strict, &tooDeep);
+        DecodeState state;
+        state.report = report;
+        state.origin = buffer;
+        result = BinaryCodec::DecodeObject(*this, buffer, length, strict, &state);
         exhausted = xqova::BudgetedOperation::Exhausted();
         if (!operation.Outermost()) return exhausted ? 0 : result;
     }
     // A decode that ran out of its budget fails whatever the strict flag:
     // the elements it could not build would otherwise go missing unnoticed.
     if (!exhausted) return result;
+    if (report != nullptr) {
+        const std::size_t path = 0;
+        DecodeState state;
+        state.report = report;
+        state.origin = buffer;
+        report->check = xqova::DecodeCheck::kNone;
+        state.Pop(path);
+        state.Fail(xqova::DecodeCheck::kOutOfMemory, buffer, buffer);
+        state.ClassOf(buffer, length);
+        report->overBudget = true;
+    }
     Reset(1);
     return 0;
 }
@@ -748,8 +1053,8 @@ std::uint32_t CXQOVAVector::Deserialize(const unsigned char* buffer, std::size_t
         return 0;
     }
     Source source(buffer, 0, length);
-    bool tooDeep = false;
-    if (!CXQOVAObject::BinaryCodec::DecodeVector(*this, &source, strict, &tooDeep)) return 0;
+    DecodeState state;
+    if (!CXQOVAObject::BinaryCodec::DecodeVector(*this, &source, strict, &state, buffer, "")) return 0;
     return static_cast<std::uint32_t>(length - source.Remaining());
 }
 
@@ -760,7 +1065,7 @@ std::uint32_t CXQOVAVector::Deserialize(unsigned char* buffer, unsigned char str
     }
     // The caller vouches for the buffer: its length is what the count, the
     // size prefixes and the element headers state.
-    const bool sizePrefixes = classId_ != xqova::kNoClass && fixedCount_ == 0;
+    const bool sizePrefixes = xqova::MemberType::VectorHasSizePrefixes(classId_, fixedCount_);
     const std::uint16_t count = ReadInt16(buffer);
     std::uint64_t length = 2;
     for (std::uint16_t i = 0; i < count && length <= kMaxTotal; ++i) {

@@ -176,7 +176,7 @@ void WalkEnumerations(const Access& access, const ObjectView& view, Visitor& vis
         if (name == nullptr) continue;
         const CXQOVAData_u& accessor = view.slots[s];
         visitor.Open(name);
-        if ((access.slot(&accessor).type & 0x28) == 0x28) {
+        if (xqova::MemberType(access.slot(&accessor).type).IsBitmask()) {
             const std::uint16_t pairs = DefinitionEnumerationSize(definition, p);
             for (std::uint16_t k = 0; k < pairs; ++k) {
                 std::uint16_t value;

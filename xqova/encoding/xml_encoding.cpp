@@ -375,8 +375,8 @@ bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint
     MemberRecord record;
     for (std::uint16_t p = 0; walker.Next(&record); ++p) {
         const std::uint8_t type = record.type;
-        const bool isObject = (type & kTypeWidthMask) == kTypeObject;
-        const bool isArray = (type & (kTypeUnbounded | kTypeFixedArray)) != 0;
+        const bool isObject = MemberType(type).IsObject();
+        const bool isArray = MemberType(type).IsArray();
 
         Put(sink, "<MEMBER type=\"");
         std::size_t typeLength = 0;
@@ -396,7 +396,7 @@ bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint
         }
         if (isArray) {
             Put(sink, " size=\"");
-            if (type & kTypeUnbounded) {
+            if (MemberType(type).IsUnbounded()) {
                 Put(sink, "UNBOUNDED");
             } else {
                 sink.Signed(record.fixedCount);
@@ -440,7 +440,7 @@ bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint
             sink.Signed(attributes.scaleExponent);
             Put(sink, "\"");
         }
-        if ((type & 0x28) == 0x28) Put(sink, " format=\"BITMASK\"");
+        if (MemberType(type).IsBitmask()) Put(sink, " format=\"BITMASK\"");
 
         const CXQOVAData_u* accessor = skeleton ? nullptr : PresentSlot(view, p, record, version);
         if (accessor == nullptr) {
@@ -490,12 +490,12 @@ bool Check(const Access& access, CXQOVAObject* object, std::uint16_t version, bo
     MemberWalker walker(view.definition);
     MemberRecord record;
     for (std::uint16_t p = 0; walker.Next(&record); ++p) {
-        if ((record.type & kTypeWidthMask) != kTypeObject) continue;
+        if (!MemberType(record.type).IsObject()) continue;
         const CXQOVAData_u* accessor = PresentSlot(view, p, record, version);
         if (accessor == nullptr) continue;
         void* held = access.slot(accessor).held;
         if (held == nullptr) return false;
-        if ((record.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+        if (!MemberType(record.type).IsArray()) {
             auto* nested = static_cast<CXQOVAObject*>(held);
             if (!Check(access, nested, access.object(nested).version, boundByBase)) return false;
         }

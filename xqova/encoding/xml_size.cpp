@@ -52,13 +52,13 @@ std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t v
         const CXQOVAData_u* accessor = PresentSlot(view, p, record, version);
         if (accessor == nullptr) continue;
         const SlotView slot = access.slot(accessor);
-        if ((record.type & kTypeWidthMask) != kTypeObject) {
+        if (!MemberType(record.type).IsObject()) {
             size += kValueContent + ValueTextLength(ValueOf(slot));
             continue;
         }
         if (slot.held == nullptr) return 0;
         size += kObjectContent;
-        if ((record.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+        if (!MemberType(record.type).IsArray()) {
             const std::uint64_t nested = Size64(access, static_cast<CXQOVAObject*>(slot.held), kCurrentVersion);
             if (nested == 0) return 0;
             size += nested - 1;

@@ -1,3 +1,4 @@
+#include "xqova/dictionary/member_type.h"
 #include "xqova/object/member_accessor.h"
 
 #include <cstring>
@@ -15,11 +16,11 @@ namespace {
 
 constexpr std::uint8_t kSentinelType = 0xF8;
 
-std::uint8_t Width(std::uint8_t type) { return type & 0x07; }
-bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
-bool IsBitmaskKind(std::uint8_t type) { return (type & 0x28) == 0x28; }
-bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
-bool IsUnsignedKind(std::uint8_t type) { return (type & 0x10) != 0 && !IsFloatKind(type); }
+std::uint8_t Width(std::uint8_t type) { return xqova::MemberType(type).Width(); }
+bool IsFloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); }
+bool IsBitmaskKind(std::uint8_t type) { return xqova::MemberType(type).IsBitmask(); }
+bool IsTextKind(std::uint8_t type) { return xqova::MemberType(type).IsText(); }
+bool IsUnsignedKind(std::uint8_t type) { return xqova::MemberType(type).IsUnsigned(); }
 
 // Sign-extends the low bits of a member's 32-bit value from its top bit.
 std::int32_t SignExtend(std::uint32_t v, std::uint8_t width) {
@@ -65,7 +66,7 @@ std::uint16_t CXQOVAData_u::Elements() const {
         const auto* vector = static_cast<const CXQOVAVector*>(buffer_);
         return vector == nullptr ? 0 : vector->Size();
     }
-    if ((type_ & 0x40) && IsTextKind(type_)) return elements_ == 0 ? 0 : static_cast<std::uint16_t>(elements_ - 1);
+    if (xqova::MemberType(type_).IsUnbounded() && IsTextKind(type_)) return elements_ == 0 ? 0 : static_cast<std::uint16_t>(elements_ - 1);
     return elements_;
 }
 
@@ -235,14 +236,14 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
     const bool text = IsTextKind(type_);
     const std::uint32_t n = text ? count + 1u : count;
 
-    if (type_ & 0x80) {
+    if (xqova::MemberType(type_).IsFixedArray()) {
         if (buffer_ == nullptr || size_ == 0) return 0;
         if ((data != nullptr && n == 0) || n > elements_) return 0;
         std::memset(buffer_, 0, size_);
         if (data != nullptr && count != 0) std::memcpy(buffer_, data, static_cast<std::size_t>(count) * b);
         return 1;
     }
-    if (!(type_ & 0x40)) return 0;
+    if (!xqova::MemberType(type_).IsUnbounded()) return 0;
 
     // UNBOUNDED. The byte size is kept in 16 bits: a larger request is
     // refused before anything changes.
@@ -341,12 +342,12 @@ void CXQOVAData_u::ReleaseStorage() {
     if (buffer_ == nullptr) return;
     const std::uint8_t w = Width(type_);
     if (w == 6) {
-        if (type_ & 0xC0) {
+        if (xqova::MemberType(type_).IsArray()) {
             CXQOVAVector::Destroy(static_cast<CXQOVAVector*>(buffer_));
         } else {
             CXQOVAObject::Destroy(static_cast<CXQOVAObject*>(buffer_));
         }
-    } else if (type_ & 0xC0) {
+    } else if (xqova::MemberType(type_).IsArray()) {
         xqova::Release(buffer_);
     }
     buffer_ = nullptr;

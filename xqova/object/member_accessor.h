@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "xqova/dictionary/member_type.h"
 #include "xqova/core/export.h"
 #include "xqova/core/types.h"
 
@@ -145,7 +146,7 @@ private:
 
     bool IsSentinel() const { return type_ == 0xF8; }
     bool IsConvertibleScalar() const;
-    bool IsArrayAccessor() const { return (type_ & 0xC0) != 0; }
+    bool IsArrayAccessor() const { return xqova::MemberType(type_).IsArray(); }
     std::uint32_t Low32() const;
 
     // Storage; see the layout notes in object.h.

@@ -1,6 +1,7 @@
 // Member lookups, attribute getters, typed setters and member texts.
 #include <cstring>
 
+#include "xqova/dictionary/member_type.h"
 #include "xqova/core/class_id.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/numeric.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
+bool IsTextKind(std::uint8_t type) { return xqova::MemberType(type).IsText(); }
 
 }  // namespace
 
@@ -112,8 +113,9 @@ std::uint16_t ElementBytes(const CXQOVAData_u& accessor) {
 std::uint16_t CXQOVAObject::NumElementsOf(const CXQOVAData_u& accessor) {
     const std::uint8_t type = accessor.type_;
     if (type == 0xF8) return 0;
-    if ((type & 0xC0) == 0) return 1;
-    if ((type & 0x40) && (type & 0x07) != 6 && IsTextKind(type)) {
+    const xqova::MemberType memberType(type);
+    if (!memberType.IsArray()) return 1;
+    if (memberType.IsUnbounded() && !memberType.IsObject() && IsTextKind(type)) {
         return accessor.elements_ == 0 ? 0 : static_cast<std::uint16_t>(accessor.elements_ - 1);
     }
     return accessor.elements_;
@@ -203,11 +205,11 @@ namespace {
 bool AcceptsNumber(const CXQOVAData_u& accessor) {
     const std::uint8_t type = accessor.Type();
     if (type >= 0x40) return false;  // arrays, UNBOUNDED members, the sentinel
-    const std::uint8_t w = type & 0x07;
+    const std::uint8_t w = xqova::MemberType(type).Width();
     return w == 0 || w == 1 || w == 3 || w == 5 || w == 7;
 }
 
-bool FloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
+bool FloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); }
 
 }  // namespace
 
@@ -216,7 +218,7 @@ std::uint8_t CXQOVAObject::SetMember(std::int32_t value) {
     unsigned char* bytes = current_->value_;
     std::memset(bytes, 0, sizeof current_->value_);
     const std::uint8_t type = current_->type_;
-    const std::uint8_t w = type & 0x07;
+    const std::uint8_t w = xqova::MemberType(type).Width();
     if (FloatKind(type)) {
         xqova::detail::StoreFloating(bytes, w, static_cast<double>(value));
     } else {
@@ -230,7 +232,7 @@ std::uint8_t CXQOVAObject::SetMember(std::uint32_t value) {
     unsigned char* bytes = current_->value_;
     std::memset(bytes, 0, sizeof current_->value_);
     const std::uint8_t type = current_->type_;
-    const std::uint8_t w = type & 0x07;
+    const std::uint8_t w = xqova::MemberType(type).Width();
     if (FloatKind(type)) {
         xqova::detail::StoreFloating(bytes, w, static_cast<double>(value));
     } else {
@@ -244,12 +246,12 @@ std::uint8_t CXQOVAObject::SetMember(double value) {
     unsigned char* bytes = current_->value_;
     std::memset(bytes, 0, sizeof current_->value_);
     const std::uint8_t type = current_->type_;
-    const std::uint8_t w = type & 0x07;
+    const std::uint8_t w = xqova::MemberType(type).Width();
     if (FloatKind(type)) {
         xqova::detail::StoreFloating(bytes, w, value);
         return 1;
     }
-    const std::uint32_t v = (type & 0x10) ? xqova::detail::DoubleToLow32(value)
+    const std::uint32_t v = (type & xqova::MemberType::kUnsignedBit) ? xqova::detail::DoubleToLow32(value)
                                           : static_cast<std::uint32_t>(xqova::detail::DoubleToInt32(value));
     xqova::detail::StoreLow(bytes, w, v);
     return 1;

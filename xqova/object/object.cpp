@@ -10,6 +10,7 @@
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"
+#include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/vector.h"
@@ -18,11 +19,8 @@ namespace {
 
 constexpr std::uint8_t kSentinelType = 0xF8;
 
-bool IsObjectType(std::uint8_t type) { return (type & 0x07) == 6; }
-bool IsVectorType(std::uint8_t type) { return IsObjectType(type) && (type & 0xC0) != 0; }
-bool IsSingleObjectType(std::uint8_t type) { return IsObjectType(type) && (type & 0xC0) == 0; }
-bool IsFloatKind(std::uint8_t type) { return (type & 0x28) == 0x20; }
-bool IsTextKind(std::uint8_t type) { return (type & 0x28) == 0x08; }
+using xqova::EncodingLayout;
+using xqova::MemberType;
 
 // A cursor through the variable section of an encoding while an object's
 // shape is built from it. Every read is checked against the end of the
@@ -82,11 +80,11 @@ public:
             const unsigned char* element = bytes_ + cursor_;
             const std::size_t size = xqova::BoundedEncodedSize(element, end_ - cursor_);
             const std::uint16_t width = size == 0 ? 0 : xqova::LengthFieldWidth(ReadInt32(element));
-            if (size == 0 || size < 6u + width) {
+            if (size == 0 || size < EncodingLayout::Version(width) + 2) {
                 Stop();
                 return version;
             }
-            version = ReadInt16(element + 4 + width);
+            version = ReadInt16(element + EncodingLayout::Version(width));
             cursor_ += size;
         }
         return version;
@@ -127,13 +125,13 @@ bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, bool 
     header->classRead = true;
     const std::size_t total = xqova::BoundedEncodedSize(encoding, length);
     const std::size_t width = xqova::LengthFieldWidth(header->classId);
-    if (total < 11 + width) return false;
-    const auto covered = static_cast<std::uint32_t>(total - 2);
+    if (total < EncodingLayout::Minimum(width)) return false;
+    const auto covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
     if (!(nested ? xqova::NestedChecksumHolds(encoding, covered) : xqova::ChecksumHolds(encoding, covered))) return false;
-    header->version = ReadInt16(encoding + 4 + width);
-    const std::size_t fixedSize = ReadInt16(encoding + 7 + width);
+    header->version = ReadInt16(encoding + EncodingLayout::Version(width));
+    const std::size_t fixedSize = ReadInt16(encoding + EncodingLayout::FixedSize(width));
     header->total = total;
-    header->variableStart = 9 + width + fixedSize;
+    header->variableStart = EncodingLayout::FixedSection(width) + fixedSize;
     return true;
 }
 
@@ -204,6 +202,8 @@ void CXQOVAObject::ClearFields() {
     presentCount_ = 0;
     memberCount_ = 0;
     definition_ = nullptr;
+    compiled_ = nullptr;
+    ownsCompiled_ = false;
     attributeTable_ = nullptr;
     attributeSize_ = 0;
     classId_ = xqova::kNoClass;
@@ -272,29 +272,39 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             version_ = header.version;
             encodedVersion = header.version;
             definition_ = static_cast<const unsigned char*>(dictionary->GetDefinition(classId_));
-            walk.Start(encoding, header.total - 2, header.variableStart);
+            walk.Start(encoding, header.total - EncodingLayout::kChecksumSize, header.variableStart);
         }
     }
 
-    if (definition_ != nullptr && !xqova::DefinitionIsWellFormed(definition_, DefinitionFullSize(definition_))) {
-        definition_ = nullptr;
+    // The definition's compiled table: the dictionary's when it holds the
+    // block, else compiled (and so checked in full) here for this object.
+    if (definition_ != nullptr) {
+        compiled_ = dictionary_ == nullptr ? nullptr : dictionary_->Compiled(definition_);
+        if (compiled_ == nullptr) {
+            bool outOfMemory = false;
+            compiled_ = xqova::CompiledDefinition::Compile(definition_, DefinitionFullSize(definition_), &outOfMemory);
+            ownsCompiled_ = compiled_ != nullptr;
+            if (compiled_ == nullptr && outOfMemory) {
+                // A sound definition without memory for its table: the object
+                // keeps it but has no members, as when its slots could not be
+                // allocated.
+                if (version_ > DefinitionVersion(definition_)) version_ = DefinitionVersion(definition_);
+                memberCount_ = xqova::DefinitionMemberCount(definition_);
+                return;
+            }
+        }
+        if (compiled_ == nullptr) definition_ = nullptr;
     }
     attributeTable_ = definition_;
     if (definition_ == nullptr) return;
+    const xqova::CompiledDefinition& compiled = *compiled_;
 
     const std::uint16_t requestedVersion = version_;
-    if (version_ > DefinitionVersion(definition_)) version_ = DefinitionVersion(definition_);
-    memberCount_ = xqova::DefinitionMemberCount(definition_);
-    std::uint16_t present = 0;
-    {
-        xqova::MemberWalker walker(definition_);
-        xqova::MemberRecord record;
-        while (walker.Next(&record)) {
-            if (record.InVersion(version_)) ++present;
-        }
-        attributeTable_ = definition_ + walker.Offset();
-    }
-    attributeSize_ = xqova::DefinitionAttributeSize(definition_);
+    if (version_ > compiled.Version()) version_ = compiled.Version();
+    memberCount_ = compiled.MemberCount();
+    const std::uint16_t present = compiled.PresentCount(version_);
+    attributeTable_ = definition_ + compiled.AttributeTableOffset();
+    attributeSize_ = compiled.AttributeSize();
 
     if (memberCount_ == 0) return;
     auto* idToSlot = static_cast<std::uint16_t*>(xqova::Allocate(sizeof(std::uint16_t) * memberCount_));
@@ -313,10 +323,10 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     current_ = sentinel_;
 
     const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
-    xqova::MemberWalker walker(definition_);
-    xqova::MemberRecord record;
     std::uint16_t s = 0;
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+    for (std::uint16_t p = 0; p < memberCount_; ++p) {
+        const xqova::CompiledMember& record = compiled.Member(p);
+        const MemberType type = record.type;
         const bool inObject = record.InVersion(version_);
         const bool inEncoding = walk.Active() && record.InVersion(encodedVersion);
 
@@ -325,20 +335,16 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         std::size_t nestedSize = 0;
         std::uint16_t elementVersion = 0xFFFF;
         if (inEncoding) {
-            if (IsSingleObjectType(record.type)) {
+            if (type.IsSingleObject()) {
                 const unsigned char* at = nullptr;
                 const std::size_t size = walk.NestedObject(&at);
                 if (size != 0 && ReadInt32(at) == record.memberClass) {
                     nested = at;
                     nestedSize = size;
                 }
-            } else if (IsVectorType(record.type)) {
-                // Size prefixes go with a vector of a named class without a
-                // fixed count, a fixed array of 0 included.
-                const std::uint16_t fixedCount = (record.type & 0x80) ? record.fixedCount : 0;
-                const bool prefixes = record.memberClass != xqova::kNoClass && fixedCount == 0;
-                elementVersion = walk.Vector(prefixes);
-            } else if (record.type & 0x40) {
+            } else if (type.IsVector()) {
+                elementVersion = walk.Vector(record.VectorHasSizePrefixes());
+            } else if (type.IsUnbounded()) {
                 walk.SkipUnbounded();
             }
         }
@@ -348,13 +354,13 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             continue;
         }
         CXQOVAData_u& slot = slots_[s];
-        slot.type_ = record.type;
+        slot.type_ = type.Byte();
         slot.position_ = p;
         slot.attributeSize_ = attributeSize_;
         slot.attributes_ = attributeTable_ + static_cast<std::size_t>(attributeSize_) * p;
         slot.owner_ = this;
 
-        if (IsSingleObjectType(record.type)) {
+        if (type.IsSingleObject()) {
             slot.elements_ = 1;
             slot.size_ = 1;
             CXQOVAObject* object = nullptr;
@@ -368,7 +374,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 }
             }
             slot.buffer_ = object;
-            if (record.type == xqova::kTypeInherit && object != nullptr) {
+            if (type.IsInherit() && object != nullptr) {
                 baseObject_ = object;
                 // The base's identifiers are counted from the dictionary's
                 // base definitions; a base known only from added definitions
@@ -402,15 +408,15 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 }
                 inheritedCount_ = static_cast<std::uint16_t>(inherited);
             }
-        } else if (IsVectorType(record.type)) {
-            const std::uint16_t count = (record.type & 0x80) ? record.fixedCount : 0;
+        } else if (type.IsVector()) {
+            const std::uint16_t count = record.VectorCount();
             slot.elements_ = count;
             slot.size_ = 0;
             slot.buffer_ = nestingAllowed ? CXQOVAVector::Create(dictionary_, record.memberClass, count,
                                                                  elementVersion, depth_ + 1)
                                           : nullptr;
-        } else if (record.type & 0x80) {
-            const std::uint32_t bytes = static_cast<std::uint32_t>(record.fixedCount) * xqova::ElementSize(record.type);
+        } else if (type.IsFixedArray()) {
+            const std::uint32_t bytes = static_cast<std::uint32_t>(record.fixedCount) * type.ElementSize();
             void* buffer = bytes == 0 ? nullptr : xqova::Allocate(bytes);
             if (buffer != nullptr) {
                 std::memset(buffer, 0, bytes);
@@ -431,6 +437,9 @@ void CXQOVAObject::Destruct() {
         xqova::Release(slots_);
     }
     xqova::Release(idToSlot_);
+    if (ownsCompiled_) xqova::CompiledDefinition::Free(compiled_);
+    compiled_ = nullptr;
+    ownsCompiled_ = false;
     slots_ = &noMember_;
     current_ = &noMember_;
     sentinel_ = &noMember_;
@@ -449,16 +458,16 @@ void CXQOVAObject::Destruct() {
 void CXQOVAObject::Reset(std::uint8_t deep) {
     status_ = 0;
     for (CXQOVAData_u* slot = slots_; slot != sentinel_; ++slot) {
-        const std::uint8_t type = slot->type_;
-        if (IsObjectType(type)) {
+        const MemberType type(slot->type_);
+        if (type.IsObject()) {
             if (slot->buffer_ == nullptr || deep == 0) continue;
-            if (IsVectorType(type)) {
+            if (type.IsVector()) {
                 static_cast<CXQOVAVector*>(slot->buffer_)->Clear();
             } else {
                 static_cast<CXQOVAObject*>(slot->buffer_)->Reset(deep);
             }
-        } else if (type & 0xC0) {
-            slot->SetData(nullptr, static_cast<std::uint8_t>((type & 0x07) + 1), 0, IsFloatKind(type) ? 1 : 0);
+        } else if (type.IsArray()) {
+            slot->SetData(nullptr, type.WidthCodePlusOne(), 0, type.IsFloat() ? 1 : 0);
         } else {
             std::memset(slot->value_, 0, sizeof slot->value_);
         }
@@ -467,15 +476,15 @@ void CXQOVAObject::Reset(std::uint8_t deep) {
 }
 
 std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* source) {
-    const std::uint8_t type = target->type_;
+    const MemberType type(target->type_);
     // Objects of one class and version built on different definitions may
     // disagree on a member; such a member is not copied.
-    if (source->type_ != type) return 0;
-    if (IsObjectType(type)) {
+    if (source->type_ != type.Byte()) return 0;
+    if (type.IsObject()) {
         // A nested object or vector this object could not build (out of
         // memory, or past the nesting limit) cannot take the source's.
         if (target->buffer_ == nullptr) return source->buffer_ == nullptr ? 1 : 0;
-        if (IsVectorType(type)) {
+        if (type.IsVector()) {
             auto* vector = static_cast<CXQOVAVector*>(target->buffer_);
             if (source->buffer_ != nullptr) return vector->Copy(static_cast<const CXQOVAVector*>(source->buffer_));
             vector->Clear();
@@ -486,12 +495,12 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
         object->Reset(1);
         return 1;
     }
-    if (type & 0xC0) {
-        const bool text = IsTextKind(type);
+    if (type.IsArray()) {
+        const bool text = type.IsText();
         std::uint16_t count = source->elements_;
         if (text && count != 0) --count;
         const void* data = (count == 0 && !text) ? nullptr : source->buffer_;
-        return target->SetData(data, static_cast<std::uint8_t>((type & 0x07) + 1), count, IsFloatKind(type) ? 1 : 0);
+        return target->SetData(data, type.WidthCodePlusOne(), count, type.IsFloat() ? 1 : 0);
     }
     std::memcpy(target->value_, source->value_, sizeof target->value_);
     return 1;

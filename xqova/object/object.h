@@ -84,6 +84,9 @@ class CXQOVAStringTable;
 class CXQOVAVector;
 namespace xqova {
 class BudgetedOperation;
+class CompiledDefinition;
+struct DecodeAccess;
+struct DecodeReport;
 }
 
 class XQOVA_API CXQOVAObject {
@@ -265,6 +268,12 @@ public:
     // Decodes an encoding of this object's class; bytes consumed, 0 on failure.
     std::uint32_t Deserialize(unsigned char* buffer, unsigned char strict);
     std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict);
+    // The same, filling `report` (when not null) with the reason of a
+    // failure (xqova/encoding/decode_report.h). With a report the decode
+    // also refuses a nested object or element of a class the dictionary does
+    // not define; without one its results are those of the form above.
+    std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict,
+                              xqova::DecodeReport* report);
 
     // ---- XML (defined with the encodings) --------------------------------
     // The exact documents: names and texts go into the document unescaped,
@@ -316,6 +325,7 @@ protected:
 private:
     friend class CXQOVAData_u;
     friend class CXQOVAVector;
+    friend struct xqova::DecodeAccess;  // xqova::DecodeObject builds objects as Create does
 
     // The binary encoder and decoder of objects and vectors
     // (encoding/binary_encoding.cpp).
@@ -371,6 +381,11 @@ private:
     std::uint16_t presentCount_ = 0;
     std::uint16_t memberCount_ = 0;
     const unsigned char* definition_ = nullptr;
+    // The compiled table of definition_: the dictionary's, or the object's
+    // own (ownsCompiled_) for a block no dictionary holds. Null without a
+    // usable definition, and when memory for an own table ran out.
+    const xqova::CompiledDefinition* compiled_ = nullptr;
+    bool ownsCompiled_ = false;
     const unsigned char* attributeTable_ = nullptr;
     std::uint16_t attributeSize_ = 0;
     std::uint32_t classId_ = 0xFFFFFFFFu;

@@ -1,20 +1,23 @@
-// The checks decode makes before it hands bytes to the library: each damage
-// is named by its check, its offset and the member path leading to it, and
-// what passes the checks decodes completely.
+// The reasons the library gives for refused encodings (xqova::DecodeObject
+// with a report) and the words qova prints for them: each damage is named by
+// its check, its offset and the member path leading to it, and what is not
+// refused decodes completely.
 #include <functional>
 
 #include <gtest/gtest.h>
 
 #include "tests/tool/tool_test_support.h"
-#include "tools/qova/encoding_check.h"
+#include "tools/qova/commands.h"
 #include "tools/qova/members.h"
+#include "xqova/core/budget.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
 namespace {
 
-using qova::Check;
+using Check = xqova::DecodeCheck;
 using tool_test::Bytes;
 using tool_test::StampChecksum;
 using tool_test::TestCatalog;
@@ -51,6 +54,22 @@ std::size_t NestedNIBPAt(const Bytes& record) {
 
 std::size_t EncodedSizeOfNested(const Bytes& b, std::size_t at) { return xqova::EncodedSize(b.data() + at); }
 
+// The library's reason for refusing `bytes` (none when it accepts them).
+xqova::DecodeReport Refusal(const Bytes& bytes) {
+    xqova::DecodeReport report;
+    const xqova::DecodedObject object =
+        xqova::DecodeObject(&TestCatalog().Dictionary(), bytes.data(), bytes.size(), &report);
+    EXPECT_EQ(static_cast<bool>(object), !report);
+    return report;
+}
+
+// The file-system container of the worked example: PathName "A" and one
+// clinician setting object, 39 bytes.
+Bytes Container() {
+    return tool_test::Hex("00 70 12 00 00 00 00 1F 00 C8 00 00 00 00 04 00 41 00 00 00 01"
+                          "00 65 08 00 00 0A 00 64 40 00 03 01 00 0A 64 C8 BC CF");
+}
+
 struct Damage {
     const char* name;
     std::function<Bytes()> make;
@@ -60,7 +79,7 @@ struct Damage {
     const char* detail;  // part of the message
 };
 
-TEST(EncodingCheck, NamesEachDamage) {
+TEST(RefusalReasons, NamesEachDamage) {
     const Damage damages[] = {
         {"three bytes", [] { Bytes b = Reading(); b.resize(3); return b; }, Check::kHeader, 0, "", "takes 4"},
         {"no length field", [] { Bytes b = Reading(); b.resize(5); return b; }, Check::kHeader, 0, "",
@@ -117,15 +136,45 @@ TEST(EncodingCheck, NamesEachDamage) {
              return b;
          },
          Check::kNestedSize, 0, "", "member NIBPData"},
+        {"nested class",
+         [] {
+             Bytes b = Record();
+             const std::size_t at = NestedNIBPAt(b);
+             WriteInt32(b.data() + at, 0x00650800u);  // a class the dictionary knows
+             StampChecksum(b.data() + at, EncodedSizeOfNested(b, at));
+             StampChecksum(b.data(), b.size());
+             return b;
+         },
+         Check::kNestedClass, 0, "", "member NIBPData at offset"},
+        {"no whole elements",
+         [] {
+             Bytes b = Container();
+             b[14] = 0x03;
+             StampChecksum(b.data(), b.size());
+             return b;
+         },
+         Check::kMemberData, 0, "", "member PathName at offset 13 holds 3 bytes, not a whole number of 2-byte"},
+        {"member past the end",
+         [] {
+             Bytes b = Container();
+             b[14] = 0x40;
+             StampChecksum(b.data(), b.size());
+             return b;
+         },
+         Check::kMemberData, 0, "", "member PathName at offset 13 runs past the encoding"},
     };
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
         const Bytes bytes = d.make();
-        const qova::EncodingProblem problem = qova::CheckEncoding(TestCatalog(), bytes.data(), bytes.size(), nullptr);
-        EXPECT_EQ(problem.check, d.check) << qova::CheckName(problem.check) << ": " << problem.detail;
-        EXPECT_EQ(problem.offset, d.offset);
-        EXPECT_EQ(problem.path, d.path);
-        EXPECT_NE(problem.detail.find(d.detail), std::string::npos) << problem.detail;
+        const xqova::DecodeReport report = Refusal(bytes);
+        const std::string words = qova::DescribeRefusal(TestCatalog(), report, bytes.data());
+        EXPECT_EQ(report.check, d.check) << xqova::DecodeCheckName(report.check) << ": " << words;
+        EXPECT_EQ(report.offset, d.offset);
+        EXPECT_STREQ(report.path, d.path);
+        EXPECT_NE(words.find(d.detail), std::string::npos) << words;
+        // The contract's decoder refuses it too (strictly), without a reason.
+        CXQOVAObject object(&TestCatalog().Dictionary(), bytes.data(), bytes.size());
+        EXPECT_EQ(object.Deserialize(bytes.data(), bytes.size(), 1), 0u);
         // decode refuses it with the same words, whatever the output.
         const std::string message = tool_test::FailureOf(
             [&] { qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kJson, nullptr); });
@@ -133,11 +182,10 @@ TEST(EncodingCheck, NamesEachDamage) {
     }
 }
 
-TEST(EncodingCheck, SoundEncodingsPassAndDecodeWhole) {
-    for (const Bytes& bytes : {Reading(), Record()}) {
-        qova::EncodingHeader header;
-        EXPECT_FALSE(qova::CheckEncoding(TestCatalog(), bytes.data(), bytes.size(), &header));
-        EXPECT_EQ(header.total, bytes.size());
+TEST(RefusalReasons, SoundEncodingsPassAndDecodeWhole) {
+    for (const Bytes& bytes : {Reading(), Record(), Container()}) {
+        EXPECT_FALSE(Refusal(bytes));
+        EXPECT_EQ(Refusal(bytes).size, bytes.size());
         std::string warning = "unset";
         EXPECT_NO_THROW(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kTable, &warning));
         EXPECT_EQ(warning, "");
@@ -148,6 +196,11 @@ TEST(EncodingCheck, SoundEncodingsPassAndDecodeWhole) {
     std::string warning;
     qova::DecodeObject(TestCatalog(), longer, qova::ObjectOutput::kTable, &warning);
     EXPECT_EQ(warning, "1 bytes after the encoding (from offset 37) were not read");
+    // The budget of one call is a reason too.
+    const xqova::ScopedConstructionBudget budget(3, 1u << 20);
+    const xqova::DecodeReport report = Refusal(Record());
+    EXPECT_EQ(report.check, Check::kOutOfMemory);
+    EXPECT_TRUE(report.overBudget);
 }
 
 // CFileSysDExtStd holds a vector of any class, so it can hold itself: a
@@ -170,57 +223,37 @@ Bytes NestedContainers(unsigned levels) {
     return inner;
 }
 
-TEST(EncodingCheck, NestingAsDeepAsTheLibraryBuildsObjects) {
+TEST(RefusalReasons, NestingAsDeepAsTheLibraryBuildsObjects) {
     const Bytes deepest = NestedContainers(32);
-    EXPECT_FALSE(qova::CheckEncoding(TestCatalog(), deepest.data(), deepest.size(), nullptr));
+    EXPECT_FALSE(Refusal(deepest));
     EXPECT_NO_THROW(qova::DecodeObject(TestCatalog(), deepest, qova::ObjectOutput::kJson, nullptr));
 
     const Bytes tooDeep = NestedContainers(33);
-    const qova::EncodingProblem problem =
-        qova::CheckEncoding(TestCatalog(), tooDeep.data(), tooDeep.size(), nullptr);
-    EXPECT_EQ(problem.check, Check::kTooDeep);
-    EXPECT_EQ(problem.offset, 32u * 17u);  // each level adds 17 bytes before its element
-    EXPECT_EQ(problem.path.substr(0, 13), "Container[0].");
+    const xqova::DecodeReport report = Refusal(tooDeep);
+    EXPECT_EQ(report.check, Check::kTooDeep);
+    EXPECT_EQ(std::string(report.path).substr(0, 13), "Container[0].");
 }
 
-TEST(EncodingCheck, VectorElementsAreCheckedInTurn) {
-    // The file-system container of the worked example: PathName "A" and one
-    // clinician setting object, 39 bytes.
-    CXQOVAObject container(&TestCatalog().Dictionary(), 0x00701200u, 0xFFFF);
-    const unsigned short path[] = {'A'};
-    ASSERT_EQ(container.SetMember(0, path, 1), 1);
-    CXQOVAVector* vector = container.GetMember(1);
-    ASSERT_NE(vector, nullptr);
-    CXQOVAObject* clinician = vector->Push(0x00650800u);
-    ASSERT_NE(clinician, nullptr);
-    clinician->SetMember(0, static_cast<unsigned char>(1));
-    clinician->SetMember(1, static_cast<unsigned short>(10));
-    clinician->SetValid(1);
-    Bytes bytes(container.SizeAll(0xFFFF));
-    ASSERT_EQ(container.Serialize(bytes.data(), 0xFFFF), bytes.size());
-    EXPECT_EQ(bytes, tool_test::Hex("00 70 12 00 00 00 00 1F 00 C8 00 00 00 00 04 00 41 00 00 00 01"
-                                    "00 65 08 00 00 0A 00 64 40 00 03 01 00 0A 64 C8 BC CF"));
-    EXPECT_FALSE(qova::CheckEncoding(TestCatalog(), bytes.data(), bytes.size(), nullptr));
-
+TEST(RefusalReasons, VectorElementsAreCheckedInTurn) {
     // Two elements announced, one there.
-    Bytes missing = bytes;
+    Bytes missing = Container();
     missing[20] = 0x02;
     StampChecksum(missing.data(), missing.size());
-    qova::EncodingProblem problem = qova::CheckEncoding(TestCatalog(), missing.data(), missing.size(), nullptr);
-    EXPECT_EQ(problem.check, Check::kHeader);
-    EXPECT_EQ(problem.path, "Container[1]");
-    EXPECT_EQ(problem.offset, 37u);
+    xqova::DecodeReport report = Refusal(missing);
+    EXPECT_EQ(report.check, Check::kHeader);
+    EXPECT_STREQ(report.path, "Container[1]");
+    EXPECT_EQ(report.offset, 37u);
 
     // An element of a class nobody defines.
-    Bytes unknown = bytes;
+    Bytes unknown = Container();
     WriteInt32(unknown.data() + 21, 0x00650801u);
     StampChecksum(unknown.data() + 21, 16);
     StampChecksum(unknown.data(), unknown.size());
-    problem = qova::CheckEncoding(TestCatalog(), unknown.data(), unknown.size(), nullptr);
-    EXPECT_EQ(problem.check, Check::kUnknownClass);
-    EXPECT_EQ(problem.path, "Container[0]");
-    EXPECT_EQ(problem.offset, 21u);
-    EXPECT_EQ(qova::DescribeProblem(TestCatalog(), problem),
+    report = Refusal(unknown);
+    EXPECT_EQ(report.check, Check::kUnknownClass);
+    EXPECT_STREQ(report.path, "Container[0]");
+    EXPECT_EQ(report.offset, 21u);
+    EXPECT_EQ(qova::DescribeRefusal(TestCatalog(), report, unknown.data()),
               "in member Container[0] of CFileSysDExtStd (0x00701200): class 0x00650801 (family 101, genus 8, species 1) at offset 21: unknown "
               "class: the dictionary has no definition for it");
 }
