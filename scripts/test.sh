@@ -188,6 +188,7 @@ row_package() {
   cp "$top/bin/libxqova.dll" "$cons/" || return 1
   wine=$(find_wine64) || { echo "wine64 not found"; return 1; }
   export WINEDEBUG=-all WINEPREFIX="$out/wineprefix"
+  "$wine" cmd /c exit >/dev/null 2>&1 || true   # creates the prefix once
   (cd "$cons" && "$wine" ./consumer_static.exe && "$wine" ./consumer_shared.exe) || { echo "consumer under wine64 failed"; return 1; }
   echo "package: $(basename "$zip") unzipped; the consumer ran under wine64"
 }
