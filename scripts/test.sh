@@ -16,8 +16,8 @@
 #      classes; only the stress program and what it links are built.
 #   8. Packages: the Debian package (cpack), unpacked with dpkg -x and used
 #      by the consumer project with find_package and pkg-config; the API
-#      reference (Doxygen, no warnings allowed); the Windows x86-64 zip, and
-#      the consumer built against it and run under wine64.
+#      reference (Doxygen, no warnings allowed); the Windows x86-64 zip, the
+#      consumer built against it, both run under wine64 with qova.exe.
 # Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz tsan package
 set -uo pipefail
 
@@ -161,11 +161,14 @@ row_package() {
   XQOVA_DOCS_OUT="$out/docs" bash "$root/scripts/docs.sh" || return 1
 
   # The Windows x86-64 zip: DLL, import library, static library, headers,
-  # CMake and pkg-config files (qova is built only for the building machine).
-  local win="$out/package-win64" unz="$out/package-win64-unzipped" wine
+  # CMake and pkg-config files, qova.exe. The tool's header-only libraries
+  # are copied apart from /usr/include for the cross compiler.
+  local win="$out/package-win64" unz="$out/package-win64-unzipped" wine headers="$out/qova-headers"
+  rm -rf "$headers" && mkdir -p "$headers" && cp -r /usr/include/CLI /usr/include/nlohmann "$headers/" || return 1
   cmake -S "$root" -B "$win" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64-x86_64.cmake" \
-    -DXQOVA_BUILD_TESTS=OFF -DXQOVA_BUILD_TOOLS=OFF >"$win.configure.log" 2>&1 || { cat "$win.configure.log"; return 1; }
+    -DXQOVA_BUILD_TESTS=OFF -DXQOVA_BUILD_TOOLS=ON -DXQOVA_QOVA_HEADERS="$headers" >"$win.configure.log" 2>&1 \
+    || { cat "$win.configure.log"; return 1; }
   ninja -C "$win" || return 1
   rm -rf "$win/packages" "$unz"
   (cd "$win" && cpack >"$win/cpack.log" 2>&1) || { cat "$win/cpack.log"; return 1; }
@@ -174,7 +177,7 @@ row_package() {
   mkdir -p "$unz" && (cd "$unz" && unzip -q "$zip") || return 1
   local top
   top=$(ls -d "$unz"/*/)
-  for f in bin/libxqova.dll lib/libxqova.dll.a lib/libxqova.a include/xqova/xqova.h include/xqova/version.h \
+  for f in bin/libxqova.dll bin/qova.exe lib/libxqova.dll.a lib/libxqova.a include/xqova/xqova.h include/xqova/version.h \
       lib/cmake/xqova/xqovaConfigVersion.cmake; do
     [ -f "$top/$f" ] || { echo "zip lacks $f"; return 1; }
   done
@@ -190,7 +193,11 @@ row_package() {
   export WINEDEBUG=-all WINEPREFIX="$out/wineprefix"
   "$wine" cmd /c exit >/dev/null 2>&1 || true   # creates the prefix once
   (cd "$cons" && "$wine" ./consumer_static.exe && "$wine" ./consumer_shared.exe) || { echo "consumer under wine64 failed"; return 1; }
-  echo "package: $(basename "$zip") unzipped; the consumer ran under wine64"
+  version=$("$wine" "$top/bin/qova.exe" --version | tr -d '\r') || return 1
+  [ "$version" = "$(dpkg-deb -f "$deb" Version)" ] || { echo "qova.exe --version says $version"; return 1; }
+  (cd "$root" && "$wine" "$top/bin/qova.exe" decode examples/sample_reading.bin) | tr -d '\r' \
+    | diff - "$root/tests/tool/golden/decode_sample.txt" || { echo "qova.exe decodes otherwise"; return 1; }
+  echo "package: $(basename "$zip") unzipped; the consumer and qova.exe ran under wine64"
 }
 
 rows=("$@")
