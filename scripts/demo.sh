@@ -3,14 +3,15 @@
 # receives an encoded NIBP reading, builds the object, reads its members with
 # their names, corrects one, encodes it again and renders it as XML.
 #
-# Installs what is missing (scripts/setup.sh), configures a Release build in
+# Installs what is missing of cmake, ninja and g++ (scripts/setup.sh demo),
+# nothing else; configures a Release build in
 # build-demo/, builds only the demo program and runs it on the shipped reading.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-demo"
 
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" demo
 
 launcher=()
 if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi

@@ -3,9 +3,21 @@
 # machine. Only missing packages are installed; `apt-get update` runs once,
 # and only when something is missing.
 set -euo pipefail
+#
+#   scripts/setup.sh demo   only what the demo build needs (scripts/demo.sh)
+#   scripts/setup.sh test   everything the tests and the whole matrix need
+#   scripts/setup.sh        the same as test
+#   scripts/setup.sh --list PURPOSE   print the packages of PURPOSE, install nothing
+
+list_only=0
+if [ "${1:-}" = "--list" ]; then list_only=1; shift; fi
+purpose=${1:-test}
+
+# The demo: a Release build of the library and one example program.
+demo_packages=(cmake ninja-build g++)
 
 packages=(
-  cmake ninja-build g++ clang ccache pkg-config
+  "${demo_packages[@]}" clang ccache pkg-config
   googletest libgtest-dev libbenchmark-dev libxml2-utils libxml2-dev libcli11-dev nlohmann-json3-dev
   libclang-rt-14-dev
   g++-multilib qemu-user
@@ -16,6 +28,16 @@ packages=(
 # set builds the benchmarks, so they come with everything else.
 bench_packages=(libprotobuf-dev protobuf-compiler libpugixml-dev)
 packages+=("${bench_packages[@]}")
+# The package row: Debian package tools, the Windows zip, the API reference.
+package_packages=(dpkg-dev zip unzip doxygen)
+packages+=("${package_packages[@]}")
+
+case "$purpose" in
+  demo) packages=("${demo_packages[@]}") ;;
+  test) ;;
+  *) echo "setup: unknown purpose '$purpose' (demo or test)" >&2; exit 2 ;;
+esac
+if [ "$list_only" -eq 1 ]; then printf '%s\n' "${packages[@]}"; exit 0; fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -31,4 +53,4 @@ if ((${#missing[@]})); then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
-echo "setup: all packages present"
+echo "setup: all packages present ($purpose)"

@@ -3,8 +3,8 @@
 #   1. Linux x86-64, gcc, Debug, AddressSanitizer + UndefinedBehaviorSanitizer
 #      (LeakSanitizer on): all tests.
 #   2. Linux x86-64, clang, Release, -Werror: all tests; then the library is
-#      installed and a consumer project builds against it with find_package
-#      and with pkg-config.
+#      installed into another prefix than the configured one and a consumer
+#      project builds against it with find_package and with pkg-config.
 #   3. 32-bit Linux (ILP32): g++ -m32 -static, tests run under qemu-i386.
 #   4. Windows x86-64 (LLP64): MinGW-w64, tests run under wine64.
 #   5. Windows 32-bit: the i686 DLL and its import library, built and its
@@ -14,7 +14,11 @@
 #   7. ThreadSanitizer (clang): threads sharing one dictionary and one string
 #      table decode, encode, write XML, look names up and build derived
 #      classes; only the stress program and what it links are built.
-# Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz tsan
+#   8. Packages: the Debian package (cpack), unpacked with dpkg -x and used
+#      by the consumer project with find_package and pkg-config; the API
+#      reference (Doxygen, no warnings allowed); the Windows x86-64 zip, the
+#      consumer built against it, both run under wine64 with qova.exe.
+# Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz tsan package
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,23 +46,36 @@ row_asan() {
 }
 
 row_clang() {
+  # Configured for the default prefix and installed elsewhere: the CMake
+  # package and xqova.pc must follow the copy to where it was installed.
   configure_build_test "$out/clang-release" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_INSTALL_PREFIX="$out/prefix" -DXQOVA_BUILD_BENCH=ON || return 1
-  rm -rf "$out/prefix"
-  cmake --install "$out/clang-release" >/dev/null || return 1
-  # find_package against the installed copy.
-  cmake -S "$root/tests/consumer" -B "$out/consumer" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_PREFIX_PATH="$out/prefix" >"$out/consumer.configure.log" 2>&1 \
-    || { cat "$out/consumer.configure.log"; return 1; }
-  ninja -C "$out/consumer" || return 1
-  "$out/consumer/consumer_static" || return 1
-  LD_LIBRARY_PATH="$out/prefix/lib" "$out/consumer/consumer_shared" || return 1
-  # pkg-config against the installed copy.
-  local flags
-  flags=$(PKG_CONFIG_PATH="$out/prefix/lib/pkgconfig" pkg-config --cflags --libs xqova) || return 1
+    -DXQOVA_BUILD_BENCH=ON || return 1
+  local prefix="$out/prefix"
+  rm -rf "$prefix"
+  cmake --install "$out/clang-release" --prefix "$prefix" >/dev/null || return 1
+  consumer_against "$prefix" "$prefix/lib"
+}
+
+# Builds tests/consumer against an installed copy under PREFIX (libraries in
+# LIBDIR) with find_package and with pkg-config, and runs the three programs.
+consumer_against() {
+  local prefix=$1 libdir=$2 dir="$out/consumer-$(basename "$1")"
+  rm -rf "$dir"
+  cmake -S "$root/tests/consumer" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER="${CONSUMER_CXX:-clang++}" \
+    -DCMAKE_PREFIX_PATH="$prefix" >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; return 1; }
+  ninja -C "$dir" || return 1
+  "$dir/consumer_static" || return 1
+  LD_LIBRARY_PATH="$libdir" "$dir/consumer_shared" || return 1
+  local flags include
+  flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs xqova) || return 1
+  include=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --variable=includedir xqova) || return 1
+  if [ "$(realpath "$include")" != "$(realpath "$prefix/include")" ]; then
+    echo "pkg-config reports $include, not $prefix/include"; return 1
+  fi
   # shellcheck disable=SC2086
-  clang++ -std=c++17 "$root/tests/consumer/main.cpp" $flags -o "$out/consumer/consumer_pkgconfig" || return 1
-  LD_LIBRARY_PATH="$out/prefix/lib" "$out/consumer/consumer_pkgconfig"
+  "${CONSUMER_CXX:-clang++}" -std=c++17 "$root/tests/consumer/main.cpp" $flags -o "$dir/consumer_pkgconfig" || return 1
+  LD_LIBRARY_PATH="$libdir" "$dir/consumer_pkgconfig"
 }
 
 row_i386() {
@@ -113,8 +130,78 @@ row_tsan() {
     ctest --output-on-failure --timeout 1200 -R '^shared_dictionary_stress$')
 }
 
+row_package() {
+  # The Debian package: configured for /usr, only qova built, then installed
+  # into a scratch prefix (the install builds the libraries it lacks), then
+  # packed by cpack, unpacked with dpkg -x (nothing is installed on the
+  # machine) and used by the consumer project.
+  local dir="$out/package-deb" root_dir="$out/package-root" multiarch
+  multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+  cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_INSTALL_PREFIX=/usr -DXQOVA_BUILD_TESTS=OFF >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
+  rm -f "$dir"/libxqova.so* "$dir"/libxqova.a
+  ninja -C "$dir" qova || return 1
+  rm -rf "$out/package-partial"
+  cmake --install "$dir" --prefix "$out/package-partial" >/dev/null || return 1
+  [ -f "$out/package-partial/lib/$multiarch/libxqova.so.0" ] || { echo "install did not build the shared library"; return 1; }
+  rm -rf "$dir/packages"
+  (cd "$dir" && cpack >"$dir/cpack.log" 2>&1) || { cat "$dir/cpack.log"; return 1; }
+  local deb
+  deb=$(ls "$dir"/packages/*.deb) || return 1
+  dpkg-deb -f "$deb" Package Version Depends
+  rm -rf "$root_dir"
+  dpkg -x "$deb" "$root_dir" || return 1
+  local version
+  version=$("$root_dir/usr/bin/qova" --version) || return 1
+  [ "$version" = "$(dpkg-deb -f "$deb" Version)" ] || { echo "qova --version says $version"; return 1; }
+  CONSUMER_CXX=g++ consumer_against "$root_dir/usr" "$root_dir/usr/lib/$multiarch" || return 1
+  echo "package: $(basename "$deb") unpacked and used by the consumer"
+
+  # The API reference, which fails on any Doxygen warning.
+  XQOVA_DOCS_OUT="$out/docs" bash "$root/scripts/docs.sh" || return 1
+
+  # The Windows x86-64 zip: DLL, import library, static library, headers,
+  # CMake and pkg-config files, qova.exe. The tool's header-only libraries
+  # are copied apart from /usr/include for the cross compiler.
+  local win="$out/package-win64" unz="$out/package-win64-unzipped" wine headers="$out/qova-headers"
+  rm -rf "$headers" && mkdir -p "$headers" && cp -r /usr/include/CLI /usr/include/nlohmann "$headers/" || return 1
+  cmake -S "$root" -B "$win" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64-x86_64.cmake" \
+    -DXQOVA_BUILD_TESTS=OFF -DXQOVA_BUILD_TOOLS=ON -DXQOVA_QOVA_HEADERS="$headers" >"$win.configure.log" 2>&1 \
+    || { cat "$win.configure.log"; return 1; }
+  ninja -C "$win" || return 1
+  rm -rf "$win/packages" "$unz"
+  (cd "$win" && cpack >"$win/cpack.log" 2>&1) || { cat "$win/cpack.log"; return 1; }
+  local zip
+  zip=$(ls "$win"/packages/*.zip) || return 1
+  mkdir -p "$unz" && (cd "$unz" && unzip -q "$zip") || return 1
+  local top
+  top=$(ls -d "$unz"/*/)
+  for f in bin/libxqova.dll bin/qova.exe lib/libxqova.dll.a lib/libxqova.a include/xqova/xqova.h include/xqova/version.h \
+      lib/cmake/xqova/xqovaConfigVersion.cmake; do
+    [ -f "$top/$f" ] || { echo "zip lacks $f"; return 1; }
+  done
+  # The consumer, cross-built against the unzipped copy, run once under wine64.
+  local cons="$out/consumer-win64"
+  rm -rf "$cons"
+  cmake -S "$root/tests/consumer" -B "$cons" -G Ninja -DCMAKE_PREFIX_PATH="$top" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-w64-x86_64.cmake" >"$cons.configure.log" 2>&1 \
+    || { cat "$cons.configure.log"; return 1; }
+  ninja -C "$cons" || return 1
+  cp "$top/bin/libxqova.dll" "$cons/" || return 1
+  wine=$(find_wine64) || { echo "wine64 not found"; return 1; }
+  export WINEDEBUG=-all WINEPREFIX="$out/wineprefix"
+  "$wine" cmd /c exit >/dev/null 2>&1 || true   # creates the prefix once
+  (cd "$cons" && "$wine" ./consumer_static.exe && "$wine" ./consumer_shared.exe) || { echo "consumer under wine64 failed"; return 1; }
+  version=$("$wine" "$top/bin/qova.exe" --version | tr -d '\r') || return 1
+  [ "$version" = "$(dpkg-deb -f "$deb" Version)" ] || { echo "qova.exe --version says $version"; return 1; }
+  (cd "$root" && "$wine" "$top/bin/qova.exe" decode examples/sample_reading.bin) | tr -d '\r' \
+    | diff - "$root/tests/tool/golden/decode_sample.txt" || { echo "qova.exe decodes otherwise"; return 1; }
+  echo "package: $(basename "$zip") unzipped; the consumer and qova.exe ran under wine64"
+}
+
 rows=("$@")
-if [ ${#rows[@]} -eq 0 ]; then rows=(asan clang i386 win64 win32 fuzz tsan); fi
+if [ ${#rows[@]} -eq 0 ]; then rows=(asan clang i386 win64 win32 fuzz tsan package); fi
 
 passed=0
 failed=0

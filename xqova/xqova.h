@@ -26,5 +26,6 @@
 #include "xqova/text/string_table.h"
 #include "xqova/text/table_builder.h"
 #include "xqova/text/table_manager.h"
+#include "xqova/version.h"
 
 #endif

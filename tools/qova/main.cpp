@@ -25,6 +25,7 @@
 #include "tools/qova/messages.h"
 #include "tools/qova/render.h"
 #include "xqova/core/limits.h"
+#include "xqova/version.h"
 
 namespace {
 
@@ -89,6 +90,7 @@ int Run(int argc, char** argv) {
     CLI::App app{"qova: inspect, decode and encode xqova objects and message frames", "qova"};
     app.require_subcommand(1);
     app.fallthrough();
+    app.set_version_flag("--version", XQOVA_VERSION, "print the version of qova and the library, then exit");
     app.footer(
         "Classes are named as qova classes lists them (CNIBPDStd), by hex identifier (0x00050000) or by "
         "family/genus/species (5/0/0).\nExit status: 0 success, 1 input or value refused, 2 command line error.");
