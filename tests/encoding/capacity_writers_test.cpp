@@ -1,7 +1,7 @@
 // The writers that take the buffer's capacity: a host that sized its buffer
 // and then changed the object gets a refusal, with nothing written, instead
 // of a write past the buffer. Within the capacity they write what the
-// contract writers write.
+// writers without a capacity write.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -24,7 +24,7 @@ TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     const std::uint32_t safe16 = object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
     ASSERT_NE(binary * xml8 * xml16 * safe8 * safe16, 0u);
 
-    // Within the capacity: the contract writers' results and bytes.
+    // Within the capacity: the results and bytes of the writers without a capacity.
     std::vector<unsigned char> a(binary), b(binary);
     EXPECT_EQ(object.Serialize(a.data(), 0xFFFF), binary);
     EXPECT_EQ(object.Serialize(b.data(), b.size(), 0xFFFF), binary);

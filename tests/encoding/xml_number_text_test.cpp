@@ -118,7 +118,7 @@ TEST(NumberText, IntegersMatchPrintf) {
 }
 
 // Every field at the edges of its printed width, and random records: the
-// text of the contract's TimeToStr, and the length the sizes count.
+// text of TimeToStr, and the length the sizes count.
 TEST(NumberText, TimesMatchTimeToStr) {
     std::vector<QOVA_TIME> times = {{0, 0, 0, 0, 0, 0, 0}, {2024, 3, 5, 6, 7, 8, 9}, {12345, 200, 5, 6, 7, 8, 9},
                                     {65535, 255, 255, 255, 255, 255, 255}, {9999, 99, 99, 99, 99, 99, 99},

@@ -172,7 +172,7 @@ TEST(RefusalReasons, NamesEachDamage) {
         EXPECT_EQ(report.offset, d.offset);
         EXPECT_STREQ(report.path, d.path);
         EXPECT_NE(words.find(d.detail), std::string::npos) << words;
-        // The contract's decoder refuses it too (strictly), without a reason.
+        // The decoder without a report refuses it too (strictly), without a reason.
         CXQOVAObject object(&TestCatalog().Dictionary(), bytes.data(), bytes.size());
         EXPECT_EQ(object.Deserialize(bytes.data(), bytes.size(), 1), 0u);
         // decode refuses it with the same words, whatever the output.

@@ -16,7 +16,7 @@ class CXQOVAObject;
 namespace qova {
 
 // kXml and kXmlUtf16 are the library's well-formed documents (safe for any
-// input); the Exact forms are the contract writers' bytes, unescaped.
+// input); the Exact forms are the exact writers' bytes, unescaped.
 enum class ObjectOutput { kTable, kXml, kXmlUtf16, kJson, kXmlExact, kXmlUtf16Exact };
 
 // Builds the object from an encoding the library's strict way
@@ -42,7 +42,7 @@ struct EncodeRequest {
 Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request);
 
 // The object's XML document, 8-bit, or UTF-16 turned into UTF-8, without its
-// terminator: the well-formed form, or with `exact` the contract writers'
+// terminator: the well-formed form, or with `exact` the exact writers'
 // bytes. Throws Failure when the writer refuses the object.
 std::string ObjectXml(CXQOVAObject& object, bool exact);
 std::string ObjectXmlUtf16(CXQOVAObject& object, bool exact);
