@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "xqova/builtin/builtin.h"
 #include "xqova/xqova.h"
 
 namespace {
@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_out = argv[1];
-    CXQOVADictionary& dictionary = AllBuiltinClasses();
+    CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
     std::string classTokens;
 
     // Definitions, and an encoding of every class with a few values set.

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "xqova/builtin/builtin.h"
 #include "xqova/core/crc16.h"
 #include "xqova/object/object.h"
 
@@ -28,7 +28,7 @@ std::vector<unsigned char> Encode(CXQOVAObject& object) {
 }
 
 void Run(const std::vector<unsigned char>& input, bool nestedChecked) {
-    CXQOVADictionary& dictionary = AllBuiltinClasses();
+    CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
     for (unsigned char strict = 0; strict < 2; ++strict) {
         CXQOVAObject object(&dictionary, input.data(), input.size());
         if (object.GetDefinition() == nullptr) return;

@@ -12,7 +12,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include "fuzz/fuzz_support.h"
+#include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
@@ -87,7 +87,7 @@ void Check(const std::string& document, std::uint64_t bound) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    CXQOVADictionary& dictionary = AllBuiltinClasses();
+    CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
     const std::vector<unsigned char> input(data, data + size);
     CXQOVAObject object(&dictionary, input.data(), input.size());
     if (object.GetDefinition() == nullptr) return 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/large_encoding.h"
+#include "xqova/builtin/builtin.h"
 #include "xqova/core/budget.h"
 #include "xml_test_support.h"
 
@@ -46,18 +47,6 @@ bool Untouched(const std::vector<Unit>& buffer) {
     return true;
 }
 
-// The tool's dictionary: the device classes and the SDK's.
-CXQOVADictionary& Both() {
-    static CXQOVADictionary* dictionary = [] {
-        auto* d = new CXQOVADictionary(RER_KLEV_ZENTO::Dictionary());
-        for (auto* node = static_cast<TableEntry_s*>(RER_SDK::Dictionary()); node != nullptr; node = node->next) {
-            d->AddDefinition(node->block);
-        }
-        return d;
-    }();
-    return *dictionary;
-}
-
 // No writer may touch a buffer when the document cannot be stated.
 void ExpectRefused(CXQOVAObject& object, XMLEncoding_e encoding) {
     std::vector<char> chars(1 << 16, 0x5A);
@@ -82,7 +71,7 @@ TEST(XmlLargeDocument, UtfSixteenDocumentPastFourGiBIsRefused) {
     // these tests are about.
     const xqova::ScopedConstructionBudget budget(4000000, 8000000000ull);
     ASSERT_EQ(bytes.size(), 23003261u);
-    CXQOVAObject object(&Both(), bytes.data(), bytes.size());
+    CXQOVAObject object(&xqova::AllBuiltinClasses(), bytes.data(), bytes.size());
     ASSERT_EQ(object.ClassID(), kNumExt);
 
     // The encoding itself round-trips, and the capacity form refuses one
@@ -96,8 +85,8 @@ TEST(XmlLargeDocument, UtfSixteenDocumentPastFourGiBIsRefused) {
 
     // The 8-bit document (about 2.2 GB) still fits: its size is the sum of
     // the parts, beyond 2^31.
-    CXQOVAObject leaf(&Both(), 0x00180800, 0);
-    CXQOVAObject empty(&Both(), kNumExt, 200);
+    CXQOVAObject leaf(&xqova::AllBuiltinClasses(), 0x00180800, 0);
+    CXQOVAObject empty(&xqova::AllBuiltinClasses(), kNumExt, 200);
     const std::uint64_t leafSize = leaf.XMLSizeAll(0xFFFF) - 1, emptySize = empty.XMLSizeAll(0xFFFF) - 1;
     ASSERT_GT(leafSize, 1000u);
     const std::uint64_t expected = emptySize + 27 * (emptySize + 65535 * leafSize) + 1;
@@ -112,7 +101,7 @@ TEST(XmlLargeDocument, EightBitDocumentPastFourGiBIsRefused) {
     const xqova_test::Encoding bytes = xqova_test::Deep();
     const xqova::ScopedConstructionBudget budget(4000000, 8000000000ull);
     ASSERT_EQ(bytes.size(), 46006522u);
-    CXQOVAObject object(&Both(), bytes.data(), bytes.size());
+    CXQOVAObject object(&xqova::AllBuiltinClasses(), bytes.data(), bytes.size());
     ASSERT_EQ(object.SizeAll(0xFFFF), bytes.size());
     ExpectRefused(object, XML_ENCODING_CHAR);
 }

@@ -40,11 +40,9 @@ std::string DefinitionName(const void* block) {
 Catalog::Catalog() : dictionary_(new CXQOVADictionary(RER_KLEV_ZENTO::Dictionary())) {
     CollectChain(RER_SDK::Dictionary(), "sdk", &classes_);
     CollectChain(RER_KLEV_ZENTO::Dictionary(), "device", &classes_);
-    for (auto* node = static_cast<TableEntry_s*>(RER_SDK::Dictionary()); node != nullptr; node = node->next) {
-        // The two chains serve different classes, so every block goes in.
-        if (dictionary_->AddDefinition(node->block) == nullptr) {
-            throw Failure("the base dictionary's " + DefinitionName(node->block) + " was refused");
-        }
+    // The two chains serve different classes, so every block goes in.
+    if (const void* refused = xqova::AddBaseClasses(*dictionary_)) {
+        throw Failure("the base dictionary's " + DefinitionName(refused) + " was refused");
     }
 }
 

@@ -3,6 +3,9 @@
 #include "xqova/builtin/builtin_blocks.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
+#include "xqova/dictionary/dictionary.h"
+
+#include <new>
 
 namespace xqova {
 namespace builtin {
@@ -50,3 +53,26 @@ void* Dictionary() {
     return first;
 }
 }  // namespace RER_KLEV_ZENTO
+
+namespace xqova {
+
+const void* AddBaseClasses(CXQOVADictionary& dictionary) {
+    for (auto* node = static_cast<TableEntry_s*>(RER_SDK::Dictionary()); node != nullptr; node = node->next) {
+        if (dictionary.AddDefinition(node->block) == nullptr) return node->block;
+    }
+    return nullptr;
+}
+
+CXQOVADictionary& AllBuiltinClasses() {
+    // Built in static storage and never destroyed: objects in other static
+    // storage may still hold it while the program ends.
+    alignas(CXQOVADictionary) static unsigned char storage[sizeof(CXQOVADictionary)];
+    static CXQOVADictionary* const dictionary = [] {
+        auto* d = ::new (static_cast<void*>(storage)) CXQOVADictionary(RER_KLEV_ZENTO::Dictionary());
+        AddBaseClasses(*d);
+        return d;
+    }();
+    return *dictionary;
+}
+
+}  // namespace xqova

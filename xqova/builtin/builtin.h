@@ -13,6 +13,8 @@
 
 #include "xqova/core/export.h"
 
+class CXQOVADictionary;
+
 namespace RER_SDK {
 // The base dictionary, 17 classes: flash and data transfer, file system,
 // numeric values with their limits and alarm states, vitals and trend record.
@@ -26,5 +28,20 @@ namespace RER_KLEV_ZENTO {
 // errors and network.
 XQOVA_API void* Dictionary();
 }  // namespace RER_KLEV_ZENTO
+
+namespace xqova {
+// Adds every class of the base dictionary to `dictionary`, which is normally
+// built on the device dictionary; the two serve different classes, so one
+// dictionary then knows all 57. Returns the first base block the dictionary
+// refused (say, a class it already serves at a newer version), or null when
+// every block went in.
+XQOVA_API const void* AddBaseClasses(CXQOVADictionary& dictionary);
+
+// One dictionary, built on first use and kept as long as the library, that
+// knows every built-in class: the device dictionary with the base classes
+// added. Lookups may come from many threads at once; nothing may add to it
+// (build your own with AddBaseClasses for that).
+XQOVA_API CXQOVADictionary& AllBuiltinClasses();
+}  // namespace xqova
 
 #endif
