@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 
 static void Checksum(benchmark::State& state, bool carryless) {
     const bool before = xqova::checksum_paths::UseCarryless(carryless);

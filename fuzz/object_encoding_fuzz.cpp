@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "xqova/builtin/builtin.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/object/object.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "tools/qova/catalog.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/messages.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static qova::Catalog catalog;

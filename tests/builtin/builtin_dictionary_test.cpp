@@ -11,7 +11,7 @@
 #include "xqova/builtin/builtin.h"
 #include "xqova/builtin/builtin_blocks.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 

@@ -6,7 +6,7 @@
 
 #include "xqova/core/bytes.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 
 namespace {

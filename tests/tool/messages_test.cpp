@@ -11,6 +11,7 @@
 #include "tests/tool/tool_test_support.h"
 #include "tools/qova/messages.h"
 #include "tools/qova/render.h"
+#include "xqova/core/checksum.h"
 #include "xqova/message/connection.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include "tools/qova/commands.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/guid_time.h"
 #include "xqova/core/limits.h"

@@ -1,4 +1,4 @@
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 
 #include "xqova/core/limits.h"
 

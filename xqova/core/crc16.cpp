@@ -1,4 +1,4 @@
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 
 #include <atomic>
 #include <cstddef>

@@ -24,7 +24,7 @@ XQOVA_API char* TimeToStr(const QOVA_TIME* time, char* text);
 
 namespace xqova {
 // Length of the text TimeToStr writes for `time`, without the terminator.
-unsigned TimeTextLength(const QOVA_TIME& time);
+XQOVA_API unsigned TimeTextLength(const QOVA_TIME& time);
 }  // namespace xqova
 
 #endif

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 
 namespace xqova {
 

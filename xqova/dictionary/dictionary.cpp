@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "xqova/core/memory.h"
+#include "xqova/dictionary/hashing.h"
 
 namespace xqova {
 

@@ -1,5 +1,6 @@
 // An index from 32-bit identifiers (class ids, table ids) to pointers, for
-// the dictionary and the table managers. Internal.
+// the dictionary and the table managers, which hold them by value (so the
+// class is exported with them); hosts have no use for it.
 //
 // Open addressing with linear probing, at most half full. Every insertion is
 // preceded by Reserve, which is the only operation that allocates: a failed
@@ -16,9 +17,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xqova/core/export.h"
+
 namespace xqova {
 
-class IdIndex {
+class XQOVA_API IdIndex {
 public:
     IdIndex();
     ~IdIndex();
@@ -55,13 +58,6 @@ private:
     std::size_t count_;
     std::uint64_t seed_;
 };
-
-// A 64-bit seed that differs between calls and between processes (it mixes
-// a counter with addresses), for hashes that outside data should not be able
-// to predict.
-std::uint64_t HashSeed(const void* owner);
-// Scrambles 64 bits (a bijection).
-std::uint64_t Mix64(std::uint64_t x);
 
 }  // namespace xqova
 

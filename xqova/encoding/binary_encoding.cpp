@@ -55,9 +55,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"

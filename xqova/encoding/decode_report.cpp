@@ -1,7 +1,7 @@
 // The reasons of refusals, and objects built strictly from bytes.
 #include "xqova/encoding/decode_report.h"
 
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/memory.h"
 #include "xqova/core/types.h"

@@ -5,7 +5,7 @@
 // of the object filled. The construction and the decode share one budget
 // (xqova/core/budget.h): elements that the decode inserts into vectors count
 // with the objects the shape needed.
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/types.h"
 #include "xqova/object/object.h"

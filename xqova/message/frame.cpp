@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 
 namespace xqova {

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <new>
 
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/definition.h"

@@ -6,6 +6,7 @@
 #include "xqova/core/crc16.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/hashing.h"
 #include "xqova/dictionary/id_index.h"
 #include "xqova/text/table_format.h"
 

@@ -1,7 +1,7 @@
 #include "xqova/text/table_format.h"
 
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/limits.h"
 
 namespace xqova {
