@@ -13,6 +13,7 @@
 
 #include "tools/qova/bytes_io.h"
 #include "xqova/core/limits.h"
+#include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 
 namespace qova {
@@ -72,6 +73,9 @@ private:
     std::uint32_t maxObjects_ = xqova::kDefaultObjectBudget;
     std::uint64_t maxBytes_ = xqova::kDefaultByteBudget;
 };
+
+// The library's reason for refusing the definition at `offset` of a file.
+std::string DefinitionRefusal(const xqova::DefinitionReport& report, std::size_t offset);
 
 // The class name a definition carries, or "".
 std::string DefinitionName(const void* block);

@@ -123,6 +123,46 @@ bool DefinitionChecksumHolds(const void* block);
 // min(available, fullSize) bytes.
 bool DefinitionIsWellFormed(const void* block, std::size_t available);
 
+// Why a definition block was refused: the first check it failed. `at` is
+// the offset, from the block's first byte, of the field at fault.
+enum class DefinitionCheck : std::uint8_t {
+    kNone = 0,
+    kHeader,        // too short for its header, or no species code (found: bytes there; expected: header size)
+    kSize,          // stated full size beyond the input or below header and checksum (found: stated; expected)
+    kChecksum,      // checksum mismatch (found: stored; expected: computed)
+    kMemberRecord,  // a member record runs into the checksum (found: record end; expected: where it must end)
+    kMemberType,    // a type byte no member may have (found: the type byte)
+    kFixedCount,    // a fixed array of numbers over 65535 bytes (found: its bytes)
+    kTextOffset,    // text offset before the member records' end or past the block (found; expected)
+    kTextHeader,    // text section header past the block, or its counts disagree with the members (found; expected)
+    kName,          // a name offset outside the text section or its string unterminated (found: the offset)
+    kEnumeration    // an enumeration table past the block or of no whole pairs (found; expected)
+};
+
+XQOVA_API const char* DefinitionCheckName(DefinitionCheck check);
+
+struct DefinitionReport {
+    DefinitionCheck check = DefinitionCheck::kNone;
+    std::size_t at = 0;
+    std::uint32_t classId = 0xFFFFFFFFu;  // the block's class, once its header was there
+    bool classRead = false;
+    std::uint16_t member = 0xFFFF;  // definition position of the member at fault, else 0xFFFF
+    std::uint64_t found = 0;
+    std::uint64_t expected = 0;
+
+    explicit operator bool() const { return check != DefinitionCheck::kNone; }
+};
+
+// DefinitionIsWellFormed that says why: true when the block passes; else
+// false and `report` (when not null) names the first check it failed. Reads
+// nothing outside min(available, fullSize) bytes.
+//
+//     xqova::DefinitionReport why;
+//     if (!xqova::CheckDefinition(block, length, &why)) {
+//         std::printf("refused: %s at offset %zu\n", xqova::DefinitionCheckName(why.check), why.at);
+//     }
+XQOVA_API bool CheckDefinition(const void* block, std::size_t available, DefinitionReport* report);
+
 }  // namespace xqova
 
 #endif
