@@ -32,6 +32,27 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long* valu
 
 }  // namespace
 
+const xqova::CompiledDefinition& CompiledFor(Catalog& catalog, const void* block) {
+    const xqova::CompiledDefinition* compiled = catalog.Dictionary().Compiled(block);
+    if (compiled == nullptr) compiled = catalog.CompileOutside(block);
+    if (compiled == nullptr) throw Failure("the library refused the definition of " + HexId(DefinitionClassID(block)));
+    return *compiled;
+}
+
+const xqova::CompiledDefinition* Catalog::CompileOutside(const void* block) {
+    auto found = outside_.find(block);
+    if (found != outside_.end()) return found->second.get();
+    // Blocks the tool's objects stand on are the built-in chains' (they live
+    // as long as the library) or the dictionary's copies (as long as the
+    // catalog), so a table keyed by the block's address stays valid. The
+    // block passed the library's check when its object was built; the check
+    // is repeated here within the size the block states.
+    const xqova::CompiledDefinition* compiled = xqova::CompiledDefinition::Compile(block, DefinitionFullSize(block));
+    if (compiled == nullptr) return nullptr;
+    outside_[block].reset(compiled);
+    return compiled;
+}
+
 std::string DefinitionRefusal(const xqova::DefinitionReport& report, std::size_t offset) {
     std::string text = "the definition at offset " + std::to_string(offset);
     if (report.classRead) text += " (" + HexId(report.classId) + ")";
