@@ -311,7 +311,7 @@ bool CheckDefinition(const void* block, std::size_t available, DefinitionReport*
     const std::size_t limit = fullSize - 2;  // the checksum starts here
     const std::uint16_t stored = ReadInt16(p + limit);
     const std::uint16_t computed = CalculateCRC(p, static_cast<std::uint32_t>(limit));
-    if (stored != computed) return Refuse(report, DefinitionCheck::kChecksum, limit, stored, computed);
+    if (!ChecksumEquals(computed, stored)) return Refuse(report, DefinitionCheck::kChecksum, limit, stored, computed);
 
     // Member records.
     const std::uint16_t memberCount = ReadInt16(p + n + kMemberCountField);

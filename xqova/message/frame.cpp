@@ -62,7 +62,7 @@ bool CheckFrameChecksum(const unsigned char* frame, xqova::FrameReport* why) {
     const std::size_t end = static_cast<std::size_t>(why->size - 2);
     const std::uint16_t stored = ReadInt16(frame + end);
     const std::uint16_t computed = CalculateCRC(frame, static_cast<std::uint32_t>(end));
-    if (stored != computed) {
+    if (!xqova::ChecksumEquals(computed, stored)) {
         why->check = xqova::FrameCheck::kChecksum;
         why->at = end;
         why->found = stored;

@@ -51,7 +51,7 @@ bool TableChecksumHolds(const unsigned char* table, std::size_t limit, TableRepo
     if (report == nullptr) return ChecksumHolds(table, static_cast<std::uint32_t>(limit));
     const std::uint16_t stored = ReadInt16(table + limit);
     const std::uint16_t computed = CalculateCRC(table, static_cast<std::uint32_t>(limit));
-    return stored == computed || Refuse(report, TableCheck::kChecksum, limit, stored, computed);
+    return ChecksumEquals(computed, stored) || Refuse(report, TableCheck::kChecksum, limit, stored, computed);
 }
 
 }  // namespace
