@@ -1,6 +1,7 @@
 // Message frames from outside: each message's bounded decoder must stay
 // inside the frame; a frame it accepts must encode again, decode again to the
-// same bytes, and render as XML within the size it reports.
+// same bytes, and render as XML within the size it reports; the refusal
+// report agrees with the plain decode.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,7 +14,14 @@
 namespace {
 
 void Check(DtData& message, DtData& again, const unsigned char* frame, std::size_t size) {
-    if (message.deserialize_all(frame, size) == 0) return;
+    // The report names a check exactly when the plain decode fails, and a
+    // frame a message accepts passes the checks of every frame.
+    xqova::FrameReport report;
+    const std::uint32_t reported = again.deserialize_all(frame, size, &report);
+    const std::uint32_t result = message.deserialize_all(frame, size);
+    if (reported != result || (result == 0) != static_cast<bool>(report)) __builtin_trap();
+    if (result == 0) return;
+    if (xqova::CheckFrame(frame, size, nullptr) != result) __builtin_trap();
     std::vector<unsigned char> encoded(message.size_all());
     if (encoded.empty() || message.serialize_all(encoded.data()) != encoded.size()) return;
     if (again.deserialize_all(encoded.data(), encoded.size()) == 0) __builtin_trap();

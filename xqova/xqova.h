@@ -25,6 +25,7 @@
 #include "xqova/object/vector.h"
 #include "xqova/text/string_table.h"
 #include "xqova/text/table_builder.h"
+#include "xqova/text/table_check.h"
 #include "xqova/text/table_manager.h"
 #include "xqova/version.h"
 

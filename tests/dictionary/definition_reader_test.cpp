@@ -133,6 +133,8 @@ TEST(TypeNames, TableOfTheTypeByte) {
 // block (the sanitizers watch the reads).
 struct Malformation {
     const char* what;
+    xqova::DefinitionCheck check;  // the check that names the fault
+    std::size_t at;                // and the offset of the field at fault
     void (*apply)(std::vector<unsigned char>&);
 };
 
@@ -145,35 +147,42 @@ void Restamp(std::vector<unsigned char>& b) {
 
 TEST(DefinitionReader, MalformedBlocksAreRefused) {
     const Malformation cases[] = {
-        {"checksum", [](std::vector<unsigned char>& b) { b[100] ^= 1; }},
-        {"no species", [](std::vector<unsigned char>& b) { b[0] = 0; }},
-        {"full size beyond the buffer", [](std::vector<unsigned char>& b) { b[9] = 0x02; }},
-        {"full size below the header", [](std::vector<unsigned char>& b) { b[9] = 0; b[10] = 10; }},
-        {"members run into the text", [](std::vector<unsigned char>& b) { b[14] = 40; Restamp(b); }},
-        {"member count past the block", [](std::vector<unsigned char>& b) { b[13] = 0xFF; Restamp(b); }},
-        {"width code 4", [](std::vector<unsigned char>& b) { b[19] = 0x14; Restamp(b); }},
-        {"width code 5", [](std::vector<unsigned char>& b) { b[24] = 0x15; Restamp(b); }},
-        {"text offset past the end", [](std::vector<unsigned char>& b) { b[7] = 0x02; Restamp(b); }},
-        {"text offset inside the records", [](std::vector<unsigned char>& b) { b[8] = 20; Restamp(b); }},
-        {"entry count too small", [](std::vector<unsigned char>& b) { b[57] = 3; Restamp(b); }},
-        {"entry count past the end", [](std::vector<unsigned char>& b) { b[56] = 0x7F; Restamp(b); }},
-        {"name offset outside", [](std::vector<unsigned char>& b) { b[60] = 0x7F; Restamp(b); }},
-        {"enumeration offset outside", [](std::vector<unsigned char>& b) { b[62] = 0x7F; Restamp(b); }},
-        {"enumeration end outside", [](std::vector<unsigned char>& b) { b[80] = 0x7F; Restamp(b); }},
-        {"enumeration end not whole pairs", [](std::vector<unsigned char>& b) { b[81] = 0x25; Restamp(b); }},
-        {"pair name outside", [](std::vector<unsigned char>& b) { b[84] = 0x7F; Restamp(b); }},
-        {"string not terminated", [](std::vector<unsigned char>& b) {
+        {"checksum", xqova::DefinitionCheck::kChecksum, 334, [](std::vector<unsigned char>& b) { b[100] ^= 1; }},
+        {"no species", xqova::DefinitionCheck::kHeader, 0, [](std::vector<unsigned char>& b) { b[0] = 0; }},
+        {"full size beyond the buffer", xqova::DefinitionCheck::kSize, 9, [](std::vector<unsigned char>& b) { b[9] = 0x02; }},
+        {"full size below the header", xqova::DefinitionCheck::kSize, 9, [](std::vector<unsigned char>& b) { b[9] = 0; b[10] = 10; }},
+        {"members run into the text", xqova::DefinitionCheck::kMemberType, 34, [](std::vector<unsigned char>& b) { b[14] = 40; Restamp(b); }},
+        {"member count past the block", xqova::DefinitionCheck::kMemberType, 34, [](std::vector<unsigned char>& b) { b[13] = 0xFF; Restamp(b); }},
+        {"width code 4", xqova::DefinitionCheck::kMemberType, 19, [](std::vector<unsigned char>& b) { b[19] = 0x14; Restamp(b); }},
+        {"width code 5", xqova::DefinitionCheck::kMemberType, 24, [](std::vector<unsigned char>& b) { b[24] = 0x15; Restamp(b); }},
+        {"text offset past the end", xqova::DefinitionCheck::kTextOffset, 7, [](std::vector<unsigned char>& b) { b[7] = 0x02; Restamp(b); }},
+        {"text offset inside the records", xqova::DefinitionCheck::kTextOffset, 7, [](std::vector<unsigned char>& b) { b[8] = 20; Restamp(b); }},
+        {"entry count too small", xqova::DefinitionCheck::kTextHeader, 56, [](std::vector<unsigned char>& b) { b[57] = 3; Restamp(b); }},
+        {"entry count past the end", xqova::DefinitionCheck::kTextHeader, 56, [](std::vector<unsigned char>& b) { b[56] = 0x7F; Restamp(b); }},
+        {"name offset outside", xqova::DefinitionCheck::kName, 60, [](std::vector<unsigned char>& b) { b[60] = 0x7F; Restamp(b); }},
+        {"enumeration offset outside", xqova::DefinitionCheck::kEnumeration, 62, [](std::vector<unsigned char>& b) { b[62] = 0x7F; Restamp(b); }},
+        {"enumeration end outside", xqova::DefinitionCheck::kEnumeration, 80, [](std::vector<unsigned char>& b) { b[80] = 0x7F; Restamp(b); }},
+        {"enumeration end not whole pairs", xqova::DefinitionCheck::kEnumeration, 80, [](std::vector<unsigned char>& b) { b[81] = 0x25; Restamp(b); }},
+        {"pair name outside", xqova::DefinitionCheck::kName, 84, [](std::vector<unsigned char>& b) { b[84] = 0x7F; Restamp(b); }},
+        {"string not terminated", xqova::DefinitionCheck::kName, 60, [](std::vector<unsigned char>& b) {
              for (std::size_t i = 104; i < b.size() - 2; ++i) b[i] = 'x';
              Restamp(b);
          }},
-        {"object member with number kind bits", [](std::vector<unsigned char>& b) {
+        {"member record past the block", xqova::DefinitionCheck::kMemberRecord, 15, [](std::vector<unsigned char>& b) {
+             // The header alone, stating one member and no text.
+             b.resize(15);
+             b[7] = 0, b[8] = 15, b[9] = 0, b[10] = 17, b[11] = 0, b[12] = 0, b[13] = 0, b[14] = 1;
+             b.resize(17);
+             Restamp(b);
+         }},
+        {"object member with number kind bits", xqova::DefinitionCheck::kMemberType, 24, [](std::vector<unsigned char>& b) {
              xqova::build::ClassDescription d = xqova_test::BmiDescription();
              d.members[1].type = 0xAE;
              d.members[1].fixedCount = 2;
              d.members[1].memberClass = 0x00110800u;
              b = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
          }},
-        {"inherit member not first", [](std::vector<unsigned char>& b) {
+        {"inherit member not first", xqova::DefinitionCheck::kMemberType, 29, [](std::vector<unsigned char>& b) {
              // Turn the last uint16 member into an inherit member: the record
              // grows by a class identifier, so rebuild instead.
              (void)b;
@@ -190,12 +199,21 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
         // read past them is caught.
         std::vector<unsigned char> exact(block);
         EXPECT_FALSE(xqova::DefinitionIsWellFormed(exact.data(), exact.size())) << c.what;
+        xqova::DefinitionReport report;
+        EXPECT_FALSE(xqova::CheckDefinition(exact.data(), exact.size(), &report));
+        EXPECT_EQ(report.check, c.check) << c.what << ": " << xqova::DefinitionCheckName(report.check);
+        EXPECT_EQ(report.at, c.at) << c.what;
     }
     std::vector<unsigned char> block = BmiBlockBytes();
+    xqova::DefinitionReport report;
     for (std::size_t cut = 0; cut < block.size(); ++cut) {
         std::vector<unsigned char> prefix(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(cut));
-        EXPECT_FALSE(xqova::DefinitionIsWellFormed(prefix.data(), prefix.size())) << cut;
+        EXPECT_FALSE(xqova::CheckDefinition(prefix.data(), prefix.size(), &report)) << cut;
+        // A cut block states more bytes than it has, or lacks its header.
+        EXPECT_EQ(report.check, cut < 15 ? xqova::DefinitionCheck::kHeader : xqova::DefinitionCheck::kSize) << cut;
     }
+    EXPECT_TRUE(xqova::CheckDefinition(block.data(), block.size(), &report));
+    EXPECT_EQ(report.check, xqova::DefinitionCheck::kNone);
     EXPECT_FALSE(xqova::DefinitionIsWellFormed(nullptr, 336));
 }
 

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "message_test_support.h"
@@ -106,17 +108,94 @@ TEST(HostileFrames, StatedLengthsThatDoNotMatchTheBytes) {
     EXPECT_EQ(message.deserialize_all(header.data()), 0u);
 }
 
-TEST(HostileFrames, ConnectionListMustLieInsideThePayload) {
+// Where a frame runs out inside a static block or its skip, the get or skip
+// changes nothing and the decode goes on; a payload too short for its
+// checksum fails after the species was taken. Rows: the frame as bytes (its
+// checksum sound), the result, and what the message then holds.
+TEST(HostileFrames, FramesThatRunOutDecodeOn) {
+    using message_test::Hex;
+    const unsigned char guid[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    struct Row {
+        const char* name;
+        std::function<std::unique_ptr<DtData>()> make;
+        Bytes frame;
+        std::uint32_t result;
+        std::function<void(DtData&)> check;
+    } rows[] = {
+        {"CConDStd, S 16, no static bytes", [] { return Kinds()[0].make(); },
+         Hex("00 1E 00 00 00 07 00 64 00 00 10 44 DA"), 13, [](DtData& m) {
+             std::uint16_t length = 0;
+             const char* source = static_cast<CConDStd&>(m).GetSourceID(&length);
+             ASSERT_NE(source, nullptr);
+             EXPECT_EQ(std::string(source, length), "src");
+             EXPECT_EQ(m.GetSrcVersion(), 100);
+         }},
+        {"CConDDescriptor, S 10, two static bytes", [] { return Kinds()[1].make(); },
+         Hex("00 1E 00 03 00 0B 00 64 00 00 0A 00 01 00 00 BD AE"), 17, [](DtData& m) {
+             EXPECT_EQ(static_cast<CConDDescriptor&>(m).GetDescriptor(), 1);
+             EXPECT_EQ(static_cast<CConDDescriptor&>(m).GetData(nullptr), nullptr);
+         }},
+        {"CRNDZDStd 100, S 18, no static bytes", [] { return Kinds()[3].make(); },
+         Hex("00 1D 00 00 00 07 00 64 00 00 12 13 A1"), 13, [](DtData& m) {
+             EXPECT_EQ(m.GetSrcVersion(), 100);
+             EXPECT_EQ(static_cast<CRNDZDStd&>(m).GetRERVersion(), 0);
+         }},
+        {"CRNDZDStd 101, S 256, 18 static bytes", [] { return Kinds()[3].make(); },
+         Hex("00 1D 00 00 00 1B 00 65 C0 01 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 00 07 00 00 67 03"),
+         33, [&guid](DtData& m) {
+             auto& r = static_cast<CRNDZDStd&>(m);
+             EXPECT_EQ(std::memcmp(r.GetDeviceGUID(nullptr), guid, 16), 0);
+             EXPECT_EQ(r.GetRERVersion(), 7);
+             EXPECT_EQ(r.GetDataBitField(), 0xC0);
+             EXPECT_EQ(r.GetData(nullptr), nullptr);
+         }},
+        {"CConDExtLst, S 16, a frame follows", [] { return Kinds()[2].make(); },
+         Hex("00 1E 12 01 00 00 00 0F 00 64 00 00 10 00 01 00 1E 00 03 00 00 09 A3"), 23, [](DtData& m) {
+             std::uint32_t size = 0;
+             const unsigned char* list = static_cast<CConDExtLst&>(m).GetConnectionList(&size);
+             ASSERT_EQ(size, 6u);
+             EXPECT_EQ(Bytes(list, list + size), Hex("00 1E 00 03 00 00"));
+         }},
+        {"CConDExtLst, listed frame ends in the checksum", [] { return Kinds()[2].make(); },
+         Hex("00 1E 12 01 00 00 00 0F 00 64 00 00 00 00 01 00 1E 00 03 00 02 D5 25"), 23, [](DtData& m) {
+             auto& l = static_cast<CConDExtLst&>(m);
+             std::uint32_t size = 0;
+             const unsigned char* list = l.GetConnectionList(&size);
+             EXPECT_EQ(l.GetConnectionCount(), 1);
+             ASSERT_EQ(size, 8u);
+             EXPECT_EQ(Bytes(list, list + size), Hex("00 1E 00 03 00 02 D5 25"));
+         }},
+        {"CConDExtLst, two frames announced, one there", [] { return Kinds()[2].make(); },
+         MakeFrame(0x001E1201u, Hex("00 64 00 00 00 00 02 00 1E 00 03 00 00")), 23, [](DtData& m) {
+             EXPECT_EQ(static_cast<CConDExtLst&>(m).GetConnectionCount(), 2);  // the list it held
+         }},
+        {"payload length 0", [] { return Kinds()[0].make(); }, Hex("00 1E 00 05 00 00"), 0, [](DtData& m) {
+             EXPECT_EQ(m.species(), 5);
+             EXPECT_EQ(static_cast<CConDStd&>(m).GetSourceID(nullptr), nullptr);
+         }},
+        {"payload length 1", [] { return Kinds()[1].make(); }, Hex("00 1E 00 05 00 01 07"), 0, [](DtData& m) {
+             EXPECT_EQ(m.species(), 5);
+             EXPECT_EQ(static_cast<CConDDescriptor&>(m).GetDescriptor(), 0);
+         }},
+        // The CRC of the first seven bytes is 0x01D0: only the payload's
+        // length tells that it holds no checksum.
+        {"payload length 1, frame CRC sound", [] { return Kinds()[2].make(); }, Hex("00 1E 12 FA 00 00 00 01 D0"), 0,
+         [](DtData& m) {
+             EXPECT_EQ(m.species(), 0xFA);
+             EXPECT_EQ(static_cast<CConDExtLst&>(m).GetConnectionCount(), 0);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto message = row.make();
+        EXPECT_EQ(message->deserialize_all(row.frame.data(), row.frame.size()), row.result);
+        row.check(*message);
+    }
+}
+
+TEST(HostileFrames, AppendedListsAreWalkedInsideThemselves) {
     const Bytes inner = MakeFrame(0x001E0003u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
     const auto innerSize = static_cast<std::uint32_t>(inner.size());
-    Bytes payload = {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x02};  // two frames announced
-    payload.insert(payload.end(), inner.begin(), inner.end());   // one present
-    const Bytes frame = MakeFrame(0x001E1201u, payload);
-    CConDExtLst list;
-    list.AppendConnectionList(inner.data(), innerSize, 1);
-    EXPECT_EQ(list.deserialize_all(frame.data(), frame.size()), 0u);
-    EXPECT_EQ(list.GetConnectionCount(), 0);
-
     // An appended list is not parsed, but walking it stays inside it.
     Bytes lying = inner;
     WriteInt16(lying.data() + 4, 200);

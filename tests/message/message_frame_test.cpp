@@ -7,6 +7,7 @@
 #include "message_test_support.h"
 #include "xqova/message/connection.h"
 #include "xqova/message/frame.h"
+#include "xqova/message/rendezvous.h"
 
 namespace {
 
@@ -165,6 +166,56 @@ TEST(MessageFrame, FrameOfAnotherSpeciesIsTakenAndOfAnotherGenusRefused) {
     const Bytes before = Encode(untouched);
     EXPECT_EQ(untouched.deserialize_all(otherGenus.data(), otherGenus.size()), 0u);
     EXPECT_EQ(Encode(untouched), before);
+}
+
+// Each check that refuses a frame is named, with where and what it compared;
+// CheckFrame makes the checks that need no message.
+TEST(MessageFrame, RefusalsNameTheirCheck) {
+    using xqova::FrameCheck;
+    CRNDZDStd source;
+    source.SetData(reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3);
+    const Bytes good = Encode(source);  // 36 bytes, checksum at 34
+    Bytes newer = good;
+    WriteInt16(newer.data() + 6, 102);
+    message_test::Reseal(newer);
+    Bytes lying = good;  // DataLength 6: three bytes and the checksum follow
+    WriteInt16(lying.data() + 29, 6);
+    message_test::Reseal(lying);
+    Bytes damaged = good;
+    damaged[12] ^= 4;
+    const std::uint16_t stored = ReadInt16(good.data() + 34);
+    struct Row {
+        const char* name;
+        Bytes frame;
+        FrameCheck check;
+        std::size_t at;
+        std::uint64_t found, expected;
+        std::uint32_t framePasses;  // CheckFrame's result
+    } rows[] = {
+        {"three bytes", Bytes(good.begin(), good.begin() + 3), FrameCheck::kHeader, 0, 3, 4, 0},
+        {"five bytes", Bytes(good.begin(), good.begin() + 5), FrameCheck::kHeader, 0, 5, 6, 0},
+        {"cut", Bytes(good.begin(), good.end() - 1), FrameCheck::kLength, 4, 36, 35, 0},
+        {"another family", Encode(CConDStd()), FrameCheck::kOtherClass, 0, 0x001E0000u, 0x001D0000u, 33},
+        {"payload of 1", message_test::Hex("00 1D 00 00 00 01 07"), FrameCheck::kTooSmall, 4, 1, 2, 0},
+        {"damaged", damaged, FrameCheck::kChecksum, 34, stored, CalculateCRC(damaged.data(), 34), 0},
+        {"newer", newer, FrameCheck::kNewerVersion, 6, 102, 101, 36},
+        {"lying length", lying, FrameCheck::kPayload, 6, 0, 0, 36},
+        {"good", good, FrameCheck::kNone, 0, 0, 0, 36},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        xqova::FrameReport report;
+        CRNDZDStd target;
+        const std::uint32_t result = target.deserialize_all(row.frame.data(), row.frame.size(), &report);
+        EXPECT_EQ(result, row.check == FrameCheck::kNone ? row.frame.size() : 0u);
+        EXPECT_EQ(report.check, row.check) << xqova::FrameCheckName(report.check);
+        EXPECT_EQ(report.at, row.at);
+        EXPECT_EQ(report.found, row.found);
+        EXPECT_EQ(report.expected, row.expected);
+        EXPECT_EQ(report.classRead, row.frame.size() >= 4);
+        EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), &report), row.framePasses);
+        EXPECT_EQ(report.check == FrameCheck::kNone, row.framePasses != 0);
+    }
 }
 
 }  // namespace

@@ -24,6 +24,17 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
+// Bytes from hex text with spaces ("00 1E 00 00").
+inline Bytes Hex(const char* text) {
+    Bytes bytes;
+    for (const char* p = text; p[0] != '\0' && p[1] != '\0'; p += p[2] == ' ' ? 3 : 2) {
+        auto digit = [](char c) { return c <= '9' ? c - '0' : (c & ~0x20) - 'A' + 10; };
+        bytes.push_back(static_cast<unsigned char>(digit(p[0]) * 16 + digit(p[1])));
+        if (p[2] == '\0') break;
+    }
+    return bytes;
+}
+
 // The frame a message writes, in a vector of exactly size_all() bytes.
 inline Bytes Encode(const DtData& message) {
     Bytes frame(message.size_all());

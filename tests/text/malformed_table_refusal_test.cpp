@@ -8,6 +8,7 @@
 
 #include "table_bytes.h"
 #include "xqova/text/string_table.h"
+#include "xqova/text/table_check.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ struct Damage {
     std::uint32_t value;
     bool restamp;
     std::size_t keep;
+    xqova::TableCheck check = xqova::TableCheck::kNone;  // the check that names the damage
 };
 
 Bytes Apply(Bytes b, const Damage& d) {
@@ -45,33 +47,33 @@ Bytes Apply(Bytes b, const Damage& d) {
 
 TEST(MalformedTables, AreRefusedAndChangeNothing) {
     const Damage language[] = {
-        {"no header", 0, 0, 0, false, 2},
-        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0},
-        {"stated size 0", 15, 4, 0, false, 0},
-        {"stated size 8", 15, 4, 8, false, 0},
-        {"stated size cutting the header", 15, 4, 20, false, 0},
-        {"stated size past the buffer", 15, 4, 39, false, 0},
-        {"checksum", -1, 1, 0x01, false, 0},
-        {"string offset past the table", 7, 4, 0x10000, true, 0},
-        {"string offset into the header", 7, 4, 0, true, 0},
-        {"string offset at the checksum", 11, 4, 36, true, 0},
-        {"last string unterminated", -3, 1, 'x', true, 0},
+        {"no header", 0, 0, 0, false, 2, xqova::TableCheck::kHeader},
+        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, xqova::TableCheck::kHeader},
+        {"stated size 0", 15, 4, 0, false, 0, xqova::TableCheck::kSize},
+        {"stated size 8", 15, 4, 8, false, 0, xqova::TableCheck::kSize},
+        {"stated size cutting the header", 15, 4, 20, false, 0, xqova::TableCheck::kSize},
+        {"stated size past the buffer", 15, 4, 39, false, 0, xqova::TableCheck::kSize},
+        {"checksum", -1, 1, 0x01, false, 0, xqova::TableCheck::kChecksum},
+        {"string offset past the table", 7, 4, 0x10000, true, 0, xqova::TableCheck::kString},
+        {"string offset into the header", 7, 4, 0, true, 0, xqova::TableCheck::kString},
+        {"string offset at the checksum", 11, 4, 36, true, 0, xqova::TableCheck::kString},
+        {"last string unterminated", -3, 1, 'x', true, 0, xqova::TableCheck::kString},
     };
     const Damage link[] = {
-        {"no header", 0, 0, 0, false, 9},
-        {"stated size 0", 4, 2, 0, false, 0},
-        {"stated size 15", 4, 2, 15, false, 0},
-        {"stated size past the buffer", 4, 2, 41, false, 0},
-        {"checksum", -2, 1, 0x80, false, 0},
-        {"entries fewer than M + 1", 6, 2, 3, true, 0},
-        {"entries past the table", 8, 2, 0x4000, true, 0},
-        {"enumeration past the table", 14, 2, 0x7FF0, true, 0},
+        {"no header", 0, 0, 0, false, 9, xqova::TableCheck::kHeader},
+        {"stated size 0", 4, 2, 0, false, 0, xqova::TableCheck::kSize},
+        {"stated size 15", 4, 2, 15, false, 0, xqova::TableCheck::kSize},
+        {"stated size past the buffer", 4, 2, 41, false, 0, xqova::TableCheck::kSize},
+        {"checksum", -2, 1, 0x80, false, 0, xqova::TableCheck::kChecksum},
+        {"entries fewer than M + 1", 6, 2, 3, true, 0, xqova::TableCheck::kCounts},
+        {"entries past the table", 8, 2, 0x4000, true, 0, xqova::TableCheck::kSize},
+        {"enumeration past the table", 14, 2, 0x7FF0, true, 0, xqova::TableCheck::kEnumeration},
         // Entry 2 reads as a well-formed empty table ending at 28: only its
         // place, among the entries, is wrong.
-        {"enumeration among the entries", 14, 2, 18, true, 0},
-        {"enumeration end before its start", 22, 2, 20, true, 0},
-        {"enumeration end past the checksum", 22, 2, 40, true, 0},
-        {"enumeration end splitting a pair", 22, 2, 26, true, 0},
+        {"enumeration among the entries", 14, 2, 18, true, 0, xqova::TableCheck::kEnumeration},
+        {"enumeration end before its start", 22, 2, 20, true, 0, xqova::TableCheck::kEnumeration},
+        {"enumeration end past the checksum", 22, 2, 40, true, 0, xqova::TableCheck::kEnumeration},
+        {"enumeration end splitting a pair", 22, 2, 26, true, 0, xqova::TableCheck::kEnumeration},
     };
     for (const Damage& d : language) {
         SCOPED_TRACE(std::string("language: ") + d.what);
@@ -81,6 +83,9 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         const Bytes bad = Apply(GoodLanguage(), d);
         EXPECT_EQ(strings.AddLanguageTable(bad.data(), bad.size()), nullptr);
         EXPECT_EQ(strings.AddLanguageTables(bad.data(), bad.size()), 0);
+        xqova::TableReport report;
+        EXPECT_FALSE(xqova::CheckLanguageTable(bad.data(), bad.size(), &report));
+        EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
         EXPECT_EQ(strings.GetLanguageTable(2), copy);
         EXPECT_STREQ(strings.GetString(0, 0xFF), "Held");
     }
@@ -92,9 +97,16 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         const Bytes bad = Apply(GoodLink(), d);
         EXPECT_EQ(strings.AddLinkTable(bad.data(), bad.size()), nullptr);
         EXPECT_EQ(strings.AddLinkTables(bad.data(), bad.size()), 0);
+        xqova::TableReport report;
+        EXPECT_FALSE(xqova::CheckLinkTable(bad.data(), bad.size(), &report));
+        EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
         EXPECT_EQ(strings.GetLinkTable(kClass), copy);
         EXPECT_EQ(0, std::memcmp(copy, held.data(), held.size()));
     }
+    xqova::TableReport report;
+    EXPECT_TRUE(xqova::CheckLanguageTable(GoodLanguage().data(), GoodLanguage().size(), &report));
+    EXPECT_TRUE(xqova::CheckLinkTable(GoodLink().data(), GoodLink().size(), &report));
+    EXPECT_EQ(report.check, xqova::TableCheck::kNone);
     // The one-argument forms trust the stated size but test the checksum.
     CXQOVAStringTable strings;
     const Bytes language2 = Apply(GoodLanguage(), {"", 8, 1, 1, false, 0});

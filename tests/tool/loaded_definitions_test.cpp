@@ -102,12 +102,19 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
     blocks[second + 20] ^= 0x10;
     qova::Catalog catalog;
     EXPECT_NE(FailureOf([&] { catalog.AddDefinitions(blocks, "host.def"); })
-                  .find("host.def: the definition at offset " + std::to_string(second) + " (0x00F00100) was refused"),
+                  .find("host.def: the definition at offset " + std::to_string(second) +
+                        " (0x00F00100) was refused: checksum mismatch"),
               std::string::npos);
     Bytes cut = Blocks();  // the second block loses its last byte
     cut.resize(cut.size() - 1);
     qova::Catalog other;
     EXPECT_NE(FailureOf([&] { other.AddDefinitions(cut, "host.def"); }).find("bytes, " + std::to_string(cut.size() - second) + " are left"), std::string::npos);
+    // Sound blocks the dictionary already serves at their version.
+    qova::Catalog twice;
+    twice.AddDefinitions(Blocks(), "host.def");
+    EXPECT_NE(FailureOf([&] { twice.AddDefinitions(Blocks(), "again.def"); })
+                  .find("was refused: not newer than version 100 serving its class"),
+              std::string::npos);
 }
 
 // A class holding two objects of its own class and a 65,535-byte array would

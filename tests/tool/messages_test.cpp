@@ -115,7 +115,7 @@ TEST(MessageFrames, RefusedFramesSayWhy) {
         {"lying length", lying, "the payload does not decode"},
         {"an object", tool_test::Encode("CNIBPDStd", {}), "is an object encoding, not a message frame"},
         {"unknown", foreign, "not a message class"},
-        {"tiny payload", Hex("00 1D 00 00 00 02 AA BB"), "stated length 2 is too small"},
+        {"tiny payload", Hex("00 1D 00 00 00 01 AA"), "stated length 1 is too small"},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.name);

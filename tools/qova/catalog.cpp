@@ -32,6 +32,56 @@ bool ParseNumber(const std::string& text, unsigned long max, unsigned long* valu
 
 }  // namespace
 
+const xqova::CompiledDefinition& CompiledFor(Catalog& catalog, const void* block) {
+    const xqova::CompiledDefinition* compiled = catalog.Dictionary().Compiled(block);
+    if (compiled == nullptr) compiled = catalog.CompileOutside(block);
+    if (compiled == nullptr) throw Failure("the library refused the definition of " + HexId(DefinitionClassID(block)));
+    return *compiled;
+}
+
+const xqova::CompiledDefinition* Catalog::CompileOutside(const void* block) {
+    auto found = outside_.find(block);
+    if (found != outside_.end()) return found->second.get();
+    // Blocks the tool's objects stand on are the built-in chains' (they live
+    // as long as the library) or the dictionary's copies (as long as the
+    // catalog), so a table keyed by the block's address stays valid. The
+    // block passed the library's check when its object was built; the check
+    // is repeated here within the size the block states.
+    const xqova::CompiledDefinition* compiled = xqova::CompiledDefinition::Compile(block, DefinitionFullSize(block));
+    if (compiled == nullptr) return nullptr;
+    outside_[block].reset(compiled);
+    return compiled;
+}
+
+std::string DefinitionRefusal(const xqova::DefinitionReport& report, std::size_t offset) {
+    std::string text = "the definition at offset " + std::to_string(offset);
+    if (report.classRead) text += " (" + HexId(report.classId) + ")";
+    text += " was refused: " + std::string(xqova::DefinitionCheckName(report.check)) + " at offset " +
+            std::to_string(offset + report.at);
+    if (report.member != 0xFFFF) text += ", member " + std::to_string(report.member);
+    switch (report.check) {
+        case xqova::DefinitionCheck::kHeader:
+            text += " (" + std::to_string(report.found) + " bytes, the header takes " + std::to_string(report.expected) + ")";
+            break;
+        case xqova::DefinitionCheck::kSize:
+            text += " (it states " + std::to_string(report.found) + " bytes, " +
+                    (report.found > report.expected ? std::to_string(report.expected) + " are left)"
+                                                    : "at least " + std::to_string(report.expected) + " are needed)");
+            break;
+        case xqova::DefinitionCheck::kChecksum:
+            text += " (stored " + std::to_string(report.found) + ", the bytes before it give " +
+                    std::to_string(report.expected) + ")";
+            break;
+        case xqova::DefinitionCheck::kMemberType:
+            text += " (type " + std::to_string(report.found) + ")";
+            break;
+        default:
+            text += " (found " + std::to_string(report.found) + ", expected " + std::to_string(report.expected) + ")";
+            break;
+    }
+    return text;
+}
+
 std::string DefinitionName(const void* block) {
     const char* name = xqova::DefinitionText(block, 0xFFFF);
     return name == nullptr ? std::string() : std::string(name);
@@ -51,26 +101,25 @@ void Catalog::AddDefinitions(const Bytes& blocks, const std::string& source) {
     while (offset < blocks.size()) {
         const std::size_t left = blocks.size() - offset;
         const unsigned char* block = blocks.data() + offset;
-        // The size field follows the species list, the version and the text
-        // offset.
-        const std::size_t sizeAt = static_cast<std::size_t>(block[0]) + 8;
-        if (left < sizeAt + 2) {
-            throw Failure(source + ": " + std::to_string(left) + " bytes at offset " + std::to_string(offset) +
-                          " are too short for a definition header");
+        xqova::DefinitionReport report;
+        if (!xqova::CheckDefinition(block, left, &report)) {
+            throw Failure(source + ": " + DefinitionRefusal(report, offset));
         }
-        const std::size_t fullSize = ReadInt16(block + sizeAt);
-        if (fullSize < sizeAt + 2 || fullSize > left) {
-            throw Failure(source + ": the definition at offset " + std::to_string(offset) + " states " +
-                          std::to_string(fullSize) + " bytes, " + std::to_string(left) + " are left");
-        }
+        const std::size_t fullSize = DefinitionFullSize(block);
         // A copy that lives as long as the catalog, for the class list.
         loaded_.emplace_back(new Bytes(block, block + fullSize));
         const Bytes& copy = *loaded_.back();
         void* stored = dictionary_->AddDefinition(copy.data(), copy.size());
         if (stored == nullptr) {
+            // The block passed every check: the dictionary holds a version
+            // at least as new for its class, or has no room for it.
             const std::uint32_t id = DefinitionClassID(copy.data());
+            const void* serving = dictionary_->GetDefinition(id);
             throw Failure(source + ": the definition at offset " + std::to_string(offset) + " (" + HexId(id) +
-                          ") was refused: damaged, malformed, or not newer than the one serving its class");
+                          (serving != nullptr && DefinitionVersion(serving) >= DefinitionVersion(copy.data())
+                               ? ") was refused: not newer than version " + std::to_string(DefinitionVersion(serving)) +
+                                     " serving its class"
+                               : ") was refused: the dictionary is full or memory ran out"));
         }
         classes_.push_back({stored, DefinitionClassID(stored), DefinitionName(stored), source});
         offset += fullSize;

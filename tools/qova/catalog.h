@@ -7,12 +7,15 @@
 #define XQOVA_TOOLS_QOVA_CATALOG_H
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "tools/qova/bytes_io.h"
 #include "xqova/core/limits.h"
+#include "xqova/dictionary/compiled_definition.h"
+#include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 
 namespace qova {
@@ -65,13 +68,29 @@ public:
         maxBytes_ = bytes;
     }
 
+    // A compiled table of a block the dictionary does not hold, compiled on
+    // first use and kept as long as the catalog; null when refused.
+    const xqova::CompiledDefinition* CompileOutside(const void* block);
+
 private:
+    struct FreeCompiled {
+        void operator()(const xqova::CompiledDefinition* compiled) const { xqova::CompiledDefinition::Free(compiled); }
+    };
+    std::map<const void*, std::unique_ptr<const xqova::CompiledDefinition, FreeCompiled>> outside_;
     std::unique_ptr<CXQOVADictionary> dictionary_;
     std::vector<ClassEntry> classes_;
     std::vector<std::unique_ptr<Bytes>> loaded_;
     std::uint32_t maxObjects_ = xqova::kDefaultObjectBudget;
     std::uint64_t maxBytes_ = xqova::kDefaultByteBudget;
 };
+
+// The library's compiled table of a definition block: the dictionary's for a
+// block it holds, else one the catalog compiles once and keeps. Throws
+// Failure for a block the library refuses.
+const xqova::CompiledDefinition& CompiledFor(Catalog& catalog, const void* block);
+
+// The library's reason for refusing the definition at `offset` of a file.
+std::string DefinitionRefusal(const xqova::DefinitionReport& report, std::size_t offset);
 
 // The class name a definition carries, or "".
 std::string DefinitionName(const void* block);

@@ -17,20 +17,21 @@ namespace {
 
 constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
 
-// What a type byte says, in the terms the tool works with.
+// What a member's type says, in the terms the tool works with, from the
+// library's named queries of the type.
 struct Kind {
-    explicit Kind(std::uint8_t t)
-        : type(t),
-          width(t & xqova::kTypeWidthMask),
-          object(width == xqova::kTypeObject),
-          time(width == xqova::kTypeTime),
-          floating((t & 0x28) == 0x20),
-          text((t & 0x28) == 0x08),
-          bitmask((t & 0x28) == 0x28),
-          isUnsigned((t & 0x10) != 0 && (t & 0x28) != 0x20),
-          fixed((t & xqova::kTypeFixedArray) != 0),
-          unbounded((t & xqova::kTypeUnbounded) != 0),
-          elementSize(xqova::ElementSize(t)) {}
+    explicit Kind(xqova::MemberType t)
+        : type(t.Byte()),
+          width(t.Width()),
+          object(t.IsObject()),
+          time(t.IsTime()),
+          floating(t.IsFloat()),
+          text(t.IsText()),
+          bitmask(t.IsBitmask()),
+          isUnsigned(t.IsUnsigned()),
+          fixed(t.IsFixedArray()),
+          unbounded(t.IsUnbounded()),
+          elementSize(t.ElementSize()) {}
     std::uint8_t type;
     unsigned width;
     bool object, time, floating, text, bitmask, isUnsigned, fixed, unbounded;
@@ -48,20 +49,19 @@ void CollectMembers(CXQOVAObject& object, Catalog& catalog, std::vector<MemberIn
     if (object.BaseClass() != nullptr) CollectMembers(*object.BaseClass(), catalog, members);
     const void* definition = object.GetDefinition();
     if (definition == nullptr) return;
+    const xqova::CompiledDefinition& compiled = CompiledFor(catalog, definition);
     const std::uint16_t inherited = InheritedCount(object);
-    xqova::MemberWalker walker(definition);
-    xqova::MemberRecord record;
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
-        if (p == 0 && record.type == xqova::kTypeInherit) continue;
+    for (std::uint16_t p = 0; p < compiled.MemberCount(); ++p) {
+        const xqova::CompiledMember& member = compiled.Member(p);
+        if (p == 0 && member.type.IsInherit()) continue;
         MemberInfo m;
         m.id = static_cast<std::uint16_t>(inherited + p);
         m.owner = &object;
         m.position = p;
-        m.record = record;
+        m.member = &member;
         // The declaring definition names its members, whichever dictionary
         // it came from.
-        const char* name = xqova::DefinitionText(definition, p);
-        m.name = name != nullptr && name[0] != '\0' ? name : "#" + std::to_string(m.id);
+        m.name = member.name != nullptr && member.name[0] != '\0' ? member.name : "#" + std::to_string(m.id);
         m.present = object.MemberAvailable(m.id) != 0;
         members->push_back(m);
     }
@@ -175,9 +175,9 @@ Json ArrayJson(CXQOVAData_u& accessor, const Kind& kind) {
 
 // Member entry: type, value and names of the value.
 Json MemberJson(CXQOVAObject& object, const MemberInfo& m, Catalog& catalog) {
-    const Kind kind(m.record.type);
+    const Kind kind(m.member->type);
     Json entry;
-    entry["type"] = TypeText(m.record, catalog);
+    entry["type"] = TypeText(*m.member, catalog);
     CXQOVAData_u& accessor = object.GetMember(m.id);
     if (kind.object) {
         if (!kind.Array()) {
@@ -380,7 +380,7 @@ std::uint32_t ParseCharacter(const std::string& text, const Kind& kind, const st
 }
 
 void Refused(const MemberInfo& m) {
-    throw Failure(m.name + ": the library refused the value (type " + std::to_string(m.record.type) + ")");
+    throw Failure(m.name + ": the library refused the value (type " + std::to_string(m.member->type.Byte()) + ")");
 }
 
 void Check(std::uint8_t result, const MemberInfo& m) {
@@ -390,8 +390,8 @@ void Check(std::uint8_t result, const MemberInfo& m) {
 // How many elements an array member takes; throws when too many.
 void CheckCount(std::size_t count, const Kind& kind, const MemberInfo& m) {
     if (kind.fixed) {
-        const std::size_t room = kind.text ? m.record.fixedCount - 1u : m.record.fixedCount;
-        if (m.record.fixedCount == 0 || count > room) {
+        const std::size_t room = kind.text ? m.member->fixedCount - 1u : m.member->fixedCount;
+        if (m.member->fixedCount == 0 || count > room) {
             throw Failure(m.name + ": " + std::to_string(count) + (kind.text ? " characters" : " elements") +
                           " do not fit its " + std::to_string(room) + (kind.text ? " characters" : " elements"));
         }
@@ -488,17 +488,17 @@ std::vector<MemberInfo> ListMembers(CXQOVAObject& object, Catalog& catalog) {
     return members;
 }
 
-std::string TypeText(const xqova::MemberRecord& record, Catalog& catalog) {
-    const Kind kind(record.type);
-    std::string text = xqova::TypeName(record.type);
-    if (text.empty()) text = "type " + std::to_string(record.type);
+std::string TypeText(const xqova::CompiledMember& member, Catalog& catalog) {
+    const Kind kind(member.type);
+    std::string text = xqova::TypeName(member.type.Byte());
+    if (text.empty()) text = "type " + std::to_string(member.type.Byte());
     if (kind.object) {
         if (kind.unbounded) text += " UNBOUNDED";
-        if (kind.fixed) text += "[" + std::to_string(record.fixedCount) + "]";
-        text += " of " + (record.memberClass == kAnyClass ? std::string("ANY_CLASS") : catalog.Name(record.memberClass));
+        if (kind.fixed) text += "[" + std::to_string(member.fixedCount) + "]";
+        text += " of " + (member.memberClass == kAnyClass ? std::string("ANY_CLASS") : catalog.Name(member.memberClass));
         return text;
     }
-    if (kind.fixed) text += "[" + std::to_string(record.fixedCount) + "]";
+    if (kind.fixed) text += "[" + std::to_string(member.fixedCount) + "]";
     if (kind.unbounded) text += " UNBOUNDED";
     if (kind.bitmask) text += " BITMASK";
     return text;
@@ -578,7 +578,7 @@ void SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string
         const std::string name = rest.substr(0, dot);
         const std::vector<MemberInfo> members = ListMembers(*target, catalog);
         const MemberInfo& m = FindMember(members, name, *target, catalog);
-        const Kind kind(m.record.type);
+        const Kind kind(m.member->type);
         if (!m.present) {
             throw Failure(m.name + ": " + catalog.Name(target->ClassID()) + " has no such member at version " +
                           std::to_string(target->Version()));

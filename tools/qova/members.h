@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/qova/catalog.h"
+#include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/object.h"
 
@@ -21,7 +22,7 @@ struct MemberInfo {
     std::uint16_t id;             // identifier in the object listed
     CXQOVAObject* owner;          // the object of the inheritance chain that declares it
     std::uint16_t position;       // its definition position there
-    xqova::MemberRecord record;
+    const xqova::CompiledMember* member;  // its compiled record in the dictionary
     std::string name;
     bool present;                 // has a value at the object's version
 };
@@ -32,7 +33,7 @@ std::vector<MemberInfo> ListMembers(CXQOVAObject& object, Catalog& catalog);
 
 // "uint16", "ansichar[32]", "uint8 UNBOUNDED", "uint16 BITMASK",
 // "OBJECT of CNIBPDStd", "OBJECT UNBOUNDED of ANY_CLASS".
-std::string TypeText(const xqova::MemberRecord& record, Catalog& catalog);
+std::string TypeText(const xqova::CompiledMember& member, Catalog& catalog);
 
 // The object as JSON: class, identifier, version, flags and every present
 // member with its type, value and the names of its value (enumerator, set

@@ -8,7 +8,6 @@
 
 #include "tools/qova/commands.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/guid_time.h"
 #include "xqova/core/limits.h"
@@ -102,11 +101,11 @@ Bytes ParseGuid(const std::string& field, const std::string& text) {
 }
 
 // Whole frames laid end to end; their count.
-std::uint16_t CountFrames(const std::string& field, const Bytes& frames) {
+std::uint16_t CountFrames(const DtData& message, const std::string& field, const Bytes& frames) {
     std::size_t offset = 0;
     std::size_t count = 0;
     while (offset < frames.size()) {
-        const std::size_t size = xqova::BoundedEncodedSize(frames.data() + offset, frames.size() - offset);
+        const std::size_t size = message.QOVASerialSize(frames.data() + offset, frames.size() - offset, nullptr);
         if (size == 0) {
             throw Failure(field + ": the bytes at offset " + std::to_string(offset) + " are not a whole frame");
         }
@@ -165,7 +164,7 @@ void SetField(DtData& message, const std::string& type, const std::string& field
         } catch (const Failure& failure) {
             throw Failure(field + ": " + failure.what());
         }
-        const std::uint16_t count = CountFrames(field, frames);
+        const std::uint16_t count = CountFrames(*list, field, frames);
         list->DeleteConnectionList();
         if (count != 0 && list->AppendConnectionList(frames.data(), static_cast<std::uint32_t>(frames.size()),
                                                      count) == 0) {
@@ -278,6 +277,52 @@ std::string FrameVerdict(Catalog& catalog, const unsigned char* frame, std::size
     return "ok (class unknown here)";
 }
 
+// "CRNDZDStd frame (0x001D0000)": how a refusal names the frame.
+std::string FrameWho(Catalog& catalog, std::uint32_t classId) {
+    return FrameClassName(catalog, classId) + " frame (" + HexId(classId) + ")";
+}
+
+// The library's reason for refusing a frame, in words; `message` is the one
+// that tried to read it (null for the checks every frame passes).
+std::string FrameRefusal(Catalog& catalog, const xqova::FrameReport& report, const DtData* message) {
+    using xqova::FrameCheck;
+    if (!report.classRead) {
+        return "the frame is too short for its header: " + std::to_string(report.found) +
+               " bytes, the class identifier alone takes 4";
+    }
+    const std::string who = FrameWho(catalog, report.classId);
+    const std::uint64_t header = 4u + xqova::LengthFieldWidth(report.classId);
+    const std::string type = message != nullptr ? MessageFor(message->id()) : "the message";
+    switch (report.check) {
+        case FrameCheck::kHeader:
+            return who + " is too short for its header: " + std::to_string(report.found) + " bytes, the header takes " +
+                   std::to_string(report.expected);
+        case FrameCheck::kLength:
+            return who + ": stated length " + std::to_string(report.found - header) +
+                   " runs past the input: the frame would be " + std::to_string(report.found) + " bytes, " +
+                   std::to_string(report.expected) + " are there";
+        case FrameCheck::kTooSmall:
+            return who + ": stated length " + std::to_string(report.found) +
+                   " is too small: a payload ends in its 2-byte checksum";
+        case FrameCheck::kChecksum:
+            return who + ": checksum mismatch: stored " + Hex16(static_cast<std::uint16_t>(report.found)) +
+                   " at offset " + std::to_string(report.at) + ", the bytes before it give " +
+                   Hex16(static_cast<std::uint16_t>(report.expected));
+        case FrameCheck::kOtherClass:
+            return who + ": another family or genus than " + type + " reads (" +
+                   HexId(static_cast<std::uint32_t>(report.expected)) + ")";
+        case FrameCheck::kNewerVersion:
+            return who + ": payload version " + std::to_string(report.found) + " is newer than " + type + " reads (" +
+                   std::to_string(report.expected) + ")";
+        case FrameCheck::kPayload:
+            return who + ": the payload does not decode: its fields do not fit the frame (from offset " +
+                   std::to_string(report.at) + ")";
+        case FrameCheck::kNone:
+            break;
+    }
+    return who + ": " + xqova::FrameCheckName(report.check);
+}
+
 // A message's XML text, sized by the same call with a null buffer, without
 // its terminating zero.
 template <class Writer>
@@ -315,49 +360,23 @@ Bytes EncodeMessageFrame(const std::string& type, const std::vector<std::string>
 }
 
 DecodedFrame DecodeMessageFrame(Catalog& catalog, const Bytes& input) {
-    const std::size_t available = input.size();
-    if (available < 4) {
-        throw Failure("the frame is too short for its header: " + std::to_string(available) +
-                      " bytes, the class identifier alone takes 4");
-    }
+    xqova::FrameReport report;
+    const std::uint32_t total = xqova::CheckFrame(input.data(), input.size(), &report);
+    if (total == 0) throw Failure(FrameRefusal(catalog, report, nullptr));
     const std::uint32_t classId = ReadInt32(input.data());
-    const std::string who = FrameClassName(catalog, classId) + " frame (" + HexId(classId) + ")";
-    const unsigned width = xqova::LengthFieldWidth(classId);
-    if (available < 4 + width) {
-        throw Failure(who + " is too short for its header: " + std::to_string(available) + " bytes, the header takes " +
-                      std::to_string(4 + width));
-    }
-    const std::uint64_t stated = width == 4 ? ReadInt32(input.data() + 4) : ReadInt16(input.data() + 4);
-    const std::uint64_t total = stated + 4 + width;
-    if (total > available) {
-        throw Failure(who + ": stated length " + std::to_string(stated) + " runs past the input: the frame would be " +
-                      std::to_string(total) + " bytes, " + std::to_string(available) + " are there");
-    }
-    if (stated < xqova::kMinFramePayload) {
-        throw Failure(who + ": stated length " + std::to_string(stated) + " is too small: a payload takes at least " +
-                      std::to_string(xqova::kMinFramePayload) + " bytes");
-    }
-    const auto end = static_cast<std::uint32_t>(total - 2);
-    if (!xqova::ChecksumHolds(input.data(), end)) {
-        throw Failure(who + ": checksum mismatch: stored " + Hex16(ReadInt16(input.data() + end)) + " at offset " +
-                      std::to_string(end) + ", the bytes before it give " + Hex16(CalculateCRC(input.data(), end)));
-    }
     const char* type = MessageFor(classId);
     if (type == nullptr) {
+        const std::string who = FrameWho(catalog, classId);
         if (catalog.Definition(classId) != nullptr) {
             throw Failure(who + " is an object encoding, not a message frame: try qova decode");
         }
         throw Failure(who + ": not a message class (messages: CConDStd, CConDDescriptor, CConDExtLst, CRNDZDStd)");
     }
     std::unique_ptr<DtData> message = NewMessage(type);
-    const std::uint16_t version = ReadInt16(input.data() + 4 + width);
-    if (version > message->getVersion()) {
-        throw Failure(who + ": payload version " + std::to_string(version) + " is newer than " + type + " reads (" +
-                      std::to_string(message->getVersion()) + ")");
+    if (message->deserialize_all(input.data(), total, &report) != total) {
+        throw Failure(FrameRefusal(catalog, report, message.get()));
     }
-    if (message->deserialize_all(input.data(), static_cast<std::size_t>(total)) != total) {
-        throw Failure(who + ": the payload does not decode: its fields do not fit the frame");
-    }
+    const std::string who = FrameWho(catalog, classId);
     DecodedFrame decoded;
     decoded.size = static_cast<std::size_t>(total);
     Json& document = decoded.document;

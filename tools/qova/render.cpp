@@ -39,7 +39,7 @@ std::string Triple(std::uint32_t id) {
     return std::to_string(GetFamily(id)) + "/" + std::to_string(GetGenus(id)) + "/" + std::to_string(GetSpecies(id));
 }
 
-std::string VersionRange(const xqova::MemberRecord& record) {
+std::string VersionRange(const xqova::CompiledMember& record) {
     return std::to_string(record.minVersion) + "-" +
            (record.maxVersion == 0xFFFF ? std::string("CURRENT") : std::to_string(record.maxVersion));
 }
@@ -194,22 +194,19 @@ std::string RenderDescription(Catalog& catalog, std::uint32_t classId) {
     text += "members:\n";
     rows.clear();
     rows.push_back({"pos", "name", "type", "bytes", "versions", "units", "scale", "alias"});
-    xqova::MemberWalker walker(block);
-    xqova::MemberRecord record;
+    const xqova::CompiledDefinition& compiled = CompiledFor(catalog, block);
     std::vector<std::uint16_t> enumerated;
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
-        const char* name = xqova::DefinitionText(block, p);
-        const std::uint8_t units = xqova::DefinitionMemberUnits(block, p);
-        const std::uint16_t coefficient = xqova::DefinitionMemberScaleCoefficient(block, p);
-        const std::int8_t exponent = xqova::DefinitionMemberScaleExponent(block, p);
-        const std::uint32_t alias = xqova::DefinitionMemberAlias(block, p);
+    for (std::uint16_t p = 0; p < compiled.MemberCount(); ++p) {
+        const xqova::CompiledMember& member = compiled.Member(p);
         std::string scale = "-";
-        if (coefficient != 1 || exponent != 0) scale = std::to_string(coefficient) + "e" + std::to_string(exponent);
+        if (member.scaleCoefficient != 1 || member.scaleExponent != 0) {
+            scale = std::to_string(member.scaleCoefficient) + "e" + std::to_string(member.scaleExponent);
+        }
         rows.push_back({std::to_string(p),
-                        record.type == xqova::kTypeInherit ? std::string("(base)") : (name == nullptr ? "" : name),
-                        TypeText(record, catalog), std::to_string(xqova::ElementSize(record.type)),
-                        VersionRange(record), units == 0xFF ? std::string("-") : std::to_string(units), scale,
-                        alias == 0xFFFFFFFFu ? std::string("-") : HexId(alias)});
+                        member.type.IsInherit() ? std::string("(base)") : (member.name == nullptr ? "" : member.name),
+                        TypeText(member, catalog), std::to_string(member.type.ElementSize()), VersionRange(member),
+                        member.units == 0xFF ? std::string("-") : std::to_string(member.units), scale,
+                        member.alias == 0xFFFFFFFFu ? std::string("-") : HexId(member.alias)});
         if (xqova::DefinitionHasEnumeration(block, p)) enumerated.push_back(p);
     }
     text += Columns(rows, "  ");
@@ -218,10 +215,8 @@ std::string RenderDescription(Catalog& catalog, std::uint32_t classId) {
     TextCounts(block, &m, &e);
     std::string enumerations;
     for (std::uint16_t p : enumerated) {
-        xqova::MemberRecord r;
-        xqova::DefinitionMemberRecord(block, p, &r);
         enumerations += "  " + std::string(xqova::DefinitionText(block, p)) +
-                        ((r.type & 0x28) == 0x28 ? " (bit numbers)\n" : "\n") + EnumerationLines(block, p);
+                        (compiled.Member(p).type.IsBitmask() ? " (bit numbers)\n" : "\n") + EnumerationLines(block, p);
     }
     for (std::uint32_t k = m + 1u; k < e; ++k) {
         const auto index = static_cast<std::uint16_t>(0xFFFFu - (k - m));

@@ -260,75 +260,139 @@ std::size_t TerminatedBelow(const unsigned char* block, std::size_t from, std::s
 
 }  // namespace
 
-bool DefinitionIsWellFormed(const void* block, std::size_t available) {
-    if (block == nullptr || available < 1) return false;
+const char* DefinitionCheckName(DefinitionCheck check) {
+    switch (check) {
+        case DefinitionCheck::kNone: return "no failure";
+        case DefinitionCheck::kHeader: return "too short for its header";
+        case DefinitionCheck::kSize: return "stated size does not fit";
+        case DefinitionCheck::kChecksum: return "checksum mismatch";
+        case DefinitionCheck::kMemberRecord: return "member record past the member section";
+        case DefinitionCheck::kMemberType: return "member type not allowed";
+        case DefinitionCheck::kFixedCount: return "fixed array larger than 65535 bytes";
+        case DefinitionCheck::kTextOffset: return "text offset outside the block";
+        case DefinitionCheck::kTextHeader: return "text section header does not fit";
+        case DefinitionCheck::kName: return "name outside the text section or not terminated";
+        case DefinitionCheck::kEnumeration: return "enumeration table does not fit";
+    }
+    return "unknown check";
+}
+
+namespace {
+
+bool Refuse(DefinitionReport* report, DefinitionCheck check, std::size_t at, std::uint64_t found,
+            std::uint64_t expected, std::uint16_t member = 0xFFFF) {
+    if (report != nullptr) {
+        report->check = check;
+        report->at = at;
+        report->found = found;
+        report->expected = expected;
+        report->member = member;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool CheckDefinition(const void* block, std::size_t available, DefinitionReport* report) {
+    if (report != nullptr) *report = DefinitionReport();
+    if (block == nullptr || available < 1) return Refuse(report, DefinitionCheck::kHeader, 0, available, 1);
     const unsigned char* p = Bytes(block);
     const std::size_t n = p[0];
     const std::size_t header = n + kRecordsField;
-    if (n == 0 || available < header) return false;
+    if (n == 0) return Refuse(report, DefinitionCheck::kHeader, 0, 0, 1);  // no species code
+    if (available < header) return Refuse(report, DefinitionCheck::kHeader, 0, available, header);
+    if (report != nullptr) {
+        report->classId = DefinitionClassID(block);
+        report->classRead = true;
+    }
     const std::size_t fullSize = ReadInt16(p + n + kFullSizeField);
-    if (fullSize > available || fullSize < header + 2) return false;
+    if (fullSize > available) return Refuse(report, DefinitionCheck::kSize, n + kFullSizeField, fullSize, available);
+    if (fullSize < header + 2) return Refuse(report, DefinitionCheck::kSize, n + kFullSizeField, fullSize, header + 2);
     const std::size_t limit = fullSize - 2;  // the checksum starts here
-    if (!ChecksumHolds(p, static_cast<std::uint32_t>(limit))) return false;
+    const std::uint16_t stored = ReadInt16(p + limit);
+    const std::uint16_t computed = CalculateCRC(p, static_cast<std::uint32_t>(limit));
+    if (!ChecksumEquals(computed, stored)) return Refuse(report, DefinitionCheck::kChecksum, limit, stored, computed);
 
     // Member records.
     const std::uint16_t memberCount = ReadInt16(p + n + kMemberCountField);
     std::size_t offset = header;
     for (std::uint16_t i = 0; i < memberCount; ++i) {
-        if (offset + 5 > limit) return false;
+        if (offset + 5 > limit) return Refuse(report, DefinitionCheck::kMemberRecord, offset, offset + 5, limit, i);
         const MemberType type(p[offset + 4]);
         const std::uint8_t width = type.Width();
-        if (width == 4 || width == 5 || type.IsNoMember()) return false;
-        if (type.IsUnbounded() && type.IsFixedArray()) return false;
-        if (type.IsInherit() && i != 0) return false;
+        bool allowed = !(width == 4 || width == 5 || type.IsNoMember());
+        allowed = allowed && !(type.IsUnbounded() && type.IsFixedArray());
+        allowed = allowed && !(type.IsInherit() && i != 0);
         // An OBJECT member is a single object, the inherit member or a
         // vector; any other kind bits would make it look like a number array
         // to the member operations.
-        if (type.IsObject() && type.Byte() != MemberType::kSingleObject && !type.IsInherit() &&
-            type.Byte() != MemberType::kUnboundedVector && type.Byte() != MemberType::kFixedVector) {
-            return false;
-        }
+        allowed = allowed && !(type.IsObject() && type.Byte() != MemberType::kSingleObject && !type.IsInherit() &&
+                               type.Byte() != MemberType::kUnboundedVector &&
+                               type.Byte() != MemberType::kFixedVector);
+        if (!allowed) return Refuse(report, DefinitionCheck::kMemberType, offset + 4, type.Byte(), 0, i);
         std::size_t recordSize = 5;
         if (type.IsObject()) recordSize += 4;
         if (type.IsFixedArray()) recordSize += 2;
-        if (offset + recordSize > limit) return false;
+        if (offset + recordSize > limit) {
+            return Refuse(report, DefinitionCheck::kMemberRecord, offset, offset + recordSize, limit, i);
+        }
         if (type.IsFixedArray() && !type.IsObject()) {
             const std::size_t count = ReadInt16(p + offset + recordSize - 2);
-            if (count * type.ElementSize() > 0xFFFF) return false;
+            if (count * type.ElementSize() > 0xFFFF) {
+                return Refuse(report, DefinitionCheck::kFixedCount, offset + recordSize - 2,
+                              count * type.ElementSize(), 0xFFFF, i);
+            }
         }
         offset += recordSize;
     }
 
     // Attribute table and text section.
     const std::size_t textOffset = ReadInt16(p + n + kTextOffsetField);
-    if (textOffset < offset || textOffset > limit) return false;
+    if (textOffset < offset) return Refuse(report, DefinitionCheck::kTextOffset, n + kTextOffsetField, textOffset, offset);
+    if (textOffset > limit) return Refuse(report, DefinitionCheck::kTextOffset, n + kTextOffsetField, textOffset, limit);
     const std::uint16_t xmlSize = ReadInt16(p + n + kXmlSizeField);
     if (xmlSize == 0) return true;  // no text: nothing in the text section is ever read
 
-    if (textOffset + 4 > limit) return false;
+    if (textOffset + 4 > limit) return Refuse(report, DefinitionCheck::kTextHeader, textOffset, textOffset + 4, limit);
     const unsigned char* text = p + textOffset;
     const std::uint16_t m = ReadInt16(text);
     const std::uint16_t e = ReadInt16(text + 2);
-    if (m != memberCount || e < m + 1u) return false;
-    if (textOffset + 4 + 4u * e > limit) return false;
+    if (m != memberCount) return Refuse(report, DefinitionCheck::kTextHeader, textOffset, m, memberCount);
+    if (e < m + 1u) return Refuse(report, DefinitionCheck::kTextHeader, textOffset + 2, e, m + 1u);
+    if (textOffset + 4 + 4u * e > limit) {
+        return Refuse(report, DefinitionCheck::kTextHeader, textOffset + 2, textOffset + 4 + 4u * e, limit);
+    }
     // Every name offset counts from the text section, so one scan serves all
     // of them: the check takes time linear in the block, however many
     // entries name the same long string.
     const std::size_t terminated = TerminatedBelow(p, textOffset, limit);
     const auto stringInside = [&](std::size_t offset) { return textOffset + offset < terminated; };
     for (std::uint16_t k = 0; k < e; ++k) {
+        const std::size_t entryAt = textOffset + 4 + 4u * k;
         const std::uint16_t enumOffset = ReadInt16(text + 4 + 4u * k);
         const std::uint16_t nameOffset = ReadInt16(text + 6 + 4u * k);
-        if (!stringInside(nameOffset)) return false;
+        // Entries below M are the members'; the rest name the class and
+        // further enumerations.
+        const std::uint16_t member = k < m ? k : 0xFFFF;
+        if (!stringInside(nameOffset)) return Refuse(report, DefinitionCheck::kName, entryAt + 2, nameOffset, 0, member);
         if (enumOffset == 0xFFFF) continue;
-        if (textOffset + enumOffset + 2u > limit) return false;
+        if (textOffset + enumOffset + 2u > limit) {
+            return Refuse(report, DefinitionCheck::kEnumeration, entryAt, enumOffset, limit - textOffset, member);
+        }
         const std::uint16_t end = ReadInt16(text + enumOffset);
-        if (end < enumOffset + 2u || (end - enumOffset - 2u) % 4u != 0 || textOffset + end > limit) return false;
+        if (end < enumOffset + 2u || (end - enumOffset - 2u) % 4u != 0 || textOffset + end > limit) {
+            return Refuse(report, DefinitionCheck::kEnumeration, textOffset + enumOffset, end, enumOffset + 2u, member);
+        }
         for (std::size_t pair = enumOffset + 2u; pair < end; pair += 4) {
-            if (!stringInside(ReadInt16(text + pair + 2))) return false;
+            const std::uint16_t valueName = ReadInt16(text + pair + 2);
+            if (!stringInside(valueName)) {
+                return Refuse(report, DefinitionCheck::kName, textOffset + pair + 2, valueName, 0, member);
+            }
         }
     }
     return true;
 }
+
+bool DefinitionIsWellFormed(const void* block, std::size_t available) { return CheckDefinition(block, available, nullptr); }
 
 }  // namespace xqova

@@ -48,7 +48,7 @@ struct MemberRecord {
 };
 
 // Steps through the member records of a block in definition order.
-class MemberWalker {
+class XQOVA_API MemberWalker {
 public:
     explicit MemberWalker(const void* block);
     // Fills `record` with the next member and returns true; false after the last.
@@ -69,59 +69,99 @@ inline std::uint16_t ElementSize(std::uint8_t type) { return MemberType(type).El
 // The type name that text forms write for a type byte ("uint16", "OBJECT",
 // ...); BITMASK kinds are named by their integer type. Empty where the table
 // has no name. `length` receives the name's length when not null.
-const char* TypeName(std::uint8_t type, std::size_t* length = nullptr);
+XQOVA_API const char* TypeName(std::uint8_t type, std::size_t* length = nullptr);
 
-std::uint8_t DefinitionSpeciesCount(const void* block);
+XQOVA_API std::uint8_t DefinitionSpeciesCount(const void* block);
 // True when the block serves this species code of its family and genus.
-bool DefinitionServesSpecies(const void* block, std::uint8_t species);
-std::uint16_t DefinitionTextOffset(const void* block);
-std::uint16_t DefinitionXMLSize(const void* block);
-std::uint16_t DefinitionMemberCount(const void* block);
+XQOVA_API bool DefinitionServesSpecies(const void* block, std::uint8_t species);
+XQOVA_API std::uint16_t DefinitionTextOffset(const void* block);
+XQOVA_API std::uint16_t DefinitionXMLSize(const void* block);
+XQOVA_API std::uint16_t DefinitionMemberCount(const void* block);
 
 // Type byte of the member at a definition position (0xF8 past the last
 // member or for a null block); the member's class and fixed count go to the
 // out-pointers when the record has them and the pointers are given.
-std::uint8_t DefinitionMember(const void* block, std::uint16_t position, std::uint32_t* memberClass = nullptr,
-                              std::uint16_t* fixedCount = nullptr);
+XQOVA_API std::uint8_t DefinitionMember(const void* block, std::uint16_t position,
+                                        std::uint32_t* memberClass = nullptr, std::uint16_t* fixedCount = nullptr);
 // The whole record of the member at a position; false past the last member.
-bool DefinitionMemberRecord(const void* block, std::uint16_t position, MemberRecord* record);
+XQOVA_API bool DefinitionMemberRecord(const void* block, std::uint16_t position, MemberRecord* record);
 
 // Offset of the member attribute table from the block's start, and its record
 // size S ((textOffset - table offset) / memberCount; 0 without members).
-std::size_t DefinitionAttributeTableOffset(const void* block);
-std::uint16_t DefinitionAttributeSize(const void* block);
+XQOVA_API std::size_t DefinitionAttributeTableOffset(const void* block);
+XQOVA_API std::uint16_t DefinitionAttributeSize(const void* block);
 
 // Attributes of the member at a definition position, or their defaults
 // (0xFFFFFFFF, 0xFF, 1, 0) when the record is too short or the position is
 // past the last member.
-std::uint32_t DefinitionMemberAlias(const void* block, std::uint16_t position);
-std::uint8_t DefinitionMemberUnits(const void* block, std::uint16_t position);
-std::uint16_t DefinitionMemberScaleCoefficient(const void* block, std::uint16_t position);
-std::int8_t DefinitionMemberScaleExponent(const void* block, std::uint16_t position);
+XQOVA_API std::uint32_t DefinitionMemberAlias(const void* block, std::uint16_t position);
+XQOVA_API std::uint8_t DefinitionMemberUnits(const void* block, std::uint16_t position);
+XQOVA_API std::uint16_t DefinitionMemberScaleCoefficient(const void* block, std::uint16_t position);
+XQOVA_API std::int8_t DefinitionMemberScaleExponent(const void* block, std::uint16_t position);
 
 // Text lookups by text entry index: an index below M is that member's entry;
 // above M it counts from the end (0xFFFF the class, 0xFFFE the first further
 // enumeration); M itself gives nothing. Nothing (null) too when the block is
 // null or carries no text (xmlBaseSize 0).
-const char* DefinitionText(const void* block, std::uint16_t index);
-const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value);
+XQOVA_API const char* DefinitionText(const void* block, std::uint16_t index);
+XQOVA_API const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value);
 // 1 when the member at this position has an enumeration table.
-std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t position);
+XQOVA_API std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t position);
 
 // The pairs of a text entry's enumeration table, in table order. Returns the
 // number of pairs (0 without a table); `Pair` reads pair k.
-std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index);
-bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
-                               const char** name);
+XQOVA_API std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index);
+XQOVA_API bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k,
+                                         std::uint16_t* value, const char** name);
 
 // True when the block's trailing checksum matches its first fullSize - 2 bytes.
-bool DefinitionChecksumHolds(const void* block);
+XQOVA_API bool DefinitionChecksumHolds(const void* block);
 
 // The full check a block from outside must pass before the library reads it:
 // the checksum, and every size, offset and string inside the block, the
 // block itself inside `available` bytes. Reads nothing outside
 // min(available, fullSize) bytes.
-bool DefinitionIsWellFormed(const void* block, std::size_t available);
+XQOVA_API bool DefinitionIsWellFormed(const void* block, std::size_t available);
+
+// Why a definition block was refused: the first check it failed. `at` is
+// the offset, from the block's first byte, of the field at fault.
+enum class DefinitionCheck : std::uint8_t {
+    kNone = 0,
+    kHeader,        // too short for its header, or no species code (found: bytes there; expected: header size)
+    kSize,          // stated full size beyond the input or below header and checksum (found: stated; expected)
+    kChecksum,      // checksum mismatch (found: stored; expected: computed)
+    kMemberRecord,  // a member record runs into the checksum (found: record end; expected: where it must end)
+    kMemberType,    // a type byte no member may have (found: the type byte)
+    kFixedCount,    // a fixed array of numbers over 65535 bytes (found: its bytes)
+    kTextOffset,    // text offset before the member records' end or past the block (found; expected)
+    kTextHeader,    // text section header past the block, or its counts disagree with the members (found; expected)
+    kName,          // a name offset outside the text section or its string unterminated (found: the offset)
+    kEnumeration    // an enumeration table past the block or of no whole pairs (found; expected)
+};
+
+XQOVA_API const char* DefinitionCheckName(DefinitionCheck check);
+
+struct DefinitionReport {
+    DefinitionCheck check = DefinitionCheck::kNone;
+    std::size_t at = 0;
+    std::uint32_t classId = 0xFFFFFFFFu;  // the block's class, once its header was there
+    bool classRead = false;
+    std::uint16_t member = 0xFFFF;  // definition position of the member at fault, else 0xFFFF
+    std::uint64_t found = 0;
+    std::uint64_t expected = 0;
+
+    explicit operator bool() const { return check != DefinitionCheck::kNone; }
+};
+
+// DefinitionIsWellFormed that says why: true when the block passes; else
+// false and `report` (when not null) names the first check it failed. Reads
+// nothing outside min(available, fullSize) bytes.
+//
+//     xqova::DefinitionReport why;
+//     if (!xqova::CheckDefinition(block, length, &why)) {
+//         std::printf("refused: %s at offset %zu\n", xqova::DefinitionCheckName(why.check), why.at);
+//     }
+XQOVA_API bool CheckDefinition(const void* block, std::size_t available, DefinitionReport* report);
 
 }  // namespace xqova
 

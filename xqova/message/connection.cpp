@@ -60,9 +60,10 @@ bool ReadRun(uint8QManager* queue, unsigned char*& field, std::uint16_t& length,
     return true;
 }
 
-// Skips what a static block holds beyond the `known` bytes the message reads.
-bool SkipUnknownStatic(uint8QManager* queue, std::uint16_t staticLength, std::uint16_t known) {
-    return staticLength <= known || queue->dequeue_array(static_cast<std::uint32_t>(staticLength - known)) != 0;
+// Skips what a static block holds beyond the `known` bytes the message reads
+// (nothing when the frame cannot supply them all).
+void SkipUnknownStatic(uint8QManager* queue, std::uint16_t staticLength, std::uint16_t known) {
+    if (staticLength > known) queue->dequeue_array(static_cast<std::uint32_t>(staticLength - known));
 }
 
 }  // namespace
@@ -176,12 +177,13 @@ unsigned char CConDStd::serialize_payload(uint8QManager* queue) const {
     return 1;
 }
 
-bool CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
+void CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
     if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 3, 0) != 0) {
-        // The identifier is read whole, whatever the stated block size.
-        if (queue->dequeue_array(DeviceGUID, sizeof DeviceGUID) == 0) return false;
+        // The identifier is read whole, whatever the stated block size; a
+        // frame that cannot supply all 16 bytes leaves it as it was.
+        queue->dequeue_array(DeviceGUID, sizeof DeviceGUID);
     }
-    return SkipUnknownStatic(queue, staticLength, kConDStdStaticSize);
+    SkipUnknownStatic(queue, staticLength, kConDStdStaticSize);
 }
 
 bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
@@ -201,9 +203,10 @@ bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
 unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
     std::uint16_t version = 0;
     std::uint16_t staticLength = 0;
-    if (ReadPayloadVersion(queue, &version) && ReadPayloadFlags(queue, version, &staticLength) &&
-        deserialize_static_data(queue, staticLength) && DeserializeVariableData(queue)) {
-        return 1;
+    if (ReadPayloadVersion(queue, &version)) {
+        ReadPayloadFlags(queue, version, &staticLength);
+        deserialize_static_data(queue, staticLength);
+        if (DeserializeVariableData(queue)) return 1;
     }
     Reset(0);
     return 0;
@@ -304,11 +307,9 @@ unsigned char CConDDescriptor::serialize_payload(uint8QManager* queue) const {
     return 1;
 }
 
-bool CConDDescriptor::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
-    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 2, 0) != 0) {
-        if (queue->get(&Descriptor) == 0) return false;
-    }
-    return SkipUnknownStatic(queue, staticLength, kConDDescriptorStaticSize);
+void CConDDescriptor::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
+    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 2, 0) != 0) queue->get(&Descriptor);
+    SkipUnknownStatic(queue, staticLength, kConDDescriptorStaticSize);
 }
 
 unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
@@ -317,7 +318,8 @@ unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::ui
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
         Reset(0);
-        ok = ReadPayloadFlags(queue, version, &staticLength) && deserialize_static_data(queue, staticLength);
+        ReadPayloadFlags(queue, version, &staticLength);
+        deserialize_static_data(queue, staticLength);
     }
     if (ok && GetVersionStatus(TypVersionsTbl, 2, 1) != 0) {
         std::uint16_t length = 0;
@@ -507,41 +509,43 @@ unsigned char CConDExtLst::serialize_payload(uint8QManager* queue) const {
     return 1;
 }
 
-bool CConDExtLst::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
-    return SkipUnknownStatic(queue, staticLength, 0);
+void CConDExtLst::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
+    SkipUnknownStatic(queue, staticLength, 0);
 }
 
-bool CConDExtLst::DeserializeList(uint8QManager* queue) {
-    if (queue->get_num_used() <= 2 || GetVersionStatus(TypVersionsTbl, 1, 0) == 0) return true;
+void CConDExtLst::DeserializeList(uint8QManager* queue) {
+    if (queue->get_num_used() <= 2 || GetVersionStatus(TypVersionsTbl, 1, 0) == 0) return;
     std::uint16_t count = 0;
     queue->get(&count);
     if (count == 0) {
         DeleteConnectionList();
-        return true;
+        return;
     }
-    // The frames lie in place from the queue's tail on; they must end before
-    // the two checksum bytes.
+    // The frames lie in place from the queue's tail on (a queue made full
+    // over a frame never wraps) and may reach into the checksum bytes, but
+    // not past the frame's end. A list whose frames run past it is not
+    // taken: the message keeps the list it had.
     const auto* first = static_cast<const unsigned char*>(queue->GetTailPtr());
-    std::uint32_t room = queue->get_num_contiguous();
-    room = room >= 2 ? room - 2 : 0;
+    const std::uint32_t room = queue->get_num_contiguous();
     std::uint32_t total = 0;
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::uint32_t frameSize = QOVASerialSize(first + total, room - total, nullptr);
-        if (frameSize == 0) return false;
+        if (frameSize == 0) return;
         total += frameSize;
     }
-    if (InitConnectionList(total) == 0) return true;
+    if (InitConnectionList(total) == 0) return;
     queue->dequeue_array(ConnectionList, total);
     ConnectionListSize = total;
     ConnectionCount = count;
-    return true;
 }
 
 unsigned char CConDExtLst::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
     std::uint16_t version = 0;
     std::uint16_t staticLength = 0;
-    if (ReadPayloadVersion(queue, &version) && ReadPayloadFlags(queue, version, &staticLength) &&
-        deserialize_static_data(queue, staticLength) && DeserializeList(queue)) {
+    if (ReadPayloadVersion(queue, &version)) {
+        ReadPayloadFlags(queue, version, &staticLength);
+        deserialize_static_data(queue, staticLength);
+        DeserializeList(queue);
         return 1;
     }
     Reset(0);

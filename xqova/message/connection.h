@@ -89,7 +89,7 @@ protected:
 
 private:
     void serialize_static_data(uint8QManager* queue) const;
-    bool deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
+    void deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
     bool DeserializeVariableData(uint8QManager* queue);
     std::uint32_t WriteXml(char* buffer, bool safe) const;
 
@@ -138,7 +138,7 @@ protected:
 
 private:
     void serialize_static_data(uint8QManager* queue) const;
-    bool deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
+    void deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
 
     unsigned char* Data;
     std::uint16_t DataLength;
@@ -204,8 +204,8 @@ protected:
 
 private:
     void serialize_static_data(uint8QManager* queue) const;
-    bool deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
-    bool DeserializeList(uint8QManager* queue);
+    void deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
+    void DeserializeList(uint8QManager* queue);
     void CopyListFrom(const CConDExtLst& other);
 
     unsigned char* ConnectionList;

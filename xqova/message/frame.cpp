@@ -13,7 +13,93 @@ char g_unknownCode[32];
 
 constexpr std::uint64_t kMaxFrameSize = 0xFFFFFFFFu;
 
+// The end of a frame's header: class identifier and length field.
+std::uint64_t LengthFieldEnd(const unsigned char* frame) { return 4u + xqova::LengthFieldWidth(GetClassID(frame)); }
+
+// The header checks: the header fits in `length` and the stated size does
+// too. Fills classId, classRead and size on the way.
+bool ReadFrameHeader(const unsigned char* frame, std::size_t length, xqova::FrameReport* why) {
+    if (length < 4) {
+        why->check = xqova::FrameCheck::kHeader;
+        why->found = length;
+        why->expected = 4;
+        return false;
+    }
+    why->classId = GetClassID(frame);
+    why->classRead = true;
+    const std::uint64_t headerSize = LengthFieldEnd(frame);
+    if (length < headerSize) {
+        why->check = xqova::FrameCheck::kHeader;
+        why->found = length;
+        why->expected = headerSize;
+        return false;
+    }
+    const std::uint64_t stated = headerSize == 8 ? ReadInt32(frame + 4) : ReadInt16(frame + 4);
+    why->size = stated + headerSize;
+    // A size beyond 32 bits cannot be a frame in memory either.
+    if (why->size > length || why->size > kMaxFrameSize) {
+        why->check = xqova::FrameCheck::kLength;
+        why->at = 4;
+        why->found = why->size;
+        why->expected = length;
+        return false;
+    }
+    return true;
+}
+
+// The payload holds its checksum and the checksum holds, for a frame whose
+// header checks passed.
+bool CheckFrameChecksum(const unsigned char* frame, xqova::FrameReport* why) {
+    const std::uint64_t payloadAt = LengthFieldEnd(frame);
+    const std::uint64_t payload = why->size - payloadAt;
+    if (payload < 2) {
+        why->check = xqova::FrameCheck::kTooSmall;
+        why->at = 4;
+        why->found = payload;
+        why->expected = 2;
+        return false;
+    }
+    const std::size_t end = static_cast<std::size_t>(why->size - 2);
+    const std::uint16_t stored = ReadInt16(frame + end);
+    const std::uint16_t computed = CalculateCRC(frame, static_cast<std::uint32_t>(end));
+    if (!xqova::ChecksumEquals(computed, stored)) {
+        why->check = xqova::FrameCheck::kChecksum;
+        why->at = end;
+        why->found = stored;
+        why->expected = computed;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+const char* xqova::FrameCheckName(FrameCheck check) {
+    switch (check) {
+        case FrameCheck::kNone: return "no failure";
+        case FrameCheck::kHeader: return "too short for its header";
+        case FrameCheck::kLength: return "stated length beyond the input";
+        case FrameCheck::kOtherClass: return "another family or genus";
+        case FrameCheck::kTooSmall: return "payload too short for its checksum";
+        case FrameCheck::kChecksum: return "checksum mismatch";
+        case FrameCheck::kNewerVersion: return "newer version";
+        case FrameCheck::kPayload: return "payload fields do not fit the frame";
+    }
+    return "unknown check";
+}
+
+std::uint32_t xqova::CheckFrame(const unsigned char* frame, std::size_t length, FrameReport* report) {
+    FrameReport local;
+    FrameReport& why = report != nullptr ? *report : local;
+    why = FrameReport();
+    if (frame == nullptr) {
+        why.check = FrameCheck::kHeader;
+        why.expected = 4;
+        return 0;
+    }
+    if (!ReadFrameHeader(frame, length, &why) || !CheckFrameChecksum(frame, &why)) return 0;
+    return static_cast<std::uint32_t>(why.size);
+}
 
 const char* GetMsgString(const t_MsgEntry* table, std::uint16_t count, std::uint16_t code) {
     if (table != nullptr) {
@@ -108,13 +194,42 @@ std::uint32_t DtData::serialize_all(unsigned char* buffer) const {
 }
 
 std::uint32_t DtData::deserialize_all(const unsigned char* frame, std::size_t length) {
-    if (frame == nullptr || length < 4) return 0;
-    const unsigned width = is_Extended(frame) != 0 ? 4u : 2u;
-    if (length < 4u + width) return 0;
-    const std::uint64_t stated = width == 4 ? ReadInt32(frame + 4) : ReadInt16(frame + 4);
-    const std::uint64_t size = stated + 4u + width;
-    if (size > length) return 0;
-    return DecodeFrame(frame, size);
+    return deserialize_all(frame, length, nullptr);
+}
+
+std::uint32_t DtData::deserialize_all(const unsigned char* frame, std::size_t length, xqova::FrameReport* report) {
+    xqova::FrameReport local;
+    xqova::FrameReport& why = report != nullptr ? *report : local;
+    why = xqova::FrameReport();
+    if (frame == nullptr) {
+        why.check = xqova::FrameCheck::kHeader;
+        why.expected = 4;
+        return 0;
+    }
+    if (!ReadFrameHeader(frame, length, &why)) return 0;
+    const std::uint32_t result = DecodeFrame(frame, why.size);
+    if (result != 0 || report == nullptr) return result;
+    // The decode failed: name the first check it failed, in the decode's
+    // own order.
+    if ((why.classId & 0xFFFFFF00u) != (ClassId & 0xFFFFFF00u)) {
+        why.check = xqova::FrameCheck::kOtherClass;
+        why.found = why.classId;
+        why.expected = ClassId;
+        return 0;
+    }
+    if (!CheckFrameChecksum(frame, &why)) return 0;
+    const std::size_t payloadAt = static_cast<std::size_t>(LengthFieldEnd(frame));
+    const std::uint16_t version = ReadInt16(frame + payloadAt);
+    if (version > getVersion()) {
+        why.check = xqova::FrameCheck::kNewerVersion;
+        why.at = payloadAt;
+        why.found = version;
+        why.expected = getVersion();
+        return 0;
+    }
+    why.check = xqova::FrameCheck::kPayload;
+    why.at = payloadAt;
+    return 0;
 }
 
 std::uint32_t DtData::deserialize_all(const unsigned char* frame) {
@@ -126,8 +241,9 @@ std::uint32_t DtData::deserialize_all(const unsigned char* frame) {
 
 std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint64_t size) {
     const unsigned width = is_Extended(frame) != 0 ? 4u : 2u;
-    // Too big for a 32-bit size, or no room for the checksum that ends it.
-    if (size > kMaxFrameSize || size < 4u + width + 2u) return 0;
+    // A payload too short for its checksum still gets this far: the species
+    // is taken from the frame and the payload decode then fails.
+    if (size > kMaxFrameSize) return 0;
     // The queue is made full over the frame and only ever read from: the
     // frame's bytes are not written.
     uint8QManager queue(const_cast<unsigned char*>(frame), static_cast<std::uint32_t>(size), 1);
@@ -220,11 +336,15 @@ void DtData::PutPayloadChecksum(uint8QManager* queue, const unsigned char* frame
 }
 
 bool DtData::ReadPayloadVersion(uint8QManager* queue, std::uint16_t* version) const {
-    if (!PayloadChecksumHolds(*queue)) return false;
-    return queue->get(version) != 0 && *version <= getVersion();
+    // Right after the header the queue holds the payload alone: fewer than
+    // two bytes cannot hold its checksum.
+    if (queue->get_num_used() < 2 || !PayloadChecksumHolds(*queue)) return false;
+    queue->get(version);
+    return *version <= getVersion();
 }
 
-bool DtData::ReadPayloadFlags(uint8QManager* queue, std::uint16_t version, std::uint16_t* staticLength) {
+void DtData::ReadPayloadFlags(uint8QManager* queue, std::uint16_t version, std::uint16_t* staticLength) {
     SrcVersion = version;
-    return queue->get(&DataBitField) != 0 && queue->get(staticLength) != 0;
+    queue->get(&DataBitField);
+    queue->get(staticLength);
 }

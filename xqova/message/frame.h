@@ -48,6 +48,53 @@ XQOVA_API const char* GetMsgString(const t_MsgEntry* table, std::uint16_t count,
 // 1 when one of the first `count` rows has `code`, else 0.
 XQOVA_API unsigned char IsValidEnum(const t_MsgEntry* table, std::uint16_t count, std::uint16_t code);
 
+namespace xqova {
+
+// Why a frame was refused. Filled by DtData::deserialize_all and CheckFrame
+// when given a report; the entry points without one give the results they
+// always gave.
+//
+//     xqova::FrameReport why;
+//     CConDStd message;
+//     if (message.deserialize_all(bytes, length, &why) == 0) {
+//         std::printf("refused: %s at offset %zu\n", xqova::FrameCheckName(why.check), why.at);
+//     }
+enum class FrameCheck : std::uint8_t {
+    kNone = 0,
+    kHeader,        // too short for its header (found: bytes there; expected: header size)
+    kLength,        // stated size beyond the input (found: stated total; expected: bytes there)
+    kOtherClass,    // family or genus other than the message's (found: frame's class; expected: message's)
+    kTooSmall,      // payload too short for its checksum (found: payload length; expected: 2)
+    kChecksum,      // checksum mismatch (found: stored; expected: computed; at: the stored bytes)
+    kNewerVersion,  // payload version above the message's (found: payload's; expected: message's)
+    kPayload        // the message's own fields do not fit the frame, or memory ran out
+};
+
+// A short name of the check ("checksum mismatch", "newer version", ...).
+XQOVA_API const char* FrameCheckName(FrameCheck check);
+
+struct FrameReport {
+    FrameCheck check = FrameCheck::kNone;
+    // Where the failing field starts, counted from the frame's first byte.
+    std::size_t at = 0;
+    std::uint32_t classId = 0xFFFFFFFFu;  // the frame's class, once its 4 bytes were there
+    bool classRead = false;
+    std::uint64_t size = 0;  // the frame's stated total size, once its header was read
+    std::uint64_t found = 0;
+    std::uint64_t expected = 0;
+
+    explicit operator bool() const { return check != FrameCheck::kNone; }
+};
+
+// The checks every frame passes whatever message reads it, on the frame at
+// the start of `frame` of which `length` bytes exist: its header fits, its
+// stated size fits, its payload holds a checksum and the checksum holds.
+// Returns the frame's size, or 0 with `report` (when given) saying why.
+// Reads nothing beyond the frame.
+XQOVA_API std::uint32_t CheckFrame(const unsigned char* frame, std::size_t length, FrameReport* report);
+
+}  // namespace xqova
+
 class XQOVA_API DtData {
 public:
     explicit DtData(std::uint32_t classId);
@@ -108,6 +155,11 @@ public:
     //   - the payload fails to decode: the message is as the payload decoder
     //     leaves it (emptied), its species taken from the frame.
     std::uint32_t deserialize_all(const unsigned char* frame, std::size_t length);
+    // The same, and when the result is 0 `report` (when not null) says which
+    // check refused the frame: kHeader or kLength (message untouched),
+    // kOtherClass (untouched), kTooSmall, kChecksum, kNewerVersion or
+    // kPayload (the message as the failed decode leaves it).
+    std::uint32_t deserialize_all(const unsigned char* frame, std::size_t length, xqova::FrameReport* report);
     // The same for a caller that vouches for a whole frame at `frame`: its
     // size is taken from its own header.
     std::uint32_t deserialize_all(const unsigned char* frame);
@@ -152,12 +204,19 @@ protected:
     // whose first byte is `frameStart`.
     static void PutPayloadChecksum(uint8QManager* queue, const unsigned char* frameStart);
 
-    // The first common steps of a payload decode: the checksum holds, and the
-    // payload version, read into *version, is at most getVersion().
+    // The first common steps of a payload decode: the payload holds its
+    // checksum and the checksum holds, and the payload version, read into
+    // *version, is at most getVersion().
+    //
+    // Through the whole payload decode a get or skip that the queue refuses
+    // changes nothing and the decode goes on: *version, DataBitField and the
+    // fields keep the values they had. Only the checksum, a newer version and
+    // the steps a message names as failures fail it.
     bool ReadPayloadVersion(uint8QManager* queue, std::uint16_t* version) const;
     // The next ones: SrcVersion becomes `version`, then DataBitField and the
-    // StaticDataLength are read. False when the frame cannot supply them.
-    bool ReadPayloadFlags(uint8QManager* queue, std::uint16_t version, std::uint16_t* staticLength);
+    // StaticDataLength are read (each kept as it was when the frame cannot
+    // supply it).
+    void ReadPayloadFlags(uint8QManager* queue, std::uint16_t version, std::uint16_t* staticLength);
 
     unsigned char DataBitField;
     std::uint16_t SrcVersion;

@@ -107,19 +107,19 @@ unsigned char CRNDZDStd::serialize_payload(uint8QManager* queue) const {
     return 1;
 }
 
-bool CRNDZDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
+void CRNDZDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
     // A running count of the static bytes still to come, in 16 bits: a block
     // stated shorter than the identifier still yields the identifier, and
-    // the count then wraps to a large value.
+    // the count then wraps to a large value. The count goes down by 16
+    // whether or not the frame could supply the identifier; a field the
+    // frame cannot supply keeps its value.
     std::uint16_t remaining = staticLength;
     if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 0) != 0) {
-        if (queue->dequeue_array(DeviceGUID, sizeof DeviceGUID) == 0) return false;
+        queue->dequeue_array(DeviceGUID, sizeof DeviceGUID);
         remaining = static_cast<std::uint16_t>(remaining - sizeof DeviceGUID);
     }
-    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0) {
-        if (queue->get(&RERVersion) == 0) return false;
-    }
-    return staticLength <= kStaticSize || queue->dequeue_array(static_cast<std::uint32_t>(staticLength - kStaticSize)) != 0;
+    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0) queue->get(&RERVersion);
+    if (staticLength > kStaticSize) queue->dequeue_array(static_cast<std::uint32_t>(staticLength - kStaticSize));
 }
 
 bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
@@ -142,8 +142,9 @@ unsigned char CRNDZDStd::deserialize_payload(uint8QManager* queue, std::uint32_t
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
         Reset(0);
-        ok = ReadPayloadFlags(queue, version, &staticLength) && deserialize_static_data(queue, staticLength) &&
-             DeserializeData(queue);
+        ReadPayloadFlags(queue, version, &staticLength);
+        deserialize_static_data(queue, staticLength);
+        ok = DeserializeData(queue);
     }
     if (ok) return 1;
     Reset(0);

@@ -57,7 +57,7 @@ protected:
 
 private:
     void serialize_static_data(uint8QManager* queue) const;
-    bool deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
+    void deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength);
     bool DeserializeData(uint8QManager* queue);
 
     unsigned char* Data;

@@ -1,5 +1,6 @@
 #include "xqova/text/table_format.h"
 
+#include "xqova/text/table_check.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
 #include "xqova/core/limits.h"
@@ -31,43 +32,107 @@ std::size_t LinkTableStatedSize(const unsigned char* table, std::size_t availabl
     return ReadInt16(table + kLinkSizeField);
 }
 
-bool LanguageTableIsWellFormed(const unsigned char* table, std::size_t available) {
-    const std::size_t size = LanguageTableStatedSize(table, available);
-    const std::uint16_t count = size == 0 ? 0 : ReadInt16(table + kLanguageCountField);
+namespace {
+
+bool Refuse(TableReport* report, TableCheck check, std::size_t at, std::uint64_t found, std::uint64_t expected,
+            std::uint16_t entry = 0xFFFF) {
+    if (report != nullptr) {
+        report->check = check;
+        report->at = at;
+        report->found = found;
+        report->expected = expected;
+        report->entry = entry;
+    }
+    return false;
+}
+
+// The checksum over the first `limit` bytes against the two stored after them.
+bool TableChecksumHolds(const unsigned char* table, std::size_t limit, TableReport* report) {
+    if (report == nullptr) return ChecksumHolds(table, static_cast<std::uint32_t>(limit));
+    const std::uint16_t stored = ReadInt16(table + limit);
+    const std::uint16_t computed = CalculateCRC(table, static_cast<std::uint32_t>(limit));
+    return ChecksumEquals(computed, stored) || Refuse(report, TableCheck::kChecksum, limit, stored, computed);
+}
+
+}  // namespace
+
+const char* TableCheckName(TableCheck check) {
+    switch (check) {
+        case TableCheck::kNone: return "no failure";
+        case TableCheck::kHeader: return "too short for its header";
+        case TableCheck::kSize: return "stated size does not fit";
+        case TableCheck::kCounts: return "fewer entries than members and class";
+        case TableCheck::kChecksum: return "checksum mismatch";
+        case TableCheck::kString: return "string outside the table or not terminated";
+        case TableCheck::kEnumeration: return "enumeration table does not fit";
+    }
+    return "unknown check";
+}
+
+bool CheckLanguageTable(const unsigned char* table, std::size_t available, TableReport* report) {
+    if (report != nullptr) *report = TableReport();
+    if (table == nullptr || available < kLanguageOffsetsField) {
+        return Refuse(report, TableCheck::kHeader, 0, table == nullptr ? 0 : available, kLanguageOffsetsField);
+    }
+    const std::uint16_t count = ReadInt16(table + kLanguageCountField);
     const std::size_t header = LanguageHeaderSize(count);
-    if (size < kMinLanguageTable || size < header + 2 || size > available) return false;
+    if (available < header) return Refuse(report, TableCheck::kHeader, 0, available, header);
+    const std::size_t size = ReadInt32(table + LanguageSizeField(count));
+    const std::size_t smallest = header + 2 > kMinLanguageTable ? header + 2 : kMinLanguageTable;
+    if (size < smallest) return Refuse(report, TableCheck::kSize, LanguageSizeField(count), size, smallest);
+    if (size > available) return Refuse(report, TableCheck::kSize, LanguageSizeField(count), size, available);
     const std::size_t limit = size - 2;
-    if (!ChecksumHolds(table, static_cast<std::uint32_t>(limit))) return false;
+    if (!TableChecksumHolds(table, limit, report)) return false;
 
     // Strings lie between the header and the checksum, each ending there.
     const std::size_t terminated = TerminatedBelow(table, header, limit);
     for (std::uint16_t k = 0; k < count; ++k) {
         const std::uint32_t offset = ReadInt32(table + kLanguageOffsetsField + 4u * k);
-        if (offset < header || offset >= terminated) return false;
+        if (offset < header || offset >= terminated) {
+            return Refuse(report, TableCheck::kString, kLanguageOffsetsField + 4u * k, offset, header, k);
+        }
     }
     return true;
 }
 
-bool LinkTableIsWellFormed(const unsigned char* table, std::size_t available) {
-    const std::size_t size = LinkTableStatedSize(table, available);
-    if (size < kMinLinkTable || size > available) return false;
+bool CheckLinkTable(const unsigned char* table, std::size_t available, TableReport* report) {
+    if (report != nullptr) *report = TableReport();
+    if (table == nullptr || available < kLinkEntriesField) {
+        return Refuse(report, TableCheck::kHeader, 0, table == nullptr ? 0 : available, kLinkEntriesField);
+    }
+    const std::size_t size = ReadInt16(table + kLinkSizeField);
+    if (size < kMinLinkTable) return Refuse(report, TableCheck::kSize, kLinkSizeField, size, kMinLinkTable);
+    if (size > available) return Refuse(report, TableCheck::kSize, kLinkSizeField, size, available);
     const std::uint16_t members = ReadInt16(table + kLinkMemberCountField);
     const std::uint16_t entries = ReadInt16(table + kLinkEntryCountField);
-    if (entries < members + 1u) return false;
+    if (entries < members + 1u) return Refuse(report, TableCheck::kCounts, kLinkEntryCountField, entries, members + 1u);
     const std::size_t header = LinkHeaderSize(entries);
-    if (size < header + 2) return false;
+    if (size < header + 2) return Refuse(report, TableCheck::kSize, kLinkSizeField, size, header + 2);
     const std::size_t limit = size - 2;
-    if (!ChecksumHolds(table, static_cast<std::uint32_t>(limit))) return false;
+    if (!TableChecksumHolds(table, limit, report)) return false;
 
     // Enumeration tables lie between the entries and the checksum.
     for (std::uint16_t k = 0; k < entries; ++k) {
-        const std::uint16_t enumOffset = ReadInt16(table + kLinkEntriesField + 4u * k);
+        const std::size_t entryAt = kLinkEntriesField + 4u * k;
+        const std::uint16_t enumOffset = ReadInt16(table + entryAt);
         if (enumOffset == kNoEnumeration) continue;
-        if (enumOffset < header || enumOffset + 2u > limit) return false;
+        if (enumOffset < header || enumOffset + 2u > limit) {
+            return Refuse(report, TableCheck::kEnumeration, entryAt, enumOffset, header, k);
+        }
         const std::uint16_t end = ReadInt16(table + enumOffset);
-        if (end < enumOffset + 2u || end > limit || (end - enumOffset - 2u) % 4u != 0) return false;
+        if (end < enumOffset + 2u || end > limit || (end - enumOffset - 2u) % 4u != 0) {
+            return Refuse(report, TableCheck::kEnumeration, enumOffset, end, enumOffset + 2u, k);
+        }
     }
     return true;
+}
+
+bool LanguageTableIsWellFormed(const unsigned char* table, std::size_t available) {
+    return CheckLanguageTable(table, available, nullptr);
+}
+
+bool LinkTableIsWellFormed(const unsigned char* table, std::size_t available) {
+    return CheckLinkTable(table, available, nullptr);
 }
 
 const char* LanguageString(const unsigned char* table, std::uint16_t number) {
