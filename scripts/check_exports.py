@@ -53,10 +53,13 @@ def declared_functions(root):
     with tempfile.NamedTemporaryFile("w", suffix=".cpp", delete=False) as unit:
         unit.write('#include "xqova/xqova.h"\n')
     try:
-        dump = subprocess.run(["clang++", "-std=c++17", "-fsyntax-only", "-I", root, "-Xclang", "-ast-dump=json",
-                               unit.name], check=True, capture_output=True).stdout
+        parsed = subprocess.run(["clang++", "-std=c++17", "-fsyntax-only", "-I", root, "-Xclang", "-ast-dump=json",
+                                 unit.name], capture_output=True)
     finally:
         os.unlink(unit.name)
+    if parsed.returncode != 0:
+        sys.exit("the installed headers do not compile on their own:\n" + parsed.stderr.decode(errors="replace"))
+    dump = parsed.stdout
     root_prefix = os.path.realpath(root) + os.sep
     state = {"file": None}
     found = []
