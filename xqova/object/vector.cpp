@@ -34,6 +34,11 @@ CXQOVAVector* CXQOVAVector::Create(CXQOVADictionary* dictionary, std::uint32_t c
     return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
 }
 
+CXQOVAVector* CXQOVAVector::CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
+                                     std::uint16_t fixedCount, std::uint16_t version, unsigned depth) {
+    return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
+}
+
 void CXQOVAVector::Destroy(CXQOVAVector* vector) {
     if (vector == nullptr) return;
     vector->~CXQOVAVector();

@@ -80,6 +80,10 @@ private:
     static CXQOVAVector* Create(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
                                 std::uint16_t version, unsigned depth);
     static void Destroy(CXQOVAVector* vector);
+    // Constructs in `memory` inside an object's storage (never released on
+    // its own: ~CXQOVAVector ends it).
+    static CXQOVAVector* CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
+                                  std::uint16_t fixedCount, std::uint16_t version, unsigned depth);
 
     void Construct(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
                    std::uint16_t version, unsigned depth);
