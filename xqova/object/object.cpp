@@ -25,7 +25,7 @@ using xqova::MemberType;
 
 constexpr std::size_t kStorageAlignment = 8;
 
-std::size_t AlignUp(std::size_t n, std::size_t alignment) { return (n + alignment - 1) / alignment * alignment; }
+std::uint64_t AlignUp(std::uint64_t n, std::uint64_t alignment) { return (n + alignment - 1) / alignment * alignment; }
 
 // A cursor through the variable section of an encoding while an object's
 // shape is built from it, with the decoder's own reader: the first member
@@ -261,10 +261,12 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
     const std::uint16_t encodedVersion = header.version;
     std::uint32_t present = 0;
-    std::size_t objects = 0;
-    std::size_t vectors = 0;
-    std::size_t fixedBytes = 0;
-    std::size_t spareBytes = 0;
+    // Counted in 64 bits: a definition may state more than a 32-bit size
+    // holds, and such storage is refused as memory that cannot be had.
+    std::uint64_t objects = 0;
+    std::uint64_t vectors = 0;
+    std::uint64_t fixedBytes = 0;
+    std::uint64_t spareBytes = 0;
     std::uint64_t fixedSection = 0;
     ShapeWalk walk;
     if (shapeEncoding != nullptr) walk.Start(shapeEncoding, header);
@@ -285,25 +287,26 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         } else if (type.IsVector()) {
             if (nestingAllowed) ++vectors;
         } else if (type.IsFixedArray()) {
-            fixedBytes += AlignUp(std::size_t{record.fixedCount} * type.ElementSize(), kStorageAlignment);
+            fixedBytes += AlignUp(std::uint64_t{record.fixedCount} * type.ElementSize(), kStorageAlignment);
         } else if (type.IsUnbounded()) {
             spareBytes += AlignUp(unbounded, kStorageAlignment);
         }
     }
     fixedSectionSize_ = fixedSection;
-    const std::size_t objectsAt = AlignUp(sizeof(CXQOVAData_u) * (present + 1u), alignof(CXQOVAObject));
-    const std::size_t vectorsAt = AlignUp(objectsAt + sizeof(CXQOVAObject) * objects, alignof(CXQOVAVector));
-    const std::size_t fixedAt = AlignUp(vectorsAt + sizeof(CXQOVAVector) * vectors, kStorageAlignment);
-    const std::size_t spareAt = fixedAt + fixedBytes;
-    const std::size_t mapAt = spareAt + spareBytes;
-    const std::size_t total = mapAt + sizeof(std::uint16_t) * memberCount_;
-    auto* storage = static_cast<unsigned char*>(xqova::Allocate(total));
+    const std::uint64_t objectsAt = AlignUp(std::uint64_t{sizeof(CXQOVAData_u)} * (present + 1u), alignof(CXQOVAObject));
+    const std::uint64_t vectorsAt = AlignUp(objectsAt + sizeof(CXQOVAObject) * objects, alignof(CXQOVAVector));
+    const std::uint64_t fixedAt = AlignUp(vectorsAt + sizeof(CXQOVAVector) * vectors, kStorageAlignment);
+    const std::uint64_t spareAt = fixedAt + fixedBytes;
+    const std::uint64_t mapAt = spareAt + spareBytes;
+    const std::uint64_t total = mapAt + sizeof(std::uint16_t) * std::uint64_t{memberCount_};
+    if (total > static_cast<std::uint64_t>(~std::size_t{0})) return;  // no members
+    auto* storage = static_cast<unsigned char*>(xqova::Allocate(static_cast<std::size_t>(total)));
     if (storage == nullptr) return;  // no members
     storage_ = storage;
-    storageSize_ = total;
+    storageSize_ = static_cast<std::size_t>(total);
     spare_ = storage + spareAt;
-    spareLeft_ = spareBytes;
-    std::memset(storage + fixedAt, 0, fixedBytes);
+    spareLeft_ = static_cast<std::size_t>(spareBytes);
+    std::memset(storage + fixedAt, 0, static_cast<std::size_t>(fixedBytes));
     auto* slots = reinterpret_cast<CXQOVAData_u*>(storage);
     for (std::uint32_t i = 0; i <= present; ++i) new (slots + i) CXQOVAData_u();
     idToSlot_ = reinterpret_cast<std::uint16_t*>(storage + mapAt);
@@ -407,7 +410,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 slot.buffer_ = nextFixed;
                 slot.elements_ = record.fixedCount;
                 slot.size_ = static_cast<std::uint16_t>(bytes);
-                nextFixed += AlignUp(bytes, kStorageAlignment);
+                nextFixed += static_cast<std::size_t>(AlignUp(bytes, kStorageAlignment));
             }
         }
         idToSlot_[p] = s;
@@ -444,7 +447,7 @@ void CXQOVAObject::Destruct() {
 }
 
 void* CXQOVAObject::TakeSpare(std::size_t bytes) {
-    const std::size_t needed = AlignUp(bytes, kStorageAlignment);
+    const auto needed = static_cast<std::size_t>(AlignUp(bytes, kStorageAlignment));
     if (bytes == 0 || needed > spareLeft_) return nullptr;
     void* at = spare_;
     spare_ += needed;
