@@ -27,8 +27,9 @@
 //   would overflow, a nested object or element that cannot be encoded, a
 //   fixed-count vector that lacks some of its elements, and an object whose
 //   storage memory ran out for all make the encoding fail (0). SizeAll runs
-//   the same walk without writing, so it always equals what Serialize
-//   writes, and both give 0 for the same objects.
+//   the same walk without writing (over the variable sections only: the
+//   fixed section's size is the compiled table's), so it always equals what
+//   Serialize writes, and both give 0 for the same objects.
 //
 // The decoder trusts the definitions (they passed the dictionary's checks)
 // and the length the caller gives; it trusts no byte of the encoding. Every
@@ -342,12 +343,6 @@ struct CXQOVAObject::BinaryCodec {
     // counts when `out` is null. Total size, 0 when it cannot be encoded.
     static std::uint64_t EncodeObject(CXQOVAObject& object, unsigned char* out, std::uint16_t version);
     static std::uint64_t EncodeVector(CXQOVAVector& vector, unsigned char* out);
-    // The totals EncodeObject and EncodeVector give, 0 for the same objects,
-    // without visiting the fixed section: its size comes from the compiled
-    // table, and every member of it is written whenever the object has its
-    // storage (fixed arrays live in it).
-    static std::uint64_t MeasureObject(const CXQOVAObject& object, std::uint16_t version);
-    static std::uint64_t MeasureVector(const CXQOVAVector& vector);
 
     // Decodes `length` bytes into `object`; the total size on success, 0 on
     // failure. `tooDeep` is set when the encoding nests deeper than objects
@@ -409,7 +404,15 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
     const bool unboundedBigEndian = v >= kFirstBigEndianVersion;
 
     if (compiled != nullptr) {
-        for (std::uint16_t p = 0; p < compiled->MemberCount(); ++p) {
+        // Counting visits the members of the variable section only: the
+        // fixed section's size is the table's, and an object that has its
+        // storage has every fixed member (fixed arrays live in it).
+        const std::uint16_t* positions = out == nullptr ? compiled->VariableBegin() : nullptr;
+        const std::uint32_t visits = out == nullptr
+                                         ? static_cast<std::uint32_t>(compiled->VariableEnd() - compiled->VariableBegin())
+                                         : compiled->MemberCount();
+        for (std::uint32_t i = 0; i < visits; ++i) {
+            const std::uint16_t p = positions != nullptr ? positions[i] : static_cast<std::uint16_t>(i);
             const xqova::CompiledMember& record = compiled->Member(p);
             if (!record.InVersion(v)) continue;
             CXQOVAData_u* slot = SlotOf(object, p);
@@ -495,64 +498,6 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeVector(CXQOVAVector& vector, unsi
         if (sink.Pos() > kMaxTotal) return 0;
     }
     return sink.Pos();
-}
-
-std::uint64_t CXQOVAObject::BinaryCodec::MeasureObject(const CXQOVAObject& object, std::uint16_t version) {
-    const std::uint16_t v = version == xqova::kCurrentVersion ? object.version_ : version;
-    if (v > object.version_) return 0;
-    if (object.definition_ != nullptr && object.memberCount_ != 0 && object.idToSlot_ == nullptr) return 0;
-    const std::uint16_t width = xqova::HeaderLengthWidth(object.classId_);
-    const std::uint64_t fixedSize = FixedSize(object, v);
-    if (fixedSize > 0xFFFF) return 0;
-    std::uint64_t pos = EncodingLayout::FixedSection(width) + fixedSize;
-    if (const xqova::CompiledDefinition* compiled = object.compiled_) {
-        for (const std::uint16_t* p = compiled->VariableBegin(); p != compiled->VariableEnd(); ++p) {
-            const xqova::CompiledMember& record = compiled->Member(*p);
-            if (!record.InVersion(v)) continue;
-            const CXQOVAData_u* slot = SlotOf(object, *p);
-            if (record.type.IsVector()) {
-                if (slot == nullptr) {
-                    pos += 2;
-                    continue;
-                }
-                if (slot->buffer_ == nullptr) return 0;
-                const std::uint64_t n = MeasureVector(*static_cast<const CXQOVAVector*>(slot->buffer_));
-                if (n == 0) return 0;
-                pos += n;
-            } else if (record.type.IsObject()) {
-                if (slot == nullptr || slot->buffer_ == nullptr) return 0;
-                const std::uint64_t n = MeasureObject(*static_cast<const CXQOVAObject*>(slot->buffer_),
-                                                      xqova::kCurrentVersion);
-                if (n == 0) return 0;
-                pos += 4 + n;
-            } else {
-                const std::uint32_t count = (slot != nullptr && slot->buffer_ != nullptr) ? slot->elements_ : 0u;
-                const std::uint32_t bytes = count * record.type.ElementSize();
-                if (bytes > 0xFFFF) return 0;
-                pos += 2 + bytes;
-            }
-            if (pos > kMaxTotal) return 0;
-        }
-    }
-    const std::uint64_t total = pos + EncodingLayout::kChecksumSize;
-    const std::uint64_t length = total - EncodingLayout::kLength - width;
-    if (total > kMaxTotal || (width == 2 && length > 0xFFFF)) return 0;
-    return total;
-}
-
-std::uint64_t CXQOVAObject::BinaryCodec::MeasureVector(const CXQOVAVector& vector) {
-    if (vector.IsFixed() && vector.size_ != vector.fixedCount_) return 0;
-    const bool sizePrefixes = MemberType::VectorHasSizePrefixes(vector.classId_, vector.fixedCount_);
-    std::uint64_t pos = 2;
-    for (std::uint16_t i = 0; i < vector.size_; ++i) {
-        const CXQOVAObject* element = vector.elements_[i];
-        if (element == nullptr) return 0;
-        const std::uint64_t n = MeasureObject(*element, xqova::kCurrentVersion);
-        if (n == 0 || (sizePrefixes && n > 0xFFFF)) return 0;
-        pos += n + (sizePrefixes ? 2u : 0u);
-        if (pos > kMaxTotal) return 0;
-    }
-    return pos;
 }
 
 std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, const unsigned char* buffer,
@@ -993,13 +938,13 @@ std::uint32_t CXQOVAObject::Serialize(unsigned char* buffer, std::uint16_t versi
 
 std::uint32_t CXQOVAObject::Serialize(unsigned char* buffer, std::size_t capacity, std::uint16_t version) {
     if (buffer == nullptr) return 0;
-    const std::uint64_t size = BinaryCodec::MeasureObject(*this, version);
+    const std::uint64_t size = BinaryCodec::EncodeObject(*this, nullptr, version);
     if (size == 0 || size > capacity) return 0;
     return static_cast<std::uint32_t>(BinaryCodec::EncodeObject(*this, buffer, version));
 }
 
 std::uint32_t CXQOVAObject::SizeAll(std::uint16_t version) {
-    return static_cast<std::uint32_t>(BinaryCodec::MeasureObject(*this, version));
+    return static_cast<std::uint32_t>(BinaryCodec::EncodeObject(*this, nullptr, version));
 }
 
 std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict) {
@@ -1060,12 +1005,12 @@ std::uint32_t CXQOVAObject::Deserialize(unsigned char* buffer, unsigned char str
 // ---- CXQOVAVector --------------------------------------------------------------
 
 std::uint32_t CXQOVAVector::Serialize(unsigned char* buffer) {
-    if (buffer == nullptr || CXQOVAObject::BinaryCodec::MeasureVector(*this) == 0) return 0;
+    if (buffer == nullptr || CXQOVAObject::BinaryCodec::EncodeVector(*this, nullptr) == 0) return 0;
     return static_cast<std::uint32_t>(CXQOVAObject::BinaryCodec::EncodeVector(*this, buffer));
 }
 
 std::uint32_t CXQOVAVector::SizeAll() {
-    return static_cast<std::uint32_t>(CXQOVAObject::BinaryCodec::MeasureVector(*this));
+    return static_cast<std::uint32_t>(CXQOVAObject::BinaryCodec::EncodeVector(*this, nullptr));
 }
 
 std::uint32_t CXQOVAVector::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict) {
