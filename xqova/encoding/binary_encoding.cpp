@@ -718,23 +718,27 @@ bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u*
                                              const char* name, std::uint32_t memberClass) {
     using xqova::DecodeCheck;
     const unsigned char* at = variable->Here();
-    std::uint32_t size;
-    if (!variable->U32(&size)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 4, variable->Remaining(), name);
-    const unsigned char* nested = variable->Here();
-    const std::size_t path = state->Push(name, -1);
-    if (size > variable->Remaining() || EncodingExtent(nested, size) != size) {
+    const unsigned char* nested = nullptr;
+    std::size_t size = 0;
+    const Source before = *variable;
+    if (!xqova::NextNestedObject(variable, &nested, &size)) {
+        Source header = before;
+        std::uint32_t stated;
+        if (!header.U32(&stated)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 4, header.Remaining(), name);
         // The nested encoding's own header, within what its parent holds,
         // tells whether the header or the stated size is wrong.
-        const std::size_t extent = EncodingExtent(nested, variable->Remaining());
+        const std::size_t path = state->Push(name, -1);
+        const std::size_t extent = EncodingExtent(header.Here(), header.Remaining());
         if (extent == 0) {
-            FailHeader(state, nested, variable->Remaining());
+            FailHeader(state, header.Here(), header.Remaining());
         } else {
             state->Pop(path);
-            state->Fail(DecodeCheck::kNestedSize, encoding, at, size, extent, name);
+            state->Fail(DecodeCheck::kNestedSize, encoding, at, stated, extent, name);
         }
         state->Pop(path);
         return false;
     }
+    const std::size_t path = state->Push(name, -1);
     bool ok = true;
     if (slot != nullptr) {
         auto* child = static_cast<CXQOVAObject*>(slot->buffer_);
@@ -767,9 +771,7 @@ bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u*
             state->report->classRead = true;
         }
     }
-    if (!ok) return false;
-    variable->Skip(size);
-    return true;
+    return ok;
 }
 
 // Names the element of a vector encoding (its count already read) that does
@@ -835,32 +837,32 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
             // strict flag.
             const Source elements = *source;
             for (std::uint16_t i = 0; i < count; ++i) {
-                const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
-                if (size == 0) {
+                const unsigned char* element;
+                std::size_t size;
+                if (!xqova::NextVectorElement(source, false, &element, &size)) {
                     state->Pop(path);
                     return FailElements(state, elements, count, false, encoding, name);
                 }
-                source->Skip(size);
             }
             state->Pop(path);
             if (strict != 0) state->Fail(DecodeCheck::kVectorCount, encoding, at, count, vector.size_, name);
             return strict == 0;
         }
         for (std::uint16_t i = 0; i < count; ++i) {
-            const std::size_t element = state->Push("", i);
-            const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) {
+            const std::size_t elementPath = state->Push("", i);
+            const unsigned char* element;
+            std::size_t size;
+            if (!xqova::NextVectorElement(source, false, &element, &size)) {
                 FailHeader(state, source->Here(), source->Remaining());
                 state->Pop(path);
                 return false;
             }
-            if (DecodeObject(*vector.elements_[i], source->Here(), size, strict, state) == 0 &&
+            if (DecodeObject(*vector.elements_[i], element, size, strict, state) == 0 &&
                 (strict != 0 || state->tooDeep)) {
                 state->Pop(path);
                 return false;
             }
-            source->Skip(size);
-            state->Pop(element);
+            state->Pop(elementPath);
         }
         state->Pop(path);
         return true;
@@ -879,23 +881,12 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     const Source elements = *source;
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::size_t elementPath = state->Push("", i);
-        std::size_t size;
-        if (sizePrefixes) {
-            std::uint16_t prefix;
-            if (!source->U16(&prefix) || prefix > source->Remaining() ||
-                EncodingExtent(source->Here(), prefix) != prefix) {
-                state->Pop(path);
-                return FailElements(state, elements, count, true, encoding, name);
-            }
-            size = prefix;
-        } else {
-            size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) {
-                state->Pop(path);
-                return FailElements(state, elements, count, false, encoding, name);
-            }
+        const unsigned char* bytes = nullptr;
+        std::size_t size = 0;
+        if (!xqova::NextVectorElement(source, sizePrefixes, &bytes, &size)) {
+            state->Pop(path);
+            return FailElements(state, elements, count, sizePrefixes, encoding, name);
         }
-        const unsigned char* bytes = source->Here();
         const std::uint32_t classId = xqova::LoadBig32(bytes);
         const std::uint16_t version = xqova::LoadBig16(bytes + EncodingLayout::Version(xqova::HeaderLengthWidth(classId)));
         // A vector holds only elements that decoded; one that cannot be
@@ -920,7 +911,6 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
                 return false;
             }
         }
-        source->Skip(size);
         state->Pop(elementPath);
     }
     state->Pop(path);
