@@ -152,8 +152,14 @@ TEST(BinaryRoundTrip, CombinedRecordWithElevenNestedObjects) {
     EXPECT_EQ(12, AllocationsToBuild(dictionary, bytes));
 }
 
-TEST(BinaryRoundTrip, BuiltFromBytesUnboundedMembersLieInTheObjectsStorage) {
+TEST(BinaryRoundTrip, BuiltFromBytesObjectsHoldTheirPartsInOneAllocation) {
     CXQOVADictionary dictionary(ShelfChain().Head());
+    // The shelf's storage; the fixed vector's array with its two elements,
+    // and their storages; the array of the ANY_CLASS vector; COther's storage.
+    CXQOVAObject shelf(&dictionary, kShelf, 0xFFFF);
+    EXPECT_EQ(6, AllocationsToBuild(dictionary, Encode(shelf)));
+
+    // UNBOUNDED members are filled in the room their object's storage kept.
     CXQOVAObject item(&dictionary, kItem, 0xFFFF);
     const unsigned short codes[3] = {7, 0x1234, 0xFFFF};
     ASSERT_EQ(1, item.SetMemberAt(5, codes, 3));

@@ -116,6 +116,15 @@ private:
     std::uint16_t fixedCount_;
     std::uint16_t version_;
     unsigned depth_;  // nesting depth of the elements
+    // Whether elements_ is followed, in its allocation, by the shells in
+    // which a fixed vector's elements were constructed (never released
+    // alone: DestroyElement ends them).
+    bool shells_;
+
+    // Offset of the shells from elements_ for `fixedCount` pointers.
+    static std::size_t ShellsAt(std::uint16_t fixedCount);
+    bool InShells(const CXQOVAObject* element) const;
+    void DestroyElement(CXQOVAObject* element) const;
 };
 
 #endif
