@@ -4,10 +4,24 @@
 #include <gtest/gtest.h>
 
 #include "binary_test_support.h"
+#include "xqova/core/memory.h"
 
 namespace {
 
 using namespace binary_test;
+
+// The allocations that building an object from `bytes` makes.
+long AllocationsToBuild(CXQOVADictionary& dictionary, const Bytes& bytes) {
+    HeapCopy copy(bytes);
+    for (long allowed = 0;; ++allowed) {
+        xqova::testing::FailAllocationsAfter(allowed);
+        { CXQOVAObject built(&dictionary, copy.data(), copy.size()); }
+        void* probe = xqova::Allocate(1);
+        xqova::testing::FailAllocationsAfter(-1);
+        xqova::Release(probe);
+        if (probe != nullptr) return allowed - 1;  // the build's, then the probe
+    }
+}
 
 struct ChainCase {
     const char* name;
@@ -133,6 +147,33 @@ TEST(BinaryRoundTrip, CombinedRecordWithElevenNestedObjects) {
     HeapCopy copy(bytes);
     CXQOVAObject built(&dictionary, copy.data(), copy.size());
     ExpectSameObject(record, built, "built from bytes");
+    // One allocation per object: the record's storage holds its nested
+    // objects, theirs their fixed arrays.
+    EXPECT_EQ(12, AllocationsToBuild(dictionary, bytes));
+}
+
+TEST(BinaryRoundTrip, BuiltFromBytesObjectsHoldTheirPartsInOneAllocation) {
+    CXQOVADictionary dictionary(ShelfChain().Head());
+    // The shelf's storage; the fixed vector's array with its two elements,
+    // and their storages; the array of the ANY_CLASS vector; COther's storage.
+    CXQOVAObject shelf(&dictionary, kShelf, 0xFFFF);
+    EXPECT_EQ(6, AllocationsToBuild(dictionary, Encode(shelf)));
+
+    // UNBOUNDED members are filled in the room their object's storage kept.
+    CXQOVAObject item(&dictionary, kItem, 0xFFFF);
+    const unsigned short codes[3] = {7, 0x1234, 0xFFFF};
+    ASSERT_EQ(1, item.SetMemberAt(5, codes, 3));
+    ASSERT_EQ(1, item.SetMemberAt(6, "label", 5));
+    const Bytes bytes = Encode(item);
+    HeapCopy copy(bytes);
+    CXQOVAObject built(&dictionary, copy.data(), copy.size());
+    ExpectSameObject(item, built, "built from bytes");
+    EXPECT_EQ(1, AllocationsToBuild(dictionary, bytes));
+    // A longer value than the encoding held moves to a buffer of its own.
+    ASSERT_EQ(1, built.SetMemberAt(6, "a longer label", 14));
+    EXPECT_STREQ("a longer label", static_cast<char*>(built.At(6)));
+    EXPECT_EQ(1, built.SetMemberAt(6, "ab", 2));
+    EXPECT_STREQ("ab", static_cast<char*>(built.At(6)));
 }
 
 TEST(BinaryRoundTrip, AnyClassVectorRecreatesEachElementFromItsHeader) {

@@ -1,5 +1,7 @@
 #include "xqova/core/class_id.h"
 
+#include "xqova/core/bytes.h"
+
 std::uint32_t MakeClassID(std::uint16_t family, std::uint8_t genus, std::uint8_t species) {
     return (static_cast<std::uint32_t>(family) << 16) | (static_cast<std::uint32_t>(genus) << 8) | species;
 }
@@ -13,23 +15,10 @@ std::uint16_t GetFamily(const unsigned char* p) { return ReadInt16(p); }
 std::uint8_t GetGenus(const unsigned char* p) { return p[2]; }
 std::uint8_t GetSpecies(const unsigned char* p) { return p[3]; }
 
-std::uint16_t ReadInt16(const unsigned char* p) {
-    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
+std::uint16_t ReadInt16(const unsigned char* p) { return xqova::LoadBig16(p); }
 
-std::uint32_t ReadInt32(const unsigned char* p) {
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
-}
+std::uint32_t ReadInt32(const unsigned char* p) { return xqova::LoadBig32(p); }
 
-void WriteInt16(unsigned char* p, std::uint16_t v) {
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v & 0xFF);
-}
+void WriteInt16(unsigned char* p, std::uint16_t v) { xqova::StoreBig16(p, v); }
 
-void WriteInt32(unsigned char* p, std::uint32_t v) {
-    p[0] = static_cast<unsigned char>(v >> 24);
-    p[1] = static_cast<unsigned char>((v >> 16) & 0xFF);
-    p[2] = static_cast<unsigned char>((v >> 8) & 0xFF);
-    p[3] = static_cast<unsigned char>(v & 0xFF);
-}
+void WriteInt32(unsigned char* p, std::uint32_t v) { xqova::StoreBig32(p, v); }

@@ -12,10 +12,12 @@ CompiledDefinition* CompiledDefinition::Compile(const void* block, std::size_t a
     if (outOfMemory != nullptr) *outOfMemory = false;
     if (!DefinitionIsWellFormed(block, available)) return nullptr;
     const std::uint16_t count = DefinitionMemberCount(block);
-    // The table and its members in one allocation.
     const std::size_t head = (sizeof(CompiledDefinition) + alignof(CompiledMember) - 1) / alignof(CompiledMember) *
                              alignof(CompiledMember);
-    void* memory = Allocate(head + sizeof(CompiledMember) * count);
+    // The table, its members and the positions of the variable section in
+    // one allocation.
+    const std::size_t positions = head + sizeof(CompiledMember) * count;
+    void* memory = Allocate(positions + sizeof(std::uint16_t) * count);
     if (memory == nullptr) {
         if (outOfMemory != nullptr) *outOfMemory = true;
         return nullptr;
@@ -23,6 +25,7 @@ CompiledDefinition* CompiledDefinition::Compile(const void* block, std::size_t a
     auto* compiled = new (memory) CompiledDefinition();
     compiled->block_ = static_cast<const unsigned char*>(block);
     compiled->members_ = reinterpret_cast<CompiledMember*>(static_cast<unsigned char*>(memory) + head);
+    compiled->variable_ = reinterpret_cast<std::uint16_t*>(static_cast<unsigned char*>(memory) + positions);
     compiled->classId_ = DefinitionClassID(block);
     compiled->version_ = DefinitionVersion(block);
     compiled->memberCount_ = count;
@@ -47,6 +50,7 @@ CompiledDefinition* CompiledDefinition::Compile(const void* block, std::size_t a
         m.scaleCoefficient = s >= 7 ? ReadInt16(a + 5) : 1;
         m.scaleExponent = s >= 8 ? static_cast<std::int8_t>(a[7]) : 0;
         m.name = DefinitionText(block, p);
+        if (m.type.InVariableSection()) compiled->variable_[compiled->variableCount_++] = p;
     }
     return compiled;
 }

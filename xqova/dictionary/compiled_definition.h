@@ -64,12 +64,19 @@ public:
     std::uint64_t FixedSectionSize(std::uint16_t version) const;
     // Members present at `version`.
     std::uint16_t PresentCount(std::uint16_t version) const;
+    // Positions of the members of the variable section (OBJECT and
+    // UNBOUNDED), in definition order: the only ones whose encoded size
+    // depends on their values.
+    const std::uint16_t* VariableBegin() const { return variable_; }
+    const std::uint16_t* VariableEnd() const { return variable_ + variableCount_; }
 
 private:
     CompiledDefinition() = default;
 
     const unsigned char* block_ = nullptr;
     CompiledMember* members_ = nullptr;
+    std::uint16_t* variable_ = nullptr;
+    std::uint16_t variableCount_ = 0;
     std::size_t attributeTable_ = 0;
     std::uint32_t classId_ = kNoClass;
     std::uint16_t version_ = 0;

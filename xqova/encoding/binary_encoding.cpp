@@ -27,8 +27,9 @@
 //   would overflow, a nested object or element that cannot be encoded, a
 //   fixed-count vector that lacks some of its elements, and an object whose
 //   storage memory ran out for all make the encoding fail (0). SizeAll runs
-//   the same walk without writing, so it always equals what Serialize
-//   writes, and both give 0 for the same objects.
+//   the same walk without writing (over the variable sections only: the
+//   fixed section's size is the compiled table's), so it always equals what
+//   Serialize writes, and both give 0 for the same objects.
 //
 // The decoder trusts the definitions (they passed the dictionary's checks)
 // and the length the caller gives; it trusts no byte of the encoding. Every
@@ -56,6 +57,7 @@
 #include <cstring>
 
 #include "xqova/core/budgeted_operation.h"
+#include "xqova/core/bytes.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
@@ -209,11 +211,11 @@ public:
     unsigned char* Here() const { return base_ == nullptr ? nullptr : base_ + pos_; }
     void Skip(std::uint64_t n) { pos_ += n; }
     void U16(std::uint16_t v) {
-        if (base_ != nullptr) WriteInt16(base_ + pos_, v);
+        if (base_ != nullptr) xqova::StoreBig16(base_ + pos_, v);
         pos_ += 2;
     }
     void U32(std::uint32_t v) {
-        if (base_ != nullptr) WriteInt32(base_ + pos_, v);
+        if (base_ != nullptr) xqova::StoreBig32(base_ + pos_, v);
         pos_ += 4;
     }
     void Zeros(std::uint64_t n) {
@@ -234,70 +236,8 @@ private:
 
 // ---- Reading -------------------------------------------------------------------
 
-// A window [pos, end) of the bytes given; every read is checked against end.
-class Source {
-public:
-    Source(const unsigned char* bytes, std::size_t pos, std::size_t end) : bytes_(bytes), pos_(pos), end_(end) {}
-    std::size_t Remaining() const { return end_ - pos_; }
-    bool AtEnd() const { return pos_ == end_; }
-    const unsigned char* Here() const { return bytes_ + pos_; }
-    bool Skip(std::size_t n) {
-        if (Remaining() < n) return false;
-        pos_ += n;
-        return true;
-    }
-    bool U16(std::uint16_t* v) {
-        if (Remaining() < 2) return false;
-        *v = ReadInt16(bytes_ + pos_);
-        pos_ += 2;
-        return true;
-    }
-    bool U32(std::uint32_t* v) {
-        if (Remaining() < 4) return false;
-        *v = ReadInt32(bytes_ + pos_);
-        pos_ += 4;
-        return true;
-    }
-
-private:
-    const unsigned char* bytes_;
-    std::size_t pos_;
-    std::size_t end_;
-};
-
-// Size of the smallest complete encoding of a class: header, version, status,
-// X and checksum.
-std::size_t MinimumEncoding(std::uint32_t classId) { return EncodingLayout::Minimum(xqova::LengthFieldWidth(classId)); }
-
-// The total size of the encoding at p when its header lies within `available`
-// bytes, it states at least a complete header and no more than `available`;
-// 0 otherwise.
-std::size_t EncodingExtent(const unsigned char* p, std::size_t available) {
-    if (available < 4) return 0;
-    const std::size_t total = xqova::BoundedEncodedSize(p, available);
-    return total >= MinimumEncoding(ReadInt32(p)) ? total : 0;
-}
-
-// Steps over a vector encoding without decoding it; false when it does not
-// lie within the source.
-bool SkipVector(Source* source, bool sizePrefixes, std::uint16_t* count) {
-    if (!source->U16(count)) return false;
-    for (std::uint32_t i = 0; i < *count; ++i) {
-        std::size_t size;
-        if (sizePrefixes) {
-            std::uint16_t prefix;
-            if (!source->U16(&prefix) || prefix > source->Remaining()) return false;
-            size = EncodingExtent(source->Here(), prefix);
-            if (size != prefix) return false;
-        } else {
-            size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) return false;
-        }
-        source->Skip(size);
-    }
-    return true;
-}
-
+using Source = xqova::ByteWindow;
+using xqova::EncodingExtent;
 
 // What one decode carries through its levels: the nesting failure that
 // passes through every enclosing object, and, when the caller asked for a
@@ -305,6 +245,9 @@ bool SkipVector(Source* source, bool sizePrefixes, std::uint16_t* count) {
 // encoding being read.
 struct DecodeState {
     bool tooDeep = false;
+    // The decode that a construction from bytes runs on the objects it has
+    // just built from the same bytes.
+    bool afterBuild = false;
     xqova::DecodeReport* report = nullptr;
     const unsigned char* origin = nullptr;
     char path[sizeof(xqova::DecodeReport::path)] = {};
@@ -361,7 +304,7 @@ struct DecodeState {
     // The class of the encoding at fault, once the report names it.
     void ClassOf(const unsigned char* encoding, std::size_t available) {
         if (report == nullptr || report->offset != static_cast<std::size_t>(encoding - origin) || available < 4) return;
-        report->classId = ReadInt32(encoding);
+        report->classId = xqova::LoadBig32(encoding);
         report->classRead = true;
     }
 };
@@ -371,11 +314,11 @@ struct DecodeState {
 bool FailHeader(DecodeState* state, const unsigned char* at, std::size_t available) {
     if (!state->Reporting()) return false;
     if (available < 4) return state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4);
-    const std::size_t width = xqova::LengthFieldWidth(ReadInt32(at));
+    const std::size_t width = xqova::HeaderLengthWidth(xqova::LoadBig32(at));
     if (available < 4 + width) {
         state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4 + width);
     } else {
-        const std::uint64_t total = 4 + width + (width == 4 ? std::uint64_t{ReadInt32(at + 4)} : ReadInt16(at + 4));
+        const std::uint64_t total = 4 + width + (width == 4 ? std::uint64_t{xqova::LoadBig32(at + 4)} : xqova::LoadBig16(at + 4));
         if (total > available) {
             state->Fail(xqova::DecodeCheck::kLength, at, at, total, available);
         } else {
@@ -414,7 +357,7 @@ struct CXQOVAObject::BinaryCodec {
                              const unsigned char* encoding, const char* name);
 
 private:
-    static CXQOVAData_u* SlotOf(CXQOVAObject& object, std::uint16_t position) {
+    static CXQOVAData_u* SlotOf(const CXQOVAObject& object, std::uint16_t position) {
         if (object.idToSlot_ == nullptr || position >= object.memberCount_) return nullptr;
         const std::uint16_t slot = object.idToSlot_[position];
         return slot < object.presentCount_ ? object.slots_ + slot : nullptr;
@@ -427,6 +370,10 @@ private:
     static bool DecodeNested(CXQOVAObject& object, CXQOVAData_u* slot, Source* variable, unsigned char strict,
                              DecodeState* state, const unsigned char* encoding, const char* name,
                              std::uint32_t memberClass);
+    static std::uint64_t FixedSize(const CXQOVAObject& object, std::uint16_t version) {
+        if (object.compiled_ == nullptr) return 0;
+        return version == object.version_ ? object.fixedSectionSize_ : object.compiled_->FixedSectionSize(version);
+    }
     static bool NestingExhausted(const CXQOVAObject& object) {
         return object.depth_ + 1 >= xqova::kMaxNestingDepth;
     }
@@ -439,25 +386,33 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
     // An object that lost its members to an allocation failure has no values
     // to write.
     if (object.definition_ != nullptr && object.memberCount_ != 0 && object.idToSlot_ == nullptr) return 0;
-    const std::uint16_t width = xqova::LengthFieldWidth(object.classId_);
+    const std::uint16_t width = xqova::HeaderLengthWidth(object.classId_);
     const xqova::CompiledDefinition* compiled = object.compiled_;
 
     // Size of the fixed section.
-    const std::uint64_t fixedSize = compiled == nullptr ? 0 : compiled->FixedSectionSize(v);
+    const std::uint64_t fixedSize = FixedSize(object, v);
     if (fixedSize > 0xFFFF) return 0;
 
     if (out != nullptr) {
-        WriteInt32(out + EncodingLayout::kClassId, object.classId_);
-        WriteInt16(out + EncodingLayout::Version(width), v);
+        xqova::StoreBig32(out + EncodingLayout::kClassId, object.classId_);
+        xqova::StoreBig16(out + EncodingLayout::Version(width), v);
         out[EncodingLayout::Status(width)] = object.status_;
-        WriteInt16(out + EncodingLayout::FixedSize(width), static_cast<std::uint16_t>(fixedSize));
+        xqova::StoreBig16(out + EncodingLayout::FixedSize(width), static_cast<std::uint16_t>(fixedSize));
     }
     Sink fixed(out, EncodingLayout::FixedSection(width));
     Sink variable(out, EncodingLayout::FixedSection(width) + fixedSize);
     const bool unboundedBigEndian = v >= kFirstBigEndianVersion;
 
     if (compiled != nullptr) {
-        for (std::uint16_t p = 0; p < compiled->MemberCount(); ++p) {
+        // Counting visits the members of the variable section only: the
+        // fixed section's size is the table's, and an object that has its
+        // storage has every fixed member (fixed arrays live in it).
+        const std::uint16_t* positions = out == nullptr ? compiled->VariableBegin() : nullptr;
+        const std::uint32_t visits = out == nullptr
+                                         ? static_cast<std::uint32_t>(compiled->VariableEnd() - compiled->VariableBegin())
+                                         : compiled->MemberCount();
+        for (std::uint32_t i = 0; i < visits; ++i) {
+            const std::uint16_t p = positions != nullptr ? positions[i] : static_cast<std::uint16_t>(i);
             const xqova::CompiledMember& record = compiled->Member(p);
             if (!record.InVersion(v)) continue;
             CXQOVAData_u* slot = SlotOf(object, p);
@@ -509,12 +464,12 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
     if (total > kMaxTotal || (width == 2 && length > 0xFFFF)) return 0;
     if (out != nullptr) {
         if (width == 2) {
-            WriteInt16(out + EncodingLayout::kLength, static_cast<std::uint16_t>(length));
+            xqova::StoreBig16(out + EncodingLayout::kLength, static_cast<std::uint16_t>(length));
         } else {
-            WriteInt32(out + EncodingLayout::kLength, static_cast<std::uint32_t>(length));
+            xqova::StoreBig32(out + EncodingLayout::kLength, static_cast<std::uint32_t>(length));
         }
         const std::uint32_t covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
-        WriteInt16(out + covered, CalculateCRC(out, covered));
+        xqova::StoreBig16(out + covered, CalculateCRC(out, covered));
     }
     return total;
 }
@@ -551,24 +506,30 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
         if (buffer != nullptr) FailHeader(state, buffer, length);
         return 0;  // untouched
     }
-    if (ReadInt32(buffer) != object.classId_) {
-        state->Fail(xqova::DecodeCheck::kNestedClass, buffer, buffer, ReadInt32(buffer), object.classId_);
+    if (xqova::LoadBig32(buffer) != object.classId_) {
+        state->Fail(xqova::DecodeCheck::kNestedClass, buffer, buffer, xqova::LoadBig32(buffer), object.classId_);
         state->ClassOf(buffer, length);
         return 0;  // untouched
     }
 
-    const std::size_t width = xqova::LengthFieldWidth(object.classId_);
-    const std::size_t total = EncodingExtent(buffer, length);
-    bool ok = total != 0 && total <= kMaxTotal;
+    xqova::EncodingHeader header;
+    bool ok = header.Read(buffer, length) && header.total <= kMaxTotal;
     if (!ok) FailHeader(state, buffer, length);
+    const std::size_t width = header.width;
+    const std::size_t total = header.total;
     if (ok) {
-        const auto covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
-        ok = object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered) : xqova::ChecksumHolds(buffer, covered);
+        const auto covered = static_cast<std::uint32_t>(header.ChecksumAt());
+        // The construction that built this object from these very bytes has
+        // checked their checksum already.
+        const bool checked = state->afterBuild && object.checkedEncoding_ == buffer;
+        ok = checked || (object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered)
+                                            : xqova::ChecksumHolds(buffer, covered));
         if (!ok) {
-            state->Fail(xqova::DecodeCheck::kChecksum, buffer, buffer + covered, ReadInt16(buffer + covered),
+            state->Fail(xqova::DecodeCheck::kChecksum, buffer, buffer + covered, xqova::LoadBig16(buffer + covered),
                         CalculateCRC(buffer, covered));
         }
     }
+    object.checkedEncoding_ = nullptr;
     // With a report, a class the dictionary does not define is refused: the
     // object could hold none of its members.
     if (ok && state->Reporting() && object.compiled_ == nullptr) {
@@ -576,11 +537,8 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
                  ? state->Fail(xqova::DecodeCheck::kOutOfMemory, buffer, buffer)
                  : state->Fail(xqova::DecodeCheck::kUnknownClass, buffer, buffer);
     }
-    std::uint16_t encodedVersion = 0;
-    std::uint8_t status = 0;
+    const std::uint16_t encodedVersion = header.version;
     if (ok) {
-        encodedVersion = ReadInt16(buffer + EncodingLayout::Version(width));
-        status = buffer[EncodingLayout::Status(width)];
         ok = encodedVersion <= object.version_;  // an object reads its own and older versions only
         if (!ok) {
             state->Fail(xqova::DecodeCheck::kNewerVersion, buffer, buffer + EncodingLayout::Version(width),
@@ -588,9 +546,9 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
         }
     }
     if (ok) {
-        const std::size_t fixedStart = EncodingLayout::FixedSection(width);
-        const std::size_t end = total - EncodingLayout::kChecksumSize;
-        const std::size_t fixedSize = ReadInt16(buffer + EncodingLayout::FixedSize(width));
+        const std::size_t fixedStart = header.FixedStart();
+        const std::size_t end = header.ChecksumAt();
+        const std::size_t fixedSize = header.fixedSize;
         // A fixed section of another size than the version's never decodes;
         // with a report it is named before any member is read.
         if (state->Reporting() && object.compiled_ != nullptr &&
@@ -621,7 +579,7 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
         object.Reset(1);
         return 0;
     }
-    object.status_ = status;
+    object.status_ = header.status;
     object.current_ = object.sentinel_;
     return static_cast<std::uint32_t>(total);
 }
@@ -657,7 +615,8 @@ bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_
             const unsigned char* at = variable->Here();
             const std::size_t remaining = variable->Remaining();
             std::uint16_t count;
-            if (!SkipVector(variable, record.VectorHasSizePrefixes(), &count)) {
+            std::uint16_t lastVersion;
+            if (!xqova::SkipVector(variable, record.VectorHasSizePrefixes(), &count, &lastVersion)) {
                 return state->Fail(DecodeCheck::kMemberData, encoding, at, 0, remaining, name);
             }
             if (slot != nullptr && count != 0) {
@@ -759,23 +718,27 @@ bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u*
                                              const char* name, std::uint32_t memberClass) {
     using xqova::DecodeCheck;
     const unsigned char* at = variable->Here();
-    std::uint32_t size;
-    if (!variable->U32(&size)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 4, variable->Remaining(), name);
-    const unsigned char* nested = variable->Here();
-    const std::size_t path = state->Push(name, -1);
-    if (size > variable->Remaining() || EncodingExtent(nested, size) != size) {
+    const unsigned char* nested = nullptr;
+    std::size_t size = 0;
+    const Source before = *variable;
+    if (!xqova::NextNestedObject(variable, &nested, &size)) {
+        Source header = before;
+        std::uint32_t stated;
+        if (!header.U32(&stated)) return state->Fail(DecodeCheck::kMemberData, encoding, at, 4, header.Remaining(), name);
         // The nested encoding's own header, within what its parent holds,
         // tells whether the header or the stated size is wrong.
-        const std::size_t extent = EncodingExtent(nested, variable->Remaining());
+        const std::size_t path = state->Push(name, -1);
+        const std::size_t extent = EncodingExtent(header.Here(), header.Remaining());
         if (extent == 0) {
-            FailHeader(state, nested, variable->Remaining());
+            FailHeader(state, header.Here(), header.Remaining());
         } else {
             state->Pop(path);
-            state->Fail(DecodeCheck::kNestedSize, encoding, at, size, extent, name);
+            state->Fail(DecodeCheck::kNestedSize, encoding, at, stated, extent, name);
         }
         state->Pop(path);
         return false;
     }
+    const std::size_t path = state->Push(name, -1);
     bool ok = true;
     if (slot != nullptr) {
         auto* child = static_cast<CXQOVAObject*>(slot->buffer_);
@@ -797,20 +760,18 @@ bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u*
         state->report->offset == static_cast<std::size_t>(nested - state->origin)) {
         state->report->check = DecodeCheck::kNone;
         // A class no definition serves is named as such, where it stands.
-        if (object.dictionary_ != nullptr && object.dictionary_->GetDefinition(ReadInt32(nested)) == nullptr) {
+        if (object.dictionary_ != nullptr && object.dictionary_->GetDefinition(xqova::LoadBig32(nested)) == nullptr) {
             const std::size_t back = state->Push(name, -1);
             state->Fail(DecodeCheck::kUnknownClass, nested, nested);
             state->ClassOf(nested, size);
             state->Pop(back);
         } else {
-            state->Fail(DecodeCheck::kNestedClass, encoding, at, ReadInt32(nested), memberClass, name);
-            state->report->classId = ReadInt32(encoding);
+            state->Fail(DecodeCheck::kNestedClass, encoding, at, xqova::LoadBig32(nested), memberClass, name);
+            state->report->classId = xqova::LoadBig32(encoding);
             state->report->classRead = true;
         }
     }
-    if (!ok) return false;
-    variable->Skip(size);
-    return true;
+    return ok;
 }
 
 // Names the element of a vector encoding (its count already read) that does
@@ -876,32 +837,32 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
             // strict flag.
             const Source elements = *source;
             for (std::uint16_t i = 0; i < count; ++i) {
-                const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
-                if (size == 0) {
+                const unsigned char* element;
+                std::size_t size;
+                if (!xqova::NextVectorElement(source, false, &element, &size)) {
                     state->Pop(path);
                     return FailElements(state, elements, count, false, encoding, name);
                 }
-                source->Skip(size);
             }
             state->Pop(path);
             if (strict != 0) state->Fail(DecodeCheck::kVectorCount, encoding, at, count, vector.size_, name);
             return strict == 0;
         }
         for (std::uint16_t i = 0; i < count; ++i) {
-            const std::size_t element = state->Push("", i);
-            const std::size_t size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) {
+            const std::size_t elementPath = state->Push("", i);
+            const unsigned char* element;
+            std::size_t size;
+            if (!xqova::NextVectorElement(source, false, &element, &size)) {
                 FailHeader(state, source->Here(), source->Remaining());
                 state->Pop(path);
                 return false;
             }
-            if (DecodeObject(*vector.elements_[i], source->Here(), size, strict, state) == 0 &&
+            if (DecodeObject(*vector.elements_[i], element, size, strict, state) == 0 &&
                 (strict != 0 || state->tooDeep)) {
                 state->Pop(path);
                 return false;
             }
-            source->Skip(size);
-            state->Pop(element);
+            state->Pop(elementPath);
         }
         state->Pop(path);
         return true;
@@ -920,25 +881,14 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     const Source elements = *source;
     for (std::uint16_t i = 0; i < count; ++i) {
         const std::size_t elementPath = state->Push("", i);
-        std::size_t size;
-        if (sizePrefixes) {
-            std::uint16_t prefix;
-            if (!source->U16(&prefix) || prefix > source->Remaining() ||
-                EncodingExtent(source->Here(), prefix) != prefix) {
-                state->Pop(path);
-                return FailElements(state, elements, count, true, encoding, name);
-            }
-            size = prefix;
-        } else {
-            size = EncodingExtent(source->Here(), source->Remaining());
-            if (size == 0) {
-                state->Pop(path);
-                return FailElements(state, elements, count, false, encoding, name);
-            }
+        const unsigned char* bytes = nullptr;
+        std::size_t size = 0;
+        if (!xqova::NextVectorElement(source, sizePrefixes, &bytes, &size)) {
+            state->Pop(path);
+            return FailElements(state, elements, count, sizePrefixes, encoding, name);
         }
-        const unsigned char* bytes = source->Here();
-        const std::uint32_t classId = ReadInt32(bytes);
-        const std::uint16_t version = ReadInt16(bytes + EncodingLayout::Version(xqova::LengthFieldWidth(classId)));
+        const std::uint32_t classId = xqova::LoadBig32(bytes);
+        const std::uint16_t version = xqova::LoadBig16(bytes + EncodingLayout::Version(xqova::HeaderLengthWidth(classId)));
         // A vector holds only elements that decoded; one that cannot be
         // created or decoded is left out (or fails the whole under the strict
         // flag).
@@ -961,7 +911,6 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
                 return false;
             }
         }
-        source->Skip(size);
         state->Pop(elementPath);
     }
     state->Pop(path);
@@ -971,7 +920,8 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
 // ---- CXQOVAObject --------------------------------------------------------------
 
 // The encoding is measured before its first byte is written: one that cannot
-// be encoded, or does not fit, leaves the buffer untouched.
+// be encoded, or does not fit, leaves the buffer untouched. Measuring visits
+// the members of the variable sections only.
 std::uint32_t CXQOVAObject::Serialize(unsigned char* buffer, std::uint16_t version) {
     return Serialize(buffer, ~std::size_t{0}, version);
 }
@@ -993,11 +943,16 @@ std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t
 
 std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict,
                                         xqova::DecodeReport* report) {
+    return Decode(buffer, length, strict, report, false);
+}
+
+std::uint32_t CXQOVAObject::Decode(const unsigned char* buffer, std::size_t length, unsigned char strict,
+                                   xqova::DecodeReport* report, bool afterBuild) {
     if (report != nullptr) {
         *report = xqova::DecodeReport();
         if (buffer != nullptr && length >= 4) {
-            report->outerClassId = ReadInt32(buffer);
-            report->size = xqova::BoundedEncodedSize(buffer, length);
+            report->outerClassId = xqova::LoadBig32(buffer);
+            report->size = xqova::BoundedTotal(buffer, length);
         }
     }
     bool exhausted;
@@ -1007,6 +962,7 @@ std::uint32_t CXQOVAObject::Deserialize(const unsigned char* buffer, std::size_t
         DecodeState state;
         state.report = report;
         state.origin = buffer;
+        state.afterBuild = afterBuild;
         result = BinaryCodec::DecodeObject(*this, buffer, length, strict, &state);
         exhausted = xqova::BudgetedOperation::Exhausted();
         if (!operation.Outermost()) return exhausted ? 0 : result;
@@ -1066,11 +1022,11 @@ std::uint32_t CXQOVAVector::Deserialize(unsigned char* buffer, unsigned char str
     // The caller vouches for the buffer: its length is what the count, the
     // size prefixes and the element headers state.
     const bool sizePrefixes = xqova::MemberType::VectorHasSizePrefixes(classId_, fixedCount_);
-    const std::uint16_t count = ReadInt16(buffer);
+    const std::uint16_t count = xqova::LoadBig16(buffer);
     std::uint64_t length = 2;
     for (std::uint16_t i = 0; i < count && length <= kMaxTotal; ++i) {
         if (sizePrefixes) {
-            length += 2u + ReadInt16(buffer + length);
+            length += 2u + xqova::LoadBig16(buffer + length);
         } else {
             length += xqova::EncodedSize(buffer + length);
         }

@@ -13,6 +13,10 @@ struct DecodeAccess {
     static CXQOVAObject* Create(CXQOVADictionary* dictionary, const unsigned char* bytes, std::size_t length) {
         return CXQOVAObject::Create(dictionary, nullptr, kNoClass, kCurrentVersion, bytes, length, 0);
     }
+    static std::uint32_t DecodeBuilt(CXQOVAObject* object, const unsigned char* bytes, std::size_t length,
+                                     DecodeReport* report) {
+        return object->Decode(bytes, length, 1, report, true);
+    }
 };
 
 const char* DecodeCheckName(DecodeCheck check) {
@@ -70,7 +74,7 @@ DecodedObject DecodeObject(CXQOVADictionary* dictionary, const unsigned char* by
         return DecodedObject();
     }
     DecodedObject result(object);
-    const std::uint32_t consumed = object->Deserialize(bytes, length, 1, report);
+    const std::uint32_t consumed = DecodeAccess::DecodeBuilt(object, bytes, length, report);
     if (BudgetedOperation::Exhausted()) {
         report->check = DecodeCheck::kOutOfMemory;
         report->overBudget = true;

@@ -1,8 +1,9 @@
 // Objects built from received bytes: the shape follows the encoding's class
-// and version (Construct walks the encoding for the nested objects and the
-// element version of fixed-count vectors), then the bytes are decoded
-// without the strict flag, so that a nested object that fails leaves the rest
-// of the object filled. The construction and the decode share one budget
+// and version (Construct steps through the encoding with the decoder's own
+// reader for the nested objects, the element version of fixed-count vectors
+// and the room of UNBOUNDED members), then the bytes are decoded without the
+// strict flag, so that a nested object that fails leaves the rest of the
+// object filled. Each checksum is computed once, by the construction. The construction and the decode share one budget
 // (xqova/core/budget.h): elements that the decode inserts into vectors count
 // with the objects the shape needed.
 #include "xqova/core/budgeted_operation.h"
@@ -17,7 +18,7 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding
     // as its length.
     const std::size_t length = encoding == nullptr ? 0 : xqova::EncodedSize(encoding);
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, length, 0);
-    Deserialize(encoding, length, 0);
+    Decode(encoding, length, 0, nullptr, true);
     EndConstruction(operation);
 }
 
@@ -25,6 +26,6 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const unsigned char* en
     ClearFields();
     const xqova::BudgetedOperation operation;
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, length, 0);
-    Deserialize(encoding, length, 0);
+    Decode(encoding, length, 0, nullptr, true);
     EndConstruction(operation);
 }

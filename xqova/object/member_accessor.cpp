@@ -250,7 +250,7 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
     const std::uint32_t bytes = n * b;
     if (bytes > 0xFFFFu) return 0;
     if (buffer_ != nullptr && (size_ < bytes || n == 0)) {
-        xqova::Release(buffer_);
+        if (!owner_->InStorage(buffer_)) xqova::Release(buffer_);
         buffer_ = nullptr;
         size_ = 0;
         elements_ = 0;
@@ -258,7 +258,8 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
     if (buffer_ == nullptr && data == nullptr && size_ == 0 && count == 0) return 1;
     if (n == 0) return 0;
     if (buffer_ == nullptr) {
-        buffer_ = xqova::Allocate(bytes);
+        buffer_ = owner_->TakeSpare(bytes);
+        if (buffer_ == nullptr) buffer_ = xqova::Allocate(bytes);
         if (buffer_ == nullptr) {
             size_ = 0;
             elements_ = 0;
@@ -341,13 +342,25 @@ std::uint8_t CXQOVAData_u::SetBit(std::uint16_t bit, std::uint8_t value) {
 void CXQOVAData_u::ReleaseStorage() {
     if (buffer_ == nullptr) return;
     const std::uint8_t w = Width(type_);
+    // What lies in the owner's storage is ended here and released with it.
+    const bool inStorage = owner_ != nullptr && owner_->InStorage(buffer_);
     if (w == 6) {
         if (xqova::MemberType(type_).IsArray()) {
-            CXQOVAVector::Destroy(static_cast<CXQOVAVector*>(buffer_));
+            auto* vector = static_cast<CXQOVAVector*>(buffer_);
+            if (inStorage) {
+                vector->~CXQOVAVector();
+            } else {
+                CXQOVAVector::Destroy(vector);
+            }
         } else {
-            CXQOVAObject::Destroy(static_cast<CXQOVAObject*>(buffer_));
+            auto* object = static_cast<CXQOVAObject*>(buffer_);
+            if (inStorage) {
+                object->~CXQOVAObject();
+            } else {
+                CXQOVAObject::Destroy(object);
+            }
         }
-    } else if (xqova::MemberType(type_).IsArray()) {
+    } else if (xqova::MemberType(type_).IsArray() && !inStorage) {
         xqova::Release(buffer_);
     }
     buffer_ = nullptr;

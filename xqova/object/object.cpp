@@ -5,6 +5,7 @@
 #include <new>
 
 #include "xqova/core/budgeted_operation.h"
+#include "xqova/core/bytes.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
@@ -22,118 +23,50 @@ constexpr std::uint8_t kSentinelType = 0xF8;
 using xqova::EncodingLayout;
 using xqova::MemberType;
 
+constexpr std::size_t kStorageAlignment = 8;
+
+std::uint64_t AlignUp(std::uint64_t n, std::uint64_t alignment) { return (n + alignment - 1) / alignment * alignment; }
+
 // A cursor through the variable section of an encoding while an object's
-// shape is built from it. Every read is checked against the end of the
-// encoding (its checksum excluded); a read that would pass it ends the walk,
-// and the remaining members are shaped from their definitions alone.
-class EncodingWalk {
+// shape is built from it, with the decoder's own reader: the first member
+// that does not lie where the structure says ends the walk, and the members
+// after it are shaped from their definitions alone.
+class ShapeWalk {
 public:
-    EncodingWalk() : bytes_(nullptr), end_(0), cursor_(0), active_(false) {}
-
-    void Start(const unsigned char* bytes, std::size_t end, std::size_t cursor) {
-        bytes_ = bytes;
-        end_ = end;
-        cursor_ = cursor;
-        active_ = cursor <= end;
-    }
-    bool Active() const { return active_; }
-    void Stop() { active_ = false; }
-
-    // Steps over an UNBOUNDED member: u16 byte length and the bytes.
-    void SkipUnbounded() {
-        std::uint16_t n;
-        if (!ReadU16(&n) || !Advance(n)) Stop();
+    ShapeWalk() : window_(nullptr, 0, 0), active_(false) {}
+    void Start(const unsigned char* encoding, const xqova::EncodingHeader& header) {
+        active_ = header.FixedStart() + header.fixedSize <= header.ChecksumAt();
+        window_ = xqova::ByteWindow(encoding, active_ ? header.FixedStart() + header.fixedSize : 0,
+                                    active_ ? header.ChecksumAt() : 0);
     }
 
-    // A single nested object: u32 size, then the nested encoding. Gives the
-    // nested encoding and its size (0 when the walk stops here).
-    std::size_t NestedObject(const unsigned char** nested) {
-        if (!Advance(4)) {
-            Stop();
-            return 0;
-        }
-        const std::size_t size = xqova::BoundedEncodedSize(bytes_ + cursor_, end_ - cursor_);
-        if (size == 0) {
-            Stop();
-            return 0;
-        }
-        *nested = bytes_ + cursor_;
-        cursor_ += size;
-        return size;
-    }
-
-    // A vector: u16 count, then per element an optional u16 size and its
-    // encoding. Gives the version of the last element, or 0xFFFF when there
-    // is none.
-    std::uint16_t Vector(bool sizePrefixes) {
-        std::uint16_t count;
-        if (!ReadU16(&count)) {
-            Stop();
-            return 0xFFFF;
-        }
-        std::uint16_t version = 0xFFFF;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            if (sizePrefixes && !Advance(2)) {
-                Stop();
-                return version;
+    // Steps over the member of the encoding's variable section at the
+    // cursor and gives what construction needs of it.
+    void Step(const xqova::CompiledMember& record, const unsigned char** nested, std::size_t* nestedSize,
+              std::uint16_t* elementVersion, std::uint16_t* unboundedBytes) {
+        if (!active_) return;
+        const MemberType type = record.type;
+        if (type.IsVector()) {
+            std::uint16_t count;
+            active_ = xqova::SkipVector(&window_, record.VectorHasSizePrefixes(), &count, elementVersion);
+        } else if (type.IsObject()) {
+            const unsigned char* at;
+            std::size_t size;
+            active_ = xqova::NextNestedObject(&window_, &at, &size);
+            if (active_ && xqova::LoadBig32(at) == record.memberClass) {
+                *nested = at;
+                *nestedSize = size;
             }
-            const unsigned char* element = bytes_ + cursor_;
-            const std::size_t size = xqova::BoundedEncodedSize(element, end_ - cursor_);
-            const std::uint16_t width = size == 0 ? 0 : xqova::LengthFieldWidth(ReadInt32(element));
-            if (size == 0 || size < EncodingLayout::Version(width) + 2) {
-                Stop();
-                return version;
-            }
-            version = ReadInt16(element + EncodingLayout::Version(width));
-            cursor_ += size;
+        } else if (type.IsUnbounded()) {
+            active_ = xqova::SkipUnbounded(&window_, unboundedBytes);
+            if (!active_) *unboundedBytes = 0;
         }
-        return version;
     }
 
 private:
-    bool ReadU16(std::uint16_t* value) {
-        if (end_ - cursor_ < 2) return false;
-        *value = ReadInt16(bytes_ + cursor_);
-        cursor_ += 2;
-        return true;
-    }
-    bool Advance(std::size_t n) {
-        if (end_ - cursor_ < n) return false;
-        cursor_ += n;
-        return true;
-    }
-
-    const unsigned char* bytes_;
-    std::size_t end_;  // start of the checksum
-    std::size_t cursor_;
+    xqova::ByteWindow window_;
     bool active_;
 };
-
-// The header of an encoding: class, version, and where its variable section
-// starts. False when the bytes cannot be an intact encoding.
-struct EncodingHeader {
-    std::uint32_t classId = xqova::kNoClass;
-    bool classRead = false;
-    std::uint16_t version = 0;
-    std::size_t total = 0;
-    std::size_t variableStart = 0;
-};
-
-bool ReadEncodingHeader(const unsigned char* encoding, std::size_t length, bool nested, EncodingHeader* header) {
-    if (length < 4) return false;
-    header->classId = ReadInt32(encoding);
-    header->classRead = true;
-    const std::size_t total = xqova::BoundedEncodedSize(encoding, length);
-    const std::size_t width = xqova::LengthFieldWidth(header->classId);
-    if (total < EncodingLayout::Minimum(width)) return false;
-    const auto covered = static_cast<std::uint32_t>(total - EncodingLayout::kChecksumSize);
-    if (!(nested ? xqova::NestedChecksumHolds(encoding, covered) : xqova::ChecksumHolds(encoding, covered))) return false;
-    header->version = ReadInt16(encoding + EncodingLayout::Version(width));
-    const std::size_t fixedSize = ReadInt16(encoding + EncodingLayout::FixedSize(width));
-    header->total = total;
-    header->variableStart = EncodingLayout::FixedSection(width) + fixedSize;
-    return true;
-}
 
 }  // namespace
 
@@ -234,6 +167,16 @@ CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* def
     return object;
 }
 
+CXQOVAObject* CXQOVAObject::CreateAt(void* shell, CXQOVADictionary* dictionary, const void* definition,
+                                     std::uint32_t classId, std::uint16_t version, const unsigned char* encoding,
+                                     std::size_t encodingLength, unsigned depth) {
+    // The shell's bytes were taken from the budget with the parent's storage.
+    if (!xqova::BudgetedOperation::TakeObject()) return nullptr;
+    CXQOVAObject* object = new (shell) CXQOVAObject(EmptyTag{});
+    object->Construct(dictionary, definition, classId, version, encoding, encodingLength, depth);
+    return object;
+}
+
 CXQOVAObject* CXQOVAObject::CreateCopy(const CXQOVAObject* source, unsigned depth) {
     CXQOVAObject* copy = Create(source->dictionary_, source->definition_, source->classId_, source->version_,
                                 nullptr, 0, depth);
@@ -259,20 +202,25 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     version_ = version;
     depth_ = depth;
 
-    // The shape of an encoded object follows its header.
-    EncodingWalk walk;
-    std::uint16_t encodedVersion = 0;
+    // The shape of an encoded object follows its header. Its checksum is
+    // checked here, once: the decode that follows the construction trusts
+    // what was checked (checkedEncoding_).
+    xqova::EncodingHeader header;
+    const unsigned char* shapeEncoding = nullptr;
     if (encoding != nullptr && dictionary != nullptr) {
-        EncodingHeader header;
-        const bool intact = ReadEncodingHeader(encoding, encodingLength, depth_ != 0, &header);
-        if (header.classRead) classId_ = header.classId;
+        if (encodingLength >= 4) classId_ = xqova::LoadBig32(encoding);
+        bool intact = header.Read(encoding, encodingLength);
+        if (intact) {
+            const auto covered = static_cast<std::uint32_t>(header.ChecksumAt());
+            intact = depth_ != 0 ? xqova::NestedChecksumHolds(encoding, covered)
+                                 : xqova::ChecksumHolds(encoding, covered);
+        }
         if (!intact) {
             definition_ = nullptr;
         } else {
             version_ = header.version;
-            encodedVersion = header.version;
             definition_ = static_cast<const unsigned char*>(dictionary->GetDefinition(classId_));
-            walk.Start(encoding, header.total - EncodingLayout::kChecksumSize, header.variableStart);
+            shapeEncoding = encoding;
         }
     }
 
@@ -286,8 +234,8 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             ownsCompiled_ = compiled_ != nullptr;
             if (compiled_ == nullptr && outOfMemory) {
                 // A sound definition without memory for its table: the object
-                // keeps it but has no members, as when its slots could not be
-                // allocated.
+                // keeps it but has no members, as when its storage could not
+                // be allocated.
                 if (version_ > DefinitionVersion(definition_)) version_ = DefinitionVersion(definition_);
                 memberCount_ = xqova::DefinitionMemberCount(definition_);
                 return;
@@ -297,59 +245,96 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     }
     attributeTable_ = definition_;
     if (definition_ == nullptr) return;
+    checkedEncoding_ = shapeEncoding;
     const xqova::CompiledDefinition& compiled = *compiled_;
 
     const std::uint16_t requestedVersion = version_;
     if (version_ > compiled.Version()) version_ = compiled.Version();
     memberCount_ = compiled.MemberCount();
-    const std::uint16_t present = compiled.PresentCount(version_);
     attributeTable_ = definition_ + compiled.AttributeTableOffset();
     attributeSize_ = compiled.AttributeSize();
-
     if (memberCount_ == 0) return;
-    auto* idToSlot = static_cast<std::uint16_t*>(xqova::Allocate(sizeof(std::uint16_t) * memberCount_));
-    auto* slots = static_cast<CXQOVAData_u*>(xqova::Allocate(sizeof(CXQOVAData_u) * (present + 1u)));
-    if (idToSlot == nullptr || slots == nullptr) {
-        xqova::Release(idToSlot);
-        xqova::Release(slots);
-        return;  // no members
+
+    // The storage, measured: slots, nested objects and vectors, fixed-array
+    // buffers, room for the UNBOUNDED members the encoding fills, and the
+    // position map, in one allocation.
+    const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
+    const std::uint16_t encodedVersion = header.version;
+    std::uint32_t present = 0;
+    // Counted in 64 bits: a definition may state more than a 32-bit size
+    // holds, and such storage is refused as memory that cannot be had.
+    std::uint64_t objects = 0;
+    std::uint64_t vectors = 0;
+    std::uint64_t fixedBytes = 0;
+    std::uint64_t spareBytes = 0;
+    std::uint64_t fixedSection = 0;
+    ShapeWalk walk;
+    if (shapeEncoding != nullptr) walk.Start(shapeEncoding, header);
+    for (const xqova::CompiledMember& record : compiled) {
+        const MemberType type = record.type;
+        std::uint16_t unbounded = 0;
+        if (record.InVersion(encodedVersion) && type.InVariableSection()) {
+            const unsigned char* nested = nullptr;
+            std::size_t nestedSize = 0;
+            std::uint16_t elementVersion = 0xFFFF;
+            walk.Step(record, &nested, &nestedSize, &elementVersion, &unbounded);
+        }
+        if (!record.InVersion(version_)) continue;
+        ++present;
+        if (type.InFixedSection()) fixedSection += std::uint64_t{record.FixedElements()} * type.ElementSize();
+        if (type.IsSingleObject()) {
+            if (nestingAllowed) ++objects;
+        } else if (type.IsVector()) {
+            if (nestingAllowed) ++vectors;
+        } else if (type.IsFixedArray()) {
+            fixedBytes += AlignUp(std::uint64_t{record.fixedCount} * type.ElementSize(), kStorageAlignment);
+        } else if (type.IsUnbounded()) {
+            spareBytes += AlignUp(unbounded, kStorageAlignment);
+        }
     }
+    fixedSectionSize_ = fixedSection;
+    const std::uint64_t objectsAt = AlignUp(std::uint64_t{sizeof(CXQOVAData_u)} * (present + 1u), alignof(CXQOVAObject));
+    const std::uint64_t vectorsAt = AlignUp(objectsAt + sizeof(CXQOVAObject) * objects, alignof(CXQOVAVector));
+    const std::uint64_t fixedAt = AlignUp(vectorsAt + sizeof(CXQOVAVector) * vectors, kStorageAlignment);
+    const std::uint64_t spareAt = fixedAt + fixedBytes;
+    const std::uint64_t mapAt = spareAt + spareBytes;
+    const std::uint64_t total = mapAt + sizeof(std::uint16_t) * std::uint64_t{memberCount_};
+    if (total > static_cast<std::uint64_t>(~std::size_t{0})) return;  // no members
+    auto* storage = static_cast<unsigned char*>(xqova::Allocate(static_cast<std::size_t>(total)));
+    if (storage == nullptr) return;  // no members
+    storage_ = storage;
+    storageSize_ = static_cast<std::size_t>(total);
+    spare_ = storage + spareAt;
+    spareLeft_ = static_cast<std::size_t>(spareBytes);
+    std::memset(storage + fixedAt, 0, static_cast<std::size_t>(fixedBytes));
+    auto* slots = reinterpret_cast<CXQOVAData_u*>(storage);
     for (std::uint32_t i = 0; i <= present; ++i) new (slots + i) CXQOVAData_u();
-    idToSlot_ = idToSlot;
+    idToSlot_ = reinterpret_cast<std::uint16_t*>(storage + mapAt);
     slots_ = slots;
-    presentCount_ = present;
+    presentCount_ = static_cast<std::uint16_t>(present);
     sentinel_ = slots_ + presentCount_;
     sentinel_->type_ = kSentinelType;
     current_ = sentinel_;
+    unsigned char* nextObject = storage + objectsAt;
+    unsigned char* nextVector = storage + vectorsAt;
+    unsigned char* nextFixed = storage + fixedAt;
 
-    const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
+    if (shapeEncoding != nullptr) walk.Start(shapeEncoding, header);
     std::uint16_t s = 0;
     for (std::uint16_t p = 0; p < memberCount_; ++p) {
         const xqova::CompiledMember& record = compiled.Member(p);
         const MemberType type = record.type;
-        const bool inObject = record.InVersion(version_);
-        const bool inEncoding = walk.Active() && record.InVersion(encodedVersion);
 
         // What the encoding says about this member's shape.
         const unsigned char* nested = nullptr;
         std::size_t nestedSize = 0;
         std::uint16_t elementVersion = 0xFFFF;
-        if (inEncoding) {
-            if (type.IsSingleObject()) {
-                const unsigned char* at = nullptr;
-                const std::size_t size = walk.NestedObject(&at);
-                if (size != 0 && ReadInt32(at) == record.memberClass) {
-                    nested = at;
-                    nestedSize = size;
-                }
-            } else if (type.IsVector()) {
-                elementVersion = walk.Vector(record.VectorHasSizePrefixes());
-            } else if (type.IsUnbounded()) {
-                walk.SkipUnbounded();
-            }
+        std::uint16_t unbounded = 0;
+        if (record.InVersion(encodedVersion) && type.InVariableSection()) {
+            walk.Step(record, &nested, &nestedSize, &elementVersion, &unbounded);
         }
 
-        if (!inObject) {
+        if (!record.InVersion(version_)) {
             idToSlot_[p] = presentCount_;
             continue;
         }
@@ -365,12 +350,15 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             slot.size_ = 1;
             CXQOVAObject* object = nullptr;
             if (nestingAllowed) {
+                void* shell = nextObject;
+                nextObject += sizeof(CXQOVAObject);
                 if (nested != nullptr) {
-                    object = Create(dictionary_, nullptr, xqova::kNoClass, 0xFFFF, nested, nestedSize, depth_ + 1);
+                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, nested, nestedSize,
+                                      depth_ + 1);
                 } else {
-                    object = Create(dictionary_,
-                                    dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
-                                    record.memberClass, 0xFFFF, nullptr, 0, depth_ + 1);
+                    object = CreateAt(shell, dictionary_,
+                                      dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
+                                      record.memberClass, 0xFFFF, nullptr, 0, depth_ + 1);
                 }
             }
             slot.buffer_ = object;
@@ -396,7 +384,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 // at this level: the object is built as without a definition.
                 if (inherited + memberCount_ > 0xFFFFu ||
                     std::uint32_t{object->MemberCount()} + presentCount_ > 0xFFFFu) {
-                    slot.buffer_ = object;  // released with the rest
                     const std::uint32_t askedClass = classId_;
                     Destruct();
                     ClearFields();
@@ -412,17 +399,18 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             const std::uint16_t count = record.VectorCount();
             slot.elements_ = count;
             slot.size_ = 0;
-            slot.buffer_ = nestingAllowed ? CXQOVAVector::Create(dictionary_, record.memberClass, count,
-                                                                 elementVersion, depth_ + 1)
-                                          : nullptr;
+            if (nestingAllowed) {
+                slot.buffer_ = CXQOVAVector::CreateAt(nextVector, dictionary_, record.memberClass, count,
+                                                      elementVersion, depth_ + 1);
+                nextVector += sizeof(CXQOVAVector);
+            }
         } else if (type.IsFixedArray()) {
             const std::uint32_t bytes = static_cast<std::uint32_t>(record.fixedCount) * type.ElementSize();
-            void* buffer = bytes == 0 ? nullptr : xqova::Allocate(bytes);
-            if (buffer != nullptr) {
-                std::memset(buffer, 0, bytes);
-                slot.buffer_ = buffer;
+            if (bytes != 0) {
+                slot.buffer_ = nextFixed;
                 slot.elements_ = record.fixedCount;
                 slot.size_ = static_cast<std::uint16_t>(bytes);
+                nextFixed += static_cast<std::size_t>(AlignUp(bytes, kStorageAlignment));
             }
         }
         idToSlot_[p] = s;
@@ -434,9 +422,14 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
 void CXQOVAObject::Destruct() {
     if (slots_ != nullptr && slots_ != &noMember_) {
         for (std::uint32_t i = presentCount_; i > 0; --i) slots_[i - 1].ReleaseStorage();
-        xqova::Release(slots_);
     }
-    xqova::Release(idToSlot_);
+    xqova::Release(storage_);
+    storage_ = nullptr;
+    storageSize_ = 0;
+    spare_ = nullptr;
+    spareLeft_ = 0;
+    checkedEncoding_ = nullptr;
+    fixedSectionSize_ = 0;
     if (ownsCompiled_) xqova::CompiledDefinition::Free(compiled_);
     compiled_ = nullptr;
     ownsCompiled_ = false;
@@ -451,6 +444,20 @@ void CXQOVAObject::Destruct() {
     status_ = 0;
     classId_ = 0;
     version_ = 0;
+}
+
+void* CXQOVAObject::TakeSpare(std::size_t bytes) {
+    const auto needed = static_cast<std::size_t>(AlignUp(bytes, kStorageAlignment));
+    if (bytes == 0 || needed > spareLeft_) return nullptr;
+    void* at = spare_;
+    spare_ += needed;
+    spareLeft_ -= needed;
+    return at;
+}
+
+bool CXQOVAObject::InStorage(const void* p) const {
+    const auto* byte = static_cast<const unsigned char*>(p);
+    return storage_ != nullptr && byte >= storage_ && byte < storage_ + storageSize_;
 }
 
 // ---- Life cycle ------------------------------------------------------------

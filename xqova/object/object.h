@@ -25,6 +25,12 @@
 //                                    version; null when the object has no
 //                                    members. memberCount_ entries.
 //
+// All of it lies in one allocation, storage_: the slots, the shells in which
+// nested objects and vectors are constructed, the fixed-array buffers, spare
+// room for UNBOUNDED buffers (set aside when the object is built from an
+// encoding, as much as the encoding states) and idToSlot_. What lies in
+// storage_ is never released alone; InStorage tells an accessor so.
+//
 // Each accessor holds:
 //   type_        the member's type byte (0xF8 in the sentinel)
 //   position_    the member's definition position
@@ -66,8 +72,11 @@
 //   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, encoding, length, 0)
 // (the trusting form passes xqova::EncodedSize(encoding) as the length) and
 // then decode. Construct takes class and version from the header when the
-// checksum holds, and follows the nested encodings for the versions of
-// nested objects and of fixed-count vector elements; values are not read.
+// checksum holds, and follows the nested encodings (with the decoder's
+// reader of the structure) for the versions of nested objects, of
+// fixed-count vector elements and the room of UNBOUNDED members; values are
+// not read. The decode after it does not compute again the checksums that
+// Construct checked.
 #ifndef XQOVA_OBJECT_OBJECT_H
 #define XQOVA_OBJECT_OBJECT_H
 
@@ -309,6 +318,12 @@ protected:
                    unsigned depth);
     // Releases everything the object owns; the object is left without members.
     void Destruct();
+    // The decode behind Deserialize (encoding/binary_encoding.cpp).
+    // `afterBuild` is set by a construction from bytes for the decode it
+    // runs on the shape it has just built from the same bytes: the
+    // checksums that the construction checked are not computed again.
+    std::uint32_t Decode(const unsigned char* buffer, std::size_t length, unsigned char strict,
+                         xqova::DecodeReport* report, bool afterBuild);
 
     // Make current_ the accessor of an own member identifier / position.
     void FindMember(std::uint16_t id);
@@ -342,6 +357,12 @@ private:
     static CXQOVAObject* Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
                                 std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
                                 unsigned depth);
+    // The same in `shell`, memory for one object inside a parent's storage
+    // (it is never released on its own: ~CXQOVAObject ends it); null when
+    // the budget has no object left.
+    static CXQOVAObject* CreateAt(void* shell, CXQOVADictionary* dictionary, const void* definition,
+                                  std::uint32_t classId, std::uint16_t version, const unsigned char* encoding,
+                                  std::size_t encodingLength, unsigned depth);
     // Allocates a copy of `source` at `depth`; null when memory runs out or
     // the copy fails.
     static CXQOVAObject* CreateCopy(const CXQOVAObject* source, unsigned depth);
@@ -369,6 +390,12 @@ private:
     // The object answering for `id` and the local index there.
     CXQOVAObject* ResolveIdToLocal(std::uint16_t id, std::uint16_t* local);
 
+    // Room for an UNBOUNDED buffer of `bytes` in the storage, set aside
+    // when the object was built from an encoding; null when none is left.
+    void* TakeSpare(std::size_t bytes);
+    // Whether p lies in the object's storage (and so is not released alone).
+    bool InStorage(const void* p) const;
+
     static std::uint16_t NumElementsOf(const CXQOVAData_u& accessor);
     std::uint8_t CopySlot(CXQOVAData_u* target, const CXQOVAData_u* source);
 
@@ -378,6 +405,17 @@ private:
     CXQOVAData_u* current_ = &noMember_;
     CXQOVAData_u* sentinel_ = &noMember_;
     std::uint16_t* idToSlot_ = nullptr;
+    // The one allocation behind slots_, the nested objects and vectors,
+    // the fixed-array buffers, the spare room and idToSlot_.
+    unsigned char* storage_ = nullptr;
+    std::size_t storageSize_ = 0;
+    unsigned char* spare_ = nullptr;
+    std::size_t spareLeft_ = 0;
+    // The encoding this object was just built from, when its checksum held;
+    // only the decode of the same construction reads it.
+    const unsigned char* checkedEncoding_ = nullptr;
+    // Size of the fixed section of an encoding at version_.
+    std::uint64_t fixedSectionSize_ = 0;
     std::uint16_t presentCount_ = 0;
     std::uint16_t memberCount_ = 0;
     const unsigned char* definition_ = nullptr;

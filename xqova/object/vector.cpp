@@ -21,7 +21,8 @@ CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, 
       classId_(xqova::kNoClass),
       fixedCount_(0),
       version_(0xFFFF),
-      depth_(depth) {
+      depth_(depth),
+      shells_(false) {
     Construct(dictionary, classId, fixedCount, version, depth);
 }
 
@@ -31,6 +32,11 @@ CXQOVAVector* CXQOVAVector::Create(CXQOVADictionary* dictionary, std::uint32_t c
                                    std::uint16_t version, unsigned depth) {
     void* memory = xqova::Allocate(sizeof(CXQOVAVector));
     if (memory == nullptr) return nullptr;
+    return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
+}
+
+CXQOVAVector* CXQOVAVector::CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
+                                     std::uint16_t fixedCount, std::uint16_t version, unsigned depth) {
     return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
 }
 
@@ -52,28 +58,56 @@ void CXQOVAVector::Construct(CXQOVADictionary* dictionary, std::uint32_t classId
     elements_ = nullptr;
     if (fixedCount == 0) return;
 
-    elements_ = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * fixedCount));
+    // The elements a fixed vector creates now are constructed in the same
+    // allocation as the array that points at them.
+    const bool creates = classId != xqova::kNoClass && depth_ < xqova::kMaxNestingDepth;
+    const std::size_t bytes = ShellsAt(fixedCount) + (creates ? sizeof(CXQOVAObject) * fixedCount : 0);
+    elements_ = static_cast<CXQOVAObject**>(xqova::Allocate(bytes));
     if (elements_ == nullptr) return;  // capacity 0: every insertion is refused
     capacity_ = fixedCount;
     for (std::uint16_t i = 0; i < fixedCount; ++i) elements_[i] = nullptr;
-    if (classId == xqova::kNoClass || depth_ >= xqova::kMaxNestingDepth) return;
+    if (!creates) return;
+    shells_ = true;
 
     const void* definition = dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(classId);
+    unsigned char* shells = reinterpret_cast<unsigned char*>(elements_) + ShellsAt(fixedCount);
     for (std::uint16_t i = 0; i < fixedCount; ++i) {
-        CXQOVAObject* element = CXQOVAObject::Create(dictionary_, definition, classId, version, nullptr, 0, depth_);
+        CXQOVAObject* element = CXQOVAObject::CreateAt(shells + sizeof(CXQOVAObject) * i, dictionary_, definition,
+                                                       classId, version, nullptr, 0, depth_);
         if (element == nullptr) break;
         elements_[i] = element;
         ++size_;
     }
 }
 
+std::size_t CXQOVAVector::ShellsAt(std::uint16_t fixedCount) {
+    const std::size_t pointers = sizeof(CXQOVAObject*) * fixedCount;
+    return (pointers + alignof(CXQOVAObject) - 1) / alignof(CXQOVAObject) * alignof(CXQOVAObject);
+}
+
+bool CXQOVAVector::InShells(const CXQOVAObject* element) const {
+    if (!shells_) return false;
+    const auto* first = reinterpret_cast<const unsigned char*>(elements_) + ShellsAt(fixedCount_);
+    const auto* at = reinterpret_cast<const unsigned char*>(element);
+    return at >= first && at < first + sizeof(CXQOVAObject) * fixedCount_;
+}
+
+void CXQOVAVector::DestroyElement(CXQOVAObject* element) const {
+    if (InShells(element)) {
+        element->~CXQOVAObject();
+    } else {
+        CXQOVAObject::Destroy(element);
+    }
+}
+
 void CXQOVAVector::Destruct() {
     for (std::uint32_t i = size_; i > 0; --i) {
-        CXQOVAObject::Destroy(elements_[i - 1]);
+        DestroyElement(elements_[i - 1]);
         elements_[i - 1] = nullptr;
     }
     xqova::Release(elements_);
     elements_ = nullptr;
+    shells_ = false;
     size_ = 0;
     capacity_ = 0;
 }
@@ -175,7 +209,7 @@ void CXQOVAVector::Erase(std::uint16_t index, std::uint16_t count) {
     if (IsFixed()) return;
     if (static_cast<std::uint32_t>(index) + count > size_) return;
     for (std::uint16_t i = 0; i < count; ++i) {
-        CXQOVAObject::Destroy(elements_[index + i]);
+        DestroyElement(elements_[index + i]);
         elements_[index + i] = nullptr;
     }
     const std::uint16_t after = static_cast<std::uint16_t>(size_ - index - count);
@@ -194,7 +228,7 @@ void CXQOVAVector::Clear() {
         return;
     }
     for (std::uint32_t i = size_; i > 0; --i) {
-        CXQOVAObject::Destroy(elements_[i - 1]);
+        DestroyElement(elements_[i - 1]);
         elements_[i - 1] = nullptr;
     }
     size_ = 0;

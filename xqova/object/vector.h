@@ -80,6 +80,10 @@ private:
     static CXQOVAVector* Create(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
                                 std::uint16_t version, unsigned depth);
     static void Destroy(CXQOVAVector* vector);
+    // Constructs in `memory` inside an object's storage (never released on
+    // its own: ~CXQOVAVector ends it).
+    static CXQOVAVector* CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
+                                  std::uint16_t fixedCount, std::uint16_t version, unsigned depth);
 
     void Construct(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
                    std::uint16_t version, unsigned depth);
@@ -112,6 +116,15 @@ private:
     std::uint16_t fixedCount_;
     std::uint16_t version_;
     unsigned depth_;  // nesting depth of the elements
+    // Whether elements_ is followed, in its allocation, by the shells in
+    // which a fixed vector's elements were constructed (never released
+    // alone: DestroyElement ends them).
+    bool shells_;
+
+    // Offset of the shells from elements_ for `fixedCount` pointers.
+    static std::size_t ShellsAt(std::uint16_t fixedCount);
+    bool InShells(const CXQOVAObject* element) const;
+    void DestroyElement(CXQOVAObject* element) const;
 };
 
 #endif
