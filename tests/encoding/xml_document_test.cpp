@@ -90,6 +90,59 @@ TEST(XmlDocument, EnumerationDescribesTheMemberItIsNamedAfter) {
     EXPECT_EQ(w.size - w.result, 2u);
 }
 
+// A value names the first pair of its own member's table that holds it; a
+// BITMASK member repeats that line for every pair of the set bit.
+TEST(XmlDocument, EnumeratorIsTheFirstPairWithTheValueInItsOwnTable) {
+    auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
+    first.enumerators = {{2, "FIRST_2"}, {1, "FIRST_1"}};
+    second.enumerators = {{1, "SECOND_1"}, {1, "SECOND_1_AGAIN"}};
+    bits.enumerators = {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}};
+    Chain chain(Build(Class("CDuplicates", 0x00440000, {first, second, bits})));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x00440000u, 0xFFFF);
+    object.SetMember(0, static_cast<unsigned char>(1));
+    object.SetMember(1, static_cast<unsigned char>(1));
+    object.Member(2).SetBit(1, 1);
+    const auto w = Write8(object, 0xFFFF);
+    const char* line = "\" selected=\"YES\"/>\n";
+    EXPECT_NE(w.text.find(std::string("</MEMBERS>\n<ENUMERATION name=\"First\">\n<ENUM name=\"FIRST_1\" defaultvalue=\"1") +
+                          line + "</ENUMERATION>\n<ENUMERATION name=\"Second\">\n<ENUM name=\"SECOND_1\" defaultvalue=\"1" +
+                          line + "</ENUMERATION>\n<ENUMERATION name=\"Bits\">\n<ENUM name=\"BIT_1\" defaultvalue=\"1" + line +
+                          "<ENUM name=\"BIT_1\" defaultvalue=\"1" + line + "</ENUMERATION>\n</DEFINITION>\n"),
+              std::string::npos)
+        << w.text;
+    EXPECT_EQ(w.size - w.result, 2u);
+    EXPECT_EQ(Write16(object, 0xFFFF).text, Widen(w.text));
+}
+
+// Documents are built from templates kept beside the dictionary: the name
+// of a member's class follows the definitions added and the search mode.
+TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
+    auto held = M("Held", 0x06);
+    held.memberClass = 0x00480000;
+    auto leafTwo = Class("CLeafTwo", 0x00480000, {M("A", 0x13)}, 101);
+    const Bytes host = Build(Class("CHost", 0x00470000, {held}), "CLeafTwo");
+    const Bytes leaf = Build(Class("CLeaf", 0x00480000, {M("A", 0x13)}));
+    const Bytes newer = Build(leafTwo);
+    TableEntry_s leafNode{const_cast<unsigned char*>(leaf.data()), nullptr};
+    TableEntry_s hostNode{const_cast<unsigned char*>(host.data()), &leafNode};
+    CXQOVADictionary dictionary(&hostNode);
+    CXQOVAObject object(&dictionary, 0x00470000u, 0xFFFF);
+    auto memberClass = [&object] {
+        const std::string text = Write8(object, 0xFFFF).text;
+        EXPECT_EQ(ToUtf8(Write16(object, 0xFFFF).text), text);
+        const std::size_t at = text.find("class=\"CLeaf");
+        return at == std::string::npos ? std::string() : text.substr(at + 7, text.find('"', at + 7) - at - 7);
+    };
+    EXPECT_EQ(memberClass(), "CLeaf");
+    ASSERT_NE(dictionary.AddDefinition(newer.data()), nullptr);
+    EXPECT_EQ(memberClass(), "CLeafTwo");
+    dictionary.SetSearchMode(SEARCH_MODE_BASE);
+    EXPECT_EQ(memberClass(), "CLeaf");
+    dictionary.SetSearchMode(SEARCH_MODE_ALL);
+    EXPECT_EQ(memberClass(), "CLeafTwo");
+}
+
 TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
     auto aliased = M("Aliased", 0x2B), fixed = M("Fixed", 0x91), nested = M("Nested", 0x06), any = M("Any", 0x46);
     aliased.alias = 0x80000000u;

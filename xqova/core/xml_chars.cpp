@@ -65,16 +65,9 @@ std::size_t PutUtf8(std::uint32_t cp, char* out) {
 
 std::size_t SafeCdataText(const char* text, std::size_t length, char* out, unsigned* brackets) {
     static const char kSplit[] = "]]><![CDATA[";
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
     std::size_t written = 0;
-    for (std::size_t i = 0; i < length;) {
-        std::uint32_t cp = 0;
-        std::size_t n = 1;
-        if (!DecodeUtf8Sequence(s + i, length - i, &cp, &n)) {
-            cp = kReplacement;
-            n = 1;
-        }
-        i += n;
+    Utf8Reader reader(text, length);
+    for (std::uint32_t cp = 0; reader.Next(&cp);) {
         if (!XmlCharacterAllowed(cp)) cp = kReplacement;
         if (cp == '>' && *brackets >= 2) {
             if (out != nullptr) std::memcpy(out + written, kSplit, sizeof kSplit - 1);

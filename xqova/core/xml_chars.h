@@ -30,6 +30,32 @@ constexpr bool XmlCharacterAllowed(std::uint32_t cp) {
 bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint32_t* codePoint,
                         std::size_t* length);
 
+// 8-bit text read as UTF-8, one character at a time: each byte that starts
+// no well-formed sequence stands alone for U+FFFD.
+class Utf8Reader {
+public:
+    Utf8Reader(const char* text, std::size_t length)
+        : at_(reinterpret_cast<const unsigned char*>(text)), end_(at_ + length) {}
+
+    // The next character; false at the end of the text.
+    bool Next(std::uint32_t* codePoint) {
+        if (at_ == end_) return false;
+        std::size_t length = 1;
+        if (*at_ < 0x80) {
+            *codePoint = *at_;
+        } else if (!DecodeUtf8Sequence(at_, static_cast<std::size_t>(end_ - at_), codePoint, &length)) {
+            *codePoint = kReplacement;
+            length = 1;
+        }
+        at_ += length;
+        return true;
+    }
+
+private:
+    const unsigned char* at_;
+    const unsigned char* end_;
+};
+
 // Appends to `out` (when not null) the well-formed form of 8-bit text meant
 // for a CDATA section: the text read as UTF-8, each byte that starts no
 // well-formed sequence and each character not allowed above written as

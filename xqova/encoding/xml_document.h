@@ -58,20 +58,21 @@
 class CXQOVADictionary;
 
 namespace xqova {
+class CompiledDefinition;
+
 namespace xml {
 
 // The parts of an object's storage a document reads (see object.h).
 struct ObjectView {
     const unsigned char* definition;
+    const CompiledDefinition* compiled;  // null when memory for it ran out
+    bool ownsCompiled;                    // the object's own table, not a dictionary's
     CXQOVADictionary* dictionary;
     std::uint32_t classId;
     std::uint16_t version;
-    std::uint16_t memberCount;
     std::uint16_t presentCount;
     const std::uint16_t* idToSlot;  // null when the object has no members
     CXQOVAData_u* slots;
-    const unsigned char* attributeTable;  // member attribute records, attributeSize bytes each
-    std::uint16_t attributeSize;
 };
 
 // What one accessor holds.
@@ -128,70 +129,8 @@ std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t ver
 std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version);
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector);
 
-// The accessor of the member at a definition position when it holds a value
-// at `version`, else null.
-inline CXQOVAData_u* PresentSlot(const ObjectView& view, std::uint16_t position, const MemberRecord& record,
-                                 std::uint16_t version) {
-    if (!record.InVersion(version) || view.idToSlot == nullptr) return nullptr;
-    const std::uint16_t slot = view.idToSlot[position];
-    return slot < view.presentCount ? view.slots + slot : nullptr;
-}
-
-// The attributes of the member at a definition position; a field the record
-// size does not cover has its default (no alias, no units, scale 1 x 10^0).
-struct MemberAttributes {
-    std::uint32_t alias = 0xFFFFFFFFu;
-    std::uint8_t units = 0xFF;
-    std::uint16_t scaleCoefficient = 1;
-    std::int8_t scaleExponent = 0;
-};
-
-inline MemberAttributes AttributesOf(const ObjectView& view, std::uint16_t position) {
-    MemberAttributes a;
-    const std::uint16_t s = view.attributeSize;
-    if (view.attributeTable == nullptr || position >= view.memberCount) return a;
-    const unsigned char* r = view.attributeTable + static_cast<std::size_t>(s) * position;
-    if (s >= 4) a.alias = ReadInt32(r);
-    if (s >= 5) a.units = r[4];
-    if (s >= 7) a.scaleCoefficient = ReadInt16(r + 5);
-    if (s >= 8) a.scaleExponent = static_cast<std::int8_t>(r[7]);
-    return a;
-}
-
 inline MemberValue ValueOf(const SlotView& slot) {
     return MemberValue{slot.type, slot.value, static_cast<const unsigned char*>(slot.held), slot.elements};
-}
-
-// Visits the ENUMERATION elements of an object: visitor.Open(memberName),
-// visitor.Line(enumeratorName, value) for each enumerator written,
-// visitor.Close().
-template <class Visitor>
-void WalkEnumerations(const Access& access, const ObjectView& view, Visitor& visitor) {
-    const void* definition = view.definition;
-    if (view.idToSlot == nullptr) return;
-    for (std::uint16_t p = 0; p < view.memberCount; ++p) {
-        const std::uint16_t s = view.idToSlot[p];
-        if (s >= view.presentCount || !DefinitionHasEnumeration(definition, p)) continue;
-        const char* name = DefinitionText(definition, p);
-        if (name == nullptr) continue;
-        const CXQOVAData_u& accessor = view.slots[s];
-        visitor.Open(name);
-        if (xqova::MemberType(access.slot(&accessor).type).IsBitmask()) {
-            const std::uint16_t pairs = DefinitionEnumerationSize(definition, p);
-            for (std::uint16_t k = 0; k < pairs; ++k) {
-                std::uint16_t value;
-                const char* pairName;
-                if (!DefinitionEnumerationPair(definition, p, k, &value, &pairName) || !accessor.GetBit(value)) continue;
-                const char* enumerator = DefinitionEnumerator(definition, p, value);
-                if (enumerator != nullptr) visitor.Line(enumerator, value);
-            }
-        } else {
-            const auto value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(accessor));
-            const char* enumerator = DefinitionEnumerator(definition, p, value);
-            if (enumerator != nullptr) visitor.Line(enumerator, value);
-        }
-        visitor.Close();
-    }
 }
 
 }  // namespace xml

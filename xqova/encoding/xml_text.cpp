@@ -8,15 +8,12 @@ namespace xqova {
 namespace xml {
 
 ValueKind KindOf(std::uint8_t type) {
-    if ((type & kTypeWidthMask) == kTypeTime) return ValueKind::Time;
-    switch (type & 0x28) {
-        case 0x08:
-            return ValueKind::Character;
-        case 0x20:
-            return ValueKind::Float;
-        default:  // integers and BITMASK members
-            return (type & 0x10) ? ValueKind::Unsigned : ValueKind::Signed;
-    }
+    const MemberType t(type);
+    if (t.IsTime()) return ValueKind::Time;
+    if (t.IsText()) return ValueKind::Character;
+    if (t.IsFloat()) return ValueKind::Float;
+    // integers and BITMASK members
+    return t.IsUnsigned() ? ValueKind::Unsigned : ValueKind::Signed;
 }
 
 std::uint32_t ElementLow32(const unsigned char* p, std::uint8_t widthCode) {
@@ -195,11 +192,12 @@ std::size_t TimeText(const QOVA_TIME& time, char* out) {
 }
 
 std::uint32_t ValueTextLength(const MemberValue& v) {
-    const std::uint8_t w = v.type & kTypeWidthMask;
-    const std::uint16_t size = ElementSize(v.type);
+    const MemberType type(v.type);
+    const std::uint8_t w = type.Width();
+    const std::uint16_t size = type.ElementSize();
     const ValueKind kind = KindOf(v.type);
 
-    if ((v.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+    if (!type.IsArray()) {
         switch (kind) {
             case ValueKind::Time: {
                 QOVA_TIME time;

@@ -82,11 +82,12 @@ std::uint32_t ValueTextLength(const MemberValue& value);
 //                                  false ends the text
 template <class Sink>
 void WriteValueText(Sink& sink, const MemberValue& v) {
-    const std::uint8_t w = v.type & kTypeWidthMask;
-    const std::uint16_t size = ElementSize(v.type);
+    const MemberType type(v.type);
+    const std::uint8_t w = type.Width();
+    const std::uint16_t size = type.ElementSize();
     const ValueKind kind = KindOf(v.type);
 
-    if ((v.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+    if (!type.IsArray()) {
         switch (kind) {
             case ValueKind::Time: {
                 QOVA_TIME time;
