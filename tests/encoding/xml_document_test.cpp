@@ -90,12 +90,13 @@ TEST(XmlDocument, EnumerationDescribesTheMemberItIsNamedAfter) {
     EXPECT_EQ(w.size - w.result, 2u);
 }
 
-// A value names the first pair of its own member's table that holds it; a
-// BITMASK member repeats that line for every pair of the set bit.
+// A value names the first pair of its own member's table that holds it (in a
+// table of small values and in one whose values are far apart); a BITMASK
+// member repeats that line for every pair of the set bit.
 TEST(XmlDocument, EnumeratorIsTheFirstPairWithTheValueInItsOwnTable) {
     auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
     first.enumerators = {{2, "FIRST_2"}, {1, "FIRST_1"}};
-    second.enumerators = {{1, "SECOND_1"}, {1, "SECOND_1_AGAIN"}};
+    second.enumerators = {{40000, "SECOND_40000"}, {1, "SECOND_1"}, {1, "SECOND_1_AGAIN"}};
     bits.enumerators = {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}};
     Chain chain(Build(Class("CDuplicates", 0x00440000, {first, second, bits})));
     CXQOVADictionary dictionary(chain.Head());

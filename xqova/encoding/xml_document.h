@@ -89,20 +89,22 @@ struct VectorView {
     std::uint16_t size;
 };
 
-// The object model keeps its storage private to its own classes. The XML
-// writers read it through this table of readers, which CXQOVAObject::XmlCodec
-// (a member of the object model, so the storage is visible to it) provides.
-struct Access {
-    ObjectView (*object)(CXQOVAObject* object);
-    SlotView (*slot)(const CXQOVAData_u* accessor);
-    VectorView (*vector)(CXQOVAVector* vector);
-};
-
 }  // namespace xml
 }  // namespace xqova
 
+// The object model keeps its storage private to its own classes. The XML
+// writers read it through these readers, which CXQOVAObject::XmlCodec (a
+// member of the object model, so the storage is visible to it) provides; the
+// writers take it as a template argument `Access`, so the readers inline.
 struct CXQOVAObject::XmlCodec {
-    static const xqova::xml::Access kAccess;  // defined in xml_encoding.cpp
+    static xqova::xml::ObjectView object(CXQOVAObject* o) {
+        return xqova::xml::ObjectView{o->definition_, o->compiled_,      o->ownsCompiled_, o->dictionary_, o->classId_,
+                                      o->version_,    o->presentCount_, o->idToSlot_,     o->slots_};
+    }
+    static xqova::xml::SlotView slot(const CXQOVAData_u* a) {
+        return xqova::xml::SlotView{a->type_, a->value_, a->buffer_, a->elements_};
+    }
+    static xqova::xml::VectorView vector(CXQOVAVector* v) { return xqova::xml::VectorView{v->elements_, v->size_}; }
 };
 
 namespace xqova {
@@ -114,19 +116,26 @@ enum class Form { kExact, kSafe };
 
 // The members of CXQOVAObject and CXQOVAVector delegate here; arguments and
 // results are theirs, `capacity` in bytes. A null UTF-16 buffer measures.
+template <class Access>
 std::uint32_t WriteChar(const Access& access, CXQOVAObject* object, char* buffer, std::uint64_t capacity,
                         std::uint16_t version, Form form);
+template <class Access>
 std::uint32_t MeasureChar(const Access& access, CXQOVAObject* object, std::uint16_t version, Form form);
+template <class Access>
 std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned short* buffer,
                          std::uint64_t capacity, std::uint16_t version, Form form);
+template <class Access>
 std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsigned char* buffer,
                               XMLEncoding_e encoding);
 // The 8-bit size of the exact form, and of a vector's element documents; 0
 // when there is no document, or it is longer than 32-bit sizes can state.
+template <class Access>
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version);
 // The same in 64 bits, past 2^32 too (counting may stop soon after it): an
 // upper bound of the exact 8-bit document that the writer's checks admit.
+template <class Access>
 std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version);
+template <class Access>
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector);
 
 inline MemberValue ValueOf(const SlotView& slot) {

@@ -13,16 +13,16 @@ namespace xqova {
 namespace xml {
 namespace {
 
-template <class Sink>
+template <class Sink, class Access>
 bool Check(const Access& access, CXQOVAObject* object, std::uint16_t version, bool boundByBase);
-template <class Sink>
+template <class Sink, class Access>
 bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint16_t version);
 
 // The documents of a vector's elements, each at its own version without its
 // terminator, back to back. An element that cannot be written (its check
 // fails) leaves nothing. A measuring sink stops once the count has passed
 // what any document may hold: the result is refused anyway.
-template <class Sink>
+template <class Sink, class Access>
 void WriteVector(const Access& access, CXQOVAVector* vector, Sink& sink) {
     const VectorView elements = access.vector(vector);
     for (std::uint16_t i = 0; i < elements.size; ++i) {
@@ -35,37 +35,10 @@ void WriteVector(const Access& access, CXQOVAVector* vector, Sink& sink) {
     }
 }
 
-// The ENUMERATION elements: each table's start tag, the lines the value
-// selects (a BITMASK member's set bits in table order, any other member the
-// first pair with its value cut to 16 bits), the end tag.
-template <class Sink>
-void WriteEnumerations(const ObjectView& view, const Template& t, Sink& sink) {
-    for (const EnumTable* table = t.tables; table != t.tables + t.tableCount; ++table) {
-        const CXQOVAData_u& accessor = view.slots[table->slot];
-        const EnumLine* lines = t.lines + table->firstLine;
-        sink.Constant(t.text + table->open.offset, table->open.length);
-        if (table->bitmask) {
-            for (const EnumLine* line = lines; line != lines + table->lines; ++line) {
-                if (line->read && line->hasLine && accessor.GetBit(line->value)) {
-                    sink.Constant(t.text + line->line.offset, line->line.length);
-                }
-            }
-        } else {
-            const auto value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(accessor));
-            for (const EnumLine* line = lines; line != lines + table->lines; ++line) {
-                if (line->value != value) continue;
-                if (line->hasLine) sink.Constant(t.text + line->line.offset, line->line.length);
-                break;
-            }
-        }
-        sink.Constant(t.text + t.enumerationClose.offset, t.enumerationClose.length);
-    }
-}
-
 // Writes the document without its terminator: the template's text with the
 // values, nested documents and enumerations in its holes. False when a name
 // or a held object is missing.
-template <class Sink>
+template <class Sink, class Access>
 bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint16_t version) {
     const ObjectView view = access.object(object);
     const TemplateRef t = AcquireTemplate(view, version, Sink::kVariant);
@@ -89,7 +62,7 @@ bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint
         }
     }
     sink.Constant(t->text + at, t->membersEnd - at);
-    WriteEnumerations(view, *t, sink);
+    ForEachEnumerationChunk(*t, view.slots, [&](const Chunk& c) { sink.Constant(t->text + c.offset, c.length); });
     sink.Constant(t->text + t->documentClose.offset, t->documentClose.length);
     return true;
 }
@@ -97,7 +70,7 @@ bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint
 // The check made before anything is written (see xml_document.h).
 // `boundByBase` adds the test of the empty-member length against the stored
 // base size.
-template <class Sink>
+template <class Sink, class Access>
 bool Check(const Access& access, CXQOVAObject* object, std::uint16_t version, bool boundByBase) {
     const ObjectView view = access.object(object);
     const TemplateRef t = AcquireTemplate(view, version, Sink::kVariant);
@@ -117,7 +90,7 @@ bool Check(const Access& access, CXQOVAObject* object, std::uint16_t version, bo
 
 // The document of `object` at `version` through `sink`: its size with the
 // terminator, 0 when it cannot be written.
-template <class Sink>
+template <class Sink, class Access>
 std::uint64_t Document(const Access& access, CXQOVAObject* object, Sink sink, std::uint16_t version) {
     if (!WriteBody(access, object, sink, version)) return 0;
     sink.Terminate();
@@ -126,7 +99,7 @@ std::uint64_t Document(const Access& access, CXQOVAObject* object, Sink sink, st
 
 // Checks, measures, and writes only a document that fits both a 32-bit result
 // and `capacity` bytes; a null buffer only measures.
-template <class Sink>
+template <class Sink, class Access>
 std::uint32_t WriteForm(const Access& access, CXQOVAObject* object, unsigned char* buffer, std::uint64_t capacity,
                         std::uint16_t version) {
     if (version == kCurrentVersion) version = access.object(object).version;
@@ -146,7 +119,7 @@ std::uint32_t WriteForm(const Access& access, CXQOVAObject* object, unsigned cha
     return static_cast<std::uint32_t>(Document(access, object, Sink::Over(buffer), version));
 }
 
-template <class Base, class Unit>
+template <class Base, class Access, class Unit>
 std::uint32_t Write(const Access& access, CXQOVAObject* object, Unit* buffer, std::uint64_t capacity,
                     std::uint16_t version, Form form) {
     auto* bytes = reinterpret_cast<unsigned char*>(buffer);
@@ -156,21 +129,25 @@ std::uint32_t Write(const Access& access, CXQOVAObject* object, Unit* buffer, st
 
 }  // namespace
 
+template <class Access>
 std::uint32_t WriteChar(const Access& access, CXQOVAObject* object, char* buffer, std::uint64_t capacity,
                         std::uint16_t version, Form form) {
     if (buffer == nullptr) return 0;
     return Write<CharSink>(access, object, buffer, capacity, version, form);
 }
 
+template <class Access>
 std::uint32_t MeasureChar(const Access& access, CXQOVAObject* object, std::uint16_t version, Form form) {
     return Write<CharSink>(access, object, static_cast<char*>(nullptr), ~std::uint64_t{0}, version, form);
 }
 
+template <class Access>
 std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned short* buffer,
                          std::uint64_t capacity, std::uint16_t version, Form form) {
     return Write<Utf16Sink>(access, object, buffer, capacity, version, form);
 }
 
+template <class Access>
 std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsigned char* buffer,
                               XMLEncoding_e encoding) {
     if (encoding == XML_ENCODING_CHAR) {
@@ -197,43 +174,35 @@ std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsign
 }  // namespace xml
 }  // namespace xqova
 
-const xqova::xml::Access CXQOVAObject::XmlCodec::kAccess = {
-    [](CXQOVAObject* o) {
-        return xqova::xml::ObjectView{o->definition_, o->compiled_,      o->ownsCompiled_, o->dictionary_, o->classId_,
-                                      o->version_,    o->presentCount_, o->idToSlot_,     o->slots_};
-    },
-    [](const CXQOVAData_u* a) { return xqova::xml::SlotView{a->type_, a->value_, a->buffer_, a->elements_}; },
-    [](CXQOVAVector* v) { return xqova::xml::VectorView{v->elements_, v->size_}; }};
-
 namespace {
 using xqova::xml::Form;
 constexpr std::uint64_t kUnbounded = ~std::uint64_t{0};
 }  // namespace
 
 std::uint32_t CXQOVAObject::XMLSerialize(char* buffer, std::uint16_t version) {
-    return xqova::xml::WriteChar(XmlCodec::kAccess, this, buffer, kUnbounded, version, Form::kExact);
+    return xqova::xml::WriteChar(XmlCodec{}, this, buffer, kUnbounded, version, Form::kExact);
 }
 
 std::uint32_t CXQOVAObject::XMLSerialize(unsigned short* buffer, std::uint16_t version) {
-    return xqova::xml::WriteUtf16(XmlCodec::kAccess, this, buffer, kUnbounded, version, Form::kExact);
+    return xqova::xml::WriteUtf16(XmlCodec{}, this, buffer, kUnbounded, version, Form::kExact);
 }
 
 std::uint32_t CXQOVAObject::XMLSerialize(char* buffer, std::size_t capacity, std::uint16_t version) {
-    return xqova::xml::WriteChar(XmlCodec::kAccess, this, buffer, capacity, version, Form::kExact);
+    return xqova::xml::WriteChar(XmlCodec{}, this, buffer, capacity, version, Form::kExact);
 }
 
 std::uint32_t CXQOVAObject::XMLSerialize(unsigned short* buffer, std::size_t capacity, std::uint16_t version) {
     if (buffer == nullptr) return 0;
-    return xqova::xml::WriteUtf16(XmlCodec::kAccess, this, buffer, capacity, version, Form::kExact);
+    return xqova::xml::WriteUtf16(XmlCodec{}, this, buffer, capacity, version, Form::kExact);
 }
 
 std::uint32_t CXQOVAObject::XMLSerializeSafe(char* buffer, std::size_t capacity, std::uint16_t version) {
-    return xqova::xml::WriteChar(XmlCodec::kAccess, this, buffer, capacity, version, Form::kSafe);
+    return xqova::xml::WriteChar(XmlCodec{}, this, buffer, capacity, version, Form::kSafe);
 }
 
 std::uint32_t CXQOVAObject::XMLSerializeSafe(unsigned short* buffer, std::size_t capacity, std::uint16_t version) {
     if (buffer == nullptr) return 0;
-    return xqova::xml::WriteUtf16(XmlCodec::kAccess, this, buffer, capacity, version, Form::kSafe);
+    return xqova::xml::WriteUtf16(XmlCodec{}, this, buffer, capacity, version, Form::kSafe);
 }
 
 std::uint32_t CXQOVAObject::XMLSizeAllSafe(XMLEncoding_e encoding, std::uint16_t version) {
@@ -241,9 +210,9 @@ std::uint32_t CXQOVAObject::XMLSizeAllSafe(XMLEncoding_e encoding, std::uint16_t
         case XML_ENCODING_CHAR:
             // Measured, like the UTF-16 size: the safe form's length depends
             // on every character.
-            return xqova::xml::MeasureChar(XmlCodec::kAccess, this, version, Form::kSafe);
+            return xqova::xml::MeasureChar(XmlCodec{}, this, version, Form::kSafe);
         case XML_ENCODING_UTF16:
-            return xqova::xml::WriteUtf16(XmlCodec::kAccess, this, nullptr, kUnbounded, version, Form::kSafe);
+            return xqova::xml::WriteUtf16(XmlCodec{}, this, nullptr, kUnbounded, version, Form::kSafe);
         default:
             return 0;
     }
@@ -255,5 +224,5 @@ std::uint32_t CXQOVAObject::XMLSizeAllSafe(XMLEncoding_e encoding, std::uint16_t
 // first: elements whose documents pass 32-bit sizes are refused together.
 std::uint32_t CXQOVAVector::XMLSerialize(unsigned char* buffer, XMLEncoding_e encoding) {
     return static_cast<std::uint32_t>(
-        xqova::xml::VectorDocuments(CXQOVAObject::XmlCodec::kAccess, this, buffer, encoding));
+        xqova::xml::VectorDocuments(CXQOVAObject::XmlCodec{}, this, buffer, encoding));
 }

@@ -18,6 +18,7 @@ namespace {
 // The size in 64 bits: never wraps, whatever the object holds. The 8-bit
 // template gives what the holes' framing adds and the lengths of the
 // ENUMERATION tags and lines, which are the lengths the size counts.
+template <class Access>
 std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const ObjectView view = access.object(object);
     if (view.definition == nullptr) return 0;
@@ -45,34 +46,20 @@ std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t v
         if (size > kMaxDocument) return size;  // refused by every caller
     }
 
-    for (const EnumTable* table = t->tables; table != t->tables + t->tableCount; ++table) {
-        const CXQOVAData_u& accessor = view.slots[table->slot];
-        const EnumLine* lines = t->lines + table->firstLine;
-        size += table->open.length + t->enumerationClose.length;
-        if (table->bitmask) {
-            for (const EnumLine* line = lines; line != lines + table->lines; ++line) {
-                if (line->read && line->hasLine && accessor.GetBit(line->value)) size += line->line.length;
-            }
-        } else {
-            const auto value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(accessor));
-            for (const EnumLine* line = lines; line != lines + table->lines; ++line) {
-                if (line->value != value) continue;
-                if (line->hasLine) size += line->line.length;
-                break;
-            }
-        }
-    }
+    ForEachEnumerationChunk(*t, view.slots, [&size](const Chunk& c) { size += c.length; });
     return size + 1;
 }
 
 }  // namespace
 
+template <class Access>
 std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     return Size64(access, object, version);
 }
 
 // A document beyond 32-bit sizes cannot be reported: it counts as one that
 // cannot be written.
+template <class Access>
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const std::uint64_t size = Size64(access, object, version);
     return size > kMaxDocument ? 0 : static_cast<std::uint32_t>(size);
@@ -81,6 +68,7 @@ std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t ver
 // The elements' sizes less their terminators; an element that cannot be
 // written adds nothing, one whose document is too long to state makes the
 // whole too long. Counting stops once past 32-bit sizes.
+template <class Access>
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector) {
     const VectorView elements = access.vector(vector);
     std::uint64_t total = 0;
@@ -93,11 +81,14 @@ std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector) {
     return total;
 }
 
+// The exact 8-bit writer bounds its documents with this size.
+template std::uint64_t SizeBound(const CXQOVAObject::XmlCodec& access, CXQOVAObject* object, std::uint16_t version);
+
 }  // namespace xml
 }  // namespace xqova
 
 std::uint32_t CXQOVAObject::XMLSizeAll(std::uint16_t version) {
-    return xqova::xml::Size(XmlCodec::kAccess, this, version);
+    return xqova::xml::Size(XmlCodec{}, this, version);
 }
 
 std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t version) {
@@ -112,6 +103,6 @@ std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t ver
 }
 
 std::uint32_t CXQOVAVector::XMLSizeAll() {
-    const std::uint64_t total = xqova::xml::VectorSize(CXQOVAObject::XmlCodec::kAccess, this);
+    const std::uint64_t total = xqova::xml::VectorSize(CXQOVAObject::XmlCodec{}, this);
     return total > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(total);
 }

@@ -1,5 +1,6 @@
 #include "xqova/encoding/xml_template.h"
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 
@@ -18,7 +19,9 @@ struct Recorder {
     Hole* holes = nullptr;
     EnumTable* tables = nullptr;
     EnumLine* lines = nullptr;
+    std::uint32_t* byValue = nullptr;
     std::uint32_t holeCount = 0;
+    std::uint32_t directCount = 0;
     std::uint32_t tableCount = 0;
     std::uint32_t lineCount = 0;
     std::uint64_t holeFraming = 0;
@@ -176,11 +179,12 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
             Put(sink, "<ENUMERATION name=\"");
             PutName(sink, name);
             Put(sink, "\">\n");
-            if (rec.tables != nullptr) {
-                rec.tables[rec.tableCount] =
-                    EnumTable{s, def.Member(p).type.IsBitmask(), Since(sink, start), rec.lineCount, pairs};
+            EnumTable* table = rec.tables == nullptr ? nullptr : rec.tables + rec.tableCount;
+            if (table != nullptr) {
+                *table = EnumTable{s, def.Member(p).type.IsBitmask(), Since(sink, start), rec.lineCount, pairs, 0, 0, 0, 0};
             }
             ++rec.tableCount;
+            std::uint32_t maxValue = 0;
             for (std::uint16_t k = 0; k < pairs; ++k) {
                 std::uint16_t value = 0;
                 const char* enumerator = nullptr;
@@ -195,6 +199,14 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
                 }
                 if (rec.lines != nullptr) rec.lines[rec.lineCount] = EnumLine{value, read, enumerator != nullptr, Since(sink, start)};
                 ++rec.lineCount;
+                if (value > maxValue) maxValue = value;
+            }
+            if (!def.Member(p).type.IsBitmask()) {
+                if (table != nullptr) {
+                    table->firstDirect = rec.directCount;
+                    table->directCount = DirectCount(maxValue, pairs);
+                }
+                rec.directCount += DirectCount(maxValue, pairs);
             }
         }
         const std::uint64_t start = sink.Bytes();
@@ -207,32 +219,25 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
 }
 
 // A lookup by value finds the first pair of a table with that value: each
-// line takes the text of that first pair.
-void ShareFirstLines(EnumLine* lines, std::uint32_t count) {
-    constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-    std::uint32_t* first = count > 64 ? static_cast<std::uint32_t*>(Allocate(sizeof(std::uint32_t) * 65536)) : nullptr;
-    if (first != nullptr) {
-        for (std::uint32_t v = 0; v < 65536; ++v) first[v] = kNone;
-        for (std::uint32_t k = 0; k < count; ++k) {
-            std::uint32_t& f = first[lines[k].value];
-            if (f == kNone) {
-                f = k;
-            } else {
-                lines[k].line = lines[f].line;
-                lines[k].hasLine = lines[f].hasLine;
-            }
-        }
-        Release(first);
-        return;
-    }
-    for (std::uint32_t k = 0; k < count; ++k) {
-        for (std::uint32_t f = 0; f < k; ++f) {
-            if (lines[f].value != lines[k].value) continue;
-            lines[k].line = lines[f].line;
-            lines[k].hasLine = lines[f].hasLine;
-            break;
+// line takes the text of that first pair, and `byValue` (room for `count`
+// entries) receives the first pair of each value, ordered by value. Returns
+// the number of values.
+std::uint32_t IndexLines(EnumLine* lines, std::uint32_t count, std::uint32_t* byValue) {
+    for (std::uint32_t k = 0; k < count; ++k) byValue[k] = k;
+    std::sort(byValue, byValue + count, [lines](std::uint32_t a, std::uint32_t b) {
+        return lines[a].value != lines[b].value ? lines[a].value < lines[b].value : a < b;
+    });
+    std::uint32_t values = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t k = byValue[i];
+        if (values != 0 && lines[byValue[values - 1]].value == lines[k].value) {
+            lines[k].line = lines[byValue[values - 1]].line;
+            lines[k].hasLine = lines[byValue[values - 1]].hasLine;
+        } else {
+            byValue[values++] = k;
         }
     }
+    return values;
 }
 
 constexpr std::size_t Align(std::size_t n) { return (n + 7) / 8 * 8; }
@@ -252,7 +257,9 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     const std::size_t holesAt = Align(sizeof(Template));
     const std::size_t tablesAt = holesAt + Align(sizeof(Hole) * counts.holeCount);
     const std::size_t linesAt = tablesAt + Align(sizeof(EnumTable) * counts.tableCount);
-    const std::size_t textAt = linesAt + Align(sizeof(EnumLine) * counts.lineCount);
+    const std::size_t byValueAt = linesAt + Align(sizeof(EnumLine) * counts.lineCount);
+    const std::size_t directAt = byValueAt + Align(sizeof(std::uint32_t) * counts.lineCount);
+    const std::size_t textAt = directAt + Align(sizeof(std::uint32_t) * counts.directCount);
     const std::size_t total = textAt + static_cast<std::size_t>(counter.Bytes());
     auto* memory = static_cast<unsigned char*>(Allocate(total));
     if (memory == nullptr) return nullptr;
@@ -261,9 +268,20 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     rec.holes = reinterpret_cast<Hole*>(memory + holesAt);
     rec.tables = reinterpret_cast<EnumTable*>(memory + tablesAt);
     rec.lines = reinterpret_cast<EnumLine*>(memory + linesAt);
+    auto* byValue = reinterpret_cast<std::uint32_t*>(memory + byValueAt);
+    auto* direct = reinterpret_cast<std::uint32_t*>(memory + directAt);
     Sink writer = Sink::Over(memory + textAt);
     Compose(view, def, version, writer, rec, false);
-    for (std::uint32_t k = 0; k < rec.tableCount; ++k) ShareFirstLines(rec.lines + rec.tables[k].firstLine, rec.tables[k].lines);
+    for (EnumTable* table = rec.tables; table != rec.tables + rec.tableCount; ++table) {
+        table->firstByValue = table->firstLine;
+        table->values = IndexLines(rec.lines + table->firstLine, table->lines, byValue + table->firstLine);
+        std::uint32_t* index = direct + table->firstDirect;
+        for (std::uint32_t v = 0; v < table->directCount; ++v) index[v] = kNoLine;
+        for (std::uint32_t i = 0; i < table->values; ++i) {
+            const std::uint32_t k = byValue[table->firstByValue + i];
+            if (rec.lines[table->firstLine + k].value < table->directCount) index[rec.lines[table->firstLine + k].value] = k;
+        }
+    }
 
     auto* t = new (memory) Template();
     t->next = nullptr;
@@ -287,6 +305,8 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     t->tables = rec.tables;
     t->tableCount = rec.tableCount;
     t->lines = rec.lines;
+    t->byValue = byValue;
+    t->direct = direct;
     return t;
 }
 

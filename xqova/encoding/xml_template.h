@@ -71,13 +71,29 @@ struct EnumLine {
 
 // The ENUMERATION element of a member that holds a value and has a named
 // enumeration table.
+// `byValue` lists, for each value the table holds, the index (within the
+// table's lines) of its first pair, ordered by value. A table whose values
+// are few and small also has `direct`: for each value below `directCount`
+// the index of its first pair, or kNoLine.
 struct EnumTable {
     std::uint16_t slot;
     bool bitmask;
     Chunk open;
     std::uint32_t firstLine;
     std::uint32_t lines;
+    std::uint32_t firstByValue;
+    std::uint32_t values;
+    std::uint32_t firstDirect;
+    std::uint32_t directCount;  // 0 when the table has no direct index
 };
+
+constexpr std::uint32_t kNoLine = 0xFFFFFFFFu;
+// A direct index covers values up to this bound, and at most a few times
+// the table's pairs.
+constexpr std::uint32_t kMaxDirect = 1024;
+constexpr std::uint32_t DirectCount(std::uint32_t maxValue, std::uint32_t pairs) {
+    return pairs != 0 && maxValue < kMaxDirect && maxValue < 4 * pairs + 64 ? maxValue + 1 : 0;
+}
 
 struct Template {
     Template* next;  // the bucket's list; set before publication
@@ -109,6 +125,8 @@ struct Template {
     const EnumTable* tables;
     std::uint32_t tableCount;
     const EnumLine* lines;
+    const std::uint32_t* byValue;
+    const std::uint32_t* direct;
 
     bool Matches(const CompiledDefinition* c, std::uint32_t id, std::uint16_t v, std::uint16_t ov,
                  std::uint16_t present, bool slots, Variant kind) const {
@@ -116,6 +134,45 @@ struct Template {
                hasSlots == slots && variant == kind;
     }
 };
+
+// The pieces of the ENUMERATION elements of an object with the slots
+// `slots`, in order, each handed to `visit(const Chunk&)`: each table's
+// start tag, the lines its value selects (a BITMASK member's set bits in
+// table order; any other member the first pair with its value cut to 16
+// bits, when that pair has a name), its end tag.
+template <class Visit>
+void ForEachEnumerationChunk(const Template& t, const CXQOVAData_u* slots, Visit&& visit) {
+    for (const EnumTable* table = t.tables; table != t.tables + t.tableCount; ++table) {
+        const CXQOVAData_u& accessor = slots[table->slot];
+        const EnumLine* lines = t.lines + table->firstLine;
+        visit(table->open);
+        if (table->bitmask) {
+            for (const EnumLine* line = lines; line != lines + table->lines; ++line) {
+                if (line->read && line->hasLine && accessor.GetBit(line->value)) visit(line->line);
+            }
+        } else {
+            const auto value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(accessor));
+            std::uint32_t found = kNoLine;
+            if (table->directCount != 0) {
+                if (value < table->directCount) found = t.direct[table->firstDirect + value];
+            } else {
+                const std::uint32_t* first = t.byValue + table->firstByValue;
+                std::uint32_t low = 0, high = table->values;
+                while (low < high) {
+                    const std::uint32_t mid = low + (high - low) / 2;
+                    if (lines[first[mid]].value < value) {
+                        low = mid + 1;
+                    } else {
+                        high = mid;
+                    }
+                }
+                if (low < table->values && lines[first[low]].value == value) found = first[low];
+            }
+            if (found != kNoLine && lines[found].hasLine) visit(lines[found].line);
+        }
+        visit(t.enumerationClose);
+    }
+}
 
 // A template for one call: the cache's, or one of the caller's own that it
 // frees.
