@@ -98,23 +98,8 @@ public:
         return true;
     }
     void CodePoint(std::uint32_t cp) {
-        char bytes[4];
-        std::size_t n;
-        if (cp < 0x80) {
-            bytes[0] = static_cast<char>(cp);
-            n = 1;
-        } else if (cp < 0x800) {
-            bytes[0] = static_cast<char>(0xC0 | (cp >> 6));
-            n = 2;
-        } else if (cp < 0x10000) {
-            bytes[0] = static_cast<char>(0xE0 | (cp >> 12));
-            n = 3;
-        } else {
-            bytes[0] = static_cast<char>(0xF0 | (cp >> 18));
-            n = 4;
-        }
-        for (std::size_t k = 1; k < n; ++k) bytes[k] = static_cast<char>(0x80 | ((cp >> (6 * (n - 1 - k))) & 0x3F));
-        Ascii(bytes, n);
+        unsigned char bytes[4];
+        Constant(bytes, EncodeUtf8(cp, bytes));
     }
     void Terminate() { Byte('\0'); }
     std::uint64_t Bytes() const { return length_; }
@@ -171,13 +156,9 @@ public:
         return true;
     }
     void CodePoint(std::uint32_t cp) {
-        if (cp >= 0x10000u) {
-            cp -= 0x10000u;
-            Unit(static_cast<unsigned short>(0xD800u + (cp >> 10)));
-            Unit(static_cast<unsigned short>(0xDC00u + (cp & 0x3FFu)));
-        } else {
-            Unit(static_cast<unsigned short>(cp));
-        }
+        unsigned short units[2];
+        const std::size_t n = EncodeUtf16(cp, units);
+        for (std::size_t k = 0; k < n; ++k) Unit(units[k]);
     }
     void Terminate() { Unit(0); }
     std::uint64_t Bytes() const { return units_ * 2; }
