@@ -17,7 +17,9 @@
 //   </DEFINITION>
 //
 // (one element per line, each line ended by a line feed; a NUL ends the
-// whole). Nothing is escaped.
+// whole). Nothing is escaped. Everything but the values is copied from the
+// document's template (xml_template.h), built once per class, version and
+// kind of output.
 //
 // Every document is checked before its first byte is written: the class must
 // carry text, every name and member class name must resolve, and every object
