@@ -144,6 +144,23 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
     EXPECT_EQ(memberClass(), "CLeafTwo");
 }
 
+// Each version asked for has a template of its own, and the dictionary keeps
+// a bounded number of them: documents at more versions than it keeps are
+// written all the same, from templates made for the call.
+TEST(XmlDocument, DocumentsPastTheTemplateCacheAreWrittenAlike) {
+    CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
+    CXQOVAObject clinician(&dictionary, kClinicianC, 100);
+    clinician.SetMember(0, static_cast<unsigned char>(1));
+    clinician.SetMember(1, static_cast<unsigned short>(10));
+    const std::size_t at = std::string(kClinician).find("version=\"100\"") + 9;
+    for (std::uint32_t v = 10000; v < 20000; v += 2) {
+        const std::string expected = std::string(kClinician).replace(at, 3, std::to_string(v));
+        const auto w = Write8(clinician, static_cast<std::uint16_t>(v));
+        ASSERT_EQ(w.text, expected) << v;
+        ASSERT_EQ(w.result, w.size);
+    }
+}
+
 TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
     auto aliased = M("Aliased", 0x2B), fixed = M("Fixed", 0x91), nested = M("Nested", 0x06), any = M("Any", 0x46);
     aliased.alias = 0x80000000u;
