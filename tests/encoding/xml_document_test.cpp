@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "encoding/xml_test_support.h"
+#include "xqova/core/crc16.h"
 
 namespace {
 
@@ -114,6 +115,36 @@ TEST(XmlDocument, EnumeratorIsTheFirstPairWithTheValueInItsOwnTable) {
         << w.text;
     EXPECT_EQ(w.size - w.result, 2u);
     EXPECT_EQ(Write16(object, 0xFFFF).text, Widen(w.text));
+}
+
+// Text entries may name one enumeration table between them: each member's
+// value selects from that table (read by value, and by bit for a BITMASK).
+TEST(XmlDocument, MembersNamingOneTableSelectFromIt) {
+    auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
+    first.enumerators = {{1, "ONE"}, {2, "TWO"}};
+    second.enumerators = {{7, "SEVEN"}, {8, "EIGHT"}};
+    bits.enumerators = {{5, "FIVE"}, {6, "SIX"}};
+    Bytes block = Build(Class("CSharedTable", 0x00450000, {first, second, bits}));
+    // The entries of Second and Bits point at the table of First.
+    unsigned char* text = block.data() + xqova::DefinitionTextOffset(block.data());
+    WriteInt16(text + 8, ReadInt16(text + 4));
+    WriteInt16(text + 12, ReadInt16(text + 4));
+    WriteInt16(block.data() + block.size() - 2, CalculateCRC(block.data(), static_cast<std::uint32_t>(block.size() - 2)));
+    Chain chain(block);
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x00450000u, 0xFFFF);
+    object.SetMember(0, static_cast<unsigned char>(2));
+    object.SetMember(1, static_cast<unsigned char>(1));
+    object.Member(2).SetBit(2, 1);
+    const auto w = Write8(object, 0xFFFF);
+    const std::string line = "\" selected=\"YES\"/>\n";
+    EXPECT_NE(w.text.find("</MEMBERS>\n<ENUMERATION name=\"First\">\n<ENUM name=\"TWO\" defaultvalue=\"2" + line +
+                          "</ENUMERATION>\n<ENUMERATION name=\"Second\">\n<ENUM name=\"ONE\" defaultvalue=\"1" + line +
+                          "</ENUMERATION>\n<ENUMERATION name=\"Bits\">\n<ENUM name=\"TWO\" defaultvalue=\"2" + line +
+                          "</ENUMERATION>\n</DEFINITION>\n"),
+              std::string::npos)
+        << w.text;
+    EXPECT_EQ(w.size - w.result, 2u);
 }
 
 // Documents are built from templates kept beside the dictionary: the name

@@ -113,6 +113,10 @@ std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t position)
 std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index);
 bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
                                const char** name);
+// Where a text entry's enumeration table starts, as an offset from the text
+// section (entries that name one table give the same offset); 0xFFFF without
+// a table.
+std::uint16_t DefinitionEnumerationTableOffset(const void* block, std::uint16_t index);
 
 // True when the block's trailing checksum matches its first fullSize - 2 bytes.
 bool DefinitionChecksumHolds(const void* block);

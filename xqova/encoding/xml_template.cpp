@@ -20,6 +20,7 @@ struct Recorder {
     EnumTable* tables = nullptr;
     EnumLine* lines = nullptr;
     std::uint32_t* byValue = nullptr;
+    std::uint32_t* direct = nullptr;
     std::uint32_t holeCount = 0;
     std::uint32_t directCount = 0;
     std::uint32_t tableCount = 0;
@@ -29,6 +30,51 @@ struct Recorder {
     Chunk enumerationClose{0, 0};
     Chunk documentClose{0, 0};
     bool writable = true;
+    bool outOfMemory = false;
+};
+
+// The first table recorded for each enumeration table of the definition (by
+// its offset), so that members naming one table share its lines: a few in a
+// list, any number in a map of every offset.
+class TableOwners {
+public:
+    TableOwners() = default;
+    TableOwners(const TableOwners&) = delete;
+    TableOwners& operator=(const TableOwners&) = delete;
+    ~TableOwners() { Release(map_); }
+
+    // The table first recorded for `offset` (kNoLine when none, and then
+    // `index` is recorded for it). False when memory runs out.
+    bool Find(std::uint16_t offset, std::uint32_t index, std::uint32_t* owner) {
+        if (map_ == nullptr) {
+            for (std::uint32_t k = 0; k < count_; ++k) {
+                if (offsets_[k] == offset) {
+                    *owner = owners_[k];
+                    return true;
+                }
+            }
+            if (count_ < kListed) {
+                offsets_[count_] = offset;
+                owners_[count_++] = index;
+                *owner = kNoLine;
+                return true;
+            }
+            map_ = static_cast<std::uint32_t*>(Allocate(sizeof(std::uint32_t) * 0x10000));
+            if (map_ == nullptr) return false;
+            for (std::uint32_t k = 0; k < 0x10000; ++k) map_[k] = kNoLine;
+            for (std::uint32_t k = 0; k < count_; ++k) map_[offsets_[k]] = owners_[k];
+        }
+        *owner = map_[offset];
+        if (*owner == kNoLine) map_[offset] = index;
+        return true;
+    }
+
+private:
+    static constexpr std::uint32_t kListed = 16;
+    std::uint16_t offsets_[kListed] = {};
+    std::uint32_t owners_[kListed] = {};
+    std::uint32_t count_ = 0;
+    std::uint32_t* map_ = nullptr;
 };
 
 // What a hole's framing adds to the 8-bit size: the framing of a member
@@ -48,6 +94,41 @@ const char* MemberClassName(const ObjectView& view, std::uint32_t memberClass) {
 template <class Sink>
 Chunk Since(const Sink& sink, std::uint64_t start) {
     return Chunk{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(sink.Bytes() - start)};
+}
+
+// A lookup by value finds the first pair of a table with that value: each
+// line takes the text of that first pair, and `byValue` (room for `count`
+// entries) receives the first pair of each value, ordered by value. Returns
+// the number of values.
+std::uint32_t IndexLines(EnumLine* lines, std::uint32_t count, std::uint32_t* byValue) {
+    for (std::uint32_t k = 0; k < count; ++k) byValue[k] = k;
+    std::sort(byValue, byValue + count, [lines](std::uint32_t a, std::uint32_t b) {
+        return lines[a].value != lines[b].value ? lines[a].value < lines[b].value : a < b;
+    });
+    std::uint32_t values = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t k = byValue[i];
+        if (values != 0 && lines[byValue[values - 1]].value == lines[k].value) {
+            lines[k].line = lines[byValue[values - 1]].line;
+            lines[k].hasLine = lines[byValue[values - 1]].hasLine;
+        } else {
+            byValue[values++] = k;
+        }
+    }
+    return values;
+}
+
+// Indexes the lines just recorded for `table`: by value, and directly when
+// the table has a direct index.
+void IndexTable(Recorder& rec, EnumTable* table) {
+    EnumLine* lines = rec.lines + table->firstLine;
+    std::uint32_t* byValue = rec.byValue + table->firstByValue;
+    table->values = IndexLines(lines, table->lines, byValue);
+    std::uint32_t* index = rec.direct + table->firstDirect;
+    for (std::uint32_t v = 0; v < table->directCount; ++v) index[v] = kNoLine;
+    for (std::uint32_t i = 0; i < table->values; ++i) {
+        if (lines[byValue[i]].value < table->directCount) index[lines[byValue[i]].value] = byValue[i];
+    }
 }
 
 // The constant text of the document through `sink`, with the holes, tables
@@ -169,21 +250,38 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
     if (!skeleton && view.idToSlot != nullptr) {
         // Each member the object holds whose text entry has a name and an
         // enumeration table: its start tag and one line per pair.
+        TableOwners owners;
         for (std::uint16_t p = 0; p < def.MemberCount(); ++p) {
             const std::uint16_t s = view.idToSlot[p];
             if (s >= view.presentCount || !DefinitionHasEnumeration(definition, p)) continue;
             const char* name = DefinitionText(definition, p);
             if (name == nullptr) continue;
+            std::uint32_t owner = kNoLine;
+            if (!owners.Find(DefinitionEnumerationTableOffset(definition, p), rec.tableCount, &owner)) {
+                rec.outOfMemory = true;
+                return;
+            }
             const std::uint16_t pairs = DefinitionEnumerationSize(definition, p);
             std::uint64_t start = sink.Bytes();
             Put(sink, "<ENUMERATION name=\"");
             PutName(sink, name);
             Put(sink, "\">\n");
             EnumTable* table = rec.tables == nullptr ? nullptr : rec.tables + rec.tableCount;
-            if (table != nullptr) {
-                *table = EnumTable{s, def.Member(p).type.IsBitmask(), Since(sink, start), rec.lineCount, pairs, 0, 0, 0, 0};
-            }
+            const bool bitmask = def.Member(p).type.IsBitmask();
             ++rec.tableCount;
+            if (owner != kNoLine) {
+                if (table != nullptr) {
+                    *table = rec.tables[owner];
+                    table->slot = s;
+                    table->bitmask = bitmask;
+                    table->open = Since(sink, start);
+                    table->sharesLines = true;
+                }
+                continue;
+            }
+            if (table != nullptr) {
+                *table = EnumTable{s, bitmask, Since(sink, start), rec.lineCount, pairs, rec.lineCount, 0, 0, 0, false};
+            }
             std::uint32_t maxValue = 0;
             for (std::uint16_t k = 0; k < pairs; ++k) {
                 std::uint16_t value = 0;
@@ -201,13 +299,12 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
                 ++rec.lineCount;
                 if (value > maxValue) maxValue = value;
             }
-            if (!def.Member(p).type.IsBitmask()) {
-                if (table != nullptr) {
-                    table->firstDirect = rec.directCount;
-                    table->directCount = DirectCount(maxValue, pairs);
-                }
-                rec.directCount += DirectCount(maxValue, pairs);
+            if (table != nullptr) {
+                table->firstDirect = rec.directCount;
+                table->directCount = DirectCount(maxValue, pairs);
+                IndexTable(rec, table);
             }
+            rec.directCount += DirectCount(maxValue, pairs);
         }
         const std::uint64_t start = sink.Bytes();
         Put(sink, "</ENUMERATION>\n");
@@ -216,28 +313,6 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
     const std::uint64_t start = sink.Bytes();
     Put(sink, "</DEFINITION>\n");
     rec.documentClose = Since(sink, start);
-}
-
-// A lookup by value finds the first pair of a table with that value: each
-// line takes the text of that first pair, and `byValue` (room for `count`
-// entries) receives the first pair of each value, ordered by value. Returns
-// the number of values.
-std::uint32_t IndexLines(EnumLine* lines, std::uint32_t count, std::uint32_t* byValue) {
-    for (std::uint32_t k = 0; k < count; ++k) byValue[k] = k;
-    std::sort(byValue, byValue + count, [lines](std::uint32_t a, std::uint32_t b) {
-        return lines[a].value != lines[b].value ? lines[a].value < lines[b].value : a < b;
-    });
-    std::uint32_t values = 0;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t k = byValue[i];
-        if (values != 0 && lines[byValue[values - 1]].value == lines[k].value) {
-            lines[k].line = lines[byValue[values - 1]].line;
-            lines[k].hasLine = lines[byValue[values - 1]].hasLine;
-        } else {
-            byValue[values++] = k;
-        }
-    }
-    return values;
 }
 
 constexpr std::size_t Align(std::size_t n) { return (n + 7) / 8 * 8; }
@@ -251,6 +326,7 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     Sink counter = Sink::Over(nullptr);
     Recorder counts;
     Compose(view, def, version, counter, counts, false);
+    if (counts.outOfMemory) return nullptr;
     // Offsets are 32 bits: a definition's names cannot come near that.
     if (counter.Bytes() > 0xFFFFFFFFu) return nullptr;
 
@@ -268,21 +344,14 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     rec.holes = reinterpret_cast<Hole*>(memory + holesAt);
     rec.tables = reinterpret_cast<EnumTable*>(memory + tablesAt);
     rec.lines = reinterpret_cast<EnumLine*>(memory + linesAt);
-    auto* byValue = reinterpret_cast<std::uint32_t*>(memory + byValueAt);
-    auto* direct = reinterpret_cast<std::uint32_t*>(memory + directAt);
+    rec.byValue = reinterpret_cast<std::uint32_t*>(memory + byValueAt);
+    rec.direct = reinterpret_cast<std::uint32_t*>(memory + directAt);
     Sink writer = Sink::Over(memory + textAt);
     Compose(view, def, version, writer, rec, false);
-    for (EnumTable* table = rec.tables; table != rec.tables + rec.tableCount; ++table) {
-        table->firstByValue = table->firstLine;
-        table->values = IndexLines(rec.lines + table->firstLine, table->lines, byValue + table->firstLine);
-        std::uint32_t* index = direct + table->firstDirect;
-        for (std::uint32_t v = 0; v < table->directCount; ++v) index[v] = kNoLine;
-        for (std::uint32_t i = 0; i < table->values; ++i) {
-            const std::uint32_t k = byValue[table->firstByValue + i];
-            if (rec.lines[table->firstLine + k].value < table->directCount) index[rec.lines[table->firstLine + k].value] = k;
-        }
+    if (rec.outOfMemory) {
+        Release(memory);
+        return nullptr;
     }
-
     auto* t = new (memory) Template();
     t->next = nullptr;
     t->compiled = view.compiled;
@@ -305,8 +374,8 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     t->tables = rec.tables;
     t->tableCount = rec.tableCount;
     t->lines = rec.lines;
-    t->byValue = byValue;
-    t->direct = direct;
+    t->byValue = rec.byValue;
+    t->direct = rec.direct;
     return t;
 }
 

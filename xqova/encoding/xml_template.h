@@ -71,8 +71,9 @@ struct EnumLine {
 
 // The ENUMERATION element of a member that holds a value and has a named
 // enumeration table.
-// `byValue` lists, for each value the table holds, the index (within the
-// table's lines) of its first pair, ordered by value. A table whose values
+// Members whose text entries name one table share its lines. `byValue`
+// lists, for each value the table holds, the index (within the table's
+// lines) of its first pair, ordered by value. A table whose values
 // are few and small also has `direct`: for each value below `directCount`
 // the index of its first pair, or kNoLine.
 struct EnumTable {
@@ -85,6 +86,7 @@ struct EnumTable {
     std::uint32_t values;
     std::uint32_t firstDirect;
     std::uint32_t directCount;  // 0 when the table has no direct index
+    bool sharesLines;           // the lines are those of an earlier member's table
 };
 
 constexpr std::uint32_t kNoLine = 0xFFFFFFFFu;
