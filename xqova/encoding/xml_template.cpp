@@ -399,7 +399,7 @@ Template* BuildFor(const ObjectView& view, const CompiledDefinition& def, std::u
 constexpr std::size_t kBuckets = 256;
 
 struct Cache : DerivedData {
-    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<std::size_t> bytes{0};  // pointer-sized: lock-free on every target
     std::atomic<Template*> buckets[kBuckets];
 };
 

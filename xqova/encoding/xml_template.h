@@ -37,7 +37,7 @@
 namespace xqova {
 namespace xml {
 
-constexpr std::uint64_t kTemplateCacheBytes = 4u << 20;
+constexpr std::size_t kTemplateCacheBytes = std::size_t{4} << 20;
 
 // Where a value or nested documents go: after the template text up to
 // `textEnd` (bytes), the member at definition position `position`, held by
@@ -116,7 +116,7 @@ struct Template {
     std::uint64_t skeletonLength;
     // What the holes' framing adds to the stored base size in the 8-bit size.
     std::uint64_t holeFraming;
-    std::uint64_t bytes;  // the allocation
+    std::size_t bytes;  // the allocation
 
     const unsigned char* text;
     std::uint32_t membersEnd;  // the text up to and with "</MEMBERS>\n"
