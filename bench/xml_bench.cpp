@@ -8,6 +8,7 @@
 
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/dictionary/member_type.h"
 #include "xqova/object/member_accessor.h"
 #include "xqova/object/object.h"
 
@@ -18,21 +19,21 @@ namespace {
 void Populate(CXQOVAObject& object, std::uint32_t seed) {
     for (std::uint16_t pos = 0; pos < object.MemberCount(); ++pos) {
         CXQOVAData_u& m = object.At(pos);
-        const std::uint8_t type = m.Type();
+        const xqova::MemberType type(m.Type());
         const std::uint32_t v = seed * 2654435761u + pos * 40503u;
-        if ((type & 7) == 6) {
+        if (type.IsObject()) {
             if (CXQOVAObject* nested = m) Populate(*nested, v);
-        } else if (type & 0xC0) {
+        } else if (type.IsArray()) {
             const std::string text = "Reading-" + std::to_string(v % 100000);
-            if ((type & 0x28) == 0x08) {
+            if (type.IsText()) {
                 object.SetMemberAt(pos, text.c_str(), static_cast<std::uint16_t>(text.size() % 15));
             } else {
                 std::vector<unsigned char> bytes(object.GetMemberAtNumElements(pos), static_cast<unsigned char>(v));
                 object.SetMemberAt(pos, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
             }
-        } else if ((type & 7) == 2) {
+        } else if (type.IsTime()) {
             object.SetMemberAt(pos, QOVA_TIME{2024, 3, 5, 6, 7, 8, static_cast<std::uint8_t>(v % 100)});
-        } else if ((type & 0x28) == 0x20) {
+        } else if (type.IsFloat()) {
             object.SetMemberAt(pos, 36.6f + static_cast<float>(v % 10));
         } else {
             object.SetMemberAt(pos, v % 1000u);

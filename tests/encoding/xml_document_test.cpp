@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "encoding/xml_test_support.h"
+#include "xqova/core/crc16.h"
 
 namespace {
 
@@ -88,6 +89,107 @@ TEST(XmlDocument, EnumerationDescribesTheMemberItIsNamedAfter) {
               std::string::npos);
     EXPECT_EQ(w.text.find("LATER_"), std::string::npos);
     EXPECT_EQ(w.size - w.result, 2u);
+}
+
+// A value names the first pair of its own member's table that holds it (in a
+// table of small values and in one whose values are far apart); a BITMASK
+// member repeats that line for every pair of the set bit.
+TEST(XmlDocument, EnumeratorIsTheFirstPairWithTheValueInItsOwnTable) {
+    auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
+    first.enumerators = {{2, "FIRST_2"}, {1, "FIRST_1"}};
+    second.enumerators = {{40000, "SECOND_40000"}, {1, "SECOND_1"}, {1, "SECOND_1_AGAIN"}};
+    bits.enumerators = {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}};
+    Chain chain(Build(Class("CDuplicates", 0x00440000, {first, second, bits})));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x00440000u, 0xFFFF);
+    object.SetMember(0, static_cast<unsigned char>(1));
+    object.SetMember(1, static_cast<unsigned char>(1));
+    object.Member(2).SetBit(1, 1);
+    const auto w = Write8(object, 0xFFFF);
+    const char* line = "\" selected=\"YES\"/>\n";
+    EXPECT_NE(w.text.find(std::string("</MEMBERS>\n<ENUMERATION name=\"First\">\n<ENUM name=\"FIRST_1\" defaultvalue=\"1") +
+                          line + "</ENUMERATION>\n<ENUMERATION name=\"Second\">\n<ENUM name=\"SECOND_1\" defaultvalue=\"1" +
+                          line + "</ENUMERATION>\n<ENUMERATION name=\"Bits\">\n<ENUM name=\"BIT_1\" defaultvalue=\"1" + line +
+                          "<ENUM name=\"BIT_1\" defaultvalue=\"1" + line + "</ENUMERATION>\n</DEFINITION>\n"),
+              std::string::npos)
+        << w.text;
+    EXPECT_EQ(w.size - w.result, 2u);
+    EXPECT_EQ(Write16(object, 0xFFFF).text, Widen(w.text));
+}
+
+// Text entries may name one enumeration table between them: each member's
+// value selects from that table (read by value, and by bit for a BITMASK).
+TEST(XmlDocument, MembersNamingOneTableSelectFromIt) {
+    auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
+    first.enumerators = {{1, "ONE"}, {2, "TWO"}};
+    second.enumerators = {{7, "SEVEN"}, {8, "EIGHT"}};
+    bits.enumerators = {{5, "FIVE"}, {6, "SIX"}};
+    Bytes block = Build(Class("CSharedTable", 0x00450000, {first, second, bits}));
+    // The entries of Second and Bits point at the table of First.
+    unsigned char* text = block.data() + xqova::DefinitionTextOffset(block.data());
+    WriteInt16(text + 8, ReadInt16(text + 4));
+    WriteInt16(text + 12, ReadInt16(text + 4));
+    WriteInt16(block.data() + block.size() - 2, CalculateCRC(block.data(), static_cast<std::uint32_t>(block.size() - 2)));
+    Chain chain(block);
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x00450000u, 0xFFFF);
+    object.SetMember(0, static_cast<unsigned char>(2));
+    object.SetMember(1, static_cast<unsigned char>(1));
+    object.Member(2).SetBit(2, 1);
+    const auto w = Write8(object, 0xFFFF);
+    const std::string line = "\" selected=\"YES\"/>\n";
+    EXPECT_NE(w.text.find("</MEMBERS>\n<ENUMERATION name=\"First\">\n<ENUM name=\"TWO\" defaultvalue=\"2" + line +
+                          "</ENUMERATION>\n<ENUMERATION name=\"Second\">\n<ENUM name=\"ONE\" defaultvalue=\"1" + line +
+                          "</ENUMERATION>\n<ENUMERATION name=\"Bits\">\n<ENUM name=\"TWO\" defaultvalue=\"2" + line +
+                          "</ENUMERATION>\n</DEFINITION>\n"),
+              std::string::npos)
+        << w.text;
+    EXPECT_EQ(w.size - w.result, 2u);
+}
+
+// Documents are built from templates kept beside the dictionary: the name
+// of a member's class follows the definitions added and the search mode.
+TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
+    auto held = M("Held", 0x06);
+    held.memberClass = 0x00480000;
+    auto leafTwo = Class("CLeafTwo", 0x00480000, {M("A", 0x13)}, 101);
+    const Bytes host = Build(Class("CHost", 0x00470000, {held}), "CLeafTwo");
+    const Bytes leaf = Build(Class("CLeaf", 0x00480000, {M("A", 0x13)}));
+    const Bytes newer = Build(leafTwo);
+    TableEntry_s leafNode{const_cast<unsigned char*>(leaf.data()), nullptr};
+    TableEntry_s hostNode{const_cast<unsigned char*>(host.data()), &leafNode};
+    CXQOVADictionary dictionary(&hostNode);
+    CXQOVAObject object(&dictionary, 0x00470000u, 0xFFFF);
+    auto memberClass = [&object] {
+        const std::string text = Write8(object, 0xFFFF).text;
+        EXPECT_EQ(ToUtf8(Write16(object, 0xFFFF).text), text);
+        const std::size_t at = text.find("class=\"CLeaf");
+        return at == std::string::npos ? std::string() : text.substr(at + 7, text.find('"', at + 7) - at - 7);
+    };
+    EXPECT_EQ(memberClass(), "CLeaf");
+    ASSERT_NE(dictionary.AddDefinition(newer.data()), nullptr);
+    EXPECT_EQ(memberClass(), "CLeafTwo");
+    dictionary.SetSearchMode(SEARCH_MODE_BASE);
+    EXPECT_EQ(memberClass(), "CLeaf");
+    dictionary.SetSearchMode(SEARCH_MODE_ALL);
+    EXPECT_EQ(memberClass(), "CLeafTwo");
+}
+
+// Each version asked for has a template of its own, and the dictionary keeps
+// a bounded number of them: documents at more versions than it keeps are
+// written all the same, from templates made for the call.
+TEST(XmlDocument, DocumentsPastTheTemplateCacheAreWrittenAlike) {
+    CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
+    CXQOVAObject clinician(&dictionary, kClinicianC, 100);
+    clinician.SetMember(0, static_cast<unsigned char>(1));
+    clinician.SetMember(1, static_cast<unsigned short>(10));
+    const std::size_t at = std::string(kClinician).find("version=\"100\"") + 9;
+    for (std::uint32_t v = 10000; v < 20000; v += 2) {
+        const std::string expected = std::string(kClinician).replace(at, 3, std::to_string(v));
+        const auto w = Write8(clinician, static_cast<std::uint16_t>(v));
+        ASSERT_EQ(w.text, expected) << v;
+        ASSERT_EQ(w.result, w.size);
+    }
 }
 
 TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {

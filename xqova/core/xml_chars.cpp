@@ -42,21 +42,7 @@ namespace {
 
 std::size_t PutUtf8(std::uint32_t cp, char* out) {
     unsigned char bytes[4];
-    std::size_t n;
-    if (cp < 0x80) {
-        bytes[0] = static_cast<unsigned char>(cp);
-        n = 1;
-    } else if (cp < 0x800) {
-        bytes[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
-        n = 2;
-    } else if (cp < 0x10000) {
-        bytes[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
-        n = 3;
-    } else {
-        bytes[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
-        n = 4;
-    }
-    for (std::size_t k = 1; k < n; ++k) bytes[k] = static_cast<unsigned char>(0x80 | ((cp >> (6 * (n - 1 - k))) & 0x3F));
+    const std::size_t n = EncodeUtf8(cp, bytes);
     if (out != nullptr) std::memcpy(out, bytes, n);
     return n;
 }
@@ -65,16 +51,9 @@ std::size_t PutUtf8(std::uint32_t cp, char* out) {
 
 std::size_t SafeCdataText(const char* text, std::size_t length, char* out, unsigned* brackets) {
     static const char kSplit[] = "]]><![CDATA[";
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
     std::size_t written = 0;
-    for (std::size_t i = 0; i < length;) {
-        std::uint32_t cp = 0;
-        std::size_t n = 1;
-        if (!DecodeUtf8Sequence(s + i, length - i, &cp, &n)) {
-            cp = kReplacement;
-            n = 1;
-        }
-        i += n;
+    Utf8Reader reader(text, length);
+    for (std::uint32_t cp = 0; reader.Next(&cp);) {
         if (!XmlCharacterAllowed(cp)) cp = kReplacement;
         if (cp == '>' && *brackets >= 2) {
             if (out != nullptr) std::memcpy(out + written, kSplit, sizeof kSplit - 1);

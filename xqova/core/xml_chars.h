@@ -30,6 +30,67 @@ constexpr bool XmlCharacterAllowed(std::uint32_t cp) {
 bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint32_t* codePoint,
                         std::size_t* length);
 
+// The UTF-8 bytes of a code point (at most U+10FFFF) into `out` (room for
+// 4); returns their number.
+inline std::size_t EncodeUtf8(std::uint32_t cp, unsigned char* out) {
+    std::size_t n;
+    if (cp < 0x80) {
+        out[0] = static_cast<unsigned char>(cp);
+        return 1;
+    } else if (cp < 0x800) {
+        out[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+        n = 2;
+    } else if (cp < 0x10000) {
+        out[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+        n = 3;
+    } else {
+        out[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+        n = 4;
+    }
+    for (std::size_t k = 1; k < n; ++k) out[k] = static_cast<unsigned char>(0x80 | ((cp >> (6 * (n - 1 - k))) & 0x3F));
+    return n;
+}
+
+// The UTF-16 code units of a code point (at most U+10FFFF, no surrogate)
+// into `out` (room for 2): a surrogate pair from U+10000 up. Returns their
+// number.
+inline std::size_t EncodeUtf16(std::uint32_t cp, unsigned short* out) {
+    if (cp < 0x10000u) {
+        out[0] = static_cast<unsigned short>(cp);
+        return 1;
+    }
+    cp -= 0x10000u;
+    out[0] = static_cast<unsigned short>(0xD800u + (cp >> 10));
+    out[1] = static_cast<unsigned short>(0xDC00u + (cp & 0x3FFu));
+    return 2;
+}
+
+// 8-bit text read as UTF-8, one character at a time: each byte that starts
+// no well-formed sequence stands alone for U+FFFD.
+class Utf8Reader {
+public:
+    Utf8Reader(const char* text, std::size_t length)
+        : at_(reinterpret_cast<const unsigned char*>(text)), end_(at_ + length) {}
+
+    // The next character; false at the end of the text.
+    bool Next(std::uint32_t* codePoint) {
+        if (at_ == end_) return false;
+        std::size_t length = 1;
+        if (*at_ < 0x80) {
+            *codePoint = *at_;
+        } else if (!DecodeUtf8Sequence(at_, static_cast<std::size_t>(end_ - at_), codePoint, &length)) {
+            *codePoint = kReplacement;
+            length = 1;
+        }
+        at_ += length;
+        return true;
+    }
+
+private:
+    const unsigned char* at_;
+    const unsigned char* end_;
+};
+
 // Appends to `out` (when not null) the well-formed form of 8-bit text meant
 // for a CDATA section: the text read as UTF-8, each byte that starts no
 // well-formed sequence and each character not allowed above written as

@@ -222,6 +222,11 @@ bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint
     return true;
 }
 
+std::uint16_t DefinitionEnumerationTableOffset(const void* block, std::uint16_t index) {
+    TextEntry entry;
+    return FindTextEntry(block, index, &entry) ? entry.enumOffset : 0xFFFF;
+}
+
 const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value) {
     const std::uint16_t pairs = DefinitionEnumerationSize(block, index);
     for (std::uint16_t k = 0; k < pairs; ++k) {

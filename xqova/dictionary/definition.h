@@ -113,6 +113,10 @@ XQOVA_API std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t
 XQOVA_API std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index);
 XQOVA_API bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k,
                                          std::uint16_t* value, const char** name);
+// Where a text entry's enumeration table starts, as an offset from the text
+// section (entries that name one table give the same offset); 0xFFFF without
+// a table.
+XQOVA_API std::uint16_t DefinitionEnumerationTableOffset(const void* block, std::uint16_t index);
 
 // True when the block's trailing checksum matches its first fullSize - 2 bytes.
 XQOVA_API bool DefinitionChecksumHolds(const void* block);

@@ -60,6 +60,7 @@ CXQOVADictionary::CXQOVADictionary(void* base)
 }
 
 CXQOVADictionary::~CXQOVADictionary() {
+    DropDerived();
     TableEntry_s* node = head_;
     while (node != nullptr && node != base_) {
         TableEntry_s* next = node->next;
@@ -204,7 +205,13 @@ void* CXQOVADictionary::Adopt(const void* block, xqova::CompiledDefinition* comp
     added_[addedCount_++] = node;
     // The newest definition serves every species it names.
     ForEachServedClass(copy, [&](std::uint32_t id) { addedIndex_.Set(id, node); });
+    DropDerived();
     return copy;
+}
+
+void CXQOVADictionary::DropDerived() {
+    xqova::DerivedData* data = derived_.exchange(nullptr, std::memory_order_acq_rel);
+    if (data != nullptr) data->free(data);
 }
 std::uint16_t CXQOVADictionary::AddDefinitions(const void* buffer, std::uint32_t length) {
     if (buffer == nullptr || length == 0) return 0;
@@ -269,7 +276,10 @@ std::uint16_t CXQOVADictionary::GetDefinitionCount(SearchMode_e mode) const {
 }
 
 void CXQOVADictionary::SetSearchMode(SearchMode_e mode) {
-    if (static_cast<unsigned>(mode) < 3) searchMode_ = mode;
+    if (static_cast<unsigned>(mode) < 3 && mode != searchMode_) {
+        searchMode_ = mode;
+        DropDerived();
+    }
 }
 
 SearchMode_e CXQOVADictionary::GetSearchMode() const { return searchMode_; }

@@ -25,6 +25,7 @@
 #ifndef XQOVA_DICTIONARY_DICTIONARY_H
 #define XQOVA_DICTIONARY_DICTIONARY_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -34,7 +35,15 @@
 
 namespace xqova {
 class CompiledDefinition;
-}
+
+// Data that a layer above derives from a dictionary's definitions and keeps
+// beside it (the XML writers' templates). The dictionary frees it, through
+// `free`, when it is destroyed and whenever what it was derived from may
+// read differently: a definition added, the search mode changed.
+struct DerivedData {
+    void (*free)(DerivedData* data);
+};
+}  // namespace xqova
 
 enum SearchMode_e {
     SEARCH_MODE_ALL = 0,    // added definitions (newest first), then the base chain
@@ -93,6 +102,14 @@ public:
     void SetSearchMode(SearchMode_e mode);
     SearchMode_e GetSearchMode() const;
 
+    // The slot for derived data (see xqova::DerivedData). Its user fills it
+    // lazily and atomically (build, then compare-exchange from null), so
+    // threads that share the dictionary may fill it at the same time; what
+    // it points at is never changed once published. Adding a definition or
+    // setting the search mode empties it, which is why those two are not
+    // safe while another thread uses the dictionary.
+    std::atomic<xqova::DerivedData*>& Derived() const { return derived_; }
+
 private:
     TableEntry_s* FindEntry(std::uint32_t classId, SearchMode_e mode) const;
     TableEntry_s* FindInBase(std::uint32_t classId) const;
@@ -100,6 +117,7 @@ private:
     void IndexBase();
     void CompileBase();
     void* Adopt(const void* block, xqova::CompiledDefinition* compiled);
+    void DropDerived();
 
     TableEntry_s* base_;
     TableEntry_s* head_;
@@ -122,6 +140,7 @@ private:
     // address (a collision only costs a compilation elsewhere).
     const xqova::CompiledDefinition** baseCompiled_;
     xqova::IdIndex compiledIndex_;
+    mutable std::atomic<xqova::DerivedData*> derived_{nullptr};
 };
 
 #endif

@@ -37,13 +37,7 @@ std::size_t Utf8ToUtf16(const char* text, std::size_t length, unsigned short* ta
         std::uint32_t cp = 0;
         std::size_t n = 1;
         DecodeUtf8Sequence(s + i, length - i, &cp, &n);  // checked above
-        if (cp >= 0x10000u) {
-            cp -= 0x10000u;
-            target[out++] = static_cast<unsigned short>(0xD800u + (cp >> 10));
-            target[out++] = static_cast<unsigned short>(0xDC00u + (cp & 0x3FFu));
-        } else {
-            target[out++] = static_cast<unsigned short>(cp);
-        }
+        out += EncodeUtf16(cp, target + out);
         i += n;
     }
     return units * 2;

@@ -17,7 +17,9 @@
 //   </DEFINITION>
 //
 // (one element per line, each line ended by a line feed; a NUL ends the
-// whole). Nothing is escaped.
+// whole). Nothing is escaped. Everything but the values is copied from the
+// document's template (xml_template.h), built once per class, version and
+// kind of output.
 //
 // Every document is checked before its first byte is written: the class must
 // carry text, every name and member class name must resolve, and every object
@@ -58,20 +60,21 @@
 class CXQOVADictionary;
 
 namespace xqova {
+class CompiledDefinition;
+
 namespace xml {
 
 // The parts of an object's storage a document reads (see object.h).
 struct ObjectView {
     const unsigned char* definition;
+    const CompiledDefinition* compiled;  // null when memory for it ran out
+    bool ownsCompiled;                    // the object's own table, not a dictionary's
     CXQOVADictionary* dictionary;
     std::uint32_t classId;
     std::uint16_t version;
-    std::uint16_t memberCount;
     std::uint16_t presentCount;
     const std::uint16_t* idToSlot;  // null when the object has no members
     CXQOVAData_u* slots;
-    const unsigned char* attributeTable;  // member attribute records, attributeSize bytes each
-    std::uint16_t attributeSize;
 };
 
 // What one accessor holds.
@@ -88,20 +91,22 @@ struct VectorView {
     std::uint16_t size;
 };
 
-// The object model keeps its storage private to its own classes. The XML
-// writers read it through this table of readers, which CXQOVAObject::XmlCodec
-// (a member of the object model, so the storage is visible to it) provides.
-struct Access {
-    ObjectView (*object)(CXQOVAObject* object);
-    SlotView (*slot)(const CXQOVAData_u* accessor);
-    VectorView (*vector)(CXQOVAVector* vector);
-};
-
 }  // namespace xml
 }  // namespace xqova
 
+// The object model keeps its storage private to its own classes. The XML
+// writers read it through these readers, which CXQOVAObject::XmlCodec (a
+// member of the object model, so the storage is visible to it) provides; the
+// writers take it as a template argument `Access`, so the readers inline.
 struct CXQOVAObject::XmlCodec {
-    static const xqova::xml::Access kAccess;  // defined in xml_encoding.cpp
+    static xqova::xml::ObjectView object(CXQOVAObject* o) {
+        return xqova::xml::ObjectView{o->definition_, o->compiled_,      o->ownsCompiled_, o->dictionary_, o->classId_,
+                                      o->version_,    o->presentCount_, o->idToSlot_,     o->slots_};
+    }
+    static xqova::xml::SlotView slot(const CXQOVAData_u* a) {
+        return xqova::xml::SlotView{a->type_, a->value_, a->buffer_, a->elements_};
+    }
+    static xqova::xml::VectorView vector(CXQOVAVector* v) { return xqova::xml::VectorView{v->elements_, v->size_}; }
 };
 
 namespace xqova {
@@ -113,85 +118,30 @@ enum class Form { kExact, kSafe };
 
 // The members of CXQOVAObject and CXQOVAVector delegate here; arguments and
 // results are theirs, `capacity` in bytes. A null UTF-16 buffer measures.
+template <class Access>
 std::uint32_t WriteChar(const Access& access, CXQOVAObject* object, char* buffer, std::uint64_t capacity,
                         std::uint16_t version, Form form);
+template <class Access>
 std::uint32_t MeasureChar(const Access& access, CXQOVAObject* object, std::uint16_t version, Form form);
+template <class Access>
 std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned short* buffer,
                          std::uint64_t capacity, std::uint16_t version, Form form);
+template <class Access>
 std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsigned char* buffer,
                               XMLEncoding_e encoding);
 // The 8-bit size of the exact form, and of a vector's element documents; 0
 // when there is no document, or it is longer than 32-bit sizes can state.
+template <class Access>
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version);
 // The same in 64 bits, past 2^32 too (counting may stop soon after it): an
 // upper bound of the exact 8-bit document that the writer's checks admit.
+template <class Access>
 std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version);
+template <class Access>
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector);
-
-// The accessor of the member at a definition position when it holds a value
-// at `version`, else null.
-inline CXQOVAData_u* PresentSlot(const ObjectView& view, std::uint16_t position, const MemberRecord& record,
-                                 std::uint16_t version) {
-    if (!record.InVersion(version) || view.idToSlot == nullptr) return nullptr;
-    const std::uint16_t slot = view.idToSlot[position];
-    return slot < view.presentCount ? view.slots + slot : nullptr;
-}
-
-// The attributes of the member at a definition position; a field the record
-// size does not cover has its default (no alias, no units, scale 1 x 10^0).
-struct MemberAttributes {
-    std::uint32_t alias = 0xFFFFFFFFu;
-    std::uint8_t units = 0xFF;
-    std::uint16_t scaleCoefficient = 1;
-    std::int8_t scaleExponent = 0;
-};
-
-inline MemberAttributes AttributesOf(const ObjectView& view, std::uint16_t position) {
-    MemberAttributes a;
-    const std::uint16_t s = view.attributeSize;
-    if (view.attributeTable == nullptr || position >= view.memberCount) return a;
-    const unsigned char* r = view.attributeTable + static_cast<std::size_t>(s) * position;
-    if (s >= 4) a.alias = ReadInt32(r);
-    if (s >= 5) a.units = r[4];
-    if (s >= 7) a.scaleCoefficient = ReadInt16(r + 5);
-    if (s >= 8) a.scaleExponent = static_cast<std::int8_t>(r[7]);
-    return a;
-}
 
 inline MemberValue ValueOf(const SlotView& slot) {
     return MemberValue{slot.type, slot.value, static_cast<const unsigned char*>(slot.held), slot.elements};
-}
-
-// Visits the ENUMERATION elements of an object: visitor.Open(memberName),
-// visitor.Line(enumeratorName, value) for each enumerator written,
-// visitor.Close().
-template <class Visitor>
-void WalkEnumerations(const Access& access, const ObjectView& view, Visitor& visitor) {
-    const void* definition = view.definition;
-    if (view.idToSlot == nullptr) return;
-    for (std::uint16_t p = 0; p < view.memberCount; ++p) {
-        const std::uint16_t s = view.idToSlot[p];
-        if (s >= view.presentCount || !DefinitionHasEnumeration(definition, p)) continue;
-        const char* name = DefinitionText(definition, p);
-        if (name == nullptr) continue;
-        const CXQOVAData_u& accessor = view.slots[s];
-        visitor.Open(name);
-        if (xqova::MemberType(access.slot(&accessor).type).IsBitmask()) {
-            const std::uint16_t pairs = DefinitionEnumerationSize(definition, p);
-            for (std::uint16_t k = 0; k < pairs; ++k) {
-                std::uint16_t value;
-                const char* pairName;
-                if (!DefinitionEnumerationPair(definition, p, k, &value, &pairName) || !accessor.GetBit(value)) continue;
-                const char* enumerator = DefinitionEnumerator(definition, p, value);
-                if (enumerator != nullptr) visitor.Line(enumerator, value);
-            }
-        } else {
-            const auto value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(accessor));
-            const char* enumerator = DefinitionEnumerator(definition, p, value);
-            if (enumerator != nullptr) visitor.Line(enumerator, value);
-        }
-        visitor.Close();
-    }
 }
 
 }  // namespace xml

@@ -3,62 +3,40 @@
 // The 8-bit size is computed without writing: the class's stored base size
 // (its document with every member empty) plus what each member holding a
 // value adds, plus the enumerations, plus the terminator. Digits are counted,
-// never formatted. The UTF-16 size is the UTF-16 writer's measuring call.
+// never formatted; the constant parts come from the document's template. The
+// UTF-16 size is the UTF-16 writer's measuring call.
 #include <cstring>
 
 #include "xqova/encoding/xml_document.h"
+#include "xqova/encoding/xml_template.h"
 
 namespace xqova {
 namespace xml {
 namespace {
 
-// What a member holding a value adds to the empty-member document, whose
-// "/>" and line feed it replaces:
-//   ">\n<VALUE>\n" ... "</VALUE>\n</MEMBER>\n" around nested documents
-//   ">\n<VALUE><![CDATA[" ... "]]></VALUE>\n</MEMBER>\n" around a value text
-constexpr std::uint32_t kObjectContent = 26;
-constexpr std::uint32_t kValueContent = 37;
-// "<ENUMERATION name=\"" "\">\n" and "</ENUMERATION>\n"; an ENUM line
-// "<ENUM name=\"" "\" defaultvalue=\"" "\" selected=\"YES\"/>\n".
-constexpr std::uint32_t kEnumerationOpen = 22;
-constexpr std::uint32_t kEnumerationClose = 15;
-constexpr std::uint32_t kEnumLine = 47;
 
-class EnumerationCounter {
-public:
-    void Open(const char* memberName) { length += kEnumerationOpen + std::strlen(memberName) + kEnumerationClose; }
-    void Line(const char* name, std::uint16_t value) {
-        length += kEnumLine + std::strlen(name) + DecimalLength(value);
-    }
-    void Close() {}
-
-    std::uint64_t length = 0;
-};
-
-constexpr std::uint64_t kMaxDocument = 0xFFFFFFFFu;
-
-// The size in 64 bits: never wraps, whatever the object holds.
+// The size in 64 bits: never wraps, whatever the object holds. The 8-bit
+// template gives what the holes' framing adds and the lengths of the
+// ENUMERATION tags and lines, which are the lengths the size counts.
+template <class Access>
 std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const ObjectView view = access.object(object);
     if (view.definition == nullptr) return 0;
     const std::uint16_t base = DefinitionXMLSize(view.definition);
     if (base == 0) return 0;
     if (version == kCurrentVersion) version = view.version;
+    const TemplateRef t = AcquireTemplate(view, version, Variant::kChar);
+    if (!t) return 0;
 
-    std::uint64_t size = base;
-    MemberWalker walker(view.definition);
-    MemberRecord record;
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
-        const CXQOVAData_u* accessor = PresentSlot(view, p, record, version);
-        if (accessor == nullptr) continue;
-        const SlotView slot = access.slot(accessor);
-        if (!MemberType(record.type).IsObject()) {
-            size += kValueContent + ValueTextLength(ValueOf(slot));
+    std::uint64_t size = base + t->holeFraming;
+    for (const Hole* hole = t->holes; hole != t->holes + t->holeCount; ++hole) {
+        const SlotView slot = access.slot(view.slots + hole->slot);
+        if (hole->IsValue()) {
+            size += ValueTextLength(ValueOf(slot));
             continue;
         }
         if (slot.held == nullptr) return 0;
-        size += kObjectContent;
-        if (!MemberType(record.type).IsArray()) {
+        if (hole->IsSingleObject()) {
             const std::uint64_t nested = Size64(access, static_cast<CXQOVAObject*>(slot.held), kCurrentVersion);
             if (nested == 0) return 0;
             size += nested - 1;
@@ -68,19 +46,20 @@ std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t v
         if (size > kMaxDocument) return size;  // refused by every caller
     }
 
-    EnumerationCounter enumerations;
-    WalkEnumerations(access, view, enumerations);
-    return size + enumerations.length + 1;
+    ForEachEnumerationChunk(*t, view.slots, [&size](const Chunk& c) { size += c.length; });
+    return size + 1;
 }
 
 }  // namespace
 
+template <class Access>
 std::uint64_t SizeBound(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     return Size64(access, object, version);
 }
 
 // A document beyond 32-bit sizes cannot be reported: it counts as one that
 // cannot be written.
+template <class Access>
 std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const std::uint64_t size = Size64(access, object, version);
     return size > kMaxDocument ? 0 : static_cast<std::uint32_t>(size);
@@ -89,6 +68,7 @@ std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t ver
 // The elements' sizes less their terminators; an element that cannot be
 // written adds nothing, one whose document is too long to state makes the
 // whole too long. Counting stops once past 32-bit sizes.
+template <class Access>
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector) {
     const VectorView elements = access.vector(vector);
     std::uint64_t total = 0;
@@ -101,11 +81,14 @@ std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector) {
     return total;
 }
 
+// The exact 8-bit writer bounds its documents with this size.
+template std::uint64_t SizeBound(const CXQOVAObject::XmlCodec& access, CXQOVAObject* object, std::uint16_t version);
+
 }  // namespace xml
 }  // namespace xqova
 
 std::uint32_t CXQOVAObject::XMLSizeAll(std::uint16_t version) {
-    return xqova::xml::Size(XmlCodec::kAccess, this, version);
+    return xqova::xml::Size(XmlCodec{}, this, version);
 }
 
 std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t version) {
@@ -120,6 +103,6 @@ std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t ver
 }
 
 std::uint32_t CXQOVAVector::XMLSizeAll() {
-    const std::uint64_t total = xqova::xml::VectorSize(CXQOVAObject::XmlCodec::kAccess, this);
+    const std::uint64_t total = xqova::xml::VectorSize(CXQOVAObject::XmlCodec{}, this);
     return total > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(total);
 }

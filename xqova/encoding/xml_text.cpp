@@ -7,61 +7,9 @@
 namespace xqova {
 namespace xml {
 
-ValueKind KindOf(std::uint8_t type) {
-    if ((type & kTypeWidthMask) == kTypeTime) return ValueKind::Time;
-    switch (type & 0x28) {
-        case 0x08:
-            return ValueKind::Character;
-        case 0x20:
-            return ValueKind::Float;
-        default:  // integers and BITMASK members
-            return (type & 0x10) ? ValueKind::Unsigned : ValueKind::Signed;
-    }
-}
 
-std::uint32_t ElementLow32(const unsigned char* p, std::uint8_t widthCode) {
-    switch (widthCode) {
-        case 0:
-            return *p;
-        case 1: {
-            std::uint16_t v;
-            std::memcpy(&v, p, sizeof v);
-            return v;
-        }
-        case 7: {
-            std::uint64_t v;
-            std::memcpy(&v, p, sizeof v);
-            return static_cast<std::uint32_t>(v);
-        }
-        default: {
-            std::uint32_t v;
-            std::memcpy(&v, p, sizeof v);
-            return v;
-        }
-    }
-}
 
-std::int32_t SignExtend(std::uint32_t low, std::uint8_t widthCode) {
-    switch (widthCode) {
-        case 0:
-            return static_cast<std::int8_t>(static_cast<std::uint8_t>(low));
-        case 1:
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(low));
-        default:
-            return static_cast<std::int32_t>(low);
-    }
-}
 
-double ReadFloating(const unsigned char* p, bool single) {
-    if (single) {
-        float f;
-        std::memcpy(&f, p, sizeof f);
-        return f;
-    }
-    double d;
-    std::memcpy(&d, p, sizeof d);
-    return d;
-}
 
 namespace {
 
@@ -109,24 +57,7 @@ inline char* WritePadded(std::uint32_t value, unsigned width, char* out) {
 
 }  // namespace
 
-unsigned DecimalLength(std::uint32_t value) {
-    if (value < 10) return 1;
-    if (value < 100) return 2;
-    if (value < 1000) return 3;
-    if (value < 10000) return 4;
-    if (value < 100000) return 5;
-    if (value < 1000000) return 6;
-    if (value < 10000000) return 7;
-    if (value < 100000000) return 8;
-    if (value < 1000000000) return 9;
-    return 10;
-}
 
-unsigned SignedDecimalLength(std::int32_t value) {
-    if (value >= 0) return DecimalLength(static_cast<std::uint32_t>(value));
-    // The magnitude of INT32_MIN does not fit an int32_t; it does a uint32_t.
-    return 1 + DecimalLength(0u - static_cast<std::uint32_t>(value));
-}
 
 std::size_t UnsignedText(std::uint32_t value, char* out) {
     const unsigned digits = DecimalLength(value);
@@ -194,32 +125,12 @@ std::size_t TimeText(const QOVA_TIME& time, char* out) {
     return static_cast<std::size_t>(p - out);
 }
 
-std::uint32_t ValueTextLength(const MemberValue& v) {
-    const std::uint8_t w = v.type & kTypeWidthMask;
-    const std::uint16_t size = ElementSize(v.type);
+
+std::uint32_t ArrayTextLength(const MemberValue& v) {
+    const MemberType type(v.type);
+    const std::uint8_t w = type.Width();
+    const std::uint16_t size = type.ElementSize();
     const ValueKind kind = KindOf(v.type);
-
-    if ((v.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
-        switch (kind) {
-            case ValueKind::Time: {
-                QOVA_TIME time;
-                std::memcpy(&time, v.value, sizeof time);
-                return TimeTextLength(time);
-            }
-            case ValueKind::Character: {
-                const std::uint32_t c = ElementLow32(v.value, w);
-                return (c < 256 && c != 0) ? 1 : 0;
-            }
-            case ValueKind::Float:
-                return size <= 4 ? kFloat32TextLength : kFloat64TextLength;
-            case ValueKind::Unsigned:
-                return DecimalLength(ElementLow32(v.value, w));
-            case ValueKind::Signed:
-                return SignedDecimalLength(SignExtend(ElementLow32(v.value, w), w));
-        }
-        return 0;
-    }
-
     if (v.data == nullptr) return 0;
     const unsigned char* p = v.data;
     const std::uint16_t n = v.elements;

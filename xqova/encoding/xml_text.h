@@ -41,15 +41,60 @@ struct MemberValue {
 
 // How a type byte's value is written.
 enum class ValueKind : std::uint8_t { Time, Character, Float, Unsigned, Signed };
-ValueKind KindOf(std::uint8_t type);
+inline ValueKind KindOf(std::uint8_t type) {
+    const MemberType t(type);
+    if (t.IsTime()) return ValueKind::Time;
+    if (t.IsText()) return ValueKind::Character;
+    if (t.IsFloat()) return ValueKind::Float;
+    // integers and BITMASK members
+    return t.IsUnsigned() ? ValueKind::Unsigned : ValueKind::Signed;
+}
 
 // An integer element of width code 0, 1, 3 or 7 at `p`, as its low 32 bits.
-std::uint32_t ElementLow32(const unsigned char* p, std::uint8_t widthCode);
+inline std::uint32_t ElementLow32(const unsigned char* p, std::uint8_t widthCode) {
+    switch (widthCode) {
+        case 0:
+            return *p;
+        case 1: {
+            std::uint16_t v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        }
+        case 7: {
+            std::uint64_t v;
+            std::memcpy(&v, p, sizeof v);
+            return static_cast<std::uint32_t>(v);
+        }
+        default: {
+            std::uint32_t v;
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        }
+    }
+}
 // The low 32 bits of an integer element, sign-extended from its top bit (bit
 // 31 for 4- and 8-byte elements).
-std::int32_t SignExtend(std::uint32_t low, std::uint8_t widthCode);
+inline std::int32_t SignExtend(std::uint32_t low, std::uint8_t widthCode) {
+    switch (widthCode) {
+        case 0:
+            return static_cast<std::int8_t>(static_cast<std::uint8_t>(low));
+        case 1:
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(low));
+        default:
+            return static_cast<std::int32_t>(low);
+    }
+}
 // A floating element: a float when `single`, else a double.
-double ReadFloating(const unsigned char* p, bool single);
+inline double ReadFloating(const unsigned char* p, bool single) {
+    if (single) {
+        float f;
+        std::memcpy(&f, p, sizeof f);
+        return f;
+    }
+    double d;
+    std::memcpy(&d, p, sizeof d);
+    return d;
+}
 
 // Number texts, written into `out` (kNumberTextSize bytes, terminated); each
 // returns the text's length.
@@ -61,8 +106,23 @@ std::size_t FloatText(double value, bool single, char* out);
 std::size_t TimeText(const QOVA_TIME& time, char* out);
 
 // Digits of an unsigned number (at least 1); of a signed one with its "-".
-unsigned DecimalLength(std::uint32_t value);
-unsigned SignedDecimalLength(std::int32_t value);
+inline unsigned DecimalLength(std::uint32_t value) {
+    if (value < 10) return 1;
+    if (value < 100) return 2;
+    if (value < 1000) return 3;
+    if (value < 10000) return 4;
+    if (value < 100000) return 5;
+    if (value < 1000000) return 6;
+    if (value < 10000000) return 7;
+    if (value < 100000000) return 8;
+    if (value < 1000000000) return 9;
+    return 10;
+}
+inline unsigned SignedDecimalLength(std::int32_t value) {
+    if (value >= 0) return DecimalLength(static_cast<std::uint32_t>(value));
+    // The magnitude of INT32_MIN does not fit an int32_t; it does a uint32_t.
+    return 1 + DecimalLength(0u - static_cast<std::uint32_t>(value));
+}
 // Characters of a float text as the size counts it: 17 or 24.
 constexpr unsigned kFloat32TextLength = 17;
 constexpr unsigned kFloat64TextLength = 24;
@@ -70,7 +130,32 @@ constexpr unsigned kFloat64TextLength = 24;
 // Length of the value text as the 8-bit size counts it. It equals what the
 // 8-bit writer writes, except for non-finite floats (counted at full length)
 // and wide characters above 255 (counted, though the 8-bit writer stops there).
-std::uint32_t ValueTextLength(const MemberValue& value);
+// Arrays are counted out of line.
+std::uint32_t ArrayTextLength(const MemberValue& v);
+
+inline std::uint32_t ValueTextLength(const MemberValue& v) {
+    const MemberType type(v.type);
+    if (type.IsArray()) return ArrayTextLength(v);
+    const std::uint8_t w = type.Width();
+    switch (KindOf(v.type)) {
+        case ValueKind::Time: {
+            QOVA_TIME time;
+            std::memcpy(&time, v.value, sizeof time);
+            return TimeTextLength(time);
+        }
+        case ValueKind::Character: {
+            const std::uint32_t c = ElementLow32(v.value, w);
+            return (c < 256 && c != 0) ? 1 : 0;
+        }
+        case ValueKind::Float:
+            return type.ElementSize() <= 4 ? kFloat32TextLength : kFloat64TextLength;
+        case ValueKind::Unsigned:
+            return DecimalLength(ElementLow32(v.value, w));
+        case ValueKind::Signed:
+            return SignedDecimalLength(SignExtend(ElementLow32(v.value, w), w));
+    }
+    return 0;
+}
 
 // Writes the value text through a sink, which provides:
 //   Ascii(const char*, n)          ASCII text
@@ -82,11 +167,12 @@ std::uint32_t ValueTextLength(const MemberValue& value);
 //                                  false ends the text
 template <class Sink>
 void WriteValueText(Sink& sink, const MemberValue& v) {
-    const std::uint8_t w = v.type & kTypeWidthMask;
-    const std::uint16_t size = ElementSize(v.type);
+    const MemberType type(v.type);
+    const std::uint8_t w = type.Width();
+    const std::uint16_t size = type.ElementSize();
     const ValueKind kind = KindOf(v.type);
 
-    if ((v.type & (kTypeUnbounded | kTypeFixedArray)) == 0) {
+    if (!type.IsArray()) {
         switch (kind) {
             case ValueKind::Time: {
                 QOVA_TIME time;
