@@ -6,14 +6,15 @@
 
 #include "xqova/core/budgeted_operation.h"
 #include "xqova/core/bytes.h"
-#include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
+#include "xqova/core/class_id.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/dictionary/encoding_structure.h"
 #include "xqova/object/vector.h"
 
 namespace {
