@@ -180,41 +180,12 @@ bool Utf8ToUtf16(const std::string& text, std::vector<std::uint16_t>* units) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
-        const unsigned char lead = s[i];
-        std::uint32_t cp;
-        std::size_t extra;
-        if (lead < 0x80) {
-            cp = lead;
-            extra = 0;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            cp = lead & 0x1Fu;
-            extra = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            cp = lead & 0x0Fu;
-            extra = 2;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            cp = lead & 0x07u;
-            extra = 3;
-        } else {
-            return false;
-        }
-        if (i + extra >= n) return false;  // the sequence is cut off
-        for (std::size_t k = 1; k <= extra; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (s[i + k] & 0x3Fu);
-        }
-        if ((extra == 2 && cp < 0x800) || (extra == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            units->push_back(static_cast<std::uint16_t>(0xD800 + (cp >> 10)));
-            units->push_back(static_cast<std::uint16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            units->push_back(static_cast<std::uint16_t>(cp));
-        }
-        i += extra + 1;
+        std::uint32_t cp = 0;
+        std::size_t length = 1;
+        if (!xqova::DecodeUtf8Sequence(s + i, n - i, &cp, &length)) return false;
+        unsigned short out[2];
+        units->insert(units->end(), out, out + xqova::EncodeUtf16(cp, out));
+        i += length;
     }
     return true;
 }
@@ -227,23 +198,10 @@ std::string Utf16ToUtf8(const std::uint16_t* units, std::size_t count) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00u);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
+            cp = 0xFFFD;  // a lone surrogate
         }
-        if (cp < 0x80) {
-            text += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            text += static_cast<char>(0xC0 | (cp >> 6));
-            text += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            text += static_cast<char>(0xE0 | (cp >> 12));
-            text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | (cp >> 18));
-            text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (cp & 0x3F));
-        }
+        unsigned char out[4];
+        text.append(reinterpret_cast<const char*>(out), xqova::EncodeUtf8(cp, out));
     }
     return text;
 }
