@@ -17,8 +17,12 @@ sed -e "s/@PROJECT_VERSION_MAJOR@/$major/" -e "s/@PROJECT_VERSION_MINOR@/$minor/
     "$root/xqova/version.h.in" >"$out/include/xqova/version.h"
 
 cd "$root"
+# The public headers: xqova/xqova.h and what it includes (the installed set).
+public=$(python3 -c 'import os, sys; sys.path.insert(0, "scripts"); import check_exports as c
+print(" ".join(sorted(h for h in c.include_closure(".", "xqova/xqova.h") if os.path.exists(h))))')
 {
   cat docs/Doxyfile
+  echo "INPUT = $public"
   echo "PROJECT_NUMBER = $version"
   echo "OUTPUT_DIRECTORY = $out"
   echo "INPUT += $out/include/xqova/version.h"
