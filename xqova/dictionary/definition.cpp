@@ -37,8 +37,8 @@ constexpr unsigned kTypeColumn[8] = {0, 1, 2, 3, 2, 3, 4, 5};
 
 // Text section entry k: u16 enumOffset, u16 nameOffset.
 struct TextEntry {
-    std::uint16_t enumOffset;
-    std::uint16_t nameOffset;
+    std::uint16_t enumOffset = 0xFFFF;
+    std::uint16_t nameOffset = 0;
 };
 
 // Resolves a text entry index into an entry (see DefinitionText).
@@ -214,7 +214,7 @@ bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint
                                const char** name) {
     if (k >= DefinitionEnumerationSize(block, index)) return false;
     TextEntry entry;
-    FindTextEntry(block, index, &entry);
+    if (!FindTextEntry(block, index, &entry)) return false;
     const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
     const unsigned char* pair = text + entry.enumOffset + 2 + 4u * k;
     if (value != nullptr) *value = ReadInt16(pair);
