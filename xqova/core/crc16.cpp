@@ -79,6 +79,11 @@ std::uint16_t SliceChecksum(std::uint16_t crc, const unsigned char* data, std::s
                                          t[3][data[i + 4]] ^ t[2][data[i + 5]] ^ t[1][data[i + 6]] ^
                                          t[0][data[i + 7]]);
     }
+    if (i + 4 <= length) {
+        const unsigned x = crc ^ (data[i] | (static_cast<unsigned>(data[i + 1]) << 8));
+        crc = static_cast<std::uint16_t>(t[3][x & 0xFF] ^ t[2][x >> 8] ^ t[1][data[i + 2]] ^ t[0][data[i + 3]]);
+        i += 4;
+    }
     for (; i < length; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ data[i]) & 0xFF]);
     return crc;
 }
