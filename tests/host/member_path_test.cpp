@@ -171,7 +171,7 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
         {"Count[0]", PathError::kNotAnArray, 0, 8, 0},
         {"Reading[0]", PathError::kNotAnArray, 0, 10, 0},
         {"Readings[2]", PathError::kIndexOutOfRange, 0, 11, 2},
-        {"Readings[99999999999]", PathError::kIndexOutOfRange, 0, 21, 2},
+        {"Readings[4294967297]", PathError::kIndexOutOfRange, 0, 20, 2},  // not wrapped to 1
         {"Reading.Samples[4]", PathError::kIndexOutOfRange, 8, 10, 4},
     };
     for (const auto& c : cases) {
