@@ -310,6 +310,10 @@ TEST(MemberPathsBuiltIn, CombinedRecordNamedThroughout) {
     EXPECT_STREQ(systolic.member->Text(0xFF), "Systolic");
     EXPECT_EQ(systolic.Kind(), MemberKind::kSignedInteger);
     EXPECT_EQ(xqova::ReadText(record, "Patient.Identifier"), "P-0042");
+
+    char why[120];
+    xqova::FormatPathError(xqova::FindMember(record, "NIBPData.Systolc"), "NIBPData.Systolc", why, sizeof why);
+    EXPECT_STREQ(why, "no member of that name at offset 9 (\"Systolc\") in CNIBPDStd");
 }
 
 }  // namespace

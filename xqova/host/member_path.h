@@ -6,7 +6,8 @@
 //     if (!where) {
 //         char why[160];
 //         xqova::FormatPathError(where, "NIBPData.Systolic", why, sizeof why);
-//         std::printf("%s\n", why);   // no member of that name at offset 9 ("Systolc") in CNIBPDStd
+//         std::printf("%s\n", why);
+//         // for "NIBPData.Systolc": no member of that name at offset 9 ("Systolc") in CNIBPDStd
 //     } else {
 //         std::int32_t systolic = *where.member;
 //     }
