@@ -210,6 +210,17 @@ TEST_F(MemberPaths, AliasesFindTheirMember) {
     EXPECT_EQ(xqova::FindMemberByAlias(&holder_, 0xB).error, PathError::kNotFound);  // nested objects not searched
 }
 
+TEST(MemberPathsDerived, OwnMembersShadowTheBase) {
+    constexpr std::uint32_t kShadow = 0x00420300;
+    Chain chain({Build("CShadow", kShadow, {InheritFrom(kBase), M("Alpha", 0x13)}), Blocks()[0]});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject shadow(&dictionary, kShadow, 0xFFFF);
+    const xqova::MemberLocation alpha = xqova::FindMember(shadow, "Alpha");
+    ASSERT_TRUE(alpha);
+    EXPECT_EQ(alpha.position, 2);  // the base's Alpha is position 0
+    EXPECT_EQ(alpha.id, 3);
+}
+
 TEST_F(MemberPaths, PhysicalValuesCarryUnitsAndScale) {
     const struct {
         const char* path;
