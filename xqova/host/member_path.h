@@ -87,9 +87,10 @@ XQOVA_API MemberLocation FindMemberByAlias(CXQOVAObject* object, std::uint32_t a
 XQOVA_API CXQOVAObject* ObjectAt(const MemberLocation& location);
 
 // Writes why a lookup failed, for people, into `buffer` (always terminated
-// when capacity > 0, cut to fit): the reason, the offset and the segment
-// (control characters and bytes above 0x7E written as \xHH) and the class
-// searched. Returns the length the whole message has, as snprintf does.
+// when capacity > 0, cut to fit): the reason, the offset and the segment,
+// and the class searched, every byte outside printable ASCII (and the
+// backslash) written as a backslash, an x and two hex digits. Returns the
+// length the whole message has, as snprintf does.
 XQOVA_API std::size_t FormatPathError(const MemberLocation& location, std::string_view path, char* buffer,
                                       std::size_t capacity);
 
