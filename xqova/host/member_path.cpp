@@ -1,7 +1,5 @@
 #include "xqova/host/member_path.h"
 
-#include <cstdio>
-
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/member_accessor.h"
 #include "xqova/object/object.h"
@@ -252,9 +250,13 @@ public:
         }
     }
     void Number(std::uint64_t v) {
-        char digits[24];
-        std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(v));
-        Text(digits);
+        char digits[20];
+        int n = 0;
+        do {
+            digits[n++] = static_cast<char>('0' + v % 10);
+            v /= 10;
+        } while (v != 0);
+        while (n > 0) Put(digits[--n]);
     }
     std::size_t Length() const { return length_; }
 
