@@ -68,6 +68,12 @@ consumer_against() {
   ninja -C "$dir" || return 1
   "$dir/consumer_static" || return 1
   LD_LIBRARY_PATH="$libdir" "$dir/consumer_shared" || return 1
+  # The host example, built against the shared library, on a record the
+  # installed qova writes.
+  "$prefix/bin/qova" encode CSESDZentoRec NIBPData.Systolic=120 Patient.Identifier=P-0042 -o "$dir/record.bin" || return 1
+  local shown
+  shown=$(LD_LIBRARY_PATH="$libdir" "$dir/read_record_shared" "$dir/record.bin") || return 1
+  [ "$shown" = $'Systolic: 120 (units code 255)\nPatient.Identifier: P-0042' ] || { echo "read_record printed: $shown"; return 1; }
   local flags include
   flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs xqova) || return 1
   include=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --variable=includedir xqova) || return 1

@@ -1,0 +1,330 @@
+// Members found by path and alias, their kinds, typed and physical reads, and
+// one string table for a tree. Values are set through positions counted by
+// hand, so a lookup that lands on the wrong member reads the wrong value.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "object/object_test_support.h"
+#include "xqova/builtin/builtin.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/host/member_kind.h"
+#include "xqova/host/member_path.h"
+#include "xqova/host/member_values.h"
+#include "xqova/object/object.h"
+#include "xqova/object/vector.h"
+#include "xqova/text/string_table.h"
+
+namespace {
+
+using namespace object_test;
+using xqova::MemberKind;
+using xqova::PathError;
+
+constexpr std::uint32_t kBase = 0x00420000, kReading = 0x00420100, kHolder = 0x00420200;
+
+Member With(Member m, std::uint32_t alias, std::uint8_t units, std::uint16_t coefficient, std::int8_t exponent) {
+    m.alias = alias;
+    m.units = units;
+    m.scaleCoefficient = coefficient;
+    m.scaleExponent = exponent;
+    return m;
+}
+
+// CBase:    Alpha uint16 (alias 0xA), Beta uint32
+// CReading: CBase; Value int16 (alias 0xB, units 7, x5, 10^-1), Samples int16[4]
+//           (units 3, 10^2), Label ansichar[8], Note ansichar UNBOUNDED, Stamp
+//           TIME, Later uint8 (from 101), Temperature float32 (10^-2),
+//           Wide int64[2], Big int64
+// CHolder:  Count uint8, Reading CReading, Readings vector of CReading,
+//           Flags uint16 BITMASK, Times TIME[2]
+// Positions in a CReading at 101: Alpha 0, Beta 1, Value 2 ... Later 7,
+// Temperature 8, Wide 9, Big 10; at 100 Later is absent and Temperature is 7.
+std::vector<Bytes> Blocks() {
+    return {Build("CBase", kBase, {With(M("Alpha", 0x11), 0xA, 0xFF, 1, 0), M("Beta", 0x13)}),
+            Build("CReading", kReading,
+                  {InheritFrom(kBase), With(M("Value", 0x01), 0xB, 7, 5, -1), With(FixedArray("Samples", 0x01, 4), 0xC, 3, 1, 2),
+                   FixedArray("Label", 0x08, 8), M("Note", 0x48), M("Stamp", 0x02), M("Later", 0x10, 101),
+                   With(M("Temperature", 0x23), 0xD, 0x20, 1, -2), FixedArray("Wide", 0x07, 2), M("Big", 0x07)},
+                  101),
+            Build("CHolder", kHolder,
+                  {M("Count", 0x10), Nested("Reading", kReading), VectorOf("Readings", kReading, 0), M("Flags", 0x39),
+                   FixedArray("Times", 0x02, 2)})};
+}
+
+const QOVA_TIME kStamp{2024, 3, 5, 14, 32, 10, 9};
+
+class MemberPaths : public ::testing::Test {
+protected:
+    MemberPaths() : chain_(Blocks()), dictionary_(chain_.Head()), holder_(&dictionary_, kHolder, 0xFFFF) {
+        holder_.SetMemberAt(0, static_cast<unsigned char>(7));
+        holder_.SetMemberAt(3, static_cast<unsigned short>(0x8001));
+        const QOVA_TIME times[2] = {{}, kStamp};
+        holder_.SetMemberAt(4, times, 2);
+
+        CXQOVAObject& r = *Reading();
+        r.SetMemberAt(0, static_cast<unsigned short>(11));
+        r.SetMemberAt(1, std::uint32_t{0xFFFFFFFFu});
+        r.SetMemberAt(2, static_cast<short>(123));
+        const short samples[4] = {1, 2, 9, 4};
+        r.SetMemberAt(3, samples, 4);
+        r.SetMemberAt(4, "ABC", 3);
+        r.SetMemberAt(5, "hello", 5);
+        r.SetMemberAt(6, kStamp);
+        r.SetMemberAt(7, static_cast<unsigned char>(5));
+        r.SetMemberAt(8, 3650.0f);
+        auto* wide = static_cast<std::int64_t*>(static_cast<void*>(r.GetMemberAt(9)));
+        wide[0] = 1;
+        wide[1] = 0x100000001LL;
+
+        CXQOVAVector* readings = holder_.GetMemberAt(2);
+        CXQOVAObject* older = readings->Push(kReading, 100);
+        older->SetMemberAt(7, 12.5f);
+        readings->Push(kReading)->SetMemberAt(2, static_cast<short>(-45));
+    }
+
+    CXQOVAObject* Reading() { return holder_.GetMemberAt(1); }
+    CXQOVAObject* Element(std::uint16_t k) { return static_cast<CXQOVAVector*>(holder_.GetMemberAt(2))->At(k); }
+
+    Chain chain_;
+    CXQOVADictionary dictionary_;
+    CXQOVAObject holder_;
+};
+
+TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
+    const struct {
+        const char* path;
+        double number;
+    } cases[] = {
+        {"Count", 7},
+        {"Flags", 32769},
+        {"Reading.Alpha", 11},           // a base member through the derived object
+        {"Reading.Beta", 4294967295.0},  // uint32 kept unsigned
+        {"Reading.Value", 123},
+        {"Reading.Samples[2]", 9},
+        {"Reading.Later", 5},
+        {"Reading.Temperature", 3650},
+        {"Reading.Wide[1]", 4294967297.0},  // all 64 bits of an array element
+        {"Readings[1].Value", -45},
+        {"Readings[0].Temperature", 12.5},  // an element at version 100, without Later
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::optional<double> n = xqova::ReadNumber(holder_, c.path);
+        ASSERT_TRUE(n.has_value());
+        EXPECT_EQ(*n, c.number);
+    }
+    EXPECT_EQ(xqova::ReadInteger(holder_, "Reading.Wide[1]"), 0x100000001LL);
+    EXPECT_EQ(xqova::ReadInteger(holder_, "Readings[1].Value"), -45);
+
+    // Where: the holding object, its position and identifier, the accessor.
+    const struct {
+        const char* path;
+        CXQOVAObject* object;
+        std::uint16_t position, id, element;
+    } where[] = {
+        {"Reading.Alpha", Reading(), 0, 0, xqova::kNoElement},
+        {"Reading.Temperature", Reading(), 8, 9, xqova::kNoElement},
+        {"Readings[0].Temperature", Element(0), 7, 9, xqova::kNoElement},
+        {"Reading.Samples[3]", Reading(), 3, 4, 3},
+        {"Readings[1]", &holder_, 2, 2, 1},
+    };
+    for (const auto& w : where) {
+        SCOPED_TRACE(w.path);
+        const xqova::MemberLocation l = xqova::FindMember(holder_, w.path);
+        ASSERT_TRUE(l);
+        EXPECT_EQ(l.object, w.object);
+        EXPECT_EQ(l.position, w.position);
+        EXPECT_EQ(l.id, w.id);
+        EXPECT_EQ(l.element, w.element);
+        EXPECT_EQ(l.member, &w.object->GetMemberAt(w.position));
+    }
+    EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, "Readings[1]")), Element(1));
+    EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, "Reading")), Reading());
+    EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, "Readings")), nullptr);
+}
+
+TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
+    const struct {
+        const char* path;
+        PathError error;
+        std::size_t at, length;
+        std::uint32_t elements;
+    } cases[] = {
+        {"", PathError::kSyntax, 0, 0, 0},
+        {"Reading..Value", PathError::kSyntax, 8, 0, 0},
+        {"Reading.", PathError::kSyntax, 8, 0, 0},
+        {"Readings[1", PathError::kSyntax, 8, 2, 0},
+        {"Readings[]", PathError::kSyntax, 8, 1, 0},
+        {"Readings[1]x", PathError::kSyntax, 11, 1, 0},
+        {"Count]", PathError::kSyntax, 5, 1, 0},
+        {"Nope", PathError::kNotFound, 0, 4, 0},
+        {"Reading.Nope", PathError::kNotFound, 8, 4, 0},
+        {"Reading.Base", PathError::kNotFound, 8, 4, 0},        // the base part has no name
+        {"Readings[0].Later", PathError::kNotFound, 12, 5, 0},  // absent at the element's version
+        {"Count.Value", PathError::kNotAnObject, 0, 5, 0},
+        {"Readings.Value", PathError::kNotAnObject, 0, 8, 0},
+        {"Reading.Samples[1].Value", PathError::kNotAnObject, 8, 10, 0},
+        {"Count[0]", PathError::kNotAnArray, 0, 8, 0},
+        {"Reading[0]", PathError::kNotAnArray, 0, 10, 0},
+        {"Readings[2]", PathError::kIndexOutOfRange, 0, 11, 2},
+        {"Readings[4294967297]", PathError::kIndexOutOfRange, 0, 20, 2},  // not wrapped to 1
+        {"Reading.Samples[4]", PathError::kIndexOutOfRange, 8, 10, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const xqova::MemberLocation l = xqova::FindMember(holder_, c.path);
+        EXPECT_FALSE(l);
+        EXPECT_EQ(l.member, nullptr);
+        EXPECT_EQ(l.error, c.error);
+        EXPECT_EQ(l.at, c.at);
+        EXPECT_EQ(l.length, c.length);
+        EXPECT_EQ(l.elements, c.elements);
+    }
+    EXPECT_EQ(xqova::FindMember(holder_, "Reading.Nope").object, Reading());
+    EXPECT_EQ(xqova::FindMember(nullptr, "Count").error, PathError::kNoObject);
+    EXPECT_EQ(xqova::FindMember(holder_, static_cast<const char*>(nullptr)).error, PathError::kSyntax);
+
+    char text[160];
+    const char* path = "Reading.N\x1b\x9b" "pe";
+    const xqova::MemberLocation missing = xqova::FindMember(holder_, path);
+    const std::size_t full = xqova::FormatPathError(missing, path, text, sizeof text);
+    EXPECT_STREQ(text, "no member of that name at offset 8 (\"N\\x1B\\x9Bpe\") in CReading");
+    EXPECT_EQ(full, std::strlen(text));
+    xqova::FormatPathError(xqova::FindMember(holder_, "Readings[2]"), "Readings[2]", text, sizeof text);
+    EXPECT_STREQ(text, "index out of range at offset 0 (\"Readings[2]\"), 2 elements in CHolder");
+    EXPECT_EQ(xqova::FormatPathError(missing, path, text, 8), full);  // cut to fit, terminated
+    EXPECT_STREQ(text, "no memb");
+}
+
+TEST_F(MemberPaths, AliasesFindTheirMember) {
+    const xqova::MemberLocation alpha = xqova::FindMemberByAlias(Reading(), 0xA);  // in the base chain
+    ASSERT_TRUE(alpha);
+    EXPECT_EQ(alpha.position, 0);
+    EXPECT_EQ(xqova::ReadInteger(alpha), 11);
+    EXPECT_EQ(xqova::ReadInteger(xqova::FindMemberByAlias(Reading(), 0xB)), 123);
+    EXPECT_EQ(xqova::FindMemberByAlias(Reading(), 0xFFFFFFFFu).error, PathError::kNotFound);
+    EXPECT_EQ(xqova::FindMemberByAlias(&holder_, 0xB).error, PathError::kNotFound);  // nested objects not searched
+}
+
+TEST(MemberPathsDerived, OwnMembersShadowTheBase) {
+    constexpr std::uint32_t kShadow = 0x00420300;
+    Chain chain({Build("CShadow", kShadow, {InheritFrom(kBase), M("Alpha", 0x13)}), Blocks()[0]});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject shadow(&dictionary, kShadow, 0xFFFF);
+    const xqova::MemberLocation alpha = xqova::FindMember(shadow, "Alpha");
+    ASSERT_TRUE(alpha);
+    EXPECT_EQ(alpha.position, 2);  // the base's Alpha is position 0
+    EXPECT_EQ(alpha.id, 3);
+}
+
+TEST_F(MemberPaths, PhysicalValuesCarryUnitsAndScale) {
+    const struct {
+        const char* path;
+        double stored, value;
+        std::uint8_t units;
+        std::uint16_t coefficient;
+        std::int8_t exponent;
+    } cases[] = {
+        {"Reading.Value", 123, 61.5, 7, 5, -1},          // 123 x 5 x 10^-1
+        {"Reading.Samples[2]", 9, 900, 3, 1, 2},         // 9 x 10^2
+        {"Reading.Temperature", 3650, 36.5, 0x20, 1, -2},
+        {"Count", 7, 7, xqova::kNoUnits, 1, 0},          // no attributes: the stored value
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::optional<xqova::PhysicalValue> p = xqova::ReadPhysical(holder_, c.path);
+        ASSERT_TRUE(p.has_value());
+        EXPECT_EQ(p->stored, c.stored);
+        EXPECT_EQ(p->value, c.value);
+        EXPECT_EQ(p->units, c.units);
+        EXPECT_EQ(p->coefficient, c.coefficient);
+        EXPECT_EQ(p->exponent, c.exponent);
+    }
+    EXPECT_FALSE(xqova::ReadPhysical(holder_, "Reading.Label").has_value());
+}
+
+TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");  // UNBOUNDED, never set
+    char* label = Reading()->GetMemberAt(4);
+    std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");
+
+    const std::optional<QOVA_TIME> stamp = xqova::ReadTime(holder_, "Reading.Stamp");
+    const std::optional<QOVA_TIME> second = xqova::ReadTime(holder_, "Times[1]");
+    ASSERT_TRUE(stamp && second);
+    EXPECT_EQ(std::memcmp(&*stamp, &kStamp, sizeof kStamp), 0);
+    EXPECT_EQ(std::memcmp(&*second, &kStamp, sizeof kStamp), 0);
+
+    EXPECT_FALSE(xqova::ReadInteger(holder_, "Reading.Temperature"));  // float
+    EXPECT_FALSE(xqova::ReadInteger(holder_, "Reading.Big"));          // 64-bit scalar: not whole
+    EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Samples"));       // a whole array
+    EXPECT_FALSE(xqova::ReadNumber(holder_, "Readings"));
+    EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Nope"));
+    EXPECT_FALSE(xqova::ReadText(holder_, "Count"));
+    EXPECT_FALSE(xqova::ReadTime(holder_, "Times"));
+    EXPECT_FALSE(xqova::ReadTime(holder_, "Reading.Value"));
+}
+
+TEST(MemberKinds, NamedFromTypeBytes) {
+    const struct {
+        std::uint8_t type;
+        MemberKind kind;
+    } cases[] = {
+        {0x00, MemberKind::kSignedInteger},   {0x87, MemberKind::kSignedInteger}, {0x11, MemberKind::kUnsignedInteger},
+        {0x53, MemberKind::kUnsignedInteger}, {0x23, MemberKind::kFloat},         {0xA7, MemberKind::kFloat},
+        {0x88, MemberKind::kText},            {0x49, MemberKind::kText},          {0x39, MemberKind::kBitmask},
+        {0x2B, MemberKind::kBitmask},         {0x02, MemberKind::kTime},          {0x82, MemberKind::kTime},
+        {0x06, MemberKind::kObject},          {0x46, MemberKind::kVector},        {0x86, MemberKind::kVector},
+        {0x16, MemberKind::kBase},            {0xF8, MemberKind::kNoMember},      {0x04, MemberKind::kUnknown},
+        {0x22, MemberKind::kUnknown},         {0x0B, MemberKind::kUnknown},       {0x18, MemberKind::kUnknown},
+        {0x12, MemberKind::kUnknown},         {0x0E, MemberKind::kUnknown},       {0x21, MemberKind::kUnknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.type));
+        EXPECT_EQ(xqova::KindOfType(c.type), c.kind);
+    }
+    EXPECT_STREQ(xqova::MemberKindName(MemberKind::kUnsignedInteger), "unsigned integer");
+    EXPECT_STREQ(xqova::MemberKindName(MemberKind::kVector), "vector");
+}
+
+TEST_F(MemberPaths, OneStringTableForTheTree) {
+    CXQOVAStringTable names;
+    ASSERT_EQ(names.AddDictionaryTables(&dictionary_), 1);
+    // The holder, its reading and that reading's base, two elements and theirs.
+    EXPECT_EQ(xqova::ShareStringTable(&holder_, &names), 7u);
+    const xqova::MemberLocation value = xqova::FindMember(holder_, "Readings[1].Value");
+    ASSERT_TRUE(value);
+    EXPECT_STREQ(value.member->Text(0xFF), "Value");
+    EXPECT_STREQ(Element(0)->GetMemberAtText(1, 0xFF), "Beta");  // answered by the element's base
+    EXPECT_EQ(Element(0)->BaseClass()->GetStringTable(), &names);
+}
+
+TEST(MemberPathsBuiltIn, CombinedRecordNamedThroughout) {
+    CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
+    CXQOVAStringTable names;
+    ASSERT_EQ(names.AddDictionaryTables(&dictionary), 1);
+    CXQOVAObject record(&dictionary, 0x00170001u, 0xFFFF);
+    CXQOVAObject* patient = record.GetMemberAt(11);
+    ASSERT_NE(patient, nullptr);
+    patient->SetMemberAt(6, "P-0042", 6);
+
+    const xqova::MemberLocation systolic = xqova::FindMember(record, "NIBPData.Systolic");
+    ASSERT_TRUE(systolic);
+    EXPECT_EQ(systolic.member->Text(0xFF), nullptr);  // nested objects have no table of their own
+    EXPECT_EQ(xqova::ShareStringTable(&record, &names), 12u);
+    EXPECT_STREQ(systolic.member->Text(0xFF), "Systolic");
+    EXPECT_EQ(systolic.Kind(), MemberKind::kSignedInteger);
+    EXPECT_EQ(xqova::ReadText(record, "Patient.Identifier"), "P-0042");
+
+    char why[120];
+    xqova::FormatPathError(xqova::FindMember(record, "NIBPData.Systolc"), "NIBPData.Systolc", why, sizeof why);
+    EXPECT_STREQ(why, "no member of that name at offset 9 (\"Systolc\") in CNIBPDStd");
+}
+
+}  // namespace
