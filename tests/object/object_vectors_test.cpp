@@ -169,7 +169,8 @@ TEST_F(ObjectVectors, RunningOutOfMemory) {
         CXQOVAObject tail(&dictionary_, kTail, 0xFFFF);
         done();
         auto* pair = static_cast<CXQOVAVector*>(tail.Member(1));
-        const bool whole = pair != nullptr && pair->At(0)->MemberCount() == 2 && pair->At(1)->MemberCount() == 2;
+        const bool whole = pair != nullptr && pair->Size() == 2 && pair->At(0)->MemberCount() == 2 &&
+                           pair->At(1)->MemberCount() == 2;
         if (pair != nullptr) {
             EXPECT_EQ(pair->Size(), 2);
             EXPECT_EQ(pair->Push(kElem), nullptr);
