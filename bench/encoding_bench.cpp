@@ -79,7 +79,7 @@ void BuildFromBytes(benchmark::State& state, std::uint32_t classId) {
     std::vector<unsigned char> buffer(source.SizeAll(0xFFFF));
     source.Serialize(buffer.data(), 0xFFFF);
     for (auto _ : state) {
-        CXQOVAObject built(&Device(), buffer.data(), buffer.size());
+        CXQOVAObject built(&Device(), xqova::EncodedBytes{buffer.data(), buffer.size()});
         benchmark::DoNotOptimize(built.Version());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * buffer.size()));

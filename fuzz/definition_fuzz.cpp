@@ -51,7 +51,7 @@ void BuildAndEncode(CXQOVADictionary& dictionary, const void* definition) {
     if (size != 0 && dictionary.GetDefinition(DefinitionClassID(definition)) == definition) {
         std::vector<unsigned char> bytes(size);
         if (object.Serialize(bytes.data(), 0xFFFF) != size) __builtin_trap();
-        CXQOVAObject decoded(&dictionary, bytes.data(), bytes.size());
+        CXQOVAObject decoded(&dictionary, xqova::EncodedBytes{bytes.data(), bytes.size()});
         if (decoded.Deserialize(bytes.data(), bytes.size(), 1) != size) __builtin_trap();
     }
     const std::uint32_t xmlSize = object.XMLSizeAll(0xFFFF);

@@ -30,12 +30,12 @@ std::vector<unsigned char> Encode(CXQOVAObject& object) {
 void Run(const std::vector<unsigned char>& input, bool nestedChecked) {
     CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
     for (unsigned char strict = 0; strict < 2; ++strict) {
-        CXQOVAObject object(&dictionary, input.data(), input.size());
+        CXQOVAObject object(&dictionary, xqova::EncodedBytes{input.data(), input.size()});
         if (object.GetDefinition() == nullptr) return;
         if (object.Deserialize(input.data(), input.size(), strict) == 0) continue;
         const std::vector<unsigned char> first = Encode(object);
         if (first.empty()) continue;
-        CXQOVAObject again(&dictionary, first.data(), first.size());
+        CXQOVAObject again(&dictionary, xqova::EncodedBytes{first.data(), first.size()});
         if (nestedChecked && strict == 0) {
             if (again.Deserialize(first.data(), first.size(), 0) != first.size()) __builtin_trap();
             continue;

@@ -89,7 +89,7 @@ void Check(const std::string& document, std::uint64_t bound) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
     const std::vector<unsigned char> input(data, data + size);
-    CXQOVAObject object(&dictionary, input.data(), input.size());
+    CXQOVAObject object(&dictionary, xqova::EncodedBytes{input.data(), input.size()});
     if (object.GetDefinition() == nullptr) return 0;
 
     const std::uint32_t size8 = object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);

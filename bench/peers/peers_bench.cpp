@@ -326,7 +326,7 @@ bool Fixture::Make() {
         return error = "the record did not decode", false;
     }
     {
-        CXQOVAObject built(&dictionary, encoding.data(), encoding.size());
+        CXQOVAObject built(&dictionary, xqova::EncodedBytes{encoding.data(), encoding.size()});
         std::vector<unsigned char> again(built.SizeAll(0xFFFF));
         if (again.empty() || built.Serialize(again.data(), 0xFFFF) != again.size() || again != encoding) {
             return error = "the record built from its bytes encodes differently", false;
@@ -409,7 +409,7 @@ void DecodeDynamic(benchmark::State& state) {
 void BuildXqova(benchmark::State& state) {
     Fixture& f = *g_fixture;
     Run(state, [&] {
-        CXQOVAObject built(&f.dictionary, f.encoding.data(), f.encoding.size());
+        CXQOVAObject built(&f.dictionary, xqova::EncodedBytes{f.encoding.data(), f.encoding.size()});
         benchmark::DoNotOptimize(built.Version());
     }, static_cast<double>(f.encoding.size()));
 }

@@ -88,7 +88,7 @@ std::string Built(std::uint32_t classId, Shared& shared) {
 
 std::string Decoded(std::size_t k, Shared& shared) {
     const std::vector<unsigned char>& e = shared.encodings[k];
-    CXQOVAObject o(&shared.dictionary, e.data(), e.size());
+    CXQOVAObject o(&shared.dictionary, xqova::EncodedBytes{e.data(), e.size()});
     return Fingerprint(o, shared);
 }
 

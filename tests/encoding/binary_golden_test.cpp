@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "binary_test_support.h"
+#include "xqova/encoding/decode_report.h"
 
 namespace {
 
@@ -81,7 +82,7 @@ TEST(BinaryGolden, WorkedExamplesDecodeToEqualObjects) {
         ExpectSameObject(original, decoded);
 
         HeapCopy copy(g.bytes);
-        CXQOVAObject bounded(&g.dictionary(), copy.data(), copy.size());
+        CXQOVAObject bounded(&g.dictionary(), xqova::EncodedBytes{copy.data(), copy.size()});
         ExpectSameObject(original, bounded, "bounded constructor");
 
         Bytes mutableBytes = g.bytes;
@@ -363,15 +364,90 @@ TEST(BinaryFailures, AnotherClassLeavesTheObjectAndDamageResetsIt) {
         }
     }
 
-    // Without the strict flag the damaged element is left out and the rest
-    // is read.
+    // Without the strict flag the damaged element stays in its vector as its
+    // own decode left it (reset) and the rest is read.
     CXQOVAObject object(&g.dictionary(), g.classId, 0xFFFF);
     Bytes bytes = g.bytes;
     bytes[21 + 11] ^= 0x01;
     Restamp(bytes, 0, bytes.size());
     EXPECT_EQ(bytes.size(), Decode(object, bytes, 0));
     EXPECT_EQ(1u, object.GetMemberNumElements(0));
-    EXPECT_EQ(0u, static_cast<CXQOVAVector*>(object.Member(1))->Size());
+    auto* container = static_cast<CXQOVAVector*>(object.Member(1));
+    ASSERT_EQ(1u, container->Size());
+    EXPECT_EQ(kClinicianC, container->At(0)->ClassID());
+    ExpectReset(*container->At(0));
+}
+
+// ---- Vector elements a vector cannot take ----------------------------------------------
+
+constexpr std::uint32_t kPicks = 0x00480000, kPick = 0x00480100, kOtherPick = 0x00480200;
+
+Chain& PicksChain() {
+    static Chain chain({Build("CPicks", kPicks, {VectorOf("Bounded", kAnyClass, 2), VectorOf("Named", kPick, 0)}),
+                        Build("CPick", kPick, {M("X", 0x10)}), Build("COtherPick", kOtherPick, {M("Y", 0x10)})});
+    return chain;
+}
+
+// An element: one uint8 member.
+Bytes Pick(std::uint32_t classId, unsigned char value) {
+    Bytes b = {static_cast<unsigned char>(classId >> 24), static_cast<unsigned char>(classId >> 16),
+               static_cast<unsigned char>(classId >> 8), static_cast<unsigned char>(classId),
+               0x00, 0x08, 0x00, 0x64, 0x00, 0x00, 0x01, value, 0x00, 0x00};
+    Restamp(b, 0, b.size());
+    return b;
+}
+
+// CPicks with the given elements; the named vector's carry size prefixes.
+Bytes Picks(const std::vector<Bytes>& bounded, const std::vector<Bytes>& named) {
+    Bytes b = {0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00};
+    b.push_back(0x00);
+    b.push_back(static_cast<unsigned char>(bounded.size()));
+    for (const Bytes& e : bounded) b.insert(b.end(), e.begin(), e.end());
+    b.push_back(0x00);
+    b.push_back(static_cast<unsigned char>(named.size()));
+    for (const Bytes& e : named) {
+        b.push_back(0x00);
+        b.push_back(static_cast<unsigned char>(e.size()));
+        b.insert(b.end(), e.begin(), e.end());
+    }
+    b.resize(b.size() + 2);
+    WriteInt16(b.data() + 4, static_cast<std::uint16_t>(b.size() - 6));
+    Restamp(b, 0, b.size());
+    return b;
+}
+
+// An element past a bounded vector's count, or of another class than a
+// named vector's, is skipped, under the strict flag too, and the whole
+// encoding is consumed; a strict decode that reports refuses it.
+TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
+    CXQOVADictionary dictionary(PicksChain().Head());
+    const Bytes kept = Picks({Pick(kPick, 1), Pick(kOtherPick, 2)}, {Pick(kPick, 4)});
+    const struct {
+        const char* name;
+        Bytes bytes;
+        xqova::DecodeCheck reported;
+    } cases[] = {
+        {"a third element in a bounded vector of 2",
+         Picks({Pick(kPick, 1), Pick(kOtherPick, 2), Pick(kPick, 3)}, {Pick(kPick, 4)}),
+         xqova::DecodeCheck::kVectorCount},
+        {"another class in a named vector", Picks({Pick(kPick, 1), Pick(kOtherPick, 2)}, {Pick(kOtherPick, 9), Pick(kPick, 4)}),
+         xqova::DecodeCheck::kNestedClass},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (unsigned char strict : {0, 1}) {
+            CXQOVAObject object(&dictionary, kPicks, 0xFFFF);
+            EXPECT_EQ(c.bytes.size(), Decode(object, c.bytes, strict));
+            EXPECT_EQ(Hex(kept), Hex(Encode(object)));
+        }
+        HeapCopy copy(c.bytes);
+        CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
+        EXPECT_EQ(Hex(kept), Hex(Encode(built)));
+
+        xqova::DecodeReport report;
+        EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
+        EXPECT_EQ(c.reported, report.check);
+    }
 }
 
 }  // namespace

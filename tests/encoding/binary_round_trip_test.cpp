@@ -15,7 +15,7 @@ long AllocationsToBuild(CXQOVADictionary& dictionary, const Bytes& bytes) {
     HeapCopy copy(bytes);
     for (long allowed = 0;; ++allowed) {
         xqova::testing::FailAllocationsAfter(allowed);
-        { CXQOVAObject built(&dictionary, copy.data(), copy.size()); }
+        { CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()}); }
         void* probe = xqova::Allocate(1);
         xqova::testing::FailAllocationsAfter(-1);
         xqova::Release(probe);
@@ -74,7 +74,7 @@ TEST(BinaryRoundTrip, EveryBuiltInClassAtEveryVersion) {
                 EXPECT_EQ(Hex(bytes), Hex(Encode(decoded)));
 
                 HeapCopy copy(bytes);
-                CXQOVAObject built(&dictionary, copy.data(), copy.size());
+                CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
                 ExpectSameObject(object, built, "built from bytes");
             }
         }
@@ -145,7 +145,7 @@ TEST(BinaryRoundTrip, CombinedRecordWithElevenNestedObjects) {
     ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
     ExpectSameObject(record, decoded);
     HeapCopy copy(bytes);
-    CXQOVAObject built(&dictionary, copy.data(), copy.size());
+    CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
     ExpectSameObject(record, built, "built from bytes");
     // One allocation per object: the record's storage holds its nested
     // objects, theirs their fixed arrays.
@@ -166,7 +166,7 @@ TEST(BinaryRoundTrip, BuiltFromBytesObjectsHoldTheirPartsInOneAllocation) {
     ASSERT_EQ(1, item.SetMemberAt(6, "label", 5));
     const Bytes bytes = Encode(item);
     HeapCopy copy(bytes);
-    CXQOVAObject built(&dictionary, copy.data(), copy.size());
+    CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
     ExpectSameObject(item, built, "built from bytes");
     EXPECT_EQ(1, AllocationsToBuild(dictionary, bytes));
     // A longer value than the encoding held moves to a buffer of its own.
@@ -217,7 +217,7 @@ TEST(BinaryRoundTrip, EveryVectorKindAndNestedByteOrder) {
             ExpectSameObject(shelf, decoded);
         }
         HeapCopy copy(bytes);
-        CXQOVAObject built(&dictionary, copy.data(), copy.size());
+        CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
         ExpectSameObject(shelf, built, "built from bytes");
     }
 }
@@ -248,7 +248,7 @@ TEST(BinaryRoundTrip, BuiltFromBytesNestedVersionsBehindPrefixedVectors) {
         ASSERT_EQ(kElem, ReadInt32(bytes.data() + 11 + 2 + 2));  // the element behind its size prefix
 
         HeapCopy copy(bytes);
-        CXQOVAObject built(&readDictionary, copy.data(), copy.size());
+        CXQOVAObject built(&readDictionary, xqova::EncodedBytes{copy.data(), copy.size()});
         CXQOVAObject* one = built.Member(1);
         CXQOVAVector* pair = built.Member(2);
         ASSERT_TRUE(one != nullptr && pair != nullptr && pair->Size() == 2);

@@ -19,6 +19,8 @@ constexpr std::uint32_t kSelf = 0x00440000;     // two members of its own class 
 constexpr std::uint32_t kHolder = 0x00451200;   // an ANY_CLASS growing vector (4-byte length)
 constexpr std::uint32_t kFanTop = 0x00460000;   // kFanLevels classes, each holding two of the next
 constexpr int kFanLevels = 12;                  // 2^12 - 1 objects below the top
+constexpr std::uint32_t kTwoFixed = 0x00471200; // two fixed vectors of 40,000 kTiny (4-byte length)
+constexpr std::uint32_t kTiny = 0x00470000;     // one uint8
 
 // An encoding with an empty fixed section whose variable section is `body`.
 Bytes Encoding(std::uint32_t classId, std::uint16_t version, const Bytes& body) {
@@ -51,6 +53,8 @@ protected:
         blocks_.push_back(Build("CSelf", kSelf, {Nested("Left", kSelf), Nested("Right", kSelf),
                                                  FixedArray("Bulk", 0x00, 65535)}));
         blocks_.push_back(Build("CHolder", kHolder, {VectorOf("Items", kAnyClass, 0)}));
+        blocks_.push_back(Build("CTwoFixed", kTwoFixed, {VectorOf("A", kTiny, 40000), VectorOf("B", kTiny, 40000)}));
+        blocks_.push_back(Build("CTiny", kTiny, {M("Value", 0x10)}));
         for (int i = 0; i < kFanLevels; ++i) {
             const std::uint32_t id = kFanTop + static_cast<std::uint32_t>(i << 8);
             std::vector<Member> members = {M("Value", 0x10)};
@@ -87,7 +91,7 @@ TEST_F(ConstructionBudget, BuiltInClassesStayFarBelowTheDefault) {
     ASSERT_EQ(leaf.size(), 13u);
     const Bytes full = Encoding(kNumExt, 200, Elements(leaf, 0xFFFF));
     xqova::ScopedConstructionBudget decode(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
-    CXQOVAObject numbers(&dictionary_, full.data(), full.size());
+    CXQOVAObject numbers(&dictionary_, xqova::EncodedBytes{full.data(), full.size()});
     EXPECT_FALSE(decode.Exhausted());
     ASSERT_EQ(Encode(numbers), full);
     EXPECT_LT(decode.MostObjects(), xqova::kDefaultObjectBudget / 2);
@@ -128,7 +132,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
 
 // Elements that a decode inserts into an ANY_CLASS vector share the budget of
 // the construction: 13-byte elements of a class that fans out (each built,
-// then dropped when its few bytes do not decode) no longer get a fresh budget
+// then left reset when its few bytes do not decode) no longer get a fresh budget
 // each. Under the strict flag and without it, by construction and by
 // Deserialize, the operation fails as a whole.
 TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
@@ -138,12 +142,12 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
     const Bytes many = Encoding(kHolder, 100, Elements(fan, 40));
 
     xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
-    CXQOVAObject holder(&dictionary_, few.data(), few.size());
+    CXQOVAObject holder(&dictionary_, xqova::EncodedBytes{few.data(), few.size()});
     EXPECT_FALSE(budget.Exhausted());
     EXPECT_EQ(budget.MostObjects(), 3 * perElement);
     auto* items = static_cast<CXQOVAVector*>(holder.Member(0));
     ASSERT_NE(items, nullptr);
-    EXPECT_EQ(items->Size(), 0);  // each element failed to decode and was dropped
+    EXPECT_EQ(items->Size(), 3);  // each element failed to decode and stays as its decode left it
 
     for (unsigned char strict : {0, 1}) {
         SCOPED_TRACE(static_cast<int>(strict));
@@ -153,7 +157,7 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
         EXPECT_EQ(items->Size(), 0);  // reset deeply
         EXPECT_LE(budget.MostObjects(), 20 * perElement);
     }
-    CXQOVAObject built(&dictionary_, many.data(), many.size());
+    CXQOVAObject built(&dictionary_, xqova::EncodedBytes{many.data(), many.size()});
     EXPECT_EQ(built.MemberCount(), 0);
     EXPECT_EQ(built.SizeAll(0xFFFF), 0u);
 
@@ -161,7 +165,7 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
     // would each build 2^12 objects; the decode stops after the budget's worth.
     const Bytes all = Encoding(kHolder, 100, Elements(fan, 0xFFFF));
     xqova::ScopedConstructionBudget defaults(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
-    CXQOVAObject attack(&dictionary_, all.data(), all.size());
+    CXQOVAObject attack(&dictionary_, xqova::EncodedBytes{all.data(), all.size()});
     EXPECT_TRUE(defaults.Exhausted());
     EXPECT_LE(defaults.MostObjects(), xqova::kDefaultObjectBudget);
     EXPECT_EQ(attack.MemberCount(), 0);
@@ -192,6 +196,39 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWhole) {
     }
     EXPECT_EQ(copy.Copy(&holder), 1);
     EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 3);
+}
+
+// A construction builds every element its fixed vectors ask for or fails as
+// a whole: two fixed vectors of 40,000 elements under a budget that runs out
+// inside the second leave an object without members, never a vector with
+// fewer elements than its count.
+TEST_F(ConstructionBudget, FixedVectorsAreBuiltWholeOrNotAtAll) {
+    const struct {
+        std::uint32_t objects;
+        std::uint64_t bytes;
+        bool whole;
+    } cases[] = {
+        {65536, xqova::kDefaultByteBudget, false},
+        {xqova::kDefaultObjectBudget, 1u << 20, false},
+        {xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.objects);
+        xqova::ScopedConstructionBudget budget(c.objects, c.bytes);
+        CXQOVAObject two(&dictionary_, kTwoFixed, 0xFFFF);
+        EXPECT_EQ(budget.Exhausted(), !c.whole);
+        EXPECT_EQ(two.MemberCount(), c.whole ? 2 : 0);
+        // 15 bytes of header and checksum; per vector a count and 40,000
+        // elements of 14 bytes.
+        EXPECT_EQ(two.SizeAll(0xFFFF), c.whole ? 15u + 2u * (2u + 40000u * 14u) : 0u);
+        for (std::uint16_t id : {0, 1}) {
+            auto* vector = static_cast<CXQOVAVector*>(two.Member(id));
+            EXPECT_EQ(vector != nullptr, c.whole);
+            if (vector == nullptr) continue;
+            EXPECT_EQ(vector->Size(), 40000);
+            EXPECT_EQ(vector->Push(kTiny), nullptr);
+        }
+    }
 }
 
 }  // namespace

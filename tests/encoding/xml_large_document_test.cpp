@@ -71,7 +71,7 @@ TEST(XmlLargeDocument, UtfSixteenDocumentPastFourGiBIsRefused) {
     // these tests are about.
     const xqova::ScopedConstructionBudget budget(4000000, 8000000000ull);
     ASSERT_EQ(bytes.size(), 23003261u);
-    CXQOVAObject object(&xqova::AllBuiltinClasses(), bytes.data(), bytes.size());
+    CXQOVAObject object(&xqova::AllBuiltinClasses(), xqova::EncodedBytes{bytes.data(), bytes.size()});
     ASSERT_EQ(object.ClassID(), kNumExt);
 
     // The encoding itself round-trips, and the capacity form refuses one
@@ -101,7 +101,7 @@ TEST(XmlLargeDocument, EightBitDocumentPastFourGiBIsRefused) {
     const xqova_test::Encoding bytes = xqova_test::Deep();
     const xqova::ScopedConstructionBudget budget(4000000, 8000000000ull);
     ASSERT_EQ(bytes.size(), 46006522u);
-    CXQOVAObject object(&xqova::AllBuiltinClasses(), bytes.data(), bytes.size());
+    CXQOVAObject object(&xqova::AllBuiltinClasses(), xqova::EncodedBytes{bytes.data(), bytes.size()});
     ASSERT_EQ(object.SizeAll(0xFFFF), bytes.size());
     ExpectRefused(object, XML_ENCODING_CHAR);
 }

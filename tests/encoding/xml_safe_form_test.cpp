@@ -160,7 +160,7 @@ TEST(XmlSafeForm, DeviceTextCannotAddElements) {
     bytes[98] = 0x1E;
     bytes[99] = 0x02;
 
-    CXQOVAObject object(&Device(), bytes.data(), bytes.size());
+    CXQOVAObject object(&Device(), xqova::EncodedBytes{bytes.data(), bytes.size()});
     ASSERT_EQ(object.SizeAll(0xFFFF), 100u);
     const Documents d = WriteAll(object);
     EXPECT_EQ(CountMarkup(d.exact, "<MEMBER "), 3u);

@@ -159,23 +159,29 @@ TEST_F(ObjectVectors, RunningOutOfMemory) {
     });
     EXPECT_EQ(static_cast<std::int32_t>(growing.Back()->Member(0)), 1);
 
-    // A fixed vector short of elements cannot take a whole copy.
+    // A fixed vector is built with all its elements or not at all; an
+    // object without it, or with an element short of members, cannot take
+    // a whole copy.
     CXQOVAObject source(&dictionary_, kTail, 0xFFFF);
     ASSERT_EQ(static_cast<CXQOVAVector*>(source.Member(1))->At(1)->SetMember(0, 6), 1);
-    int shortVectors = 0;
+    int missingVectors = 0;
     ForEachAllocationFailure([&](long, const auto& done) {
         CXQOVAObject tail(&dictionary_, kTail, 0xFFFF);
         done();
         auto* pair = static_cast<CXQOVAVector*>(tail.Member(1));
         const bool whole = pair != nullptr && pair->Size() == 2 && pair->At(0)->MemberCount() == 2 &&
                            pair->At(1)->MemberCount() == 2;
-        shortVectors += (pair != nullptr && pair->Size() < 2) ? 1 : 0;
+        if (pair != nullptr) {
+            EXPECT_EQ(pair->Size(), 2);
+            EXPECT_EQ(pair->Push(kElem), nullptr);
+        }
+        missingVectors += (tail.MemberCount() == 2 && pair == nullptr) ? 1 : 0;
         EXPECT_EQ(tail.Copy(&source), whole ? 1 : 0);
         if (whole) {
             EXPECT_EQ(static_cast<std::int32_t>(pair->At(1)->Member(0)), 6);
         }
     });
-    EXPECT_GT(shortVectors, 0);
+    EXPECT_GT(missingVectors, 0);
 }
 
 }  // namespace

@@ -176,7 +176,7 @@ TEST(LoadedDefinitions, FixedVectorOfNoElementsGrowsWithSizePrefixes) {
     ASSERT_EQ(bytes.size(), 34u);
     EXPECT_EQ(ReadInt16(bytes.data() + 13), 17u);
 
-    CXQOVAObject back(&catalog.Dictionary(), bytes.data(), bytes.size());
+    CXQOVAObject back(&catalog.Dictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
     ASSERT_EQ(back.Deserialize(bytes.data(), bytes.size(), 1), bytes.size());
     CXQOVAVector* read = back.GetMember(0);
     ASSERT_NE(read, nullptr);

@@ -173,7 +173,7 @@ TEST(RefusalReasons, NamesEachDamage) {
         EXPECT_STREQ(report.path, d.path);
         EXPECT_NE(words.find(d.detail), std::string::npos) << words;
         // The decoder without a report refuses it too (strictly), without a reason.
-        CXQOVAObject object(&TestCatalog().Dictionary(), bytes.data(), bytes.size());
+        CXQOVAObject object(&TestCatalog().Dictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
         EXPECT_EQ(object.Deserialize(bytes.data(), bytes.size(), 1), 0u);
         // decode refuses it with the same words, whatever the output.
         const std::string message = tool_test::FailureOf(

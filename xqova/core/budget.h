@@ -25,7 +25,7 @@
 //
 //   {
 //       xqova::ScopedConstructionBudget budget(1000, 1u << 20);
-//       CXQOVAObject reading(&dictionary, bytes, length);  // at most 1000 objects, 1 MiB
+//       CXQOVAObject reading(&dictionary, xqova::EncodedBytes{bytes, length});  // at most 1000 objects, 1 MiB
 //       if (budget.Exhausted()) { ... }
 //   }
 //

@@ -43,9 +43,11 @@
 // Failures: another class leaves the object untouched; anything else that
 // fails an object resets it deeply. A nested object or element that fails
 // fails its parent under the strict flag; without it the parent reads on
-// (the failed nested object stays as its own decode left it; a growing or
-// any-class vector drops the element; a fixed-count vector whose count
-// differs passes the elements over and stays reset). Bytes that do not lie
+// (the failed nested object or element stays as its own decode left it; a
+// fixed-count vector whose count differs passes the elements over and stays
+// reset). An element that a growing or any-class vector cannot take (past a
+// bounded vector's count, another class than the vector's) is skipped
+// whatever the flag; a strict decode with a report refuses it. Bytes that do not lie
 // where the structure says fail the object they stand in (it cannot tell
 // where its next member starts); its parent knows its extent and treats it
 // as a failed nested object. An encoding nested deeper than objects may nest
@@ -890,27 +892,30 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
         }
         const std::uint32_t classId = xqova::LoadBig32(bytes);
         const std::uint16_t version = xqova::LoadBig16(bytes + EncodingLayout::Version(xqova::HeaderLengthWidth(classId)));
-        // A vector holds only elements that decoded; one that cannot be
-        // created or decoded is left out (or fails the whole under the strict
-        // flag).
+        // An element the vector cannot take (past a bounded vector's count,
+        // of another class than the vector's, out of memory) is skipped,
+        // under the strict flag too; only a decode that asked for a report
+        // of what it could not take refuses it under the strict flag. One
+        // that was taken and fails to decode stays as its own decode left
+        // it, or fails the whole under the strict flag.
         CXQOVAObject* element = vector.Insert(vector.size_, nullptr, nullptr, classId, version);
         if (element == nullptr) {
-            if (strict != 0 || xqova::BudgetedOperation::Exhausted()) {
+            const bool full = vector.fixedCount_ != 0 && vector.size_ >= vector.fixedCount_;
+            if ((strict != 0 && state->report != nullptr) || xqova::BudgetedOperation::Exhausted()) {
                 state->Pop(path);
                 if (vector.classId_ != xqova::kNoClass && classId != vector.classId_) {
                     state->Fail(DecodeCheck::kNestedClass, encoding, bytes, classId, vector.classId_, name);
+                } else if (full) {
+                    state->Fail(DecodeCheck::kVectorCount, encoding, at, count, vector.fixedCount_, name);
                 } else {
                     state->Fail(DecodeCheck::kOutOfMemory, bytes, bytes);
                     state->ClassOf(bytes, size);
                 }
                 return false;
             }
-        } else if (DecodeObject(*element, bytes, size, strict, state) == 0) {
-            vector.Pop();
-            if (strict != 0 || state->tooDeep) {
-                state->Pop(path);
-                return false;
-            }
+        } else if (DecodeObject(*element, bytes, size, strict, state) == 0 && (strict != 0 || state->tooDeep)) {
+            state->Pop(path);
+            return false;
         }
         state->Pop(elementPath);
     }

@@ -22,10 +22,10 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding
     EndConstruction(operation);
 }
 
-CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const unsigned char* encoding, std::size_t length) {
+CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, xqova::EncodedBytes encoding) {
     ClearFields();
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, length, 0);
-    Decode(encoding, length, 0, nullptr, true);
+    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding.bytes, encoding.length, 0);
+    Decode(encoding.bytes, encoding.length, 0, nullptr, true);
     EndConstruction(operation);
 }

@@ -401,9 +401,18 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             slot.elements_ = count;
             slot.size_ = 0;
             if (nestingAllowed) {
-                slot.buffer_ = CXQOVAVector::CreateAt(nextVector, dictionary_, record.memberClass, count,
-                                                      elementVersion, depth_ + 1);
+                CXQOVAVector* vector = CXQOVAVector::CreateAt(nextVector, dictionary_, record.memberClass, count,
+                                                              elementVersion, depth_ + 1);
                 nextVector += sizeof(CXQOVAVector);
+                // A vector with a fixed count is built whole or not at all:
+                // one that lacks its array or an element is given up, and
+                // the member holds nothing, as when memory for the vector
+                // itself ran out.
+                if (vector->Whole()) {
+                    slot.buffer_ = vector;
+                } else {
+                    vector->~CXQOVAVector();
+                }
             }
         } else if (type.IsFixedArray()) {
             const std::uint32_t bytes = static_cast<std::uint32_t>(record.fixedCount) * type.ElementSize();

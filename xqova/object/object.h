@@ -92,6 +92,13 @@ class CXQOVADictionary;
 class CXQOVAStringTable;
 class CXQOVAVector;
 namespace xqova {
+// Bytes that hold an object's encoding, and how many of them may be read:
+// the bounded construction from bytes takes them together, so that it
+// cannot be mistaken for a definition block and a version.
+struct EncodedBytes {
+    const unsigned char* bytes;
+    std::size_t length;
+};
 class BudgetedOperation;
 class CompiledDefinition;
 struct DecodeAccess;
@@ -114,22 +121,17 @@ public:
     // From an encoded object (defined with the binary encoding): the shape
     // follows the encoding's class and version, then the bytes are decoded.
     // The first form trusts the encoding's stated length; the second reads
-    // nothing outside `length` bytes.
+    // nothing outside the `length` bytes it is given. A byte pointer followed
+    // by a number is always the definition form above.
     CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding);
-    CXQOVAObject(CXQOVADictionary* dictionary, const unsigned char* encoding, std::size_t length);
-
-    // A byte pointer with a version number is ambiguous between the two
-    // forms above: pass a definition as `const void*`, or the length of an
-    // encoding as std::size_t.
-    template <class V, typename std::enable_if<std::is_integral<V>::value && !std::is_same<V, std::size_t>::value,
-                                               int>::type = 0>
-    CXQOVAObject(CXQOVADictionary*, const unsigned char*, V) = delete;
+    CXQOVAObject(CXQOVADictionary* dictionary, xqova::EncodedBytes encoding);
 
     // A deep copy: same dictionary, definition, class and version, then Copy.
     // The string table is not carried over.
     CXQOVAObject(const CXQOVAObject& other);
-    // The same; a null pointer gives an empty object without members.
-    explicit CXQOVAObject(const CXQOVAObject* other);
+    // The same, converting implicitly; a null pointer gives an empty object
+    // without members.
+    CXQOVAObject(const CXQOVAObject* other);
 
     // Objects own their storage; assigning one to another is not offered.
     // Use Copy between objects of one class and version.

@@ -10,6 +10,13 @@
 #include "xqova/object/object.h"
 
 class XQOVA_API CXQOVAObjectPtr {
+    // An index converts to an unsigned short as the object's own forms take
+    // it: an integer or an unscoped enumerator (a scoped one does not).
+    template <class I>
+    using IsIndex = typename std::enable_if<std::is_integral<I>::value ||
+                                                (std::is_enum<I>::value && std::is_convertible<I, int>::value),
+                                            int>::type;
+
 public:
     CXQOVAObjectPtr(CXQOVAObject* object = nullptr) : object_(object) {}
     CXQOVAObjectPtr(const CXQOVAObjectPtr&) = default;
@@ -20,13 +27,15 @@ public:
     CXQOVAObject& operator*() const { return *object_; }
 
     // The held object's At / Member. The handle must hold an object. Any
-    // integer index is taken, so that `handle[2]` is not ambiguous with the
-    // built-in subscript of the converted pointer on 32-bit targets.
-    template <class I, typename std::enable_if<std::is_integral<I>::value, int>::type = 0>
+    // integer or unscoped enumerator is taken as the index, so that
+    // `handle[2]` is not ambiguous with the built-in subscript of the
+    // converted pointer on 32-bit targets, and `handle[kMember]` never falls
+    // to that subscript.
+    template <class I, IsIndex<I> = 0>
     CXQOVAData_u& operator[](I pos) const {
         return object_->At(static_cast<std::uint16_t>(pos));
     }
-    template <class I, typename std::enable_if<std::is_integral<I>::value, int>::type = 0>
+    template <class I, IsIndex<I> = 0>
     CXQOVAData_u& operator()(I id) const {
         return object_->Member(static_cast<std::uint16_t>(id));
     }

@@ -93,6 +93,11 @@ private:
     std::uint8_t CopyElements(const CXQOVAVector* source);
 
     bool IsFixed() const { return fixedCount_ != 0 && classId_ != 0xFFFFFFFFu; }
+    // Whether construction gave the vector all it needs: the array of a
+    // fixed count, and every element of a fixed vector.
+    bool Whole() const {
+        return fixedCount_ == 0 || (capacity_ == fixedCount_ && (!IsFixed() || size_ == fixedCount_));
+    }
 
     // The one insertion behind every Insert and Push: a copy of `source`, or
     // an element built from `definition`, or from the dictionary's

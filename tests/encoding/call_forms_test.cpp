@@ -1,0 +1,88 @@
+// Every constructor and operator form that hosts write compiles and means
+// what it says: a byte pointer with a version is a definition block, the
+// bounded construction from bytes takes xqova::EncodedBytes, a pointer to an
+// object converts implicitly, and the handle takes unscoped enumerators.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "binary_test_support.h"
+#include "xqova/object/object_ptr.h"
+
+namespace {
+
+using namespace binary_test;
+
+constexpr std::uint32_t kForms = 0x00490000;  // version 101; B only from 101
+enum FormMember { kA, kB };                  // identifiers, as hosts declare them
+enum : unsigned short { kFirst, kSecond };   // positions
+
+Bytes FormsBlock() { return Build("CForms", kForms, {M("A", 0x11), M("B", 0x10, 101)}, 101); }
+
+CXQOVAObject Converted(CXQOVAObject* source) { return source; }
+
+TEST(CallForms, ConstructorsMeanTheirForm) {
+    Bytes block = FormsBlock();
+    CXQOVADictionary dictionary(nullptr);
+    ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
+
+    CXQOVAObject byParts(&dictionary, static_cast<unsigned short>(0x0049), static_cast<unsigned char>(0),
+                         static_cast<unsigned char>(0), static_cast<unsigned short>(100));
+    CXQOVAObject byClass(&dictionary, static_cast<unsigned long>(kForms), static_cast<unsigned short>(0xFFFF));
+    CXQOVAObject byVoid(&dictionary, static_cast<void*>(block.data()), static_cast<unsigned short>(100));
+    CXQOVAObject byBytes(&dictionary, reinterpret_cast<unsigned char*>(block.data()), static_cast<unsigned short>(101));
+    CXQOVAObject byBytesInt(&dictionary, block.data(), 100);
+    EXPECT_EQ(byParts.ClassID(), kForms);
+    EXPECT_EQ(byParts.Version(), 100);
+    EXPECT_EQ(byParts.MemberAvailable(kB), 0);
+    EXPECT_EQ(byClass.Version(), 101);
+    for (CXQOVAObject* o : {&byVoid, &byBytes, &byBytesInt}) {
+        EXPECT_EQ(o->GetDefinition(), static_cast<void*>(block.data()));
+        EXPECT_EQ(o->ClassID(), kForms);
+    }
+    EXPECT_EQ(byVoid.Version(), 100);
+    EXPECT_EQ(byBytes.Version(), 101);
+    EXPECT_EQ(byBytes.MemberCount(), 2);
+    EXPECT_EQ(byBytesInt.Version(), 100);
+
+    ASSERT_EQ(byClass.SetMember(kA, 7), 1);
+    Bytes encoded = Encode(byClass);
+    CXQOVAObject trusting(&dictionary, encoded.data());
+    CXQOVAObject bounded(&dictionary, xqova::EncodedBytes{encoded.data(), encoded.size()});
+    CXQOVAObject& reference = byClass;
+    CXQOVAObject copied(reference);
+    CXQOVAObject converted = Converted(&byClass);
+    const CXQOVAObject empty = static_cast<CXQOVAObject*>(nullptr);
+    for (CXQOVAObject* o : {&trusting, &bounded, &copied, &converted}) {
+        EXPECT_EQ(o->Version(), 101);
+        EXPECT_EQ(static_cast<std::int32_t>(o->Member(kA)), 7);
+    }
+    EXPECT_EQ(empty.ClassID(), 0xFFFFFFFFu);
+    EXPECT_EQ(empty.GetDefinition(), nullptr);
+}
+
+TEST(CallForms, LookupsThroughTheObjectAndTheHandle) {
+    Bytes block = FormsBlock();
+    CXQOVADictionary dictionary(nullptr);
+    ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
+    CXQOVAObject object(&dictionary, kForms, 0xFFFF);
+    CXQOVAObject other(&dictionary, kForms, 100);
+
+    CXQOVAObjectPtr handle(&other);
+    handle = CXQOVAObjectPtr(&object);
+    CXQOVAObject* held = handle;
+    EXPECT_EQ(held, &object);
+    EXPECT_EQ(handle->Version(), 101);
+    EXPECT_EQ(&*handle, &object);
+
+    EXPECT_EQ(&object(kB), &object.Member(1));
+    EXPECT_EQ(&object[kSecond], &object.At(1));
+    EXPECT_EQ(&handle(kB), &object.Member(1));
+    EXPECT_EQ(&handle[kSecond], &object.At(1));
+    EXPECT_EQ(&handle(static_cast<unsigned short>(0)), &object.Member(0));
+    EXPECT_EQ(&handle[0], &object.At(0));
+    EXPECT_EQ(&handle[1L], &object.At(1));
+    EXPECT_EQ(handle[kSecond].Type(), 0x10);
+}
+
+}  // namespace
