@@ -135,6 +135,9 @@ TEST(Json, DocumentShape) {
         "{\"Value\":{\"value\":0.1},\"StatusBits\":{\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\"]}}"));
     f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"value\":\"-Infinity\"}"));
+    // An empty text is an empty string.
+    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(record, -1).find("\"ModelName\":{\"value\":\"\"}"));
     CXQOVAObject nibp(&xqova::AllBuiltinClasses(), kNIBPD, 0xFFFF);
     QOVA_TIME t{};
     t.year = 2024, t.month = 13, t.day = 45;
@@ -199,6 +202,11 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(nibp, "\"valid\":true", "\"valid\":true,\"extra\":0"), "/extra", "unknown field"},
         {Replaced(nibp, "06:07:08 09", "25:61:00 00"), "/members/STime/value", "is not a date and time"},
         {Replaced(nibp, "2024/03/05", "2024-03-05"), "/members/STime/value", "is not a time"},
+        {Replaced(nibp, "2024/03/05", "2024/03/32"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024/13/05"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024/00/05"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "06:07:08", "24:07:08"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "06:07:08", "06:07:60"), "/members/STime/value", "is not a date and time"},
         {Replaced(nibp, "\"version\":105", "\"version\":106"), "/version", "has no version 106"},
         {Replaced(nibp, "0x00050000", "0x00AB0000"), "/classId", "no definition serves class 0x00AB0000"},
         {Replaced(nibp, "CNIBPDStd", "CTempDStd"), "/class", "is not the name of class 0x00050000"},
@@ -245,6 +253,42 @@ TEST(Json, LimitsBoundTheTextAndTheObjectsBuilt) {
     limits.maxObjects = 6;
     EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), five.data(), five.size(), &error, limits) != nullptr)
         << error.Text();
+}
+
+// Texts of every byte and code unit, 64-bit elements and a repeated name,
+// in a class of our own.
+TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
+    using namespace object_test;
+    const std::uint32_t id = 0x00420000;
+    Chain chain({Build("CJsonProbe", id,
+                       {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),
+                        M("Wide", 0x01)})});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, id, 100);
+    std::memcpy(static_cast<char*>(object.At(0)), "A\xE9" "CD", 4);  // every element, no terminator
+    const unsigned short wide[] = {0x41, 0xD83D, 0xDE00};
+    const unsigned short lone[] = {0xD800, 0x42};
+    ASSERT_EQ(1, object.SetMemberAt(1, wide, 3));
+    ASSERT_EQ(1, object.SetMemberAt(2, lone, 2));
+    const std::uint64_t big[] = {std::uint64_t{1} << 40, ~std::uint64_t{0}};
+    std::memcpy(static_cast<void*>(object.At(3)), big, sizeof big);
+    object.SetMemberAt(4, static_cast<short>(-2));
+    const std::string json = xqova::ObjectToJson(object, -1);
+    EXPECT_NE(std::string::npos,
+              json.find("{\"Name\":{\"value\":\"A\xC3\xA9" "CD\"},\"Wide\":{\"value\":\"A\xF0\x9F\x98\x80\"},"
+                        "\"Lone\":{\"value\":[55296,66]},\"Big\":{\"value\":[1099511627776,18446744073709551615]},"
+                        "\"Wide#4\":{\"value\":-2}}"))
+        << json;
+    xqova::JsonError error;
+    auto back = xqova::ObjectFromJson(&dictionary, json.data(), json.size(), &error);
+    ASSERT_TRUE(back != nullptr) << error.Text();
+    EXPECT_EQ(Hex(Encode(object)), Hex(Encode(*back)));
+
+    for (const char* wrong : {"\"ABCDE\"", "\"\u0100\""}) {
+        const std::string text = Replaced(json, "\"A\xC3\xA9" "CD\"", wrong);
+        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << wrong;
+        EXPECT_EQ("/members/Name/value", error.path) << error.Text();
+    }
 }
 
 }  // namespace

@@ -117,8 +117,7 @@ Json FloatJson(float f) {
         std::snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(f));
         if (static_cast<float>(std::strtod(text, nullptr)) == f) break;
     }
-    const double d = std::strtod(text, nullptr);
-    return std::signbit(f) && d == 0 ? -0.0 : d;
+    return std::strtod(text, nullptr);
 }
 
 Json DoubleJson(double d) { return std::isfinite(d) ? Json(d) : NonFinite(d); }
