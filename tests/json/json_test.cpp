@@ -117,13 +117,15 @@ std::string NibpDocument() {
 
 TEST(Json, DocumentShape) {
     EXPECT_EQ(
-        "{\"class\":\"CNIBPDStd\",\"classId\":\"0x00050000\",\"version\":105,\"valid\":true,\"dirty\":false,"
-        "\"members\":{\"STime\":{\"value\":\"2024/03/05 06:07:08 09\"},"
-        "\"Status\":{\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"},\"Systolic\":{\"value\":-5},"
-        "\"Diastolic\":{\"value\":0},\"MAP\":{\"value\":0},\"HR\":{\"value\":0},"
-        "\"ExtStatus\":{\"value\":0,\"enumerator\":\"EXTSTATUS_NONE\"},"
-        "\"Source\":{\"value\":0,\"enumerator\":\"SOURCE_NONE\"},\"Mode\":{\"value\":2},"
-        "\"Method\":{\"value\":0,\"enumerator\":\"METHOD_NONE\"}}}",
+        "{\"class\":\"CNIBPDStd\",\"classId\":\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":105,\"valid\":true,\"dirty\":false,"
+        "\"members\":{\"STime\":{\"type\":\"TIME\",\"value\":\"2024/03/05 06:07:08 09\"},"
+        "\"Status\":{\"type\":\"uint16\",\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"},"
+        "\"Systolic\":{\"type\":\"int16\",\"value\":-5},\"Diastolic\":{\"type\":\"int16\",\"value\":0},"
+        "\"MAP\":{\"type\":\"int16\",\"value\":0},\"HR\":{\"type\":\"uint16\",\"value\":0},"
+        "\"ExtStatus\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"EXTSTATUS_NONE\"},"
+        "\"Source\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"SOURCE_NONE\"},"
+        "\"Mode\":{\"type\":\"uint8\",\"value\":2},"
+        "\"Method\":{\"type\":\"uint8\",\"value\":0,\"enumerator\":\"METHOD_NONE\"}}}",
         NibpDocument());
 
     // Floats at their shortest, the non-finite spelling, bits beside the
@@ -132,18 +134,18 @@ TEST(Json, DocumentShape) {
     f.SetMemberAt(0, 0.1f);
     f.SetMemberAt(1, 0x8001u);
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
-        "{\"Value\":{\"value\":0.1},\"StatusBits\":{\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\"]}}"));
+        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\"]}}"));
     f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
-    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"value\":\"-Infinity\"}"));
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":\"-Infinity\"}"));
     // An empty text is an empty string.
     CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
-    EXPECT_NE(std::string::npos, xqova::ObjectToJson(record, -1).find("\"ModelName\":{\"value\":\"\"}"));
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(record, -1).find("\"ModelName\":{\"type\":\"ansichar[32]\",\"value\":\"\"}"));
     CXQOVAObject nibp(&xqova::AllBuiltinClasses(), kNIBPD, 0xFFFF);
     QOVA_TIME t{};
     t.year = 2024, t.month = 13, t.day = 45;
     nibp.SetMemberAt(0, t);
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(nibp, -1).find(
-        "\"STime\":{\"value\":{\"year\":2024,\"month\":13,\"day\":45,\"hour\":0,\"minute\":0,\"second\":0,"
+        "\"STime\":{\"type\":\"TIME\",\"value\":{\"year\":2024,\"month\":13,\"day\":45,\"hour\":0,\"minute\":0,\"second\":0,"
         "\"fraction\":0}}"));
 }
 
@@ -169,10 +171,10 @@ TEST(Json, NamesStandInForValuesAndMustAgreeWithThem) {
     ASSERT_TRUE(f != nullptr) << error.Text();
     const std::string back = xqova::ObjectToJson(*f, -1);
     EXPECT_NE(std::string::npos,
-              back.find("\"Value\":{\"value\":-0.0},\"StatusBits\":{\"value\":3,\"bits\":[\"STATUSBITS_VALIDRANGE\","
+              back.find("\"Value\":{\"type\":\"float32\",\"value\":-0.0},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":3,\"bits\":[\"STATUSBITS_VALIDRANGE\","
                         "\"STATUSBITS_OVERRANGE\"]}"))
         << back;
-    const std::string byName = Replaced(NibpDocument(), "\"Status\":{\"value\":1,", "\"Status\":{");
+    const std::string byName = Replaced(NibpDocument(), "\"uint16\",\"value\":1,", "\"uint16\",");
     auto nibp = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), byName.data(), byName.size(), &error);
     ASSERT_TRUE(nibp != nullptr) << error.Text();
     EXPECT_EQ(NibpDocument(), xqova::ObjectToJson(*nibp, -1));
@@ -187,15 +189,17 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         const char* reason;
     };
     const Case cases[] = {
-        {Replaced(nibp, "{\"value\":-5}", "{\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
-        {Replaced(nibp, "{\"value\":-5}", "{\"value\":32768}"), "/members/Systolic/value", "outside -32768 to 32767"},
-        {Replaced(nibp, "{\"value\":-5}", "{\"value\":-32769}"), "/members/Systolic/value", "outside -32768 to 32767"},
-        {Replaced(nibp, "\"Mode\":{\"value\":2}", "\"Mode\":{\"value\":256}"), "/members/Mode/value", "outside 0 to 255"},
-        {Replaced(nibp, "\"Mode\":{\"value\":2}", "\"Mode\":{\"enumerator\":\"MODE_BOGUS\"}"),
+        {Replaced(nibp, "\"value\":-5}", "\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
+        {Replaced(nibp, "\"value\":-5}", "\"value\":32768}"), "/members/Systolic/value", "outside -32768 to 32767"},
+        {Replaced(nibp, "\"value\":-5}", "\"value\":-32769}"), "/members/Systolic/value", "outside -32768 to 32767"},
+        {Replaced(nibp, "\"value\":2}", "\"value\":256}"), "/members/Mode/value", "outside 0 to 255"},
+        {Replaced(nibp, "\"value\":2}", "\"enumerator\":\"MODE_BOGUS\"}"),
          "/members/Mode/enumerator", "unknown enumerator \"MODE_BOGUS\""},
         {Replaced(nibp, "\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"",
                   "\"value\":0,\"enumerator\":\"STATUS_DATA_COMPLETE\""),
          "/members/Status", "does not match the names"},
+        {Replaced(nibp, "\"int16\",\"value\":-5", "\"uint16\",\"value\":-5"), "/members/Systolic/type",
+         "the member is int16, not \"uint16\""},
         {Replaced(nibp, "\"HR\":", "\"Pulse\":"), "/members/Pulse", "has no member \"Pulse\""},
         {Replaced(nibp, "\"HR\":", "\"MAP\":"), "/members/MAP", "\"MAP\" is given twice"},
         {Replaced(nibp, "\"valid\":true", "\"valid\":1"), "/valid", "is not true or false"},
@@ -275,9 +279,11 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     object.SetMemberAt(4, static_cast<short>(-2));
     const std::string json = xqova::ObjectToJson(object, -1);
     EXPECT_NE(std::string::npos,
-              json.find("{\"Name\":{\"value\":\"A\xC3\xA9" "CD\"},\"Wide\":{\"value\":\"A\xF0\x9F\x98\x80\"},"
-                        "\"Lone\":{\"value\":[55296,66]},\"Big\":{\"value\":[1099511627776,18446744073709551615]},"
-                        "\"Wide#4\":{\"value\":-2}}"))
+              json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
+                        "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x9F\x98\x80\"},"
+                        "\"Lone\":{\"type\":\"widechar UNBOUNDED\",\"value\":[55296,66]},"
+                        "\"Big\":{\"type\":\"uint64[2]\",\"value\":[1099511627776,18446744073709551615]},"
+                        "\"Wide#4\":{\"type\":\"int16\",\"value\":-2}}"))
         << json;
     xqova::JsonError error;
     auto back = xqova::ObjectFromJson(&dictionary, json.data(), json.size(), &error);

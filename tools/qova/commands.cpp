@@ -11,6 +11,7 @@
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/json/json.h"
 #include "xqova/object/object.h"
 
 namespace qova {
@@ -195,7 +196,7 @@ std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput outp
         case ObjectOutput::kXmlUtf16: return ObjectXmlUtf16(object, false);
         case ObjectOutput::kXmlExact: return ObjectXml(object, true);
         case ObjectOutput::kXmlUtf16Exact: return ObjectXmlUtf16(object, true);
-        case ObjectOutput::kJson: return DumpJson(ObjectToJson(object, catalog));
+        case ObjectOutput::kJson: return xqova::ObjectToJson(object, 2) + "\n";
         case ObjectOutput::kTable: break;
     }
     return RenderObjectTable(ObjectToJson(object, catalog));

@@ -107,6 +107,27 @@ std::vector<std::pair<std::uint16_t, std::string>> Enumerators(const Member& m) 
 
 // ---- Writing -------------------------------------------------------------
 
+// "uint16", "ansichar[21]", "uint8 UNBOUNDED", "uint16 BITMASK",
+// "OBJECT of CNIBPDStd" (the nested object's class name),
+// "OBJECT UNBOUNDED of 0x00750000", "OBJECT UNBOUNDED of ANY_CLASS". A vector
+// knows no dictionary to name its class by: it shows the identifier.
+std::string TypeText(const MemberRecord& record, CXQOVAObject* nested) {
+    const MemberType type(record.type);
+    std::string text = TypeName(record.type);
+    if (text.empty()) text = "type " + std::to_string(record.type);
+    if (type.IsObject()) {
+        if (type.IsUnbounded()) text += " UNBOUNDED";
+        if (type.IsFixedArray()) text += "[" + std::to_string(record.fixedCount) + "]";
+        std::string name = nested == nullptr ? std::string() : ClassName(nested->GetDefinition());
+        if (name.empty()) name = record.memberClass == kAnyClass ? std::string("ANY_CLASS") : HexId(record.memberClass);
+        return text + " of " + name;
+    }
+    if (type.IsFixedArray()) text += "[" + std::to_string(record.fixedCount) + "]";
+    if (type.IsUnbounded()) text += " UNBOUNDED";
+    if (type.IsBitmask()) text += " BITMASK";
+    return text;
+}
+
 Json NonFinite(double d) { return std::isnan(d) ? "NaN" : (d < 0 ? "-Infinity" : "Infinity"); }
 
 // The shortest decimal whose double reading converts back to the same float.
@@ -232,6 +253,7 @@ Json MemberJson(CXQOVAObject& object, const Member& m) {
     const MemberType type(m.record.type);
     CXQOVAData_u& accessor = object.GetMember(m.id);
     Json entry = Json::object();
+    entry["type"] = TypeText(m.record, type.IsSingleObject() ? static_cast<CXQOVAObject*>(accessor) : nullptr);
     if (type.IsSingleObject()) {
         CXQOVAObject* nested = accessor;
         entry["value"] = nested == nullptr ? Json() : Document(*nested);
@@ -319,6 +341,8 @@ Json Document(CXQOVAObject& object) {
     const std::string name = ClassName(object.GetDefinition());
     if (!name.empty()) document["class"] = name;
     document["classId"] = HexId(object.ClassID());
+    const char* species = DefinitionEnumerator(object.GetDefinition(), 0xFFFF, GetSpecies(object.ClassID()));
+    if (species != nullptr) document["speciesName"] = species;
     document["version"] = object.Version();
     document["valid"] = object.IsValid() != 0;
     document["dirty"] = object.IsDirty() != 0;
@@ -494,7 +518,8 @@ private:
     void Fill(CXQOVAObject& object, const Json& document, const std::string& path) {
         for (auto it = document.begin(); it != document.end(); ++it) {
             const std::string& k = it.key();
-            if (k != "class" && k != "classId" && k != "version" && k != "valid" && k != "dirty" && k != "members") {
+            if (k != "class" && k != "classId" && k != "speciesName" && k != "version" && k != "valid" && k != "dirty" &&
+                k != "members") {
                 Refuse(path + "/" + Escape(k), "unknown field \"" + k + "\"");
             }
         }
@@ -504,6 +529,14 @@ private:
             if (!name->is_string() || name->get<std::string>() != own) {
                 Refuse(path + "/class", Shown(*name) + " is not the name of class " + HexId(object.ClassID()) +
                                             " (" + own + ")");
+            }
+        }
+        auto species = document.find("speciesName");
+        if (species != document.end()) {
+            const char* own = DefinitionEnumerator(object.GetDefinition(), 0xFFFF, GetSpecies(object.ClassID()));
+            if (own == nullptr || !species->is_string() || species->get<std::string>() != own) {
+                Refuse(path + "/speciesName", Shown(*species) + " is not the species of class " +
+                                                  HexId(object.ClassID()));
             }
         }
         object.SetValid(Flag(document, "valid", path) ? 1 : 0);
@@ -530,9 +563,16 @@ private:
     void SetMember(CXQOVAObject& object, const Member& m, const Json& entry, const std::string& path) {
         if (!entry.is_object()) Refuse(path, "a member is a JSON object with \"value\"");
         for (auto it = entry.begin(); it != entry.end(); ++it) {
-            if (it.key() != "value" && it.key() != "enumerator" && it.key() != "bits") {
+            if (it.key() != "type" && it.key() != "value" && it.key() != "enumerator" && it.key() != "bits") {
                 Refuse(path + "/" + Escape(it.key()), "unknown field \"" + it.key() + "\"");
             }
+        }
+        const auto stated = entry.find("type");
+        if (stated != entry.end()) {
+            const MemberType t(m.record.type);
+            const std::string own =
+                TypeText(m.record, t.IsSingleObject() ? static_cast<CXQOVAObject*>(object.GetMember(m.id)) : nullptr);
+            if (!stated->is_string() || *stated != own) Refuse(path + "/type", "the member is " + own + ", not " + Shown(*stated));
         }
         const MemberType type(m.record.type);
         const auto value = entry.find("value");

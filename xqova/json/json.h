@@ -4,16 +4,17 @@
 // and dirty flags and every member present at its version, the base-class
 // members first, by name:
 //
-//   {"class": "CNIBPDStd", "classId": "0x00050000", "version": 1,
-//    "valid": true, "dirty": false,
-//    "members": {"Systolic": {"value": 120},
-//                "Mode": {"value": 2, "enumerator": "Auto"},
-//                "Flags": {"value": 5, "bits": ["Cuff", "Motion"]},
-//                "Patient": {"value": {...a nested document...}},
-//                "Readings": {"value": [{...}, {...}]}}}
+//   {"class": "CNIBPDStd", "classId": "0x00050000", "speciesName": "SpSTANDARD",
+//    "version": 105, "valid": true, "dirty": false,
+//    "members": {"Systolic": {"type": "int16", "value": 120},
+//                "Mode": {"type": "uint8", "value": 11, "enumerator": "MODE_NEONATAL"},
+//                "StatusBits": {"type": "uint16 BITMASK", "value": 3, "bits": [...]},
+//                "NIBPData": {"type": "OBJECT of CNIBPDStd", "value": {...a nested document...}},
+//                "Container": {"type": "OBJECT UNBOUNDED of ANY_CLASS", "value": [{...}, {...}]}}}
 //
 // The value is the authority; "enumerator" and "bits" name it for people
-// and may be given instead of a value when reading. Floats are written as
+// and may be given instead of a value when reading; "type" is for people
+// too, and when given it must be the member's. Floats are written as
 // the shortest decimal that reads back as the same number; the non-finite
 // ones as the strings "NaN", "Infinity" and "-Infinity". TIME values are
 // "YYYY/MM/DD hh:mm:ss ff" when their fields lie in the calendar (or the
