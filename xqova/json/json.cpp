@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <map>
 #include <new>
 #include <set>
 #include <utility>
@@ -48,10 +49,9 @@ void Collect(CXQOVAObject& object, std::vector<Member>* members) {
     const void* definition = object.GetDefinition();
     if (definition == nullptr) return;
     const std::uint16_t inherited = InheritedCount(object);
-    const std::uint16_t count = DefinitionMemberCount(definition);
-    for (std::uint16_t p = 0; p < count; ++p) {
-        Member m;
-        if (!DefinitionMemberRecord(definition, p, &m.record)) break;
+    MemberWalker walker(definition);
+    Member m;
+    for (std::uint16_t p = 0; walker.Next(&m.record); ++p) {
         if (p == 0 && MemberType(m.record.type).IsInherit()) continue;
         m.id = static_cast<std::uint16_t>(inherited + p);
         m.owner = &object;
@@ -546,11 +546,11 @@ private:
         const std::string at = path + "/members";
         if (!members->is_object()) Refuse(at, "members must be a JSON object");
         const std::vector<Member> present = PresentMembers(object);
+        std::map<std::string, const Member*> byKey;
+        for (const Member& candidate : present) byKey[candidate.key] = &candidate;
         for (auto it = members->begin(); it != members->end(); ++it) {
-            const Member* m = nullptr;
-            for (const Member& candidate : present) {
-                if (candidate.key == it.key()) m = &candidate;
-            }
+            const auto found = byKey.find(it.key());
+            const Member* m = found == byKey.end() ? nullptr : found->second;
             const std::string here = at + "/" + Escape(it.key());
             if (m == nullptr) {
                 Refuse(here, "class " + ClassName(object.GetDefinition()) + " has no member \"" + it.key() +
