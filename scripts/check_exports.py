@@ -6,8 +6,9 @@ library exports every function they declare.
   check_exports.py INCLUDE_DIR --dll-exports exports.txt   (objdump -p output)
 
 1. The installed headers are exactly the headers that xqova/xqova.h includes,
-   directly or through one another: nothing public is left out, nothing
-   internal is installed.
+   directly or through one another, and the headers of the optional
+   components (COMPONENTS below, when installed) with what they include:
+   nothing public is left out, nothing internal is installed.
 2. clang parses xqova/xqova.h from INCLUDE_DIR and lists every function the
    installed headers declare and do not define inline (templates, deleted and
    defaulted functions need no export). Each must be exported: on ELF by its
@@ -21,6 +22,11 @@ import re
 import subprocess
 import sys
 import tempfile
+
+# Optional components: their header, installed beside the core's, and the
+# shared library that exports what it declares (--component-dir names the
+# directory of those libraries).
+COMPONENTS = {"xqova/json/json.h": "libxqova_json.so"}
 
 FUNCTION_KINDS = {"FunctionDecl", "CXXMethodDecl", "CXXConstructorDecl", "CXXDestructorDecl", "CXXConversionDecl"}
 
@@ -48,10 +54,10 @@ def include_closure(root, first):
     return seen
 
 
-def declared_functions(root):
+def declared_functions(root, top="xqova/xqova.h"):
     """(header, qualified name, mangled name) of each function that needs an export."""
     with tempfile.NamedTemporaryFile("w", suffix=".cpp", delete=False) as unit:
-        unit.write('#include "xqova/xqova.h"\n')
+        unit.write(f'#include "{top}"\n')
     try:
         parsed = subprocess.run(["clang++", "-std=c++17", "-fsyntax-only", "-I", root, "-Xclang", "-ast-dump=json",
                                  unit.name], capture_output=True)
@@ -118,11 +124,15 @@ def main():
     parser.add_argument("include_dir")
     parser.add_argument("--so")
     parser.add_argument("--dll-exports")
+    parser.add_argument("--component-dir", help="directory of the components' shared libraries")
     args = parser.parse_args()
     failures = []
 
     installed = installed_headers(args.include_dir)
     public = include_closure(args.include_dir, "xqova/xqova.h")
+    components = [c for c in COMPONENTS if c in installed]
+    for component in components:
+        public |= include_closure(args.include_dir, component)
     for header in sorted(installed - public):
         failures.append(f"installed but not part of the public API (xqova/xqova.h does not reach it): {header}")
     for header in sorted(public - installed):
@@ -153,6 +163,17 @@ def main():
         for (header, name, _), plain in zip(functions, wanted):
             if plain not in exported:
                 failures.append(f"{header}: {name} is declared but not exported by the DLL")
+
+    # Each component's own functions, exported by its own shared library.
+    for component in components if args.component_dir else []:
+        library = os.path.join(args.component_dir, COMPONENTS[component])
+        symbols = subprocess.run(["nm", "-D", "--defined-only", library], check=True, capture_output=True,
+                                 text=True).stdout
+        exported = {line.split()[-1] for line in symbols.splitlines() if line.strip()}
+        own = os.path.dirname(component) + "/"
+        for header, name, mangled in declared_functions(args.include_dir, component):
+            if header.startswith(own) and mangled not in exported:
+                failures.append(f"{header}: {name} ({mangled}) is declared but not exported by {library}")
 
     for f in failures:
         print(f)

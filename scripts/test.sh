@@ -53,7 +53,8 @@ row_clang() {
   local prefix="$out/prefix"
   rm -rf "$prefix"
   cmake --install "$out/clang-release" --prefix "$prefix" >/dev/null || return 1
-  python3 "$root/scripts/check_exports.py" "$prefix/include" --so "$prefix/lib/libxqova.so" || return 1
+  python3 "$root/scripts/check_exports.py" "$prefix/include" --so "$prefix/lib/libxqova.so" \
+    --component-dir "$prefix/lib" || return 1
   consumer_against "$prefix" "$prefix/lib"
 }
 

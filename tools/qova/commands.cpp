@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
@@ -11,6 +12,7 @@
 #include "xqova/core/frame_header.h"
 #include "xqova/core/limits.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/json/json.h"
 #include "xqova/object/object.h"
 
 namespace qova {
@@ -195,7 +197,7 @@ std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput outp
         case ObjectOutput::kXmlUtf16: return ObjectXmlUtf16(object, false);
         case ObjectOutput::kXmlExact: return ObjectXml(object, true);
         case ObjectOutput::kXmlUtf16Exact: return ObjectXmlUtf16(object, true);
-        case ObjectOutput::kJson: return DumpJson(ObjectToJson(object, catalog));
+        case ObjectOutput::kJson: return xqova::ObjectToJson(object, 2) + "\n";
         case ObjectOutput::kTable: break;
     }
     return RenderObjectTable(ObjectToJson(object, catalog));
@@ -223,6 +225,23 @@ Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
         }
         SetMemberFromText(object, catalog, assignment.substr(0, equals), assignment.substr(equals + 1));
     }
+    return Encoding(catalog, object);
+}
+
+Bytes EncodeJson(Catalog& catalog, const Bytes& text) {
+    const xqova::ScopedConstructionBudget budget(catalog.MaxObjects(), catalog.MaxBytes());
+    xqova::JsonLimits limits;
+    limits.maxObjects = catalog.MaxObjects();
+    limits.maxInputBytes = text.size();
+    xqova::JsonError error;
+    const std::unique_ptr<CXQOVAObject> object = xqova::ObjectFromJson(
+        &catalog.Dictionary(), reinterpret_cast<const char*>(text.data()), text.size(), &error, limits);
+    if (!object) throw Failure("JSON refused " + error.Text());
+    return Encoding(catalog, *object);
+}
+
+Bytes Encoding(Catalog& catalog, CXQOVAObject& object) {
+    const std::uint32_t classId = object.ClassID();
     const std::uint32_t size = object.SizeAll(0xFFFF);
     if (size == 0) throw Failure("the encoder refused " + catalog.Describe(classId) + " (no size)");
     Bytes buffer(size);

@@ -41,6 +41,13 @@ struct EncodeRequest {
 // Builds the object and returns its encoding at its own version.
 Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request);
 
+// Builds the object a JSON document of decode --json describes and returns
+// its encoding. Throws Failure with the place and reason of a refusal.
+Bytes EncodeJson(Catalog& catalog, const Bytes& text);
+
+// The object's encoding at its own version, checked to decode strictly.
+Bytes Encoding(Catalog& catalog, CXQOVAObject& object);
+
 // The object's XML document, 8-bit, or UTF-16 turned into UTF-8, without its
 // terminator: the well-formed form, or with `exact` the exact writers'
 // bytes. Throws Failure when the writer refuses the object.

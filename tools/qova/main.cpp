@@ -173,7 +173,11 @@ int Run(int argc, char** argv) {
     qova::EncodeRequest request;
     OutputOptions encodeOutput;
     auto* encode = app.add_subcommand("encode", "build an object from member values and write its encoding");
-    encode->add_option("class", request.className, "the class")->required();
+    std::string encodeJson;
+    auto* encodeClass = encode->add_option("class", request.className, "the class");
+    encode->add_option("--json", encodeJson,
+                       "build the object from a JSON document as decode --json writes it (- reads standard input)")
+        ->excludes(encodeClass);
     encode->add_option("values", request.assignments,
                        "Member=value ... (Nested.Member=value sets a member of a nested object)");
     encode->add_option("--species", request.species, "another species the class's definition serves (code or name)");
@@ -188,6 +192,16 @@ int Run(int argc, char** argv) {
         "stay zero or empty.");
     encode->callback([&]() {
         action = [&](qova::Catalog& catalog) {
+            if (!encodeJson.empty()) {
+                if (!request.assignments.empty() || request.valid || request.dirty || !request.species.empty() ||
+                    request.version != 0xFFFF) {
+                    throw qova::Failure("--json takes the whole object from the document: no values, flags, "
+                                        "--species or --version beside it", qova::kExitUsage);
+                }
+                encodeOutput.Write(qova::EncodeJson(catalog, qova::ReadInput(encodeJson)));
+                return 0;
+            }
+            if (request.className.empty()) throw qova::Failure("encode needs a class, or --json FILE", qova::kExitUsage);
             encodeOutput.Write(qova::EncodeObject(catalog, request));
             return 0;
         };

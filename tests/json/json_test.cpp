@@ -1,0 +1,300 @@
+// Objects as JSON and back: byte-identical round trips over every built-in
+// class at every version, the document's shape, and the refusals of
+// documents that do not fit their members.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "encoding/binary_test_support.h"
+#include "xqova/builtin/builtin.h"
+#include "xqova/json/json.h"
+
+namespace {
+
+using namespace binary_test;
+
+// Float values that decimal text loses easily.
+const double kAwkward[] = {std::numeric_limits<double>::quiet_NaN(),
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity(),
+                           -0.0,
+                           std::numeric_limits<double>::denorm_min(),
+                           static_cast<double>(std::numeric_limits<float>::denorm_min()),
+                           static_cast<double>(std::numeric_limits<float>::max()),
+                           0.1,
+                           1.0 / 3.0};
+
+// Sets every float member of the tree to awkward values.
+void MakeFloatsAwkward(CXQOVAObject& object, unsigned& k) {
+    const std::vector<xqova::MemberRecord> records = PresentRecords(object);
+    for (std::uint16_t pos = 0; pos < records.size(); ++pos) {
+        const xqova::MemberType type(records[pos].type);
+        if (type.IsSingleObject()) {
+            CXQOVAObject* nested = object.At(pos);
+            if (nested != nullptr) MakeFloatsAwkward(*nested, k);
+        } else if (type.IsVector()) {
+            CXQOVAVector* vector = object.At(pos);
+            for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) MakeFloatsAwkward(*vector->At(i), k);
+        } else if (type.IsFloat() && !type.IsArray()) {
+            const double d = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
+            if (type.Width() == 3) {
+                object.SetMemberAt(pos, static_cast<float>(d));
+            } else {
+                object.SetMemberAt(pos, d);
+            }
+        } else if (type.IsFloat()) {
+            const std::uint16_t n = type.IsFixedArray() ? records[pos].fixedCount : 4;
+            std::vector<double> d(n);
+            std::vector<float> f(n);
+            for (std::uint16_t i = 0; i < n; ++i) {
+                d[i] = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
+                f[i] = static_cast<float>(d[i]);
+            }
+            if (type.Width() == 3) {
+                EXPECT_EQ(1, object.SetMemberAt(pos, f.data(), n));
+            } else {
+                EXPECT_EQ(1, object.SetMemberAt(pos, d.data(), n));
+            }
+        }
+    }
+}
+
+// binary -> JSON -> object -> binary, with the JSON of the copy compared too.
+void ExpectRoundTrip(CXQOVAObject& object, CXQOVADictionary& dictionary, unsigned& floatsSeen) {
+    const Bytes bytes = Encode(object);
+    ASSERT_FALSE(bytes.empty());
+    const std::string json = xqova::ObjectToJson(object, -1);
+    ASSERT_FALSE(json.empty());
+    xqova::JsonError error;
+    auto back = xqova::ObjectFromJson(&dictionary, json.data(), json.size(), &error);
+    ASSERT_TRUE(back != nullptr) << error.Text() << "\n" << json.substr(0, 2000);
+    EXPECT_EQ(Hex(bytes), Hex(Encode(*back)));
+    EXPECT_EQ(json, xqova::ObjectToJson(*back, -1));
+    floatsSeen += json.find("\"NaN\"") != std::string::npos ? 1 : 0;
+}
+
+TEST(Json, EveryBuiltInClassAtEveryVersionRoundTripsByteForByte) {
+    CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
+    const std::uint16_t count = dictionary.GetDefinitionCount();
+    ASSERT_EQ(57, count);
+    unsigned cases = 0, withNaN = 0;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const void* definition = dictionary.GetDefinitionAt(i);
+        const std::uint32_t classId = DefinitionClassID(definition);
+        for (std::uint16_t v = 1; v <= DefinitionVersion(definition); ++v) {
+            SCOPED_TRACE("class " + std::to_string(classId) + " version " + std::to_string(v));
+            CXQOVAObject object(&dictionary, classId, v);
+            ASSERT_EQ(v, object.Version());
+            Filler filler(i * 1000u + v, {kNumD, kNumDFloat, kVitals, kNIBPD});
+            filler.Fill(object);
+            ExpectRoundTrip(object, dictionary, withNaN);
+            unsigned k = i + v;
+            MakeFloatsAwkward(object, k);
+            ExpectRoundTrip(object, dictionary, withNaN);
+            ++cases;
+        }
+    }
+    EXPECT_GT(cases, 57u);
+    EXPECT_GT(withNaN, 0u);  // the awkward floats reached some documents
+}
+
+// A reading with every kind of value a measurement class holds.
+std::string NibpDocument() {
+    CXQOVAObject nibp(&xqova::AllBuiltinClasses(), kNIBPD, 0xFFFF);
+    nibp.SetValid(1);
+    QOVA_TIME t{};
+    t.year = 2024, t.month = 3, t.day = 5, t.hour = 6, t.minute = 7, t.second = 8, t.fraction = 9;
+    nibp.SetMemberAt(0, t);
+    nibp.SetMemberAt(1, 1u);
+    nibp.SetMemberAt(2, static_cast<short>(-5));
+    nibp.SetMemberAt(8, 2u);
+    return xqova::ObjectToJson(nibp, -1);
+}
+
+TEST(Json, DocumentShape) {
+    EXPECT_EQ(
+        "{\"class\":\"CNIBPDStd\",\"classId\":\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":105,\"valid\":true,\"dirty\":false,"
+        "\"members\":{\"STime\":{\"type\":\"TIME\",\"value\":\"2024/03/05 06:07:08 09\"},"
+        "\"Status\":{\"type\":\"uint16\",\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"},"
+        "\"Systolic\":{\"type\":\"int16\",\"value\":-5},\"Diastolic\":{\"type\":\"int16\",\"value\":0},"
+        "\"MAP\":{\"type\":\"int16\",\"value\":0},\"HR\":{\"type\":\"uint16\",\"value\":0},"
+        "\"ExtStatus\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"EXTSTATUS_NONE\"},"
+        "\"Source\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"SOURCE_NONE\"},"
+        "\"Mode\":{\"type\":\"uint8\",\"value\":2},"
+        "\"Method\":{\"type\":\"uint8\",\"value\":0,\"enumerator\":\"METHOD_NONE\"}}}",
+        NibpDocument());
+
+    // Floats at their shortest, the non-finite spelling, bits beside the
+    // number (an unnamed bit only in the number), a time off the calendar.
+    CXQOVAObject f(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF);
+    f.SetMemberAt(0, 0.1f);
+    f.SetMemberAt(1, 0x8001u);
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
+        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\"]}}"));
+    f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":\"-Infinity\"}"));
+    // An empty text is an empty string.
+    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(record, -1).find("\"ModelName\":{\"type\":\"ansichar[32]\",\"value\":\"\"}"));
+    CXQOVAObject nibp(&xqova::AllBuiltinClasses(), kNIBPD, 0xFFFF);
+    QOVA_TIME t{};
+    t.year = 2024, t.month = 13, t.day = 45;
+    nibp.SetMemberAt(0, t);
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(nibp, -1).find(
+        "\"STime\":{\"type\":\"TIME\",\"value\":{\"year\":2024,\"month\":13,\"day\":45,\"hour\":0,\"minute\":0,\"second\":0,"
+        "\"fraction\":0}}"));
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(std::string::npos, at) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+xqova::JsonError Refusal(const std::string& text, const xqova::JsonLimits& limits = xqova::JsonLimits()) {
+    xqova::JsonError error;
+    auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), text.data(), text.size(), &error, limits);
+    EXPECT_TRUE(object == nullptr) << text;
+    return error;
+}
+
+TEST(Json, NamesStandInForValuesAndMustAgreeWithThem) {
+    const std::string floatDoc =
+        "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"StatusBits\":"
+        "{\"bits\":[\"STATUSBITS_VALIDRANGE\",\"STATUSBITS_OVERRANGE\"]},\"Value\":{\"value\":-0.0}}}";
+    xqova::JsonError error;
+    auto f = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), floatDoc.data(), floatDoc.size(), &error);
+    ASSERT_TRUE(f != nullptr) << error.Text();
+    const std::string back = xqova::ObjectToJson(*f, -1);
+    EXPECT_NE(std::string::npos,
+              back.find("\"Value\":{\"type\":\"float32\",\"value\":-0.0},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":3,\"bits\":[\"STATUSBITS_VALIDRANGE\","
+                        "\"STATUSBITS_OVERRANGE\"]}"))
+        << back;
+    const std::string byName = Replaced(NibpDocument(), "\"uint16\",\"value\":1,", "\"uint16\",");
+    auto nibp = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), byName.data(), byName.size(), &error);
+    ASSERT_TRUE(nibp != nullptr) << error.Text();
+    EXPECT_EQ(NibpDocument(), xqova::ObjectToJson(*nibp, -1));
+}
+
+TEST(Json, RefusalsNameThePlaceAndTheReason) {
+    const std::string nibp = NibpDocument();
+    const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"Value\":{\"value\":1}}}";
+    struct Case {
+        std::string text;
+        const char* path;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {Replaced(nibp, "\"value\":-5}", "\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
+        {Replaced(nibp, "\"value\":-5}", "\"value\":32768}"), "/members/Systolic/value", "outside -32768 to 32767"},
+        {Replaced(nibp, "\"value\":-5}", "\"value\":-32769}"), "/members/Systolic/value", "outside -32768 to 32767"},
+        {Replaced(nibp, "\"value\":2}", "\"value\":256}"), "/members/Mode/value", "outside 0 to 255"},
+        {Replaced(nibp, "\"value\":2}", "\"enumerator\":\"MODE_BOGUS\"}"),
+         "/members/Mode/enumerator", "unknown enumerator \"MODE_BOGUS\""},
+        {Replaced(nibp, "\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"",
+                  "\"value\":0,\"enumerator\":\"STATUS_DATA_COMPLETE\""),
+         "/members/Status", "does not match the names"},
+        {Replaced(nibp, "\"int16\",\"value\":-5", "\"uint16\",\"value\":-5"), "/members/Systolic/type",
+         "the member is int16, not \"uint16\""},
+        {Replaced(nibp, "\"HR\":", "\"Pulse\":"), "/members/Pulse", "has no member \"Pulse\""},
+        {Replaced(nibp, "\"HR\":", "\"MAP\":"), "/members/MAP", "\"MAP\" is given twice"},
+        {Replaced(nibp, "\"valid\":true", "\"valid\":1"), "/valid", "is not true or false"},
+        {Replaced(nibp, "\"valid\":true", "\"valid\":true,\"extra\":0"), "/extra", "unknown field"},
+        {Replaced(nibp, "06:07:08 09", "25:61:00 00"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024-03-05"), "/members/STime/value", "is not a time"},
+        {Replaced(nibp, "2024/03/05", "2024/03/32"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024/13/05"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024/00/05"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "06:07:08", "24:07:08"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "06:07:08", "06:07:60"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "\"version\":105", "\"version\":106"), "/version", "has no version 106"},
+        {Replaced(nibp, "0x00050000", "0x00AB0000"), "/classId", "no definition serves class 0x00AB0000"},
+        {Replaced(nibp, "CNIBPDStd", "CTempDStd"), "/class", "is not the name of class 0x00050000"},
+        {Replaced(numd, "{\"value\":1}", "{\"value\":1e50}"), "/members/Value/value", "outside the range of a float32"},
+        {Replaced(numd, "{\"value\":1}", "{\"value\":\"nan\"}"), "/members/Value/value", "\"NaN\", \"Infinity\""},
+        {nibp.substr(0, nibp.size() - 1), "", "not JSON"},
+        {std::string(300, '[') + std::string(300, ']'), "/0/0/0", "nested deeper than 136 levels"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const xqova::JsonError error = Refusal(c.text);
+        if (std::strlen(c.path) == 0) {
+            EXPECT_EQ("", error.path);
+        } else {
+            EXPECT_EQ(0u, error.path.rfind(c.path, 0)) << error.path;
+        }
+        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
+    }
+}
+
+TEST(Json, LimitsBoundTheTextAndTheObjectsBuilt) {
+    // A combined record builds eleven nested objects with itself.
+    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
+    const std::string text = xqova::ObjectToJson(record, -1);
+    xqova::JsonLimits limits;
+    limits.maxInputBytes = text.size() - 1;
+    EXPECT_NE(std::string::npos, Refusal(text, limits).reason.find("more than the limit of"));
+    limits.maxInputBytes = text.size();
+    xqova::JsonError error;
+    EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), text.data(), text.size(), &error, limits) != nullptr)
+        << error.Text();
+
+    // Vector elements count one object each.
+    CXQOVAObject vitals(&xqova::AllBuiltinClasses(), kVitals, 0xFFFF);
+    CXQOVAVector* container = vitals.At(3);
+    ASSERT_TRUE(container != nullptr);
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(container->Push(kNumD) != nullptr);
+    const std::string five = xqova::ObjectToJson(vitals, -1);
+    limits = xqova::JsonLimits();
+    limits.maxObjects = 5;
+    const xqova::JsonError refused = Refusal(five, limits);
+    EXPECT_EQ("/members/Container/value/4", refused.path);
+    EXPECT_NE(std::string::npos, refused.reason.find("more than 5 objects"));
+    limits.maxObjects = 6;
+    EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), five.data(), five.size(), &error, limits) != nullptr)
+        << error.Text();
+}
+
+// Texts of every byte and code unit, 64-bit elements and a repeated name,
+// in a class of our own.
+TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
+    using namespace object_test;
+    const std::uint32_t id = 0x00420000;
+    Chain chain({Build("CJsonProbe", id,
+                       {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),
+                        M("Wide", 0x01)})});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, id, 100);
+    std::memcpy(static_cast<char*>(object.At(0)), "A\xE9" "CD", 4);  // every element, no terminator
+    const unsigned short wide[] = {0x41, 0xD83D, 0xDE00};
+    const unsigned short lone[] = {0xD800, 0x42};
+    ASSERT_EQ(1, object.SetMemberAt(1, wide, 3));
+    ASSERT_EQ(1, object.SetMemberAt(2, lone, 2));
+    const std::uint64_t big[] = {std::uint64_t{1} << 40, ~std::uint64_t{0}};
+    std::memcpy(static_cast<void*>(object.At(3)), big, sizeof big);
+    object.SetMemberAt(4, static_cast<short>(-2));
+    const std::string json = xqova::ObjectToJson(object, -1);
+    EXPECT_NE(std::string::npos,
+              json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
+                        "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x9F\x98\x80\"},"
+                        "\"Lone\":{\"type\":\"widechar UNBOUNDED\",\"value\":[55296,66]},"
+                        "\"Big\":{\"type\":\"uint64[2]\",\"value\":[1099511627776,18446744073709551615]},"
+                        "\"Wide#4\":{\"type\":\"int16\",\"value\":-2}}"))
+        << json;
+    xqova::JsonError error;
+    auto back = xqova::ObjectFromJson(&dictionary, json.data(), json.size(), &error);
+    ASSERT_TRUE(back != nullptr) << error.Text();
+    EXPECT_EQ(Hex(Encode(object)), Hex(Encode(*back)));
+
+    for (const char* wrong : {"\"ABCDE\"", "\"\u0100\""}) {
+        const std::string text = Replaced(json, "\"A\xC3\xA9" "CD\"", wrong);
+        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << wrong;
+        EXPECT_EQ("/members/Name/value", error.path) << error.Text();
+    }
+}
+
+}  // namespace
