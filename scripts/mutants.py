@@ -69,10 +69,13 @@ def candidate_lines(tree, only):
 
 
 def mutate(code, rng):
+    # Text inside string and character literals is left alone.
+    quoted = [(m.start(), m.end()) for m in re.finditer(r'"(?:\\.|[^"\\])*"|\'(?:\\.|[^\'\\])*\'', code)]
     options = []
     for pattern, replacement in MUTATIONS:
         for m in re.finditer(pattern, code):
-            options.append((m, replacement))
+            if not any(a <= m.start() < b for a, b in quoted):
+                options.append((m, replacement))
     if not options:
         return None
     m, replacement = rng.choice(options)
@@ -120,7 +123,9 @@ def main():
 
     launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if subprocess.run(
         ["sh", "-c", "command -v ccache"], capture_output=True).returncode == 0 else []
-    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+            # Optimised, assertions on; without NDEBUG the multi-gigabyte cases stay off.
+            "-DCMAKE_CXX_FLAGS_RELEASE=-O1",
             "-DXQOVA_BUILD_BENCH=OFF", *launcher], None) != 0 or run(["ninja", "-C", build], None) != 0:
         sys.exit("mutants: the unchanged tree does not build")
     ctest = ["ctest", "--test-dir", build, "-j2", "--stop-on-failure", "-E", "large"]
