@@ -103,8 +103,8 @@ struct EncodingHeader {
 // over both; false (the window possibly moved) when they do not lie within it.
 inline bool NextNestedObject(ByteWindow* window, const unsigned char** nested, std::size_t* size) {
     std::uint32_t stated;
-    if (!window->U32(&stated) || stated > window->Remaining()) return false;
-    if (EncodingExtent(window->Here(), stated) != stated) return false;
+    if (!window->U32(&stated) || stated == 0 || stated > window->Remaining()) return false;
+    if (EncodingExtent(window->Here(), stated) != stated) return false;  // 0 when no header fits
     *nested = window->Here();
     *size = stated;
     window->Skip(stated);
@@ -118,8 +118,8 @@ inline bool NextVectorElement(ByteWindow* window, bool sizePrefixes, const unsig
                               std::size_t* size) {
     if (sizePrefixes) {
         std::uint16_t prefix;
-        if (!window->U16(&prefix) || prefix > window->Remaining()) return false;
-        if (EncodingExtent(window->Here(), prefix) != prefix) return false;
+        if (!window->U16(&prefix) || prefix == 0 || prefix > window->Remaining()) return false;
+        if (EncodingExtent(window->Here(), prefix) != prefix) return false;  // 0 when no header fits
         *size = prefix;
     } else {
         *size = EncodingExtent(window->Here(), window->Remaining());
