@@ -143,6 +143,20 @@ Json FloatJson(float f) {
 
 Json DoubleJson(double d) { return std::isfinite(d) ? Json(d) : NonFinite(d); }
 
+// A time from its seven fields in order, each already checked to fit.
+template <class Field>
+QOVA_TIME TimeOfFields(const Field (&f)[7]) {
+    QOVA_TIME t{};
+    t.year = static_cast<std::uint16_t>(f[0]);
+    t.month = static_cast<std::uint8_t>(f[1]);
+    t.day = static_cast<std::uint8_t>(f[2]);
+    t.hour = static_cast<std::uint8_t>(f[3]);
+    t.minute = static_cast<std::uint8_t>(f[4]);
+    t.second = static_cast<std::uint8_t>(f[5]);
+    t.fraction = static_cast<std::uint8_t>(f[6]);
+    return t;
+}
+
 bool InCalendar(const QOVA_TIME& t) {
     return t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour <= 23 &&
            t.minute <= 59 && t.second <= 59 && t.fraction <= 99;
@@ -754,14 +768,7 @@ private:
                 }
                 fields[i] = f.get<long long>();
             }
-            t.year = static_cast<std::uint16_t>(fields[0]);
-            t.month = static_cast<std::uint8_t>(fields[1]);
-            t.day = static_cast<std::uint8_t>(fields[2]);
-            t.hour = static_cast<std::uint8_t>(fields[3]);
-            t.minute = static_cast<std::uint8_t>(fields[4]);
-            t.second = static_cast<std::uint8_t>(fields[5]);
-            t.fraction = static_cast<std::uint8_t>(fields[6]);
-            return t;
+            return TimeOfFields(fields);
         }
         if (!value.is_string()) Refuse(path, Shown(value) + " is not a time (\"YYYY/MM/DD hh:mm:ss ff\")");
         const std::string s = value.get<std::string>();
@@ -773,13 +780,7 @@ private:
         }
         if (!shaped) Refuse(path, Shown(value) + " is not a time (\"YYYY/MM/DD hh:mm:ss ff\")");
         std::sscanf(s.c_str(), "%4u/%2u/%2u %2u:%2u:%2u %2u", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], &f[6]);
-        t.year = static_cast<std::uint16_t>(f[0]);
-        t.month = static_cast<std::uint8_t>(f[1]);
-        t.day = static_cast<std::uint8_t>(f[2]);
-        t.hour = static_cast<std::uint8_t>(f[3]);
-        t.minute = static_cast<std::uint8_t>(f[4]);
-        t.second = static_cast<std::uint8_t>(f[5]);
-        t.fraction = static_cast<std::uint8_t>(f[6]);
+        t = TimeOfFields(f);
         if (!InCalendar(t) && !AllZero(t)) {
             Refuse(path, Shown(value) + " is not a date and time (month 1-12, day 1-31, hour 0-23, minute and "
                                         "second 0-59); give other fields as an object of the seven fields");
