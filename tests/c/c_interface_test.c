@@ -1,0 +1,503 @@
+/* The C interface from a C program: decoding, members by path, encoding,
+ * XML, frames, the stream reader, string tables, dictionaries from bytes and
+ * the argument checks. Prints each failed check and exits non-zero. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "xqova/c/xqova_c.h"
+#include "xqova/version.h"
+#ifdef XQOVA_TEST_JSON
+#include "xqova/c/xqova_json_c.h"
+#endif
+
+static int failures = 0;
+
+#define CHECK(cond) check((cond) != 0, #cond, __LINE__, "")
+#define CHECK_AT(cond, label) check((cond) != 0, #cond, __LINE__, (label))
+#define MUST(cond)                           \
+    do {                                     \
+        if (!CHECK(cond)) return;            \
+    } while (0)
+
+static int check(int ok, const char* text, int line, const char* label) {
+    if (!ok) {
+        ++failures;
+        printf("line %d%s%s: %s (last error: %s)\n", line, *label ? " " : "", label, text, xqova_last_error());
+    }
+    return ok;
+}
+
+/* A CNIBPDStd reading: 2024/03/05 14:32:10 00, Status 1, 120/80 mmHg, MAP 93,
+ * HR 72, Source 10, Mode 10, Method 11 (examples/sample_reading.bin). */
+static const uint8_t kReading[37] = {0x00, 0x05, 0x00, 0x00, 0x00, 0x1f, 0x00, 0x69, 0x40, 0x00, 0x18, 0x07, 0xe8,
+                                     0x03, 0x05, 0x0e, 0x20, 0x0a, 0x00, 0x00, 0x01, 0x00, 0x78, 0x00, 0x50, 0x00,
+                                     0x5d, 0x00, 0x48, 0x00, 0x00, 0x00, 0x0a, 0x0a, 0x0b, 0x90, 0x24};
+
+static const uint32_t kNIBP = 0x00050000u;
+static const uint32_t kRecord = 0x00170001u;
+
+static void put16(uint8_t* p, uint16_t v) {
+    p[0] = (uint8_t)(v >> 8);
+    p[1] = (uint8_t)v;
+}
+
+/* Rewrites the checksum at the end of `bytes` after a change. */
+static void reseal(uint8_t* bytes, uint32_t length) {
+    uint16_t crc = 0;
+    xqova_checksum(bytes, length - 2, &crc);
+    put16(bytes + length - 2, crc);
+}
+
+static void test_library_and_arguments(void) {
+    xqova_dictionary* d = NULL;
+    xqova_dictionary* other = (xqova_dictionary*)&d; /* must become null on failure */
+    xqova_object* o = (xqova_object*)&d;
+    xqova_stream_reader* r = NULL;
+    uint8_t buffer[64];
+    uint32_t size = 7;
+    int64_t value = 0;
+    uint16_t crc = 0;
+    size_t i;
+
+    CHECK(strcmp(xqova_version(), XQOVA_VERSION) == 0);
+    CHECK(xqova_checksum((const uint8_t*)"123456789", 9, &crc) == XQOVA_OK && crc == 0x6F91);
+    MUST(xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, &d) == XQOVA_OK);
+    CHECK(xqova_last_error()[0] == '\0');
+    {
+        const struct {
+            const char* call;
+            xqova_status got, want;
+        } rows[] = {
+            {"dictionary_new null", xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, NULL), XQOVA_E_ARGUMENT},
+            {"dictionary_new 4", xqova_dictionary_new(4, &other), XQOVA_E_ARGUMENT},
+            {"decode null bytes", xqova_object_decode(d, NULL, 37, &o, NULL), XQOVA_E_ARGUMENT},
+            {"decode null dictionary", xqova_object_decode(NULL, kReading, 37, &o, NULL), XQOVA_E_ARGUMENT},
+            {"decode null out", xqova_object_decode(d, kReading, 37, NULL, NULL), XQOVA_E_ARGUMENT},
+            {"new unknown class", xqova_object_new(d, 0x7FFF0000u, 0xFFFF, &o), XQOVA_E_NOT_FOUND},
+            {"integer null object", xqova_member_integer(NULL, "Systolic", &value), XQOVA_E_ARGUMENT},
+            {"encode null object", xqova_object_encode(NULL, buffer, sizeof buffer, &size), XQOVA_E_ARGUMENT},
+            {"checksum null bytes", xqova_checksum(NULL, 3, &crc), XQOVA_E_ARGUMENT},
+            {"checksum null out", xqova_checksum(buffer, 3, NULL), XQOVA_E_ARGUMENT},
+            {"frame_check null", xqova_frame_check(NULL, 10, &size, NULL), XQOVA_E_ARGUMENT},
+            {"frame_split null count", xqova_frame_split(buffer, 10, NULL, 0, NULL, NULL), XQOVA_E_ARGUMENT},
+            {"frame_build null fixed", xqova_frame_build(kNIBP, 100, 0, NULL, 3, NULL, 0, buffer, 64, &size),
+             XQOVA_E_ARGUMENT},
+            {"frame_build fixed too long", xqova_frame_build(kNIBP, 100, 0, buffer, 70000, NULL, 0, buffer, 64, &size),
+             XQOVA_E_RANGE},
+            {"reader too small", xqova_stream_reader_new(15, &r), XQOVA_E_RANGE},
+            {"reader null", xqova_stream_reader_new(64, NULL), XQOVA_E_ARGUMENT},
+            {"add definitions null bytes", xqova_dictionary_add_definitions(d, NULL, 5, NULL, NULL), XQOVA_E_ARGUMENT},
+            {"string table null dictionary", xqova_string_table_new(NULL, NULL), XQOVA_E_ARGUMENT},
+        };
+        for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) CHECK_AT(rows[i].got == rows[i].want, rows[i].call);
+    }
+    CHECK(o == NULL && r == NULL && other == NULL);
+    CHECK(xqova_last_error()[0] != '\0');
+    CHECK(strcmp(xqova_status_name(XQOVA_E_BUFFER_TOO_SMALL), "buffer too small") == 0);
+    xqova_object_free(NULL);
+    xqova_dictionary_free(NULL);
+    xqova_string_table_free(NULL);
+    xqova_stream_reader_free(NULL);
+    xqova_dictionary_free(d);
+}
+
+static void test_decode_read_encode(xqova_dictionary* d) {
+    xqova_object* o = NULL;
+    xqova_reason why;
+    uint32_t class_id = 0, size = 0, needed = 0;
+    uint16_t version = 0, coefficient = 0;
+    uint8_t out[40], units = 0;
+    int8_t exponent = 9;
+    double physical = 0, stored = 0;
+    char text[64];
+    xqova_time t;
+    size_t i;
+
+    MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, &why) == XQOVA_OK);
+    CHECK(why.check == 0 && why.message[0] == '\0');
+    CHECK(xqova_object_class(o, &class_id, &version) == XQOVA_OK && class_id == kNIBP && version == 105);
+    CHECK(xqova_object_class_name(o, text, sizeof text, &size) == XQOVA_OK && strcmp(text, "CNIBPDStd") == 0 &&
+          size == 10);
+    {
+        const struct {
+            const char* path;
+            int64_t value;
+            int32_t kind;
+        } rows[] = {{"Status", 1, XQOVA_KIND_UNSIGNED}, {"Systolic", 120, XQOVA_KIND_SIGNED},
+                    {"Diastolic", 80, XQOVA_KIND_SIGNED}, {"MAP", 93, XQOVA_KIND_SIGNED},
+                    {"HR", 72, XQOVA_KIND_UNSIGNED},     {"Source", 10, XQOVA_KIND_UNSIGNED},
+                    {"Mode", 10, XQOVA_KIND_UNSIGNED},   {"Method", 11, XQOVA_KIND_UNSIGNED}};
+        for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+            int64_t value = -1;
+            int32_t kind = -1;
+            double number = -1;
+            CHECK_AT(xqova_member_integer(o, rows[i].path, &value) == XQOVA_OK && value == rows[i].value, rows[i].path);
+            CHECK_AT(xqova_member_number(o, rows[i].path, &number) == XQOVA_OK && number == (double)rows[i].value,
+                     rows[i].path);
+            CHECK_AT(xqova_member_kind(o, rows[i].path, &kind) == XQOVA_OK && kind == rows[i].kind, rows[i].path);
+            CHECK_AT(xqova_member_name(o, rows[i].path, text, sizeof text, &size) == XQOVA_OK &&
+                         strcmp(text, rows[i].path) == 0,
+                     rows[i].path);
+        }
+    }
+    CHECK(xqova_member_physical(o, "Systolic", &physical, &stored, &units, &coefficient, &exponent) == XQOVA_OK &&
+          physical == 120.0 && stored == 120.0 && units == 255 && coefficient == 1 && exponent == 0);
+    CHECK(xqova_member_time(o, "STime", &t) == XQOVA_OK && t.year == 2024 && t.month == 3 && t.day == 5 &&
+          t.hour == 14 && t.minute == 32 && t.second == 10 && t.fraction == 0);
+    CHECK(xqova_member_integer(o, "STime", NULL) == XQOVA_E_ARGUMENT);
+    {
+        int64_t value = 0;
+        CHECK(xqova_member_integer(o, "STime", &value) == XQOVA_E_KIND);
+        CHECK(xqova_member_integer(o, "Systolc", &value) == XQOVA_E_NOT_FOUND &&
+              strstr(xqova_last_error(), "Systolc") != NULL);
+        CHECK(xqova_member_text(o, "Systolic", text, sizeof text, &size) == XQOVA_E_KIND);
+    }
+
+    /* The encoding: a size query, a buffer one byte short, then the bytes. */
+    CHECK(xqova_object_encode(o, NULL, 0, &needed) == XQOVA_OK && needed == sizeof kReading);
+    memset(out, 0xAA, sizeof out);
+    CHECK(xqova_object_encode(o, out, sizeof kReading - 1, &size) == XQOVA_E_BUFFER_TOO_SMALL &&
+          size == sizeof kReading && out[0] == 0xAA);
+    CHECK(xqova_object_encode(o, out, sizeof out, &size) == XQOVA_OK && size == sizeof kReading &&
+          memcmp(out, kReading, sizeof kReading) == 0 && out[sizeof kReading] == 0xAA);
+
+    /* A changed member goes into the encoding, and its checksum. */
+    CHECK(xqova_member_set_integer(o, "Systolic", 118) == XQOVA_OK);
+    CHECK(xqova_object_encode(o, out, sizeof out, &size) == XQOVA_OK && out[21] == 0x00 && out[22] == 118);
+    {
+        xqova_object* again = NULL;
+        int64_t value = 0;
+        CHECK(xqova_object_decode(d, out, size, &again, NULL) == XQOVA_OK &&
+              xqova_member_integer(again, "Systolic", &value) == XQOVA_OK && value == 118);
+        xqova_object_free(again);
+    }
+    xqova_object_free(o);
+}
+
+static void test_refusals(xqova_dictionary* d) {
+    uint8_t bytes[sizeof kReading];
+    xqova_object* o = NULL;
+    xqova_reason why;
+    size_t i;
+    const struct {
+        const char* name;
+        uint32_t length; /* of the reading given */
+        int change;      /* 0 none, 1 flip the stored checksum, 2 another class (resealed) */
+        int32_t check;
+        uint32_t at;
+    } rows[] = {
+        {"header", 5, 0, XQOVA_DECODE_HEADER, 0},
+        {"length", 36, 0, XQOVA_DECODE_LENGTH, 0},
+        {"checksum", 37, 1, XQOVA_DECODE_CHECKSUM, 0},
+        {"unknown class", 37, 2, XQOVA_DECODE_UNKNOWN_CLASS, 0},
+    };
+    for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        memcpy(bytes, kReading, sizeof bytes);
+        if (rows[i].change == 1) bytes[36] ^= 1;
+        if (rows[i].change == 2) {
+            bytes[1] = 0x7E;
+            reseal(bytes, sizeof bytes);
+        }
+        o = (xqova_object*)bytes;
+        CHECK_AT(xqova_object_decode(d, bytes, rows[i].length, &o, &why) == XQOVA_E_REFUSED, rows[i].name);
+        CHECK_AT(o == NULL && why.check == rows[i].check && why.offset == rows[i].at && why.path[0] == '\0',
+                 rows[i].name);
+        CHECK_AT(why.message[0] != '\0' && strcmp(why.message, xqova_last_error()) == 0, rows[i].name);
+    }
+    CHECK(strncmp(why.message, "unknown class at offset 0", 25) == 0);
+}
+
+/* A combined record built member by member, encoded, damaged inside its
+ * nested NIBP reading: refused with the member path and the nested offset. */
+static void test_record(xqova_dictionary* d) {
+    xqova_object* record = NULL;
+    xqova_object* back = NULL;
+    xqova_reason why;
+    uint8_t bytes[2048];
+    uint32_t size = 0, i, nested = 0;
+    char text[32];
+    double value = 0;
+    uint8_t units = 0;
+
+    MUST(xqova_object_new(d, kRecord, 0xFFFF, &record) == XQOVA_OK);
+    CHECK(xqova_member_set_integer(record, "NIBPData.Systolic", 120) == XQOVA_OK);
+    CHECK(xqova_member_set_text(record, "Patient.Identifier", "P-0042", 6) == XQOVA_OK);
+    {
+        const struct {
+            const char* path;
+            int64_t value;
+            xqova_status want;
+        } rows[] = {
+            {"NIBPData.Diastolic", 32767, XQOVA_OK},  {"NIBPData.Diastolic", 32768, XQOVA_E_RANGE},
+            {"NIBPData.MAP", -32768, XQOVA_OK},       {"NIBPData.MAP", -32769, XQOVA_E_RANGE},
+            {"NIBPData.HR", 65535, XQOVA_OK},         {"NIBPData.HR", -1, XQOVA_E_RANGE},
+            {"NIBPData.Mode", 255, XQOVA_OK},         {"NIBPData.Mode", 256, XQOVA_E_RANGE},
+            {"Patient.Identifier", 1, XQOVA_E_KIND},  {"NIBPData", 1, XQOVA_E_KIND},
+            {"NIBPData.Nothing", 1, XQOVA_E_NOT_FOUND},
+        };
+        for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+            CHECK_AT(xqova_member_set_integer(record, rows[i].path, rows[i].value) == rows[i].want, rows[i].path);
+        }
+    }
+    MUST(xqova_object_encode(record, bytes, sizeof bytes, &size) == XQOVA_OK);
+    MUST(xqova_object_decode(d, bytes, size, &back, NULL) == XQOVA_OK);
+    CHECK(xqova_member_physical(back, "NIBPData.Systolic", &value, NULL, &units, NULL, NULL) == XQOVA_OK &&
+          value == 120.0 && units == 255);
+    CHECK(xqova_member_text(back, "Patient.Identifier", text, sizeof text, &size) == XQOVA_OK &&
+          strcmp(text, "P-0042") == 0 && size == 7);
+    CHECK(xqova_member_text(back, "Patient.Identifier", text, 6, &size) == XQOVA_E_BUFFER_TOO_SMALL && size == 7);
+    CHECK(xqova_member_name(back, "NIBPData.Systolic", text, sizeof text, &size) == XQOVA_OK &&
+          strcmp(text, "Systolic") == 0);
+    xqova_object_free(back);
+
+    /* The nested reading starts where its class identifier is. */
+    MUST(xqova_object_encode(record, bytes, sizeof bytes, &size) == XQOVA_OK);
+    for (i = 4; i + 4 <= size; ++i) {
+        if (bytes[i] == 0 && bytes[i + 1] == 5 && bytes[i + 2] == 0 && bytes[i + 3] == 0) {
+            nested = i;
+            break;
+        }
+    }
+    MUST(nested != 0);
+    bytes[nested + 4 + 2 + ((uint32_t)bytes[nested + 4] << 8 | bytes[nested + 5]) - 1] ^= 1;
+    reseal(bytes, size);
+    back = NULL;
+    CHECK(xqova_object_decode(d, bytes, size, &back, &why) == XQOVA_E_REFUSED && back == NULL);
+    CHECK(why.check == XQOVA_DECODE_CHECKSUM && why.offset == nested && strcmp(why.path, "NIBPData") == 0 &&
+          why.class_id == kNIBP && strstr(why.message, "NIBPData") != NULL);
+    xqova_object_free(record);
+}
+
+static void test_xml(xqova_dictionary* d) {
+    xqova_object* o = NULL;
+    uint32_t needed = 0, size = 0, units = 0;
+    char small[16];
+    char* xml;
+    uint16_t* wide;
+
+    MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, NULL) == XQOVA_OK);
+    CHECK(xqova_object_xml(o, NULL, 0, &needed) == XQOVA_OK && needed > 100);
+    memset(small, 'x', sizeof small);
+    CHECK(xqova_object_xml(o, small, sizeof small, &size) == XQOVA_E_BUFFER_TOO_SMALL && size == needed &&
+          small[0] == 'x');
+    xml = (char*)malloc(needed);
+    MUST(xml != NULL);
+    CHECK(xqova_object_xml(o, xml, needed, &size) == XQOVA_OK && size == needed && strlen(xml) == needed - 1 &&
+          strstr(xml, "Systolic") != NULL && strstr(xml, "CNIBPDStd") != NULL);
+    CHECK(xqova_object_xml(o, xml, needed - 1, &size) == XQOVA_E_BUFFER_TOO_SMALL);
+    free(xml);
+
+    CHECK(xqova_object_xml_utf16(o, NULL, 0, &units) == XQOVA_OK && units > 100);
+    wide = (uint16_t*)malloc(units * sizeof *wide);
+    MUST(wide != NULL);
+    CHECK(xqova_object_xml_utf16(o, wide, units - 1, &size) == XQOVA_E_BUFFER_TOO_SMALL && size == units);
+    CHECK(xqova_object_xml_utf16(o, wide, units, &size) == XQOVA_OK && size == units && wide[0] == '<' &&
+          wide[units - 1] == 0 && wide[units - 2] != 0);
+    free(wide);
+    xqova_object_free(o);
+}
+
+static void test_frames(void) {
+    static const uint8_t fixed[3] = {1, 2, 3};
+    static const uint8_t variable[2] = {4, 5};
+    static const uint8_t layout[16] = {0x00, 0x02, 0x00, 0x00, 0x00, 0x0c, 0x00, 0x65,
+                                       0x40, 0x00, 0x03, 1,    2,    3,    4,    5};
+    /* A class with a 32-bit length field. */
+    static const uint8_t extended[18] = {0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0c, 0x00,
+                                         0x65, 0x40, 0x00, 0x03, 1,    2,    3,    4,    5};
+    uint8_t wide[20];
+    uint8_t frame[18], stream[3 * 18 + 3], copy[64], bad[18];
+    uint32_t size = 0, sizes[4] = {0, 0, 0, 0}, count = 0, i, good = 0, taken = 0;
+    uint16_t crc = 0;
+    int32_t found = 0;
+    xqova_reason why;
+    xqova_stream_reader* reader = NULL;
+
+    CHECK(xqova_frame_build(0x00020000u, 101, 0x40, fixed, 3, variable, 2, NULL, 0, &size) == XQOVA_OK && size == 18);
+    CHECK(xqova_frame_build(0x00020000u, 101, 0x40, fixed, 3, variable, 2, frame, 17, &size) ==
+          XQOVA_E_BUFFER_TOO_SMALL);
+    MUST(xqova_frame_build(0x00020000u, 101, 0x40, fixed, 3, variable, 2, frame, sizeof frame, &size) == XQOVA_OK);
+    xqova_checksum(frame, 16, &crc);
+    CHECK(memcmp(frame, layout, sizeof layout) == 0 && frame[16] == (crc >> 8) && frame[17] == (crc & 0xFF));
+    CHECK(xqova_frame_build(0x00010000u, 101, 0x40, fixed, 3, variable, 2, wide, sizeof wide, &size) == XQOVA_OK &&
+          size == 20 && memcmp(wide, extended, sizeof extended) == 0 && xqova_frame_check(wide, 20, NULL, NULL) == 0);
+    CHECK(xqova_frame_check(frame, sizeof frame, &size, &why) == XQOVA_OK && size == 18 && why.check == 0);
+
+    memcpy(bad, frame, sizeof bad);
+    bad[12] ^= 0x10;
+    CHECK(xqova_frame_check(bad, sizeof bad, &size, &why) == XQOVA_E_REFUSED && size == 0 &&
+          why.check == XQOVA_FRAME_CHECKSUM && why.at == 16 && why.class_id == 0x00020000u);
+    CHECK(xqova_frame_check(frame, 17, &size, &why) == XQOVA_E_REFUSED && why.check == XQOVA_FRAME_LENGTH);
+
+    /* Two frames end to end, then three bytes that are no frame. */
+    memcpy(stream, frame, 18);
+    memcpy(stream + 18, frame, 18);
+    stream[36] = stream[37] = stream[38] = 0;
+    CHECK(xqova_frame_split(stream, 36, sizes, 4, &count, &why) == XQOVA_OK && count == 2 && sizes[0] == 18 &&
+          sizes[1] == 18);
+    CHECK(xqova_frame_split(stream, 36, NULL, 0, &count, NULL) == XQOVA_OK && count == 2);
+    CHECK(xqova_frame_split(stream, 36, sizes, 1, &count, NULL) == XQOVA_E_BUFFER_TOO_SMALL && count == 2);
+    CHECK(xqova_frame_split(stream, 39, sizes, 4, &count, &why) == XQOVA_E_REFUSED && count == 2 &&
+          why.offset == 36 && why.check == XQOVA_FRAME_HEADER);
+
+    /* The stream reader: noise, a good frame, a damaged one, a good one, fed
+     * five bytes at a time. */
+    MUST(xqova_stream_reader_new(64, &reader) == XQOVA_OK);
+    memset(stream, 0xFF, 3);
+    memcpy(stream + 3, frame, 18);
+    memcpy(stream + 21, bad, 18);
+    memcpy(stream + 39, frame, 18);
+    CHECK(xqova_stream_reader_next(reader, copy, 63, &size, 0, &found) == XQOVA_E_BUFFER_TOO_SMALL && size == 64);
+    for (i = 0; i < sizeof stream; i += taken) {
+        uint32_t chunk = sizeof stream - i < 5 ? sizeof stream - i : 5;
+        MUST(xqova_stream_reader_feed(reader, stream + i, chunk, &taken) == XQOVA_OK && taken == chunk);
+        for (;;) {
+            MUST(xqova_stream_reader_next(reader, copy, sizeof copy, &size, i + chunk == sizeof stream, &found) ==
+                 XQOVA_OK);
+            if (found == XQOVA_STREAM_NEED_MORE) break;
+            if (found == XQOVA_STREAM_FRAME) good += size == 18 && memcmp(copy, frame, 18) == 0;
+        }
+    }
+    {
+        uint32_t buffered = 9, discarded = 0, corrupt = 0;
+        CHECK(xqova_stream_reader_counts(reader, &buffered, &discarded, &corrupt) == XQOVA_OK && buffered == 0 &&
+              corrupt == 1 && discarded >= 3);
+    }
+    CHECK(good == 2);
+    xqova_stream_reader_free(reader);
+}
+
+/* Names from tables given as bytes: language 7 with the one string "Druck",
+ * and a link table giving every name of CNIBPDStd that string. */
+static void test_string_tables(xqova_dictionary* d) {
+    uint8_t language[19] = {7, 0, 1, 0, 0, 0, 11, 0, 0, 0, 19, 'D', 'r', 'u', 'c', 'k', 0, 0, 0};
+    uint8_t link[10 + 16 * 4 + 2];
+    xqova_string_table* table = NULL;
+    xqova_object* o = NULL;
+    xqova_reason why;
+    uint32_t added = 0, size = 0, i;
+    char text[32];
+
+    memset(link, 0, sizeof link);
+    link[2] = 0x00, link[1] = 0x05;
+    put16(link + 4, sizeof link);
+    put16(link + 6, 10);
+    put16(link + 8, 16);
+    for (i = 0; i < 16; ++i) put16(link + 10 + 4 * i, 0xFFFF);
+    reseal(language, sizeof language);
+    reseal(link, sizeof link);
+
+    MUST(xqova_string_table_new(d, &table) == XQOVA_OK);
+    language[12] ^= 1; /* a damaged table is refused, with the check that failed */
+    CHECK(xqova_string_table_add_languages(table, language, sizeof language, &added, &why) == XQOVA_E_REFUSED &&
+          added == 0 && why.check == 4 && why.offset == 0);
+    language[12] ^= 1;
+    CHECK(xqova_string_table_add_languages(table, language, sizeof language, &added, &why) == XQOVA_OK && added == 1);
+    CHECK(xqova_string_table_add_links(table, link, sizeof link, &added, &why) == XQOVA_OK && added == 1);
+    CHECK(xqova_string_table_select_language(table, 8) == XQOVA_E_NOT_FOUND);
+    CHECK(xqova_string_table_select_language(table, 7) == XQOVA_OK);
+
+    MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, NULL) == XQOVA_OK);
+    CHECK(xqova_object_attach_string_table(o, table) == XQOVA_OK);
+    xqova_string_table_free(table); /* the object keeps it */
+    CHECK(xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Druck") == 0);
+    CHECK(xqova_object_class_name(o, text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Druck") == 0);
+    CHECK(xqova_object_attach_string_table(o, NULL) == XQOVA_OK);
+    CHECK(xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_E_NOT_FOUND);
+    xqova_object_free(o);
+}
+
+/* Dictionaries: the built-in sets, and one made from definition bytes. */
+static void test_dictionaries(xqova_dictionary* device) {
+    const struct {
+        int32_t builtin;
+        uint32_t classes;
+    } rows[] = {{XQOVA_BUILTIN_NONE, 0}, {XQOVA_BUILTIN_DEVICE, 40}, {XQOVA_BUILTIN_SDK, 17}, {XQOVA_BUILTIN_ALL, 57}};
+    xqova_dictionary* d = NULL;
+    xqova_object* o = NULL;
+    xqova_reason why;
+    uint8_t block[1024];
+    uint32_t size = 0, count = 0, added = 9;
+    size_t i;
+
+    for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
+        CHECK(xqova_dictionary_new(rows[i].builtin, &d) == XQOVA_OK &&
+              xqova_dictionary_class_count(d, &count) == XQOVA_OK && count == rows[i].classes);
+        xqova_dictionary_free(d);
+    }
+
+    MUST(xqova_dictionary_definition(device, kNIBP, block, sizeof block, &size) == XQOVA_OK && size > 16);
+    MUST(xqova_dictionary_new(XQOVA_BUILTIN_NONE, &d) == XQOVA_OK);
+    CHECK(xqova_object_decode(d, kReading, sizeof kReading, &o, &why) == XQOVA_E_REFUSED &&
+          why.check == XQOVA_DECODE_UNKNOWN_CLASS);
+    block[size - 1] ^= 1;
+    CHECK(xqova_dictionary_add_definitions(d, block, size, &added, &why) == XQOVA_E_REFUSED && added == 0 &&
+          why.check != 0 && why.offset == 0);
+    block[size - 1] ^= 1;
+    CHECK(xqova_dictionary_add_definitions(d, block, size, &added, &why) == XQOVA_OK && added == 1);
+    CHECK(xqova_dictionary_add_definitions(d, block, size, &added, &why) == XQOVA_E_REFUSED && added == 0);
+    CHECK(xqova_dictionary_class_count(d, &count) == XQOVA_OK && count == 1);
+    CHECK(xqova_object_decode(d, kReading, sizeof kReading, &o, NULL) == XQOVA_OK);
+    xqova_dictionary_free(d); /* the object keeps it */
+    {
+        int64_t value = 0;
+        char name[16];
+        CHECK(xqova_member_integer(o, "HR", &value) == XQOVA_OK && value == 72);
+        CHECK(xqova_member_name(o, "HR", name, sizeof name, &size) == XQOVA_OK && strcmp(name, "HR") == 0);
+    }
+    xqova_object_free(o);
+}
+
+#ifdef XQOVA_TEST_JSON
+static void test_json(xqova_dictionary* d) {
+    xqova_object* o = NULL;
+    xqova_object* back = NULL;
+    xqova_reason why;
+    uint32_t needed = 0, size = 0;
+    uint8_t bytes[40];
+    char* text;
+    char* at;
+
+    MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, NULL) == XQOVA_OK);
+    MUST(xqova_object_to_json(o, -1, NULL, 0, &needed) == XQOVA_OK && needed > 20);
+    text = (char*)malloc(needed);
+    MUST(text != NULL);
+    CHECK(xqova_object_to_json(o, -1, text, needed - 1, &size) == XQOVA_E_BUFFER_TOO_SMALL && size == needed);
+    CHECK(xqova_object_to_json(o, -1, text, needed, &size) == XQOVA_OK && strlen(text) == needed - 1);
+    CHECK(xqova_object_from_json(d, text, needed - 1, &back, &why) == XQOVA_OK &&
+          xqova_object_encode(back, bytes, sizeof bytes, &size) == XQOVA_OK && size == sizeof kReading &&
+          memcmp(bytes, kReading, size) == 0);
+    xqova_object_free(back);
+    back = NULL;
+    at = strstr(text, "\"Systolic\"");
+    MUST(at != NULL);
+    at[2] = 'Z'; /* "SZstolic": no such member */
+    CHECK(xqova_object_from_json(d, text, needed - 1, &back, &why) == XQOVA_E_REFUSED && back == NULL &&
+          strncmp(why.path, "/members", 8) == 0 && why.message[0] != '\0');
+    free(text);
+    xqova_object_free(o);
+}
+#endif
+
+int main(void) {
+    xqova_dictionary* device = NULL;
+    test_library_and_arguments();
+    if (xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, &device) != XQOVA_OK) {
+        printf("no device dictionary\n");
+        return 1;
+    }
+    test_decode_read_encode(device);
+    test_refusals(device);
+    test_record(device);
+    test_xml(device);
+    test_frames();
+    test_string_tables(device);
+    test_dictionaries(device);
+#ifdef XQOVA_TEST_JSON
+    test_json(device);
+#endif
+    xqova_dictionary_free(device);
+    printf("%s: %d failed checks\n", failures ? "FAILED" : "passed", failures);
+    return failures ? 1 : 0;
+}
