@@ -14,6 +14,11 @@ library exports every function they declare.
    defaulted functions need no export). Each must be exported: on ELF by its
    mangled name (nm -D); from a DLL by its demangled name without parameters,
    since a 32-bit DLL mangles size types differently.
+3. The C interface (C_HEADERS below, when installed) is parsed as C89 by
+   clang, which proves it plain C, and each function it declares must be
+   exported under its plain name: by the shared library (nm -D) and in the
+   DLL's export table exactly as declared, undecorated (no leading
+   underscore, no @N suffix), so that any language finds it by name.
 """
 import argparse
 import json
@@ -27,6 +32,10 @@ import tempfile
 # shared library that exports what it declares (--component-dir names the
 # directory of those libraries).
 COMPONENTS = {"xqova/json/json.h": "libxqova_json.so"}
+
+# The C interface: its headers, installed beside the C++ ones, and the shared
+# library that exports their functions (None: the core library).
+C_HEADERS = {"xqova/c/xqova_c.h": None, "xqova/c/xqova_json_c.h": "libxqova_json.so"}
 
 FUNCTION_KINDS = {"FunctionDecl", "CXXMethodDecl", "CXXConstructorDecl", "CXXDestructorDecl", "CXXConversionDecl"}
 
@@ -111,6 +120,42 @@ def declared_functions(root, top="xqova/xqova.h"):
     return found
 
 
+def declared_c_functions(root, header):
+    """(header, name) of each function `header` declares, parsed as C89."""
+    with tempfile.NamedTemporaryFile("w", suffix=".c", delete=False) as unit:
+        unit.write(f'#include "{header}"\n')
+    try:
+        parsed = subprocess.run(["clang", "-x", "c", "-std=c89", "-pedantic-errors", "-Wall", "-Werror",
+                                 "-fsyntax-only", "-I", root, "-Xclang", "-ast-dump=json", unit.name],
+                                capture_output=True)
+    finally:
+        os.unlink(unit.name)
+    if parsed.returncode != 0:
+        sys.exit(f"{header} is not plain C89:\n" + parsed.stderr.decode(errors="replace"))
+    wanted = os.path.realpath(os.path.join(root, header))
+    state = {"file": None}
+    found = []
+
+    def visit(node, top):
+        # The dump names a file only where it changes from the node before.
+        for key in ("loc", "range"):
+            loc = node.get(key) or {}
+            if key == "range":
+                loc = loc.get("begin") or {}
+            for part in (loc, loc.get("spellingLoc") or {}, loc.get("expansionLoc") or {}):
+                if "file" in part:
+                    state["file"] = part["file"]
+        if top and node.get("kind") == "FunctionDecl" and state["file"] \
+                and os.path.realpath(state["file"]) == wanted:
+            found.append((header, node["name"]))
+        for child in node.get("inner", []):
+            visit(child, False)
+
+    for node in json.loads(parsed.stdout).get("inner", []):
+        visit(node, True)
+    return found
+
+
 def demangled_without_parameters(names):
     if not names:
         return []
@@ -133,6 +178,9 @@ def main():
     components = [c for c in COMPONENTS if c in installed]
     for component in components:
         public |= include_closure(args.include_dir, component)
+    c_headers = [h for h in C_HEADERS if h in installed]
+    for header in c_headers:
+        public |= include_closure(args.include_dir, header)
     for header in sorted(installed - public):
         failures.append(f"installed but not part of the public API (xqova/xqova.h does not reach it): {header}")
     for header in sorted(public - installed):
@@ -164,6 +212,29 @@ def main():
             if plain not in exported:
                 failures.append(f"{header}: {name} is declared but not exported by the DLL")
 
+    # The C interface: plain names, in the core's shared library and DLL or in
+    # its component's shared library.
+    c_functions = 0
+    for header in c_headers:
+        declared = declared_c_functions(args.include_dir, header)
+        c_functions += len(declared)
+        library = C_HEADERS[header]
+        if args.so and library is None:
+            symbols = subprocess.run(["nm", "-D", "--defined-only", args.so], check=True, capture_output=True,
+                                     text=True).stdout
+            exported = {line.split()[-1] for line in symbols.splitlines() if line.strip()}
+            failures += [f"{h}: {n} is declared but not exported by {args.so}" for h, n in declared if n not in exported]
+        if args.dll_exports and library is None:
+            with open(args.dll_exports, encoding="utf-8", errors="replace") as f:
+                rows = set(re.findall(r"^\s*\[\s*\d+\]\s+(\S+)\s*$", f.read(), re.MULTILINE))
+            failures += [f"{h}: {n} is not exported undecorated by the DLL" for h, n in declared if n not in rows]
+        if args.component_dir and library is not None:
+            path = os.path.join(args.component_dir, library)
+            symbols = subprocess.run(["nm", "-D", "--defined-only", path], check=True, capture_output=True,
+                                     text=True).stdout
+            exported = {line.split()[-1] for line in symbols.splitlines() if line.strip()}
+            failures += [f"{h}: {n} is declared but not exported by {path}" for h, n in declared if n not in exported]
+
     # Each component's own functions, exported by its own shared library.
     for component in components if args.component_dir else []:
         library = os.path.join(args.component_dir, COMPONENTS[component])
@@ -177,8 +248,8 @@ def main():
 
     for f in failures:
         print(f)
-    print(f"public API: {len(public)} headers, {len(functions)} functions that need an export; "
-          f"{len(failures)} problems")
+    print(f"public API: {len(public)} headers, {len(functions)} functions that need an export, "
+          f"{c_functions} C functions; {len(failures)} problems")
     return 1 if failures else 0
 
 

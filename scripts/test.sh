@@ -29,7 +29,7 @@ mkdir -p "$out"
 bash "$root/scripts/setup.sh" || { echo "setup failed"; exit 1; }
 
 launcher=()
-if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
 
 configure_build_test() {  # dir, then cmake arguments
   local dir=$1; shift
@@ -42,7 +42,8 @@ configure_build_test() {  # dir, then cmake arguments
 row_asan() {
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   configure_build_test "$out/gcc-asan" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
-    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+    -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+    -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 }
 
 row_clang() {
@@ -75,6 +76,10 @@ consumer_against() {
   local shown
   shown=$(LD_LIBRARY_PATH="$libdir" "$dir/read_record_shared" "$dir/record.bin") || return 1
   [ "$shown" = $'Systolic: 120 (units code 255)\nPatient.Identifier: P-0042' ] || { echo "read_record printed: $shown"; return 1; }
+  # The same host in C, through the C interface: the same facts.
+  local shown_c
+  shown_c=$(LD_LIBRARY_PATH="$libdir" "$dir/read_record_c_shared" "$dir/record.bin") || return 1
+  [ "$shown_c" = "$shown" ] || { echo "read_record_c printed: $shown_c"; return 1; }
   local flags include
   flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs xqova) || return 1
   include=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --variable=includedir xqova) || return 1
@@ -83,7 +88,12 @@ consumer_against() {
   fi
   # shellcheck disable=SC2086
   "${CONSUMER_CXX:-clang++}" -std=c++17 "$root/tests/consumer/main.cpp" $flags -o "$dir/consumer_pkgconfig" || return 1
-  LD_LIBRARY_PATH="$libdir" "$dir/consumer_pkgconfig"
+  LD_LIBRARY_PATH="$libdir" "$dir/consumer_pkgconfig" || return 1
+  # A C program, compiled by the C compiler with the same flags.
+  # shellcheck disable=SC2086
+  cc -std=c99 "$root/examples/read_record.c" $flags -o "$dir/read_record_c_pkgconfig" || return 1
+  [ "$(LD_LIBRARY_PATH="$libdir" "$dir/read_record_c_pkgconfig" "$dir/record.bin")" = "$shown" ] \
+    || { echo "read_record_c built with pkg-config printed otherwise"; return 1; }
 }
 
 row_i386() {
