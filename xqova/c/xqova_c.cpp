@@ -37,6 +37,10 @@
 #include "xqova/text/table_format.h"
 #include "xqova/version.h"
 
+// The two records that cross the interface have one layout everywhere.
+static_assert(sizeof(xqova_reason) == 528, "xqova_reason is 528 bytes");
+static_assert(sizeof(xqova_time) == 8, "xqova_time is 8 bytes");
+
 using xqova::c_interface::CheckRoom;
 using xqova::c_interface::CopyText;
 using xqova::c_interface::Guarded;
@@ -307,6 +311,10 @@ CXQOVAObject* XQOVA_CALL xqova_internal_object(xqova_object* object) {
 
 xqova_status XQOVA_CALL xqova_internal_adopt_object(xqova_dictionary* dictionary, CXQOVAObject* object,
                                                     void (*destroy)(CXQOVAObject*), xqova_object** handle) {
+    if (dictionary == nullptr || object == nullptr || handle == nullptr) {
+        if (destroy != nullptr && object != nullptr) destroy(object);
+        return NullArgument("dictionary, object or handle");
+    }
     return Guarded([&] { return Wrap(dictionary, xqova::DecodedObject(), object, destroy, handle); });
 }
 
@@ -473,8 +481,9 @@ xqova_status XQOVA_CALL xqova_object_new(xqova_dictionary* dictionary, uint32_t 
             return Fail(XQOVA_E_NOT_FOUND, message);
         }
         xqova::DecodedObject built(xqova::New<CXQOVAObject>(&dictionary->dictionary, class_id, version));
-        // An object built without room for its members has none.
-        if (!built || built->MemberCount() == 0) return Fail(XQOVA_E_NO_MEMORY, "out of memory");
+        // An object whose storage could not be built (memory or the budget
+        // ran out) is refused by every encoder: that is how it is told.
+        if (!built || built->SizeAll(0xFFFF) == 0) return Fail(XQOVA_E_NO_MEMORY, "out of memory");
         return Wrap(dictionary, std::move(built), nullptr, nullptr, object);
     });
 }
