@@ -6,8 +6,9 @@
  * Every function uses the C calling convention (cdecl), so the 32-bit DLL
  * exports each one under its plain name.
  *
- * Status. Every function but the few that return a text returns an
- * xqova_status: XQOVA_OK (0) or one of the XQOVA_E_* codes. After a failure,
+ * Status. Every function but xqova_version, xqova_last_error,
+ * xqova_status_name and the _free functions returns an xqova_status:
+ * XQOVA_OK (0) or one of the XQOVA_E_* codes. After a failure,
  * xqova_last_error() gives a message for people; the message is kept per
  * thread and lasts until the next call of this interface on the same
  * thread. No C++ exception crosses this interface; a failure to allocate
@@ -138,8 +139,9 @@ enum {
  * whenever they return XQOVA_E_REFUSED, and emptied (check 0) otherwise.
  * A plain record of fixed size (528 bytes). */
 typedef struct xqova_reason {
-    int32_t check;      /* the XQOVA_DECODE_* or XQOVA_FRAME_* code, or the number of a definition,
-                           table or JSON check; 0 for none */
+    int32_t check;      /* the XQOVA_DECODE_* or XQOVA_FRAME_* code; for definition blocks and
+                           string tables the number of the check they failed (0 for a block not
+                           newer than the one serving its class); 1 for a JSON document */
     uint32_t offset;    /* where the part at fault starts in the input (the nested encoding, frame,
                            block or table) */
     uint32_t at;        /* where the failing field starts in the input */
