@@ -26,6 +26,8 @@ def make_record(dictionary):
     record["NIBPData.Systolic"] = 120
     record["NIBPData.STime"] = xqova.Time(2024, 3, 5, 14, 32, 10, 7)
     record["Patient.Identifier"] = "P-0042"
+    record["DeviceInfo.DeviceGUID"] = list(range(16))
+    record["DeviceInfo.DeviceGUID[3]"] = 255
     record.valid = True
     return record
 
@@ -89,6 +91,8 @@ def test_members_by_path_read_write_and_refuse(device):
     assert record["NIBPData"]["Systolic"] == 120
     assert record["NIBPData.STime"] == (2024, 3, 5, 14, 32, 10, 7)
     assert record["Patient.Identifier"] == "P-0042"
+    assert record["DeviceInfo.DeviceGUID"] == [0, 1, 2, 255] + list(range(4, 16))
+    assert record["DeviceInfo.DeviceGUID[3]"] == 255
     assert isinstance(record["NIBPData"], xqova.Object) and record["NIBPData"].class_name == "CNIBPDStd"
     assert record.physical("NIBPData.Systolic") == xqova.Physical(120.0, 255, 1, 0, 120.0)
     assert "NIBPData.Systolic" in record and "NIBPData.Systolc" not in record
@@ -98,12 +102,24 @@ def test_members_by_path_read_write_and_refuse(device):
         record.physical("Patient.Identifier")
     for path, value, error in [("NIBPData.Systolic", 32768, ValueError), ("NIBPData.Systolic", -32769, ValueError),
                                ("NIBPData.HR", -1, ValueError), ("NIBPData.HR", "72", TypeError),
-                               ("NIBPData", 1, TypeError), ("Patient.Identifier", "\u20ac", UnicodeEncodeError)]:
+                               ("NIBPData", 1, TypeError), ("Patient.Identifier", "\u20ac", UnicodeEncodeError),
+                               ("DeviceInfo.DeviceGUID[0]", 256, ValueError),
+                               ("DeviceInfo.DeviceGUID", [0] * 17, ValueError)]:
         with pytest.raises(error):
             record[path] = value
     record["NIBPData.Systolic"] = -32768
     record["NIBPData.HR"] = 65535
     assert (record["NIBPData.Systolic"], record["NIBPData.HR"]) == (-32768, 65535)
+
+
+def test_members_present_at_the_object_version():
+    sdk = xqova.Dictionary.sdk()
+    older, newest = sdk.create(0x007A0801, 200), sdk.create(0x007A0801)
+    assert (older.version, newest.version) == (200, 201)
+    names = ["InitSeqNumber", "TotalDataSize", "DataPacketSize", "Role", "Identifier", "Descriptor"]
+    assert older.keys() == names and newest.keys() == names + ["WindowSize"]
+    assert older["Descriptor"] == [] and newest["WindowSize"] == 0
+    assert sdk.decode(older.encode()).keys() == names
 
 
 def test_json_and_binary_round_trips_keep_every_byte(device):
@@ -122,6 +138,11 @@ def test_frames_of_a_stream_with_noise_and_a_corrupt_frame():
     assert found == [(0, 0x001D0000, 33, "ok"), (36, 0x00050000, 37, "corrupt"), (73, 0x00050000, 37, "ok")]
     assert xqova.frames(stream)[2].data == stream[73:]
     assert xqova.frames(b"") == [] and xqova.frames(SAMPLE)[0].species == 0
+    # A corrupt record: the nested encodings with good checksums come out on
+    # their own; the corrupt nested one inside it is not listed again.
+    inside = xqova.frames(flipped(hex_file("nested_corrupt.hex"), 8))
+    assert [(f.offset, f.status) for f in inside if f.status == "corrupt"] == [(0, "corrupt")]
+    assert [f.offset for f in inside][:3] == [0, 25, 191] and len(inside) == 11
 
 
 def test_objects_outlive_every_reference_to_their_dictionary_and_record():
