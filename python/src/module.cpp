@@ -206,8 +206,11 @@ QOVA_TIME TimeFromPython(const py::handle& value) {
 py::object Text(const xqova::MemberLocation& where) {
     const xqova::MemberType type(where.member->Type());
     if (where.element != xqova::kNoElement) throw py::type_error("a text member is read whole, without an index");
+    // No built-in class has a member of one character; such a member is
+    // left alone (listed without a value), like a 64-bit scalar.
+    if (!type.IsArray()) throw py::value_error("a member of one character is not read from Python");
     if (type.Width() == 0) {
-        const std::string_view text = *xqova::ReadText(where);
+        const std::string_view text = xqova::ReadText(where).value_or(std::string_view());
         // 8-bit characters are the code points U+0000 to U+00FF.
         return py::reinterpret_steal<py::object>(
             PyUnicode_DecodeLatin1(text.data(), static_cast<py::ssize_t>(text.size()), nullptr));
@@ -216,7 +219,8 @@ py::object Text(const xqova::MemberLocation& where) {
     std::size_t length = 0;
     const std::size_t limit = where.member->Elements();
     while (units != nullptr && length < limit && units[length] != 0) ++length;
-    int order = -1;  // host order, little-endian here
+    const std::uint16_t one = 1;
+    int order = *reinterpret_cast<const unsigned char*>(&one) == 1 ? -1 : 1;  // host order
     if (length == 0) return py::str("");
     return py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units),
                                                                    static_cast<py::ssize_t>(length * 2),
@@ -355,19 +359,26 @@ void SetValue(const Object& object, const std::string& path, const py::handle& v
             if (where.element != xqova::kNoElement || !py::isinstance<py::str>(value)) {
                 throw py::type_error("a text member takes a str, whole");
             }
-            if (type.Width() == 0) {
+            if (!type.IsArray()) {
+                throw py::value_error("a member of one character is not written from Python");
+            } else if (type.Width() == 0) {
                 py::object latin1 = py::reinterpret_steal<py::object>(PyUnicode_AsLatin1String(value.ptr()));
                 if (!latin1) throw py::error_already_set();
                 const std::string text = latin1.cast<std::string>();
                 if (text.size() >= 0xFFFF) throw py::value_error("text too long for a member");
                 done = holder.SetMemberAt(where.position, text.c_str(), static_cast<std::uint16_t>(text.size()));
             } else {
-                const std::u16string units = value.cast<std::u16string>();
-                if (units.size() >= 0x7FFF) throw py::value_error("text too long for a member");
-                static const unsigned short kEmpty = 0;
-                const unsigned short* data =
-                    units.empty() ? &kEmpty : reinterpret_cast<const unsigned short*>(units.data());
-                done = holder.SetMemberAt(where.position, data, static_cast<std::uint16_t>(units.size()));
+                // Code units in host order; unpaired surrogates pass as they are.
+                const std::uint16_t one = 1;
+                const bool little = *reinterpret_cast<const unsigned char*>(&one) == 1;
+                py::object encoded = py::reinterpret_steal<py::object>(
+                    PyUnicode_AsEncodedString(value.ptr(), little ? "utf-16-le" : "utf-16-be", "surrogatepass"));
+                if (!encoded) throw py::error_already_set();
+                const std::string bytes = encoded.cast<std::string>();
+                std::vector<unsigned short> units(bytes.size() / 2 + 1, 0);
+                if (!bytes.empty()) std::memcpy(units.data(), bytes.data(), bytes.size());
+                if (units.size() - 1 >= 0x7FFF) throw py::value_error("text too long for a member");
+                done = holder.SetMemberAt(where.position, units.data(), static_cast<std::uint16_t>(units.size() - 1));
             }
             break;
         }

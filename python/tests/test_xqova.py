@@ -122,6 +122,18 @@ def test_members_present_at_the_object_version():
     assert sdk.decode(older.encode()).keys() == names
 
 
+def test_texts_and_arrays_of_any_width_come_back_as_set():
+    sdk = xqova.Dictionary.sdk()
+    file = sdk.create(0x00700000)
+    values = [("FileName", "Bericht \u20ac\U0001F600.txt"), ("FileName", "\ud800 alone"),
+              ("FileContents", [0, 7, 255]), ("DateTime", xqova.Time(2099, 13, 40, 25, 61, 61, 99))]
+    for path, value in values:
+        file[path] = value
+        assert sdk.decode(file.encode())[path] == value
+    with pytest.raises(ValueError):
+        file["FileContents"] = [256]
+
+
 def test_json_and_binary_round_trips_keep_every_byte(device):
     record = make_record(device)
     encoded = record.encode()
