@@ -512,43 +512,92 @@ py::bytes XmlUtf16(const Object& object, std::uint16_t version) {
 
 // ---- frames ---------------------------------------------------------------
 
-py::list Frames(const py::buffer& buffer, std::uint32_t maxFrame) {
-    const Input input = BytesOf(buffer);
-    if (maxFrame < 16) throw py::value_error("max_frame must be at least 16");
-    std::vector<unsigned char> storage(maxFrame);
-    std::vector<std::uint16_t> states(maxFrame);
-    std::vector<unsigned char> frame(maxFrame);
-    xqova::FrameStreamReader reader(storage.data(), states.data(), maxFrame);
-    py::list frames;
-    const unsigned char* bytes = input.data();
-    const std::size_t total = input.size();
-    std::size_t fed = 0;
-    std::size_t corruptEnd = 0;  // end of the last corrupt frame listed
-    for (;;) {
-        std::uint32_t size = 0;
-        const xqova::FrameStreamStatus_e status = reader.Next(frame.data(), maxFrame, &size, fed == total);
-        const std::size_t consumed = fed - reader.Buffered();
-        if (status == xqova::FRAME_STREAM_FRAME) {
-            const std::uint32_t classId = ReadInt32(frame.data());
-            frames.append(Types().frame(consumed - size, classId, py::bytes(reinterpret_cast<const char*>(frame.data()), size),
-                                        "ok"));
-            continue;
-        }
-        if (status == xqova::FRAME_STREAM_CORRUPT) {
-            const std::size_t at = consumed - 1;
-            // A candidate that starts inside a corrupt frame already listed is
-            // most likely a false header in that frame's data.
-            if (at < corruptEnd) continue;
-            const std::size_t stated = xqova::BoundedEncodedSize(bytes + at, total - at);
-            corruptEnd = at + stated;
-            frames.append(Types().frame(at, ReadInt32(bytes + at),
-                                        py::bytes(reinterpret_cast<const char*>(bytes + at), stated), "corrupt"));
-            continue;
-        }
-        if (status != xqova::FRAME_STREAM_NEED_MORE || fed == total) break;
-        const std::size_t chunk = std::min<std::size_t>(total - fed, 4096);
-        fed += reader.Feed(bytes + fed, static_cast<std::uint32_t>(chunk));
+// Frames out of a stream fed in chunks: the frame stream reader (with
+// checksum states, so noise costs bounded work per byte), and a copy of the
+// bytes it holds, from which a corrupt frame's bytes are listed.
+class StreamReader {
+public:
+    explicit StreamReader(std::uint32_t maxFrame) {
+        if (maxFrame < 16) throw py::value_error("max_frame must be at least 16");
+        storage_.resize(maxFrame);
+        states_.resize(maxFrame);
+        frame_.resize(maxFrame);
+        reader_.reset(new xqova::FrameStreamReader(storage_.data(), states_.data(), maxFrame));
     }
+
+    // The frames the bytes complete.
+    py::list Feed(const py::buffer& buffer) {
+        const Input input = BytesOf(buffer);
+        py::list frames;
+        std::size_t fed = 0;
+        for (;;) {
+            Drain(&frames, false);
+            if (fed == input.size()) break;
+            const std::size_t chunk = std::min<std::size_t>(input.size() - fed, storage_.size());
+            const std::uint32_t taken = reader_->Feed(input.data() + fed, static_cast<std::uint32_t>(chunk));
+            if (taken == 0) throw std::runtime_error("the frame stream reader took no bytes");
+            pending_.append(reinterpret_cast<const char*>(input.data() + fed), taken);
+            fed += taken;
+        }
+        return frames;
+    }
+
+    // The input has ended: the frames still buffered, every byte given up.
+    py::list Finish() {
+        py::list frames;
+        Drain(&frames, true);
+        return frames;
+    }
+
+    std::uint32_t Discarded() const { return reader_->DiscardedBytes(); }
+    std::uint32_t Corrupt() const { return reader_->CorruptFrames(); }
+
+private:
+    void Drain(py::list* frames, bool ended) {
+        for (;;) {
+            std::uint32_t size = 0;
+            const std::uint32_t before = reader_->Buffered();
+            const xqova::FrameStreamStatus_e status =
+                reader_->Next(frame_.data(), static_cast<std::uint32_t>(frame_.size()), &size, ended);
+            const std::size_t dropped = before - reader_->Buffered();
+            if (status == xqova::FRAME_STREAM_FRAME) {
+                frames->append(Types().frame(offset_ + dropped - size, ReadInt32(frame_.data()),
+                                             py::bytes(reinterpret_cast<const char*>(frame_.data()), size), "ok"));
+            } else if (status == xqova::FRAME_STREAM_CORRUPT) {
+                // The candidate's first byte was the last one dropped; the
+                // rest of it is still held. One starting inside a corrupt frame
+                // already listed is most likely a false header in its data.
+                const std::size_t index = dropped - 1;
+                const std::uint64_t at = offset_ + index;
+                if (at >= corruptEnd_) {
+                    const unsigned char* start = reinterpret_cast<const unsigned char*>(pending_.data()) + index;
+                    const std::size_t stated = xqova::BoundedEncodedSize(start, pending_.size() - index);
+                    corruptEnd_ = at + stated;
+                    frames->append(Types().frame(at, ReadInt32(start),
+                                                 py::bytes(reinterpret_cast<const char*>(start), stated), "corrupt"));
+                }
+            } else if (status == xqova::FRAME_STREAM_NO_ROOM) {
+                throw std::runtime_error("the frame stream reader refused its buffer");
+            }
+            pending_.erase(0, dropped);
+            offset_ += dropped;
+            if (status == xqova::FRAME_STREAM_NEED_MORE) return;
+        }
+    }
+
+    std::vector<unsigned char> storage_;
+    std::vector<std::uint16_t> states_;
+    std::vector<unsigned char> frame_;
+    std::unique_ptr<xqova::FrameStreamReader> reader_;
+    std::string pending_;          // the bytes the reader holds, oldest first
+    std::uint64_t offset_ = 0;     // stream offset of the oldest byte held
+    std::uint64_t corruptEnd_ = 0; // end of the last corrupt frame listed
+};
+
+py::list Frames(const py::buffer& buffer, std::uint32_t maxFrame) {
+    StreamReader reader(maxFrame);
+    py::list frames = reader.Feed(buffer);
+    for (const py::handle& frame : reader.Finish()) frames.append(frame);
     return frames;
 }
 
@@ -693,4 +742,11 @@ PYBIND11_MODULE(_xqova, m) {
         ;
 
     m.def("frames", &Frames, py::arg("data"), py::arg("max_frame") = 65536);
+
+    py::class_<StreamReader>(m, "StreamReader")
+        .def(py::init<std::uint32_t>(), py::arg("max_frame") = 4096)
+        .def("feed", &StreamReader::Feed, py::arg("data"))
+        .def("finish", &StreamReader::Finish)
+        .def_property_readonly("discarded_bytes", &StreamReader::Discarded)
+        .def_property_readonly("corrupt_frames", &StreamReader::Corrupt);
 }

@@ -150,6 +150,12 @@ def test_frames_of_a_stream_with_noise_and_a_corrupt_frame():
     assert found == [(0, 0x001D0000, 33, "ok"), (36, 0x00050000, 37, "corrupt"), (73, 0x00050000, 37, "ok")]
     assert xqova.frames(stream)[2].data == stream[73:]
     assert xqova.frames(b"") == [] and xqova.frames(SAMPLE)[0].species == 0
+    # Fed in chunks of every size, a stream gives the same frames.
+    for chunk in (1, 5, 36, 200):
+        reader = xqova.StreamReader(max_frame=64)
+        pieces = [reader.feed(stream[i:i + chunk]) for i in range(0, len(stream), chunk)]
+        assert [f for piece in pieces for f in piece] + reader.finish() == xqova.frames(stream)
+        assert (reader.corrupt_frames, reader.discarded_bytes) == (1, 40)
     # A corrupt record: the nested encodings with good checksums come out on
     # their own; the corrupt nested one inside it is not listed again.
     inside = xqova.frames(flipped(hex_file("nested_corrupt.hex"), 8))

@@ -19,7 +19,8 @@ from typing import Iterator, NamedTuple, Optional, Tuple, Union
 
 from . import _xqova
 
-__all__ = ["Dictionary", "Object", "DecodeError", "Time", "Physical", "Frame", "frames", "__version__"]
+__all__ = ["Dictionary", "Object", "DecodeError", "Time", "Physical", "Frame", "frames", "StreamReader",
+           "__version__"]
 __version__: str = _xqova.__version__
 
 
@@ -98,6 +99,7 @@ class Frame(NamedTuple):
 _xqova._set_types(DecodeError, Time, Physical, Frame)
 
 Object = _xqova.Object
+StreamReader = _xqova.StreamReader
 
 
 def _iter(self: Object) -> Iterator[Tuple[str, object]]:
