@@ -107,6 +107,8 @@ def test_members_by_path_read_write_and_refuse(device):
                                ("DeviceInfo.DeviceGUID", [0] * 17, ValueError)]:
         with pytest.raises(error):
             record[path] = value
+    record.dirty = True
+    assert (device.decode(record.encode()).dirty, record.valid, record["NIBPData"].dirty) == (True, True, False)
     record["NIBPData.Systolic"] = -32768
     record["NIBPData.HR"] = 65535
     assert (record["NIBPData.Systolic"], record["NIBPData.HR"]) == (-32768, 65535)
@@ -120,6 +122,7 @@ def test_members_present_at_the_object_version():
     assert older.keys() == names and newest.keys() == names + ["WindowSize"]
     assert older["Descriptor"] == [] and newest["WindowSize"] == 0
     assert sdk.decode(older.encode()).keys() == names
+    assert sdk.decode(newest.encode(version=200)).version == 200
 
 
 def test_texts_and_arrays_of_any_width_come_back_as_set():
@@ -134,6 +137,7 @@ def test_texts_and_arrays_of_any_width_come_back_as_set():
         file["FileContents"] = [256]
 
 
+@pytest.mark.skipif(not xqova._xqova.has_json, reason="built without the JSON component")
 def test_json_and_binary_round_trips_keep_every_byte(device):
     record = make_record(device)
     encoded = record.encode()
