@@ -15,7 +15,9 @@
 
 #include <cstdint>
 #include <cstring>
-#include <limits>
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <utility>
@@ -55,10 +57,6 @@ constexpr std::size_t kReleaseLockFrom = 64 * 1024;
 struct DictionaryHolder {
     CXQOVADictionary dictionary;
     explicit DictionaryHolder(void* base) : dictionary(base) {}
-};
-
-struct ObjectDeleter {
-    void operator()(CXQOVAObject* object) const { delete object; }
 };
 
 // One object tree built on a dictionary: the dictionary stays alive as long
@@ -102,22 +100,15 @@ struct Input {
     std::size_t size() const { return static_cast<std::size_t>(info.size) * static_cast<std::size_t>(info.itemsize); }
 };
 
+// Only a C-contiguous buffer is taken (the exporter refuses any other with
+// BufferError), so its bytes are read in the order the caller sees them.
 Input BytesOf(const py::buffer& buffer) {
-    Input input{buffer.request()};
-    if (input.info.ndim > 1) {
-        // A flat view is what every decoder takes; anything else is refused
-        // rather than read in an order the caller did not mean.
-        bool contiguous = true;
-        py::ssize_t stride = input.info.itemsize;
-        for (py::ssize_t d = input.info.ndim - 1; d >= 0; --d) {
-            if (input.info.strides[d] != stride) contiguous = false;
-            stride *= input.info.shape[d];
-        }
-        if (!contiguous) throw py::value_error("the bytes must be contiguous");
-    } else if (input.info.ndim == 1 && input.info.strides[0] != input.info.itemsize) {
-        throw py::value_error("the bytes must be contiguous");
+    auto* view = new Py_buffer();
+    if (PyObject_GetBuffer(buffer.ptr(), view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
+        delete view;
+        throw py::error_already_set();
     }
-    return input;
+    return Input{py::buffer_info(view)};  // releases and frees the view
 }
 
 // ---- decoding ----------------------------------------------------------

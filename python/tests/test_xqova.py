@@ -85,6 +85,12 @@ def test_refused_bytes_name_the_check_and_the_place(device, data, code, offset, 
     assert str(why) == why.message and ("in " + path in why.message if path else " in " not in why.message)
 
 
+def test_only_contiguous_bytes_are_read(device):
+    assert device.decode(memoryview(b"\0" + SAMPLE)[1:])["Systolic"] == 120
+    with pytest.raises(BufferError):
+        device.decode(memoryview(bytes(b for pair in zip(SAMPLE, SAMPLE) for b in pair))[::2])
+
+
 def test_members_by_path_read_write_and_refuse(device):
     record = device.decode(make_record(device).encode())
     assert record["NIBPData.Systolic"] == 120
