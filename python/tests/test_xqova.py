@@ -2,6 +2,7 @@
 their reasons, members by path, the JSON and binary round trips, frames out
 of a stream, and objects that outlive the references to their dictionary."""
 import gc
+import os
 import pathlib
 
 import pytest
@@ -182,6 +183,24 @@ def test_objects_outlive_every_reference_to_their_dictionary_and_record():
     gc.collect()
     assert nested["Systolic"] == 120 and len(nested.encode()) == 37
     assert elements["Patient.Identifier"] == "P-0042"
+
+
+@pytest.mark.skipif("XQOVA_TEST_DEFINITION" not in os.environ, reason="the test definition block is written by ctest")
+def test_classes_of_ones_own_from_definition_blocks():
+    block = pathlib.Path(os.environ["XQOVA_TEST_DEFINITION"]).read_bytes()
+    d = xqova.Dictionary.from_definitions(block)
+    scaled = d.create(0x00F10000)
+    scaled["Temperature"] = 365
+    scaled["Label"] = "probe \xe9"
+    scaled["Samples"] = [-1, 0, 2**31 - 1]
+    back = d.decode(scaled.encode())
+    assert (back.class_name, back.physical("Temperature")) == ("CPyScaledDStd", xqova.Physical(182.5, 5, 5, -1, 365.0))
+    assert list(back) == [("Temperature", 365), ("Label", "probe \xe9"), ("Samples", [-1, 0, 2**31 - 1])]
+    assert d.decode(SAMPLE)["Systolic"] == 120
+    for blocks, refusal in [(block + block, "definition 1 at offset %d refused: not newer" % len(block)),
+                            (flipped(block, 12), "definition 0 at offset 0 refused: checksum")]:
+        with pytest.raises(ValueError, match=refusal):
+            xqova.Dictionary.from_definitions(blocks)
 
 
 def test_definitions_from_bytes():
