@@ -87,9 +87,23 @@ std::string HexId(std::uint32_t id) {
     return text;
 }
 
-std::string ClassName(const CXQOVAObject& object) {
+// Names and 8-bit texts cross to Python byte for byte: each byte is the code
+// point of the same number (U+0000 to U+00FF), so no name a definition
+// carries fails to convert, and str.encode("latin-1") gives the bytes back.
+py::str Latin1(const char* bytes, std::size_t length) {
+    return py::reinterpret_steal<py::str>(PyUnicode_DecodeLatin1(bytes, static_cast<py::ssize_t>(length), nullptr));
+}
+
+std::string Latin1Bytes(const py::handle& text) {
+    py::object bytes = py::reinterpret_steal<py::object>(PyUnicode_AsLatin1String(text.ptr()));
+    if (!bytes) throw py::error_already_set();
+    return bytes.cast<std::string>();
+}
+
+py::str ClassName(const CXQOVAObject& object) {
     const char* name = object.GetDefinition() == nullptr ? nullptr : xqova::DefinitionText(object.GetDefinition(), 0xFFFF);
-    return name != nullptr && name[0] != '\0' ? std::string(name) : HexId(object.ClassID());
+    const std::string text = name != nullptr && name[0] != '\0' ? std::string(name) : HexId(object.ClassID());
+    return Latin1(text.data(), text.size());
 }
 
 // The bytes of a bytes-like argument: a view that stays valid while `info`
@@ -160,9 +174,23 @@ const char* CheckCode(xqova::DecodeCheck check) {
     throw py::key_error(text);
 }
 
-xqova::MemberLocation Find(const Object& object, const std::string& path) {
-    xqova::MemberLocation where = xqova::FindMember(&object.Get(), std::string_view(path));
-    if (!where) RaisePathError(where, path);
+// A path as the names' bytes; a path with a character beyond U+00FF names
+// nothing.
+bool PathBytes(const py::str& path, std::string* bytes) {
+    py::object encoded = py::reinterpret_steal<py::object>(PyUnicode_AsLatin1String(path.ptr()));
+    if (!encoded) {
+        PyErr_Clear();
+        return false;
+    }
+    *bytes = encoded.cast<std::string>();
+    return true;
+}
+
+xqova::MemberLocation Find(const Object& object, const py::str& path) {
+    std::string bytes;
+    if (!PathBytes(path, &bytes)) throw py::key_error("no member has a character beyond U+00FF in its name");
+    xqova::MemberLocation where = xqova::FindMember(&object.Get(), std::string_view(bytes));
+    if (!where) RaisePathError(where, bytes);
     return where;
 }
 
@@ -203,8 +231,7 @@ py::object Text(const xqova::MemberLocation& where) {
     if (type.Width() == 0) {
         const std::string_view text = xqova::ReadText(where).value_or(std::string_view());
         // 8-bit characters are the code points U+0000 to U+00FF.
-        return py::reinterpret_steal<py::object>(
-            PyUnicode_DecodeLatin1(text.data(), static_cast<py::ssize_t>(text.size()), nullptr));
+        return Latin1(text.data(), text.size());
     }
     const unsigned short* units = *where.member;
     std::size_t length = 0;
@@ -340,7 +367,7 @@ std::uint8_t SetArray(CXQOVAObject& holder, std::uint16_t position, const py::se
     }
 }
 
-void SetValue(const Object& object, const std::string& path, const py::handle& value) {
+void SetValue(const Object& object, const py::str& path, const py::handle& value) {
     const xqova::MemberLocation where = Find(object, path);
     const xqova::MemberType type(where.member->Type());
     CXQOVAObject& holder = *where.object;
@@ -353,9 +380,7 @@ void SetValue(const Object& object, const std::string& path, const py::handle& v
             if (!type.IsArray()) {
                 throw py::value_error("a member of one character is not written from Python");
             } else if (type.Width() == 0) {
-                py::object latin1 = py::reinterpret_steal<py::object>(PyUnicode_AsLatin1String(value.ptr()));
-                if (!latin1) throw py::error_already_set();
-                const std::string text = latin1.cast<std::string>();
+                const std::string text = Latin1Bytes(value);
                 if (text.size() >= 0xFFFF) throw py::value_error("text too long for a member");
                 done = holder.SetMemberAt(where.position, text.c_str(), static_cast<std::uint16_t>(text.size()));
             } else {
@@ -403,7 +428,7 @@ void SetValue(const Object& object, const std::string& path, const py::handle& v
         default:
             throw py::type_error("only number, text and time members are set from Python");
     }
-    if (done == 0) throw py::value_error("the member " + path + " refused the value");
+    if (done == 0) throw py::value_error("the member " + py::repr(path).cast<std::string>() + " refused the value");
 }
 
 // The members present at the object's version, base chain first, each with
@@ -445,8 +470,7 @@ py::list Items(const Object& object) {
         where.object = &o;
         where.member = &o.GetMember(m.id);
         where.id = m.id;
-        py::object name = py::reinterpret_steal<py::object>(
-            PyUnicode_DecodeLatin1(m.name.data(), static_cast<py::ssize_t>(m.name.size()), nullptr));
+        py::str name = Latin1(m.name.data(), m.name.size());
         py::object value;
         try {
             value = Value(object.tree(), where);
@@ -458,10 +482,10 @@ py::list Items(const Object& object) {
     return items;
 }
 
-py::object Physical(const Object& object, const std::string& path) {
+py::object Physical(const Object& object, const py::str& path) {
     const xqova::MemberLocation where = Find(object, path);
     const auto p = xqova::ReadPhysical(where);
-    if (!p) throw py::type_error("the member " + path + " is not a single number");
+    if (!p) throw py::type_error("the member " + py::repr(path).cast<std::string>() + " is not a single number");
     return Types().physical(p->value, p->units, p->coefficient, p->exponent, p->stored);
 }
 
@@ -486,8 +510,7 @@ py::str Xml(const Object& object, std::uint16_t version) {
     const std::uint32_t written = o.XMLSerializeSafe(&out[0], out.size(), version);
     if (written == 0) throw py::value_error("the XML document could not be written");
     out.resize(written > 0 ? written - 1 : 0);  // without the terminator
-    return py::reinterpret_steal<py::str>(
-        PyUnicode_DecodeLatin1(out.data(), static_cast<py::ssize_t>(out.size()), nullptr));
+    return Latin1(out.data(), out.size());
 }
 
 py::bytes XmlUtf16(const Object& object, std::uint16_t version) {
@@ -702,10 +725,11 @@ PYBIND11_MODULE(_xqova, m) {
                       [](const Object& o, bool v) { o.Get().SetValid(v ? 1 : 0); })
         .def_property("dirty", [](const Object& o) { return o.Get().IsDirty() != 0; },
                       [](const Object& o, bool v) { o.Get().SetDirty(v ? 1 : 0); })
-        .def("__getitem__", [](const Object& o, const std::string& path) { return Value(o.tree(), Find(o, path)); })
+        .def("__getitem__", [](const Object& o, const py::str& path) { return Value(o.tree(), Find(o, path)); })
         .def("__setitem__", &SetValue)
-        .def("__contains__", [](const Object& o, const std::string& path) {
-            return static_cast<bool>(xqova::FindMember(&o.Get(), std::string_view(path)));
+        .def("__contains__", [](const Object& o, const py::str& path) {
+            std::string bytes;
+            return PathBytes(path, &bytes) && static_cast<bool>(xqova::FindMember(&o.Get(), std::string_view(bytes)));
         })
         .def("physical", &Physical, py::arg("path"))
         .def("items", &Items)
@@ -717,8 +741,8 @@ PYBIND11_MODULE(_xqova, m) {
              py::arg("indent") = 2)
 #endif
         .def("__repr__", [](const Object& o) {
-            return "<xqova.Object " + ClassName(o.Get()) + " " + HexId(o.Get().ClassID()) + " version " +
-                   std::to_string(o.Get().Version()) + ">";
+            return "<xqova.Object " + ClassName(o.Get()).cast<std::string>() + " " + HexId(o.Get().ClassID()) +
+                   " version " + std::to_string(o.Get().Version()) + ">";
         });
 
     py::class_<Dictionary>(m, "Dictionary")

@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     temperature.scaleCoefficient = 5;
     temperature.scaleExponent = -1;
     xqova::build::Member label;
-    label.name = "Label";
+    label.name = "Libell\xe9";  // beyond ASCII: one byte per character
     label.type = 0x48;  // ansichar UNBOUNDED
     xqova::build::Member samples;
     samples.name = "Samples";
