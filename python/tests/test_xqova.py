@@ -198,6 +198,8 @@ def test_classes_of_ones_own_from_definition_blocks():
     assert list(back) == [("Temperature", 365), ("Libell\xe9", "probe \xe9"), ("Samples", [-1, 0, 2**31 - 1])]
     assert [back[name] for name in back.keys()] == [365, "probe \xe9", [-1, 0, 2**31 - 1]]
     assert d.decode(SAMPLE)["Systolic"] == 120
+    with pytest.raises(KeyError, match="no definition serves class 0x00F10000"):
+        xqova.Dictionary.device().create(0x00F10000)
     for blocks, refusal in [(block + block, "definition 1 at offset %d refused: not newer" % len(block)),
                             (flipped(block, 12), "definition 0 at offset 0 refused: checksum")]:
         with pytest.raises(ValueError, match=refusal):
