@@ -28,6 +28,10 @@ packages=(
 # set builds the benchmarks, so they come with everything else.
 bench_packages=(libprotobuf-dev protobuf-compiler libpugixml-dev)
 packages+=("${bench_packages[@]}")
+# The Python package (python/): pybind11 and the headers of Debian's python3,
+# pytest for its tests; the matrix builds it in the asan, clang and package rows.
+python_packages=(python3-dev pybind11-dev python3-pybind11 python3-pytest)
+packages+=("${python_packages[@]}")
 # The package row: Debian package tools, the Windows zip, the API reference.
 package_packages=(dpkg-dev zip unzip doxygen)
 packages+=("${package_packages[@]}")

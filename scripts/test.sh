@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The whole test suite and the portability matrix:
 #   1. Linux x86-64, gcc, Debug, AddressSanitizer + UndefinedBehaviorSanitizer
-#      (LeakSanitizer on): all tests.
-#   2. Linux x86-64, clang, Release, -Werror: all tests; then the library is
-#      installed into another prefix than the configured one and a consumer
-#      project builds against it with find_package and with pkg-config.
+#      (LeakSanitizer on): all tests, the Python package's pytest suite
+#      with the sanitizer's runtime loaded into the interpreter.
+#   2. Linux x86-64, clang, Release, -Werror: all tests (the Python package's
+#      pytest suite among them); then the library is installed into another
+#      prefix than the configured one and a consumer project builds against
+#      it with find_package and with pkg-config; the C++ and the Python host
+#      examples print the same facts of one record.
 #   3. 32-bit Linux (ILP32): g++ -m32 -static, tests run under qemu-i386.
 #   4. Windows x86-64 (LLP64): MinGW-w64, tests run under wine64.
 #   5. Windows 32-bit: the i686 DLL and its import library, built and its
@@ -14,8 +17,9 @@
 #   7. ThreadSanitizer (clang): threads sharing one dictionary and one string
 #      table decode, encode, write XML, look names up and build derived
 #      classes; only the stress program and what it links are built.
-#   8. Packages: the Debian package (cpack), unpacked with dpkg -x and used
-#      by the consumer project with find_package and pkg-config; the API
+#   8. Packages: the Debian package (cpack, with the Python package), unpacked
+#      with dpkg -x and used by the consumer project with find_package and
+#      pkg-config and by the Python example; the API
 #      reference (Doxygen, no warnings allowed); the Windows x86-64 zip, the
 #      consumer built against it, both run under wine64 with qova.exe.
 # Rows can be picked: scripts/test.sh asan clang i386 win64 win32 fuzz tsan package
@@ -43,14 +47,15 @@ row_asan() {
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   configure_build_test "$out/gcc-asan" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
-    -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+    -DCMAKE_C_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
+    -DXQOVA_PYTHON=ON
 }
 
 row_clang() {
   # Configured for the default prefix and installed elsewhere: the CMake
   # package and xqova.pc must follow the copy to where it was installed.
   configure_build_test "$out/clang-release" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
-    -DXQOVA_BUILD_BENCH=ON || return 1
+    -DXQOVA_BUILD_BENCH=ON -DXQOVA_PYTHON=ON || return 1
   local prefix="$out/prefix"
   rm -rf "$prefix"
   cmake --install "$out/clang-release" --prefix "$prefix" >/dev/null || return 1
@@ -80,6 +85,12 @@ consumer_against() {
   local shown_c
   shown_c=$(LD_LIBRARY_PATH="$libdir" "$dir/read_record_c_shared" "$dir/record.bin") || return 1
   [ "$shown_c" = "$shown" ] || { echo "read_record_c printed: $shown_c"; return 1; }
+  # The Python example, on the installed package when the copy has one, prints the same.
+  if [ -d "$prefix/lib/python3/dist-packages/xqova" ]; then
+    shown=$(cd "$dir" && PYTHONPATH="$prefix/lib/python3/dist-packages" /usr/bin/python3 "$root/examples/read_record.py" \
+      "$dir/record.bin") || return 1
+    [ "$shown" = $'Systolic: 120 (units code 255)\nPatient.Identifier: P-0042' ] || { echo "read_record.py printed: $shown"; return 1; }
+  fi
   local flags include
   flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs xqova) || return 1
   include=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --variable=includedir xqova) || return 1
@@ -153,12 +164,15 @@ row_package() {
   local dir="$out/package-deb" root_dir="$out/package-root" multiarch
   multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
   cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_INSTALL_PREFIX=/usr -DXQOVA_BUILD_TESTS=OFF >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }
-  rm -f "$dir"/libxqova.so* "$dir"/libxqova.a
+    -DCMAKE_INSTALL_PREFIX=/usr -DXQOVA_BUILD_TESTS=OFF -DXQOVA_PYTHON=ON >"$dir.configure.log" 2>&1 \
+    || { cat "$dir.configure.log"; return 1; }
+  rm -f "$dir"/libxqova.so* "$dir"/libxqova.a "$dir"/python/xqova/_xqova*.so
   ninja -C "$dir" qova || return 1
   rm -rf "$out/package-partial"
   cmake --install "$dir" --prefix "$out/package-partial" >/dev/null || return 1
   [ -f "$out/package-partial/lib/$multiarch/libxqova.so.0" ] || { echo "install did not build the shared library"; return 1; }
+  ls "$out"/package-partial/lib/python3/dist-packages/xqova/_xqova*.so >/dev/null 2>&1 \
+    || { echo "install did not build the Python module"; return 1; }
   rm -rf "$dir/packages"
   (cd "$dir" && cpack >"$dir/cpack.log" 2>&1) || { cat "$dir/cpack.log"; return 1; }
   local deb
