@@ -129,12 +129,12 @@ TEST(Json, DocumentShape) {
         NibpDocument());
 
     // Floats at their shortest, the non-finite spelling, bits beside the
-    // number (an unnamed bit only in the number), a time off the calendar.
+    // number (an unnamed bit by its value), a time off the calendar.
     CXQOVAObject f(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF);
     f.SetMemberAt(0, 0.1f);
     f.SetMemberAt(1, 0x8001u);
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
-        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\"]}}"));
+        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
     f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":\"-Infinity\"}"));
     // An empty text is an empty string.
@@ -204,13 +204,17 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(nibp, "\"HR\":", "\"MAP\":"), "/members/MAP", "\"MAP\" is given twice"},
         {Replaced(nibp, "\"valid\":true", "\"valid\":1"), "/valid", "is not true or false"},
         {Replaced(nibp, "\"valid\":true", "\"valid\":true,\"extra\":0"), "/extra", "unknown field"},
-        {Replaced(nibp, "06:07:08 09", "25:61:00 00"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "06:07:08 09", "25:61:00 00"), "/members/STime/value", "hour 25 is not 0 to 23"},
         {Replaced(nibp, "2024/03/05", "2024-03-05"), "/members/STime/value", "is not a time"},
-        {Replaced(nibp, "2024/03/05", "2024/03/32"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "2024/03/05", "2024/13/05"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "2024/03/05", "2024/00/05"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "06:07:08", "24:07:08"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "06:07:08", "06:07:60"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024/03/32"), "/members/STime/value", "day 32 is not 1 to 31"},
+        {Replaced(nibp, "2024/03/05", "2024/02/30"), "/members/STime/value", "day 30 is not 1 to 29 (month 2 of 2024)"},
+        {Replaced(nibp, "2024/03/05", "1900/02/29"), "/members/STime/value", "day 29 is not 1 to 28"},
+        {Replaced(nibp, "2024/03/05", "2023/04/31"), "/members/STime/value", "day 31 is not 1 to 30"},
+        {Replaced(nibp, "2024/03/05", "2024/13/05"), "/members/STime/value", "month 13 is not 1 to 12"},
+        {Replaced(nibp, "2024/03/05", "2024/00/05"), "/members/STime/value", "month 0 is not 1 to 12"},
+        {Replaced(nibp, "06:07:08", "24:07:08"), "/members/STime/value", "hour 24 is not 0 to 23"},
+        {Replaced(nibp, "06:07:08", "06:60:08"), "/members/STime/value", "minute 60 is not 0 to 59"},
+        {Replaced(nibp, "06:07:08", "06:07:60"), "/members/STime/value", "second 60 is not 0 to 59"},
         {Replaced(nibp, "\"version\":105", "\"version\":106"), "/version", "has no version 106"},
         {Replaced(nibp, "0x00050000", "0x00AB0000"), "/classId", "no definition serves class 0x00AB0000"},
         {Replaced(nibp, "CNIBPDStd", "CTempDStd"), "/class", "is not the name of class 0x00050000"},

@@ -78,7 +78,12 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     EXPECT_EQ(decoded["members"].dump(),
               R"({"Count":{"type":"uint16","value":7},)"
               R"("Label":{"type":"ansichar UNBOUNDED","value":"left arm"},)"
-              R"("Level":{"type":"int32","value":2,"enumerator":"LEVEL_HIGH"}})");
+              R"("Level":{"type":"int32","value":2,"physical":1.0,"units":7,"enumerator":"LEVEL_HIGH"}})");
+    // The physical value and units code read back, and show in the table.
+    const std::string json = qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, nullptr);
+    EXPECT_EQ(qova::EncodeJson(catalog, Bytes(json.begin(), json.end())), bytes);
+    const std::string table = qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kTable, nullptr);
+    EXPECT_NE(table.find("  Level  int32               2  = 1.0 (units code 7)  LEVEL_HIGH\n"), std::string::npos) << table;
 
     request.assignments = {"Level=-1"};
     const Json low = Json::parse(
@@ -89,7 +94,7 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     // describe shows the base, units and scale.
     const std::string text = qova::RenderDescription(catalog, catalog.ResolveClass("CHostDerived"));
     EXPECT_NE(text.find("dictionary host.def, version 100"), std::string::npos) << text;
-    EXPECT_NE(text.find("  0    (base)  OBJECT of CHostBase  4      100-CURRENT  -      -      -\n"), std::string::npos)
+    EXPECT_NE(text.find("  0    (base)  OBJECT of CHostBase  -      100-CURRENT  -      -      -\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("  1    Level   int32                4      100-CURRENT  7      5e-1   -\n"), std::string::npos)
         << text;

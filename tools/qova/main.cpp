@@ -2,6 +2,7 @@
 // built-in classes, decodes object encodings and message frames into tables,
 // XML or JSON, encodes objects and frames from member values, and splits
 // byte streams into frames.
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -95,8 +96,28 @@ int Run(int argc, char** argv) {
         "Classes are named as qova classes lists them (CNIBPDStd), by hex identifier (0x00050000) or by "
         "family/genus/species (5/0/0).\nExit status: 0 success, 1 input or value refused, 2 command line error.");
     std::vector<std::string> definitionFiles;
-    app.add_option("--definitions", definitionFiles,
-                   "add the class definitions in FILE (definition blocks back to back) to the built-in ones")
+    // Each --definitions takes one file and may stand anywhere on the
+    // command line: they are taken out before the rest is parsed, so that
+    // one after the subcommand never takes its input file with it.
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            args.insert(args.end(), argv + i, argv + argc);
+            break;
+        }
+        if (arg == "--definitions" && i + 1 < argc) {
+            definitionFiles.push_back(argv[++i]);
+        } else if (arg.compare(0, 14, "--definitions=") == 0) {
+            definitionFiles.push_back(arg.substr(14));
+        } else {
+            args.push_back(arg);
+        }
+    }
+    std::vector<std::string> unused;
+    app.add_option("--definitions", unused,
+                   "add the class definitions in FILE (definition blocks back to back) to the built-in ones; "
+                   "one file each time, before or after the subcommand")
         ->type_name("FILE");
     std::uint32_t maxObjects = xqova::kDefaultObjectBudget;
     std::uint64_t maxBytes = xqova::kDefaultByteBudget;
@@ -185,11 +206,17 @@ int Run(int argc, char** argv) {
         ->check(CLI::Range(0, 0xFFFE));
     encode->add_flag("--valid", request.valid, "set the valid flag");
     encode->add_flag("--dirty", request.dirty, "set the dirty flag");
+    encode->add_flag("--force", request.force,
+                     "take numbers that have no name in the member's enumeration or bits, and times off the "
+                     "calendar, as they are");
     encodeOutput.Add(encode);
     encode->footer(
         "Values: numbers (decimal or 0x hex), enumerator names (MODE_ADULT), bit names joined by | for BITMASK "
-        "members, text, times as \"2024/03/05 06:07:08 09\", arrays as comma lists (1,2,3). Members left out "
-        "stay zero or empty.");
+        "members, text, times as \"2024/03/05 06:07:08 09\", arrays as comma lists (1,2,3), NaN, Infinity and "
+        "-Infinity for floats. Members left out stay zero or empty.\nEach value is checked against its member: "
+        "the range of its type (1e50 does not fit a float32), a date of the calendar and a time of day, one of "
+        "its enumerators or named bits (--force takes other numbers and times). A member given twice is "
+        "refused.");
     encode->callback([&]() {
         action = [&](qova::Catalog& catalog) {
             if (!encodeJson.empty()) {
@@ -198,7 +225,7 @@ int Run(int argc, char** argv) {
                     throw qova::Failure("--json takes the whole object from the document: no values, flags, "
                                         "--species or --version beside it", qova::kExitUsage);
                 }
-                encodeOutput.Write(qova::EncodeJson(catalog, qova::ReadInput(encodeJson)));
+                encodeOutput.Write(qova::EncodeJson(catalog, qova::ReadInput(encodeJson), request.force));
                 return 0;
             }
             if (request.className.empty()) throw qova::Failure("encode needs a class, or --json FILE", qova::kExitUsage);
@@ -285,7 +312,8 @@ int Run(int argc, char** argv) {
     });
 
     try {
-        app.parse(argc, argv);
+        std::reverse(args.begin(), args.end());  // CLI11 takes them last first
+        app.parse(args);
     } catch (const CLI::ParseError& e) {
         // Help and usage errors quote the command line back: escaped too.
         std::ostringstream out, err;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "xqova/core/class_id.h"
@@ -44,6 +46,17 @@ std::string VersionRange(const xqova::CompiledMember& record) {
            (record.maxVersion == 0xFFFF ? std::string("CURRENT") : std::to_string(record.maxVersion));
 }
 
+// The bytes a member takes in an object: its element size, times the count
+// of a fixed array; an UNBOUNDED member's element size and "each", and an
+// object's "-" (its own encoding decides).
+std::string SizeText(const xqova::CompiledMember& member) {
+    const xqova::MemberType type = member.type;
+    if (type.IsObject()) return "-";
+    if (type.IsUnbounded()) return std::to_string(type.ElementSize()) + " each";
+    if (type.IsFixedArray()) return std::to_string(std::uint64_t{type.ElementSize()} * member.fixedCount);
+    return std::to_string(type.ElementSize());
+}
+
 // The text entries of a definition: M members, E entries in all (0 without
 // text).
 void TextCounts(const void* block, std::uint16_t* m, std::uint16_t* e) {
@@ -68,18 +81,29 @@ std::string EnumerationLines(const void* block, std::uint16_t index) {
     return Columns(rows, "    ");
 }
 
-std::string ValueText(const Json& value, bool time) {
+// A time off the calendar comes as an object of its seven fields.
+std::string TimeFields(const Json& value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u %02u (not a calendar time)",
+                  value.value("year", 0u), value.value("month", 0u), value.value("day", 0u), value.value("hour", 0u),
+                  value.value("minute", 0u), value.value("second", 0u), value.value("fraction", 0u));
+    return text;
+}
+
+// `bare`: strings shown as they are (times, non-finite floats), not quoted.
+std::string ValueText(const Json& value, bool bare) {
     if (value.is_string()) {
-        if (time) return value.get<std::string>();
+        if (bare) return value.get<std::string>();
         std::string quoted = DumpJson(value);
         quoted.pop_back();  // the newline
         return quoted;
     }
+    if (value.is_object()) return TimeFields(value);
     if (value.is_array()) {
         std::string text = "[";
         for (std::size_t i = 0; i < value.size(); ++i) {
             if (i != 0) text += ", ";
-            text += ValueText(value[i], time);
+            text += ValueText(value[i], bare);
         }
         return text + "]";
     }
@@ -90,9 +114,9 @@ std::string ValueText(const Json& value, bool time) {
 void ObjectTable(const Json& object, const std::string& indent, std::string* out);
 
 std::string Heading(const Json& object) {
-    std::string line = object.value("class", std::string("?")) + "  " + object.value("classId", std::string()) +
-                       "  " + std::to_string(object.value("family", 0)) + "/" +
-                       std::to_string(object.value("genus", 0)) + "/" + std::to_string(object.value("species", 0));
+    const std::string classId = object.value("classId", std::string());
+    const std::uint32_t id = static_cast<std::uint32_t>(std::strtoul(classId.c_str(), nullptr, 16));
+    std::string line = object.value("class", classId) + "  " + classId + "  " + Triple(id);
     if (object.contains("speciesName")) line += " " + object["speciesName"].get<std::string>();
     line += "  version " + std::to_string(object.value("version", 0));
     const bool valid = object.value("valid", false), dirty = object.value("dirty", false);
@@ -137,7 +161,11 @@ void ObjectTable(const Json& object, const std::string& indent, std::string* out
             }
             continue;
         }
-        std::string text = ValueText(value, type.compare(0, 4, "TIME") == 0);
+        std::string text = ValueText(value, type.compare(0, 4, "TIME") == 0 || type.compare(0, 5, "float") == 0);
+        if (entry.contains("physical")) {
+            text += "  = " + ValueText(entry["physical"], true);
+            if (entry.contains("units")) text += " (units code " + entry["units"].dump() + ")";
+        }
         if (entry.contains("enumerator")) text += "  " + entry["enumerator"].get<std::string>();
         if (entry.contains("bits")) {
             std::string bits;
@@ -170,9 +198,15 @@ std::string RenderDescription(Catalog& catalog, std::uint32_t classId) {
     const void* block = catalog.Definition(classId);
     if (block == nullptr) throw Failure("no definition serves " + catalog.Describe(classId));
     const std::uint32_t own = DefinitionClassID(block);
+    // The dictionary serves copies of some blocks: the entry is the one
+    // with the same bytes (a loaded block, listed later, wins).
     std::string source;
+    const std::size_t size = DefinitionFullSize(block);
     for (const ClassEntry& entry : catalog.Classes()) {
-        if (entry.block == block) source = entry.source;
+        if (entry.block == block ||
+            (DefinitionFullSize(entry.block) == size && std::memcmp(entry.block, block, size) == 0)) {
+            source = entry.source;
+        }
     }
     std::string text = catalog.Name(own) + "  " + HexId(own) + "  family " + std::to_string(GetFamily(own)) +
                        ", genus " + std::to_string(GetGenus(own)) + "\n";
@@ -204,7 +238,7 @@ std::string RenderDescription(Catalog& catalog, std::uint32_t classId) {
         }
         rows.push_back({std::to_string(p),
                         member.type.IsInherit() ? std::string("(base)") : (member.name == nullptr ? "" : member.name),
-                        TypeText(member, catalog), std::to_string(member.type.ElementSize()), VersionRange(member),
+                        TypeText(member, catalog), SizeText(member), VersionRange(member),
                         member.units == 0xFF ? std::string("-") : std::to_string(member.units), scale,
                         member.alias == 0xFFFFFFFFu ? std::string("-") : HexId(member.alias)});
         if (xqova::DefinitionHasEnumeration(block, p)) enumerated.push_back(p);
