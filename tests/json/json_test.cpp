@@ -180,6 +180,52 @@ TEST(Json, NamesStandInForValuesAndMustAgreeWithThem) {
     EXPECT_EQ(NibpDocument(), xqova::ObjectToJson(*nibp, -1));
 }
 
+// Bits without a name are written and read by value; on request, numbers
+// that no name covers are refused, and units and physical values must be
+// the member's.
+TEST(Json, UnnamedNumbersAreTakenOrRefusedOnRequest) {
+    const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"StatusBits\":BITS}}";
+    const std::string nibp = NibpDocument();
+    xqova::JsonLimits strict;
+    strict.refuseUnnamed = true;
+    const struct {
+        std::string text;
+        bool strict;
+        const char* reason;  // "" when taken
+        std::uint32_t value;
+    } cases[] = {
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x8000\"]}"), false, "", 0x8000},
+        {Replaced(numd, "BITS", "{\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), false, "", 0x8001},
+        {Replaced(numd, "BITS", "{\"value\":32769}"), false, "", 0x8001},
+        {Replaced(numd, "BITS", "{\"value\":1,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), false,
+         "does not match the names", 0},
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x8000\"]}"), true, "bit \"0x8000\" has no name", 0},
+        {Replaced(numd, "BITS", "{\"value\":32769}"), true, "32769 sets bits without a name (0x00008000", 0},
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x0001\"]}"), false, "has a name: STATUSBITS_VALIDRANGE", 0},
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x0003\"]}"), false, "unknown bit \"0x0003\"", 0},
+        {Replaced(numd, "BITS", "{\"value\":1,\"units\":3}"), false, "3 is not the member's units code (none)", 0},
+        {Replaced(numd, "BITS", "{\"value\":1,\"physical\":1}"), false, "the member has no units or scale", 0},
+        {Replaced(nibp, "\"value\":2}", "\"value\":99}"), true, "99 is not one of its values (MODE_NONE", 0},
+        {Replaced(nibp, "\"value\":2}", "\"value\":10}"), true, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        xqova::JsonError error;
+        auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), c.text.data(), c.text.size(), &error,
+                                            c.strict ? strict : xqova::JsonLimits());
+        if (c.reason[0] == '\0') {
+            ASSERT_TRUE(object != nullptr) << error.Text();
+            if (c.value != 0) {
+                EXPECT_EQ(c.value, static_cast<std::uint32_t>(object->GetMemberAt(1)));
+            }
+            continue;
+        }
+        EXPECT_TRUE(object == nullptr);
+        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
+        EXPECT_EQ(c.strict, error.unnamedValue) << error.Text();
+    }
+}
+
 TEST(Json, RefusalsNameThePlaceAndTheReason) {
     const std::string nibp = NibpDocument();
     const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"Value\":{\"value\":1}}}";

@@ -681,13 +681,15 @@ private:
         location.object = &object;
         location.member = &object.GetMember(m.id);
         location.id = m.id;
-        const std::optional<PhysicalValue> own = ReadPhysical(location);
+        std::optional<PhysicalValue> own = ReadPhysical(location);
+        if (own && own->units == kNoUnits && own->coefficient == 1 && own->exponent == 0) own.reset();
         if (units != entry.end() && (!own || own->units == kNoUnits || *units != own->units)) {
             Refuse(path + "/units", Shown(*units) + " is not the member's units code (" +
                                         (own && own->units != kNoUnits ? std::to_string(own->units) : "none") + ")");
         }
         if (physical == entry.end()) return;
-        const Json expected = own ? DoubleJson(own->value) : Json();
+        if (!own) Refuse(path + "/physical", "the member has no units or scale");
+        const Json expected = DoubleJson(own->value);
         const bool same = physical->is_number() && expected.is_number()
                               ? physical->get<double>() == expected.get<double>()
                               : *physical == expected;
