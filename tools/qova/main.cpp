@@ -300,14 +300,44 @@ int Run(int argc, char** argv) {
     frames->add_option("--max-frame", maxFrame, "largest frame to look for, in bytes")
         ->capture_default_str()
         ->check(CLI::Range(16u, 16u * 1024u * 1024u));
+    bool framesJson = false, framesDecode = false;
+    std::string framesSplit;
+    frames->add_flag("--json", framesJson, "write the report as JSON");
+    frames->add_flag("--decode", framesDecode, "show each sound frame's fields under it (objects and messages)");
+    frames->add_option("--split", framesSplit,
+                       "write each sound frame to a file of its own in DIR (made when missing), named "
+                       "NNNN-Class-Species.bin by its number in the stream")
+        ->type_name("DIR");
     frames->footer(
-        "Each frame is reported with its offset, class, size and whether it is sound; bytes that belong to no "
-        "frame are reported as skipped. Exit status 1 when anything was corrupt or skipped.");
+        "Each frame is reported with its offset, class, size and whether it is sound; a frame whose checksum "
+        "fails is corrupt, one whose stated length runs past the next frame or the end is truncated, and bytes "
+        "that belong to no frame are reported as skipped. Exit status 1 when anything was corrupt, truncated or "
+        "skipped.");
     frames->callback([&]() {
         action = [&](qova::Catalog& catalog) {
-            bool clean = true;
-            Print(qova::SplitFrames(catalog, framesInput.Read(), maxFrame, &clean));
-            return clean ? 0 : qova::kExitRefused;
+            const Bytes stream = framesInput.Read();
+            const qova::FrameScan scan = qova::ScanFrames(catalog, stream, maxFrame);
+            std::vector<std::string> texts(framesDecode && !framesJson ? scan.events.size() : 0);
+            std::vector<qova::Json> documents(framesDecode && framesJson ? scan.events.size() : 0);
+            if (framesDecode) {
+                for (std::size_t i = 0; i < scan.events.size(); ++i) {
+                    const qova::FrameEvent& e = scan.events[i];
+                    if (e.kind != qova::FrameEvent::kFrame) continue;
+                    const Bytes bytes(stream.begin() + static_cast<std::ptrdiff_t>(e.offset),
+                                      stream.begin() + static_cast<std::ptrdiff_t>(e.offset + e.size));
+                    const qova::Json decoded = qova::DecodeFrameDocument(catalog, bytes);
+                    if (framesJson) {
+                        documents[i] = decoded;
+                    } else if (!decoded.is_null()) {
+                        texts[i] = decoded.contains("message") ? qova::RenderFrameTable(decoded)
+                                                               : qova::RenderObjectTable(decoded);
+                    }
+                }
+            }
+            if (!framesSplit.empty()) qova::WriteFrameFiles(catalog, stream, scan, framesSplit);
+            Print(framesJson ? qova::DumpJson(qova::FrameScanJson(catalog, scan, documents))
+                             : qova::RenderFrameScan(catalog, scan, texts));
+            return scan.Clean() ? 0 : qova::kExitRefused;
         };
     });
 
