@@ -112,6 +112,21 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     EXPECT_NE(text.find("  1    Level   int32                4      100-CURRENT  7      5e-1   -\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("  Level\n    65535  LEVEL_LOW\n    2      LEVEL_HIGH\n"), std::string::npos) << text;
+    // The same as JSON, for classes and describe.
+    const Json described = qova::DescriptionJson(catalog, kDerived);
+    EXPECT_EQ(described["members"][0].dump(),
+              R"({"position":0,"name":"Base","base":true,"type":"OBJECT of CHostBase","bytes":"-","minVersion":100,)"
+              R"("maxVersion":65535})");
+    EXPECT_EQ(described["members"][1].dump(),
+              R"({"position":1,"name":"Level","type":"int32","bytes":"4","minVersion":100,"maxVersion":65535,)"
+              R"("units":7,"scale":{"coefficient":5,"exponent":-1}})");
+    EXPECT_EQ(described["enumerations"].dump(),
+              R"([{"name":"Level","kind":"member","values":[{"value":65535,"name":"LEVEL_LOW"},)"
+              R"({"value":2,"name":"LEVEL_HIGH"}]}])");
+    EXPECT_EQ(described["dictionary"], "host.def");
+    EXPECT_EQ(qova::ClassesJson(catalog).back().dump(),
+              R"({"class":"CHostDerived","classId":"0x00F00100","family":240,"genus":1,"species":0,)"
+              R"("speciesCount":1,"version":100,"members":2,"dictionary":"host.def"})");
 }
 
 // Every class names its dictionary (the base dictionary's blocks are

@@ -130,9 +130,11 @@ int Run(int argc, char** argv) {
 
     // classes
     auto* classes = app.add_subcommand("classes", "list every class: name, identifier, version, members, dictionary");
+    bool classesJson = false;
+    classes->add_flag("--json", classesJson, "write JSON");
     classes->callback([&]() {
-        action = [](qova::Catalog& catalog) {
-            Print(qova::RenderClasses(catalog));
+        action = [&](qova::Catalog& catalog) {
+            Print(classesJson ? qova::DumpJson(qova::ClassesJson(catalog)) : qova::RenderClasses(catalog));
             return 0;
         };
     });
@@ -142,9 +144,13 @@ int Run(int argc, char** argv) {
     auto* describe = app.add_subcommand(
         "describe", "a class's members (types, sizes, versions, units, scale), species and enumerations");
     describe->add_option("class", describeClass, "the class")->required();
+    bool describeJson = false;
+    describe->add_flag("--json", describeJson, "write JSON");
     describe->callback([&]() {
         action = [&](qova::Catalog& catalog) {
-            Print(qova::RenderDescription(catalog, catalog.ResolveClass(describeClass)));
+            const std::uint32_t id = catalog.ResolveClass(describeClass);
+            Print(describeJson ? qova::DumpJson(qova::DescriptionJson(catalog, id))
+                               : qova::RenderDescription(catalog, id));
             return 0;
         };
     });
