@@ -40,8 +40,9 @@ struct InputOptions {
 
     void Add(CLI::App* command, const std::string& what) {
         command->add_option("file", file, what + " to read; - for standard input")->capture_default_str();
-        auto* h = command->add_flag("--hex", hex, "the input is hex text (pairs of digits, spaces allowed)");
-        auto* b = command->add_flag("--binary", binary, "the input is binary (by default hex text is recognised)");
+        auto* h = command->add_flag("--hex", hex, "the input is hex text (pairs of digits, spaces allowed) or an xxd dump");
+        auto* b = command->add_flag("--binary", binary,
+                                    "the input is binary (by default hex text and xxd dumps are recognised)");
         h->excludes(b);
     }
     Bytes Read() const {
@@ -56,17 +57,21 @@ struct OutputOptions {
     bool hex = false;
 
     void Add(CLI::App* command) {
-        command->add_option("-o,--output", file, "write the bytes to FILE (- for standard output)");
-        command->add_flag("--hex", hex, "write hex text (the default without -o)");
+        command->add_option("-o,--output", file,
+                            "write the bytes to FILE (- for standard output; a terminal gets hex text)");
+        command->add_flag("--hex", hex, "write hex text (the default without -o; not to a FILE ending .bin)");
     }
     void Write(const Bytes& bytes) const {
-        if (!file.empty() && !hex) return qova::WriteOutput(file, bytes);
+        std::string note;
+        const qova::OutputForm form = qova::ChooseOutput(file, hex, QOVA_STDOUT_IS_TERMINAL(), &note);
+        if (form == qova::OutputForm::kBytes) return qova::WriteOutput(file, bytes);
         const std::string text = qova::FormatHex(bytes);
-        if (file.empty()) {
+        if (file.empty() || file == "-") {
             std::cout << text;
         } else {
             qova::WriteOutput(file, text);
         }
+        if (!note.empty()) std::cerr << "qova: note: " << note << "\n";
     }
 };
 
