@@ -193,26 +193,6 @@ TEST(MemberValues, WorkedExampleBytes) {
               tool_test::Hex("00 7A 12 00 00 00 00 13 00 C8 00 00 08 00 00 00 01 00 00 00 02 00 02 AA BB 7B 3E"));
 }
 
-TEST(MemberValues, WorkedExampleXmlInBothEncodings) {
-    const Bytes bytes = tool_test::Hex("00 65 08 00 00 0A 00 64 40 00 03 01 00 0A 64 C8");
-    const std::string expected =
-        "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n"
-        "<MEMBERS>\n"
-        "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-        "<VALUE><![CDATA[1]]></VALUE>\n"
-        "</MEMBER>\n"
-        "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-        "<VALUE><![CDATA[10]]></VALUE>\n"
-        "</MEMBER>\n"
-        "</MEMBERS>\n"
-        "<ENUMERATION name=\"ExternalPort\">\n"
-        "<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
-        "</ENUMERATION>\n"
-        "</DEFINITION>\n";
-    EXPECT_EQ(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kXml, nullptr), expected);
-    EXPECT_EQ(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kXmlUtf16, nullptr), expected);
-}
-
 TEST(MemberValues, TableShowsNamesValuesAndValueNames) {
     const Bytes bytes = tool_test::Encode(
         "CSESDZentoRec", {"NIBPData.Systolic=131", "NIBPData.Mode=MODE_ADULT", "Patient.Identifier=P-1"}, true);

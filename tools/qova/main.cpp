@@ -119,8 +119,8 @@ int Run(int argc, char** argv) {
             args.push_back(arg);
         }
     }
-    std::vector<std::string> unused;
-    app.add_option("--definitions", unused,
+    std::string shownOnly;
+    app.add_option("--definitions", shownOnly,
                    "add the class definitions in FILE (definition blocks back to back) to the built-in ones; "
                    "one file each time, before or after the subcommand")
         ->type_name("FILE");
@@ -147,7 +147,7 @@ int Run(int argc, char** argv) {
     // describe
     std::string describeClass;
     auto* describe = app.add_subcommand(
-        "describe", "a class's members (types, sizes, versions, units, scale), species and enumerations");
+        "describe", "a class's members (types, bytes, versions, units, scale), species and enumerations");
     describe->add_option("class", describeClass, "the class")->required();
     bool describeJson = false;
     describe->add_flag("--json", describeJson, "write JSON");
@@ -317,7 +317,7 @@ int Run(int argc, char** argv) {
     frames->add_flag("--decode", framesDecode, "show each sound frame's fields under it (objects and messages)");
     frames->add_option("--split", framesSplit,
                        "write each sound frame to a file of its own in DIR (made when missing), named "
-                       "NNNN-Class-Species.bin by its number in the stream")
+                       "NNNN-Class-Species.bin by its number among the sound frames")
         ->type_name("DIR");
     frames->footer(
         "Each frame is reported with its offset, class, size and whether it is sound; a frame whose checksum "
