@@ -183,9 +183,10 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
     const Bytes cut(reading.begin(), reading.begin() + 20);
     Bytes damaged = reading;
     damaged[20] ^= 1;
-    // A plausible header of a class nobody knows, stating 54 bytes: the
-    // frame after it starts inside them.
+    // Plausible headers stating 54 bytes, of a class nobody knows and of a
+    // known one: the frame after them starts inside those bytes.
     const Bytes phantom = Hex("00 AB 00 00 00 30 00 64 00 00 05");
+    const Bytes known = Hex("00 03 00 00 00 30 00 64 00 00 05");
     const Bytes noise = Hex("FF FF");
     const auto join = [](std::vector<Bytes> parts) {
         Bytes all;
@@ -204,6 +205,9 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
         {"phantom before frames", join({phantom, reading, reading}),
          "offset 0  11 bytes skipped\noffset 11  " + ok + "offset 48  " + ok +
              "2 frames, 0 corrupt, 0 truncated, 11 bytes skipped\n"},
+        {"known phantom before frames", join({known, reading, reading}),
+         "offset 0  CTempDStd 0x00030000  54 bytes stated, 11 there  truncated\noffset 11  " + ok + "offset 48  " +
+             ok + "2 frames, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
         {"truncated at the end", join({a, noise, cut}),
          "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  2 bytes skipped\n"
          "offset 35  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\n"
@@ -221,6 +225,23 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
         EXPECT_EQ(qova::RenderFrameScan(TestCatalog(), scan), c.report);
         EXPECT_EQ(scan.Clean(), std::string(c.name) == "clean");
     }
+}
+
+// Frames cut short back to back, each one's stated length covering the next
+// (a chain of overlapping corrupt candidates): the scan takes no longer per
+// byte for eight times as many.
+TEST(FrameStream, OverlappingCandidatesScanInLinearTime) {
+    const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
+    const auto seconds = [&](std::size_t count) {
+        Bytes stream;
+        for (std::size_t i = 0; i < count; ++i) stream.insert(stream.end(), reading.begin(), reading.begin() + 20);
+        const double start = test_timing::Seconds();
+        const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
+        EXPECT_EQ(scan.corrupt, count / 2);
+        return test_timing::Seconds() - start;
+    };
+    const double eighth = seconds(4096);
+    EXPECT_LT(seconds(32768), test_timing::EightfoldBound(eighth));
 }
 
 // --split names each sound frame by its number, class and species.

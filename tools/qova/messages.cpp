@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -450,19 +451,26 @@ std::string RenderFrameTable(const Json& document) {
 
 namespace {
 
+// A message class, or a class of the dictionary.
+bool KnownClass(Catalog& catalog, std::uint32_t classId) {
+    return MessageFor(classId) != nullptr || catalog.Definition(classId) != nullptr;
+}
+
 // A frame of a class this tool reads (a message or a class of the
 // dictionary) whose header fits and states more bytes than `available`,
 // within the plausible sizes of a frame.
 bool CutFrameAt(Catalog& catalog, const unsigned char* at, std::size_t available, std::uint32_t maxFrame,
                 std::uint64_t* stated) {
+    // The header alone is read (a bounded number of steps per position, so
+    // a run is scanned in linear time).
     if (available < 6) return false;
-    xqova::FrameReport report;
-    if (xqova::CheckFrame(at, available, &report) != 0 || report.check != xqova::FrameCheck::kLength) return false;
     const std::uint32_t classId = ReadInt32(at);
-    if (MessageFor(classId) == nullptr && catalog.Definition(classId) == nullptr) return false;
     const std::uint64_t header = 4u + xqova::LengthFieldWidth(classId);
-    if (report.found > maxFrame || report.found < header + xqova::kMinFramePayload) return false;
-    *stated = report.found;
+    if (available < header) return false;
+    const std::uint64_t total = header + (header == 8 ? std::uint64_t{ReadInt32(at + 4)} : ReadInt16(at + 4));
+    if (total <= available || total > maxFrame || total < header + xqova::kMinFramePayload) return false;
+    if (!KnownClass(catalog, classId)) return false;
+    *stated = total;
     return true;
 }
 
@@ -503,18 +511,25 @@ FrameScan ScanFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFra
     // sound frame starts inside them: then they were false headers in noise
     // (their bytes are skipped ones). The others are corrupt frames, except
     // those starting inside a corrupt frame already taken (false headers in
-    // its data). They all lie within one frame size of the newest.
-    std::vector<std::pair<std::size_t, std::size_t>> pending;  // offset, stated size
-    auto settle = [&](std::size_t before) {
-        std::size_t end = 0;
-        for (const auto& candidate : pending) {
-            if (candidate.first + candidate.second > before || candidate.first < end) continue;
+    // its data) and those of a class nobody here knows (noise as well). A candidate is settled, in the order they start, once the
+    // stream has passed its end; while the first waits, the others start
+    // within one frame size of it, so at most `maxFrame` wait.
+    std::deque<std::pair<std::size_t, std::size_t>> pending;  // offset, stated size
+    std::size_t takenEnd = 0;  // end of the last corrupt frame taken
+    // Settles the candidates that end by `passed`; with `frameAt`, a sound
+    // frame starts there and every candidate left is settled.
+    auto settle = [&](std::size_t passed, bool frameAt) {
+        while (!pending.empty()) {
+            const std::pair<std::size_t, std::size_t> candidate = pending.front();
+            const std::size_t end = candidate.first + candidate.second;
+            if (end > passed && !frameAt) break;
+            pending.pop_front();
+            const std::uint32_t classId = ReadInt32(stream.data() + candidate.first);
+            if (end > passed || candidate.first < takenEnd || !KnownClass(catalog, classId)) continue;
             unaccounted(candidate.first);
-            add(FrameEvent{FrameEvent::kCorrupt, candidate.first, candidate.second, 0,
-                           ReadInt32(stream.data() + candidate.first), "checksum mismatch"});
-            end = candidate.first + candidate.second;
+            add(FrameEvent{FrameEvent::kCorrupt, candidate.first, candidate.second, 0, classId, "checksum mismatch"});
+            takenEnd = end;
         }
-        pending.clear();
     };
     std::size_t fed = 0;
     bool ended = false;
@@ -525,7 +540,7 @@ FrameScan ScanFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFra
         const std::size_t consumed = fed - reader.Buffered();
         if (status == xqova::FRAME_STREAM_FRAME) {
             const std::size_t at = consumed - size;
-            settle(at);
+            settle(at, true);
             unaccounted(at);
             add(FrameEvent{FrameEvent::kFrame, at, size, 0, ReadInt32(frame.data()),
                            FrameVerdict(catalog, frame.data(), size)});
@@ -533,9 +548,7 @@ FrameScan ScanFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFra
         }
         if (status == xqova::FRAME_STREAM_CORRUPT) {
             const std::size_t at = consumed - 1;
-            std::size_t reach = 0;
-            for (const auto& candidate : pending) reach = std::max(reach, candidate.first + candidate.second);
-            if (at >= reach) settle(at);  // no sound frame can start inside those any more
+            settle(at, false);  // no sound frame can start inside those that end by here
             pending.emplace_back(at, xqova::BoundedEncodedSize(stream.data() + at, stream.size() - at));
             continue;
         }
@@ -550,7 +563,7 @@ FrameScan ScanFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFra
         if (ended) break;
         ended = true;
     }
-    settle(stream.size());
+    settle(stream.size(), true);
     unaccounted(stream.size());
     return scan;
 }

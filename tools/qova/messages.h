@@ -61,8 +61,9 @@ struct FrameScan {
 // Splits a byte stream into frames with the library's frame stream reader.
 // Every byte is reported once: a candidate whose checksum fails is a
 // corrupt frame unless a sound frame starts inside it (then it was a false
-// header in noise, and its bytes are skipped ones) or it starts inside a
-// corrupt frame already taken (a false header in that frame's data). Bytes
+// header in noise, and its bytes are skipped ones), it starts inside a
+// corrupt frame already taken (a false header in that frame's data) or its
+// class is neither a message nor a class of the dictionary. Bytes
 // before a sound frame or the end that start with the header of a known
 // class stating more bytes than there are make a truncated frame. Frames
 // larger than `maxFrame` bytes count as noise.
