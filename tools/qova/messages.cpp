@@ -511,9 +511,10 @@ FrameScan ScanFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFra
     // sound frame starts inside them: then they were false headers in noise
     // (their bytes are skipped ones). The others are corrupt frames, except
     // those starting inside a corrupt frame already taken (false headers in
-    // its data) and those of a class nobody here knows (noise as well). A candidate is settled, in the order they start, once the
-    // stream has passed its end; while the first waits, the others start
-    // within one frame size of it, so at most `maxFrame` wait.
+    // its data) and those of a class nobody here knows (noise as well). A
+    // candidate is settled, in the order they start, once the stream has
+    // passed its end; while the first waits, the others start within one
+    // frame size of it, so at most `maxFrame` wait.
     std::deque<std::pair<std::size_t, std::size_t>> pending;  // offset, stated size
     std::size_t takenEnd = 0;  // end of the last corrupt frame taken
     // Settles the candidates that end by `passed`; with `frameAt`, a sound
