@@ -665,9 +665,9 @@ std::string FrameFileName(Catalog& catalog, std::size_t index, const unsigned ch
         }
         return text;
     };
-    char number[24];
-    std::snprintf(number, sizeof number, "%04zu", index);
-    return std::string(number) + "-" + clean(FrameClassName(catalog, classId)) + "-" + clean(species) + ".bin";
+    std::string number = std::to_string(index);
+    if (number.size() < 4) number.insert(0, 4 - number.size(), '0');
+    return number + "-" + clean(FrameClassName(catalog, classId)) + "-" + clean(species) + ".bin";
 }
 
 std::size_t WriteFrameFiles(Catalog& catalog, const Bytes& stream, const FrameScan& scan,
