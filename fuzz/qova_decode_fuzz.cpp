@@ -10,6 +10,7 @@
 #include "tools/qova/catalog.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/messages.h"
+#include "tools/qova/render.h"
 #include "xqova/core/checksum.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -33,9 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)qova::DecodeMessageFrame(catalog, input);
     } catch (const qova::Failure&) {
     }
-    bool clean = false;
     try {
-        (void)qova::SplitFrames(catalog, input, 256, &clean);
+        const qova::FrameScan scan = qova::ScanFrames(catalog, input, 256);
+        (void)qova::RenderFrameScan(catalog, scan);
+        (void)qova::DumpJson(qova::FrameScanJson(catalog, scan));
     } catch (const qova::Failure&) {
     }
     return 0;

@@ -129,12 +129,12 @@ TEST(Json, DocumentShape) {
         NibpDocument());
 
     // Floats at their shortest, the non-finite spelling, bits beside the
-    // number (an unnamed bit only in the number), a time off the calendar.
+    // number (an unnamed bit by its value), a time off the calendar.
     CXQOVAObject f(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF);
     f.SetMemberAt(0, 0.1f);
     f.SetMemberAt(1, 0x8001u);
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
-        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\"]}}"));
+        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
     f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":\"-Infinity\"}"));
     // An empty text is an empty string.
@@ -180,6 +180,52 @@ TEST(Json, NamesStandInForValuesAndMustAgreeWithThem) {
     EXPECT_EQ(NibpDocument(), xqova::ObjectToJson(*nibp, -1));
 }
 
+// Bits without a name are written and read by value; on request, numbers
+// that no name covers are refused, and units and physical values must be
+// the member's.
+TEST(Json, UnnamedNumbersAreTakenOrRefusedOnRequest) {
+    const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"StatusBits\":BITS}}";
+    const std::string nibp = NibpDocument();
+    xqova::JsonLimits strict;
+    strict.refuseUnnamed = true;
+    const struct {
+        std::string text;
+        bool strict;
+        const char* reason;  // "" when taken
+        std::uint32_t value;
+    } cases[] = {
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x8000\"]}"), false, "", 0x8000},
+        {Replaced(numd, "BITS", "{\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), false, "", 0x8001},
+        {Replaced(numd, "BITS", "{\"value\":32769}"), false, "", 0x8001},
+        {Replaced(numd, "BITS", "{\"value\":1,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), false,
+         "does not match the names", 0},
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x8000\"]}"), true, "bit \"0x8000\" has no name", 0},
+        {Replaced(numd, "BITS", "{\"value\":32769}"), true, "32769 sets bits without a name (0x00008000", 0},
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x0001\"]}"), false, "has a name: STATUSBITS_VALIDRANGE", 0},
+        {Replaced(numd, "BITS", "{\"bits\":[\"0x0003\"]}"), false, "unknown bit \"0x0003\"", 0},
+        {Replaced(numd, "BITS", "{\"value\":1,\"units\":3}"), false, "3 is not the member's units code (none)", 0},
+        {Replaced(numd, "BITS", "{\"value\":1,\"physical\":1}"), false, "the member has no units or scale", 0},
+        {Replaced(nibp, "\"value\":2}", "\"value\":99}"), true, "99 is not one of its values (MODE_NONE", 0},
+        {Replaced(nibp, "\"value\":2}", "\"value\":10}"), true, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        xqova::JsonError error;
+        auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), c.text.data(), c.text.size(), &error,
+                                            c.strict ? strict : xqova::JsonLimits());
+        if (c.reason[0] == '\0') {
+            ASSERT_TRUE(object != nullptr) << error.Text();
+            if (c.value != 0) {
+                EXPECT_EQ(c.value, static_cast<std::uint32_t>(object->GetMemberAt(1)));
+            }
+            continue;
+        }
+        EXPECT_TRUE(object == nullptr);
+        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
+        EXPECT_EQ(c.strict, error.unnamedValue) << error.Text();
+    }
+}
+
 TEST(Json, RefusalsNameThePlaceAndTheReason) {
     const std::string nibp = NibpDocument();
     const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"Value\":{\"value\":1}}}";
@@ -204,13 +250,17 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(nibp, "\"HR\":", "\"MAP\":"), "/members/MAP", "\"MAP\" is given twice"},
         {Replaced(nibp, "\"valid\":true", "\"valid\":1"), "/valid", "is not true or false"},
         {Replaced(nibp, "\"valid\":true", "\"valid\":true,\"extra\":0"), "/extra", "unknown field"},
-        {Replaced(nibp, "06:07:08 09", "25:61:00 00"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "06:07:08 09", "25:61:00 00"), "/members/STime/value", "hour 25 is not 0 to 23"},
         {Replaced(nibp, "2024/03/05", "2024-03-05"), "/members/STime/value", "is not a time"},
-        {Replaced(nibp, "2024/03/05", "2024/03/32"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "2024/03/05", "2024/13/05"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "2024/03/05", "2024/00/05"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "06:07:08", "24:07:08"), "/members/STime/value", "is not a date and time"},
-        {Replaced(nibp, "06:07:08", "06:07:60"), "/members/STime/value", "is not a date and time"},
+        {Replaced(nibp, "2024/03/05", "2024/03/32"), "/members/STime/value", "day 32 is not 1 to 31"},
+        {Replaced(nibp, "2024/03/05", "2024/02/30"), "/members/STime/value", "day 30 is not 1 to 29 (month 2 of 2024)"},
+        {Replaced(nibp, "2024/03/05", "1900/02/29"), "/members/STime/value", "day 29 is not 1 to 28"},
+        {Replaced(nibp, "2024/03/05", "2023/04/31"), "/members/STime/value", "day 31 is not 1 to 30"},
+        {Replaced(nibp, "2024/03/05", "2024/13/05"), "/members/STime/value", "month 13 is not 1 to 12"},
+        {Replaced(nibp, "2024/03/05", "2024/00/05"), "/members/STime/value", "month 0 is not 1 to 12"},
+        {Replaced(nibp, "06:07:08", "24:07:08"), "/members/STime/value", "hour 24 is not 0 to 23"},
+        {Replaced(nibp, "06:07:08", "06:60:08"), "/members/STime/value", "minute 60 is not 0 to 59"},
+        {Replaced(nibp, "06:07:08", "06:07:60"), "/members/STime/value", "second 60 is not 0 to 59"},
         {Replaced(nibp, "\"version\":105", "\"version\":106"), "/version", "has no version 106"},
         {Replaced(nibp, "0x00050000", "0x00AB0000"), "/classId", "no definition serves class 0x00AB0000"},
         {Replaced(nibp, "CNIBPDStd", "CTempDStd"), "/class", "is not the name of class 0x00050000"},

@@ -3,6 +3,9 @@
 // ones; damaged blocks are refused with the offset.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <utility>
+
 #include "tests/tool/tool_test_support.h"
 #include "tools/defbuild/definition_builder.h"
 #include "tools/qova/commands.h"
@@ -78,7 +81,22 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     EXPECT_EQ(decoded["members"].dump(),
               R"({"Count":{"type":"uint16","value":7},)"
               R"("Label":{"type":"ansichar UNBOUNDED","value":"left arm"},)"
-              R"("Level":{"type":"int32","value":2,"enumerator":"LEVEL_HIGH"}})");
+              R"("Level":{"type":"int32","value":2,"physical":1.0,"units":7,"enumerator":"LEVEL_HIGH"}})");
+    // The physical value and units code read back, and show in the table.
+    const std::string json = qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, nullptr);
+    EXPECT_EQ(qova::EncodeJson(catalog, Bytes(json.begin(), json.end())), bytes);
+    for (const auto& edit : {std::make_pair("\"physical\": 1.0", "\"physical\": 2.0"),
+                             std::make_pair("\"units\": 7", "\"units\": 8")}) {
+        std::string changed = json;
+        ASSERT_NE(changed.find(edit.first), std::string::npos) << changed;
+        changed.replace(changed.find(edit.first), std::strlen(edit.first), edit.second);
+        EXPECT_NE(FailureOf([&] { qova::EncodeJson(catalog, Bytes(changed.begin(), changed.end())); })
+                      .find(edit.first[1] == 'p' ? "2.0 is not the physical value of the member's value (1.0)"
+                                                 : "8 is not the member's units code (7)"),
+                  std::string::npos);
+    }
+    const std::string table = qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kTable, nullptr);
+    EXPECT_NE(table.find("  Level  int32               2  = 1.0 (units code 7)  LEVEL_HIGH\n"), std::string::npos) << table;
 
     request.assignments = {"Level=-1"};
     const Json low = Json::parse(
@@ -89,11 +107,50 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     // describe shows the base, units and scale.
     const std::string text = qova::RenderDescription(catalog, catalog.ResolveClass("CHostDerived"));
     EXPECT_NE(text.find("dictionary host.def, version 100"), std::string::npos) << text;
-    EXPECT_NE(text.find("  0    (base)  OBJECT of CHostBase  4      100-CURRENT  -      -      -\n"), std::string::npos)
+    EXPECT_NE(text.find("  0    (base)  OBJECT of CHostBase  -      100-CURRENT  -      -      -\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("  1    Level   int32                4      100-CURRENT  7      5e-1   -\n"), std::string::npos)
         << text;
     EXPECT_NE(text.find("  Level\n    65535  LEVEL_LOW\n    2      LEVEL_HIGH\n"), std::string::npos) << text;
+    // The same as JSON, for classes and describe.
+    const Json described = qova::DescriptionJson(catalog, kDerived);
+    EXPECT_EQ(described["members"][0].dump(),
+              R"({"position":0,"name":"Base","base":true,"type":"OBJECT of CHostBase","bytes":"-","minVersion":100,)"
+              R"("maxVersion":65535})");
+    EXPECT_EQ(described["members"][1].dump(),
+              R"({"position":1,"name":"Level","type":"int32","bytes":"4","minVersion":100,"maxVersion":65535,)"
+              R"("units":7,"scale":{"coefficient":5,"exponent":-1}})");
+    EXPECT_EQ(described["enumerations"].dump(),
+              R"([{"name":"Level","kind":"member","values":[{"value":65535,"name":"LEVEL_LOW"},)"
+              R"({"value":2,"name":"LEVEL_HIGH"}]}])");
+    EXPECT_EQ(described["dictionary"], "host.def");
+    EXPECT_EQ(qova::ClassesJson(catalog).back().dump(),
+              R"({"class":"CHostDerived","classId":"0x00F00100","family":240,"genus":1,"species":0,)"
+              R"("speciesCount":1,"version":100,"members":2,"dictionary":"host.def"})");
+}
+
+// Every class names its dictionary (the base dictionary's blocks are
+// served as copies), and a fixed array shows the bytes of all its elements.
+TEST(LoadedDefinitions, DescribeNamesTheDictionaryAndTheBytesOfEachMember) {
+    qova::Catalog& catalog = tool_test::TestCatalog();
+    for (const qova::ClassEntry& entry : catalog.Classes()) {
+        const std::string text = qova::RenderDescription(catalog, entry.classId);
+        EXPECT_NE(text.find("\ndictionary " + entry.source + ", version"), std::string::npos) << text;
+    }
+    const struct {
+        const char* className;
+        const char* row;
+    } rows[] = {
+        {"CFileSysDExtStd", "  0    PathName   widechar UNBOUNDED             2 each  200-CURRENT"},
+        {"CFileSysDExtStd", "  1    Container  OBJECT UNBOUNDED of ANY_CLASS  -       200-CURRENT"},
+        {"CDeviceDStd", "  2    ModelName     ansichar[32]  32     100-CURRENT"},
+        {"CDeviceDStd", "  4    DeviceGUID    uint8[16]     16     100-CURRENT"},
+        {"CDeviceCStd", "widechar[21]  42 "},
+    };
+    for (const auto& row : rows) {
+        const std::string text = qova::RenderDescription(catalog, catalog.ResolveClass(row.className));
+        EXPECT_NE(text.find(row.row), std::string::npos) << text;
+    }
 }
 
 TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {

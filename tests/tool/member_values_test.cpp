@@ -30,7 +30,7 @@ TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
         {"CNIBPDStd", "HR=0xFFFF", "HR", R"({"type":"uint16","value":65535})"},
         {"CNIBPDStd", "Mode=MODE_NEONATAL", "Mode", R"({"type":"uint8","value":11,"enumerator":"MODE_NEONATAL"})"},
         {"CNIBPDStd", "Source=12", "Source", R"({"type":"uint16","value":12,"enumerator":"SOURCE_NEONAT"})"},
-        {"CNIBPDStd", "Status=7", "Status", R"({"type":"uint16","value":7})"},
+        {"CNIBPDStd", "Status=4", "Status", R"({"type":"uint16","value":4,"enumerator":"STATUS_DATA_PROCESSING"})"},
         {"CNIBPDStd", "STime=2024/03/05 06:07:08 09", "STime", R"({"type":"TIME","value":"2024/03/05 06:07:08 09"})"},
         {"CTempDStd", "Temperature=36.6", "Temperature", R"({"type":"float32","value":36.6})"},
         {"CNumDStd", "StatusBits=STATUSBITS_OVERRANGE|STATUSBITS_NOALARM", "StatusBits",
@@ -82,6 +82,21 @@ TEST(MemberValues, RefusedValuesSayWhy) {
         {"CSESDZentoRec", "NIBPData=1", "NIBPData: holds an object; set its members as NIBPData.Member=value"},
         {"CSESDZentoRec", "STime.Year=1", "STime: does not hold a single object"},
         {"CFileSysDExtStd", "Container=1", "Container: holds a vector of objects"},
+        {"CNIBPDStd", "STime=2024-13-45T25:61:00",
+         "STime: '2024-13-45T25:61:00' is not a date and time: month 13 is not 1 to 12 (--force"},
+        {"CNIBPDStd", "STime=2023/02/29 10:00:00", "day 29 is not 1 to 28 (month 2 of 2023)"},
+        {"CNIBPDStd", "STime=2024/02/29 24:00:00", "hour 24 is not 0 to 23"},
+        {"CNIBPDStd", "STime=2024/02/29 23:60:00", "minute 60 is not 0 to 59"},
+        {"CNIBPDStd", "STime=2024/02/29 23:59:60", "second 60 is not 0 to 59"},
+        {"CNIBPDStd", "STime=2024/02/29 23:59:59 100", "fraction 100 is not 0 to 99"},
+        {"CTempDStd", "Temperature=1e50", "Temperature: 1e50 is outside the range of a float32"},
+        {"CTempDStd", "Temperature=3.5e38", "Temperature: 3.5e38 is outside the range of a float32"},
+        {"CTempDStd", "Temperature=inf", "Temperature: 'inf' is not a finite number"},
+        {"CTempDStd", "Temperature=nan", "Temperature: 'nan' is not a finite number"},
+        {"CNIBPDStd", "Mode=99", "Mode: 99 is not one of its values (MODE_NONE, MODE_UNKNOWN, MODE_ADULT"},
+        {"CNIBPDStd", "Mode=2", "Mode: 2 is not one of its values"},
+        {"CNumDStd", "StatusBits=0x8000|STATUSBITS_VALIDRANGE",
+         "StatusBits: 0x8000 sets bits without a name (0x00008000; its bits: STATUSBITS_VALIDRANGE"},
         {"CNoSuchClass", "X=1", "unknown class CNoSuchClass"},
         {"0x00AB0000", "X=1", "no definition serves class 0x00AB0000 (family 171, genus 0, species 0)"},
     };
@@ -90,6 +105,52 @@ TEST(MemberValues, RefusedValuesSayWhy) {
         const std::string message = FailureOf([&] { tool_test::Encode(r.className, {r.assignment}); });
         EXPECT_NE(message.find(r.reason), std::string::npos) << message;
     }
+}
+
+// --force takes numbers without names and times off the calendar; the
+// range of the type and a member given twice are refused all the same.
+TEST(MemberValues, ForceTakesWhatHasNoNameAndNothingElse) {
+    qova::EncodeRequest request;
+    request.className = "CNumDStd";
+    request.force = true;
+    request.assignments = {"StatusBits=0x8001"};
+    EXPECT_EQ(Decoded(qova::EncodeObject(TestCatalog(), request))["members"]["StatusBits"]["bits"],
+              Json::parse(R"(["STATUSBITS_VALIDRANGE","0x8000"])"));
+    request.className = "CNIBPDStd";
+    request.assignments = {"Mode=99", "STime=2024/13/45 25:61:00 00"};
+    const Json decoded = Decoded(qova::EncodeObject(TestCatalog(), request));
+    EXPECT_EQ(decoded["members"]["Mode"], Json::parse(R"({"type":"uint8","value":99})"));
+    EXPECT_EQ(decoded["members"]["STime"]["value"]["month"], 13);
+    const struct {
+        std::vector<std::string> assignments;
+        const char* reason;
+    } refusals[] = {
+        {{"Systolic=40000"}, "outside the range of its type"},
+        {{"Systolic=1", "Systolic=2"}, "Systolic: given twice ('Systolic=1', then 'Systolic=2')"},
+    };
+    for (const auto& r : refusals) {
+        request.assignments = r.assignments;
+        EXPECT_NE(FailureOf([&] { qova::EncodeObject(TestCatalog(), request); }).find(r.reason), std::string::npos);
+    }
+    request.className = "CSESDZentoRec";
+    request.assignments = {"NIBPData.Systolic=1", "TempData.Temperature=1", "NIBPData.Systolic=1"};
+    EXPECT_NE(FailureOf([&] { qova::EncodeObject(TestCatalog(), request); }).find("NIBPData.Systolic: given twice"),
+              std::string::npos);
+}
+
+// The JSON way in checks the same: numbers without names unless forced.
+TEST(MemberValues, JsonRefusesNumbersWithoutNamesUnlessForced) {
+    const Bytes bytes = tool_test::Encode("CNIBPDStd", {"Systolic=1"});
+    std::string json = qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kJson, nullptr);
+    const std::string from = "\"value\": 0,\n      \"enumerator\": \"MODE_NONE\"";
+    ASSERT_NE(json.find(from), std::string::npos) << json;
+    json.replace(json.find(from), from.size(), "\"value\": 99");
+    const Bytes text(json.begin(), json.end());
+    EXPECT_NE(FailureOf([&] { qova::EncodeJson(TestCatalog(), text); })
+                  .find("at /members/Mode/value: 99 is not one of its values (MODE_NONE, MODE_UNKNOWN, MODE_ADULT, "
+                        "MODE_NEONATAL, MODE_PEDIATRIC) (--force takes it as it is)"),
+              std::string::npos);
+    EXPECT_EQ(Decoded(qova::EncodeJson(TestCatalog(), text, true))["members"]["Mode"]["value"], 99);
 }
 
 TEST(MemberValues, MembersOfLaterVersionsNeedThatVersion) {
@@ -130,26 +191,6 @@ TEST(MemberValues, WorkedExampleBytes) {
               tool_test::Hex("00 65 08 00 00 0A 00 64 40 00 03 01 00 0A 64 C8"));
     EXPECT_EQ(tool_test::Encode("CDataTransferDExtStd", {"SeqNumber=1", "Identifier=2", "Data=0xAA,0xBB"}),
               tool_test::Hex("00 7A 12 00 00 00 00 13 00 C8 00 00 08 00 00 00 01 00 00 00 02 00 02 AA BB 7B 3E"));
-}
-
-TEST(MemberValues, WorkedExampleXmlInBothEncodings) {
-    const Bytes bytes = tool_test::Hex("00 65 08 00 00 0A 00 64 40 00 03 01 00 0A 64 C8");
-    const std::string expected =
-        "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n"
-        "<MEMBERS>\n"
-        "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-        "<VALUE><![CDATA[1]]></VALUE>\n"
-        "</MEMBER>\n"
-        "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-        "<VALUE><![CDATA[10]]></VALUE>\n"
-        "</MEMBER>\n"
-        "</MEMBERS>\n"
-        "<ENUMERATION name=\"ExternalPort\">\n"
-        "<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
-        "</ENUMERATION>\n"
-        "</DEFINITION>\n";
-    EXPECT_EQ(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kXml, nullptr), expected);
-    EXPECT_EQ(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kXmlUtf16, nullptr), expected);
 }
 
 TEST(MemberValues, TableShowsNamesValuesAndValueNames) {

@@ -175,17 +175,96 @@ TEST(MessageFrames, LongListsDecodeInLinearTime) {
     EXPECT_LT(seconds(32760, 1), test_timing::EightfoldBound(eighth));
 }
 
-TEST(FrameStream, FramesBackToBackAreACleanStream) {
+// Every byte of a stream is reported once: sound frames, corrupt ones,
+// frames cut short and bytes of no frame, whatever noise stands before.
+TEST(FrameStream, EveryByteIsReportedOnce) {
     const Bytes a = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
     const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
-    Bytes frames = a;
-    frames.insert(frames.end(), reading.begin(), reading.end());
-    bool clean = false;
-    EXPECT_EQ(qova::SplitFrames(TestCatalog(), frames, 4096, &clean),
-              "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\n"
-              "offset 33  CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n"
-              "2 frames, 0 corrupt, 0 bytes skipped\n");
-    EXPECT_TRUE(clean);
+    const Bytes cut(reading.begin(), reading.begin() + 20);
+    Bytes damaged = reading;
+    damaged[20] ^= 1;
+    // Plausible headers stating 54 bytes, of a class nobody knows and of a
+    // known one: the frame after them starts inside those bytes.
+    const Bytes phantom = Hex("00 AB 00 00 00 30 00 64 00 00 05");
+    const Bytes known = Hex("00 03 00 00 00 30 00 64 00 00 05");
+    const Bytes noise = Hex("FF FF");
+    const auto join = [](std::vector<Bytes> parts) {
+        Bytes all;
+        for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    const std::string ok = "CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n";
+    const struct {
+        const char* name;
+        Bytes stream;
+        std::string report;
+    } cases[] = {
+        {"clean", join({a, reading}),
+         "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  " + ok +
+             "2 frames, 0 corrupt, 0 truncated, 0 bytes skipped\n"},
+        {"phantom before frames", join({phantom, reading, reading}),
+         "offset 0  11 bytes skipped\noffset 11  " + ok + "offset 48  " + ok +
+             "2 frames, 0 corrupt, 0 truncated, 11 bytes skipped\n"},
+        {"known phantom before frames", join({known, reading, reading}),
+         "offset 0  CTempDStd 0x00030000  54 bytes stated, 11 there  truncated\noffset 11  " + ok + "offset 48  " +
+             ok + "2 frames, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
+        {"truncated at the end", join({a, noise, cut}),
+         "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  2 bytes skipped\n"
+         "offset 35  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\n"
+         "1 frame, 0 corrupt, 1 truncated, 2 bytes skipped\n"},
+        {"truncated by the next frame", join({cut, reading}),
+         "offset 0  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\noffset 20  " + ok +
+             "1 frame, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
+        {"corrupt between frames", join({reading, damaged, noise, reading}),
+         "offset 0  " + ok + "offset 37  CNIBPDStd 0x00050000  37 bytes  corrupt: checksum mismatch\n"
+         "offset 74  2 bytes skipped\noffset 76  " + ok + "2 frames, 1 corrupt, 0 truncated, 2 bytes skipped\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), c.stream, 4096);
+        EXPECT_EQ(qova::RenderFrameScan(TestCatalog(), scan), c.report);
+        EXPECT_EQ(scan.Clean(), std::string(c.name) == "clean");
+    }
+}
+
+// Frames cut short back to back, each one's stated length covering the next
+// (a chain of overlapping corrupt candidates): the scan takes no longer per
+// byte for eight times as many.
+TEST(FrameStream, OverlappingCandidatesScanInLinearTime) {
+    const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
+    const auto seconds = [&](std::size_t count) {
+        Bytes stream;
+        for (std::size_t i = 0; i < count; ++i) stream.insert(stream.end(), reading.begin(), reading.begin() + 20);
+        const double start = test_timing::Seconds();
+        const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
+        EXPECT_EQ(scan.corrupt, count / 2);
+        return test_timing::Seconds() - start;
+    };
+    const double eighth = seconds(4096);
+    EXPECT_LT(seconds(32768), test_timing::EightfoldBound(eighth));
+}
+
+// --split names each sound frame by its number, class and species.
+TEST(FrameStream, SplitFilesAreNamedByNumberClassAndSpecies) {
+    const Bytes a = qova::EncodeMessageFrame("CConDDescriptor", {}, 0);
+    qova::EncodeRequest request;
+    request.className = "CNumDStd";
+    request.species = "SpNIBPSYS";
+    const Bytes number = qova::EncodeObject(TestCatalog(), request);
+    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 0, a.data()), "0000-CConDDescriptor-3.bin");
+    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 12, number.data()), "0012-CNumDStd-SpNIBPSYS.bin");
+    const Bytes unknown = Hex("12 34 56 78");
+    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 1, unknown.data()), "0001-0x12345678-120.bin");
+
+    // The files hold the sound frames' bytes, nothing of the noise.
+    Bytes stream = a;
+    stream.push_back(0xFF);
+    stream.insert(stream.end(), number.begin(), number.end());
+    const std::string directory = testing::TempDir() + "qova_split_test";
+    const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
+    ASSERT_EQ(qova::WriteFrameFiles(TestCatalog(), stream, scan, directory), 2u);
+    EXPECT_EQ(qova::ReadInput(directory + "/0000-CConDDescriptor-3.bin"), a);
+    EXPECT_EQ(qova::ReadInput(directory + "/0001-CNumDStd-SpNIBPSYS.bin"), number);
 }
 
 }  // namespace

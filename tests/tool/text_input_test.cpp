@@ -49,6 +49,49 @@ TEST(HexInput, DetectionTellsTextFromEncodings) {
     EXPECT_FALSE(qova::LooksLikeHex(Bytes{}));
 }
 
+// xxd's default dump: offset, groups, characters (which may hold digits).
+TEST(HexInput, XxdDumpsAreRecognised) {
+    const std::string dump =
+        "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
+        "00000010: 3132                                     12\r\n";
+    const Bytes expected = tool_test::Hex("00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32");
+    EXPECT_EQ(qova::DecodeInput(Bytes(dump.begin(), dump.end()), qova::InputForm::kAuto), expected);
+    EXPECT_EQ(qova::DecodeInput(Bytes(dump.begin(), dump.end()), qova::InputForm::kHex), expected);
+    EXPECT_EQ(qova::DecodeInput(Bytes(dump.begin(), dump.end()), qova::InputForm::kBinary),
+              Bytes(dump.begin(), dump.end()));
+    for (const char* bad : {"00000000: 0005 0000  ..\n00000003: 01  .\n",  // the offset skips a byte
+                            "00000000: 005 0000  ..\n",                    // an odd group
+                            "00000000:0005  ..\n", "00 05 00 00\n", ""}) {
+        EXPECT_FALSE(qova::LooksLikeXxd(Bytes(bad, bad + std::strlen(bad)))) << bad;
+    }
+    EXPECT_NE(FailureOf([] { qova::ParseXxd("00000000: 0005  ..\n00000001: 00  .\n"); })
+                  .find("line 2 is not an offset of 2"),
+              std::string::npos);
+}
+
+// Where the bytes of an output go, and in which form.
+TEST(HexOutput, BytesGoToFilesAndHexToTerminals) {
+    const struct {
+        const char* file;
+        bool hex, terminal;
+        qova::OutputForm form;
+        bool note;
+    } rows[] = {
+        {"", false, true, qova::OutputForm::kHex, false},     {"", false, false, qova::OutputForm::kHex, false},
+        {"-", false, false, qova::OutputForm::kBytes, false}, {"-", false, true, qova::OutputForm::kHex, true},
+        {"r.bin", false, true, qova::OutputForm::kBytes, false}, {"r.hex", true, false, qova::OutputForm::kHex, false},
+        {"r", false, false, qova::OutputForm::kBytes, false},
+    };
+    for (const auto& row : rows) {
+        std::string note;
+        EXPECT_EQ(qova::ChooseOutput(row.file, row.hex, row.terminal, &note), row.form) << row.file;
+        EXPECT_EQ(!note.empty(), row.note) << row.file;
+    }
+    std::string note;
+    EXPECT_NE(FailureOf([&] { qova::ChooseOutput("r.bin", true, false, &note); }).find("r.bin names a binary file"),
+              std::string::npos);
+}
+
 TEST(HexOutput, PairsSixteenToALine) {
     Bytes bytes(18);
     for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(0xF0 + i);

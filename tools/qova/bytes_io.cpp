@@ -155,11 +155,93 @@ Bytes ParseHex(const std::string& text) {
     return bytes;
 }
 
+namespace {
+
+// One line of an xxd dump: its offset, and the bytes of its hex groups
+// appended to `bytes`. False when the line is not of that form.
+bool XxdLine(const std::string& line, Bytes* bytes, std::size_t* offset) {
+    std::size_t i = 0;
+    unsigned long long value = 0;
+    while (i < line.size() && HexDigit(line[i]) >= 0 && i < 16) value = value * 16 + static_cast<unsigned>(HexDigit(line[i++]));
+    if (i < 4 || i >= line.size() || line[i] != ':' || i + 1 >= line.size() || line[i + 1] != ' ') return false;
+    *offset = static_cast<std::size_t>(value);
+    i += 2;
+    // Groups of digit pairs, one space apart; two spaces (or the end) end them.
+    const std::size_t before = bytes->size();
+    while (i < line.size()) {
+        if (line[i] == ' ') break;
+        std::size_t digits = 0;
+        while (i < line.size() && HexDigit(line[i]) >= 0) {
+            ++digits;
+            ++i;
+        }
+        if (digits == 0 || digits % 2 != 0) return false;
+        for (std::size_t k = i - digits; k < i; k += 2) {
+            bytes->push_back(static_cast<unsigned char>(HexDigit(line[k]) * 16 + HexDigit(line[k + 1])));
+        }
+        if (i < line.size()) {
+            if (line[i] != ' ') return false;
+            ++i;
+        }
+    }
+    return bytes->size() > before;
+}
+
+}  // namespace
+
+bool LooksLikeXxd(const Bytes& input) {
+    try {
+        ParseXxd(std::string(input.begin(), input.end()));
+        return true;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
+Bytes ParseXxd(const std::string& text) {
+    Bytes bytes;
+    std::size_t start = 0, number = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        ++number;
+        start = end + 1;
+        if (line.empty()) continue;
+        std::size_t offset = 0;
+        const std::size_t expected = bytes.size();
+        if (!XxdLine(line, &bytes, &offset) || offset != expected) {
+            throw Failure("xxd dump: line " + std::to_string(number) + " is not an offset of " +
+                          std::to_string(expected) + " and groups of hex digits");
+        }
+    }
+    if (bytes.empty()) throw Failure("xxd dump: no bytes");
+    return bytes;
+}
+
 Bytes DecodeInput(const Bytes& input, InputForm form) {
+    if (form != InputForm::kBinary && LooksLikeXxd(input)) return ParseXxd(std::string(input.begin(), input.end()));
     if (form == InputForm::kHex || (form == InputForm::kAuto && LooksLikeHex(input))) {
         return ParseHex(std::string(input.begin(), input.end()));
     }
     return input;
+}
+
+OutputForm ChooseOutput(const std::string& file, bool hex, bool stdoutIsTerminal, std::string* note) {
+    note->clear();
+    const bool binName = file.size() > 4 && file.compare(file.size() - 4, 4, ".bin") == 0;
+    if (hex && binName) {
+        throw Failure("--hex writes text, and " + file + " names a binary file: leave out --hex, or name the "
+                      "file otherwise", kExitUsage);
+    }
+    if (file.empty() || hex) return OutputForm::kHex;
+    if (file == "-" && stdoutIsTerminal) {
+        *note = "standard output is a terminal: the bytes are shown as hex text (redirect it, or give -o FILE, "
+                "for the bytes)";
+        return OutputForm::kHex;
+    }
+    return OutputForm::kBytes;
 }
 
 std::string FormatHex(const unsigned char* bytes, std::size_t count, std::size_t perLine) {

@@ -57,8 +57,24 @@ bool LooksLikeHex(const Bytes& input);
 // throws Failure naming the offending position.
 Bytes ParseHex(const std::string& text);
 
-// The bytes of `input` as `form` says, auto detecting hex text.
+// True when the bytes are a dump in xxd's default form: lines of an
+// offset ("00000010:"), groups of hex digits and a column of characters,
+// the offsets counting the bytes of the lines before.
+bool LooksLikeXxd(const Bytes& input);
+// The bytes of such a dump; throws Failure naming the line that does not fit.
+Bytes ParseXxd(const std::string& text);
+
+// The bytes of `input` as `form` says, auto detecting xxd dumps and hex
+// text (an xxd dump is taken as hex text too).
 Bytes DecodeInput(const Bytes& input, InputForm form);
+
+// How bytes meant as output are written. To a file named by -o: the bytes,
+// or hex text with --hex (refused for a name ending ".bin", which names the
+// bytes). To standard output without -o: hex text. To standard output by
+// "-o -": the bytes, unless it is a terminal, which gets hex text and
+// `note` a line saying so.
+enum class OutputForm { kBytes, kHex };
+OutputForm ChooseOutput(const std::string& file, bool hex, bool stdoutIsTerminal, std::string* note);
 
 // Upper-case hex pairs separated by spaces, `perLine` pairs per line (0: one
 // line), ending with a newline.

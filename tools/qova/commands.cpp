@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 #include "tools/qova/members.h"
@@ -197,10 +198,13 @@ std::string DecodeObject(Catalog& catalog, const Bytes& bytes, ObjectOutput outp
         case ObjectOutput::kXmlUtf16: return ObjectXmlUtf16(object, false);
         case ObjectOutput::kXmlExact: return ObjectXml(object, true);
         case ObjectOutput::kXmlUtf16Exact: return ObjectXmlUtf16(object, true);
-        case ObjectOutput::kJson: return xqova::ObjectToJson(object, 2) + "\n";
+        case ObjectOutput::kJson: break;
         case ObjectOutput::kTable: break;
     }
-    return RenderObjectTable(ObjectToJson(object, catalog));
+    const std::string json = xqova::ObjectToJson(object, output == ObjectOutput::kJson ? 2 : -1);
+    if (json.empty()) throw Failure("the JSON writer ran out of memory");
+    if (output == ObjectOutput::kJson) return json + "\n";
+    return RenderObjectTable(Json::parse(json));
 }
 
 Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
@@ -218,25 +222,35 @@ Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request) {
     if (object.GetDefinition() == nullptr) throw Failure("the library did not build " + catalog.Describe(classId));
     if (request.valid) object.SetValid(1);
     if (request.dirty) object.SetDirty(1);
+    std::map<MemberKey, std::string> given;
     for (const std::string& assignment : request.assignments) {
         const std::size_t equals = assignment.find('=');
         if (equals == std::string::npos || equals == 0) {
             throw Failure("expected Member=value, got '" + assignment + "'", kExitUsage);
         }
-        SetMemberFromText(object, catalog, assignment.substr(0, equals), assignment.substr(equals + 1));
+        const std::string path = assignment.substr(0, equals);
+        const MemberKey key =
+            SetMemberFromText(object, catalog, path, assignment.substr(equals + 1), request.force);
+        const auto first = given.emplace(key, assignment);
+        if (!first.second) {
+            throw Failure(path + ": given twice ('" + first.first->second + "', then '" + assignment + "')");
+        }
     }
     return Encoding(catalog, object);
 }
 
-Bytes EncodeJson(Catalog& catalog, const Bytes& text) {
+Bytes EncodeJson(Catalog& catalog, const Bytes& text, bool force) {
     const xqova::ScopedConstructionBudget budget(catalog.MaxObjects(), catalog.MaxBytes());
     xqova::JsonLimits limits;
     limits.maxObjects = catalog.MaxObjects();
     limits.maxInputBytes = text.size();
+    limits.refuseUnnamed = !force;
     xqova::JsonError error;
     const std::unique_ptr<CXQOVAObject> object = xqova::ObjectFromJson(
         &catalog.Dictionary(), reinterpret_cast<const char*>(text.data()), text.size(), &error, limits);
-    if (!object) throw Failure("JSON refused " + error.Text());
+    if (!object) {
+        throw Failure("JSON refused " + error.Text() + (error.unnamedValue ? " (--force takes it as it is)" : ""));
+    }
     return Encoding(catalog, *object);
 }
 

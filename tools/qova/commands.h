@@ -35,15 +35,20 @@ struct EncodeRequest {
     std::uint16_t version = 0xFFFF;        // 0xFFFF: the definition's own
     bool valid = false;
     bool dirty = false;
+    bool force = false;                    // take numbers without names and times off the calendar
     std::vector<std::string> assignments;  // "Member=value", "Nested.Member=value"
 };
 
-// Builds the object and returns its encoding at its own version.
+// Builds the object and returns its encoding at its own version. Each
+// value is checked against its member (SetMemberFromText); a member given
+// twice is refused.
 Bytes EncodeObject(Catalog& catalog, const EncodeRequest& request);
 
 // Builds the object a JSON document of decode --json describes and returns
-// its encoding. Throws Failure with the place and reason of a refusal.
-Bytes EncodeJson(Catalog& catalog, const Bytes& text);
+// its encoding. Numbers without names (an enumerated member's value outside
+// its enumeration, a set bit without a name) are refused unless `force`.
+// Throws Failure with the place and reason of a refusal.
+Bytes EncodeJson(Catalog& catalog, const Bytes& text, bool force = false);
 
 // The object's encoding at its own version, checked to decode strictly.
 Bytes Encoding(Catalog& catalog, CXQOVAObject& object);

@@ -2,6 +2,7 @@
 // built-in classes, decodes object encodings and message frames into tables,
 // XML or JSON, encodes objects and frames from member values, and splits
 // byte streams into frames.
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -39,8 +40,9 @@ struct InputOptions {
 
     void Add(CLI::App* command, const std::string& what) {
         command->add_option("file", file, what + " to read; - for standard input")->capture_default_str();
-        auto* h = command->add_flag("--hex", hex, "the input is hex text (pairs of digits, spaces allowed)");
-        auto* b = command->add_flag("--binary", binary, "the input is binary (by default hex text is recognised)");
+        auto* h = command->add_flag("--hex", hex, "the input is hex text (pairs of digits, spaces allowed) or an xxd dump");
+        auto* b = command->add_flag("--binary", binary,
+                                    "the input is binary (by default hex text and xxd dumps are recognised)");
         h->excludes(b);
     }
     Bytes Read() const {
@@ -55,17 +57,21 @@ struct OutputOptions {
     bool hex = false;
 
     void Add(CLI::App* command) {
-        command->add_option("-o,--output", file, "write the bytes to FILE (- for standard output)");
-        command->add_flag("--hex", hex, "write hex text (the default without -o)");
+        command->add_option("-o,--output", file,
+                            "write the bytes to FILE (- for standard output; a terminal gets hex text)");
+        command->add_flag("--hex", hex, "write hex text (the default without -o; not to a FILE ending .bin)");
     }
     void Write(const Bytes& bytes) const {
-        if (!file.empty() && !hex) return qova::WriteOutput(file, bytes);
+        std::string note;
+        const qova::OutputForm form = qova::ChooseOutput(file, hex, QOVA_STDOUT_IS_TERMINAL(), &note);
+        if (form == qova::OutputForm::kBytes) return qova::WriteOutput(file, bytes);
         const std::string text = qova::FormatHex(bytes);
-        if (file.empty()) {
+        if (file.empty() || file == "-") {
             std::cout << text;
         } else {
             qova::WriteOutput(file, text);
         }
+        if (!note.empty()) std::cerr << "qova: note: " << note << "\n";
     }
 };
 
@@ -95,8 +101,28 @@ int Run(int argc, char** argv) {
         "Classes are named as qova classes lists them (CNIBPDStd), by hex identifier (0x00050000) or by "
         "family/genus/species (5/0/0).\nExit status: 0 success, 1 input or value refused, 2 command line error.");
     std::vector<std::string> definitionFiles;
-    app.add_option("--definitions", definitionFiles,
-                   "add the class definitions in FILE (definition blocks back to back) to the built-in ones")
+    // Each --definitions takes one file and may stand anywhere on the
+    // command line: they are taken out before the rest is parsed, so that
+    // one after the subcommand never takes its input file with it.
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--") {
+            args.insert(args.end(), argv + i, argv + argc);
+            break;
+        }
+        if (arg == "--definitions" && i + 1 < argc) {
+            definitionFiles.push_back(argv[++i]);
+        } else if (arg.compare(0, 14, "--definitions=") == 0) {
+            definitionFiles.push_back(arg.substr(14));
+        } else {
+            args.push_back(arg);
+        }
+    }
+    std::string shownOnly;
+    app.add_option("--definitions", shownOnly,
+                   "add the class definitions in FILE (definition blocks back to back) to the built-in ones; "
+                   "one file each time, before or after the subcommand")
         ->type_name("FILE");
     std::uint32_t maxObjects = xqova::kDefaultObjectBudget;
     std::uint64_t maxBytes = xqova::kDefaultByteBudget;
@@ -109,9 +135,11 @@ int Run(int argc, char** argv) {
 
     // classes
     auto* classes = app.add_subcommand("classes", "list every class: name, identifier, version, members, dictionary");
+    bool classesJson = false;
+    classes->add_flag("--json", classesJson, "write JSON");
     classes->callback([&]() {
-        action = [](qova::Catalog& catalog) {
-            Print(qova::RenderClasses(catalog));
+        action = [&](qova::Catalog& catalog) {
+            Print(classesJson ? qova::DumpJson(qova::ClassesJson(catalog)) : qova::RenderClasses(catalog));
             return 0;
         };
     });
@@ -119,11 +147,15 @@ int Run(int argc, char** argv) {
     // describe
     std::string describeClass;
     auto* describe = app.add_subcommand(
-        "describe", "a class's members (types, sizes, versions, units, scale), species and enumerations");
+        "describe", "a class's members (types, bytes, versions, units, scale), species and enumerations");
     describe->add_option("class", describeClass, "the class")->required();
+    bool describeJson = false;
+    describe->add_flag("--json", describeJson, "write JSON");
     describe->callback([&]() {
         action = [&](qova::Catalog& catalog) {
-            Print(qova::RenderDescription(catalog, catalog.ResolveClass(describeClass)));
+            const std::uint32_t id = catalog.ResolveClass(describeClass);
+            Print(describeJson ? qova::DumpJson(qova::DescriptionJson(catalog, id))
+                               : qova::RenderDescription(catalog, id));
             return 0;
         };
     });
@@ -185,11 +217,17 @@ int Run(int argc, char** argv) {
         ->check(CLI::Range(0, 0xFFFE));
     encode->add_flag("--valid", request.valid, "set the valid flag");
     encode->add_flag("--dirty", request.dirty, "set the dirty flag");
+    encode->add_flag("--force", request.force,
+                     "take numbers that have no name in the member's enumeration or bits, and times off the "
+                     "calendar, as they are");
     encodeOutput.Add(encode);
     encode->footer(
         "Values: numbers (decimal or 0x hex), enumerator names (MODE_ADULT), bit names joined by | for BITMASK "
-        "members, text, times as \"2024/03/05 06:07:08 09\", arrays as comma lists (1,2,3). Members left out "
-        "stay zero or empty.");
+        "members, text, times as \"2024/03/05 06:07:08 09\", arrays as comma lists (1,2,3), NaN, Infinity and "
+        "-Infinity for floats. Members left out stay zero or empty.\nEach value is checked against its member: "
+        "the range of its type (1e50 does not fit a float32), a date of the calendar and a time of day, one of "
+        "its enumerators or named bits (--force takes other numbers and times). A member given twice is "
+        "refused.");
     encode->callback([&]() {
         action = [&](qova::Catalog& catalog) {
             if (!encodeJson.empty()) {
@@ -198,7 +236,7 @@ int Run(int argc, char** argv) {
                     throw qova::Failure("--json takes the whole object from the document: no values, flags, "
                                         "--species or --version beside it", qova::kExitUsage);
                 }
-                encodeOutput.Write(qova::EncodeJson(catalog, qova::ReadInput(encodeJson)));
+                encodeOutput.Write(qova::EncodeJson(catalog, qova::ReadInput(encodeJson), request.force));
                 return 0;
             }
             if (request.className.empty()) throw qova::Failure("encode needs a class, or --json FILE", qova::kExitUsage);
@@ -273,19 +311,50 @@ int Run(int argc, char** argv) {
     frames->add_option("--max-frame", maxFrame, "largest frame to look for, in bytes")
         ->capture_default_str()
         ->check(CLI::Range(16u, 16u * 1024u * 1024u));
+    bool framesJson = false, framesDecode = false;
+    std::string framesSplit;
+    frames->add_flag("--json", framesJson, "write the report as JSON");
+    frames->add_flag("--decode", framesDecode, "show each sound frame's fields under it (objects and messages)");
+    frames->add_option("--split", framesSplit,
+                       "write each sound frame to a file of its own in DIR (made when missing), named "
+                       "NNNN-Class-Species.bin by its number among the sound frames")
+        ->type_name("DIR");
     frames->footer(
-        "Each frame is reported with its offset, class, size and whether it is sound; bytes that belong to no "
-        "frame are reported as skipped. Exit status 1 when anything was corrupt or skipped.");
+        "Each frame is reported with its offset, class, size and whether it is sound; a frame whose checksum "
+        "fails is corrupt, one whose stated length runs past the next frame or the end is truncated, and bytes "
+        "that belong to no frame are reported as skipped. Exit status 1 when anything was corrupt, truncated or "
+        "skipped.");
     frames->callback([&]() {
         action = [&](qova::Catalog& catalog) {
-            bool clean = true;
-            Print(qova::SplitFrames(catalog, framesInput.Read(), maxFrame, &clean));
-            return clean ? 0 : qova::kExitRefused;
+            const Bytes stream = framesInput.Read();
+            const qova::FrameScan scan = qova::ScanFrames(catalog, stream, maxFrame);
+            std::vector<std::string> texts(framesDecode && !framesJson ? scan.events.size() : 0);
+            std::vector<qova::Json> documents(framesDecode && framesJson ? scan.events.size() : 0);
+            if (framesDecode) {
+                for (std::size_t i = 0; i < scan.events.size(); ++i) {
+                    const qova::FrameEvent& e = scan.events[i];
+                    if (e.kind != qova::FrameEvent::kFrame) continue;
+                    const Bytes bytes(stream.begin() + static_cast<std::ptrdiff_t>(e.offset),
+                                      stream.begin() + static_cast<std::ptrdiff_t>(e.offset + e.size));
+                    const qova::Json decoded = qova::DecodeFrameDocument(catalog, bytes);
+                    if (framesJson) {
+                        documents[i] = decoded;
+                    } else if (!decoded.is_null()) {
+                        texts[i] = decoded.contains("message") ? qova::RenderFrameTable(decoded)
+                                                               : qova::RenderObjectTable(decoded);
+                    }
+                }
+            }
+            if (!framesSplit.empty()) qova::WriteFrameFiles(catalog, stream, scan, framesSplit);
+            Print(framesJson ? qova::DumpJson(qova::FrameScanJson(catalog, scan, documents))
+                             : qova::RenderFrameScan(catalog, scan, texts));
+            return scan.Clean() ? 0 : qova::kExitRefused;
         };
     });
 
     try {
-        app.parse(argc, argv);
+        std::reverse(args.begin(), args.end());  // CLI11 takes them last first
+        app.parse(args);
     } catch (const CLI::ParseError& e) {
         // Help and usage errors quote the command line back: escaped too.
         std::ostringstream out, err;

@@ -9,6 +9,7 @@
 
 #include "xqova/core/class_id.h"
 #include "xqova/core/guid_time.h"
+#include "xqova/json/json.h"
 #include "xqova/object/vector.h"
 
 namespace qova {
@@ -81,167 +82,6 @@ std::vector<std::pair<std::uint16_t, std::string>> Enumerators(const MemberInfo&
         }
     }
     return pairs;
-}
-
-// A float32 as the shortest decimal that reads back as the same float, so
-// that 0.1f shows as 0.1.
-Json FloatJson(float f) {
-    if (!std::isfinite(f)) return std::isnan(f) ? "nan" : (f < 0 ? "-inf" : "inf");
-    char text[32];
-    for (int precision = 1; precision <= 9; ++precision) {
-        std::snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(f));
-        if (std::strtof(text, nullptr) == f) break;
-    }
-    return std::strtod(text, nullptr);
-}
-
-Json DoubleJson(double d) {
-    if (!std::isfinite(d)) return std::isnan(d) ? "nan" : (d < 0 ? "-inf" : "inf");
-    return d;
-}
-
-std::string TimeText(const QOVA_TIME& time) {
-    char text[32];
-    TimeToStr(&time, text);
-    return text;
-}
-
-// A text member is shown up to its last non-zero character, never more than
-// `count`: a zero inside the text (which the encoding carries on, past what
-// the XML documents show) stays in the string, and the output shows it
-// escaped (\u0000).
-std::string AnsiText(const char* data, std::size_t count) {
-    if (data == nullptr) return std::string();
-    std::size_t n = count;
-    while (n > 0 && data[n - 1] == '\0') --n;
-    return std::string(data, n);
-}
-
-std::string WideText(const unsigned short* data, std::size_t count) {
-    if (data == nullptr) return std::string();
-    std::size_t n = count;
-    while (n > 0 && data[n - 1] == 0) --n;
-    std::vector<std::uint16_t> units(data, data + n);
-    return Utf16ToUtf8(units.data(), units.size());
-}
-
-Json ArrayJson(CXQOVAData_u& accessor, const Kind& kind) {
-    const std::size_t n = accessor.Elements();
-    if (kind.text) {
-        return kind.width == 0 ? Json(AnsiText(static_cast<char*>(accessor), n))
-                               : Json(WideText(static_cast<unsigned short*>(accessor), n));
-    }
-    Json values = Json::array();
-    if (static_cast<void*>(accessor) == nullptr) return values;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (kind.time) {
-            values.push_back(TimeText(static_cast<QOVA_TIME*>(accessor)[i]));
-        } else if (kind.floating) {
-            values.push_back(kind.width == 3 ? FloatJson(static_cast<float*>(accessor)[i])
-                                             : DoubleJson(static_cast<double*>(accessor)[i]));
-        } else if (kind.width == 0) {
-            if (kind.isUnsigned) {
-                values.push_back(static_cast<unsigned char*>(accessor)[i]);
-            } else {
-                values.push_back(static_cast<signed char*>(accessor)[i]);
-            }
-        } else if (kind.width == 1) {
-            if (kind.isUnsigned) {
-                values.push_back(static_cast<unsigned short*>(accessor)[i]);
-            } else {
-                values.push_back(static_cast<short*>(accessor)[i]);
-            }
-        } else if (kind.width == 3) {
-            if (kind.isUnsigned) {
-                values.push_back(static_cast<std::uint32_t*>(accessor)[i]);
-            } else {
-                values.push_back(static_cast<std::int32_t*>(accessor)[i]);
-            }
-        } else if (kind.width == 7) {
-            const auto* bytes = static_cast<const unsigned char*>(static_cast<void*>(accessor));
-            if (kind.isUnsigned) {
-                std::uint64_t v;
-                std::memcpy(&v, bytes + 8 * i, sizeof v);
-                values.push_back(v);
-            } else {
-                std::int64_t v;
-                std::memcpy(&v, bytes + 8 * i, sizeof v);
-                values.push_back(v);
-            }
-        }
-    }
-    return values;
-}
-
-// Member entry: type, value and names of the value.
-Json MemberJson(CXQOVAObject& object, const MemberInfo& m, Catalog& catalog) {
-    const Kind kind(m.member->type);
-    Json entry;
-    entry["type"] = TypeText(*m.member, catalog);
-    CXQOVAData_u& accessor = object.GetMember(m.id);
-    if (kind.object) {
-        if (!kind.Array()) {
-            CXQOVAObject* nested = accessor;
-            entry["value"] = nested == nullptr ? Json() : ObjectToJson(*nested, catalog);
-        } else {
-            CXQOVAVector* vector = accessor;
-            Json elements = Json::array();
-            for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) {
-                CXQOVAObject* element = vector->At(i);
-                elements.push_back(element == nullptr ? Json() : ObjectToJson(*element, catalog));
-            }
-            entry["value"] = elements;
-        }
-        return entry;
-    }
-    if (kind.Array()) {
-        entry["value"] = ArrayJson(accessor, kind);
-        return entry;
-    }
-    if (kind.time) {
-        entry["value"] = TimeText(static_cast<QOVA_TIME>(accessor));
-        return entry;
-    }
-    if (kind.floating) {
-        entry["value"] = kind.width == 3 ? FloatJson(static_cast<float>(accessor))
-                                         : DoubleJson(static_cast<double>(accessor));
-        return entry;
-    }
-    if (kind.text) {
-        if (kind.width == 0) {
-            const unsigned char c = accessor;
-            entry["value"] = c == 0 ? std::string() : std::string(1, static_cast<char>(c));
-        } else {
-            const unsigned short u = accessor;
-            const std::uint16_t unit = u;
-            entry["value"] = u == 0 ? std::string() : Utf16ToUtf8(&unit, 1);
-        }
-        return entry;
-    }
-    std::uint32_t low16;
-    if (kind.isUnsigned) {
-        const std::uint32_t v = accessor;
-        entry["value"] = v;
-        low16 = v & 0xFFFFu;
-    } else {
-        const std::int32_t v = accessor;
-        entry["value"] = v;
-        low16 = static_cast<std::uint32_t>(v) & 0xFFFFu;
-    }
-    const auto pairs = Enumerators(m);
-    if (pairs.empty()) return entry;
-    if (kind.bitmask) {
-        Json bits = Json::array();
-        for (const auto& pair : pairs) {
-            if (accessor.GetBit(pair.first) != 0) bits.push_back(pair.second);
-        }
-        entry["bits"] = bits;
-    } else {
-        const char* name = xqova::DefinitionEnumerator(m.owner->GetDefinition(), m.position,
-                                                       static_cast<std::uint16_t>(low16));
-        if (name != nullptr) entry["enumerator"] = name;
-    }
-    return entry;
 }
 
 // ---- Parsing -----------------------------------------------------------
@@ -317,13 +157,20 @@ std::string NameList(const std::vector<std::pair<std::uint16_t, std::string>>& p
     return list;
 }
 
-// An enumerated or BITMASK member's value from names or a number.
-long long ParseScalarInteger(const std::string& text, const Kind& kind, const MemberInfo& m) {
+const char kForceHint[] = " (--force sets it as it is)";
+
+// An enumerated or BITMASK member's value from names or a number. A number
+// its names do not cover (no enumerator, a set bit without a name) is
+// refused unless `force`.
+long long ParseScalarInteger(const std::string& text, const Kind& kind, const MemberInfo& m, bool force) {
     const auto pairs = Enumerators(m);
     if (kind.bitmask) {
-        long long value = 0;
+        long long value = 0, known = 0;
         long long low = 0, high = 0;
         IntegerRange(kind, &low, &high);
+        for (const auto& pair : pairs) {
+            if (pair.first < 8 * kind.elementSize && pair.first < 32) known |= 1ll << pair.first;
+        }
         for (const std::string& token : Split(text, '|')) {
             bool named = false;
             for (const auto& pair : pairs) {
@@ -341,7 +188,13 @@ long long ParseScalarInteger(const std::string& text, const Kind& kind, const Me
                 throw Failure(m.name + ": " + Quoted(token) + " is neither a number nor one of its bits (" +
                               NameList(pairs) + ")");
             }
-            value |= ParseInteger(token, kind, m.name);
+            const long long bits = ParseInteger(token, kind, m.name);
+            const long long stray = bits & (high - low) & ~known;
+            if (!pairs.empty() && stray != 0 && !force) {
+                throw Failure(m.name + ": " + token + " sets bits without a name (" + HexId(static_cast<std::uint32_t>(stray)) +
+                              "; its bits: " + NameList(pairs) + ")" + kForceHint);
+            }
+            value |= bits;
         }
         if (!kind.isUnsigned && value > high) value -= (high + 1) * 2;  // the top bit of a signed member
         return value;
@@ -354,15 +207,38 @@ long long ParseScalarInteger(const std::string& text, const Kind& kind, const Me
         throw Failure(m.name + ": " + Quoted(text) + " is neither a number nor one of its values (" +
                       NameList(pairs) + ")");
     }
-    return ParseInteger(text, kind, m.name);
+    const long long value = ParseInteger(text, kind, m.name);
+    if (!pairs.empty() && !force) {
+        const long long low16 = value & (kind.width == 0 ? 0xFF : 0xFFFF);
+        bool found = false;
+        for (const auto& pair : pairs) found = found || pair.first == low16;
+        if (!found) {
+            throw Failure(m.name + ": " + text + " is not one of its values (" + NameList(pairs) + ")" + kForceHint);
+        }
+    }
+    return value;
 }
 
-double ParseDouble(const std::string& text, const std::string& member) {
+// A number for a float member: decimal text, or NaN, Infinity and
+// -Infinity written out as such. A number beyond the member's type (1e50
+// for a float32, 1e400 for a float64) is refused, not made infinite.
+double ParseDouble(const std::string& text, const std::string& member, unsigned width) {
     const std::string t = Trim(text);
+    if (t == "NaN") return std::numeric_limits<double>::quiet_NaN();
+    if (t == "Infinity") return std::numeric_limits<double>::infinity();
+    if (t == "-Infinity") return -std::numeric_limits<double>::infinity();
     char* end = nullptr;
     errno = 0;
     const double d = std::strtod(t.c_str(), &end);
     if (t.empty() || *end != '\0') throw Failure(member + ": " + Quoted(text) + " is not a number");
+    const char* type = width == 3 ? "float32" : "float64";
+    if (std::isnan(d) || (std::isinf(d) && errno != ERANGE)) {
+        throw Failure(member + ": " + Quoted(text) + " is not a finite number (write NaN, Infinity or -Infinity "
+                      "to mean one)");
+    }
+    if (std::isinf(d) || (width == 3 && std::fabs(d) > std::numeric_limits<float>::max())) {
+        throw Failure(member + ": " + t + " is outside the range of a " + type);
+    }
     return d;
 }
 
@@ -411,7 +287,27 @@ void SetArray(CXQOVAObject& object, const MemberInfo& m, const std::vector<T>& v
           m);
 }
 
-void SetArrayFromText(CXQOVAObject& object, const MemberInfo& m, const Kind& kind, const std::string& text) {
+// A time that is a date of the calendar and a time of day (or all zero,
+// no time), unless `force`.
+QOVA_TIME CheckedTime(const std::string& text, const std::string& member, bool force) {
+    QOVA_TIME time;
+    try {
+        time = ParseTime(text);
+    } catch (const Failure& failure) {
+        throw Failure(member + ": " + failure.what());
+    }
+    const QOVA_TIME zero{};
+    if (!force && std::memcmp(&time, &zero, sizeof time) != 0) {
+        const std::string fault = xqova::TimeFault(time);
+        if (!fault.empty()) {
+            throw Failure(member + ": " + Quoted(Trim(text)) + " is not a date and time: " + fault + kForceHint);
+        }
+    }
+    return time;
+}
+
+void SetArrayFromText(CXQOVAObject& object, const MemberInfo& m, const Kind& kind, const std::string& text,
+                      bool force) {
     if (kind.text) {
         if (kind.width == 0) {
             CheckCount(text.size(), kind, m);
@@ -432,17 +328,17 @@ void SetArrayFromText(CXQOVAObject& object, const MemberInfo& m, const Kind& kin
     const std::string element = m.name + " element";
     if (kind.time) {
         std::vector<QOVA_TIME> times;
-        for (const auto& item : items) times.push_back(ParseTime(item));
+        for (const auto& item : items) times.push_back(CheckedTime(item, element, force));
         return SetArray(object, m, times);
     }
     if (kind.floating) {
         if (kind.width == 3) {
             std::vector<float> values;
-            for (const auto& item : items) values.push_back(static_cast<float>(ParseDouble(item, element)));
+            for (const auto& item : items) values.push_back(static_cast<float>(ParseDouble(item, element, 3)));
             return SetArray(object, m, values);
         }
         std::vector<double> values;
-        for (const auto& item : items) values.push_back(ParseDouble(item, element));
+        for (const auto& item : items) values.push_back(ParseDouble(item, element, 7));
         return SetArray(object, m, values);
     }
     std::vector<long long> numbers;
@@ -504,31 +400,6 @@ std::string TypeText(const xqova::CompiledMember& member, Catalog& catalog) {
     return text;
 }
 
-Json ObjectToJson(CXQOVAObject& object, Catalog& catalog) {
-    Json document;
-    const std::uint32_t id = object.ClassID();
-    const void* definition = object.GetDefinition();
-    const std::string name = definition == nullptr ? std::string() : DefinitionName(definition);
-    document["class"] = name.empty() ? HexId(id) : name;
-    document["classId"] = HexId(id);
-    document["family"] = GetFamily(id);
-    document["genus"] = GetGenus(id);
-    document["species"] = GetSpecies(id);
-    const char* species = xqova::DefinitionEnumerator(definition, 0xFFFF, GetSpecies(id));
-    if (species != nullptr) document["speciesName"] = species;
-    document["version"] = object.Version();
-    document["valid"] = object.IsValid() != 0;
-    document["dirty"] = object.IsDirty() != 0;
-    Json members = Json::object();
-    for (const MemberInfo& m : ListMembers(object, catalog)) {
-        if (!m.present) continue;
-        const std::string key = members.contains(m.name) ? m.name + "#" + std::to_string(m.id) : m.name;
-        members[key] = MemberJson(object, m, catalog);
-    }
-    document["members"] = members;
-    return document;
-}
-
 QOVA_TIME ParseTime(const std::string& text) {
     std::vector<unsigned long> fields;
     std::size_t i = 0;
@@ -570,7 +441,8 @@ QOVA_TIME ParseTime(const std::string& text) {
     return time;
 }
 
-void SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string& path, const std::string& text) {
+MemberKey SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string& path, const std::string& text,
+                            bool force) {
     CXQOVAObject* target = &object;
     std::string rest = path;
     for (;;) {
@@ -591,19 +463,31 @@ void SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string
             rest = rest.substr(dot + 1);
             continue;
         }
+        const MemberKey key{target, m.id};
         if (kind.object) {
-            if (kind.Array()) throw Failure(m.name + ": holds a vector of objects, which values cannot fill");
+            if (kind.Array()) {
+                throw Failure(m.name + ": holds a vector of objects, which values cannot fill (encode --json can)");
+            }
             throw Failure(m.name + ": holds an object; set its members as " + m.name + ".Member=value");
         }
-        if (kind.Array()) return SetArrayFromText(*target, m, kind, text);
-        if (kind.time) return Check(target->SetMember(m.id, ParseTime(text)), m);
-        if (kind.floating) return Check(target->SetMember(m.id, ParseDouble(text, m.name)), m);
-        if (kind.text) return Check(target->SetMember(m.id, ParseCharacter(text, kind, m.name)), m);
-        const long long value = ParseScalarInteger(Trim(text), kind, m);
-        if (kind.isUnsigned || kind.width == 7) {
-            return Check(target->SetMember(m.id, static_cast<std::uint32_t>(value)), m);
+        if (kind.Array()) {
+            SetArrayFromText(*target, m, kind, text, force);
+        } else if (kind.time) {
+            Check(target->SetMember(m.id, CheckedTime(text, m.name, force)), m);
+        } else if (kind.floating) {
+            const double d = ParseDouble(text, m.name, kind.width);
+            Check(kind.width == 3 ? target->SetMember(m.id, static_cast<float>(d)) : target->SetMember(m.id, d), m);
+        } else if (kind.text) {
+            Check(target->SetMember(m.id, ParseCharacter(text, kind, m.name)), m);
+        } else {
+            const long long value = ParseScalarInteger(Trim(text), kind, m, force);
+            if (kind.isUnsigned || kind.width == 7) {
+                Check(target->SetMember(m.id, static_cast<std::uint32_t>(value)), m);
+            } else {
+                Check(target->SetMember(m.id, static_cast<std::int32_t>(value)), m);
+            }
         }
-        return Check(target->SetMember(m.id, static_cast<std::int32_t>(value)), m);
+        return key;
     }
 }
 

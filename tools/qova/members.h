@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -35,18 +36,23 @@ std::vector<MemberInfo> ListMembers(CXQOVAObject& object, Catalog& catalog);
 // "OBJECT of CNIBPDStd", "OBJECT UNBOUNDED of ANY_CLASS".
 std::string TypeText(const xqova::CompiledMember& member, Catalog& catalog);
 
-// The object as JSON: class, identifier, version, flags and every present
-// member with its type, value and the names of its value (enumerator, set
-// bits). Nested objects and vectors become nested documents.
-Json ObjectToJson(CXQOVAObject& object, Catalog& catalog);
+// The member a value was given for: the object holding it and its
+// identifier there.
+using MemberKey = std::pair<const CXQOVAObject*, std::uint16_t>;
 
 // Sets the member that `path` names ("Systolic", or "NIBPData.Systolic"
 // through single nested objects) from a user's text: numbers (decimal or
 // 0x hex), enumerator names, bit names joined by '|', text, times
-// ("2024/03/05 06:07:08 09"), arrays as comma lists. Values are checked
-// against the member's type and size first; throws Failure with the reason
-// when one does not fit.
-void SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string& path, const std::string& text);
+// ("2024/03/05 06:07:08 09"), arrays as comma lists, NaN, Infinity and
+// -Infinity for floats. Values are checked against what the member means
+// first: the range of its type and its size, a float finite or written as
+// non-finite (1e50 does not fit a float32), a time a date of the calendar
+// and a time of day, a number one of its enumerators or made of named
+// bits; `force` lets times off the calendar and numbers without names
+// through. Throws Failure naming the member, the value and the reason.
+// Returns the member set.
+MemberKey SetMemberFromText(CXQOVAObject& object, Catalog& catalog, const std::string& path, const std::string& text,
+                            bool force = false);
 
 // "YYYY/MM/DD hh:mm:ss ff" (the fraction may be left out; '-', 'T' and '.'
 // separate as well). Throws Failure.

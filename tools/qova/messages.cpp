@@ -4,13 +4,17 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "tools/qova/commands.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/frame_header.h"
 #include "xqova/core/guid_time.h"
 #include "xqova/core/limits.h"
+#include "xqova/dictionary/definition.h"
 #include "xqova/message/connection.h"
 #include "xqova/message/rendezvous.h"
 #include "xqova/message/stream_reader.h"
@@ -445,25 +449,90 @@ std::string RenderFrameTable(const Json& document) {
     return text;
 }
 
-std::string SplitFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFrame, bool* clean) {
+namespace {
+
+// A message class, or a class of the dictionary.
+bool KnownClass(Catalog& catalog, std::uint32_t classId) {
+    return MessageFor(classId) != nullptr || catalog.Definition(classId) != nullptr;
+}
+
+// A frame of a class this tool reads (a message or a class of the
+// dictionary) whose header fits and states more bytes than `available`,
+// within the plausible sizes of a frame.
+bool CutFrameAt(Catalog& catalog, const unsigned char* at, std::size_t available, std::uint32_t maxFrame,
+                std::uint64_t* stated) {
+    // The header alone is read (a bounded number of steps per position, so
+    // a run is scanned in linear time).
+    if (available < 6) return false;
+    const std::uint32_t classId = ReadInt32(at);
+    const std::uint64_t header = 4u + xqova::LengthFieldWidth(classId);
+    if (available < header) return false;
+    const std::uint64_t total = header + (header == 8 ? std::uint64_t{ReadInt32(at + 4)} : ReadInt16(at + 4));
+    if (total <= available || total > maxFrame || total < header + xqova::kMinFramePayload) return false;
+    if (!KnownClass(catalog, classId)) return false;
+    *stated = total;
+    return true;
+}
+
+}  // namespace
+
+FrameScan ScanFrames(Catalog& catalog, const Bytes& stream, std::uint32_t maxFrame) {
     std::vector<unsigned char> storage(maxFrame);
     std::vector<std::uint16_t> states(maxFrame);  // bounded work per byte of noise
     std::vector<unsigned char> frame(maxFrame);
     xqova::FrameStreamReader reader(storage.data(), states.data(), maxFrame);
-    std::string report;
-    std::size_t fed = 0;
+    FrameScan scan;
     std::size_t accounted = 0;  // every byte before this offset has been reported
-    std::size_t corruptEnd = 0;  // end of the last corrupt frame reported
-    std::size_t frames = 0, corrupt = 0, skipped = 0;
-    *clean = true;
-    auto skip = [&](std::size_t upTo) {
-        if (upTo <= accounted) return;
-        report += "offset " + std::to_string(accounted) + "  " + std::to_string(upTo - accounted) +
-                  (upTo - accounted == 1 ? " byte skipped\n" : " bytes skipped\n");
-        skipped += upTo - accounted;
-        accounted = upTo;
-        *clean = false;
+    auto add = [&](FrameEvent event) {
+        switch (event.kind) {
+            case FrameEvent::kFrame: ++scan.frames; break;
+            case FrameEvent::kCorrupt: ++scan.corrupt; break;
+            case FrameEvent::kTruncated: ++scan.truncated; break;
+            case FrameEvent::kSkipped: scan.skipped += event.size; break;
+        }
+        accounted = event.offset + event.size;
+        scan.events.push_back(std::move(event));
     };
+    // The bytes from `accounted` up to `end` belong to no sound frame: a
+    // frame cut short (its header states more bytes than there are before
+    // `end`) is reported as truncated, the rest as skipped.
+    auto unaccounted = [&](std::size_t end) {
+        if (end <= accounted) return;
+        for (std::size_t p = accounted; p < end; ++p) {
+            std::uint64_t stated = 0;
+            if (!CutFrameAt(catalog, stream.data() + p, end - p, maxFrame, &stated)) continue;
+            if (p > accounted) add(FrameEvent{FrameEvent::kSkipped, accounted, p - accounted, 0, 0, std::string()});
+            add(FrameEvent{FrameEvent::kTruncated, p, end - p, stated, ReadInt32(stream.data() + p), std::string()});
+            return;
+        }
+        add(FrameEvent{FrameEvent::kSkipped, accounted, end - accounted, 0, 0, std::string()});
+    };
+    // Candidates that failed their checksum wait until it is known whether a
+    // sound frame starts inside them: then they were false headers in noise
+    // (their bytes are skipped ones). The others are corrupt frames, except
+    // those starting inside a corrupt frame already taken (false headers in
+    // its data) and those of a class nobody here knows (noise as well). A
+    // candidate is settled, in the order they start, once the stream has
+    // passed its end; while the first waits, the others start within one
+    // frame size of it, so at most `maxFrame` wait.
+    std::deque<std::pair<std::size_t, std::size_t>> pending;  // offset, stated size
+    std::size_t takenEnd = 0;  // end of the last corrupt frame taken
+    // Settles the candidates that end by `passed`; with `frameAt`, a sound
+    // frame starts there and every candidate left is settled.
+    auto settle = [&](std::size_t passed, bool frameAt) {
+        while (!pending.empty()) {
+            const std::pair<std::size_t, std::size_t> candidate = pending.front();
+            const std::size_t end = candidate.first + candidate.second;
+            if (end > passed && !frameAt) break;
+            pending.pop_front();
+            const std::uint32_t classId = ReadInt32(stream.data() + candidate.first);
+            if (end > passed || candidate.first < takenEnd || !KnownClass(catalog, classId)) continue;
+            unaccounted(candidate.first);
+            add(FrameEvent{FrameEvent::kCorrupt, candidate.first, candidate.second, 0, classId, "checksum mismatch"});
+            takenEnd = end;
+        }
+    };
+    std::size_t fed = 0;
     bool ended = false;
     for (;;) {
         std::uint32_t size = 0;
@@ -472,30 +541,16 @@ std::string SplitFrames(Catalog& catalog, const Bytes& stream, std::uint32_t max
         const std::size_t consumed = fed - reader.Buffered();
         if (status == xqova::FRAME_STREAM_FRAME) {
             const std::size_t at = consumed - size;
-            skip(at);
-            const std::uint32_t classId = ReadInt32(frame.data());
-            report += "offset " + std::to_string(at) + "  " + FrameClassName(catalog, classId) + " " +
-                      HexId(classId) + "  " + std::to_string(size) + " bytes  " +
-                      FrameVerdict(catalog, frame.data(), size) + "\n";
-            accounted = at + size;
-            ++frames;
+            settle(at, true);
+            unaccounted(at);
+            add(FrameEvent{FrameEvent::kFrame, at, size, 0, ReadInt32(frame.data()),
+                           FrameVerdict(catalog, frame.data(), size)});
             continue;
         }
         if (status == xqova::FRAME_STREAM_CORRUPT) {
             const std::size_t at = consumed - 1;
-            *clean = false;
-            // A candidate that starts inside a corrupt frame already reported
-            // is most likely a false header in that frame's data: its bytes
-            // are reported with the skipped ones.
-            if (at < corruptEnd) continue;
-            skip(at);
-            const std::uint32_t classId = ReadInt32(stream.data() + at);
-            const std::size_t stated = xqova::BoundedEncodedSize(stream.data() + at, stream.size() - at);
-            report += "offset " + std::to_string(at) + "  " + FrameClassName(catalog, classId) + " " +
-                      HexId(classId) + "  " + std::to_string(stated) + " bytes  corrupt: checksum mismatch\n";
-            accounted = at + 1;
-            corruptEnd = at + stated;
-            ++corrupt;
+            settle(at, false);  // no sound frame can start inside those that end by here
+            pending.emplace_back(at, xqova::BoundedEncodedSize(stream.data() + at, stream.size() - at));
             continue;
         }
         if (status != xqova::FRAME_STREAM_NEED_MORE) throw Failure("the frame stream reader refused its buffer");
@@ -509,10 +564,126 @@ std::string SplitFrames(Catalog& catalog, const Bytes& stream, std::uint32_t max
         if (ended) break;
         ended = true;
     }
-    skip(stream.size());
-    report += std::to_string(frames) + (frames == 1 ? " frame, " : " frames, ") + std::to_string(corrupt) +
-              " corrupt, " + std::to_string(skipped) + (skipped == 1 ? " byte skipped\n" : " bytes skipped\n");
+    settle(stream.size(), true);
+    unaccounted(stream.size());
+    return scan;
+}
+
+std::string FrameEventName(Catalog& catalog, const FrameEvent& event) {
+    return FrameClassName(catalog, event.classId) + " " + HexId(event.classId);
+}
+
+std::string RenderFrameScan(Catalog& catalog, const FrameScan& scan, const std::vector<std::string>& decoded) {
+    std::string report;
+    const auto n = [](std::uint64_t v) { return std::to_string(v); };
+    for (std::size_t i = 0; i < scan.events.size(); ++i) {
+        const FrameEvent& e = scan.events[i];
+        std::string line = "offset " + n(e.offset) + "  ";
+        switch (e.kind) {
+            case FrameEvent::kFrame:
+                line += FrameEventName(catalog, e) + "  " + n(e.size) + " bytes  " + e.verdict;
+                break;
+            case FrameEvent::kCorrupt:
+                line += FrameEventName(catalog, e) + "  " + n(e.size) + " bytes  corrupt: " + e.verdict;
+                break;
+            case FrameEvent::kTruncated:
+                line += FrameEventName(catalog, e) + "  " + n(e.stated) + " bytes stated, " + n(e.size) +
+                        " there  truncated";
+                break;
+            case FrameEvent::kSkipped: line += n(e.size) + (e.size == 1 ? " byte skipped" : " bytes skipped"); break;
+        }
+        report += line + "\n";
+        if (i < decoded.size() && !decoded[i].empty()) {
+            std::size_t start = 0;
+            while (start < decoded[i].size()) {
+                const std::size_t end = decoded[i].find('\n', start);
+                report += "    " + decoded[i].substr(start, end - start) + "\n";
+                if (end == std::string::npos) break;
+                start = end + 1;
+            }
+        }
+    }
+    report += n(scan.frames) + (scan.frames == 1 ? " frame, " : " frames, ") + n(scan.corrupt) + " corrupt, " +
+              n(scan.truncated) + " truncated, " + n(scan.skipped) +
+              (scan.skipped == 1 ? " byte skipped\n" : " bytes skipped\n");
     return report;
+}
+
+Json FrameScanJson(Catalog& catalog, const FrameScan& scan, const std::vector<Json>& decoded) {
+    static const char* const kKinds[] = {"frame", "corrupt", "truncated", "skipped"};
+    Json events = Json::array();
+    for (std::size_t i = 0; i < scan.events.size(); ++i) {
+        const FrameEvent& e = scan.events[i];
+        Json event;
+        event["offset"] = e.offset;
+        event["kind"] = kKinds[e.kind];
+        event["size"] = e.size;
+        if (e.kind != FrameEvent::kSkipped) {
+            event["class"] = FrameClassName(catalog, e.classId);
+            event["classId"] = HexId(e.classId);
+        }
+        if (e.kind == FrameEvent::kTruncated) event["statedSize"] = e.stated;
+        if (!e.verdict.empty()) event[e.kind == FrameEvent::kCorrupt ? "reason" : "verdict"] = e.verdict;
+        if (i < decoded.size() && !decoded[i].is_null()) event["decoded"] = decoded[i];
+        events.push_back(std::move(event));
+    }
+    Json document;
+    document["events"] = std::move(events);
+    document["frames"] = scan.frames;
+    document["corrupt"] = scan.corrupt;
+    document["truncated"] = scan.truncated;
+    document["skippedBytes"] = scan.skipped;
+    return document;
+}
+
+Json DecodeFrameDocument(Catalog& catalog, const Bytes& frame) {
+    const std::uint32_t classId = ReadInt32(frame.data());
+    try {
+        if (MessageFor(classId) != nullptr) return DecodeMessageFrame(catalog, frame).document;
+        if (catalog.Definition(classId) != nullptr) {
+            return Json::parse(DecodeObject(catalog, frame, ObjectOutput::kJson, nullptr));
+        }
+    } catch (const Failure&) {
+        // The frame's verdict says why it does not read.
+    }
+    return Json();
+}
+
+std::string FrameFileName(Catalog& catalog, std::size_t index, const unsigned char* frame) {
+    const std::uint32_t classId = ReadInt32(frame);
+    std::string species = std::to_string(GetSpecies(classId));
+    if (MessageFor(classId) == nullptr) {
+        const void* block = catalog.Definition(classId);
+        const char* name = block == nullptr ? nullptr : xqova::DefinitionEnumerator(block, 0xFFFF, GetSpecies(classId));
+        if (name != nullptr && name[0] != '\0') species = name;
+    }
+    auto clean = [](std::string text) {
+        if (text.size() > 64) text.resize(64);
+        for (char& c : text) {
+            const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+            if (!keep) c = '_';
+        }
+        return text;
+    };
+    std::string number = std::to_string(index);
+    if (number.size() < 4) number.insert(0, 4 - number.size(), '0');
+    return number + "-" + clean(FrameClassName(catalog, classId)) + "-" + clean(species) + ".bin";
+}
+
+std::size_t WriteFrameFiles(Catalog& catalog, const Bytes& stream, const FrameScan& scan,
+                            const std::string& directory) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) throw Failure("cannot make the directory " + directory + ": " + error.message());
+    std::size_t index = 0;
+    for (const FrameEvent& e : scan.events) {
+        if (e.kind != FrameEvent::kFrame) continue;
+        const unsigned char* frame = stream.data() + e.offset;
+        const std::string path = (std::filesystem::path(directory) / FrameFileName(catalog, index, frame)).string();
+        WriteOutput(path, Bytes(frame, frame + e.size));
+        ++index;
+    }
+    return index;
 }
 
 }  // namespace qova

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "xqova/core/class_id.h"
@@ -39,9 +41,15 @@ std::string Triple(std::uint32_t id) {
     return std::to_string(GetFamily(id)) + "/" + std::to_string(GetGenus(id)) + "/" + std::to_string(GetSpecies(id));
 }
 
-std::string VersionRange(const xqova::CompiledMember& record) {
-    return std::to_string(record.minVersion) + "-" +
-           (record.maxVersion == 0xFFFF ? std::string("CURRENT") : std::to_string(record.maxVersion));
+// The bytes a member takes in an object: its element size, times the count
+// of a fixed array; an UNBOUNDED member's element size and "each", and an
+// object's "-" (its own encoding decides).
+std::string SizeText(const xqova::CompiledMember& member) {
+    const xqova::MemberType type = member.type;
+    if (type.IsObject()) return "-";
+    if (type.IsUnbounded()) return std::to_string(type.ElementSize()) + " each";
+    if (type.IsFixedArray()) return std::to_string(std::uint64_t{type.ElementSize()} * member.fixedCount);
+    return std::to_string(type.ElementSize());
 }
 
 // The text entries of a definition: M members, E entries in all (0 without
@@ -55,31 +63,29 @@ void TextCounts(const void* block, std::uint16_t* m, std::uint16_t* e) {
     *e = ReadInt16(text + 2);
 }
 
-std::string EnumerationLines(const void* block, std::uint16_t index) {
-    std::vector<Row> rows;
-    const std::uint16_t count = xqova::DefinitionEnumerationSize(block, index);
-    for (std::uint16_t k = 0; k < count; ++k) {
-        std::uint16_t value = 0;
-        const char* name = nullptr;
-        if (xqova::DefinitionEnumerationPair(block, index, k, &value, &name)) {
-            rows.push_back({std::to_string(value), name == nullptr ? "" : name});
-        }
-    }
-    return Columns(rows, "    ");
+// A time off the calendar comes as an object of its seven fields.
+std::string TimeFields(const Json& value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u %02u (not a calendar time)",
+                  value.value("year", 0u), value.value("month", 0u), value.value("day", 0u), value.value("hour", 0u),
+                  value.value("minute", 0u), value.value("second", 0u), value.value("fraction", 0u));
+    return text;
 }
 
-std::string ValueText(const Json& value, bool time) {
+// `bare`: strings shown as they are (times, non-finite floats), not quoted.
+std::string ValueText(const Json& value, bool bare) {
     if (value.is_string()) {
-        if (time) return value.get<std::string>();
+        if (bare) return value.get<std::string>();
         std::string quoted = DumpJson(value);
         quoted.pop_back();  // the newline
         return quoted;
     }
+    if (value.is_object()) return TimeFields(value);
     if (value.is_array()) {
         std::string text = "[";
         for (std::size_t i = 0; i < value.size(); ++i) {
             if (i != 0) text += ", ";
-            text += ValueText(value[i], time);
+            text += ValueText(value[i], bare);
         }
         return text + "]";
     }
@@ -90,9 +96,9 @@ std::string ValueText(const Json& value, bool time) {
 void ObjectTable(const Json& object, const std::string& indent, std::string* out);
 
 std::string Heading(const Json& object) {
-    std::string line = object.value("class", std::string("?")) + "  " + object.value("classId", std::string()) +
-                       "  " + std::to_string(object.value("family", 0)) + "/" +
-                       std::to_string(object.value("genus", 0)) + "/" + std::to_string(object.value("species", 0));
+    const std::string classId = object.value("classId", std::string());
+    const std::uint32_t id = static_cast<std::uint32_t>(std::strtoul(classId.c_str(), nullptr, 16));
+    std::string line = object.value("class", classId) + "  " + classId + "  " + Triple(id);
     if (object.contains("speciesName")) line += " " + object["speciesName"].get<std::string>();
     line += "  version " + std::to_string(object.value("version", 0));
     const bool valid = object.value("valid", false), dirty = object.value("dirty", false);
@@ -137,7 +143,11 @@ void ObjectTable(const Json& object, const std::string& indent, std::string* out
             }
             continue;
         }
-        std::string text = ValueText(value, type.compare(0, 4, "TIME") == 0);
+        std::string text = ValueText(value, type.compare(0, 4, "TIME") == 0 || type.compare(0, 5, "float") == 0);
+        if (entry.contains("physical")) {
+            text += "  = " + ValueText(entry["physical"], true);
+            if (entry.contains("units")) text += " (units code " + entry["units"].dump() + ")";
+        }
         if (entry.contains("enumerator")) text += "  " + entry["enumerator"].get<std::string>();
         if (entry.contains("bits")) {
             std::string bits;
@@ -154,75 +164,161 @@ std::string DumpJson(const Json& document) {
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+Json ClassesJson(Catalog& catalog) {
+    Json classes = Json::array();
+    for (const ClassEntry& entry : catalog.Classes()) {
+        Json c;
+        c["class"] = entry.name;
+        c["classId"] = HexId(entry.classId);
+        c["family"] = GetFamily(entry.classId);
+        c["genus"] = GetGenus(entry.classId);
+        c["species"] = GetSpecies(entry.classId);
+        c["speciesCount"] = xqova::DefinitionSpeciesCount(entry.block);
+        c["version"] = DefinitionVersion(entry.block);
+        c["members"] = xqova::DefinitionMemberCount(entry.block);
+        c["dictionary"] = entry.source;
+        classes.push_back(std::move(c));
+    }
+    return classes;
+}
+
 std::string RenderClasses(Catalog& catalog) {
     std::vector<Row> rows;
     rows.push_back({"class", "id", "family/genus/species", "species", "version", "members", "dictionary"});
-    for (const ClassEntry& entry : catalog.Classes()) {
-        rows.push_back({entry.name.empty() ? "(no name)" : entry.name, HexId(entry.classId), Triple(entry.classId),
-                        std::to_string(xqova::DefinitionSpeciesCount(entry.block)),
-                        std::to_string(DefinitionVersion(entry.block)),
-                        std::to_string(xqova::DefinitionMemberCount(entry.block)), entry.source});
+    for (const Json& c : ClassesJson(catalog)) {
+        const std::string name = c["class"].get<std::string>();
+        rows.push_back({name.empty() ? "(no name)" : name, c["classId"].get<std::string>(),
+                        std::to_string(c["family"].get<unsigned>()) + "/" + std::to_string(c["genus"].get<unsigned>()) +
+                            "/" + std::to_string(c["species"].get<unsigned>()),
+                        c["speciesCount"].dump(), c["version"].dump(), c["members"].dump(),
+                        c["dictionary"].get<std::string>()});
     }
     return Columns(rows, "");
 }
 
-std::string RenderDescription(Catalog& catalog, std::uint32_t classId) {
+namespace {
+
+Json EnumerationJson(const void* block, std::uint16_t index, const char* name, const char* kind) {
+    Json enumeration;
+    enumeration["name"] = name == nullptr ? "" : name;
+    enumeration["kind"] = kind;
+    Json values = Json::array();
+    const std::uint16_t count = xqova::DefinitionEnumerationSize(block, index);
+    for (std::uint16_t k = 0; k < count; ++k) {
+        std::uint16_t value = 0;
+        const char* text = nullptr;
+        if (xqova::DefinitionEnumerationPair(block, index, k, &value, &text)) {
+            values.push_back(Json{{"value", value}, {"name", text == nullptr ? "" : text}});
+        }
+    }
+    enumeration["values"] = std::move(values);
+    return enumeration;
+}
+
+}  // namespace
+
+Json DescriptionJson(Catalog& catalog, std::uint32_t classId) {
     const void* block = catalog.Definition(classId);
     if (block == nullptr) throw Failure("no definition serves " + catalog.Describe(classId));
     const std::uint32_t own = DefinitionClassID(block);
+    // The dictionary serves copies of some blocks: the entry is the one
+    // with the same bytes (a loaded block, listed later, wins).
     std::string source;
+    const std::size_t size = DefinitionFullSize(block);
     for (const ClassEntry& entry : catalog.Classes()) {
-        if (entry.block == block) source = entry.source;
+        if (entry.block == block ||
+            (DefinitionFullSize(entry.block) == size && std::memcmp(entry.block, block, size) == 0)) {
+            source = entry.source;
+        }
     }
-    std::string text = catalog.Name(own) + "  " + HexId(own) + "  family " + std::to_string(GetFamily(own)) +
-                       ", genus " + std::to_string(GetGenus(own)) + "\n";
-    text += "dictionary " + source + ", version " + std::to_string(DefinitionVersion(block)) + ", " +
-            std::to_string(DefinitionFullSize(block)) + " bytes, " +
-            std::to_string(xqova::DefinitionMemberCount(block)) + " members\n";
-
-    text += "species:\n";
-    std::vector<Row> rows;
+    Json d;
+    d["class"] = catalog.Name(own);
+    d["classId"] = HexId(own);
+    d["family"] = GetFamily(own);
+    d["genus"] = GetGenus(own);
+    d["dictionary"] = source;
+    d["version"] = DefinitionVersion(block);
+    d["size"] = size;
+    Json species = Json::array();
     const auto* bytes = static_cast<const unsigned char*>(block);
     for (std::uint8_t k = 0; k < xqova::DefinitionSpeciesCount(block); ++k) {
         const std::uint8_t code = bytes[4 + k];
         const char* name = xqova::DefinitionEnumerator(block, 0xFFFF, code);
-        rows.push_back({std::to_string(code), name == nullptr ? "" : name,
-                        HexId(MakeClassID(GetFamily(own), GetGenus(own), code))});
+        species.push_back(Json{{"species", code},
+                               {"name", name == nullptr ? "" : name},
+                               {"classId", HexId(MakeClassID(GetFamily(own), GetGenus(own), code))}});
+    }
+    d["species"] = std::move(species);
+    const xqova::CompiledDefinition& compiled = CompiledFor(catalog, block);
+    Json members = Json::array();
+    Json enumerations = Json::array();
+    for (std::uint16_t p = 0; p < compiled.MemberCount(); ++p) {
+        const xqova::CompiledMember& member = compiled.Member(p);
+        Json m;
+        m["position"] = p;
+        m["name"] = member.name == nullptr ? "" : member.name;
+        if (member.type.IsInherit()) m["base"] = true;
+        m["type"] = TypeText(member, catalog);
+        m["bytes"] = SizeText(member);
+        m["minVersion"] = member.minVersion;
+        m["maxVersion"] = member.maxVersion;
+        if (member.units != 0xFF) m["units"] = member.units;
+        if (member.scaleCoefficient != 1 || member.scaleExponent != 0) {
+            m["scale"] = Json{{"coefficient", member.scaleCoefficient}, {"exponent", member.scaleExponent}};
+        }
+        if (member.alias != 0xFFFFFFFFu) m["alias"] = HexId(member.alias);
+        members.push_back(std::move(m));
+        if (xqova::DefinitionHasEnumeration(block, p)) {
+            enumerations.push_back(EnumerationJson(block, p, xqova::DefinitionText(block, p),
+                                                   member.type.IsBitmask() ? "bits" : "member"));
+        }
+    }
+    std::uint16_t m = 0, e = 0;
+    TextCounts(block, &m, &e);
+    for (std::uint32_t k = m + 1u; k < e; ++k) {
+        const auto index = static_cast<std::uint16_t>(0xFFFFu - (k - m));
+        enumerations.push_back(EnumerationJson(block, index, xqova::DefinitionText(block, index), "named"));
+    }
+    d["members"] = std::move(members);
+    d["enumerations"] = std::move(enumerations);
+    return d;
+}
+
+std::string RenderDescription(Catalog& catalog, std::uint32_t classId) {
+    const Json d = DescriptionJson(catalog, classId);
+    const auto n = [](const Json& v) { return v.dump(); };
+    std::string text = d["class"].get<std::string>() + "  " + d["classId"].get<std::string>() + "  family " +
+                       n(d["family"]) + ", genus " + n(d["genus"]) + "\n";
+    text += "dictionary " + d["dictionary"].get<std::string>() + ", version " + n(d["version"]) + ", " +
+            n(d["size"]) + " bytes, " + std::to_string(d["members"].size()) + " members\n";
+    text += "species:\n";
+    std::vector<Row> rows;
+    for (const Json& s : d["species"]) {
+        rows.push_back({n(s["species"]), s["name"].get<std::string>(), s["classId"].get<std::string>()});
     }
     text += Columns(rows, "  ");
-
     text += "members:\n";
     rows.clear();
     rows.push_back({"pos", "name", "type", "bytes", "versions", "units", "scale", "alias"});
-    const xqova::CompiledDefinition& compiled = CompiledFor(catalog, block);
-    std::vector<std::uint16_t> enumerated;
-    for (std::uint16_t p = 0; p < compiled.MemberCount(); ++p) {
-        const xqova::CompiledMember& member = compiled.Member(p);
-        std::string scale = "-";
-        if (member.scaleCoefficient != 1 || member.scaleExponent != 0) {
-            scale = std::to_string(member.scaleCoefficient) + "e" + std::to_string(member.scaleExponent);
-        }
-        rows.push_back({std::to_string(p),
-                        member.type.IsInherit() ? std::string("(base)") : (member.name == nullptr ? "" : member.name),
-                        TypeText(member, catalog), std::to_string(member.type.ElementSize()), VersionRange(member),
-                        member.units == 0xFF ? std::string("-") : std::to_string(member.units), scale,
-                        member.alias == 0xFFFFFFFFu ? std::string("-") : HexId(member.alias)});
-        if (xqova::DefinitionHasEnumeration(block, p)) enumerated.push_back(p);
+    for (const Json& m : d["members"]) {
+        const unsigned maxVersion = m["maxVersion"].get<unsigned>();
+        rows.push_back({n(m["position"]), m.contains("base") ? std::string("(base)") : m["name"].get<std::string>(),
+                        m["type"].get<std::string>(), m["bytes"].get<std::string>(),
+                        n(m["minVersion"]) + "-" + (maxVersion == 0xFFFF ? std::string("CURRENT") : n(m["maxVersion"])),
+                        m.contains("units") ? n(m["units"]) : std::string("-"),
+                        m.contains("scale") ? n(m["scale"]["coefficient"]) + "e" + n(m["scale"]["exponent"])
+                                            : std::string("-"),
+                        m.value("alias", std::string("-"))});
     }
     text += Columns(rows, "  ");
-
-    std::uint16_t m = 0, e = 0;
-    TextCounts(block, &m, &e);
     std::string enumerations;
-    for (std::uint16_t p : enumerated) {
-        enumerations += "  " + std::string(xqova::DefinitionText(block, p)) +
-                        (compiled.Member(p).type.IsBitmask() ? " (bit numbers)\n" : "\n") + EnumerationLines(block, p);
-    }
-    for (std::uint32_t k = m + 1u; k < e; ++k) {
-        const auto index = static_cast<std::uint16_t>(0xFFFFu - (k - m));
-        const char* name = xqova::DefinitionText(block, index);
-        enumerations += "  " + std::string(name == nullptr ? "" : name) + " (named enumeration)\n" +
-                        EnumerationLines(block, index);
+    for (const Json& e : d["enumerations"]) {
+        const std::string kind = e["kind"].get<std::string>();
+        enumerations += "  " + e["name"].get<std::string>() +
+                        (kind == "bits" ? " (bit numbers)\n" : kind == "named" ? " (named enumeration)\n" : "\n");
+        rows.clear();
+        for (const Json& v : e["values"]) rows.push_back({n(v["value"]), v["name"].get<std::string>()});
+        enumerations += Columns(rows, "    ");
     }
     if (!enumerations.empty()) text += "enumerations:\n" + enumerations;
     return text;

@@ -11,12 +11,22 @@
 namespace qova {
 
 // One line per class: name, identifier (hex and family/genus/species),
-// version, member count, dictionary.
+// species count, version, member count, dictionary; and the same as JSON
+// (an array of {"class", "classId", "family", "genus", "species",
+// "speciesCount", "version", "members", "dictionary"}).
 std::string RenderClasses(Catalog& catalog);
+Json ClassesJson(Catalog& catalog);
 
-// Members with types, element sizes, version ranges, units, scale and alias;
-// species; member and named enumerations.
+// Members with types, bytes, version ranges, units, scale and alias;
+// species; member and named enumerations. The JSON form: {"class",
+// "classId", "family", "genus", "dictionary", "version", "size",
+// "species": [{"species", "name", "classId"}], "members": [{"position",
+// "name", "base", "type", "bytes", "minVersion", "maxVersion", "units",
+// "scale": {"coefficient", "exponent"}, "alias"}], "enumerations":
+// [{"name", "kind" (member, bits, named), "values": [{"value", "name"}]}]},
+// optional fields left out when the member has none.
 std::string RenderDescription(Catalog& catalog, std::uint32_t classId);
+Json DescriptionJson(Catalog& catalog, std::uint32_t classId);
 
 // An object document of ObjectToJson as a table, nested objects and vector
 // elements indented under their member.

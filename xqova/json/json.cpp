@@ -17,6 +17,7 @@
 #include "xqova/core/class_id.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/host/member_values.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
@@ -128,6 +129,13 @@ std::string TypeText(const MemberRecord& record, CXQOVAObject* nested) {
     return text;
 }
 
+// "0x0040": a bit without a name, as its value.
+std::string BitText(unsigned bit) {
+    char text[16];
+    std::snprintf(text, sizeof text, bit < 16 ? "0x%04X" : "0x%08X", 1u << bit);
+    return text;
+}
+
 Json NonFinite(double d) { return std::isnan(d) ? "NaN" : (d < 0 ? "-Infinity" : "Infinity"); }
 
 // The shortest decimal whose double reading converts back to the same float.
@@ -157,10 +165,13 @@ QOVA_TIME TimeOfFields(const Field (&f)[7]) {
     return t;
 }
 
-bool InCalendar(const QOVA_TIME& t) {
-    return t.year <= 9999 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour <= 23 &&
-           t.minute <= 59 && t.second <= 59 && t.fraction <= 99;
+unsigned DaysInMonth(unsigned year, unsigned month) {
+    static const unsigned char kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
 }
+
+bool InCalendar(const QOVA_TIME& t) { return TimeFault(t).empty(); }
 
 bool AllZero(const QOVA_TIME& t) {
     return t.year == 0 && t.month == 0 && t.day == 0 && t.hour == 0 && t.minute == 0 && t.second == 0 &&
@@ -327,13 +338,33 @@ Json MemberJson(CXQOVAObject& object, const Member& m) {
         if (type.Width() == 3) std::memcpy(value, &v, 4);
     }
     entry["value"] = ElementJson(value, 0, type);
-    if (type.IsTime() || type.IsFloat()) return entry;
+    if (type.IsTime()) return entry;
+    // A number with units or a scale: its physical value beside it.
+    MemberLocation location;
+    location.object = &object;
+    location.member = &accessor;
+    location.id = m.id;
+    const std::optional<PhysicalValue> physical = ReadPhysical(location);
+    if (physical && (physical->units != kNoUnits || physical->coefficient != 1 || physical->exponent != 0)) {
+        entry["physical"] = DoubleJson(physical->value);
+        if (physical->units != kNoUnits) entry["units"] = physical->units;
+    }
+    if (type.IsFloat()) return entry;
     const auto pairs = Enumerators(m);
     if (pairs.empty()) return entry;
     if (type.IsBitmask()) {
+        // Every set bit: by its name, or as its value in hex when it has none.
         Json bits = Json::array();
-        for (const auto& pair : pairs) {
-            if (accessor.GetBit(pair.first) != 0) bits.push_back(pair.second);
+        for (unsigned bit = 0; bit < 8u * type.ElementSize() && bit < 32; ++bit) {
+            if (accessor.GetBit(static_cast<std::uint16_t>(bit)) == 0) continue;
+            const std::string* name = nullptr;
+            for (const auto& pair : pairs) {
+                if (pair.first == bit) {
+                    name = &pair.second;
+                    break;
+                }
+            }
+            bits.push_back(name != nullptr ? *name : BitText(bit));
         }
         entry["bits"] = std::move(bits);
     } else {
@@ -371,6 +402,7 @@ Json Document(CXQOVAObject& object) {
 struct Refusal {
     std::string path;
     std::string reason;
+    bool unnamed = false;
 };
 
 std::string Escape(const std::string& key) {
@@ -388,6 +420,9 @@ std::string Escape(const std::string& key) {
 }
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& reason) { throw Refusal{path, reason}; }
+[[noreturn]] void RefuseUnnamed(const std::string& path, const std::string& reason) {
+    throw Refusal{path, reason, true};
+}
 
 std::string Shown(const Json& value) {
     std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -577,7 +612,8 @@ private:
     void SetMember(CXQOVAObject& object, const Member& m, const Json& entry, const std::string& path) {
         if (!entry.is_object()) Refuse(path, "a member is a JSON object with \"value\"");
         for (auto it = entry.begin(); it != entry.end(); ++it) {
-            if (it.key() != "type" && it.key() != "value" && it.key() != "enumerator" && it.key() != "bits") {
+            if (it.key() != "type" && it.key() != "value" && it.key() != "enumerator" && it.key() != "bits" &&
+                it.key() != "physical" && it.key() != "units") {
                 Refuse(path + "/" + Escape(it.key()), "unknown field \"" + it.key() + "\"");
             }
         }
@@ -624,13 +660,42 @@ private:
             } else {
                 object.SetMember(m.id, d);
             }
-            return;
+            return CheckPhysical(object, m, entry, path);
         }
         const long long v = Scalar(m, entry, value, path);
         if (type.IsSigned() && !type.IsText()) {
             object.SetMember(m.id, static_cast<std::int32_t>(v));
         } else {
             object.SetMember(m.id, static_cast<std::uint32_t>(v));
+        }
+        CheckPhysical(object, m, entry, path);
+    }
+
+    // "physical" and "units" are for people: when given they must be what
+    // the value set gives.
+    static void CheckPhysical(CXQOVAObject& object, const Member& m, const Json& entry, const std::string& path) {
+        const auto physical = entry.find("physical");
+        const auto units = entry.find("units");
+        if (physical == entry.end() && units == entry.end()) return;
+        MemberLocation location;
+        location.object = &object;
+        location.member = &object.GetMember(m.id);
+        location.id = m.id;
+        std::optional<PhysicalValue> own = ReadPhysical(location);
+        if (own && own->units == kNoUnits && own->coefficient == 1 && own->exponent == 0) own.reset();
+        if (units != entry.end() && (!own || own->units == kNoUnits || *units != own->units)) {
+            Refuse(path + "/units", Shown(*units) + " is not the member's units code (" +
+                                        (own && own->units != kNoUnits ? std::to_string(own->units) : "none") + ")");
+        }
+        if (physical == entry.end()) return;
+        if (!own) Refuse(path + "/physical", "the member has no units or scale");
+        const Json expected = DoubleJson(own->value);
+        const bool same = physical->is_number() && expected.is_number()
+                              ? physical->get<double>() == expected.get<double>()
+                              : *physical == expected;
+        if (!same) {
+            Refuse(path + "/physical", Shown(*physical) + " is not the physical value of the member's value (" +
+                                           Shown(expected) + "); the value is the authority");
         }
     }
 
@@ -644,7 +709,7 @@ private:
             for (const auto& pair : pairs) names += (names.empty() ? "" : ", ") + pair.second;
             return names.empty() ? std::string("none") : names;
         };
-        long long named = 0;
+        long long named = 0, unnamed = 0;
         bool hasNames = false;
         auto enumerator = entry.find("enumerator");
         auto bits = entry.find("bits");
@@ -669,6 +734,7 @@ private:
             if (!bits->is_array()) Refuse(path + "/bits", "bits are an array of bit names");
             for (std::size_t i = 0; i < bits->size(); ++i) {
                 const Json& bit = (*bits)[i];
+                const std::string at = path + "/bits/" + std::to_string(i);
                 bool found = false;
                 for (const auto& pair : pairs) {
                     if (bit.is_string() && pair.second == bit.get<std::string>() && pair.first < 8u * type.ElementSize()) {
@@ -677,12 +743,23 @@ private:
                         break;
                     }
                 }
-                if (!found) Refuse(path + "/bits/" + std::to_string(i), "unknown bit " + Shown(bit) + " (known: " + list() + ")");
+                if (found) continue;
+                // A bit without a name, as its value ("0x0040").
+                const unsigned number = bit.is_string() ? UnnamedBit(bit.get<std::string>()) : 64;
+                if (number >= 8u * type.ElementSize() || number >= 32) {
+                    Refuse(at, "unknown bit " + Shown(bit) + " (known: " + list() + ")");
+                }
+                for (const auto& pair : pairs) {
+                    if (pair.first == number) Refuse(at, "bit " + Shown(bit) + " has a name: " + pair.second);
+                }
+                if (limits_.refuseUnnamed) RefuseUnnamed(at, "bit " + Shown(bit) + " has no name (known: " + list() + ")");
+                unnamed |= static_cast<long long>(1ull << number);
             }
             hasNames = true;
         }
         if (value == entry.end()) {
             if (!hasNames) Refuse(path, "\"value\" is missing");
+            named |= unnamed;
             if (type.IsSigned() && type.ElementSize() < 8) {
                 const unsigned width = 8u * type.ElementSize();
                 if (named >= (1ll << (width - 1))) named -= 1ll << width;  // the top bit of a signed member
@@ -690,22 +767,50 @@ private:
             return named;
         }
         const long long v = Integer(*value, type, path + "/value");
+        long long known = 0;
+        for (const auto& pair : pairs) {
+            if (pair.first < 8u * type.ElementSize() && pair.first < 63) known |= static_cast<long long>(1ull << pair.first);
+        }
         if (hasNames) {
             // The names must say what the value says: its enumerator, or
-            // exactly its named bits.
+            // exactly its named bits (and its unnamed ones, when listed).
             bool agrees;
             if (type.IsBitmask()) {
-                long long known = 0;
-                for (const auto& pair : pairs) {
-                    if (pair.first < 8u * type.ElementSize()) known |= static_cast<long long>(1ull << pair.first);
-                }
-                agrees = (v & known) == named;
+                const long long mask = type.ElementSize() >= 4 ? 0xFFFFFFFFll : (1ll << (8u * type.ElementSize())) - 1;
+                agrees = (v & known) == named && (unnamed == 0 || (v & mask & ~known) == unnamed);
             } else {
                 agrees = (v & (type.Width() == 0 ? 0xFF : 0xFFFF)) == named;
             }
             if (!agrees) Refuse(path, "the value " + Shown(*value) + " does not match the names given beside it");
         }
+        if (limits_.refuseUnnamed && !pairs.empty()) {
+            if (type.IsBitmask()) {
+                const long long mask = type.ElementSize() >= 4 ? 0xFFFFFFFFll : (1ll << (8u * type.ElementSize())) - 1;
+                const long long stray = v & mask & ~known;
+                if (stray != 0) {
+                    RefuseUnnamed(path + "/value", Shown(*value) + " sets bits without a name (" + HexId(static_cast<std::uint32_t>(stray)) +
+                                                       "; known: " + list() + ")");
+                }
+            } else {
+                bool found = false;
+                for (const auto& pair : pairs) found = found || pair.first == (v & (type.Width() == 0 ? 0xFF : 0xFFFF));
+                if (!found) {
+                    RefuseUnnamed(path + "/value", Shown(*value) + " is not one of its values (" + list() + ")");
+                }
+            }
+        }
         return v;
+    }
+
+    // The bit a "0x..." text of a single bit's value names; 64 when it is none.
+    static unsigned UnnamedBit(const std::string& text) {
+        if (text.size() < 3 || text.compare(0, 2, "0x") != 0) return 64;
+        char* end = nullptr;
+        const unsigned long long v = std::strtoull(text.c_str() + 2, &end, 16);
+        if (*end != '\0' || v == 0 || (v & (v - 1)) != 0 || v > 0xFFFFFFFFull) return 64;
+        unsigned bit = 0;
+        while ((v >> bit) != 1) ++bit;
+        return bit;
     }
 
     static long long Integer(const Json& value, MemberType type, const std::string& path) {
@@ -782,8 +887,8 @@ private:
         std::sscanf(s.c_str(), "%4u/%2u/%2u %2u:%2u:%2u %2u", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5], &f[6]);
         t = TimeOfFields(f);
         if (!InCalendar(t) && !AllZero(t)) {
-            Refuse(path, Shown(value) + " is not a date and time (month 1-12, day 1-31, hour 0-23, minute and "
-                                        "second 0-59); give other fields as an object of the seven fields");
+            Refuse(path, Shown(value) + ": " + TimeFault(t) +
+                             "; a time outside the calendar is given as an object of its seven fields");
         }
         return t;
     }
@@ -999,6 +1104,21 @@ private:
 
 }  // namespace
 
+std::string TimeFault(const QOVA_TIME& t) {
+    const auto n = [](unsigned v) { return std::to_string(v); };
+    if (t.year > 9999) return "year " + n(t.year) + " is above 9999";
+    if (t.month < 1 || t.month > 12) return "month " + n(t.month) + " is not 1 to 12";
+    const unsigned days = DaysInMonth(t.year, t.month);
+    if (t.day < 1 || t.day > days) {
+        return "day " + n(t.day) + " is not 1 to " + n(days) + " (month " + n(t.month) + " of " + n(t.year) + ")";
+    }
+    if (t.hour > 23) return "hour " + n(t.hour) + " is not 0 to 23";
+    if (t.minute > 59) return "minute " + n(t.minute) + " is not 0 to 59";
+    if (t.second > 59) return "second " + n(t.second) + " is not 0 to 59";
+    if (t.fraction > 99) return "fraction " + n(t.fraction) + " is not 0 to 99";
+    return std::string();
+}
+
 std::string ObjectToJson(CXQOVAObject& object, int indent) {
     try {
         return Document(object).dump(indent < 0 ? -1 : indent);
@@ -1028,6 +1148,7 @@ std::unique_ptr<CXQOVAObject> ObjectFromJson(CXQOVADictionary* dictionary, const
         const Json document = Json::parse(text, text + length, std::ref(guard));
         return Reader(dictionary, limits).Top(document);
     } catch (const Refusal& refusal) {
+        if (error != nullptr) error->unnamedValue = refusal.unnamed;
         return fail(refusal.path, refusal.reason);
     } catch (const nlohmann::json::parse_error& e) {
         return fail("", std::string("not JSON: ") + e.what());

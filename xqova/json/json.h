@@ -13,8 +13,13 @@
 //                "Container": {"type": "OBJECT UNBOUNDED of ANY_CLASS", "value": [{...}, {...}]}}}
 //
 // The value is the authority; "enumerator" and "bits" name it for people
-// and may be given instead of a value when reading; "type" is for people
-// too, and when given it must be the member's. Floats are written as
+// and may be given instead of a value when reading ("bits" lists every set
+// bit, by name, or as its value "0x0040" when it has none); "type" is for
+// people too, and when given it must be the member's. A number member with
+// units or a scale has "physical" (value x coefficient x 10^exponent) and
+// "units" (its units code) beside its value: for people as well, and when
+// given they must be what the value gives. A TIME string must be a date of
+// the calendar (day within its month) and a time of day. Floats are written as
 // the shortest decimal that reads back as the same number; the non-finite
 // ones as the strings "NaN", "Infinity" and "-Infinity". TIME values are
 // "YYYY/MM/DD hh:mm:ss ff" when their fields lie in the calendar (or the
@@ -34,6 +39,7 @@
 #include <string>
 
 #include "xqova/core/limits.h"
+#include "xqova/core/types.h"
 
 class CXQOVADictionary;
 class CXQOVAObject;
@@ -57,6 +63,11 @@ struct JsonLimits {
     std::size_t maxInputBytes = std::size_t{16} << 20;  // longer input is refused before parsing
     unsigned maxDepth = 4 * kMaxNestingDepth + 8;       // nesting of JSON arrays and objects
     std::uint32_t maxObjects = kDefaultObjectBudget;    // objects built, nested ones and elements included
+    // Refuse a value that its member's names do not cover: an enumerated
+    // member's value outside its enumeration, a bitmask's set bit without a
+    // name. Off, every value the member's type holds is taken (documents of
+    // ObjectToJson always read back).
+    bool refuseUnnamed = false;
 };
 
 // Why a document was refused: `path` is the JSON pointer of the place at
@@ -64,6 +75,7 @@ struct JsonLimits {
 struct JsonError {
     std::string path;
     std::string reason;
+    bool unnamedValue = false;  // refused under JsonLimits::refuseUnnamed
     explicit operator bool() const { return !reason.empty(); }
     // "at /members/Mode/value: 99 is not ..." or the reason alone.
     std::string Text() const { return path.empty() ? reason : "at " + path + ": " + reason; }
@@ -78,6 +90,11 @@ XQOVA_JSON_API std::string ObjectToJson(CXQOVAObject& object, int indent = 2);
 XQOVA_JSON_API std::unique_ptr<CXQOVAObject> ObjectFromJson(CXQOVADictionary* dictionary, const char* text,
                                                             std::size_t length, JsonError* error,
                                                             const JsonLimits& limits = JsonLimits());
+
+// Why a time is not a date of the (Gregorian) calendar with a time of day
+// and a two-digit fraction ("day 30 is not 1 to 29 (month 2 of 2024)");
+// empty when it is. Such times are written as strings, others as objects.
+XQOVA_JSON_API std::string TimeFault(const QOVA_TIME& time);
 
 }  // namespace xqova
 
