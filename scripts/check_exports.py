@@ -26,7 +26,7 @@ import tempfile
 # Optional components: their header, installed beside the core's, and the
 # shared library that exports what it declares (--component-dir names the
 # directory of those libraries).
-COMPONENTS = {"xqova/json/json.h": "libxqova_json.so"}
+COMPONENTS = {"xqova/json/json.h": "libxqova_json.so", "xqova/json/definition_json.h": "libxqova_json.so"}
 
 FUNCTION_KINDS = {"FunctionDecl", "CXXMethodDecl", "CXXConstructorDecl", "CXXDestructorDecl", "CXXConversionDecl"}
 

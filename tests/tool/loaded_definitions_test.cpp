@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/tool/tool_test_support.h"
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
