@@ -218,6 +218,13 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
          "\"object CA\"}]}]}",
          "/classes/0", "cycle: CA.B -> CA"},
         {"{\"classes\": {}}", "/classes", "a list of classes"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\", "
+         "\"units\": -1}]}",
+         "/members/0/units", "-1 is outside 0 to 255"},
+        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0}, {\"name\": \"CA\", \"family\": 2, "
+         "\"genus\": 0}, {\"name\": \"CB\", \"family\": 3, \"genus\": 0, \"members\": [{\"name\": \"A\", "
+         "\"type\": \"object CA\"}]}]}",
+         "/classes/2/members/0/type", "differ in identifier"},
         {std::string(64, '[') + std::string(64, ']'), "/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0", "nested deeper"},
     };
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
