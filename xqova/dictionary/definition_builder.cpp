@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <unordered_map>
 #include <utility>
 
 #include "xqova/core/crc16.h"
@@ -251,14 +252,16 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
         PutU16(out, at, offset);
         return true;
     };
+    // Each pair by the name it waits for: one lookup per name, however many
+    // pairs a block holds.
+    std::unordered_map<const std::string*, std::size_t> waiting;
+    for (std::size_t i = 0; i < pairs.size(); ++i) waiting.emplace(pairs[i].name, i);
     auto fillPair = [&](const std::string* name) {
-        for (PendingPair& pair : pairs) {
-            if (pair.name == name) {
-                pair.name = nullptr;
-                return placeString(*name, pair.at, pair.place);
-            }
-        }
-        return true;
+        const auto it = waiting.find(name);
+        if (it == waiting.end()) return true;
+        const PendingPair& pair = pairs[it->second];
+        waiting.erase(it);
+        return placeString(*name, pair.at, pair.place);
     };
     if (!placeString(d_.name, entryAt(m) + 2, place_.Class())) return false;
     for (const Enumerator& s : sortedSpecies) {
@@ -419,13 +422,9 @@ void Read(const void* block, ClassDescription* d) {
     for (std::uint16_t p = 0; p < m; ++p) {
         if (!d->members[p].enumerators.empty()) order.push_back(p);
     }
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        for (std::size_t j = i; j > 0 && DefinitionEnumerationTableOffset(block, order[j - 1]) >
-                                             DefinitionEnumerationTableOffset(block, order[j]);
-             --j) {
-            std::swap(order[j - 1], order[j]);
-        }
-    }
+    std::stable_sort(order.begin(), order.end(), [block](std::uint16_t a, std::uint16_t b) {
+        return DefinitionEnumerationTableOffset(block, a) < DefinitionEnumerationTableOffset(block, b);
+    });
     for (std::size_t i = 1; i < order.size(); ++i) {
         if (order[i - 1] > order[i]) {
             d->enumerationTableOrder = order;

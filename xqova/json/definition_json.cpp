@@ -475,7 +475,7 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
 
     const Json* members = Find(j, "members");
     if (members != nullptr && !members->is_array()) Refuse(path + "/members", "a list of members is expected");
-    std::set<std::string> memberNames;
+    std::map<std::string, std::size_t> memberNames;  // name to position
     for (std::size_t p = 0; members != nullptr && p < members->size(); ++p) {
         const std::string at = path + "/members/" + std::to_string(p);
         const Json& mj = (*members)[p];
@@ -485,7 +485,7 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
         const Json* n = Find(mj, "name");
         if (n == nullptr) Refuse(at, "a member has a \"name\"");
         m.name = Name(*n, at + "/name");
-        if (!memberNames.insert(m.name).second) Refuse(at + "/name", "\"" + m.name + "\" names an earlier member too");
+        if (!memberNames.emplace(m.name, p).second) Refuse(at + "/name", "\"" + m.name + "\" names an earlier member too");
         const Json* type = Find(mj, "type");
         if (type == nullptr) Refuse(at, "a member has a \"type\"");
         const ParsedType t = Type(*type, at + "/type");
@@ -530,9 +530,9 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
         for (std::size_t i = 0; i < order->size(); ++i) {
             const std::string at = path + "/tableOrder/" + std::to_string(i);
             const std::string& name = String((*order)[i], at);
-            std::uint16_t p = 0;
-            while (p < d.members.size() && d.members[p].name != name) ++p;
-            if (p == d.members.size()) Refuse(at, "no member is named \"" + name + "\"");
+            const auto named = memberNames.find(name);
+            if (named == memberNames.end()) Refuse(at, "no member is named \"" + name + "\"");
+            const auto p = static_cast<std::uint16_t>(named->second);
             if (d.members[p].enumerators.empty()) Refuse(at, "member \"" + name + "\" has no values");
             if (!seen.insert(p).second) Refuse(at, "member \"" + name + "\" is listed twice");
             d.enumerationTableOrder.push_back(p);
