@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "support/bmi_block.h"
+#include "support/timing.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/json/definition_json.h"
+#include "xqova/json/json.h"
+#include "xqova/object/object.h"
 
 namespace {
 
@@ -240,6 +243,36 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     EXPECT_EQ(Compile("{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
                       "\"object CA[UNBOUNDED]\"}]}",
                       &all, &error).size(), 1u) << error.Text();
+}
+
+// Both readers of the component parse a long list in time linear in it
+// (each is refused after parsing: no class has a name, no object a class).
+TEST(DefinitionJson, ReadersTakeTimeLinearInALongList) {
+    const auto list = [](std::size_t n) {
+        std::string text = "{\"classes\": [{}";
+        for (std::size_t i = 1; i < n; ++i) text += ", {}";
+        return text + "]}";
+    };
+    const std::string small = list(4000), large = list(32000);
+    CXQOVADictionary& all = xqova::AllBuiltinClasses();
+    const auto readers = {
+        +[](const std::string& text, CXQOVADictionary& d) {
+            xqova::JsonError error;
+            Blocks blocks;
+            return xqova::DefinitionBlocksFromJson(text.data(), text.size(), &d, &blocks, &error);
+        },
+        +[](const std::string& text, CXQOVADictionary& d) {
+            xqova::JsonError error;
+            return xqova::ObjectFromJson(&d, text.data(), text.size(), &error) != nullptr;
+        }};
+    for (auto read : readers) {
+        const double t0 = test_timing::Seconds();
+        EXPECT_FALSE(read(small, all));
+        const double t1 = test_timing::Seconds();
+        EXPECT_FALSE(read(large, all));
+        const double t2 = test_timing::Seconds();
+        EXPECT_LT(t2 - t1, test_timing::EightfoldBound(t1 - t0));
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/dictionary/member_type.h"
+#include "xqova/json/checked_document.h"
 
 namespace xqova {
 
@@ -24,7 +25,7 @@ using build::Enumerator;
 
 constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
 constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
-constexpr int kMaxDepth = 16;
+constexpr std::size_t kMaxDepth = 16;
 
 struct Refusal {
     std::string path;
@@ -39,20 +40,7 @@ std::string Hex(std::uint32_t value, int digits) {
     return text;
 }
 
-// A JSON pointer's reference token.
-std::string Escape(const std::string& key) {
-    std::string out;
-    for (char c : key) {
-        if (c == '~') {
-            out += "~0";
-        } else if (c == '/') {
-            out += "~1";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string Escape(const std::string& key) { return json_detail::EscapePointerToken(key); }
 
 // The scalar type names, with the type byte each stands for (the names the
 // library's text forms write, TypeName).
@@ -165,54 +153,6 @@ private:
 
 // ---------------------------------------------------------------------------
 // Parsing.
-
-// The parse events, to refuse a key given twice and nesting deeper than the
-// limit, naming the place.
-class Guard {
-public:
-    bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
-        using E = Json::parse_event_t;
-        switch (event) {
-            case E::object_start:
-            case E::array_start:
-                Advance();
-                if (depth + 1 > kMaxDepth) Refuse(Path(), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
-                frames_.push_back(Frame{event == E::array_start, 0, std::string(), {}});
-                break;
-            case E::key: {
-                Frame& f = frames_.back();
-                f.key = parsed.get<std::string>();
-                if (!f.keys.insert(f.key).second) Refuse(Path(), "\"" + f.key + "\" is given twice");
-                break;
-            }
-            case E::value:
-                Advance();
-                break;
-            case E::object_end:
-            case E::array_end:
-                frames_.pop_back();
-                break;
-        }
-        return true;
-    }
-
-private:
-    struct Frame {
-        bool array;
-        std::size_t next;
-        std::string key;
-        std::set<std::string> keys;
-    };
-    void Advance() {
-        if (!frames_.empty() && frames_.back().array) frames_.back().key = std::to_string(frames_.back().next++);
-    }
-    std::string Path() const {
-        std::string path;
-        for (const Frame& f : frames_) path += "/" + Escape(f.key);
-        return path;
-    }
-    std::vector<Frame> frames_;
-};
 
 std::string Kind(const Json& j) {
     if (j.is_null()) return "null";
@@ -604,8 +544,14 @@ void RefuseCycles(const std::vector<PendingClass>& classes, const ClassIndex& in
             int& s = state[step.id];
             if (s == 2) continue;
             if (s == 1) {
+                // The members of the cycle, the middle of a long one left out.
                 std::string text;
-                for (std::size_t k = 1; k < stack.size(); ++k) text += stack[k].label + " -> ";
+                const std::size_t steps = stack.size() - 1;
+                for (std::size_t k = 1; k < stack.size(); ++k) {
+                    if (steps > 8 && k == 5) text += "... (" + std::to_string(steps - 7) + " more) -> ";
+                    if (steps > 8 && k >= 5 && k < stack.size() - 3) continue;
+                    text += stack[k].label + " -> ";
+                }
                 Refuse(c.path, "the member classes form a cycle: " + text + step.label + " -> " + index.Reference(step.id));
             }
             s = 1;
@@ -685,8 +631,9 @@ Json Parse(const char* text, std::size_t length) {
                        std::to_string(kMaxInputBytes));
     }
     try {
-        Guard guard;
-        return Json::parse(text, text + length, std::ref(guard));
+        Json document;
+        json_detail::ParseChecked(text, length, kMaxDepth, &Refuse, &document);
+        return document;
     } catch (const nlohmann::json::parse_error& e) {
         Refuse("", std::string("not JSON: ") + e.what());
     }
