@@ -31,7 +31,7 @@ import tempfile
 # Optional components: their header, installed beside the core's, and the
 # shared library that exports what it declares (--component-dir names the
 # directory of those libraries).
-COMPONENTS = {"xqova/json/json.h": "libxqova_json.so"}
+COMPONENTS = {"xqova/json/json.h": "libxqova_json.so", "xqova/json/definition_json.h": "libxqova_json.so"}
 
 # The C interface: its headers, installed beside the C++ ones, and the shared
 # library that exports their functions (None: the core library).

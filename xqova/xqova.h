@@ -12,6 +12,7 @@
 #include "xqova/core/guid_time.h"
 #include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/encoding/decode_report.h"
 #include "xqova/host/member_kind.h"

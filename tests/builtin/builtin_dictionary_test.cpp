@@ -2,18 +2,22 @@
 
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "support/bmi_block.h"
-#include "tools/builtin_gen/description.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/builtin/builtin_blocks.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
+#ifdef XQOVA_TEST_CLASSES_DIR
+#include "xqova/json/definition_json.h"
+#endif
 
 namespace {
 
@@ -100,13 +104,13 @@ struct ChainCase {
     void* (*dictionary)();
     const ClassRow* rows;
     std::size_t rowCount;
-    xqova::builtin_gen::Chain (*description)();
+    const char* classesFile;  // the chain's class definitions in xqova/builtin/classes
 };
 
 const ChainCase kChains[] = {
-    {"RER_SDK", &RER_SDK::Dictionary, kSdkRows, sizeof kSdkRows / sizeof kSdkRows[0], &xqova::builtin_gen::SdkChain},
+    {"RER_SDK", &RER_SDK::Dictionary, kSdkRows, sizeof kSdkRows / sizeof kSdkRows[0], "sdk.json"},
     {"RER_KLEV_ZENTO", &RER_KLEV_ZENTO::Dictionary, kDeviceRows, sizeof kDeviceRows / sizeof kDeviceRows[0],
-     &xqova::builtin_gen::DeviceChain},
+     "device.json"},
 };
 
 // The blocks of a chain in node order, up to a bound that a runaway chain
@@ -150,18 +154,27 @@ TEST(BuiltinDictionary, ChainsFollowTheClassTable) {
     }
 }
 
-// The checked-in blocks are what the description builds today.
-TEST(BuiltinDictionary, BlocksAreCurrentWithTheDescription) {
+#ifdef XQOVA_TEST_CLASSES_DIR
+// The classes of a chain as the generator compiles them from their JSON file.
+std::vector<xqova::build::ClassDescription> Described(const ChainCase& chain) {
+    std::ifstream file(std::string(XQOVA_TEST_CLASSES_DIR) + "/" + chain.classesFile, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<xqova::build::ClassDescription> classes;
+    xqova::JsonError error;
+    EXPECT_TRUE(xqova::DefinitionsFromJson(text.data(), text.size(), nullptr, &classes, &error)) << error.Text();
+    return classes;
+}
+
+// The checked-in blocks are what the class definitions build today.
+TEST(BuiltinDictionary, BlocksAreCurrentWithTheClassDefinitions) {
     for (const ChainCase& chain : kChains) {
         SCOPED_TRACE(chain.space);
-        const xqova::builtin_gen::Chain description = chain.description();
-        EXPECT_EQ(description.space, chain.space);
-        const xqova::build::ClassNameResolver names = xqova::builtin_gen::NamesWithin(description.classes);
+        const std::vector<xqova::build::ClassDescription> classes = Described(chain);
         const std::vector<unsigned char*> blocks = Blocks(chain.dictionary());
-        ASSERT_EQ(blocks.size(), description.classes.size());
+        ASSERT_EQ(blocks.size(), classes.size());
         for (std::size_t i = 0; i < blocks.size(); ++i) {
-            SCOPED_TRACE(description.classes[i].name);
-            const std::vector<unsigned char> built = xqova::build::BuildDefinition(description.classes[i], names);
+            SCOPED_TRACE(classes[i].name);
+            const std::vector<unsigned char> built = xqova::build::BuildDefinition(classes[i], {});
             ASSERT_EQ(DefinitionFullSize(blocks[i]), built.size());
             EXPECT_EQ(std::vector<unsigned char>(blocks[i], blocks[i] + built.size()), built);
         }
@@ -171,21 +184,27 @@ TEST(BuiltinDictionary, BlocksAreCurrentWithTheDescription) {
 // The stored xmlBaseSize is the empty-member document length (less the
 // shortfall of the four wide numeric classes): checks the members described
 // against the table's XML base column.
-TEST(BuiltinDictionary, DescriptionMatchesTheXmlBaseColumn) {
+TEST(BuiltinDictionary, ClassDefinitionsMatchTheXmlBaseColumn) {
     for (const ChainCase& chain : kChains) {
-        const xqova::builtin_gen::Chain description = chain.description();
-        const xqova::build::ClassNameResolver names = xqova::builtin_gen::NamesWithin(description.classes);
-        ASSERT_EQ(description.classes.size(), chain.rowCount);
+        const std::vector<xqova::build::ClassDescription> classes = Described(chain);
+        const auto names = [&classes](std::uint32_t id) {
+            for (const xqova::build::ClassDescription& d : classes) {
+                if (d.ClassId() == id) return d.name;
+            }
+            return std::string("?");
+        };
+        ASSERT_EQ(classes.size(), chain.rowCount);
         for (std::size_t i = 0; i < chain.rowCount; ++i) {
             const ClassRow& row = chain.rows[i];
             SCOPED_TRACE(row.name);
-            EXPECT_EQ(description.classes[i].name, row.name);
-            EXPECT_EQ(xqova::build::EmptyDocumentLength(description.classes[i], names, 5),
+            EXPECT_EQ(classes[i].name, row.name);
+            EXPECT_EQ(xqova::build::EmptyDocumentLength(classes[i], names, 5),
                       static_cast<std::size_t>(row.xmlBaseSize + row.shortfall));
-            EXPECT_EQ(description.classes[i].xmlBaseSize, row.xmlBaseSize);
+            EXPECT_EQ(classes[i].xmlBaseSize, row.xmlBaseSize);
         }
     }
 }
+#endif
 
 TEST(BuiltinDictionary, BmiBlockIsTheWorkedExample) {
     const unsigned char* block = FindByName(RER_KLEV_ZENTO::Dictionary(), "CBMICStd");

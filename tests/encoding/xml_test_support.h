@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/core/class_id.h"
 #include "xqova/dictionary/definition.h"

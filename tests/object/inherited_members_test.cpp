@@ -162,6 +162,7 @@ TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
         d.genus = GetGenus(id);
         d.species = {{0, "SpOnly"}};
         d.attributeSize = 0;  // keeps the block within 64 KiB
+        d.xmlBaseSize = 0xFFFF;  // the empty-member document of 2,600 members is longer than a block states
         d.members.push_back(InheritFrom(base));
         for (std::uint16_t k = 1; k < kMembers; ++k) d.members.push_back(M(("m" + std::to_string(k)).c_str(), 0x10));
         return xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string("CNested"); });

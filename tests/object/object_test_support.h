@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/memory.h"
 #include "xqova/core/types.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 
 namespace xqova_test {
 

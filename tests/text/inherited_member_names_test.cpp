@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "table_bytes.h"
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "xqova/text/string_table.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "tests/tool/tool_test_support.h"
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"

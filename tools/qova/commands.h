@@ -5,6 +5,7 @@
 #define XQOVA_TOOLS_QOVA_COMMANDS_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "xqova/encoding/decode_report.h"
 
 class CXQOVAObject;
+namespace CLI {
+class App;
+}
 
 namespace qova {
 
@@ -58,6 +62,16 @@ Bytes Encoding(Catalog& catalog, CXQOVAObject& object);
 // bytes. Throws Failure when the writer refuses the object.
 std::string ObjectXml(CXQOVAObject& object, bool exact);
 std::string ObjectXmlUtf16(CXQOVAObject& object, bool exact);
+
+// qova defs (defs.cpp): the definitions of one class (by the name, hex
+// identifier or family/genus/species of ResolveClass) or, for an empty
+// name, of every class the catalog holds, as a JSON document; `warning`
+// names the blocks whose JSON compiles to other bytes. Then a JSON document
+// compiled into blocks back to back, refusals naming `source` and the place.
+std::string DumpDefinitions(Catalog& catalog, const std::string& className, std::string* warning);
+Bytes CompileDefinitions(Catalog& catalog, const Bytes& text, const std::string& source);
+// Adds the `defs dump` and `defs compile` subcommands.
+void AddDefsCommands(CLI::App& app, std::function<int(Catalog&)>& action);
 
 }  // namespace qova
 

@@ -303,6 +303,9 @@ int Run(int argc, char** argv) {
         };
     });
 
+    // defs dump | compile
+    qova::AddDefsCommands(app, action);
+
     // frames
     InputOptions framesInput;
     std::uint32_t maxFrame = xqova::kFrameStreamBufferSize;

@@ -18,6 +18,7 @@
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/host/member_values.h"
+#include "xqova/json/checked_document.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
@@ -429,63 +430,6 @@ std::string Shown(const Json& value) {
     if (text.size() > 60) text = text.substr(0, 57) + "...";
     return text;
 }
-
-// The parse events, to refuse a key given twice in one object and nesting
-// deeper than the limit, naming the place.
-class Guard {
-public:
-    explicit Guard(unsigned maxDepth) : maxDepth_(maxDepth) {}
-
-    bool operator()(int depth, Json::parse_event_t event, Json& parsed) {
-        using E = Json::parse_event_t;
-        switch (event) {
-            case E::object_start:
-            case E::array_start:
-                Advance();
-                if (static_cast<unsigned>(depth) + 1 > maxDepth_) {
-                    Refuse(Path(), "nested deeper than " + std::to_string(maxDepth_) + " levels");
-                }
-                frames_.push_back(Frame{event == E::array_start, 0, std::string(), {}});
-                break;
-            case E::key: {
-                const std::string key = parsed.get<std::string>();
-                Frame& f = frames_.back();
-                f.key = key;
-                if (!f.keys.insert(key).second) Refuse(Path(), "\"" + key + "\" is given twice");
-                break;
-            }
-            case E::value:
-                Advance();
-                break;
-            case E::object_end:
-            case E::array_end:
-                frames_.pop_back();
-                break;
-        }
-        return true;
-    }
-
-private:
-    struct Frame {
-        bool array;
-        std::size_t next;  // the index of an array's next element
-        std::string key;
-        std::set<std::string> keys;
-    };
-
-    void Advance() {
-        if (!frames_.empty() && frames_.back().array) frames_.back().key = std::to_string(frames_.back().next++);
-    }
-
-    std::string Path() const {
-        std::string path;
-        for (const Frame& f : frames_) path += "/" + Escape(f.key);
-        return path;
-    }
-
-    unsigned maxDepth_;
-    std::vector<Frame> frames_;
-};
 
 class Reader {
 public:
@@ -1144,8 +1088,8 @@ std::unique_ptr<CXQOVAObject> ObjectFromJson(CXQOVADictionary* dictionary, const
                             std::to_string(limits.maxInputBytes));
     }
     try {
-        Guard guard(limits.maxDepth);
-        const Json document = Json::parse(text, text + length, std::ref(guard));
+        Json document;
+        json_detail::ParseChecked(text, length, limits.maxDepth, &Refuse, &document);
         return Reader(dictionary, limits).Top(document);
     } catch (const Refusal& refusal) {
         if (error != nullptr) error->unnamedValue = refusal.unnamed;

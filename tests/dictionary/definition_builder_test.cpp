@@ -1,0 +1,127 @@
+// The definition builder's refusals of what a block cannot state, and the
+// reader that turns a block back into its description.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/bmi_block.h"
+#include "xqova/core/crc16.h"
+#include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/definition_builder.h"
+
+namespace {
+
+using xqova::build::ClassDescription;
+
+TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
+    struct Case {
+        const char* error;
+        std::function<void(ClassDescription&)> change;
+    };
+    const Case cases[] = {
+        {"class CBMICStd: a class has at least one species", [](ClassDescription& d) { d.species.clear(); }},
+        {"class CBMICStd: 256 species, more than the 255",
+         [](ClassDescription& d) { d.species.assign(256, {0, "Sp"}); }},
+        {"class CBMICStd, member 1 \"Weight\\x00X\": the name holds a zero byte",
+         [](ClassDescription& d) { d.members[1].name = std::string("Weight\0X", 8); }},
+        {"class CBMICStd: the member count would be 65536, more than 65535",
+         [](ClassDescription& d) {
+             const xqova::build::Member first = d.members[0];
+             d.members.resize(65536, first);
+         }},
+        {"class CBMICStd: the text entry count (members, class and named enumerations) would be 65536",
+         [](ClassDescription& d) { d.enumerations.resize(65532); }},
+        {"class CBMICStd: the XML base size would be 70000, more than 65535",
+         [](ClassDescription& d) { d.xmlBaseSize = 70000; }},
+        {"class CBMICStd: the attribute table's end would be", [](ClassDescription& d) { d.attributeSize = 30000; }},
+        {"class CBMICStd: the table order names position 3, past the last member",
+         [](ClassDescription& d) { d.enumerationTableOrder = {2, 3}; }},
+        {"class CBMICStd, member 2 \"HeightDisplayUnits\": listed twice in the table order",
+         [](ClassDescription& d) { d.enumerationTableOrder = {2, 1, 2}; }},
+        {"class CBMICStd, member 1 \"WeightDisplayUnits\": has values but is missing from the table order",
+         [](ClassDescription& d) { d.enumerationTableOrder = {2}; }},
+        {"class CBMICStd, member 2 \"HeightDisplayUnits\": the block's size with its name would be",
+         [](ClassDescription& d) { d.members[2].enumerators[0].name.assign(66000, 'H'); }},
+        {"class CBMICStd, member 2 \"HeightDisplayUnits\": the end of its value table would be",
+         [](ClassDescription& d) { d.members[2].enumerators.assign(16500, {0, "V"}); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.error);
+        ClassDescription d = xqova_test::BmiDescription();
+        c.change(d);
+        std::string error;
+        EXPECT_TRUE(xqova::build::BuildDefinition(d, {}, &error).empty());
+        EXPECT_EQ(error.compare(0, std::string(c.error).size(), c.error), 0) << error;
+    }
+    // The untouched description builds the golden block.
+    std::string error = "stale";
+    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}, &error), xqova_test::BmiBlockBytes());
+    EXPECT_EQ(error, "");
+}
+
+TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
+    ClassDescription d = xqova_test::BmiDescription();
+    d.species = {{9, "SpNINE"}, {2, "SpTWO"}};
+    d.members[0].alias = 0x01020304u;
+    d.members[0].units = 7;
+    d.members[0].scaleCoefficient = 300;
+    d.members[0].scaleExponent = -2;
+    d.members[0].minVersion = 101;
+    d.members[0].maxVersion = 104;
+    d.members[2].type = 0x86;
+    d.members[2].memberClass = 0x00050000u;
+    d.members[2].fixedCount = 3;
+    d.enumerationTableOrder = {2, 1};
+    d.enumerations = {{"ModeID", {{0, "MODEID_NONE"}, {5, "MODEID_FIVE"}}}};
+    d.attributeSize = 7;
+    d.xmlBaseSize = 1234;
+    const std::vector<unsigned char> block = xqova::build::BuildDefinition(d, {});
+    ASSERT_FALSE(block.empty());
+
+    ClassDescription read;
+    std::string error;
+    bool exact = false;
+    ASSERT_TRUE(xqova::build::ReadDefinition(block.data(), block.size(), &read, &error, &exact)) << error;
+    EXPECT_TRUE(exact);
+    EXPECT_EQ(read.name, d.name);
+    EXPECT_EQ(read.ClassId(), 0x00110809u);
+    ASSERT_EQ(read.species.size(), 2u);
+    EXPECT_EQ(read.species[1].name, "SpTWO");
+    EXPECT_EQ(read.xmlBaseSize, 1234);
+    EXPECT_EQ(read.attributeSize, 7);
+    EXPECT_EQ(read.enumerationTableOrder, (std::vector<std::uint16_t>{2, 1}));
+    ASSERT_EQ(read.members.size(), 3u);
+    EXPECT_EQ(read.members[0].alias, 0x01020304u);
+    EXPECT_EQ(read.members[0].units, 7);
+    EXPECT_EQ(read.members[0].scaleCoefficient, 300);
+    EXPECT_EQ(read.members[0].scaleExponent, 0);  // beyond a 7-byte record: the default
+    EXPECT_EQ(read.members[0].minVersion, 101);
+    EXPECT_EQ(read.members[0].maxVersion, 104);
+    EXPECT_EQ(read.members[2].memberClass, 0x00050000u);
+    EXPECT_EQ(read.members[2].fixedCount, 3);
+    ASSERT_EQ(read.members[2].enumerators.size(), 3u);
+    EXPECT_EQ(read.members[2].enumerators[2].name, "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES");
+    ASSERT_EQ(read.enumerations.size(), 1u);
+    EXPECT_EQ(read.enumerations[0].enumerators[1].value, 5);
+    EXPECT_EQ(xqova::build::BuildDefinition(read, {}), block);
+
+    // Two entries naming one string: the same description, other bytes.
+    std::vector<unsigned char> shared = xqova_test::BmiBlockBytes();
+    const std::size_t entries = 54 + 4;
+    shared[entries + 4 + 2] = shared[entries + 2];  // member 1 takes member 0's name
+    shared[entries + 4 + 3] = shared[entries + 3];
+    const std::uint16_t crc = CalculateCRC(shared.data(), static_cast<std::uint32_t>(shared.size() - 2));
+    shared[shared.size() - 2] = static_cast<unsigned char>(crc >> 8);
+    shared[shared.size() - 1] = static_cast<unsigned char>(crc);
+    ASSERT_TRUE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read, &error, &exact)) << error;
+    EXPECT_FALSE(exact);
+    EXPECT_EQ(read.members[1].name, "Enabled");
+
+    shared[100] ^= 1;  // the checksum no longer holds
+    EXPECT_FALSE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read, &error, &exact));
+    EXPECT_EQ(error, "not a well-formed definition block: checksum mismatch at offset 334");
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+// Class definitions as JSON: every built-in block dumps and compiles back
+// byte for byte, a hand-written class compiles to the golden block, and
+// hostile documents are refused with the place and the reason.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/bmi_block.h"
+#include "support/timing.h"
+#include "xqova/builtin/builtin.h"
+#include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/dictionary.h"
+#include "xqova/json/definition_json.h"
+#include "xqova/json/json.h"
+#include "xqova/object/object.h"
+
+namespace {
+
+using Blocks = std::vector<std::vector<unsigned char>>;
+
+std::vector<const void*> ChainBlocks(void* first) {
+    std::vector<const void*> blocks;
+    for (auto* node = static_cast<TableEntry_s*>(first); node != nullptr; node = node->next) blocks.push_back(node->block);
+    return blocks;
+}
+
+Blocks Compile(const std::string& text, const CXQOVADictionary* dictionary, xqova::JsonError* error) {
+    Blocks blocks;
+    xqova::DefinitionBlocksFromJson(text.data(), text.size(), dictionary, &blocks, error);
+    return blocks;
+}
+
+std::vector<unsigned char> Bytes(const void* block) {
+    const auto* p = static_cast<const unsigned char*>(block);
+    return std::vector<unsigned char>(p, p + DefinitionFullSize(block));
+}
+
+TEST(DefinitionJson, EveryBuiltInBlockDumpsAndCompilesBackByteForByte) {
+    const CXQOVADictionary& all = xqova::AllBuiltinClasses();
+    for (void* (*chain)() : {&RER_SDK::Dictionary, &RER_KLEV_ZENTO::Dictionary}) {
+        const std::vector<const void*> blocks = ChainBlocks(chain());
+        ASSERT_FALSE(blocks.empty());
+        // The whole chain in one document, names resolved within it.
+        xqova::JsonError error;
+        std::vector<std::string> inexact;
+        const std::string text = xqova::DefinitionBlocksToJson(blocks, nullptr, &error, false, &inexact);
+        ASSERT_FALSE(error) << error.Text();
+        EXPECT_TRUE(inexact.empty());
+        const Blocks again = Compile(text, nullptr, &error);
+        ASSERT_FALSE(error) << error.Text();
+        ASSERT_EQ(again.size(), blocks.size());
+        for (std::size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(again[i], Bytes(blocks[i])) << i;
+        // Each class alone, its member classes named by the dictionary.
+        for (const void* block : blocks) {
+            const std::string one = xqova::DefinitionBlocksToJson({block}, &all, &error, true);
+            ASSERT_FALSE(error) << error.Text();
+            ASSERT_EQ(one.compare(0, 9, "{\n  \"name"), 0);
+            const Blocks back = Compile(one, &all, &error);
+            ASSERT_FALSE(error) << one << error.Text();
+            ASSERT_EQ(back.size(), 1u);
+            EXPECT_EQ(back[0], Bytes(block)) << one;
+        }
+    }
+}
+
+// A short hand-written class: defaults fill in the rest of the golden block.
+TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
+    const std::string text = R"({"name": "CBMICStd", "identifier": "0x00110800", "members": [
+        {"name": "Enabled", "type": "uint8"},
+        {"name": "WeightDisplayUnits", "type": "uint16",
+         "values": ["WEIGHTDISPLAYUNITS_UNITS_LBS", "WEIGHTDISPLAYUNITS_UNITS_KG"]},
+        {"name": "HeightDisplayUnits", "type": "uint16",
+         "values": ["HEIGHTDISPLAYUNITS_UNITS_INCHES", "HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES",
+                    "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES"]}]})";
+    xqova::JsonError error;
+    const Blocks blocks = Compile(text, nullptr, &error);
+    ASSERT_FALSE(error) << error.Text();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0], xqova_test::BmiBlockBytes());
+
+    const std::vector<unsigned char> golden = xqova_test::BmiBlockBytes();
+    const std::string dumped = xqova::DefinitionBlocksToJson({golden.data()}, nullptr, &error, true);
+    EXPECT_EQ(dumped,
+              "{\n"
+              "  \"name\": \"CBMICStd\",\n"
+              "  \"identifier\": \"0x00110800\",\n"
+              "  \"family\": 17,\n"
+              "  \"genus\": 8,\n"
+              "  \"version\": 100,\n"
+              "  \"members\": [\n"
+              "    {\"name\": \"Enabled\", \"type\": \"uint8\"},\n"
+              "    {\n"
+              "      \"name\": \"WeightDisplayUnits\",\n"
+              "      \"type\": \"uint16\",\n"
+              "      \"values\": [\"WEIGHTDISPLAYUNITS_UNITS_LBS\", \"WEIGHTDISPLAYUNITS_UNITS_KG\"]\n"
+              "    },\n"
+              "    {\n"
+              "      \"name\": \"HeightDisplayUnits\",\n"
+              "      \"type\": \"uint16\",\n"
+              "      \"values\": [\n"
+              "        \"HEIGHTDISPLAYUNITS_UNITS_INCHES\", \"HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\",\n"
+              "        \"HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES\"\n"
+              "      ]\n"
+              "    }\n"
+              "  ]\n"
+              "}\n");
+}
+
+// Every type spelling, and the fields beside the type, reach the block.
+TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
+    const std::string text = R"({"classes": [
+      {"name": "CPartDStd", "identifier": "0x00C90000", "species": ["SpSTANDARD", {"name": "SpB", "value": 7}],
+       "members": [{"name": "V", "type": "int64"}]},
+      {"name": "CHostDStd", "family": 200, "genus": 3, "version": 102, "membersFrom": 101, "members": [
+        {"name": "Base", "type": "inherit CPartDStd"},
+        {"name": "A", "type": "bitmask uint32", "from": 102, "until": 103, "alias": 4294967294,
+         "units": 9, "scaleCoefficient": 25, "scaleExponent": -3},
+        {"name": "B", "type": "widechar[UNBOUNDED]"},
+        {"name": "C", "type": "float64[4]"},
+        {"name": "D", "type": "0x18"},
+        {"name": "E", "type": "object CNIBPDStd[0]"},
+        {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
+        {"name": "G", "type": "object ANY_CLASS"}]}]})";
+    const CXQOVADictionary& all = xqova::AllBuiltinClasses();
+    xqova::JsonError error;
+    const Blocks blocks = Compile(text, &all, &error);
+    ASSERT_FALSE(error) << error.Text();
+    ASSERT_EQ(blocks.size(), 2u);
+    const void* b = blocks[1].data();
+    EXPECT_EQ(DefinitionClassID(b), 0x00C80300u);
+    EXPECT_EQ(DefinitionVersion(b), 102);
+    struct Row {
+        std::uint8_t type;
+        std::uint32_t memberClass;
+        std::uint16_t fixedCount;
+        std::uint16_t minVersion;
+        std::uint16_t maxVersion;
+    };
+    const Row rows[] = {
+        {0x16, 0x00C90000, 0, 101, 0xFFFF}, {0x3B, 0xFFFFFFFF, 0, 102, 103},     {0x49, 0xFFFFFFFF, 0, 101, 0xFFFF},
+        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x18, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
+        {0x46, 0x00C90007, 0, 101, 0xFFFF}, {0x06, 0xFFFFFFFF, 0, 101, 0xFFFF},
+    };
+    ASSERT_EQ(xqova::DefinitionMemberCount(b), sizeof rows / sizeof rows[0]);
+    for (std::uint16_t p = 0; p < sizeof rows / sizeof rows[0]; ++p) {
+        xqova::MemberRecord r;
+        ASSERT_TRUE(xqova::DefinitionMemberRecord(b, p, &r));
+        EXPECT_EQ(r.type, rows[p].type) << p;
+        EXPECT_EQ(r.memberClass, rows[p].memberClass) << p;
+        EXPECT_EQ(r.fixedCount, rows[p].fixedCount) << p;
+        EXPECT_EQ(r.minVersion, rows[p].minVersion) << p;
+        EXPECT_EQ(r.maxVersion, rows[p].maxVersion) << p;
+    }
+    EXPECT_EQ(xqova::DefinitionMemberAlias(b, 1), 0xFFFFFFFEu);
+    EXPECT_EQ(xqova::DefinitionMemberUnits(b, 1), 9);
+    EXPECT_EQ(xqova::DefinitionMemberScaleCoefficient(b, 1), 25);
+    EXPECT_EQ(xqova::DefinitionMemberScaleExponent(b, 1), -3);
+    EXPECT_TRUE(xqova::DefinitionServesSpecies(blocks[0].data(), 7));
+    EXPECT_STREQ(xqova::DefinitionEnumerator(blocks[0].data(), 0xFFFF, 7), "SpB");
+
+    // And the dump spells every type the way it was written.
+    const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error);
+    for (const char* spelling : {"\"inherit CPartDStd\"", "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"",
+                                 "\"float64[4]\"", "\"0x18\"", "\"object CNIBPDStd[0]\"",
+                                 "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"", "\"membersFrom\": 101"}) {
+        EXPECT_NE(dumped.find(spelling), std::string::npos) << spelling;
+    }
+}
+
+TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
+    const std::string longName(1025, 'N');
+    std::string bigValues;
+    for (int i = 0; i < 70; ++i) bigValues += (i ? ", \"" : "\"") + std::string(1000, 'A' + i % 26) + std::to_string(i) + "\"";
+    struct Case {
+        std::string text;
+        const char* path;
+        const char* reason;  // a part of the reason
+    };
+    const Case cases[] = {
+        {"{\"name\": ", "", "not JSON"},
+        {"{\"name\": 5, \"identifier\": \"0x00C80000\"}", "/name", "a string is expected"},
+        {"{\"name\": \"C\", \"name\": \"D\", \"identifier\": \"0x00C80000\"}", "/name", "given twice"},
+        {"{\"name\": \"C\", \"identifier\": \"0x00C80000\", \"version\": 70000}", "/version", "outside 0 to 65535"},
+        {"{\"name\": \"C\", \"identifier\": \"0x00C80000\", \"version\": 1.5}", "/version", "an integer is expected"},
+        {"{\"name\": \"C\", \"identifier\": \"C80000\"}", "/identifier", "not an identifier"},
+        {"{\"name\": \"C\"}", "", "\"identifier\", or a \"family\""},
+        {"{\"name\": \"C\", \"identifier\": \"0x00C80001\", \"species\": [\"SpA\"]}", "/species/0", "identifier's"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"species\": []}", "/species", "at least one"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"tpye\": \"uint8\"}]}",
+         "/members/0/tpye", "no such field"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint7\"}]}",
+         "/members/0/type", "unknown type"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8[70000]\"}]}",
+         "/members/0/type", "0 to 65535"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"bitmask float32\"}]}",
+         "/members/0/type", "integer type"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint32[20000]\"}]}",
+         "/members/0", "refused: fixed array larger"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\"}, "
+         "{\"name\": \"A\", \"type\": \"uint8\"}]}",
+         "/members/1/name", "names an earlier member"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"" + longName + "\", \"type\": \"uint8\"}]}",
+         "/members/0/name", "more than 1024"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint16\", "
+         "\"values\": [{\"name\": \"X\", \"value\": 65535}, \"Y\"]}]}",
+         "/members/0/values/1", "past 65535"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint16\", "
+         "\"values\": [" + bigValues + "]}]}",
+         "", "class C, member 0 \"A\": the block's size with its name would be"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"object CNope\"}]}",
+         "/members/0/type", "no class is named \"CNope\""},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\"}, "
+         "{\"name\": \"B\", \"type\": \"inherit CNIBPDStd\"}]}",
+         "/members/1/type", "only the first member inherits"},
+        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
+         "\"object CB\"}]}, {\"name\": \"CB\", \"family\": 2, \"genus\": 0, \"members\": [{\"name\": \"A\", "
+         "\"type\": \"object CA[2]\"}]}]}",
+         "/classes/0", "cycle: CA.B -> CB.A -> CA"},
+        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
+         "\"object CA\"}]}]}",
+         "/classes/0", "cycle: CA.B -> CA"},
+        {"{\"classes\": {}}", "/classes", "a list of classes"},
+        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\", "
+         "\"units\": -1}]}",
+         "/members/0/units", "-1 is outside 0 to 255"},
+        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0}, {\"name\": \"CA\", \"family\": 2, "
+         "\"genus\": 0}, {\"name\": \"CB\", \"family\": 3, \"genus\": 0, \"members\": [{\"name\": \"A\", "
+         "\"type\": \"object CA\"}]}]}",
+         "/classes/2/members/0/type", "differ in identifier"},
+        {std::string(64, '[') + std::string(64, ']'), "/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0", "nested deeper"},
+    };
+    const CXQOVADictionary& all = xqova::AllBuiltinClasses();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 160));
+        xqova::JsonError error;
+        EXPECT_TRUE(Compile(c.text, &all, &error).empty());
+        EXPECT_EQ(error.path, c.path);
+        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
+    }
+    // A vector of its own class may be empty: no cycle.
+    xqova::JsonError error;
+    EXPECT_EQ(Compile("{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
+                      "\"object CA[UNBOUNDED]\"}]}",
+                      &all, &error).size(), 1u) << error.Text();
+}
+
+// Both readers of the component parse a long list in time linear in it
+// (each is refused after parsing: no class has a name, no object a class).
+TEST(DefinitionJson, ReadersTakeTimeLinearInALongList) {
+    const auto list = [](std::size_t n) {
+        std::string text = "{\"classes\": [{}";
+        for (std::size_t i = 1; i < n; ++i) text += ", {}";
+        return text + "]}";
+    };
+    const std::string small = list(4000), large = list(32000);
+    CXQOVADictionary& all = xqova::AllBuiltinClasses();
+    const auto readers = {
+        +[](const std::string& text, CXQOVADictionary& d) {
+            xqova::JsonError error;
+            Blocks blocks;
+            return xqova::DefinitionBlocksFromJson(text.data(), text.size(), &d, &blocks, &error);
+        },
+        +[](const std::string& text, CXQOVADictionary& d) {
+            xqova::JsonError error;
+            return xqova::ObjectFromJson(&d, text.data(), text.size(), &error) != nullptr;
+        }};
+    for (auto read : readers) {
+        const double t0 = test_timing::Seconds();
+        EXPECT_FALSE(read(small, all));
+        const double t1 = test_timing::Seconds();
+        EXPECT_FALSE(read(large, all));
+        const double t2 = test_timing::Seconds();
+        EXPECT_LT(t2 - t1, test_timing::EightfoldBound(t1 - t0));
+    }
+}
+
+}  // namespace
