@@ -27,6 +27,7 @@
 #include "xqova/core/frame_header.h"
 #include "xqova/dictionary/member_type.h"
 #ifdef XQOVA_PYTHON_JSON
+#include "xqova/json/definition_json.h"
 #include "xqova/json/json.h"
 #endif
 
@@ -701,6 +702,31 @@ private:
 
 }  // namespace
 
+#ifdef XQOVA_PYTHON_JSON
+// The blocks of the classes a definition document describes, back to back.
+// Member classes the document does not describe are named from `base`'s
+// built-in classes.
+py::bytes CompileDefinitions(const std::string& text, const std::string& base) {
+    void* chain = nullptr;
+    if (base == "device") {
+        chain = RER_KLEV_ZENTO::Dictionary();
+    } else if (base == "sdk") {
+        chain = RER_SDK::Dictionary();
+    } else if (base != "none") {
+        throw py::value_error("base is \"device\", \"sdk\" or \"none\"");
+    }
+    CXQOVADictionary names(chain);
+    std::vector<std::vector<unsigned char>> blocks;
+    xqova::JsonError why;
+    if (!xqova::DefinitionBlocksFromJson(text.data(), text.size(), &names, &blocks, &why)) {
+        throw py::value_error("definitions refused " + why.Text());
+    }
+    std::string all;
+    for (const auto& block : blocks) all.append(block.begin(), block.end());
+    return py::bytes(all);
+}
+#endif
+
 PYBIND11_MODULE(_xqova, m) {
     m.doc() = "The compiled part of the xqova package; use the package, not this module.";
 
@@ -757,6 +783,9 @@ PYBIND11_MODULE(_xqova, m) {
         ;
 
     m.def("frames", &Frames, py::arg("data"), py::arg("max_frame") = 65536);
+#ifdef XQOVA_PYTHON_JSON
+    m.def("compile_definitions", &CompileDefinitions, py::arg("text"), py::arg("base") = "device");
+#endif
 
     py::class_<StreamReader>(m, "StreamReader")
         .def(py::init<std::uint32_t>(), py::arg("max_frame") = 4096)

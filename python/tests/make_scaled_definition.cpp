@@ -3,7 +3,7 @@
 // make_scaled_definition FILE
 #include <cstdio>
 
-#include "tools/defbuild/definition_builder.h"
+#include "xqova/dictionary/definition_builder.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;

@@ -206,9 +206,30 @@ def test_classes_of_ones_own_from_definition_blocks():
             xqova.Dictionary.from_definitions(blocks)
 
 
+HOST_CLASS = """{"name": "CHostDStd", "identifier": "0x00C80000", "version": 101,
+ "members": [{"name": "Level", "type": "uint16", "values": ["LEVEL_LOW", {"name": "LEVEL_HIGH", "value": 10}]},
+             {"name": "Temperature", "type": "int16", "units": 5, "scaleCoefficient": 5, "scaleExponent": -1},
+             {"name": "Reading", "type": "object CNIBPDStd"}]}"""
+
+
+@pytest.mark.skipif(not hasattr(xqova._xqova, "compile_definitions"), reason="built without the JSON component")
+def test_definitions_from_their_json_form():
+    blocks = xqova.compile_definitions(HOST_CLASS)
+    for d in (xqova.Dictionary.from_definitions(HOST_CLASS), xqova.Dictionary.from_definitions(blocks)):
+        host = d.create(0x00C80000)
+        host["Level"], host["Temperature"], host["Reading.Systolic"] = 10, 365, 118
+        back = d.decode(host.encode())
+        assert (back.class_name, back.version, back["Reading.Systolic"]) == ("CHostDStd", 101, 118)
+        assert back.physical("Temperature") == xqova.Physical(182.5, 5, 5, -1, 365.0)
+    for text, refusal in [(HOST_CLASS.replace('"uint16"', '"uint17"'), "/members/0/type"),
+                          (HOST_CLASS.replace("CNIBPDStd", "CNoSuchClass"), "/members/2/type")]:
+        with pytest.raises(ValueError, match=refusal):
+            xqova.Dictionary.from_definitions(text)
+    with pytest.raises(ValueError, match="/members/2/type"):
+        xqova.compile_definitions(HOST_CLASS, base="none")
+
+
 def test_definitions_from_bytes():
-    with pytest.raises(NotImplementedError):
-        xqova.Dictionary.from_definitions("{}")
     with pytest.raises(ValueError, match="definition 0 at offset 0 refused"):
         xqova.Dictionary.from_definitions(SAMPLE)
     assert xqova.Dictionary.from_definitions(b"").decode(SAMPLE)["Systolic"] == 120

@@ -20,7 +20,7 @@ from typing import Iterator, NamedTuple, Optional, Tuple, Union
 from . import _xqova
 
 __all__ = ["Dictionary", "Object", "DecodeError", "Time", "Physical", "Frame", "frames", "StreamReader",
-           "__version__"]
+           "compile_definitions", "__version__"]
 __version__: str = _xqova.__version__
 
 
@@ -120,14 +120,22 @@ Dictionary = _xqova.Dictionary
 def _from_definitions(definitions: Union[bytes, bytearray, memoryview, str], base: str = "device") -> Dictionary:
     """A dictionary of the definition blocks given back to back, ahead of the built-in
     device classes (base="device"), the SDK classes ("sdk") or nothing ("none").
-    Raises ValueError naming the first block refused and why. The readable text form
-    of definitions (a str) is not taken yet: NotImplementedError."""
+    Raises ValueError naming the first block refused and why. A str is the readable
+    JSON form of definitions (what `qova defs dump` writes), compiled first."""
     if isinstance(definitions, str):
-        raise NotImplementedError("definitions in their readable text form are not taken yet; give the blocks as bytes")
+        definitions = compile_definitions(definitions, base)
     return _xqova.Dictionary._from_blocks(definitions, base)
 
 
 Dictionary.from_definitions = staticmethod(_from_definitions)
+
+
+def compile_definitions(text: str, base: str = "device") -> bytes:
+    """The definition blocks, back to back, of the classes a JSON definition document
+    describes (one class, or a list under "classes"). Member classes it does not describe
+    are named from the built-in classes of base ("device", "sdk" or "none"). Raises
+    ValueError naming the place of the first fault."""
+    return _xqova.compile_definitions(text, base)
 
 
 def frames(data: Union[bytes, bytearray, memoryview], max_frame: int = 65536) -> list:

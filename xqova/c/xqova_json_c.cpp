@@ -5,8 +5,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "xqova/c/c_internal.h"
+#include "xqova/json/definition_json.h"
 #include "xqova/json/json.h"
 #include "xqova/object/object.h"
 
@@ -51,6 +53,31 @@ xqova_status XQOVA_CALL xqova_object_from_json(xqova_dictionary* dictionary, con
             return xqova_internal_fail(XQOVA_E_REFUSED, why_out->message);
         }
         return xqova_internal_adopt_object(dictionary, built.release(), DestroyObject, object);
+    });
+}
+
+xqova_status XQOVA_CALL xqova_dictionary_add_definitions_json(xqova_dictionary* dictionary, const char* text,
+                                                              uint32_t length, uint32_t* added, xqova_reason* reason) {
+    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    if (added != nullptr) *added = 0;
+    if (dictionary == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "dictionary is null");
+    if (text == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "text is null");
+    return Guarded([&] {
+        std::vector<std::vector<unsigned char>> blocks;
+        xqova::JsonError why;
+        if (!xqova::DefinitionBlocksFromJson(text, length, xqova_internal_dictionary(dictionary), &blocks, &why)) {
+            if (!why) return xqova_internal_fail(XQOVA_E_NO_MEMORY, "out of memory");
+            xqova_reason local;
+            xqova_reason* why_out = reason != nullptr ? reason : &local;
+            const std::string message = why.Text();
+            xqova_internal_set_reason(why_out, 1, 0, 0, 0xFFFFFFFFu, why.path.c_str(), message.c_str());
+            return xqova_internal_fail(XQOVA_E_REFUSED, why_out->message);
+        }
+        std::vector<std::uint8_t> all;
+        for (const auto& block : blocks) all.insert(all.end(), block.begin(), block.end());
+        if (all.size() > 0xFFFFFFFFu) return xqova_internal_fail(XQOVA_E_RANGE, "the blocks exceed 4 GiB");
+        return xqova_dictionary_add_definitions(dictionary, all.data(), static_cast<std::uint32_t>(all.size()), added,
+                                                reason);
     });
 }
 

@@ -36,6 +36,16 @@ XQOVA_JSON_C_API xqova_status XQOVA_CALL xqova_object_to_json(xqova_object* obje
 XQOVA_JSON_C_API xqova_status XQOVA_CALL xqova_object_from_json(xqova_dictionary* dictionary, const char* text,
                                                                 uint32_t length, xqova_object** object,
                                                                 xqova_reason* reason);
+/* Compiles a JSON definition document (one class, or a list under "classes";
+ * the form `qova defs dump` writes) and adds its blocks to the dictionary, as
+ * xqova_dictionary_add_definitions adds blocks. Member classes the document
+ * does not describe are named from the dictionary. A refused document is
+ * XQOVA_E_REFUSED with the JSON pointer of the place at fault as the reason's
+ * path; nothing is added then. `added` (may be null) gets the number of
+ * classes added. */
+XQOVA_JSON_C_API xqova_status XQOVA_CALL xqova_dictionary_add_definitions_json(xqova_dictionary* dictionary,
+                                                                               const char* text, uint32_t length,
+                                                                               uint32_t* added, xqova_reason* reason);
 
 #ifdef __cplusplus
 }
