@@ -432,53 +432,25 @@ void SetValue(const Object& object, const py::str& path, const py::handle& value
     if (done == 0) throw py::value_error("the member " + py::repr(path).cast<std::string>() + " refused the value");
 }
 
-// The members present at the object's version, base chain first, each with
-// the name its definition gives it and its identifier in the object.
-struct NamedMember {
-    std::string name;
-    std::uint16_t id;
-};
-
-std::uint16_t InheritedCount(const CXQOVAObject& object) {
-    const CXQOVAObject* base = object.BaseClass();
-    if (base == nullptr) return 0;
-    return static_cast<std::uint16_t>(xqova::DefinitionMemberCount(base->GetDefinition()) + InheritedCount(*base));
-}
-
-void Collect(const CXQOVAObject& object, std::vector<NamedMember>* members) {
-    if (object.BaseClass() != nullptr) Collect(*object.BaseClass(), members);
-    const void* definition = object.GetDefinition();
-    if (definition == nullptr) return;
-    const std::uint16_t inherited = InheritedCount(object);
-    xqova::MemberWalker walker(definition);
-    xqova::MemberRecord record{};
-    for (std::uint16_t p = 0; walker.Next(&record); ++p) {
-        if (p == 0 && xqova::MemberType(record.type).IsInherit()) continue;
-        const char* name = xqova::DefinitionText(definition, p);
-        const std::uint16_t id = static_cast<std::uint16_t>(inherited + p);
-        members->push_back({name != nullptr && name[0] != '\0' ? name : "#" + std::to_string(id), id});
-    }
-}
-
 py::list Items(const Object& object) {
     CXQOVAObject& o = object.Get();
-    std::vector<NamedMember> all;
-    Collect(o, &all);
+    std::vector<xqova::MemberEntry> all(xqova::ListMembers(&o, nullptr, 0));
+    all.resize(xqova::ListMembers(&o, all.data(), all.size()));
     py::list items;
-    for (const NamedMember& m : all) {
-        if (o.MemberAvailable(m.id) == 0) continue;
+    for (const xqova::MemberEntry& m : all) {
         xqova::MemberLocation where;
         where.object = &o;
-        where.member = &o.GetMember(m.id);
+        where.member = &o.GetMemberAt(m.position);
+        where.position = m.position;
         where.id = m.id;
-        py::str name = Latin1(m.name.data(), m.name.size());
+        const std::string name = m.name[0] != '\0' ? std::string(m.name) : "#" + std::to_string(m.position);
         py::object value;
         try {
             value = Value(object.tree(), where);
         } catch (const py::value_error&) {
             value = py::none();  // a 64-bit scalar: listed, without a value
         }
-        items.append(py::make_tuple(name, value));
+        items.append(py::make_tuple(Latin1(name.data(), name.size()), value));
     }
     return items;
 }

@@ -120,6 +120,10 @@ static void test_decode_read_encode(xqova_dictionary* d) {
     CHECK(xqova_object_class(o, &class_id, &version) == XQOVA_OK && class_id == kNIBP && version == 105);
     CHECK(xqova_object_class_name(o, text, sizeof text, &size) == XQOVA_OK && strcmp(text, "CNIBPDStd") == 0 &&
           size == 10);
+    CHECK(xqova_object_member_count(o, &needed) == XQOVA_OK && needed == 10);
+    CHECK(xqova_object_member_at(o, 2, text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Systolic") == 0);
+    CHECK(xqova_object_member_at(o, 9, text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Method") == 0);
+    CHECK(xqova_object_member_at(o, 10, text, sizeof text, &size) == XQOVA_E_NOT_FOUND);
     {
         const struct {
             const char* path;

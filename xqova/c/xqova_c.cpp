@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <vector>
 
 #include "xqova/builtin/builtin.h"
 #include "xqova/c/c_internal.h"
@@ -512,6 +513,27 @@ xqova_status XQOVA_CALL xqova_object_class_name(const xqova_object* object, char
     const char* name = object->object->GetClassText();
     if (name == nullptr) return Fail(XQOVA_E_NOT_FOUND, "the string table has no name of the class");
     return CopyText(name, std::strlen(name), buffer, capacity, size);
+}
+
+xqova_status XQOVA_CALL xqova_object_member_count(xqova_object* object, uint32_t* count) {
+    if (count == nullptr) return NullArgument("count");
+    *count = 0;
+    if (object == nullptr) return NullArgument("object");
+    *count = static_cast<std::uint32_t>(xqova::ListMembers(object->object, nullptr, 0));
+    return Succeed();
+}
+
+xqova_status XQOVA_CALL xqova_object_member_at(xqova_object* object, uint32_t index, char* buffer, uint32_t capacity,
+                                               uint32_t* size) {
+    if (size != nullptr) *size = 0;
+    if (object == nullptr) return NullArgument("object");
+    return Guarded([&] {
+        std::vector<xqova::MemberEntry> all(xqova::ListMembers(object->object, nullptr, 0));
+        all.resize(xqova::ListMembers(object->object, all.data(), all.size()));
+        if (index >= all.size()) return Fail(XQOVA_E_NOT_FOUND, "the object has fewer members");
+        const char* name = all[index].name;
+        return CopyText(name, std::strlen(name), buffer, capacity, size);
+    });
 }
 
 xqova_status XQOVA_CALL xqova_object_encode(xqova_object* object, uint8_t* buffer, uint32_t capacity,

@@ -216,6 +216,13 @@ XQOVA_C_API xqova_status XQOVA_CALL xqova_object_class(const xqova_object* objec
  * XQOVA_E_NOT_FOUND when the table has none. */
 XQOVA_C_API xqova_status XQOVA_CALL xqova_object_class_name(const xqova_object* object, char* buffer,
                                                           uint32_t capacity, uint32_t* size);
+/* The members the object holds at its version, inherited ones first, then
+ * its own in definition order: how many, and the definition's name of the
+ * one at `index` of that listing (a path the member functions take).
+ * XQOVA_E_NOT_FOUND past the last. */
+XQOVA_C_API xqova_status XQOVA_CALL xqova_object_member_count(xqova_object* object, uint32_t* count);
+XQOVA_C_API xqova_status XQOVA_CALL xqova_object_member_at(xqova_object* object, uint32_t index, char* buffer,
+                                                         uint32_t capacity, uint32_t* size);
 /* The binary encoding at the object's version: big-endian, checksummed. */
 XQOVA_C_API xqova_status XQOVA_CALL xqova_object_encode(xqova_object* object, uint8_t* buffer, uint32_t capacity,
                                                       uint32_t* size);

@@ -96,6 +96,31 @@ bool IsSeparator(char c) { return c == '.' || c == '[' || c == ']'; }
 
 }  // namespace
 
+std::size_t ListMembers(CXQOVAObject* object, MemberEntry* entries, std::size_t capacity) {
+    if (object == nullptr) return 0;
+    std::size_t depth = 0;
+    for (CXQOVAObject* holder = object; holder != nullptr; holder = holder->BaseClass()) ++depth;
+    std::size_t count = 0;
+    for (std::size_t level = depth; level-- > 0;) {
+        CXQOVAObject* holder = object;
+        for (std::size_t k = 0; k < level; ++k) holder = holder->BaseClass();
+        VisitOwnMembers(holder, [&](const void* definition, std::uint16_t p, std::uint16_t position) {
+            CXQOVAData_u& member = object->GetMemberAt(position);
+            if (!member.Available()) return false;
+            if (count < capacity) {
+                const char* text = DefinitionText(definition, p);
+                const std::uint16_t id = IdentifierIn(holder, p);
+                entries[count].name = text != nullptr ? text : "";
+                entries[count].position = position;
+                entries[count].id = (id != 0xFFFF && &object->GetMember(id) == &member) ? id : 0xFFFF;
+            }
+            ++count;
+            return false;
+        });
+    }
+    return count;
+}
+
 const char* PathErrorName(PathError error) {
     switch (error) {
         case PathError::kNone: return "found";

@@ -94,6 +94,21 @@ XQOVA_API CXQOVAObject* ObjectAt(const MemberLocation& location);
 XQOVA_API std::size_t FormatPathError(const MemberLocation& location, std::string_view path, char* buffer,
                                       std::size_t capacity);
 
+// One member of an object, as ListMembers gives it.
+struct MemberEntry {
+    const char* name = "";            // its definition's name ("" when the definition gives none)
+    std::uint16_t position = 0xFFFF;  // position in the object
+    std::uint16_t id = 0xFFFF;        // identifier in the object; 0xFFFF when it has none
+};
+
+// The members the object holds at its version, inherited ones first (the
+// deepest base's first), then its own, each part in definition order: writes
+// up to `capacity` entries and returns how many there are (capacity 0 asks
+// the count). Names point into the dictionary's definitions; each name finds
+// its member through FindMember unless a later member of the chain has the
+// same name.
+XQOVA_API std::size_t ListMembers(CXQOVAObject* object, MemberEntry* entries, std::size_t capacity);
+
 // Sets `table` (null allowed) on `root` and on every object inside it: base
 // parts, nested objects and the elements vectors hold now (elements added
 // later have none until this is called again). Returns the number of objects
