@@ -35,10 +35,27 @@ TEST(DefinitionReader, HeaderFields) {
     EXPECT_TRUE(xqova::DefinitionChecksumHolds(block.data()));
     EXPECT_TRUE(xqova::DefinitionIsWellFormed(block.data(), block.size()));
 
-    EXPECT_EQ(DefinitionClassID(nullptr), 0xFFFFFFFFu);
-    EXPECT_EQ(DefinitionVersion(nullptr), 0);
-    EXPECT_EQ(DefinitionFullSize(nullptr), 0);
-    EXPECT_EQ(xqova::DefinitionMember(nullptr, 0), 0xF8);
+}
+
+// Every reader given no block answers its default and reads nothing.
+TEST(DefinitionReader, NoBlockGivesTheDefaults) {
+    xqova::MemberRecord record;
+    const std::uint32_t got[] = {
+        DefinitionClassID(nullptr), DefinitionVersion(nullptr), DefinitionFullSize(nullptr),
+        xqova::DefinitionSpeciesCount(nullptr), xqova::DefinitionServesSpecies(nullptr, 0),
+        xqova::DefinitionTextOffset(nullptr), xqova::DefinitionXMLSize(nullptr), xqova::DefinitionMemberCount(nullptr),
+        xqova::DefinitionMember(nullptr, 0), xqova::DefinitionMemberRecord(nullptr, 0, &record),
+        static_cast<std::uint32_t>(xqova::DefinitionAttributeTableOffset(nullptr)), xqova::DefinitionAttributeSize(nullptr),
+        xqova::DefinitionMemberAlias(nullptr, 0), xqova::DefinitionMemberUnits(nullptr, 0),
+        xqova::DefinitionMemberScaleCoefficient(nullptr, 0), static_cast<std::uint32_t>(xqova::DefinitionMemberScaleExponent(nullptr, 0)),
+        xqova::DefinitionText(nullptr, 0xFFFF) != nullptr, xqova::DefinitionEnumerator(nullptr, 0xFFFF, 0) != nullptr,
+        xqova::DefinitionHasEnumeration(nullptr, 0), xqova::DefinitionEnumerationSize(nullptr, 0xFFFF),
+        xqova::DefinitionEnumerationTableOffset(nullptr, 0), xqova::DefinitionChecksumHolds(nullptr),
+        xqova::MemberWalker(nullptr).Next(&record)};
+    const std::uint32_t expected[] = {0xFFFFFFFFu, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0, 0, 0, 0xFFFFFFFFu, 0xFF, 1, 0,
+                                      0, 0, 0, 0, 0xFFFF, 0, 0};
+    static_assert(sizeof got == sizeof expected, "one default per reader");
+    for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i) EXPECT_EQ(got[i], expected[i]) << "reader " << i;
 }
 
 TEST(DefinitionReader, MembersAndAttributes) {

@@ -151,6 +151,7 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
         {kOrder150, 0xFFFF, 150, true},   // below 200: as they lie in memory
         {kOrder200, 0xFFFF, 200, false},  // from 200 on: big-endian
         {kOrder200, 150, 150, true},      // an older version is written by its own rule
+        {kOrder200, 199, 199, true},      // the last version before the rule changes
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headerVersion);

@@ -293,7 +293,11 @@ TEST(ConnectionMessages, MemoryShortageKeepsLengthsAndStorageInStep) {
     CConDDescriptor descriptor;
     descriptor.SetData(U("\x01\x02"), 2);
     const Bytes frame = Encode(descriptor);
+    CConDStd withSource;
+    withSource.SetSourceID("AB", 2);
+    const Bytes sourceFrame = Encode(withSource);
     xqova::testing::FailAllocationsAfter(0);
+    EXPECT_EQ(withSource.deserialize_all(sourceFrame.data(), sourceFrame.size()), 0u);  // no room for SourceID
     EXPECT_EQ(std.SetSourceID("newer", 5), 0);  // unchanged
     CConDStd copy(std);                         // the copy's text is left empty
     EXPECT_EQ(copy.GetSourceID(nullptr), nullptr);
@@ -302,6 +306,7 @@ TEST(ConnectionMessages, MemoryShortageKeepsLengthsAndStorageInStep) {
     EXPECT_EQ(descriptor.deserialize_all(frame.data(), frame.size()), 0u);
     xqova::testing::FailAllocationsAfter(-1);
     EXPECT_STREQ(std.GetSourceID(nullptr), "old");
+    EXPECT_EQ(withSource.GetSourceID(nullptr), nullptr);
     EXPECT_EQ(list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
     std::uint16_t length = 5;
     EXPECT_EQ(descriptor.GetData(&length), nullptr);

@@ -9,6 +9,7 @@
 #include "object_test_support.h"
 #include "support/bmi_block.h"
 #include "xqova/core/limits.h"
+#include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
@@ -153,6 +154,44 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
         EXPECT_EQ(none.Available(), 0);
         EXPECT_EQ(none.Alias(), 0xFFFFFFFFu);
         EXPECT_EQ(o.GetMemberSize(3), 0);
+    }
+}
+
+// An attribute entry shorter than eight bytes gives only the attributes it
+// holds whole; the rest read as their defaults.
+TEST(MemberAttributes, EntryOfEverySize) {
+    const struct {
+        std::uint16_t size;
+        std::uint32_t alias;
+        std::uint8_t units;
+        std::uint16_t coefficient;
+        signed char exponent;
+    } cases[] = {{0, 0xFFFFFFFFu, 0xFF, 1, 0}, {4, 0x12345678, 0xFF, 1, 0}, {5, 0x12345678, 7, 1, 0},
+                 {6, 0x12345678, 7, 1, 0},     {7, 0x12345678, 7, 5, 0},    {8, 0x12345678, 7, 5, -2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        xqova::build::ClassDescription d;
+        d.name = "CVersioned";
+        d.family = GetFamily(kVersioned);
+        d.genus = GetGenus(kVersioned);
+        d.species = {{0, "SpOnly"}};
+        d.version = 101;
+        d.members = {M("A", 0x11)};
+        d.members[0].alias = 0x12345678;
+        d.members[0].units = 7;
+        d.members[0].scaleCoefficient = 5;
+        d.members[0].scaleExponent = -2;
+        d.attributeSize = c.size;
+        const Bytes block = xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string(); });
+        CXQOVAObject o(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
+        const CXQOVAData_u& m = o.Member(0);
+        EXPECT_EQ(m.Alias(), c.alias);
+        EXPECT_EQ(m.Units(), c.units);
+        EXPECT_EQ(m.ScaleCoefficient(), c.coefficient);
+        EXPECT_EQ(m.ScaleExponent(), c.exponent);
+        EXPECT_EQ(xqova::DefinitionMemberUnits(block.data(), 0), c.units);
+        EXPECT_EQ(xqova::DefinitionMemberScaleCoefficient(block.data(), 0), c.coefficient);
+        EXPECT_EQ(xqova::DefinitionMemberScaleExponent(block.data(), 0), c.exponent);
     }
 }
 
