@@ -4,12 +4,12 @@
 
 #include <functional>
 
-#include "binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
 // ---- The three worked examples ------------------------------------------------------
 

@@ -8,12 +8,12 @@
 #include <algorithm>
 #include <functional>
 
-#include "binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
 // ---- Where the lengths, counts and nested encodings of an encoding lie --------------
 
@@ -262,7 +262,7 @@ TEST(BinaryHostile, ImpossibleVectorCountIsRefusedBeforeAnyAllocation) {
         Restamp(bytes, 0, bytes.size());
         HeapCopy copy(bytes);
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
-        object_test::AllocationFailureGuard guard;
+        test_objects::AllocationFailureGuard guard;
         xqova::testing::FailAllocationsAfter(1);
         const std::uint32_t result = object.Deserialize(copy.data(), copy.size(), 0);
         void* probe = xqova::Allocate(1);  // the one allocation allowed

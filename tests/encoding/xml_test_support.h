@@ -1,7 +1,7 @@
 // Helpers of the XML document tests and of the well-formedness program:
-// documents written into guarded buffers, definitions of the tests' own,
-// seeded random values for the built-in classes, and the slack the stored
-// base sizes leave in the 8-bit size.
+// documents written into guarded buffers, seeded random values for the
+// built-in classes, and the slack the stored base sizes leave in the 8-bit
+// size; definitions and dictionaries come from the object support.
 #ifndef XQOVA_TESTS_ENCODING_XML_TEST_SUPPORT_H
 #define XQOVA_TESTS_ENCODING_XML_TEST_SUPPORT_H
 
@@ -12,27 +12,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "tools/defbuild/definition_builder.h"
-#include "xqova/builtin/builtin.h"
-#include "xqova/core/class_id.h"
-#include "xqova/dictionary/definition.h"
-#include "xqova/dictionary/dictionary.h"
-#include "xqova/object/object.h"
-#include "xqova/object/vector.h"
+#include "support/objects.h"
 
 namespace xml_test {
 
-constexpr std::uint32_t kClinicianC = 0x00650800, kZentoRec = 0x00170001, kNumD = 0x00750000,
-                        kNumDFloat = 0x0075001F, kNumDLong = 0x0075007F, kNumExt = 0x00751200;
-
-inline CXQOVADictionary& Sdk() {
-    static CXQOVADictionary dictionary(RER_SDK::Dictionary());
-    return dictionary;
-}
-inline CXQOVADictionary& Device() {
-    static CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
-    return dictionary;
-}
+using namespace test_objects;
 
 // A document written into a buffer of exactly the size asked for first,
 // followed by guard units that the writer must leave alone.
@@ -71,43 +55,6 @@ inline std::string ToUtf8(const std::u16string& units) {
     }
     return out;
 }
-
-// ---- Definitions of the tests' own ------------------------------------------
-
-using Bytes = std::vector<unsigned char>;
-
-inline xqova::build::Member M(const char* name, std::uint8_t type, std::uint16_t minVersion = 100) {
-    xqova::build::Member m;
-    m.name = name;
-    m.type = type;
-    m.minVersion = minVersion;
-    return m;
-}
-
-inline xqova::build::ClassDescription Class(const char* name, std::uint32_t id,
-                                            std::vector<xqova::build::Member> members, std::uint16_t version = 100) {
-    xqova::build::ClassDescription d;
-    d.name = name;
-    d.family = GetFamily(id);
-    d.genus = GetGenus(id);
-    d.species = {{GetSpecies(id), "SpONLY"}};
-    d.version = version;
-    d.members = std::move(members);
-    return d;
-}
-
-// The block; its base size counts `memberClassName` for every member class.
-inline Bytes Build(const xqova::build::ClassDescription& d, std::string memberClassName = "CClinicianCStd") {
-    return xqova::build::BuildDefinition(d, [memberClassName](std::uint32_t) { return memberClassName; });
-}
-
-// A one-block chain for CXQOVADictionary(chain.Head()).
-struct Chain {
-    explicit Chain(Bytes b) : block(std::move(b)), node{block.data(), nullptr} {}
-    void* Head() { return &node; }
-    Bytes block;
-    TableEntry_s node;
-};
 
 // ---- Seeded values ------------------------------------------------------------
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "object/object_test_support.h"
+#include "support/objects.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/host/member_kind.h"
@@ -20,7 +20,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 using xqova::MemberKind;
 using xqova::PathError;
 

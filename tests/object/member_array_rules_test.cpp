@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kArrays = 0x00400300;
 enum : std::uint16_t { kBytes16, kText, kBytes, kText32, kWideText, kFloats, kTimes, kWords };

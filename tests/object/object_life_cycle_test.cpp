@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "support/bmi_block.h"
 #include "xqova/core/limits.h"
 #include "xqova/dictionary/definition.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kVersioned = 0x00400400, kHolder = 0x00400500, kSelf = 0x00400600, kCycleA = 0x00400700,
                         kCycleB = 0x00400800, kFan = 0x00400900, kOther = 0x00400A00;

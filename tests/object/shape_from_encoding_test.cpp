@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/core/crc16.h"
 #include "xqova/dictionary/dictionary.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 // The shape the decoding constructor builds before it reads the values.
 class EncodedShape : public CXQOVAObject {
