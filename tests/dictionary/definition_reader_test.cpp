@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/bmi_block.h"
+#include "support/mutations.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/dictionary/definition.h"
@@ -223,12 +224,15 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
     }
     std::vector<unsigned char> block = BmiBlockBytes();
     xqova::DefinitionReport report;
-    for (std::size_t cut = 0; cut < block.size(); ++cut) {
-        std::vector<unsigned char> prefix(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(cut));
+    test_mutations::EveryPrefix(block, [&](const std::vector<unsigned char>& prefix, std::size_t cut) {
         EXPECT_FALSE(xqova::CheckDefinition(prefix.data(), prefix.size(), &report)) << cut;
         // A cut block states more bytes than it has, or lacks its header.
         EXPECT_EQ(report.check, cut < 15 ? xqova::DefinitionCheck::kHeader : xqova::DefinitionCheck::kSize) << cut;
-    }
+    });
+    // Every changed byte fails the checksum at least.
+    test_mutations::EveryByteChange(block, {0x01, 0x80}, [](const std::vector<unsigned char>& changed, std::size_t i, unsigned char) {
+        EXPECT_FALSE(xqova::DefinitionIsWellFormed(changed.data(), changed.size())) << i;
+    });
     EXPECT_TRUE(xqova::CheckDefinition(block.data(), block.size(), &report));
     EXPECT_EQ(report.check, xqova::DefinitionCheck::kNone);
     EXPECT_FALSE(xqova::DefinitionIsWellFormed(nullptr, 336));

@@ -11,55 +11,7 @@ namespace {
 
 using namespace test_objects;
 
-// ---- The three worked examples ------------------------------------------------------
-
-void FillClinician(CXQOVAObject& o) {
-    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned char>(1)));
-    ASSERT_EQ(1, o.SetMember(1, static_cast<unsigned short>(10)));
-    o.SetValid(1);
-}
-
-struct Golden {
-    const char* name;
-    std::function<CXQOVADictionary&()> dictionary;
-    std::uint32_t classId;
-    std::function<void(CXQOVAObject&)> fill;
-    Bytes bytes;
-};
-
-const Bytes kClinicianBytes = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64,
-                               0x40, 0x00, 0x03, 0x01, 0x00, 0x0A, 0x64, 0xC8};
-
-std::vector<Golden> GoldenExamples() {
-    Bytes fileSys = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00,
-                     0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
-    fileSys.insert(fileSys.end(), kClinicianBytes.begin(), kClinicianBytes.end());
-    fileSys.push_back(0xBC);
-    fileSys.push_back(0xCF);
-    return {
-        {"CClinicianCStd", DeviceDictionary, kClinicianC, FillClinician, kClinicianBytes},
-        {"CDataTransferDExtStd", SdkDictionary, kDataTransferExt,
-         [](CXQOVAObject& o) {
-             const unsigned char data[] = {0xAA, 0xBB};
-             ASSERT_EQ(1, o.SetMember(0, static_cast<std::uint32_t>(1)));
-             ASSERT_EQ(1, o.SetMember(1, static_cast<std::uint32_t>(2)));
-             ASSERT_EQ(1, o.SetMember(2, data, 2));
-         },
-         {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
-          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E}},
-        {"CFileSysDExtStd", SdkWithClinician, kFileSysExt,
-         [](CXQOVAObject& o) {
-             const unsigned short a = 'A';
-             ASSERT_EQ(1, o.SetMember(0, &a, 1));
-             CXQOVAVector* container = o.Member(1);
-             ASSERT_NE(nullptr, container);
-             CXQOVAObject* element = container->Push(kClinicianC);
-             ASSERT_NE(nullptr, element);
-             FillClinician(*element);
-         },
-         fileSys},
-    };
-}
+// ---- The three worked examples (GoldenExamples) ----------------------------------------
 
 TEST(BinaryGolden, WorkedExamplesEncodeByteForByte) {
     for (const Golden& g : GoldenExamples()) {

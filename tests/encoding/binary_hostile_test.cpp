@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <functional>
 
+#include "support/mutations.h"
 #include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
 
 using namespace test_objects;
+using namespace test_mutations;
 
 // ---- Where the lengths, counts and nested encodings of an encoding lie --------------
 
@@ -143,15 +145,14 @@ TEST(BinaryHostile, EveryProperPrefixIsRefused) {
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         ASSERT_GT(s.layout.extents.size(), 0u);
-        for (std::size_t k = 0; k < s.bytes.size(); ++k) {
-            HeapCopy prefix(s.bytes, k);
+        EveryPrefix(s.bytes, [&](const Bytes& prefix, std::size_t k) {
             for (unsigned char strict : {0, 1}) {
                 CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
                 EXPECT_EQ(0u, object.Deserialize(prefix.data(), prefix.size(), strict)) << "prefix " << k;
             }
             CXQOVAObject built(s.dictionary, xqova::EncodedBytes{prefix.data(), prefix.size()});
             EXPECT_EQ(0, built.IsValid() | built.IsDirty());
-        }
+        });
         // The whole encoding, and the same followed by other bytes, decodes.
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
         Bytes longer = s.bytes;
@@ -164,18 +165,15 @@ TEST(BinaryHostile, SingleByteChangesAreRefusedOrDecodeStably) {
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         int decoded = 0;
-        for (std::size_t i = 0; i < s.bytes.size(); ++i) {
-            for (unsigned char flip : {0x01, 0x80, 0xFF}) {
-                for (bool outerOnly : {false, true}) {
-                    Bytes bytes = s.bytes;
-                    bytes[i] ^= flip;
-                    RestampEnclosing(bytes, s.layout, i, outerOnly);
-                    ExpectRefusedOrStable(s, bytes, "byte " + std::to_string(i) + " ^ " + std::to_string(flip));
-                    CXQOVAObject probe(s.dictionary, s.classId, 0xFFFF);
-                    if (Decode(probe, bytes) != 0) ++decoded;
-                }
+        EveryByteChange(s.bytes, {0x01, 0x80, 0xFF}, [&](const Bytes& changed, std::size_t i, unsigned char flip) {
+            for (bool outerOnly : {false, true}) {
+                Bytes bytes = changed;
+                RestampEnclosing(bytes, s.layout, i, outerOnly);
+                ExpectRefusedOrStable(s, bytes, "byte " + std::to_string(i) + " ^ " + std::to_string(flip));
+                CXQOVAObject probe(s.dictionary, s.classId, 0xFFFF);
+                if (Decode(probe, bytes) != 0) ++decoded;
             }
-        }
+        });
         EXPECT_GT(decoded, 0);  // value bytes do decode once their checksums agree
     }
 }
@@ -226,16 +224,7 @@ TEST(BinaryHostile, LengthsAndCountsAtEdgeValues) {
         SCOPED_TRACE(s.name);
         ASSERT_GE(s.layout.fields.size(), 2u);
         for (const Field& f : s.layout.fields) {
-            const std::uint32_t original =
-                f.width == 2 ? ReadInt16(&s.bytes[f.offset]) : ReadInt32(&s.bytes[f.offset]);
-            const std::uint32_t values[] = {0, original - 1, original + 1, 0xFFFF, 0xFFFFFFFF};
-            for (std::uint32_t value : values) {
-                Bytes bytes = s.bytes;
-                if (f.width == 2) {
-                    WriteInt16(&bytes[f.offset], static_cast<std::uint16_t>(value));
-                } else {
-                    WriteInt32(&bytes[f.offset], value);
-                }
+            EveryEdgeValue(s.bytes, f.offset, f.width, [&](Bytes bytes, std::uint32_t value) {
                 RestampEnclosing(bytes, s.layout, f.offset, false);
                 const std::string what = "field at " + std::to_string(f.offset) + " = " + std::to_string(value);
                 ExpectRefusedOrStable(s, bytes, what);
@@ -244,7 +233,7 @@ TEST(BinaryHostile, LengthsAndCountsAtEdgeValues) {
                     CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
                     EXPECT_EQ(0u, Decode(object, bytes, 1)) << what;
                 }
-            }
+            });
         }
     }
 }

@@ -56,67 +56,13 @@ inline std::string ToUtf8(const std::u16string& units) {
     return out;
 }
 
-// ---- Seeded values ------------------------------------------------------------
-
-// Printable ASCII without "]", so that no value can close its CDATA section.
-inline char Printable(std::mt19937& rng) {
-    const char c = static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(rng));
-    return c == ']' ? '[' : c;
-}
-
-// Any bit pattern that is a finite float (subnormals too).
-template <class F, class Bits>
-F Finite(std::mt19937& rng) {
-    for (;;) {
-        const Bits b = static_cast<Bits>((static_cast<std::uint64_t>(rng()) << 32) | rng());
-        F f;
-        std::memcpy(&f, &b, sizeof f);
-        if (f - f == 0) return f;
-    }
-}
-
-// Random values in every member, nested objects too; ANY_CLASS vectors get
-// up to two elements of random classes of `dictionary` while `depth` lasts.
-inline void FillRandom(CXQOVAObject& object, std::mt19937& rng, CXQOVADictionary& dictionary, int depth = 2) {
-    auto upTo = [&rng](int n) { return std::uniform_int_distribution<int>(0, n)(rng); };
-    for (std::uint16_t pos = 0; pos < object.MemberCount(); ++pos) {
-        CXQOVAData_u& m = object.At(pos);
-        const std::uint8_t type = m.Type(), w = type & 7;
-        const bool text = (type & 0x28) == 0x08, real = (type & 0x28) == 0x20;
-        const QOVA_TIME time{static_cast<std::uint16_t>(rng()), static_cast<std::uint8_t>(rng()),
-                             static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
-                             static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
-                             static_cast<std::uint8_t>(rng())};
-        if (CXQOVAObject* nested = m) {
-            FillRandom(*nested, rng, dictionary, depth);
-        } else if (CXQOVAVector* vector = m) {
-            for (int i = depth > 0 ? upTo(2) : 0; i > 0; --i) {
-                const void* d = dictionary.GetDefinitionAt(static_cast<std::uint16_t>(upTo(dictionary.GetDefinitionCount() - 1)));
-                if (CXQOVAObject* element = vector->Push(DefinitionClassID(d))) FillRandom(*element, rng, dictionary, depth - 1);
-            }
-        } else if (type & 0xC0) {
-            const int room = (type & 0x80) ? object.GetMemberAtNumElements(pos) : 12;
-            const auto count = static_cast<std::uint16_t>(upTo(text ? room - 1 : room));
-            std::vector<unsigned char> bytes(count);
-            std::vector<unsigned short> units(count);
-            std::vector<std::uint32_t> words(count);
-            for (std::uint16_t i = 0; i < count; ++i) {
-                bytes[i] = static_cast<unsigned char>(text ? Printable(rng) : static_cast<char>(rng()));
-                units[i] = text ? bytes[i] : static_cast<unsigned short>(rng());
-                words[i] = rng();
-            }
-            if (w == 0) object.SetMemberAt(pos, bytes.data(), count);
-            if (w == 1) object.SetMemberAt(pos, units.data(), count);
-            if (w == 3 && !real) object.SetMemberAt(pos, words.data(), count);
-        } else if (w == 2) {
-            object.SetMemberAt(pos, time);
-        } else if (real) {
-            if (w == 3) object.SetMemberAt(pos, Finite<float, std::uint32_t>(rng));
-            if (w == 7) object.SetMemberAt(pos, Finite<double, std::uint64_t>(rng));
-        } else {
-            object.SetMemberAt(pos, text ? static_cast<std::uint32_t>(Printable(rng)) : static_cast<std::uint32_t>(rng()));
-        }
-    }
+// Seeded values for documents (see Filler::printable), ANY_CLASS vectors
+// holding random classes of `dictionary`.
+inline void FillRandom(CXQOVAObject& object, std::mt19937& rng, CXQOVADictionary& dictionary) {
+    Filler filler(static_cast<std::uint32_t>(rng()));
+    filler.anyFrom = &dictionary;
+    filler.printable = true;
+    filler.Fill(object);
 }
 
 // ---- Expected slack of the 8-bit size -------------------------------------------

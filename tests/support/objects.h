@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -261,6 +262,58 @@ inline Chain& ShelfChain() {
     return chain;
 }
 
+// ---- The three worked examples of the binary encoding --------------------------
+
+inline void FillClinician(CXQOVAObject& o) {
+    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned char>(1)));
+    ASSERT_EQ(1, o.SetMember(1, static_cast<unsigned short>(10)));
+    o.SetValid(1);
+}
+
+struct Golden {
+    const char* name;
+    std::function<CXQOVADictionary&()> dictionary;
+    std::uint32_t classId;
+    std::function<void(CXQOVAObject&)> fill;
+    Bytes bytes;
+    std::uint16_t version, members;  // of the class at the version the bytes carry
+};
+
+inline const Bytes kClinicianBytes = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64,
+                               0x40, 0x00, 0x03, 0x01, 0x00, 0x0A, 0x64, 0xC8};
+
+inline std::vector<Golden> GoldenExamples() {
+    Bytes fileSys = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00,
+                     0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
+    fileSys.insert(fileSys.end(), kClinicianBytes.begin(), kClinicianBytes.end());
+    fileSys.push_back(0xBC);
+    fileSys.push_back(0xCF);
+    return {
+        {"CClinicianCStd", DeviceDictionary, kClinicianC, FillClinician, kClinicianBytes, 100, 2},
+        {"CDataTransferDExtStd", SdkDictionary, kDataTransferExt,
+         [](CXQOVAObject& o) {
+             const unsigned char data[] = {0xAA, 0xBB};
+             ASSERT_EQ(1, o.SetMember(0, static_cast<std::uint32_t>(1)));
+             ASSERT_EQ(1, o.SetMember(1, static_cast<std::uint32_t>(2)));
+             ASSERT_EQ(1, o.SetMember(2, data, 2));
+         },
+         {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
+          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E},
+         200, 3},
+        {"CFileSysDExtStd", SdkWithClinician, kFileSysExt,
+         [](CXQOVAObject& o) {
+             const unsigned short a = 'A';
+             ASSERT_EQ(1, o.SetMember(0, &a, 1));
+             CXQOVAVector* container = o.Member(1);
+             ASSERT_NE(nullptr, container);
+             CXQOVAObject* element = container->Push(kClinicianC);
+             ASSERT_NE(nullptr, element);
+             FillClinician(*element);
+         },
+         fileSys, 200, 2},
+    };
+}
+
 // ---- Comparison -----------------------------------------------------------------
 
 // Values, and unless `flags` is false the valid and dirty flags too.
@@ -355,8 +408,13 @@ inline void ExpectReset(CXQOVAObject& object, const std::string& where = "object
 
 struct Filler {
     std::mt19937 rng;
-    // Classes that ANY_CLASS vectors are filled with, alternately.
+    // Classes that ANY_CLASS vectors are filled with, alternately; without
+    // them, random classes of `anyFrom` when it is given.
     std::vector<std::uint32_t> anyClasses;
+    CXQOVADictionary* anyFrom = nullptr;
+    // Text of printable ASCII without ']' (no value closes a CDATA section)
+    // and floats of any finite bit pattern, for documents.
+    bool printable = false;
     unsigned depth = 0;
 
     explicit Filler(std::uint32_t seed, std::vector<std::uint32_t> classes = {})
@@ -364,8 +422,24 @@ struct Filler {
 
     std::uint32_t U32() { return static_cast<std::uint32_t>(rng()); }
     unsigned Below(unsigned n) { return n == 0 ? 0 : static_cast<unsigned>(rng() % n); }
-    char Letter() { return static_cast<char>('A' + Below(26)); }
-    float Float() { return static_cast<float>(static_cast<std::int32_t>(U32())) / 1024.0f; }
+    char Letter() {
+        if (!printable) return static_cast<char>('A' + Below(26));
+        const char c = static_cast<char>(0x20 + Below(0x5F));
+        return c == ']' ? '[' : c;
+    }
+    template <class F, class Bits>
+    F Finite() {
+        for (;;) {
+            const Bits b = static_cast<Bits>((std::uint64_t{U32()} << 32) | U32());
+            F f;
+            std::memcpy(&f, &b, sizeof f);
+            if (f - f == 0) return f;
+        }
+    }
+    float Float() {
+        return printable ? Finite<float, std::uint32_t>() : static_cast<float>(static_cast<std::int32_t>(U32())) / 1024.0f;
+    }
+    double Double(double k) { return printable ? Finite<double, std::uint64_t>() : Float() * k; }
     QOVA_TIME Time() {
         QOVA_TIME t;
         t.year = static_cast<std::uint16_t>(U32());
@@ -398,7 +472,7 @@ struct Filler {
             FillWith<unsigned char>(object, pos, count, none, [this] { return static_cast<unsigned char>(U32()); });
         } else if (width == 1) {
             FillWith<unsigned short>(object, pos, count, none, [this, text] {
-                return static_cast<unsigned short>(text ? 0x0400 + Below(0x100) : U32());
+                return static_cast<unsigned short>(text ? (printable ? Letter() : 0x0400 + Below(0x100)) : U32());
             });
         } else if (width == 2) {
             FillWith<QOVA_TIME>(object, pos, count, none, [this] { return Time(); });
@@ -407,7 +481,7 @@ struct Filler {
         } else if (width == 3) {
             FillWith<std::uint32_t>(object, pos, count, none, [this] { return U32(); });
         } else if (width == 7 && isFloat) {
-            FillWith<double>(object, pos, count, none, [this] { return Float() * 3.0; });
+            FillWith<double>(object, pos, count, none, [this] { return Double(3.0); });
         }  // 64-bit integer arrays have no setter
     }
 
@@ -434,9 +508,10 @@ struct Filler {
             } else if (width == 2) {
                 EXPECT_EQ(1, object.SetMemberAt(pos, Time()));
             } else if ((type & 0x28) == 0x20) {
-                EXPECT_EQ(1, object.SetMemberAt(pos, width == 7 ? static_cast<double>(Float()) * 7.0 : Float()));
+                EXPECT_EQ(1, object.SetMemberAt(pos, width == 7 ? Double(7.0) : Float()));
             } else {
-                EXPECT_EQ(1, object.SetMemberAt(pos, U32()));
+                const bool text = (type & 0x28) == 0x08;
+                EXPECT_EQ(1, object.SetMemberAt(pos, printable && text ? static_cast<std::uint32_t>(Letter()) : U32()));
             }
         }
     }
@@ -455,9 +530,11 @@ struct Filler {
         const unsigned count = r.memberClass == kAnyClass ? 2 + Below(2) : 1 + Below(3);
         for (unsigned i = 0; i < count; ++i) {
             std::uint32_t cls = r.memberClass;
-            if (cls == kAnyClass) {
-                if (anyClasses.empty()) return;
+            if (cls == kAnyClass && !anyClasses.empty()) {
                 cls = anyClasses[i % anyClasses.size()];
+            } else if (cls == kAnyClass) {
+                if (anyFrom == nullptr) return;
+                cls = DefinitionClassID(anyFrom->GetDefinitionAt(static_cast<std::uint16_t>(Below(anyFrom->GetDefinitionCount()))));
             }
             CXQOVAObject* element = vector.Push(cls);
             if (element == nullptr) return;  // a bounded vector is full
