@@ -16,7 +16,8 @@ survivors (faults the suite did not catch) are printed with file, line and
 change, and the share caught.
 
 A local variable's initial value that the next statement naming the variable
-assigns anew cannot be observed; such lines are not mutated. Survivors that
+assigns anew cannot be observed, nor the size of an array given with its
+elements; such lines are not mutated. Survivors that
 change an initialisation all the same (a member initialiser, a local given
 to a function by address) are listed apart as possibly equivalent, with the
 share caught among the rest beside the plain share.
@@ -75,6 +76,10 @@ def candidate_lines(tree, only):
                 if re.search(r"(template\s*<|static_cast<|reinterpret_cast<|const_cast<|std::\w+<)", code):
                     continue
                 if OverwrittenInitialisation(lines, number):
+                    continue
+                # The size of an array given its elements: one more only adds
+                # a zero nobody reads, one less does not compile.
+                if re.search(r"\[\d+\]\s*=\s*\{", code):
                     continue
                 found.append((rel, number, code))
     return found

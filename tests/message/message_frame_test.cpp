@@ -103,6 +103,9 @@ TEST(MessageFrame, PayloadWritersReportSuccess) {
     EXPECT_EQ(PayloadWriterResult(CConDDescriptor()), 1);
     EXPECT_EQ(PayloadWriterResult(CConDExtLst()), 1);
     EXPECT_EQ(PayloadWriterResult(CRNDZDStd()), 1);
+    // The base message (version 0) reads no payload of a frame of its class.
+    const Bytes frame = MakeFrame(0x00170000u, {0x00, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ(DtData(0x00170000u).deserialize_all(frame.data(), frame.size()), frame.size());
 }
 
 TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
