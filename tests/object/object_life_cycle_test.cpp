@@ -118,6 +118,9 @@ TEST_F(ObjectLifeCycle, TheBmiDefinitionGivesThreeMembers) {
         EXPECT_EQ(bmi.GetMemberScaleCoefficient(i), 1);
     }
     EXPECT_EQ(bmi.GetMemberSize(1), 2);
+    // A definition that the object's dictionary does not hold serves as well.
+    CXQOVAObject outside(&dictionary_, static_cast<const void*>(block.data()), 0xFFFF);
+    EXPECT_EQ(outside.MemberCount(), 3);
 }
 
 TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
