@@ -219,6 +219,19 @@ TEST(BinaryVersions, ObjectsWithoutMembersAtTheirVersion) {
     }
 }
 
+// A fixed section of 65,535 bytes is the largest its 16-bit size states.
+TEST(BinaryVersions, FixedSectionOfTheLargestSize) {
+    constexpr std::uint32_t kFull = 0x004A1200;  // 4-byte length
+    Chain chain(Build("CFull", kFull, {FixedArray("Bytes", 0x10, 0xFFFF)}));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, kFull, 0xFFFF);
+    const Bytes bytes = Encode(object);
+    ASSERT_EQ(4u + 4 + 2 + 1 + 2 + 0xFFFF + 2, bytes.size());
+    EXPECT_EQ(0xFFFFu, ReadInt16(bytes.data() + 11));
+    CXQOVAObject decoded(&dictionary, kFull, 0xFFFF);
+    EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+}
+
 // A class of version 200 with a member that ended at version 149 and one
 // that began at 150, so that writing at 120 meets a member the object lacks.
 constexpr std::uint32_t kRetired = 0x00410000;
