@@ -152,7 +152,13 @@ TEST(BinaryHostile, EveryProperPrefixIsRefused) {
             }
             CXQOVAObject built(s.dictionary, xqova::EncodedBytes{prefix.data(), prefix.size()});
             EXPECT_EQ(0, built.IsValid() | built.IsDirty());
+            xqova::DecodeReport report;
+            EXPECT_FALSE(xqova::DecodeObject(s.dictionary, prefix.data(), prefix.size(), &report)) << "prefix " << k;
+            if (k < 4) {
+                EXPECT_TRUE(report.check == xqova::DecodeCheck::kHeader && report.found == k) << "prefix " << k;
+            }
         });
+        EXPECT_TRUE(xqova::DecodeObject(s.dictionary, s.bytes.data(), s.bytes.size(), nullptr));
         // The whole encoding, and the same followed by other bytes, decodes.
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
         Bytes longer = s.bytes;
