@@ -452,36 +452,46 @@ struct Filler {
         return t;
     }
 
+    // Sets through the identifier form (when `id` is one) or the position
+    // form, at random.
+    template <class... Args>
+    void Set(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, Args... args) {
+        const bool byId = id != 0xFFFF && Below(2) == 0;
+        EXPECT_EQ(1, byId ? object.SetMember(id, args...) : object.SetMemberAt(pos, args...)) << "fill of position " << pos;
+    }
+
     template <class T, class Make>
-    void FillWith(CXQOVAObject& object, std::uint16_t pos, std::uint16_t count, bool none, Make make) {
+    void FillWith(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, std::uint16_t count, bool none, Make make) {
         std::vector<T> data(count + 1u);
         for (auto& v : data) v = make();
-        EXPECT_EQ(1, object.SetMemberAt(pos, none ? nullptr : data.data(), count)) << "fill of position " << pos;
+        Set(object, pos, id, static_cast<const T*>(none ? nullptr : data.data()), count);
     }
 
     // Fills the array member at `pos` with `count` random elements (a
     // non-text member given none is emptied with a null source).
-    void FillArray(CXQOVAObject& object, std::uint16_t pos, std::uint8_t type, std::uint16_t count) {
+    void FillArray(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, std::uint8_t type, std::uint16_t count) {
         const std::uint8_t width = type & 7;
         const bool text = (type & 0x28) == 0x08;
         const bool isFloat = (type & 0x28) == 0x20;
         const bool none = count == 0 && !text;
         if (width == 0 && text) {
-            FillWith<char>(object, pos, count, false, [this] { return Letter(); });
+            FillWith<char>(object, pos, id, count, false, [this] { return Letter(); });
         } else if (width == 0) {
-            FillWith<unsigned char>(object, pos, count, none, [this] { return static_cast<unsigned char>(U32()); });
-        } else if (width == 1) {
-            FillWith<unsigned short>(object, pos, count, none, [this, text] {
-                return static_cast<unsigned short>(text ? (printable ? Letter() : 0x0400 + Below(0x100)) : U32());
+            FillWith<unsigned char>(object, pos, id, count, none, [this] { return static_cast<unsigned char>(U32()); });
+        } else if (width == 1 && text) {
+            FillWith<unsigned short>(object, pos, id, count, false, [this] {
+                return static_cast<unsigned short>(printable ? Letter() : 0x0400 + Below(0x100));
             });
+        } else if (width == 1) {
+            FillWith<short>(object, pos, id, count, none, [this] { return static_cast<short>(U32()); });
         } else if (width == 2) {
-            FillWith<QOVA_TIME>(object, pos, count, none, [this] { return Time(); });
+            FillWith<QOVA_TIME>(object, pos, id, count, none, [this] { return Time(); });
         } else if (width == 3 && isFloat) {
-            FillWith<float>(object, pos, count, none, [this] { return Float(); });
+            FillWith<float>(object, pos, id, count, none, [this] { return Float(); });
         } else if (width == 3) {
-            FillWith<std::uint32_t>(object, pos, count, none, [this] { return U32(); });
+            FillWith<std::uint32_t>(object, pos, id, count, none, [this] { return U32(); });
         } else if (width == 7 && isFloat) {
-            FillWith<double>(object, pos, count, none, [this] { return Double(3.0); });
+            FillWith<double>(object, pos, id, count, none, [this] { return Double(3.0); });
         }  // 64-bit integer arrays have no setter
     }
 
@@ -489,8 +499,17 @@ struct Filler {
         object.SetValid(Below(2) ? 1 : 0);
         object.SetDirty(Below(2) ? 1 : 0);
         const std::vector<xqova::MemberRecord> records = PresentRecords(object);
+        // Identifiers of the present members: their definition positions,
+        // unless a base chain comes first.
+        std::vector<std::uint16_t> ids;
+        xqova::MemberWalker walker(object.GetDefinition());
+        xqova::MemberRecord record;
+        for (std::uint16_t p = 0; walker.Next(&record); ++p) {
+            if (record.InVersion(object.Version())) ids.push_back(records.front().type == 0x16 ? 0xFFFF : p);
+        }
         for (std::uint16_t pos = 0; pos < records.size(); ++pos) {
             const xqova::MemberRecord& r = records[pos];
+            const std::uint16_t id = ids[pos];
             const std::uint8_t type = r.type;
             const std::uint8_t width = type & 7;
             if (width == 6 && !(type & 0xC0)) {
@@ -502,16 +521,20 @@ struct Filler {
             } else if (type & 0x80) {
                 const bool text = (type & 0x28) == 0x08;
                 const std::uint16_t count = text ? static_cast<std::uint16_t>(Below(r.fixedCount)) : r.fixedCount;
-                FillArray(object, pos, type, count);
+                FillArray(object, pos, id, type, count);
             } else if (type & 0x40) {
-                FillArray(object, pos, type, static_cast<std::uint16_t>(Below(6)));
+                FillArray(object, pos, id, type, static_cast<std::uint16_t>(Below(6)));
             } else if (width == 2) {
-                EXPECT_EQ(1, object.SetMemberAt(pos, Time()));
+                Set(object, pos, id, Time());
             } else if ((type & 0x28) == 0x20) {
-                EXPECT_EQ(1, object.SetMemberAt(pos, width == 7 ? Double(7.0) : Float()));
+                if (width == 7) {
+                    Set(object, pos, id, Double(7.0));
+                } else {
+                    Set(object, pos, id, Float());
+                }
             } else {
                 const bool text = (type & 0x28) == 0x08;
-                EXPECT_EQ(1, object.SetMemberAt(pos, printable && text ? static_cast<std::uint32_t>(Letter()) : U32()));
+                Set(object, pos, id, printable && text ? static_cast<std::uint32_t>(Letter()) : U32());
             }
         }
     }
