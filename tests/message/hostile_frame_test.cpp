@@ -75,6 +75,7 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
         test_mutations::EveryByteChange(frame, {0x10}, [&](const Bytes& bad, std::size_t i, unsigned char) {
             EXPECT_EQ(target->deserialize_all(bad.data(), bad.size()), 0u) << i;
             EXPECT_EQ(Encode(*target), kind.emptied()) << i;
+            EXPECT_EQ(target->GetSrcVersion(), 0) << i;
             ASSERT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
         }, target->is_Extended(target->id()) ? 8 : 6);
     }

@@ -21,7 +21,7 @@ Bytes Guid(const CRNDZDStd& message) {
 
 TEST(Rendezvous, ResetClearsTheDefaults) {
     CRNDZDStd message;
-    message.SetData(reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3);
+    EXPECT_EQ(message.SetData(reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3), 1);
     message.Reset(0);
     EXPECT_EQ(message.GetRERVersion(), 0);
     EXPECT_EQ(Guid(message), Bytes(16, 0));
