@@ -150,7 +150,6 @@ def main():
                         help="PATH:LINE:OLD:NEW, planted instead of random faults")
     args = parser.parse_args()
     rng = random.Random(args.seed)
-    print(f"mutants: seed {args.seed}, {args.n} faults, build {args.build}")
 
     # A copy of the tracked files, refreshed from the working tree.
     tree = os.path.join(args.build, "src")
@@ -192,6 +191,7 @@ def main():
         planted.append((rel, int(line) - 1, code, code.replace(old, new, 1)))
     if planted:
         args.n = len(planted)
+    print(f"mutants: {'given' if planted else f'seed {args.seed},'} {args.n} faults, build {args.build}", flush=True)
     caught, survivors, tried = 0, [], 0
     while tried < args.n:
         if planted:
