@@ -166,7 +166,7 @@ def main():
                 if f.read() == data:
                     continue  # unchanged: keeps its time, so the build stays incremental
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        shutil.copy2(source, target)
+        shutil.copy(source, target)  # a fresh time, so that the build sees the change
     build = os.path.join(args.build, "build")
 
     launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if subprocess.run(
