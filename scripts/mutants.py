@@ -3,6 +3,7 @@
 the test suite lets through. A developer's tool, not part of the matrix.
 
   scripts/mutants.sh [-n COUNT] [--seed S] [--build DIR] [--only PATH_SUBSTRING] [--timeout SECONDS]
+  scripts/mutants.sh --plant 'xqova/core/crc16.cpp:12:0x8408:0x8409' [--plant ...]
 
 Each fault changes one token on one line of code under xqova/ (a comparison
 flipped or moved by one, a condition negated, && and || swapped, a constant
@@ -13,6 +14,16 @@ whole suite is run by ctest, and the file is restored. A fault
 that does not compile is drawn again and not counted. At the end the
 survivors (faults the suite did not catch) are printed with file, line and
 change, and the share caught.
+
+A local variable's initial value that the next statement naming the variable
+assigns anew cannot be observed, nor the size of an array given with its
+elements; such lines are not mutated. Survivors that
+change an initialisation all the same (a member initialiser, a local given
+to a function by address) are listed apart as possibly equivalent, with the
+share caught among the rest beside the plain share.
+
+--plant plants the faults given (PATH:LINE:OLD:NEW, the first OLD on that
+line becomes NEW) one at a time, instead of random ones.
 """
 import argparse
 import os
@@ -64,8 +75,44 @@ def candidate_lines(tree, only):
                 # Templates and includes make '<' and '>' ambiguous; skip lines that look like them.
                 if re.search(r"(template\s*<|static_cast<|reinterpret_cast<|const_cast<|std::\w+<)", code):
                     continue
+                if OverwrittenInitialisation(lines, number):
+                    continue
+                # The size of an array given its elements: one more only adds
+                # a zero nobody reads, one less does not compile.
+                if re.search(r"\[\d+\]\s*=\s*\{", code):
+                    continue
                 found.append((rel, number, code))
     return found
+
+
+DECLARATION = re.compile(r"^\s*(?:const\s+)?[\w:]+\s*\**\s+(\w+)\s*=\s*[^;]+;\s*$")
+INITIALISATION = re.compile(r"^\s*(?:(?!const)[\w:]+\s*\**\s+\w+\s*(?:=\s*[-\w.]+|\[\d+\]);|\w+_\([-\w.]*\)[,{]?)\s*$")
+
+
+def OverwrittenInitialisation(lines, number):
+    """A local declared with a value that the next statement naming it
+    assigns anew (`x = ...;`, not a compound assignment)."""
+    declaration = lines[number].split("//")[0]
+    m = DECLARATION.match(declaration)
+    if not m:
+        return False
+    name = m.group(1)
+    indent = len(declaration) - len(declaration.lstrip())
+    for later in lines[number + 1:number + 40]:
+        code = later.split("//")[0]
+        if not re.search(r"\b%s\b" % name, code):
+            continue
+        # Only an assignment in the same block (so it surely runs) whose
+        # right side does not read the variable.
+        a = re.match(r"^(\s*)%s\s*=([^=].*)$" % name, code)
+        return (a is not None and len(a.group(1)) == indent and
+                not re.search(r"\b%s\b" % name, a.group(2)))
+    return False
+
+
+def LooksEquivalent(code):
+    """An initialisation that later code may well overwrite."""
+    return INITIALISATION.match(code) is not None
 
 
 def mutate(code, rng):
@@ -99,9 +146,10 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--only", default="")
     parser.add_argument("--timeout", type=int, default=600)
+    parser.add_argument("--plant", action="append", default=[],
+                        help="PATH:LINE:OLD:NEW, planted instead of random faults")
     args = parser.parse_args()
     rng = random.Random(args.seed)
-    print(f"mutants: seed {args.seed}, {args.n} faults, build {args.build}")
 
     # A copy of the tracked files, refreshed from the working tree.
     tree = os.path.join(args.build, "src")
@@ -118,7 +166,7 @@ def main():
                 if f.read() == data:
                     continue  # unchanged: keeps its time, so the build stays incremental
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        shutil.copy2(source, target)
+        shutil.copy(source, target)  # a fresh time, so that the build sees the change
     build = os.path.join(args.build, "build")
 
     launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if subprocess.run(
@@ -133,10 +181,24 @@ def main():
         sys.exit("mutants: the unchanged tree does not pass its tests")
 
     lines = candidate_lines(tree, args.only)
+    planted = []
+    for spec in args.plant:
+        rel, line, old, new = spec.split(":", 3)
+        with open(os.path.join(tree, rel), encoding="utf-8") as f:
+            code = f.read().split("\n")[int(line) - 1]
+        if old not in code:
+            sys.exit(f"mutants: {old!r} is not on {rel}:{line}")
+        planted.append((rel, int(line) - 1, code, code.replace(old, new, 1)))
+    if planted:
+        args.n = len(planted)
+    print(f"mutants: {'given' if planted else f'seed {args.seed},'} {args.n} faults, build {args.build}", flush=True)
     caught, survivors, tried = 0, [], 0
     while tried < args.n:
-        rel, number, code = rng.choice(lines)
-        changed = mutate(code, rng)
+        if planted:
+            rel, number, code, changed = planted[tried]
+        else:
+            rel, number, code = rng.choice(lines)
+            changed = mutate(code, rng)
         if changed is None or changed == code:
             continue
         path = os.path.join(tree, rel)
@@ -148,12 +210,14 @@ def main():
             with open(path, "w", encoding="utf-8") as f:
                 f.write("\n".join(text))
             if run(["ninja", "-C", build], None) != 0:
+                if planted:
+                    sys.exit(f"mutants: {rel}:{number + 1} does not compile when changed")
                 continue  # did not compile: draw again
             tried += 1
             result = run(ctest, args.timeout)
             where = f"{rel}:{number + 1}: {code.strip()}  ->  {changed.strip()}"
             if result == 0:
-                survivors.append(where)
+                survivors.append((where, LooksEquivalent(code)))
                 print(f"[{tried}/{args.n}] SURVIVED {where}", flush=True)
             else:
                 caught += 1
@@ -162,9 +226,17 @@ def main():
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
     print("\nsurvivors:")
-    for s in survivors:
-        print("  " + s)
-    print(f"mutants: {caught} of {tried} caught ({100.0 * caught / max(tried, 1):.0f}%)")
+    for where, equivalent in survivors:
+        if not equivalent:
+            print("  " + where)
+    alike = [where for where, equivalent in survivors if equivalent]
+    if alike:
+        print("survivors that change an initialisation (possibly equivalent):")
+        for where in alike:
+            print("  " + where)
+    print(f"mutants: {caught} of {tried} caught ({100.0 * caught / max(tried, 1):.0f}%)", end="")
+    rest = tried - len(alike)
+    print(f"; {caught} of {rest} ({100.0 * caught / max(rest, 1):.0f}%) without the initialisations" if alike else "")
 
 
 if __name__ == "__main__":

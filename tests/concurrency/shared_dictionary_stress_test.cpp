@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "object/object_test_support.h"
+#include "support/objects.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
@@ -26,7 +26,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kBmi = 0x00110800;  // CBMICStd, in the device dictionary's base chain
 constexpr std::uint32_t kHostBase = 0x00410000, kOnBuiltIn = 0x00410100, kOnAdded = 0x00410200;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/bmi_block.h"
+#include "support/mutations.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/dictionary/definition.h"
@@ -35,10 +36,27 @@ TEST(DefinitionReader, HeaderFields) {
     EXPECT_TRUE(xqova::DefinitionChecksumHolds(block.data()));
     EXPECT_TRUE(xqova::DefinitionIsWellFormed(block.data(), block.size()));
 
-    EXPECT_EQ(DefinitionClassID(nullptr), 0xFFFFFFFFu);
-    EXPECT_EQ(DefinitionVersion(nullptr), 0);
-    EXPECT_EQ(DefinitionFullSize(nullptr), 0);
-    EXPECT_EQ(xqova::DefinitionMember(nullptr, 0), 0xF8);
+}
+
+// Every reader given no block answers its default and reads nothing.
+TEST(DefinitionReader, NoBlockGivesTheDefaults) {
+    xqova::MemberRecord record;
+    const std::uint32_t got[] = {
+        DefinitionClassID(nullptr), DefinitionVersion(nullptr), DefinitionFullSize(nullptr),
+        xqova::DefinitionSpeciesCount(nullptr), xqova::DefinitionServesSpecies(nullptr, 0),
+        xqova::DefinitionTextOffset(nullptr), xqova::DefinitionXMLSize(nullptr), xqova::DefinitionMemberCount(nullptr),
+        xqova::DefinitionMember(nullptr, 0), xqova::DefinitionMemberRecord(nullptr, 0, &record),
+        static_cast<std::uint32_t>(xqova::DefinitionAttributeTableOffset(nullptr)), xqova::DefinitionAttributeSize(nullptr),
+        xqova::DefinitionMemberAlias(nullptr, 0), xqova::DefinitionMemberUnits(nullptr, 0),
+        xqova::DefinitionMemberScaleCoefficient(nullptr, 0), static_cast<std::uint32_t>(xqova::DefinitionMemberScaleExponent(nullptr, 0)),
+        xqova::DefinitionText(nullptr, 0xFFFF) != nullptr, xqova::DefinitionEnumerator(nullptr, 0xFFFF, 0) != nullptr,
+        xqova::DefinitionHasEnumeration(nullptr, 0), xqova::DefinitionEnumerationSize(nullptr, 0xFFFF),
+        xqova::DefinitionEnumerationTableOffset(nullptr, 0), xqova::DefinitionChecksumHolds(nullptr),
+        xqova::MemberWalker(nullptr).Next(&record)};
+    const std::uint32_t expected[] = {0xFFFFFFFFu, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0, 0, 0, 0xFFFFFFFFu, 0xFF, 1, 0,
+                                      0, 0, 0, 0, 0xFFFF, 0, 0};
+    static_assert(sizeof got == sizeof expected, "one default per reader");
+    for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i) EXPECT_EQ(got[i], expected[i]) << "reader " << i;
 }
 
 TEST(DefinitionReader, MembersAndAttributes) {
@@ -206,12 +224,15 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
     }
     std::vector<unsigned char> block = BmiBlockBytes();
     xqova::DefinitionReport report;
-    for (std::size_t cut = 0; cut < block.size(); ++cut) {
-        std::vector<unsigned char> prefix(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(cut));
+    test_mutations::EveryPrefix(block, [&](const std::vector<unsigned char>& prefix, std::size_t cut) {
         EXPECT_FALSE(xqova::CheckDefinition(prefix.data(), prefix.size(), &report)) << cut;
         // A cut block states more bytes than it has, or lacks its header.
         EXPECT_EQ(report.check, cut < 15 ? xqova::DefinitionCheck::kHeader : xqova::DefinitionCheck::kSize) << cut;
-    }
+    });
+    // Every changed byte fails the checksum at least.
+    test_mutations::EveryByteChange(block, {0x01, 0x80}, [](const std::vector<unsigned char>& changed, std::size_t i, unsigned char) {
+        EXPECT_FALSE(xqova::DefinitionIsWellFormed(changed.data(), changed.size())) << i;
+    });
     EXPECT_TRUE(xqova::CheckDefinition(block.data(), block.size(), &report));
     EXPECT_EQ(report.check, xqova::DefinitionCheck::kNone);
     EXPECT_FALSE(xqova::DefinitionIsWellFormed(nullptr, 336));

@@ -255,6 +255,7 @@ TEST(Dictionary, BulkAddCountsAsTheWalkGoes) {
     }
     CXQOVADictionary dictionary;
     EXPECT_EQ(dictionary.AddDefinitions(nullptr, 100), 0);
+    EXPECT_EQ(dictionary.AddDefinitions(both.data(), 0), 0);  // nothing to consume is no exact consumption
 }
 
 TEST(Dictionary, BoundedAddRefusesABlockLargerThanItsBytes) {

@@ -4,78 +4,22 @@
 
 #include <functional>
 
-#include "binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
-// ---- The three worked examples ------------------------------------------------------
+// ---- The three worked examples (GoldenExamples) ----------------------------------------
 
-void FillClinician(CXQOVAObject& o) {
-    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned char>(1)));
-    ASSERT_EQ(1, o.SetMember(1, static_cast<unsigned short>(10)));
-    o.SetValid(1);
-}
-
-struct Golden {
-    const char* name;
-    std::function<CXQOVADictionary&()> dictionary;
-    std::uint32_t classId;
-    std::function<void(CXQOVAObject&)> fill;
-    Bytes bytes;
-};
-
-const Bytes kClinicianBytes = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64,
-                               0x40, 0x00, 0x03, 0x01, 0x00, 0x0A, 0x64, 0xC8};
-
-std::vector<Golden> GoldenExamples() {
-    Bytes fileSys = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00,
-                     0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
-    fileSys.insert(fileSys.end(), kClinicianBytes.begin(), kClinicianBytes.end());
-    fileSys.push_back(0xBC);
-    fileSys.push_back(0xCF);
-    return {
-        {"CClinicianCStd", DeviceDictionary, kClinicianC, FillClinician, kClinicianBytes},
-        {"CDataTransferDExtStd", SdkDictionary, kDataTransferExt,
-         [](CXQOVAObject& o) {
-             const unsigned char data[] = {0xAA, 0xBB};
-             ASSERT_EQ(1, o.SetMember(0, static_cast<std::uint32_t>(1)));
-             ASSERT_EQ(1, o.SetMember(1, static_cast<std::uint32_t>(2)));
-             ASSERT_EQ(1, o.SetMember(2, data, 2));
-         },
-         {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
-          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E}},
-        {"CFileSysDExtStd", SdkWithClinician, kFileSysExt,
-         [](CXQOVAObject& o) {
-             const unsigned short a = 'A';
-             ASSERT_EQ(1, o.SetMember(0, &a, 1));
-             CXQOVAVector* container = o.Member(1);
-             ASSERT_NE(nullptr, container);
-             CXQOVAObject* element = container->Push(kClinicianC);
-             ASSERT_NE(nullptr, element);
-             FillClinician(*element);
-         },
-         fileSys},
-    };
-}
-
-TEST(BinaryGolden, WorkedExamplesEncodeByteForByte) {
-    for (const Golden& g : GoldenExamples()) {
-        SCOPED_TRACE(g.name);
-        CXQOVAObject object(&g.dictionary(), g.classId, 0xFFFF);
-        g.fill(object);
-        EXPECT_EQ(g.bytes.size(), object.SizeAll(0xFFFF));
-        EXPECT_EQ(Hex(g.bytes), Hex(Encode(object)));
-    }
-}
-
-TEST(BinaryGolden, WorkedExamplesDecodeToEqualObjects) {
+TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
     for (const Golden& g : GoldenExamples()) {
         SCOPED_TRACE(g.name);
         CXQOVAObject original(&g.dictionary(), g.classId, 0xFFFF);
         g.fill(original);
+        EXPECT_EQ(g.bytes.size(), original.SizeAll(0xFFFF));
+        EXPECT_EQ(Hex(g.bytes), Hex(Encode(original)));
 
         CXQOVAObject decoded(&g.dictionary(), g.classId, 0xFFFF);
         EXPECT_EQ(g.bytes.size(), Decode(decoded, g.bytes, 1));
@@ -151,6 +95,7 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
         {kOrder150, 0xFFFF, 150, true},   // below 200: as they lie in memory
         {kOrder200, 0xFFFF, 200, false},  // from 200 on: big-endian
         {kOrder200, 150, 150, true},      // an older version is written by its own rule
+        {kOrder200, 199, 199, true},      // the last version before the rule changes
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headerVersion);
@@ -266,6 +211,19 @@ TEST(BinaryVersions, ObjectsWithoutMembersAtTheirVersion) {
     }
 }
 
+// A fixed section of 65,535 bytes is the largest its 16-bit size states.
+TEST(BinaryVersions, FixedSectionOfTheLargestSize) {
+    constexpr std::uint32_t kFull = 0x004A1200;  // 4-byte length
+    Chain chain(Build("CFull", kFull, {FixedArray("Bytes", 0x10, 0xFFFF)}));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, kFull, 0xFFFF);
+    const Bytes bytes = Encode(object);
+    ASSERT_EQ(4u + 4 + 2 + 1 + 2 + 0xFFFF + 2, bytes.size());
+    EXPECT_EQ(0xFFFFu, ReadInt16(bytes.data() + 11));
+    CXQOVAObject decoded(&dictionary, kFull, 0xFFFF);
+    EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+}
+
 // A class of version 200 with a member that ended at version 149 and one
 // that began at 150, so that writing at 120 meets a member the object lacks.
 constexpr std::uint32_t kRetired = 0x00410000;
@@ -361,6 +319,7 @@ TEST(BinaryFailures, AnotherClassLeavesTheObjectAndDamageResetsIt) {
             EXPECT_EQ(Hex(before), Hex(Encode(object)));
         } else {
             ExpectReset(object);
+            EXPECT_EQ(0, Encode(object)[10]);  // the whole status byte
         }
     }
 

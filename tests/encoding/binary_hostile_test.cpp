@@ -8,12 +8,14 @@
 #include <algorithm>
 #include <functional>
 
-#include "binary_test_support.h"
+#include "support/mutations.h"
+#include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
+using namespace test_mutations;
 
 // ---- Where the lengths, counts and nested encodings of an encoding lie --------------
 
@@ -143,15 +145,20 @@ TEST(BinaryHostile, EveryProperPrefixIsRefused) {
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         ASSERT_GT(s.layout.extents.size(), 0u);
-        for (std::size_t k = 0; k < s.bytes.size(); ++k) {
-            HeapCopy prefix(s.bytes, k);
+        EveryPrefix(s.bytes, [&](const Bytes& prefix, std::size_t k) {
             for (unsigned char strict : {0, 1}) {
                 CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
                 EXPECT_EQ(0u, object.Deserialize(prefix.data(), prefix.size(), strict)) << "prefix " << k;
             }
             CXQOVAObject built(s.dictionary, xqova::EncodedBytes{prefix.data(), prefix.size()});
             EXPECT_EQ(0, built.IsValid() | built.IsDirty());
-        }
+            xqova::DecodeReport report;
+            EXPECT_FALSE(xqova::DecodeObject(s.dictionary, prefix.data(), prefix.size(), &report)) << "prefix " << k;
+            if (k < 4) {
+                EXPECT_TRUE(report.check == xqova::DecodeCheck::kHeader && report.found == k) << "prefix " << k;
+            }
+        });
+        EXPECT_TRUE(xqova::DecodeObject(s.dictionary, s.bytes.data(), s.bytes.size(), nullptr));
         // The whole encoding, and the same followed by other bytes, decodes.
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
         Bytes longer = s.bytes;
@@ -164,18 +171,15 @@ TEST(BinaryHostile, SingleByteChangesAreRefusedOrDecodeStably) {
     for (const Sample& s : Samples()) {
         SCOPED_TRACE(s.name);
         int decoded = 0;
-        for (std::size_t i = 0; i < s.bytes.size(); ++i) {
-            for (unsigned char flip : {0x01, 0x80, 0xFF}) {
-                for (bool outerOnly : {false, true}) {
-                    Bytes bytes = s.bytes;
-                    bytes[i] ^= flip;
-                    RestampEnclosing(bytes, s.layout, i, outerOnly);
-                    ExpectRefusedOrStable(s, bytes, "byte " + std::to_string(i) + " ^ " + std::to_string(flip));
-                    CXQOVAObject probe(s.dictionary, s.classId, 0xFFFF);
-                    if (Decode(probe, bytes) != 0) ++decoded;
-                }
+        EveryByteChange(s.bytes, {0x01, 0x80, 0xFF}, [&](const Bytes& changed, std::size_t i, unsigned char flip) {
+            for (bool outerOnly : {false, true}) {
+                Bytes bytes = changed;
+                RestampEnclosing(bytes, s.layout, i, outerOnly);
+                ExpectRefusedOrStable(s, bytes, "byte " + std::to_string(i) + " ^ " + std::to_string(flip));
+                CXQOVAObject probe(s.dictionary, s.classId, 0xFFFF);
+                if (Decode(probe, bytes) != 0) ++decoded;
             }
-        }
+        });
         EXPECT_GT(decoded, 0);  // value bytes do decode once their checksums agree
     }
 }
@@ -226,16 +230,7 @@ TEST(BinaryHostile, LengthsAndCountsAtEdgeValues) {
         SCOPED_TRACE(s.name);
         ASSERT_GE(s.layout.fields.size(), 2u);
         for (const Field& f : s.layout.fields) {
-            const std::uint32_t original =
-                f.width == 2 ? ReadInt16(&s.bytes[f.offset]) : ReadInt32(&s.bytes[f.offset]);
-            const std::uint32_t values[] = {0, original - 1, original + 1, 0xFFFF, 0xFFFFFFFF};
-            for (std::uint32_t value : values) {
-                Bytes bytes = s.bytes;
-                if (f.width == 2) {
-                    WriteInt16(&bytes[f.offset], static_cast<std::uint16_t>(value));
-                } else {
-                    WriteInt32(&bytes[f.offset], value);
-                }
+            EveryEdgeValue(s.bytes, f.offset, f.width, [&](Bytes bytes, std::uint32_t value) {
                 RestampEnclosing(bytes, s.layout, f.offset, false);
                 const std::string what = "field at " + std::to_string(f.offset) + " = " + std::to_string(value);
                 ExpectRefusedOrStable(s, bytes, what);
@@ -244,7 +239,7 @@ TEST(BinaryHostile, LengthsAndCountsAtEdgeValues) {
                     CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
                     EXPECT_EQ(0u, Decode(object, bytes, 1)) << what;
                 }
-            }
+            });
         }
     }
 }
@@ -262,7 +257,7 @@ TEST(BinaryHostile, ImpossibleVectorCountIsRefusedBeforeAnyAllocation) {
         Restamp(bytes, 0, bytes.size());
         HeapCopy copy(bytes);
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
-        object_test::AllocationFailureGuard guard;
+        test_objects::AllocationFailureGuard guard;
         xqova::testing::FailAllocationsAfter(1);
         const std::uint32_t result = object.Deserialize(copy.data(), copy.size(), 0);
         void* probe = xqova::Allocate(1);  // the one allocation allowed
@@ -442,6 +437,9 @@ TEST(BinaryHostile, AllocationFailuresGiveZeroOrAPartialObjectWithoutLeaks) {
                 const bool complete = done();
                 if (result == 0) ExpectReset(object);
                 if ((mode == 2 && result != 0) || complete) ExpectSameObject(original, object);
+                if (mode == 2 && result == 0 && report.check == xqova::DecodeCheck::kOutOfMemory) {
+                    EXPECT_EQ(0u, report.found | report.expected);
+                }
                 // Without the strict flag an element left without memory
                 // stays in its vector and cannot be written again.
                 const Bytes again = result != 0 ? Encode(object) : Bytes();

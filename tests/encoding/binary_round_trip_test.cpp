@@ -1,14 +1,14 @@
 // Round trips with seeded random values: every built-in class at every
-// version it has, the combined record with its eleven nested objects, every
+// version it has (with its copies and its reset), the combined record with its eleven nested objects, every
 // vector kind, and older encodings read into newer objects.
 #include <gtest/gtest.h>
 
-#include "binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/core/memory.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
 // The allocations that building an object from `bytes` makes.
 long AllocationsToBuild(CXQOVADictionary& dictionary, const Bytes& bytes) {
@@ -76,6 +76,18 @@ TEST(BinaryRoundTrip, EveryBuiltInClassAtEveryVersion) {
                 HeapCopy copy(bytes);
                 CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
                 ExpectSameObject(object, built, "built from bytes");
+
+                // Each accessor has its record's type; copies hold their own
+                // values, which outlast a reset of the original.
+                const std::vector<xqova::MemberRecord> records = PresentRecords(object);
+                for (std::uint16_t pos = 0; pos < records.size(); ++pos) EXPECT_EQ(records[pos].type, object.At(pos).Type());
+                CXQOVAObject copied(&dictionary, classId, v);
+                ASSERT_EQ(1, copied.Copy(&object));
+                CXQOVAObject constructed(object);
+                object.Reset(1);
+                ExpectReset(object);
+                ExpectSameObject(decoded, copied, "Copy", false);  // values, not flags
+                ExpectSameObject(decoded, constructed, "copy constructor", false);
             }
         }
     }

@@ -6,12 +6,12 @@
 
 #include <cstdint>
 
-#include "binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/object/object_ptr.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kForms = 0x00490000;  // version 101; B only from 101
 enum FormMember { kA, kB };                  // identifiers, as hosts declare them

@@ -15,7 +15,7 @@ using namespace xml_test;
 constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, UnitID (ansichar UNBOUNDED)
 
 TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
-    CXQOVAObject object(&Device(), kLocation, 0xFFFF);
+    CXQOVAObject object(&DeviceDictionary(), kLocation, 0xFFFF);
     ASSERT_EQ(object.SetMember(0, "ab", 2), 1);
     const std::uint32_t binary = object.SizeAll(0xFFFF);
     const std::uint32_t xml8 = object.XMLSizeAll(0xFFFF);

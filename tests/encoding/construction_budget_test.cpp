@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/core/budget.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kDeviceC = 0x00180800;  // CDeviceCStd: no members at version 0
 constexpr std::uint32_t kSelf = 0x00440000;     // two members of its own class and uint8[65535]

@@ -24,7 +24,7 @@ std::size_t Count(const std::string& text, const std::string& what) {
 // as written.
 TEST(XmlBuiltInDocuments, SizeFollowsTheWrittenDocumentOfEveryClass) {
     std::mt19937 rng(20240305);
-    for (CXQOVADictionary* dictionary : {&Sdk(), &Device()}) {
+    for (CXQOVADictionary* dictionary : {&SdkDictionary(), &DeviceDictionary()}) {
         for (std::uint16_t i = 0; i < dictionary->GetDefinitionCount() * 4; ++i) {
             const auto* block = static_cast<const unsigned char*>(dictionary->GetDefinitionAt(i / 4));
             const std::uint32_t id = DefinitionClassID(block);
@@ -45,8 +45,8 @@ TEST(XmlBuiltInDocuments, SizeFollowsTheWrittenDocumentOfEveryClass) {
 
 TEST(XmlBuiltInDocuments, CombinedRecordHoldsTheDocumentsOfItsElevenObjects) {
     std::mt19937 rng(7);
-    CXQOVAObject record(&Device(), kZentoRec, 0xFFFF);
-    FillRandom(record, rng, Device());
+    CXQOVAObject record(&DeviceDictionary(), kZentoRec, 0xFFFF);
+    FillRandom(record, rng, DeviceDictionary());
     const std::string text = Write8(record, 0xFFFF).text;
     EXPECT_EQ(Count(text, "<DEFINITION "), 12u);
     for (std::uint16_t id = 1; id <= 11; ++id) {
@@ -70,7 +70,7 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     ghost.memberClass = 0x00990000;
     const Bytes noTextBlock = Build(noText), unknownBlock = Build(Class("CUnknown", 0x00470000, {ghost}));
 
-    CXQOVAObject container(&Sdk(), kNumExt, 0xFFFF);
+    CXQOVAObject container(&SdkDictionary(), kNumExt, 0xFFFF);
     CXQOVAVector* elements = container.Member(0);
     CXQOVAObject* first = elements->Push(kNumD);
     CXQOVAObject* noTextElement = elements->Push(static_cast<const void*>(noTextBlock.data()));
@@ -100,7 +100,7 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
     int shortOfNested = 0;
     for (long n = 0;; ++n) {
         xqova::testing::FailAllocationsAfter(n);
-        CXQOVAObject record(&Device(), kZentoRec, 0xFFFF);
+        CXQOVAObject record(&DeviceDictionary(), kZentoRec, 0xFFFF);
         void* probe = xqova::Allocate(1);
         xqova::Release(probe);
         xqova::testing::FailAllocationsAfter(-1);

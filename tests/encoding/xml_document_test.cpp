@@ -26,7 +26,7 @@ const char kClinician[] =
     "</DEFINITION>\n";
 
 TEST(XmlDocument, ClinicianConfigurationLineForLine) {
-    CXQOVAObject clinician(&Device(), kClinicianC, 100);
+    CXQOVAObject clinician(&DeviceDictionary(), kClinicianC, 100);
     clinician.SetMember(0, static_cast<unsigned char>(1));
     clinician.SetMember(1, static_cast<unsigned short>(10));
     const auto w = Write8(clinician, 0xFFFF);
@@ -59,7 +59,7 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
 }
 
 TEST(XmlDocument, BitmaskListsTheEnumeratorsOfItsSetBitsInTableOrder) {
-    CXQOVAObject number(&Sdk(), kNumD, 0xFFFF);
+    CXQOVAObject number(&SdkDictionary(), kNumD, 0xFFFF);
     number.Member(1).SetBit(3, 1);
     number.Member(1).SetBit(1, 1);
     const auto w = Write8(number, 0xFFFF);
@@ -203,7 +203,7 @@ TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
     nested.memberClass = kClinicianC;
     Chain chain(Build(Class("CAttributes", 0x00420100, {aliased, fixed, nested, any, M("Odd", 0x30)}, 200)));
     CXQOVADictionary dictionary(chain.Head());
-    dictionary.AddDefinition(Device().GetDefinition(kClinicianC));
+    dictionary.AddDefinition(DeviceDictionary().GetDefinition(kClinicianC));
     CXQOVAObject object(&dictionary, 0x00420100u, 0xFFFF);
     const auto w = Write8(object, 1);
     EXPECT_EQ(w.text,
@@ -236,7 +236,7 @@ TEST(XmlDocument, VersionTooLongForTheStoredBaseIsRefusedInEightBitText) {
         {kNumD, 10000, true},     {0x00750017, 9999, true}, {0x00750017, 10000, false},  // species 23
     };
     for (const Case& c : cases) {
-        CXQOVAObject object(&Sdk(), c.classId, 0xFFFF);
+        CXQOVAObject object(&SdkDictionary(), c.classId, 0xFFFF);
         const auto w = Write8(object, c.version);
         EXPECT_EQ(w.result != 0, c.written) << std::hex << c.classId << std::dec << " at " << c.version;
         EXPECT_TRUE(w.result <= w.size && w.guardIntact);

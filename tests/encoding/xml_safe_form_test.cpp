@@ -160,7 +160,7 @@ TEST(XmlSafeForm, DeviceTextCannotAddElements) {
     bytes[98] = 0x1E;
     bytes[99] = 0x02;
 
-    CXQOVAObject object(&Device(), xqova::EncodedBytes{bytes.data(), bytes.size()});
+    CXQOVAObject object(&DeviceDictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
     ASSERT_EQ(object.SizeAll(0xFFFF), 100u);
     const Documents d = WriteAll(object);
     EXPECT_EQ(CountMarkup(d.exact, "<MEMBER "), 3u);
@@ -175,12 +175,12 @@ TEST(XmlSafeForm, DeviceTextCannotAddElements) {
 // For ASCII names and values without "]]>" the safe form is the exact one.
 TEST(XmlSafeForm, SameAsExactForPlainObjects) {
     std::mt19937 rng(13);
-    for (std::uint16_t i = 0; i < Device().GetDefinitionCount(); ++i) {
-        CXQOVAObject object(&Device(), DefinitionClassID(Device().GetDefinitionAt(i)), 0xFFFF);
-        FillRandom(object, rng, Device());
+    for (std::uint16_t i = 0; i < DeviceDictionary().GetDefinitionCount(); ++i) {
+        CXQOVAObject object(&DeviceDictionary(), DefinitionClassID(DeviceDictionary().GetDefinitionAt(i)), 0xFFFF);
+        FillRandom(object, rng, DeviceDictionary());
         const Documents d = WriteAll(object);
         // Widechar members hold only printable ASCII here, and floats are finite.
-        EXPECT_EQ(d.safe8, d.exact) << DefinitionClassID(Device().GetDefinitionAt(i));
+        EXPECT_EQ(d.safe8, d.exact) << DefinitionClassID(DeviceDictionary().GetDefinitionAt(i));
         EXPECT_EQ(d.safe16, d.exact);
     }
 }

@@ -1,7 +1,7 @@
 // Helpers of the XML document tests and of the well-formedness program:
-// documents written into guarded buffers, definitions of the tests' own,
-// seeded random values for the built-in classes, and the slack the stored
-// base sizes leave in the 8-bit size.
+// documents written into guarded buffers, seeded random values for the
+// built-in classes, and the slack the stored base sizes leave in the 8-bit
+// size; definitions and dictionaries come from the object support.
 #ifndef XQOVA_TESTS_ENCODING_XML_TEST_SUPPORT_H
 #define XQOVA_TESTS_ENCODING_XML_TEST_SUPPORT_H
 
@@ -12,27 +12,11 @@
 #include <type_traits>
 #include <vector>
 
-#include "xqova/dictionary/definition_builder.h"
-#include "xqova/builtin/builtin.h"
-#include "xqova/core/class_id.h"
-#include "xqova/dictionary/definition.h"
-#include "xqova/dictionary/dictionary.h"
-#include "xqova/object/object.h"
-#include "xqova/object/vector.h"
+#include "support/objects.h"
 
 namespace xml_test {
 
-constexpr std::uint32_t kClinicianC = 0x00650800, kZentoRec = 0x00170001, kNumD = 0x00750000,
-                        kNumDFloat = 0x0075001F, kNumDLong = 0x0075007F, kNumExt = 0x00751200;
-
-inline CXQOVADictionary& Sdk() {
-    static CXQOVADictionary dictionary(RER_SDK::Dictionary());
-    return dictionary;
-}
-inline CXQOVADictionary& Device() {
-    static CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
-    return dictionary;
-}
+using namespace test_objects;
 
 // A document written into a buffer of exactly the size asked for first,
 // followed by guard units that the writer must leave alone.
@@ -72,104 +56,13 @@ inline std::string ToUtf8(const std::u16string& units) {
     return out;
 }
 
-// ---- Definitions of the tests' own ------------------------------------------
-
-using Bytes = std::vector<unsigned char>;
-
-inline xqova::build::Member M(const char* name, std::uint8_t type, std::uint16_t minVersion = 100) {
-    xqova::build::Member m;
-    m.name = name;
-    m.type = type;
-    m.minVersion = minVersion;
-    return m;
-}
-
-inline xqova::build::ClassDescription Class(const char* name, std::uint32_t id,
-                                            std::vector<xqova::build::Member> members, std::uint16_t version = 100) {
-    xqova::build::ClassDescription d;
-    d.name = name;
-    d.family = GetFamily(id);
-    d.genus = GetGenus(id);
-    d.species = {{GetSpecies(id), "SpONLY"}};
-    d.version = version;
-    d.members = std::move(members);
-    return d;
-}
-
-// The block; its base size counts `memberClassName` for every member class.
-inline Bytes Build(const xqova::build::ClassDescription& d, std::string memberClassName = "CClinicianCStd") {
-    return xqova::build::BuildDefinition(d, [memberClassName](std::uint32_t) { return memberClassName; });
-}
-
-// A one-block chain for CXQOVADictionary(chain.Head()).
-struct Chain {
-    explicit Chain(Bytes b) : block(std::move(b)), node{block.data(), nullptr} {}
-    void* Head() { return &node; }
-    Bytes block;
-    TableEntry_s node;
-};
-
-// ---- Seeded values ------------------------------------------------------------
-
-// Printable ASCII without "]", so that no value can close its CDATA section.
-inline char Printable(std::mt19937& rng) {
-    const char c = static_cast<char>(std::uniform_int_distribution<int>(0x20, 0x7E)(rng));
-    return c == ']' ? '[' : c;
-}
-
-// Any bit pattern that is a finite float (subnormals too).
-template <class F, class Bits>
-F Finite(std::mt19937& rng) {
-    for (;;) {
-        const Bits b = static_cast<Bits>((static_cast<std::uint64_t>(rng()) << 32) | rng());
-        F f;
-        std::memcpy(&f, &b, sizeof f);
-        if (f - f == 0) return f;
-    }
-}
-
-// Random values in every member, nested objects too; ANY_CLASS vectors get
-// up to two elements of random classes of `dictionary` while `depth` lasts.
-inline void FillRandom(CXQOVAObject& object, std::mt19937& rng, CXQOVADictionary& dictionary, int depth = 2) {
-    auto upTo = [&rng](int n) { return std::uniform_int_distribution<int>(0, n)(rng); };
-    for (std::uint16_t pos = 0; pos < object.MemberCount(); ++pos) {
-        CXQOVAData_u& m = object.At(pos);
-        const std::uint8_t type = m.Type(), w = type & 7;
-        const bool text = (type & 0x28) == 0x08, real = (type & 0x28) == 0x20;
-        const QOVA_TIME time{static_cast<std::uint16_t>(rng()), static_cast<std::uint8_t>(rng()),
-                             static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
-                             static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
-                             static_cast<std::uint8_t>(rng())};
-        if (CXQOVAObject* nested = m) {
-            FillRandom(*nested, rng, dictionary, depth);
-        } else if (CXQOVAVector* vector = m) {
-            for (int i = depth > 0 ? upTo(2) : 0; i > 0; --i) {
-                const void* d = dictionary.GetDefinitionAt(static_cast<std::uint16_t>(upTo(dictionary.GetDefinitionCount() - 1)));
-                if (CXQOVAObject* element = vector->Push(DefinitionClassID(d))) FillRandom(*element, rng, dictionary, depth - 1);
-            }
-        } else if (type & 0xC0) {
-            const int room = (type & 0x80) ? object.GetMemberAtNumElements(pos) : 12;
-            const auto count = static_cast<std::uint16_t>(upTo(text ? room - 1 : room));
-            std::vector<unsigned char> bytes(count);
-            std::vector<unsigned short> units(count);
-            std::vector<std::uint32_t> words(count);
-            for (std::uint16_t i = 0; i < count; ++i) {
-                bytes[i] = static_cast<unsigned char>(text ? Printable(rng) : static_cast<char>(rng()));
-                units[i] = text ? bytes[i] : static_cast<unsigned short>(rng());
-                words[i] = rng();
-            }
-            if (w == 0) object.SetMemberAt(pos, bytes.data(), count);
-            if (w == 1) object.SetMemberAt(pos, units.data(), count);
-            if (w == 3 && !real) object.SetMemberAt(pos, words.data(), count);
-        } else if (w == 2) {
-            object.SetMemberAt(pos, time);
-        } else if (real) {
-            if (w == 3) object.SetMemberAt(pos, Finite<float, std::uint32_t>(rng));
-            if (w == 7) object.SetMemberAt(pos, Finite<double, std::uint64_t>(rng));
-        } else {
-            object.SetMemberAt(pos, text ? static_cast<std::uint32_t>(Printable(rng)) : static_cast<std::uint32_t>(rng()));
-        }
-    }
+// Seeded values for documents (see Filler::printable), ANY_CLASS vectors
+// holding random classes of `dictionary`.
+inline void FillRandom(CXQOVAObject& object, std::mt19937& rng, CXQOVADictionary& dictionary) {
+    Filler filler(static_cast<std::uint32_t>(rng()));
+    filler.anyFrom = &dictionary;
+    filler.printable = true;
+    filler.Fill(object);
 }
 
 // ---- Expected slack of the 8-bit size -------------------------------------------

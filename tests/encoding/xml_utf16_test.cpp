@@ -15,10 +15,16 @@ TEST(Utf8ToUtf16, WellFormedPiecesAndEveryKindOfIllFormedOne) {
     } const cases[] = {
         {"Ab1", u"Ab1"},           {"\xC3\xA9", u"\u00E9"},         {"\xE2\x82\xAC", u"\u20AC"},
         {"\xED\x9F\xBF", u"\uD7FF"}, {"x\xF0\x9F\x98\x80y", u"x\U0001F600y"}, {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+        // The first and last code point of each length, either side of the surrogates.
+        {"\xC2\x80\xDF\xBF", u"\u0080\u07FF"}, {"\xE0\xA0\x80\xEF\xBF\xBF", u"\u0800\uFFFF"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},   {"\xEE\x80\x80", u"\uE000"},
+        {"\xC1\xBF", u""},         // overlong lead
+        {"\xE0\x9F\xBF", u""},     // U+07FF in three bytes
+        {"\xF0\x8F\xBF\xBF", u""}, // U+FFFF in four bytes
+        {"\xED\xBF\xBF", u""},     // last surrogate
         {"a\x80", u""},            // continuation byte in lead position
         {"\xC0\xAF", u""},         // overlong, two bytes
         {"\xE0\x80\xAF", u""},     // overlong, three bytes
-        {"\xF0\x8F\xBF\xBF", u""}, // overlong, four bytes
         {"\xED\xA0\x80", u""},     // surrogate
         {"\xF4\x90\x80\x80", u""}, // above U+10FFFF
         {"\xF8\x88\x80\x80\x80", u""},  // more than three continuation bytes

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "object/object_test_support.h"
+#include "support/objects.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/host/member_kind.h"
@@ -20,7 +20,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 using xqova::MemberKind;
 using xqova::PathError;
 
@@ -196,6 +196,8 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
     EXPECT_EQ(full, std::strlen(text));
     xqova::FormatPathError(xqova::FindMember(holder_, "Readings[2]"), "Readings[2]", text, sizeof text);
     EXPECT_STREQ(text, "index out of range at offset 0 (\"Readings[2]\"), 2 elements in CHolder");
+    xqova::FormatPathError(xqova::FindMember(holder_, "Readings[1].Label[1]x"), "Readings[1].Label[1]x", text, sizeof text);
+    EXPECT_STREQ(text, "malformed path at offset 20 (\"x\") in CReading");
     EXPECT_EQ(xqova::FormatPathError(missing, path, text, 8), full);  // cut to fit, terminated
     EXPECT_STREQ(text, "no memb");
 }

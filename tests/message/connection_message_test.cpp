@@ -10,6 +10,7 @@
 #include "message_test_support.h"
 #include "xqova/core/memory.h"
 #include "xqova/message/connection.h"
+#include "xqova/message/rendezvous.h"
 
 namespace {
 
@@ -20,18 +21,41 @@ using message_test::MakeFrame;
 
 const unsigned char* U(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
 
-TEST(ConnectionStd, NewMessageGoldenFrame) {
-    const CConDStd message;
-    EXPECT_EQ(message.size_all(), 33u);
-    const Bytes expected = {
-        0x00, 0x1E, 0x00, 0x00,                          // class 30, 0, 0
-        0x00, 0x1B,                                      // payload length 27
-        0x00, 0x64, 0x00, 0x00, 0x10,                    // version 100, flags, static length 16
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // DeviceGUID
-        0x00, 0x00,                                      // SourceIDLength
-        0x00, 0x00,                                      // ReservedLength
-        0x2D, 0xC6};                                     // CRC-16/MCRF4XX, worked out bit by bit
-    EXPECT_EQ(Encode(message), expected);
+// Every message as constructed: its frame byte for byte (the checksums
+// worked out bit by bit) and the size of its XML text.
+TEST(NewMessages, FrameAndXmlSize) {
+    const CConDStd std;
+    const CConDDescriptor descriptor;
+    const CConDExtLst list;
+    const CRNDZDStd rendezvous;
+    const struct {
+        const DtData* message;
+        Bytes frame;
+        std::uint32_t xmlSize;
+    } rows[] = {
+        {&std, Cat({{0x00, 0x1E, 0x00, 0x00, 0x00, 0x1B,  // class 30, 0, 0; payload length 27
+                     0x00, 0x64, 0x00, 0x00, 0x10},      // version 100, flags, static length 16
+                    Bytes(16, 0),                         // DeviceGUID
+                    {0x00, 0x00, 0x00, 0x00,              // SourceIDLength, ReservedLength
+                     0x2D, 0xC6}}),
+         567},
+        {&descriptor, {0x00, 0x1E, 0x00, 0x03, 0x00, 0x0B, 0x00, 0x64, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0xBD, 0x52},
+         574},
+        {&list, MakeFrame(0x001E1201u, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00}), 270},  // no frames
+        {&rendezvous, Cat({{0x00, 0x1D, 0x00, 0x00, 0x00, 0x1B, 0x00, 0x65, 0x00, 0x00, 0x12},  // version 101, static 18
+                           message_test::kDefaultGuid,
+                           {0x00, 0x01,     // RERVersion
+                            0x00, 0x00,     // DataLength
+                            0x56, 0x0C}}),
+         548},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.xmlSize);
+        EXPECT_EQ(row.message->size_all(), row.frame.size());
+        EXPECT_EQ(Encode(*row.message), row.frame);
+        EXPECT_EQ(row.message->size_XML(), row.xmlSize);
+    }
+    EXPECT_EQ(rendezvous.GetRERVersion(), 1);
 }
 
 TEST(ConnectionStd, FieldsTravelAndComeBack) {
@@ -139,11 +163,6 @@ TEST(ConnectionStd, DecodeReadsWhatVersionAndStaticLengthGive) {
 
 TEST(ConnectionDescriptor, VersionsAndStaticBlock) {
     CConDDescriptor message;
-    // A new descriptor, CRC worked out bit by bit: 0xBD52.
-    const Bytes golden = {0x00, 0x1E, 0x00, 0x03, 0x00, 0x0B, 0x00, 0x64, 0x00,
-                          0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0xBD, 0x52};
-    EXPECT_EQ(Encode(message), golden);
-
     message.SetData(U("\x05"), 1);
     const Bytes v101 = MakeFrame(0x001E0003u, {0x00, 0x65, 0x00, 0x00, 0x02, 0x00, 0x01, 0x00, 0x00});
     EXPECT_EQ(message.deserialize_all(v101.data(), v101.size()), 0u);
@@ -293,7 +312,11 @@ TEST(ConnectionMessages, MemoryShortageKeepsLengthsAndStorageInStep) {
     CConDDescriptor descriptor;
     descriptor.SetData(U("\x01\x02"), 2);
     const Bytes frame = Encode(descriptor);
+    CConDStd withSource;
+    withSource.SetSourceID("AB", 2);
+    const Bytes sourceFrame = Encode(withSource);
     xqova::testing::FailAllocationsAfter(0);
+    EXPECT_EQ(withSource.deserialize_all(sourceFrame.data(), sourceFrame.size()), 0u);  // no room for SourceID
     EXPECT_EQ(std.SetSourceID("newer", 5), 0);  // unchanged
     CConDStd copy(std);                         // the copy's text is left empty
     EXPECT_EQ(copy.GetSourceID(nullptr), nullptr);
@@ -302,6 +325,7 @@ TEST(ConnectionMessages, MemoryShortageKeepsLengthsAndStorageInStep) {
     EXPECT_EQ(descriptor.deserialize_all(frame.data(), frame.size()), 0u);
     xqova::testing::FailAllocationsAfter(-1);
     EXPECT_STREQ(std.GetSourceID(nullptr), "old");
+    EXPECT_EQ(withSource.GetSourceID(nullptr), nullptr);
     EXPECT_EQ(list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
     std::uint16_t length = 5;
     EXPECT_EQ(descriptor.GetData(&length), nullptr);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "message_test_support.h"
+#include "support/mutations.h"
 #include "xqova/message/connection.h"
 #include "xqova/message/rendezvous.h"
 
@@ -67,40 +68,29 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
         const Bytes frame = Encode(*kind.make());
         auto target = kind.make();
         const Bytes before = Encode(*target);
-        for (std::size_t n = 0; n < frame.size(); ++n) {
-            const Bytes prefix(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n));
+        test_mutations::EveryPrefix(frame, [&](const Bytes& prefix, std::size_t n) {
             EXPECT_EQ(target->deserialize_all(prefix.data(), prefix.size()), 0u) << n;
-        }
+        });
         EXPECT_EQ(Encode(*target), before);
-        for (std::size_t i = target->is_Extended(target->id()) ? 8 : 6; i < frame.size(); ++i) {
-            Bytes bad = frame;
-            bad[i] ^= 0x10;
+        test_mutations::EveryByteChange(frame, {0x10}, [&](const Bytes& bad, std::size_t i, unsigned char) {
             EXPECT_EQ(target->deserialize_all(bad.data(), bad.size()), 0u) << i;
             EXPECT_EQ(Encode(*target), kind.emptied()) << i;
+            EXPECT_EQ(target->GetSrcVersion(), 0) << i;
             ASSERT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
-        }
+        }, target->is_Extended(target->id()) ? 8 : 6);
     }
 }
 
 TEST(HostileFrames, StatedLengthsThatDoNotMatchTheBytes) {
-    const Bytes good = Encode(CConDStd());
-    for (std::uint16_t stated : {std::uint16_t{0}, std::uint16_t{1}, std::uint16_t{26}, std::uint16_t{28},
-                                 std::uint16_t{0xFFFF}}) {
-        Bytes frame = good;
-        WriteInt16(frame.data() + 4, stated);
+    test_mutations::EveryEdgeValue(Encode(CConDStd()), 4, 2, [](const Bytes& frame, std::uint32_t stated) {
         CConDStd message;
         EXPECT_EQ(message.deserialize_all(frame.data(), frame.size()), 0u) << stated;
-    }
-
-    auto list = Kinds()[2].make();
-    const Bytes wide = Encode(*list);
-    const std::uint32_t length = ReadInt32(wide.data() + 4);
-    for (std::uint32_t stated : {0u, 1u, length - 1, length + 1, 0xFFFFu, 0xFFFFFFFFu}) {
-        Bytes frame = wide;
-        WriteInt32(frame.data() + 4, stated);
+    });
+    const Bytes wide = Encode(*Kinds()[2].make());
+    test_mutations::EveryEdgeValue(wide, 4, 4, [](const Bytes& frame, std::uint32_t stated) {
         CConDExtLst message;
         EXPECT_EQ(message.deserialize_all(frame.data(), frame.size()), 0u) << stated;
-    }
+    });
     // Even a caller who vouches for the frame gets no read beyond 32 bits of size.
     Bytes header(wide.begin(), wide.begin() + 8);
     WriteInt32(header.data() + 4, 0xFFFFFFFFu);

@@ -85,6 +85,29 @@ TEST(MessageFrame, FlagBits) {
     EXPECT_EQ(message.isdirty(), 128);
 }
 
+// The payload writer of every message reports success, through the access
+// a derived class has.
+template <class Message>
+unsigned char PayloadWriterResult(const Message& message) {
+    struct Open : Message {
+        using Message::serialize_payload;
+    };
+    Bytes buffer(message.size_all());
+    uint8QManager queue(buffer.data(), static_cast<std::uint32_t>(buffer.size()), 0);
+    return (message.*(&Open::serialize_payload))(&queue);
+}
+
+TEST(MessageFrame, PayloadWritersReportSuccess) {
+    EXPECT_EQ(PayloadWriterResult(DtData(0)), 1);
+    EXPECT_EQ(PayloadWriterResult(CConDStd()), 1);
+    EXPECT_EQ(PayloadWriterResult(CConDDescriptor()), 1);
+    EXPECT_EQ(PayloadWriterResult(CConDExtLst()), 1);
+    EXPECT_EQ(PayloadWriterResult(CRNDZDStd()), 1);
+    // The base message (version 0) reads no payload of a frame of its class.
+    const Bytes frame = MakeFrame(0x00170000u, {0x00, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ(DtData(0x00170000u).deserialize_all(frame.data(), frame.size()), frame.size());
+}
+
 TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
     const t_VersionEntry table[1] = {{100, 101}};
     DtData message(0);
@@ -96,6 +119,7 @@ TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
     }
     message.SetSrcVersion(100);
     EXPECT_EQ(message.GetVersionStatus(table, 1, 1), 0);
+    EXPECT_EQ(message.GetVersionStatus(nullptr, 1, 0), 0);
 }
 
 TEST(MessageFrame, CodeTables) {

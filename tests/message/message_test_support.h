@@ -17,6 +17,10 @@ namespace message_test {
 
 using Bytes = std::vector<unsigned char>;
 
+// The device identifier a new rendezvous message carries.
+inline const Bytes kDefaultGuid = {0x7B, 0x57, 0x32, 0x3E, 0xD6, 0x1A, 0x4E, 0x3D,
+                                   0x8E, 0xBC, 0xC8, 0x65, 0x80, 0x07, 0xBB, 0xCB};
+
 // The parts one after the other.
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes all;

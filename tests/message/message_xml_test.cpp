@@ -35,9 +35,7 @@ TEST(MessageXml, NewDescriptorText) {
         "</ENUM>\n"
         "</ENUMERATION>\n"
         "</DEFINITION>\n";
-    const CConDDescriptor message;
-    EXPECT_EQ(message.size_XML(), 574u);
-    EXPECT_EQ(Render(message), expected);
+    EXPECT_EQ(Render(CConDDescriptor()), expected);
 }
 
 TEST(MessageXml, DescriptorValuesAndEnumeration) {
@@ -52,10 +50,7 @@ TEST(MessageXml, DescriptorValuesAndEnumeration) {
     EXPECT_EQ(Render(message).find("ENUMERATION"), std::string::npos);
 }
 
-TEST(MessageXml, SizesOfNewMessages) {
-    EXPECT_EQ(CConDExtLst().size_XML(), 270u);
-    EXPECT_EQ(CConDStd().size_XML(), 567u);
-    EXPECT_EQ(CRNDZDStd().size_XML(), 548u);
+TEST(MessageXml, IdentifiersOfNewMessages) {
     EXPECT_NE(Render(CConDStd()).find("<VALUE><![CDATA[{00000000-0000-0000-0000-000000000000}]]></VALUE>\n"),
               std::string::npos);
     const std::string rendezvous = Render(CRNDZDStd());

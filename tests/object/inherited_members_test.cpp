@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 #include "xqova/object/object_ptr.h"
@@ -13,7 +13,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kBase = 0x00410000, kDerived = 0x00410100, kGrandChild = 0x00410200;
 

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kArrays = 0x00400300;
-enum : std::uint16_t { kBytes16, kText, kBytes, kText32, kWideText, kFloats, kTimes, kWords };
+enum : std::uint16_t { kBytes16, kText, kBytes, kText32, kWideText, kFloats, kTimes, kWords, kNone };
 
 class ArrayMembers : public ::testing::Test {
 protected:
@@ -24,7 +24,7 @@ protected:
         : chain_({Build("CArrays", kArrays,
                         {FixedArray("Bytes16", 0x10, 16), M("Text", 0x48), M("Bytes", 0x50),
                          FixedArray("Text32", 0x08, 32), M("WideText", 0x49), FixedArray("Floats", 0x23, 3),
-                         FixedArray("Times", 0x02, 2), M("Words", 0x51)})}),
+                         FixedArray("Times", 0x02, 2), M("Words", 0x51), FixedArray("None", 0x10, 0)})}),
           dictionary_(chain_.Head()),
           o_(&dictionary_, kArrays, 0xFFFF) {}
 
@@ -63,7 +63,10 @@ TEST_F(ArrayMembers, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
     ASSERT_EQ(o_.SetMemberAt(kTimes, times, 2), 1);
     EXPECT_EQ(std::memcmp(static_cast<QOVA_TIME*>(o_.Member(kTimes)), times, sizeof times), 0);
 
-    // The accessor that stands for no member takes no array.
+    // A fixed array of no elements, and the accessor that stands for no
+    // member, take no array.
+    EXPECT_EQ(o_.SetMember(kNone, kSeventeen, 1), 0);
+    EXPECT_EQ(o_.SetMember(kNone, static_cast<const unsigned char*>(nullptr), 0), 0);
     EXPECT_EQ(o_.Member(0xFFFF).Set("abc", 3), 0);
     EXPECT_EQ(o_.Member(0xFFFF).Set(kSeventeen, 3), 0);
     EXPECT_EQ(o_.SetMemberAt(100, "abc", 3), 0);

@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kAllTypes = 0x00400100;
 constexpr std::uint32_t kPlain = 0x00400200;

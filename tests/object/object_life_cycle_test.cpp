@@ -6,16 +6,17 @@
 #include <cstdint>
 #include <string>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "support/bmi_block.h"
 #include "xqova/core/limits.h"
+#include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kVersioned = 0x00400400, kHolder = 0x00400500, kSelf = 0x00400600, kCycleA = 0x00400700,
                         kCycleB = 0x00400800, kFan = 0x00400900, kOther = 0x00400A00;
@@ -117,6 +118,9 @@ TEST_F(ObjectLifeCycle, TheBmiDefinitionGivesThreeMembers) {
         EXPECT_EQ(bmi.GetMemberScaleCoefficient(i), 1);
     }
     EXPECT_EQ(bmi.GetMemberSize(1), 2);
+    // A definition that the object's dictionary does not hold serves as well.
+    CXQOVAObject outside(&dictionary_, static_cast<const void*>(block.data()), 0xFFFF);
+    EXPECT_EQ(outside.MemberCount(), 3);
 }
 
 TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
@@ -153,6 +157,44 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
         EXPECT_EQ(none.Available(), 0);
         EXPECT_EQ(none.Alias(), 0xFFFFFFFFu);
         EXPECT_EQ(o.GetMemberSize(3), 0);
+    }
+}
+
+// An attribute entry shorter than eight bytes gives only the attributes it
+// holds whole; the rest read as their defaults.
+TEST(MemberAttributes, EntryOfEverySize) {
+    const struct {
+        std::uint16_t size;
+        std::uint32_t alias;
+        std::uint8_t units;
+        std::uint16_t coefficient;
+        signed char exponent;
+    } cases[] = {{0, 0xFFFFFFFFu, 0xFF, 1, 0}, {4, 0x12345678, 0xFF, 1, 0}, {5, 0x12345678, 7, 1, 0},
+                 {6, 0x12345678, 7, 1, 0},     {7, 0x12345678, 7, 5, 0},    {8, 0x12345678, 7, 5, -2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size);
+        xqova::build::ClassDescription d;
+        d.name = "CVersioned";
+        d.family = GetFamily(kVersioned);
+        d.genus = GetGenus(kVersioned);
+        d.species = {{0, "SpOnly"}};
+        d.version = 101;
+        d.members = {M("A", 0x11)};
+        d.members[0].alias = 0x12345678;
+        d.members[0].units = 7;
+        d.members[0].scaleCoefficient = 5;
+        d.members[0].scaleExponent = -2;
+        d.attributeSize = c.size;
+        const Bytes block = xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string(); });
+        CXQOVAObject o(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
+        const CXQOVAData_u& m = o.Member(0);
+        EXPECT_EQ(m.Alias(), c.alias);
+        EXPECT_EQ(m.Units(), c.units);
+        EXPECT_EQ(m.ScaleCoefficient(), c.coefficient);
+        EXPECT_EQ(m.ScaleExponent(), c.exponent);
+        EXPECT_EQ(xqova::DefinitionMemberUnits(block.data(), 0), c.units);
+        EXPECT_EQ(xqova::DefinitionMemberScaleCoefficient(block.data(), 0), c.coefficient);
+        EXPECT_EQ(xqova::DefinitionMemberScaleExponent(block.data(), 0), c.exponent);
     }
 }
 

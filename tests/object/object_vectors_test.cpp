@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <vector>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 constexpr std::uint32_t kVectors = 0x00420000, kElem = 0x00420100, kOther = 0x00420200, kTail = 0x00420300;
 enum : std::uint16_t { kFixed, kBounded, kGrowing, kGrowingAny };

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "object_test_support.h"
+#include "support/objects.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/core/crc16.h"
 #include "xqova/dictionary/dictionary.h"
@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace object_test;
+using namespace test_objects;
 
 // The shape the decoding constructor builds before it reads the values.
 class EncodedShape : public CXQOVAObject {
@@ -26,45 +26,24 @@ public:
     }
 };
 
-// Worked examples: CClinicianCStd, CDataTransferDExtStd, and CFileSysDExtStd
-// holding the first in its any-class vector.
-const Bytes kClinician = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64, 0x40, 0x00, 0x03, 0x01, 0x00, 0x0A, 0x64, 0xC8};
-const Bytes kDataTransfer = {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
-                             0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E};
-Bytes FileSys() {
-    Bytes b = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00, 0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
-    b.insert(b.end(), kClinician.begin(), kClinician.end());
-    b.insert(b.end(), {0xBC, 0xCF});
-    return b;
-}
-
 TEST(ShapeFromEncoding, WorkedExamplesGiveTheirClassAndVersion) {
-    CXQOVADictionary sdk(RER_SDK::Dictionary());
-    CXQOVADictionary device(RER_KLEV_ZENTO::Dictionary());
-    struct Case {
-        CXQOVADictionary* dictionary;
-        Bytes encoding;
-        std::uint32_t classId;
-        std::uint16_t version, members;
-    };
-    for (const Case& c : {Case{&device, kClinician, 0x00650800, 100, 2}, Case{&sdk, kDataTransfer, 0x007A1200, 200, 3},
-                          Case{&sdk, FileSys(), 0x00701200, 200, 2}}) {
-        SCOPED_TRACE(c.classId);
-        EncodedShape shape(c.dictionary, c.encoding);
-        EXPECT_EQ(shape.ClassID(), c.classId);
-        EXPECT_EQ(shape.Version(), c.version);
-        EXPECT_EQ(shape.MemberCount(), c.members);
+    for (const Golden& g : GoldenExamples()) {
+        SCOPED_TRACE(g.name);
+        EncodedShape shape(&g.dictionary(), g.bytes);
+        EXPECT_EQ(shape.ClassID(), g.classId);
+        EXPECT_EQ(shape.Version(), g.version);
+        EXPECT_EQ(shape.MemberCount(), g.members);
         // One changed byte, or one byte too few: no members, the header's class.
-        const Bytes damaged = [&] { Bytes b = c.encoding; b[b.size() - 3] ^= 0x10; return b; }();
-        const Bytes shortened(c.encoding.begin(), c.encoding.end() - 1);
+        const Bytes damaged = [&] { Bytes b = g.bytes; b[b.size() - 3] ^= 0x10; return b; }();
+        const Bytes shortened(g.bytes.begin(), g.bytes.end() - 1);
         for (const Bytes* bad : {&damaged, &shortened}) {
-            EncodedShape none(c.dictionary, *bad);
-            EXPECT_EQ(none.ClassID(), c.classId);
+            EncodedShape none(&g.dictionary(), *bad);
+            EXPECT_EQ(none.ClassID(), g.classId);
             EXPECT_EQ(none.MemberCount(), 0);
             EXPECT_EQ(none.GetDefinition(), nullptr);
         }
     }
-    EncodedShape fileSys(&sdk, FileSys());
+    EncodedShape fileSys(&SdkWithClinician(), GoldenExamples()[2].bytes);
     ASSERT_NE(static_cast<CXQOVAVector*>(fileSys.Member(1)), nullptr);
     EXPECT_EQ(static_cast<CXQOVAVector*>(fileSys.Member(1))->Size(), 0);  // elements come with the decode
 }

@@ -64,6 +64,8 @@ TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
     CXQOVADictionary dictionary;
     ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
     CXQOVATableBuilder builder;
+    EXPECT_TRUE(builder.LanguageTable() == nullptr && builder.LinkTables() == nullptr);  // nothing before a Build
+    EXPECT_EQ(builder.LanguageTableSize() | builder.LinkTablesSize() | builder.LinkTableCount(), 0u);
     ASSERT_EQ(builder.Build(&dictionary, 0), 1);
 
     const Bytes language(builder.LanguageTable(), builder.LanguageTable() + builder.LanguageTableSize());

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "support/mutations.h"
 #include "table_bytes.h"
 #include "xqova/text/string_table.h"
 #include "xqova/text/table_check.h"
@@ -115,6 +116,18 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
     EXPECT_EQ(strings.AddLinkTable(link2.data()), nullptr);
     EXPECT_EQ(strings.AddLanguageTable(nullptr), nullptr);
     EXPECT_NE(strings.AddLinkTable(GoodLink().data()), nullptr);
+
+    // Every cut and every changed byte is refused, the held tables kept.
+    const Bytes goodLanguage = GoodLanguage(), goodLink = GoodLink();
+    const auto refused = [&](const Bytes& bad, std::size_t at) {
+        EXPECT_EQ(strings.AddLanguageTable(bad.data(), bad.size()), nullptr) << at;
+        EXPECT_EQ(strings.AddLinkTable(bad.data(), bad.size()), nullptr) << at;
+    };
+    for (const Bytes* good : {&goodLanguage, &goodLink}) {
+        test_mutations::EveryPrefix(*good, refused);
+        test_mutations::EveryByteChange(*good, {0x01, 0x80}, [&](const Bytes& bad, std::size_t at, unsigned char) { refused(bad, at); });
+    }
+    EXPECT_EQ(0, std::memcmp(strings.GetLinkTable(kClass), goodLink.data(), goodLink.size()));
 }
 
 TEST(BulkAdd, CountsTablesUntilTheWalkStops) {

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     std::mt19937 rng(4242);
     std::string command = std::string("'") + argv[1] + "' --noout";
     int documents = 0;
-    for (CXQOVADictionary* dictionary : {&Sdk(), &Device()}) {
+    for (CXQOVADictionary* dictionary : {&SdkDictionary(), &DeviceDictionary()}) {
         for (std::uint16_t i = 0; i < dictionary->GetDefinitionCount(); ++i) {
             const void* definition = dictionary->GetDefinitionAt(i);
             CXQOVAObject object(dictionary, DefinitionClassID(definition), 0xFFFF);
