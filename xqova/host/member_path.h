@@ -105,8 +105,8 @@ struct MemberEntry {
 // deepest base's first), then its own, each part in definition order: writes
 // up to `capacity` entries and returns how many there are (capacity 0 asks
 // the count). Names point into the dictionary's definitions; each name finds
-// its member through FindMember unless a later member of the chain has the
-// same name.
+// its member through FindMember unless another member of the chain has
+// the same name (FindMember prefers the derived object's).
 XQOVA_API std::size_t ListMembers(CXQOVAObject* object, MemberEntry* entries, std::size_t capacity);
 
 // Sets `table` (null allowed) on `root` and on every object inside it: base
