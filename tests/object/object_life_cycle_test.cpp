@@ -173,13 +173,7 @@ TEST(MemberAttributes, EntryOfEverySize) {
                  {6, 0x12345678, 7, 1, 0},     {7, 0x12345678, 7, 5, 0},    {8, 0x12345678, 7, 5, -2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
-        xqova::build::ClassDescription d;
-        d.name = "CVersioned";
-        d.family = GetFamily(kVersioned);
-        d.genus = GetGenus(kVersioned);
-        d.species = {{0, "SpOnly"}};
-        d.version = 101;
-        d.members = {M("A", 0x11)};
+        xqova::build::ClassDescription d = Class("CVersioned", kVersioned, {M("A", 0x11)}, 101);
         d.members[0].alias = 0x12345678;
         d.members[0].units = 7;
         d.members[0].scaleCoefficient = 5;
