@@ -338,6 +338,7 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     const float levels[] = {1.5f, -2.25f};
     std::memcpy(static_cast<void*>(one->At(0)->At(7)), levels, sizeof levels);
     ASSERT_EQ(1, one->At(0)->SetMemberAt(6, "it", 2));
+    ASSERT_EQ(1, one->At(0)->SetMemberAt(3, 0.1));  // a float64 that a float32 cannot hold
     const std::string json = xqova::ObjectToJson(object, -1);
     EXPECT_NE(std::string::npos,
               json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
