@@ -159,6 +159,9 @@ TEST(BinaryHostile, EveryProperPrefixIsRefused) {
             }
         });
         EXPECT_TRUE(xqova::DecodeObject(s.dictionary, s.bytes.data(), s.bytes.size(), nullptr));
+        xqova::DecodeReport none;  // no bytes at all, whatever length comes with them
+        EXPECT_FALSE(xqova::DecodeObject(s.dictionary, nullptr, s.bytes.size(), &none));
+        EXPECT_TRUE(none.check == xqova::DecodeCheck::kHeader && none.found == 0);
         // The whole encoding, and the same followed by other bytes, decodes.
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
         Bytes longer = s.bytes;
