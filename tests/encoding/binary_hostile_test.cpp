@@ -398,6 +398,10 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
             HeapCopy bytes(tooDeep);
             CXQOVAObject built(&dictionary, xqova::EncodedBytes{bytes.data(), bytes.size()});
             EXPECT_EQ(0u, static_cast<std::uint32_t>(built.Member(0)));
+            xqova::DecodeReport report;  // the limit is named: the levels below the outermost
+            EXPECT_FALSE(xqova::DecodeObject(&dictionary, bytes.data(), bytes.size(), &report));
+            EXPECT_EQ(report.check, xqova::DecodeCheck::kTooDeep);
+            EXPECT_EQ(report.expected, xqova::kMaxNestingDepth - 1) << levels << " levels";
         }
     }
 }
