@@ -257,6 +257,10 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     EXPECT_EQ(Compile("{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
                       "\"object CA[UNBOUNDED]\"}]}",
                       &all, &error).size(), 1u) << error.Text();
+    // A name of 1024 bytes is still taken.
+    EXPECT_EQ(Compile("{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"" + longName.substr(1) +
+                          "\", \"type\": \"uint8\"}]}",
+                      &all, &error).size(), 1u) << error.Text();
 }
 
 // Both readers of the component parse a long list in time linear in it
