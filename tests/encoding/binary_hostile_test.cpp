@@ -159,6 +159,9 @@ TEST(BinaryHostile, EveryProperPrefixIsRefused) {
             }
         });
         EXPECT_TRUE(xqova::DecodeObject(s.dictionary, s.bytes.data(), s.bytes.size(), nullptr));
+        xqova::DecodeReport none;  // no bytes at all, whatever length comes with them
+        EXPECT_FALSE(xqova::DecodeObject(s.dictionary, nullptr, s.bytes.size(), &none));
+        EXPECT_TRUE(none.check == xqova::DecodeCheck::kHeader && none.found == 0);
         // The whole encoding, and the same followed by other bytes, decodes.
         CXQOVAObject object(s.dictionary, s.classId, 0xFFFF);
         Bytes longer = s.bytes;
@@ -395,6 +398,10 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
             HeapCopy bytes(tooDeep);
             CXQOVAObject built(&dictionary, xqova::EncodedBytes{bytes.data(), bytes.size()});
             EXPECT_EQ(0u, static_cast<std::uint32_t>(built.Member(0)));
+            xqova::DecodeReport report;  // the limit is named: the levels below the outermost
+            EXPECT_FALSE(xqova::DecodeObject(&dictionary, bytes.data(), bytes.size(), &report));
+            EXPECT_EQ(report.check, xqova::DecodeCheck::kTooDeep);
+            EXPECT_EQ(report.expected, xqova::kMaxNestingDepth - 1) << levels << " levels";
         }
     }
 }

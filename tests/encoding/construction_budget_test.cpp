@@ -9,6 +9,7 @@
 
 #include "support/objects.h"
 #include "xqova/core/budget.h"
+#include "xqova/encoding/decode_report.h"
 
 namespace {
 
@@ -156,6 +157,9 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
         EXPECT_TRUE(budget.Exhausted());
         EXPECT_EQ(items->Size(), 0);  // reset deeply
         EXPECT_LE(budget.MostObjects(), 20 * perElement);
+        xqova::DecodeReport report;  // and a report says what ended it: the budget when elements may fail
+        EXPECT_EQ(holder.Deserialize(many.data(), many.size(), strict, &report), 0u);
+        EXPECT_EQ(report.overBudget && report.check == xqova::DecodeCheck::kOutOfMemory, strict == 0);
     }
     CXQOVAObject built(&dictionary_, xqova::EncodedBytes{many.data(), many.size()});
     EXPECT_EQ(built.MemberCount(), 0);

@@ -40,7 +40,7 @@ Member With(Member m, std::uint32_t alias, std::uint8_t units, std::uint16_t coe
 //           TIME, Later uint8 (from 101), Temperature float32 (10^-2),
 //           Wide int64[2], Big int64
 // CHolder:  Count uint8, Reading CReading, Readings vector of CReading,
-//           Flags uint16 BITMASK, Times TIME[2]
+//           Flags uint16 BITMASK, Times TIME[2], Steps int8[2]
 // Positions in a CReading at 101: Alpha 0, Beta 1, Value 2 ... Later 7,
 // Temperature 8, Wide 9, Big 10; at 100 Later is absent and Temperature is 7.
 std::vector<Bytes> Blocks() {
@@ -52,7 +52,7 @@ std::vector<Bytes> Blocks() {
                   101),
             Build("CHolder", kHolder,
                   {M("Count", 0x10), Nested("Reading", kReading), VectorOf("Readings", kReading, 0), M("Flags", 0x39),
-                   FixedArray("Times", 0x02, 2)})};
+                   FixedArray("Times", 0x02, 2), FixedArray("Steps", 0x00, 2)})};
 }
 
 const QOVA_TIME kStamp{2024, 3, 5, 14, 32, 10, 9};
@@ -64,6 +64,8 @@ protected:
         holder_.SetMemberAt(3, static_cast<unsigned short>(0x8001));
         const QOVA_TIME times[2] = {{}, kStamp};
         holder_.SetMemberAt(4, times, 2);
+        const signed char steps[2] = {5, -3};
+        std::memcpy(static_cast<void*>(holder_.GetMemberAt(5)), steps, sizeof steps);
 
         CXQOVAObject& r = *Reading();
         r.SetMemberAt(0, static_cast<unsigned short>(11));
@@ -110,6 +112,7 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
         {"Reading.Wide[1]", 4294967297.0},  // all 64 bits of an array element
         {"Readings[1].Value", -45},
         {"Readings[0].Temperature", 12.5},  // an element at version 100, without Later
+        {"Steps[1]", -3},                   // a signed 8-bit element
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

@@ -166,6 +166,20 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
                                  "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"", "\"membersFrom\": 101"}) {
         EXPECT_NE(dumped.find(spelling), std::string::npos) << spelling;
     }
+
+    // The descriptions read from the text write a document that compiles to
+    // the same blocks: a list under "classes", or one class as its own
+    // document when asked for and there is one.
+    std::vector<xqova::build::ClassDescription> classes;
+    ASSERT_TRUE(xqova::DefinitionsFromJson(text.data(), text.size(), &all, &classes, &error)) << error.Text();
+    const std::string list = xqova::DefinitionsToJson(classes, &all, &error);
+    EXPECT_NE(list.find("\"classes\""), std::string::npos);
+    EXPECT_EQ(Compile(list, &all, &error), blocks) << error.Text();
+    classes.resize(1);
+    EXPECT_NE(xqova::DefinitionsToJson(classes, &all, &error).find("\"classes\""), std::string::npos);
+    const std::string one = xqova::DefinitionsToJson(classes, &all, &error, true);
+    EXPECT_EQ(one.find("\"classes\""), std::string::npos);
+    EXPECT_EQ(Compile(one, &all, &error), Blocks{blocks[0]}) << error.Text();
 }
 
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
@@ -242,6 +256,10 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     xqova::JsonError error;
     EXPECT_EQ(Compile("{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
                       "\"object CA[UNBOUNDED]\"}]}",
+                      &all, &error).size(), 1u) << error.Text();
+    // A name of 1024 bytes is still taken.
+    EXPECT_EQ(Compile("{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"" + longName.substr(1) +
+                          "\", \"type\": \"uint8\"}]}",
                       &all, &error).size(), 1u) << error.Text();
 }
 

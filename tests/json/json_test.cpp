@@ -229,6 +229,8 @@ TEST(Json, UnnamedNumbersAreTakenOrRefusedOnRequest) {
 TEST(Json, RefusalsNameThePlaceAndTheReason) {
     const std::string nibp = NibpDocument();
     const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"Value\":{\"value\":1}}}";
+    CXQOVAObject zento(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
+    const std::string record = xqova::ObjectToJson(zento, -1);
     struct Case {
         std::string text;
         const char* path;
@@ -266,6 +268,9 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(nibp, "CNIBPDStd", "CTempDStd"), "/class", "is not the name of class 0x00050000"},
         {Replaced(numd, "{\"value\":1}", "{\"value\":1e50}"), "/members/Value/value", "outside the range of a float32"},
         {Replaced(numd, "{\"value\":1}", "{\"value\":\"nan\"}"), "/members/Value/value", "\"NaN\", \"Infinity\""},
+        {Replaced(record, "\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":105",
+                  "\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":101"),
+         "/members/NIBPData/value", "the member holds class 0x00050000 version 105, not 0x00050000 version 101"},
         {nibp.substr(0, nibp.size() - 1), "", "not JSON"},
         {std::string(300, '[') + std::string(300, ']'), "/0/0/0", "nested deeper than 136 levels"},
     };
@@ -316,24 +321,31 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     const std::uint32_t id = 0x00420000;
     Chain chain({Build("CJsonProbe", id,
                        {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),
-                        M("Wide", 0x01)})});
+                        M("Wide", 0x01), VectorOf("One", kItem, 1)}),
+                 ShelfBlocks()[1]});
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, id, 100);
     std::memcpy(static_cast<char*>(object.At(0)), "A\xE9" "CD", 4);  // every element, no terminator
-    const unsigned short wide[] = {0x41, 0xD83D, 0xDE00};
+    const unsigned short wide[] = {0x41, 0xD800, 0xDC00, 0xD83D, 0xDE00};  // U+10000, U+1F600
     const unsigned short lone[] = {0xD800, 0x42};
-    ASSERT_EQ(1, object.SetMemberAt(1, wide, 3));
+    ASSERT_EQ(1, object.SetMemberAt(1, wide, 5));
     ASSERT_EQ(1, object.SetMemberAt(2, lone, 2));
     const std::uint64_t big[] = {std::uint64_t{1} << 40, ~std::uint64_t{0}};
     std::memcpy(static_cast<void*>(object.At(3)), big, sizeof big);
     object.SetMemberAt(4, static_cast<short>(-2));
+    CXQOVAVector* one = object.At(5);
+    ASSERT_TRUE(one != nullptr && one->Size() == 1);
+    const float levels[] = {1.5f, -2.25f};
+    std::memcpy(static_cast<void*>(one->At(0)->At(7)), levels, sizeof levels);
+    ASSERT_EQ(1, one->At(0)->SetMemberAt(6, "it", 2));
+    ASSERT_EQ(1, one->At(0)->SetMemberAt(3, 0.1));  // a float64 that a float32 cannot hold
     const std::string json = xqova::ObjectToJson(object, -1);
     EXPECT_NE(std::string::npos,
               json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
-                        "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x9F\x98\x80\"},"
+                        "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x90\x80\x80\xF0\x9F\x98\x80\"},"
                         "\"Lone\":{\"type\":\"widechar UNBOUNDED\",\"value\":[55296,66]},"
                         "\"Big\":{\"type\":\"uint64[2]\",\"value\":[1099511627776,18446744073709551615]},"
-                        "\"Wide#4\":{\"type\":\"int16\",\"value\":-2}}"))
+                        "\"Wide#4\":{\"type\":\"int16\",\"value\":-2},"))
         << json;
     xqova::JsonError error;
     auto back = xqova::ObjectFromJson(&dictionary, json.data(), json.size(), &error);

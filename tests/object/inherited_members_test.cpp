@@ -156,11 +156,7 @@ TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
     constexpr std::uint32_t kA = 0x00420000, kB = 0x00420100;
     constexpr std::uint16_t kMembers = 2600;
     const auto make = [](const char* name, std::uint32_t id, std::uint32_t base) {
-        xqova::build::ClassDescription d;
-        d.name = name;
-        d.family = GetFamily(id);
-        d.genus = GetGenus(id);
-        d.species = {{0, "SpOnly"}};
+        xqova::build::ClassDescription d = Class(name, id, {});
         d.attributeSize = 0;  // keeps the block within 64 KiB
         d.xmlBaseSize = 0xFFFF;  // the empty-member document of 2,600 members is longer than a block states
         d.members.push_back(InheritFrom(base));

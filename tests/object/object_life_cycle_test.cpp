@@ -170,16 +170,11 @@ TEST(MemberAttributes, EntryOfEverySize) {
         std::uint16_t coefficient;
         signed char exponent;
     } cases[] = {{0, 0xFFFFFFFFu, 0xFF, 1, 0}, {4, 0x12345678, 0xFF, 1, 0}, {5, 0x12345678, 7, 1, 0},
-                 {6, 0x12345678, 7, 1, 0},     {7, 0x12345678, 7, 5, 0},    {8, 0x12345678, 7, 5, -2}};
+                 {6, 0x12345678, 7, 1, 0},     {7, 0x12345678, 7, 5, 0},    {8, 0x12345678, 7, 5, -2},
+                 {10, 0x12345678, 7, 5, -2}};  // bytes past the eight known ones are zero
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
-        xqova::build::ClassDescription d;
-        d.name = "CVersioned";
-        d.family = GetFamily(kVersioned);
-        d.genus = GetGenus(kVersioned);
-        d.species = {{0, "SpOnly"}};
-        d.version = 101;
-        d.members = {M("A", 0x11)};
+        xqova::build::ClassDescription d = Class("CVersioned", kVersioned, {M("A", 0x11)}, 101);
         d.members[0].alias = 0x12345678;
         d.members[0].units = 7;
         d.members[0].scaleCoefficient = 5;

@@ -3,8 +3,8 @@
 // (its position 0 being the inherit member itself).
 #include <gtest/gtest.h>
 
+#include "support/objects.h"
 #include "table_bytes.h"
-#include "xqova/dictionary/definition_builder.h"
 #include "xqova/text/string_table.h"
 
 namespace {
@@ -13,21 +13,11 @@ constexpr std::uint32_t kBase = 0x01000000, kDerived = 0x01000100, kGrandChild =
 
 // A class whose first member, when `base` is given, inherits from it.
 text_test::Bytes Class(const char* name, std::uint32_t id, std::uint32_t base, const char* own) {
-    xqova::build::ClassDescription d;
-    d.name = name;
-    d.family = GetFamily(id);
-    d.genus = GetGenus(id);
-    d.species = {{GetSpecies(id), "SpOnly"}};
-    xqova::build::Member inherit, member;
-    inherit.name = "Base";
-    inherit.type = 0x16;
-    inherit.memberClass = base;
-    member.name = own;
-    member.type = 0x11;
+    xqova::build::Member member = test_objects::M(own, 0x11);
     member.enumerators = {{0, std::string(own) + "_OFF"}, {1, std::string(own) + "_ON"}};
-    if (base != 0) d.members.push_back(inherit);
-    d.members.push_back(member);
-    return xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string(); });
+    xqova::build::ClassDescription d = test_objects::Class(name, id, {member});
+    if (base != 0) d.members.insert(d.members.begin(), test_objects::InheritFrom(base));
+    return test_objects::Build(d, "");
 }
 
 text_test::Bytes Base() { return Class("CBase", kBase, 0, "Alpha"); }

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "support/objects.h"
 #include "tests/tool/tool_test_support.h"
-#include "xqova/dictionary/definition_builder.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
@@ -21,48 +21,32 @@ namespace {
 using qova::Json;
 using tool_test::Bytes;
 using tool_test::FailureOf;
-using xqova::build::ClassDescription;
+using test_objects::Build;
+using test_objects::Class;
+using test_objects::M;
 using xqova::build::Member;
 
 constexpr std::uint32_t kBase = 0x00F00000u;
 constexpr std::uint32_t kDerived = 0x00F00100u;
 
-Member M(const char* name, std::uint8_t type) {
-    Member m;
-    m.name = name;
-    m.type = type;
-    return m;
+// Blocks one after the other, as a definitions file holds them.
+Bytes Joined(std::vector<Bytes> blocks) {
+    Bytes all;
+    for (const Bytes& b : blocks) all.insert(all.end(), b.begin(), b.end());
+    return all;
 }
 
 // A base class with a number and a text, and a class derived from it with a
 // member whose values are named.
 Bytes Blocks() {
-    ClassDescription base;
-    base.name = "CHostBase";
-    base.family = 0x00F0;
-    base.genus = 0;
-    base.species = {{0, "SpBASE"}};
-    base.members = {M("Count", 0x11), M("Label", 0x48)};
-
-    ClassDescription derived;
-    derived.name = "CHostDerived";
-    derived.family = 0x00F0;
-    derived.genus = 1;
-    derived.species = {{0, "SpDERIVED"}};
-    Member inherit = M("Base", 0x16);
-    inherit.memberClass = kBase;
     Member level = M("Level", 0x03);
     level.enumerators = {{-1 & 0xFFFF, "LEVEL_LOW"}, {2, "LEVEL_HIGH"}};
     level.units = 7;
     level.scaleCoefficient = 5;
     level.scaleExponent = -1;
-    derived.members = {inherit, level};
-
-    const auto names = [](std::uint32_t id) { return std::string(id == kBase ? "CHostBase" : "?"); };
-    Bytes blocks = xqova::build::BuildDefinition(base, names);
-    const Bytes second = xqova::build::BuildDefinition(derived, names);
-    blocks.insert(blocks.end(), second.begin(), second.end());
-    return blocks;
+    return Joined({Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase"),
+                   Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level}, 100, "SpDERIVED"),
+                         "CHostBase")});
 }
 
 TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
@@ -177,19 +161,13 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
 // A class holding two objects of its own class and a 65,535-byte array would
 // take 2^32 arrays: the tool names the budget instead of showing a part.
 TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
-    ClassDescription self;
-    self.name = "CSelf";
-    self.family = 0x00F1;
-    self.species = {{0, "SpSELF"}};
-    Member left = M("Left", 0x06);
-    left.memberClass = 0x00F10000u;
-    Member right = left;
-    right.name = "Right";
-    Member bulk = M("Bulk", 0x80);
-    bulk.fixedCount = 65535;
-    self.members = {left, right, bulk};
+    using test_objects::Nested;
     qova::Catalog catalog;
-    catalog.AddDefinitions(xqova::build::BuildDefinition(self, [](std::uint32_t) { return std::string("CSelf"); }),
+    catalog.AddDefinitions(Build(Class("CSelf", 0x00F10000u,
+                                       {Nested("Left", 0x00F10000u), Nested("Right", 0x00F10000u),
+                                        test_objects::FixedArray("Bulk", 0x00, 65535)},
+                                       100, "SpSELF"),
+                                 "CSelf"),
                            "self.def");
     qova::EncodeRequest request;
     request.className = "CSelf";
@@ -206,20 +184,11 @@ TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
 // UNBOUNDED one, its elements carrying size prefixes: the library writes it,
 // reads it back, and decode accepts what the library wrote.
 TEST(LoadedDefinitions, FixedVectorOfNoElementsGrowsWithSizePrefixes) {
-    ClassDescription holder;
-    holder.name = "CHolder";
-    holder.family = 0x00F2;
-    holder.species = {{0, "SpHOLDER"}};
-    Member items = M("Items", 0x86);
-    items.memberClass = kBase;
-    items.fixedCount = 0;
-    holder.members = {items};
-    Bytes blocks = Blocks();
-    const Bytes second =
-        xqova::build::BuildDefinition(holder, [](std::uint32_t) { return std::string("CHostBase"); });
-    blocks.insert(blocks.end(), second.begin(), second.end());
+    Member items = test_objects::VectorOf("Items", kBase, 1);
+    items.fixedCount = 0;  // type 0x86 with no count
+    xqova::build::ClassDescription holder = Class("CHolder", 0x00F20000u, {items}, 100, "SpHOLDER");
     qova::Catalog catalog;
-    catalog.AddDefinitions(blocks, "host.def");
+    catalog.AddDefinitions(Joined({Blocks(), Build(holder, "CHostBase")}), "host.def");
 
     CXQOVAObject object(&catalog.Dictionary(), 0x00F20000u, 0xFFFF);
     CXQOVAVector* vector = object.GetMember(0);
@@ -246,12 +215,8 @@ TEST(LoadedDefinitions, FixedVectorOfNoElementsGrowsWithSizePrefixes) {
     // With a fixed count of 1 the vector holds its element from the start,
     // without a size prefix; an encoding stating another count is refused
     // with that reason.
-    ClassDescription pair = holder;
-    pair.name = "CPair";
-    pair.family = 0x00F3;
-    pair.members[0].fixedCount = 1;
-    const Bytes pairBlock = xqova::build::BuildDefinition(pair, [](std::uint32_t) { return std::string("CHostBase"); });
-    catalog.AddDefinitions(pairBlock, "pair.def");
+    items.fixedCount = 1;
+    catalog.AddDefinitions(Build(Class("CPair", 0x00F30000u, {items}, 100, "SpHOLDER"), "CHostBase"), "pair.def");
     CXQOVAObject one(&catalog.Dictionary(), 0x00F30000u, 0xFFFF);
     Bytes fixed(one.SizeAll(0xFFFF));
     ASSERT_EQ(one.Serialize(fixed.data(), fixed.size(), 0xFFFF), fixed.size());
