@@ -298,7 +298,11 @@ Json MemberJson(CXQOVAObject& object, const Member& m) {
     if (type.IsArray()) {
         const auto* data = static_cast<const unsigned char*>(static_cast<void*>(accessor));
         const std::size_t n = data == nullptr ? 0 : accessor.Elements();
-        if (type.IsText()) {
+        if (type.IsText() && !type.IsFixedArray() && n == 0) {
+            // No elements at all, not even a terminator: null, so that it
+            // comes back as it was rather than as "" (one element).
+            entry["value"] = nullptr;
+        } else if (type.IsText()) {
             entry["value"] = TextJson(data, TextLength(data, n, type.Width(), type.IsFixedArray()), type.Width());
         } else {
             Json values = Json::array();
@@ -905,6 +909,7 @@ private:
         const std::size_t size = type.ElementSize();
         std::vector<unsigned char> bytes;
         std::size_t count = 0;
+        if (type.IsText() && !type.IsFixedArray() && value.is_null()) return;  // no elements: left as built
         if (type.IsText()) {
             const std::vector<std::uint16_t> units = Units(value, type, path);
             CheckRoom(m, units.size(), path);
