@@ -182,8 +182,8 @@ def main():
 
     lines = candidate_lines(tree, args.only)
     planted = []
-    for spec in args.plant:
-        rel, line, old, new = spec.split(":", 3)
+    for given in args.plant:
+        rel, line, old, new = given.split(":", 3)
         with open(os.path.join(tree, rel), encoding="utf-8") as f:
             code = f.read().split("\n")[int(line) - 1]
         if old not in code:

@@ -410,19 +410,7 @@ struct Refusal {
     bool unnamed = false;
 };
 
-std::string Escape(const std::string& key) {
-    std::string out;
-    for (char c : key) {
-        if (c == '~') {
-            out += "~0";
-        } else if (c == '/') {
-            out += "~1";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
+std::string Escape(const std::string& key) { return json_detail::EscapePointerToken(key); }
 
 [[noreturn]] void Refuse(const std::string& path, const std::string& reason) { throw Refusal{path, reason}; }
 [[noreturn]] void RefuseUnnamed(const std::string& path, const std::string& reason) {
