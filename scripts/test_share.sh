@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints the size of the test suite against the size of the code it tests:
-# non-blank, non-comment lines of .h/.cpp under tests/ against xqova/,
-# tools/, examples/, bench/ and fuzz/, and the share of the one in the other.
+# non-blank, non-comment lines of .h/.cpp/.c under tests/ and python/tests/
+# against xqova/, tools/, examples/, bench/ and fuzz/, and the share of the one
+# in the other.
 #   scripts/test_share.sh [-v]   (-v also lists the test folders)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,7 +35,7 @@ def total(top, per=None):
     for d, dirs, files in os.walk(os.path.join(root, top)):
         dirs[:] = [x for x in dirs if not x.startswith(("build", "."))]
         for name in files:
-            if name.endswith((".h", ".cpp")):
+            if name.endswith((".h", ".cpp", ".c")):
                 c = count(os.path.join(d, name))
                 n += c
                 if per is not None:
@@ -43,7 +44,7 @@ def total(top, per=None):
     return n
 
 per = {}
-tests = total("tests", per)
+tests = total("tests", per) + total("python/tests", per)
 code = sum(total(t) for t in ("xqova", "tools", "examples", "bench", "fuzz"))
 if verbose:
     for k in sorted(per):
