@@ -98,10 +98,11 @@ protected:
 
 TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
     const struct {
-        const char* path;
+        std::string_view path;
         double number;
     } cases[] = {
         {"Count", 7},
+        {std::string_view("Count[0]", 5), 7},  // a path given by length ends there, whatever follows
         {"Flags", 32769},
         {"Reading.Alpha", 11},           // a base member through the derived object
         {"Reading.Beta", 4294967295.0},  // uint32 kept unsigned
@@ -116,7 +117,7 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        const std::optional<double> n = xqova::ReadNumber(holder_, c.path);
+        const std::optional<double> n = xqova::ReadNumber(xqova::FindMember(holder_, c.path));
         ASSERT_TRUE(n.has_value());
         EXPECT_EQ(*n, c.number);
     }
@@ -255,7 +256,8 @@ TEST_F(MemberPaths, PhysicalValuesCarryUnitsAndScale) {
 TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
     EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
     EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");  // UNBOUNDED, never set
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");   // UNBOUNDED, never set
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Label"), "");  // fixed, all zeros
     char* label = Reading()->GetMemberAt(4);
     std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
     EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");

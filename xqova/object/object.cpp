@@ -450,7 +450,6 @@ void CXQOVAObject::Destruct() {
     presentCount_ = 0;
     memberCount_ = 0;
     baseObject_ = nullptr;
-    inheritedCount_ = 0;
     status_ = 0;
     classId_ = 0;
     version_ = 0;

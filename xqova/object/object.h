@@ -434,7 +434,9 @@ private:
     CXQOVADictionary* dictionary_ = nullptr;
     CXQOVAStringTable* stringTable_ = nullptr;
     CXQOVAObject* baseObject_ = nullptr;
-    std::uint16_t inheritedCount_ = 0;
+    // Identifiers of the base chain, 0 without a base. It takes its value
+    // from ClearFields, which every construction runs before any lookup.
+    std::uint16_t inheritedCount_;
     unsigned depth_ = 0;
     CXQOVAData_u noMember_{std::uint8_t{0xF8}};
 };
