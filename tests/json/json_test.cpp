@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/json/json.h"
 
 namespace {
 
-using namespace binary_test;
+using namespace test_objects;
 
 // Float values that decimal text loses easily.
 const double kAwkward[] = {std::numeric_limits<double>::quiet_NaN(),
@@ -318,7 +318,6 @@ TEST(Json, LimitsBoundTheTextAndTheObjectsBuilt) {
 // Texts of every byte and code unit, 64-bit elements and a repeated name,
 // in a class of our own.
 TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
-    using namespace object_test;
     const std::uint32_t id = 0x00420000;
     Chain chain({Build("CJsonProbe", id,
                        {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),

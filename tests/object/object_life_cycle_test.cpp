@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "support/objects.h"
 #include "support/bmi_block.h"
@@ -21,14 +22,18 @@ using namespace test_objects;
 constexpr std::uint32_t kVersioned = 0x00400400, kHolder = 0x00400500, kSelf = 0x00400600, kCycleA = 0x00400700,
                         kCycleB = 0x00400800, kFan = 0x00400900, kOther = 0x00400A00;
 
+// A member with alias 0x12345678, units 7, coefficient 5 and exponent -2.
+Member Attributed(Member m) {
+    m.alias = 0x12345678;
+    m.units = 7;
+    m.scaleCoefficient = 5;
+    m.scaleExponent = -2;
+    return m;
+}
+
 // CVersioned, version 101: A from 100, B from 101, C only in 100.
 Bytes VersionedBlock() {
-    Member b = M("B", 0x13, 101);
-    b.alias = 0x12345678;
-    b.units = 7;
-    b.scaleCoefficient = 5;
-    b.scaleExponent = -2;
-    return Build("CVersioned", kVersioned, {M("A", 0x11), b, M("C", 0x00, 100, 100)}, 101);
+    return Build("CVersioned", kVersioned, {M("A", 0x11), Attributed(M("B", 0x13, 101)), M("C", 0x00, 100, 100)}, 101);
 }
 
 enum : std::uint16_t { kValue, kFixed, kText, kChild, kChildren, kPair, kAny, kWhen };
@@ -52,50 +57,9 @@ protected:
                   Build("CFan", kFan, {VectorOf("Fans", kFan, 1)})}),
           dictionary_(chain_.Head()) {}
 
-    // Gives every member of a CHolder a value derived from `seed`.
-    static void Fill(CXQOVAObject& h, int seed) {
-        ASSERT_EQ(h.SetMember(kValue, seed), 1);
-        const unsigned char fixed[2] = {static_cast<unsigned char>(seed), 2};
-        ASSERT_EQ(h.SetMember(kFixed, fixed, 2), 1);
-        const std::string text = "text " + std::to_string(seed);
-        ASSERT_EQ(h.SetMember(kText, text.c_str(), static_cast<std::uint16_t>(text.size())), 1);
-        ASSERT_EQ(Held<CXQOVAObject>(h, kChild)->SetMember(1, seed * 3), 1);
-        for (int i = 0; i < 2; ++i) ASSERT_EQ(Held<CXQOVAVector>(h, kChildren)->Push(kVersioned)->SetMember(0, seed + i), 1);
-        ASSERT_EQ(Held<CXQOVAVector>(h, kPair)->At(1)->SetMember(0, seed + 9), 1);
-        ASSERT_EQ(Held<CXQOVAVector>(h, kAny)->Push(kOther)->SetMember(0, -seed), 1);
-        ASSERT_EQ(h.SetMember(kWhen, QOVA_TIME{static_cast<std::uint16_t>(2000 + seed), 1, 2, 3, 4, 5, 6}), 1);
-    }
-
-    // The values Fill gave (seed > 0), or those after construction (seed 0).
-    static void Expect(CXQOVAObject& h, int seed) {
-        EXPECT_EQ(static_cast<std::int32_t>(h.Member(kValue)), seed);
-        const unsigned char* fixed = h.Member(kFixed);
-        ASSERT_NE(fixed, nullptr);
-        EXPECT_EQ(fixed[0], static_cast<unsigned char>(seed));
-        EXPECT_EQ(fixed[15], 0);
-        const char* text = h.Member(kText);
-        EXPECT_EQ(text == nullptr ? std::string() : std::string(text), seed ? "text " + std::to_string(seed) : "");
-        ASSERT_NE(Held<CXQOVAObject>(h, kChild), nullptr);
-        EXPECT_EQ(static_cast<std::int32_t>(Held<CXQOVAObject>(h, kChild)->Member(1)), seed * 3);
-        auto* children = Held<CXQOVAVector>(h, kChildren);
-        ASSERT_NE(children, nullptr);
-        ASSERT_EQ(children->Size(), seed ? 2 : 0);
-        if (seed) {
-            EXPECT_EQ(static_cast<std::int32_t>(children->At(1)->Member(0)), seed + 1);
-        }
-        auto* pair = Held<CXQOVAVector>(h, kPair);
-        ASSERT_NE(pair, nullptr);
-        ASSERT_EQ(pair->Size(), 2);
-        EXPECT_EQ(static_cast<std::int32_t>(pair->At(1)->Member(0)), seed ? seed + 9 : 0);
-        auto* any = Held<CXQOVAVector>(h, kAny);
-        ASSERT_NE(any, nullptr);
-        ASSERT_EQ(any->Size(), seed ? 1 : 0);
-        if (seed) {
-            EXPECT_EQ(static_cast<std::int32_t>(any->At(0)->Member(0)), -seed);
-        }
-        const QOVA_TIME when = h.Member(kWhen);
-        EXPECT_EQ(when.year, seed ? 2000 + seed : 0);
-    }
+    // A CHolder with every member given a value derived from `seed`; the
+    // same seed gives the same values.
+    void Fill(CXQOVAObject& h, std::uint32_t seed) { Filler(seed, {kOther}).Fill(h); }
 
     Chain chain_;
     CXQOVADictionary dictionary_;
@@ -104,20 +68,15 @@ protected:
 TEST_F(ObjectLifeCycle, TheBmiDefinitionGivesThreeMembers) {
     const Bytes block = xqova_test::BmiBlockBytes();
     CXQOVAObject bmi(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
-    EXPECT_EQ(bmi.ClassID(), 0x00110800u);
-    EXPECT_EQ(bmi.Family(), 0x11);
-    EXPECT_EQ(bmi.Genus(), 8);
-    EXPECT_EQ(bmi.Species(), 0);
-    EXPECT_EQ(bmi.Version(), 100);
+    EXPECT_EQ(std::make_tuple(bmi.ClassID(), bmi.Family(), bmi.Genus(), bmi.Species(), bmi.Version(), bmi.MemberCount()),
+              std::make_tuple(0x00110800u, 0x11, 8, 0, 100, 3));
     EXPECT_EQ(bmi.GetDefinition(), static_cast<const void*>(block.data()));
-    ASSERT_EQ(bmi.MemberCount(), 3);
     const std::uint8_t types[4] = {0x10, 0x11, 0x11, 0xF8};
     for (std::uint16_t i = 0; i < 4; ++i) {
         EXPECT_EQ(bmi.GetMemberType(i), types[i]);
         EXPECT_EQ(bmi.GetMemberAlias(i), 0xFFFFFFFFu);
         EXPECT_EQ(bmi.GetMemberScaleCoefficient(i), 1);
     }
-    EXPECT_EQ(bmi.GetMemberSize(1), 2);
     // A definition that the object's dictionary does not hold serves as well.
     CXQOVAObject outside(&dictionary_, static_cast<const void*>(block.data()), 0xFFFF);
     EXPECT_EQ(outside.MemberCount(), 3);
@@ -174,11 +133,7 @@ TEST(MemberAttributes, EntryOfEverySize) {
                  {10, 0x12345678, 7, 5, -2}};  // bytes past the eight known ones are zero
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
-        xqova::build::ClassDescription d = Class("CVersioned", kVersioned, {M("A", 0x11)}, 101);
-        d.members[0].alias = 0x12345678;
-        d.members[0].units = 7;
-        d.members[0].scaleCoefficient = 5;
-        d.members[0].scaleExponent = -2;
+        xqova::build::ClassDescription d = Class("CVersioned", kVersioned, {Attributed(M("A", 0x11))}, 101);
         d.attributeSize = c.size;
         const Bytes block = xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string(); });
         CXQOVAObject o(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
@@ -222,7 +177,8 @@ TEST_F(ObjectLifeCycle, WithoutADefinitionThereAreNoMembers) {
 TEST_F(ObjectLifeCycle, StorageByMemberKind) {
     CXQOVAObject h(&dictionary_, kHolder, 0xFFFF);
     ASSERT_EQ(h.MemberCount(), 8);
-    Expect(h, 0);
+    ExpectReset(h);
+    EXPECT_EQ(Held<CXQOVAVector>(h, kChildren)->Size() + Held<CXQOVAVector>(h, kAny)->Size(), 0);  // vectors start empty
     const std::uint16_t elements[8] = {1, 16, 0, 1, 0, 2, 2, 1};
     const std::uint16_t sizes[8] = {2, 1, 1, 4, 4, 4, 4, 8};
     for (std::uint16_t id = 0; id < 8; ++id) {
@@ -256,40 +212,40 @@ TEST_F(ObjectLifeCycle, StatusFlagsBelongToTheHost) {
 }
 
 TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
-    CXQOVAObject source(&dictionary_, kHolder, 0xFFFF);
+    CXQOVAObject source(&dictionary_, kHolder, 0xFFFF), reference(&dictionary_, kHolder, 0xFFFF);
     Fill(source, 7);
+    Fill(reference, 7);
     CXQOVAObject target(&dictionary_, kHolder, 0xFFFF);
     Fill(target, 1);
     ASSERT_EQ(target.Copy(&source), 1);
-    Expect(target, 7);
-    Expect(source, 7);
+    ExpectSameObject(target, reference, "copy", false);  // the status flags are the host's own
+    ExpectSameObject(source, reference, "source");
     EXPECT_NE(static_cast<void*>(target.Member(kText)), static_cast<void*>(source.Member(kText)));
     EXPECT_NE(Held<CXQOVAVector>(target, kChildren)->At(0), Held<CXQOVAVector>(source, kChildren)->At(0));
     CXQOVAObject constructed(source);
-    Expect(constructed, 7);
+    ExpectSameObject(constructed, reference, "constructed", false);
     EXPECT_EQ(target.Copy(&target), 1);
-    Expect(target, 7);
+    ExpectSameObject(target, reference, "self", false);
 
     // Reset(0) leaves nested objects and vectors; Reset(1) clears them too.
     target.Reset(0);
-    EXPECT_EQ(static_cast<std::int32_t>(Held<CXQOVAObject>(target, kChild)->Member(1)), 21);
-    EXPECT_EQ(Held<CXQOVAVector>(target, kChildren)->Size(), 2);
+    for (std::uint16_t id : {kChild, kChildren, kPair, kAny}) {
+        ExpectSameMember(target.Member(id), reference.Member(id), "after Reset(0)", false);
+    }
     target.Reset(1);
-    Expect(target, 0);
-    Expect(source, 7);
+    ExpectReset(target);
+    ExpectSameObject(source, reference, "source");
     // A text holding only its terminator after a reset copies as such.
     ASSERT_EQ(source.Copy(&target), 1);
-    EXPECT_EQ(source.GetMemberNumElements(kText), 0);
-    EXPECT_NE(static_cast<char*>(source.Member(kText)), nullptr);
+    ExpectSameObject(source, target, "copy of a reset object", false);
 
     // Another class or version: refused, and the target is reset.
     CXQOVAObject older(&dictionary_, kVersioned, 100);
-    Fill(target, 2);
-    EXPECT_EQ(target.Copy(&older), 0);
-    Expect(target, 0);
-    Fill(target, 2);
-    EXPECT_EQ(target.Copy(nullptr), 0);
-    Expect(target, 0);
+    for (CXQOVAObject* other : {&older, static_cast<CXQOVAObject*>(nullptr)}) {
+        Fill(target, 2);
+        EXPECT_EQ(target.Copy(other), 0);
+        ExpectReset(target);
+    }
 }
 
 // Counts the objects along a chain where `next` gives the following one.
@@ -343,7 +299,7 @@ TEST_F(ObjectLifeCycle, RunningOutOfMemory) {
         if (complete) {
             EXPECT_EQ(copied, 1);
         }
-        if (copied == 1) Expect(h, 5);
+        if (copied == 1) ExpectSameObject(h, source, "copy", false);
     });
 
     int refused = 0;
@@ -355,7 +311,11 @@ TEST_F(ObjectLifeCycle, RunningOutOfMemory) {
         const std::uint8_t copied = target.Copy(&source);
         done();
         refused += copied == 0 ? 1 : 0;
-        Expect(target, copied == 1 ? 5 : 0);
+        if (copied == 1) {
+            ExpectSameObject(target, source, "copy", false);
+        } else {
+            ExpectReset(target);
+        }
     });
     EXPECT_GT(refused, 2);
     EXPECT_EQ(refused, last - 1);  // every run short of the last two ran out

@@ -346,9 +346,7 @@ inline void ExpectSameMember(CXQOVAData_u& x, CXQOVAData_u& y, const std::string
     } else if (type == 0x02) {
         const QOVA_TIME s = x;
         const QOVA_TIME t = y;
-        EXPECT_TRUE(s.year == t.year && s.month == t.month && s.day == t.day && s.hour == t.hour &&
-                    s.minute == t.minute && s.second == t.second && s.fraction == t.fraction)
-            << where << " time";
+        EXPECT_EQ(0, std::memcmp(&s, &t, sizeof s)) << where << " time";
     } else {
         EXPECT_EQ(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) << where;
         const double d = x;
@@ -440,17 +438,9 @@ struct Filler {
         return printable ? Finite<float, std::uint32_t>() : static_cast<float>(static_cast<std::int32_t>(U32())) / 1024.0f;
     }
     double Double(double k) { return printable ? Finite<double, std::uint64_t>() : Float() * k; }
-    QOVA_TIME Time() {
-        QOVA_TIME t;
-        t.year = static_cast<std::uint16_t>(U32());
-        t.month = static_cast<std::uint8_t>(U32());
-        t.day = static_cast<std::uint8_t>(U32());
-        t.hour = static_cast<std::uint8_t>(U32());
-        t.minute = static_cast<std::uint8_t>(U32());
-        t.second = static_cast<std::uint8_t>(U32());
-        t.fraction = static_cast<std::uint8_t>(U32());
-        return t;
-    }
+    std::uint8_t Byte() { return static_cast<std::uint8_t>(U32()); }
+    // Any bit pattern (the braces draw the fields in order).
+    QOVA_TIME Time() { return QOVA_TIME{static_cast<std::uint16_t>(U32()), Byte(), Byte(), Byte(), Byte(), Byte(), Byte()}; }
 
     // Sets through the identifier form (when `id` is one) or the position
     // form, at random.
@@ -477,7 +467,7 @@ struct Filler {
         if (width == 0 && text) {
             FillWith<char>(object, pos, id, count, false, [this] { return Letter(); });
         } else if (width == 0) {
-            FillWith<unsigned char>(object, pos, id, count, none, [this] { return static_cast<unsigned char>(U32()); });
+            FillWith<unsigned char>(object, pos, id, count, none, [this] { return Byte(); });
         } else if (width == 1 && text) {
             FillWith<unsigned short>(object, pos, id, count, false, [this] {
                 return static_cast<unsigned short>(printable ? Letter() : 0x0400 + Below(0x100));

@@ -3,11 +3,13 @@
 // have no names, which only --force takes).
 #include <gtest/gtest.h>
 
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "tool_test_support.h"
 #include "xqova/dictionary/definition.h"
 
 namespace {
+
+namespace binary_test = test_objects;
 
 TEST(JsonRoundTrip, DecodeThenEncodeGivesTheSameBytesForEveryClass) {
     qova::Catalog& catalog = tool_test::TestCatalog();
