@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 
 namespace xqova_test {
@@ -21,9 +22,7 @@ namespace xqova_test {
 using Encoding = std::vector<unsigned char>;
 
 inline void Stamp(Encoding* e) {
-    const std::uint16_t crc = CalculateCRC(e->data(), static_cast<std::uint32_t>(e->size() - 2));
-    (*e)[e->size() - 2] = static_cast<unsigned char>(crc >> 8);
-    (*e)[e->size() - 1] = static_cast<unsigned char>(crc);
+    WriteInt16(&(*e)[e->size() - 2], CalculateCRC(e->data(), static_cast<std::uint32_t>(e->size() - 2)));
 }
 
 // CDeviceCStd at version 0: header, length 7, version 0, status 0, X = 0.
@@ -37,25 +36,11 @@ inline Encoding DeviceLeaf() {
 // `element` (an ANY_CLASS vector: no size before each element).
 inline Encoding NumExtHolding(const Encoding& element, std::uint16_t count) {
     const std::uint64_t total = 4 + 4 + 2 + 1 + 2 + 2 + std::uint64_t{count} * element.size() + 2;
-    Encoding e;
+    // Class, length, version 200, status, an empty fixed section, the count.
+    Encoding e = {0x00, 0x75, 0x12, 0x00, 0, 0, 0, 0, 0x00, 0xC8, 0x00, 0x00, 0x00, 0, 0};
     e.reserve(static_cast<std::size_t>(total));
-    const std::uint32_t length = static_cast<std::uint32_t>(total - 8);
-    const unsigned char head[] = {0x00,
-                                  0x75,
-                                  0x12,
-                                  0x00,
-                                  static_cast<unsigned char>(length >> 24),
-                                  static_cast<unsigned char>(length >> 16),
-                                  static_cast<unsigned char>(length >> 8),
-                                  static_cast<unsigned char>(length),
-                                  0x00,
-                                  0xC8,
-                                  0x00,
-                                  0x00,
-                                  0x00,
-                                  static_cast<unsigned char>(count >> 8),
-                                  static_cast<unsigned char>(count)};
-    e.assign(head, head + sizeof head);
+    WriteInt32(&e[4], static_cast<std::uint32_t>(total - 8));
+    WriteInt16(&e[13], count);
     for (std::uint16_t i = 0; i < count; ++i) e.insert(e.end(), element.begin(), element.end());
     e.push_back(0);
     e.push_back(0);

@@ -1,9 +1,14 @@
-// Scalar values in and out of members: what each typed setter stores in each
-// kind of member, what each conversion reads back, pointers and bits.
+// Values in and out of members: what each typed setter stores in each kind
+// of member, what each conversion reads back, pointers and bits; what an
+// array or UNBOUNDED member takes and refuses, how its buffer is reused, and
+// how text members keep their terminator.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
@@ -19,7 +24,8 @@ constexpr std::uint32_t kPlain = 0x00400200;
 
 enum : std::uint16_t {
     kInt8, kInt16, kTime, kInt32, kInt64, kAnsi, kWide, kUint8, kUint16, kUint32, kUint64, kFloat32, kFloat64,
-    kBits16, kBitsU16, kBitsI64, kBytes, kFloats, kLongs, kTimes, kBitArray, kNested, kObjects, kBitTimes, kNone
+    kBits16, kBitsU16, kBitsI64, kBytes, kFloats, kLongs, kTimes, kBitArray, kNested, kObjects, kBitTimes,
+    kText, kUnbounded, kText32, kWideText, kWords, kEmpty, kNone
 };
 
 class MemberValues : public ::testing::Test {
@@ -32,7 +38,9 @@ protected:
                          M("BitsU16", 0x39), M("BitsI64", 0x2F), FixedArray("Bytes", 0x10, 16),
                          FixedArray("Floats", 0x23, 3), FixedArray("Longs", 0x13, 4), FixedArray("Times", 0x02, 2),
                          FixedArray("BitArray", 0x38, 2), Nested("Nested", kPlain), VectorOf("Objects", kPlain, 0),
-                         FixedArray("BitTimes", 0x2A, 1)}),
+                         FixedArray("BitTimes", 0x2A, 1), M("Text", 0x48), M("Unbounded", 0x50),
+                         FixedArray("Text32", 0x08, 32), M("WideText", 0x49), M("Words", 0x51),
+                         FixedArray("Empty", 0x10, 0)}),
                   Build("CPlain", kPlain, {M("Value", 0x11)})}),
           dictionary_(chain_.Head()),
           o_(&dictionary_, kAllTypes, 0xFFFF) {}
@@ -42,6 +50,11 @@ protected:
         std::uint64_t v = 0;
         for (std::uint16_t k = 0; k < 64; ++k) v |= static_cast<std::uint64_t>(o_.Member(id).GetBit(k)) << k;
         return v;
+    }
+
+    std::string Buffer(std::uint16_t id, std::size_t bytes) {
+        const char* p = static_cast<const char*>(static_cast<void*>(o_.Member(id)));
+        return p == nullptr ? std::string("(null)") : std::string(p, bytes);
     }
 
     Chain chain_;
@@ -179,34 +192,24 @@ TEST_F(MemberValues, AssignmentAndPointers) {
     o_.Member(kBytes) = 5;  // arrays and the sentinel are left alone
     EXPECT_EQ(static_cast<unsigned char*>(o_.Member(kBytes))[0], 0);
 
-    auto ptr = [&](std::uint16_t id) -> CXQOVAData_u& { return o_.Member(id); };
-    struct Case {
-        std::uint16_t id;
-        bool bytes, shorts, longs, floats, doubles, times, object, vector;
-    };
-    const Case cases[] = {
-        {kBytes, true, false, false, false, false, false, false, false},
-        {kFloats, false, false, false, true, false, false, false, false},
-        {kLongs, false, false, true, false, false, false, false, false},
-        {kTimes, false, false, false, false, false, true, false, false},
-        {kNested, false, false, false, false, false, false, true, false},
-        {kObjects, false, false, false, false, false, false, false, true},
-        {kUint32, false, false, false, false, false, false, false, false},
-        {kNone, false, false, false, false, false, false, false, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.id);
-        CXQOVAData_u& m = ptr(c.id);
-        EXPECT_EQ(static_cast<unsigned char*>(m) != nullptr, c.bytes);
-        EXPECT_EQ(static_cast<char*>(m) != nullptr, c.bytes);
-        EXPECT_EQ(static_cast<short*>(m) != nullptr, c.shorts);
-        EXPECT_EQ(static_cast<std::uint32_t*>(m) != nullptr, c.longs);
-        EXPECT_EQ(static_cast<float*>(m) != nullptr, c.floats);
-        EXPECT_EQ(static_cast<double*>(m) != nullptr, c.doubles);
-        EXPECT_EQ(static_cast<QOVA_TIME*>(m) != nullptr, c.times);
-        EXPECT_EQ(static_cast<CXQOVAObject*>(m) != nullptr, c.object);
-        EXPECT_EQ(static_cast<CXQOVAVector*>(m) != nullptr, c.vector);
-        EXPECT_EQ(static_cast<void*>(m) != nullptr, c.id != kUint32 && c.id != kNone);
+    // Each pointer conversion gives only the buffer of its own kind: bytes,
+    // floats, longs, times, an object, a vector; a scalar and the sentinel
+    // have none.
+    const std::pair<std::uint16_t, char> cases[] = {{kBytes, 'b'},  {kFloats, 'f'},  {kLongs, 'l'}, {kTimes, 't'},
+                                                    {kNested, 'o'}, {kObjects, 'v'}, {kUint32, '-'}, {kNone, '-'}};
+    for (const auto& [id, kind] : cases) {
+        SCOPED_TRACE(id);
+        CXQOVAData_u& m = o_.Member(id);
+        EXPECT_EQ(static_cast<unsigned char*>(m) != nullptr, kind == 'b');
+        EXPECT_EQ(static_cast<char*>(m) != nullptr, kind == 'b');
+        EXPECT_EQ(static_cast<short*>(m), nullptr);
+        EXPECT_EQ(static_cast<std::uint32_t*>(m) != nullptr, kind == 'l');
+        EXPECT_EQ(static_cast<float*>(m) != nullptr, kind == 'f');
+        EXPECT_EQ(static_cast<double*>(m), nullptr);
+        EXPECT_EQ(static_cast<QOVA_TIME*>(m) != nullptr, kind == 't');
+        EXPECT_EQ(static_cast<CXQOVAObject*>(m) != nullptr, kind == 'o');
+        EXPECT_EQ(static_cast<CXQOVAVector*>(m) != nullptr, kind == 'v');
+        EXPECT_EQ(static_cast<void*>(m) != nullptr, kind != '-');
     }
 }
 
@@ -240,6 +243,115 @@ TEST_F(MemberValues, BitsOfBitmaskMembers) {
     EXPECT_EQ(o_.Member(kUint16).SetBit(0, 0), 0);
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint16)), 0xFFFFu);
     EXPECT_EQ(o_.Member(kNone).SetBit(0, 1), 0);
+}
+
+const unsigned char kSeventeen[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+
+TEST_F(MemberValues, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
+    EXPECT_EQ(Buffer(kBytes, 16), std::string(16, '\0'));
+    ASSERT_EQ(o_.Member(kBytes).Set(kSeventeen, 16), 1);
+    const std::string full = Buffer(kBytes, 16);
+    const std::int32_t longs[4] = {1, 2, 3, 4};
+    EXPECT_EQ(o_.Member(kBytes).Set(kSeventeen, 17), 0);  // too many
+    EXPECT_EQ(o_.SetMember(kBytes, longs, 4), 0);          // another width
+    EXPECT_EQ(Buffer(kBytes, 16), full);                   // refused before anything changed
+
+    ASSERT_EQ(o_.SetMember(kBytes, kSeventeen, 4), 1);
+    EXPECT_EQ(Buffer(kBytes, 16), std::string("\x01\x02\x03\x04", 4) + std::string(12, '\0'));
+    EXPECT_EQ(o_.GetMemberNumElements(kBytes), 16);
+
+    const float floats[3] = {1.5f, -2.0f, 3.25f};
+    const double doubles[3] = {1.5, -2.0, 3.25};
+    EXPECT_EQ(o_.SetMember(kFloats, doubles, 3), 0);
+    EXPECT_EQ(o_.SetMember(kFloats, reinterpret_cast<const std::uint32_t*>(floats), 3), 0);  // not floating
+    ASSERT_EQ(o_.SetMember(kFloats, floats, 3), 1);
+    EXPECT_EQ(static_cast<float*>(o_.Member(kFloats))[2], 3.25f);
+    const QOVA_TIME times[2] = {{2020, 1, 2, 3, 4, 5, 6}, {2021, 7, 8, 9, 10, 11, 12}};
+    ASSERT_EQ(o_.SetMemberAt(kTimes, times, 2), 1);
+    EXPECT_EQ(std::memcmp(static_cast<QOVA_TIME*>(o_.Member(kTimes)), times, sizeof times), 0);
+
+    // A fixed array of no elements, and the accessor that stands for no
+    // member, take no array.
+    EXPECT_EQ(o_.SetMember(kEmpty, kSeventeen, 1), 0);
+    EXPECT_EQ(o_.SetMember(kEmpty, static_cast<const unsigned char*>(nullptr), 0), 0);
+    EXPECT_EQ(o_.Member(0xFFFF).Set("abc", 3), 0);
+    EXPECT_EQ(o_.Member(0xFFFF).Set(kSeventeen, 3), 0);
+    EXPECT_EQ(o_.SetMemberAt(100, "abc", 3), 0);
+    EXPECT_EQ(o_.Member(0xFFFF).Elements(), 0);
+}
+
+TEST_F(MemberValues, TextKeepsItsTerminator) {
+    const std::string forty(40, 'x');
+    // A fixed text array keeps room for the terminator.
+    ASSERT_EQ(o_.SetMember(kText32, "old", 3), 1);
+    EXPECT_EQ(o_.SetMember(kText32, forty.c_str(), 40), 0);
+    EXPECT_EQ(o_.SetMember(kText32, forty.c_str(), 32), 0);
+    EXPECT_EQ(Buffer(kText32, 4), std::string("old\0", 4));
+    ASSERT_EQ(o_.SetMember(kText32, forty.c_str(), 31), 1);
+    ASSERT_EQ(o_.SetMember(kText32, "", 0), 1);
+    EXPECT_EQ(Buffer(kText32, 32), std::string(32, '\0'));
+
+    // An UNBOUNDED text counts its terminator in its buffer, not in Elements.
+    CXQOVAData_u& text = o_.Member(kText);
+    EXPECT_EQ(Buffer(kText, 0), "(null)");
+    ASSERT_EQ(o_.SetMember(kText, "abc", 3), 1);
+    EXPECT_EQ(o_.GetMemberNumElements(kText), 3);
+    EXPECT_EQ(Buffer(kText, 4), std::string("abc\0", 4));
+    ASSERT_EQ(text.Set("", 0), 1);  // the empty text: a zero character and the terminator
+    EXPECT_EQ(text.Elements(), 1);
+    EXPECT_EQ(Buffer(kText, 2), std::string(2, '\0'));
+    ASSERT_EQ(text.Set(static_cast<const char*>(nullptr), 0), 1);
+    EXPECT_EQ(text.Elements(), 0);
+    EXPECT_EQ(o_.SetMember(kText, 'a'), 0);  // no scalar into it
+
+    // Reset after text leaves only the terminator.
+    ASSERT_EQ(text.Set("xyz", 3), 1);
+    o_.Reset(1);
+    EXPECT_EQ(text.Elements(), 0);
+    EXPECT_EQ(Buffer(kText, 1), std::string(1, '\0'));
+
+    const unsigned short ab[2] = {'A', 'B'};
+    ASSERT_EQ(o_.SetMember(kWideText, ab, 2), 1);
+    EXPECT_EQ(static_cast<unsigned short*>(o_.Member(kWideText))[2], 0);
+    ASSERT_EQ(o_.SetMember(kWideText, ab, 0), 1);
+    EXPECT_EQ(o_.GetMemberNumElements(kWideText), 1);
+}
+
+TEST_F(MemberValues, UnboundedBuffersAreReusedAndKeptWithinSixteenBits) {
+    ASSERT_EQ(o_.SetMember(kUnbounded, kSeventeen, 10), 1);
+    const void* before = o_.Member(kUnbounded);
+    ASSERT_EQ(o_.SetMember(kUnbounded, kSeventeen + 10, 4), 1);
+    EXPECT_EQ(static_cast<void*>(o_.Member(kUnbounded)), before);
+    EXPECT_EQ(o_.GetMemberNumElements(kUnbounded), 4);
+    EXPECT_EQ(Buffer(kUnbounded, 10), std::string("\x0B\x0C\x0D\x0E", 4) + std::string(6, '\0'));
+
+    // Non-null with count 0 frees the buffer and fails; null with 0 empties;
+    // null with a count gives zero elements.
+    EXPECT_EQ(o_.SetMember(kUnbounded, kSeventeen, 0), 0);
+    EXPECT_EQ(Buffer(kUnbounded, 0), "(null)");
+    const std::uint16_t words[3] = {1, 2, 3};
+    ASSERT_EQ(o_.SetMember(kWords, words, 3), 1);
+    ASSERT_EQ(o_.SetMember(kWords, static_cast<const std::uint16_t*>(nullptr), 0), 1);
+    EXPECT_EQ(o_.GetMemberNumElements(kWords), 0);
+    ASSERT_EQ(o_.SetMember(kWords, static_cast<const std::uint16_t*>(nullptr), 2), 1);
+    EXPECT_EQ(Buffer(kWords, 4), std::string(4, '\0'));
+
+    // More than 65,535 bytes, the terminator included, is refused and
+    // changes nothing.
+    ASSERT_EQ(o_.SetMember(kWideText, words, 2), 1);
+    const std::vector<unsigned short> huge(40000, 'z');
+    EXPECT_EQ(o_.SetMember(kWideText, huge.data(), 40000), 0);
+    EXPECT_EQ(o_.GetMemberNumElements(kWideText), 2);
+    const std::string bytes(65535, 'q');
+    EXPECT_EQ(o_.SetMember(kText, bytes.c_str(), 65535), 0);
+    ASSERT_EQ(o_.SetMember(kText, bytes.c_str(), 65534), 1);
+
+    // Out of memory: the member is left empty.
+    AllocationFailureGuard guard;
+    xqova::testing::FailAllocationsAfter(0);
+    EXPECT_EQ(o_.SetMember(kUnbounded, kSeventeen, 6), 0);
+    xqova::testing::FailAllocationsAfter(-1);
+    EXPECT_EQ(Buffer(kUnbounded, 0), "(null)");
 }
 
 }  // namespace
