@@ -39,16 +39,6 @@ struct Shared {
     std::vector<std::vector<unsigned char>> encodings;  // one per class, values set
 };
 
-std::string Hex(const unsigned char* bytes, std::size_t n) {
-    static const char digits[] = "0123456789abcdef";
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) {
-        s += digits[bytes[i] >> 4];
-        s += digits[bytes[i] & 15];
-    }
-    return s;
-}
-
 std::string Text(const char* s) { return s == nullptr ? std::string("(null)") : std::string(s); }
 
 // Everything an object shows: shape, names, encoding and XML document.
@@ -59,9 +49,9 @@ std::string Fingerprint(CXQOVAObject& o, Shared& shared) {
     for (std::uint16_t id = 0; id < kIdentifiers; ++id) {
         f += Text(o.GetMemberText(id, 0xFF)) + ":" + std::to_string(o.GetMemberType(id)) + ",";
     }
-    std::vector<unsigned char> encoding(o.SizeAll(0xFFFF) + 1u);
-    const std::uint32_t n = o.Serialize(encoding.data(), 0xFFFF);
-    f += "|" + Hex(encoding.data(), n) + "|";
+    Bytes encoding(o.SizeAll(0xFFFF) + 1u);
+    encoding.resize(o.Serialize(encoding.data(), 0xFFFF));
+    f += "|" + Hex(encoding) + "|";
     std::vector<char> xml(o.XMLSizeAll(0xFFFF) + 1u);
     const std::uint32_t x = o.XMLSerialize(xml.data(), 0xFFFF);
     f.append(xml.data(), x);

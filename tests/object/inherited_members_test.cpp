@@ -8,7 +8,6 @@
 #include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
-#include "xqova/object/object_ptr.h"
 #include "xqova/text/string_table.h"
 
 namespace {
@@ -84,11 +83,6 @@ TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
     EXPECT_EQ(o_.GetMemberAtAlias(0), 0xAu);
     EXPECT_EQ(o_.GetMemberAtUnits(4), 3);
     EXPECT_EQ(o_.GetMemberAtUnits(3), 0xFF);
-
-    CXQOVAObjectPtr handle(&o_);
-    EXPECT_EQ(&handle[2], &o_.At(2));
-    EXPECT_EQ(&handle(5), &o_.Member(5));
-    EXPECT_EQ(&*handle, &o_);
 
     // At version 100 Eta is absent: one position fewer.
     CXQOVAObject old(&dictionary_, kGrandChild, 100);
