@@ -155,7 +155,14 @@ def main():
     tree = os.path.join(args.build, "src")
     os.makedirs(tree, exist_ok=True)
     files = subprocess.run(["git", "ls-files", "-z"], cwd=ROOT, capture_output=True, check=True).stdout
-    for rel in files.decode().split("\0"):
+    tracked = set(rel for rel in files.decode().split("\0") if rel)
+    # Files the tree no longer has leave the copy too: the test folders are globbed.
+    for d, _, names in os.walk(tree):
+        for name in names:
+            rel = os.path.relpath(os.path.join(d, name), tree)
+            if rel not in tracked:
+                os.remove(os.path.join(d, name))
+    for rel in sorted(tracked):
         source, target = os.path.join(ROOT, rel), os.path.join(tree, rel)
         if not rel or not os.path.isfile(source):
             continue
