@@ -10,6 +10,7 @@
 #include "tools/qova/bytes_io.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/messages.h"
+#include "xqova/message/connection.h"
 #include "xqova/object/object.h"
 
 namespace {
@@ -56,14 +57,26 @@ TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
     EXPECT_NE(exact.find("<![CDATA[]]>\x1b[2J]]>"), std::string::npos) << exact;
 }
 
-TEST(TerminalOutput, FrameXmlIsWellFormedForAnySourceId) {
+// A frame's exact XML is the message's own rendering, whole; the default one
+// is well-formed for any SourceID.
+TEST(TerminalOutput, FrameXmlIsTheMessagesOwnAndWellFormedForAnySourceId) {
     const Bytes frame = qova::EncodeMessageFrame("CConDStd", {"SourceID=a]]></VALUE>\x1b\xff"}, 0);
     const qova::DecodedFrame decoded = qova::DecodeMessageFrame(tool_test::TestCatalog(), frame);
+    CConDStd message;
+    ASSERT_EQ(message.deserialize_all(frame.data(), frame.size()), frame.size());
+    std::vector<char> own(message.size_XML());
+    ASSERT_EQ(message.serialize_to_XMLbuf(own.data()), own.size());
+    EXPECT_EQ(decoded.exactXml, std::string(own.data()));
     const std::string exact = "<![CDATA[a]]></VALUE>\x1b\xff]]>";
     const std::string safe = "<![CDATA[a]]]]><![CDATA[></VALUE>\xEF\xBF\xBD\xEF\xBF\xBD]]>";
     EXPECT_NE(decoded.exactXml.find(exact), std::string::npos) << decoded.exactXml;
     EXPECT_NE(decoded.xml.find(safe), std::string::npos) << decoded.xml;
     EXPECT_EQ(decoded.xml.size() - safe.size(), decoded.exactXml.size() - exact.size());
+    // The other messages carry no text: both forms are the one rendering.
+    const qova::DecodedFrame descriptor = qova::DecodeMessageFrame(
+        tool_test::TestCatalog(), qova::EncodeMessageFrame("CConDDescriptor", {"Descriptor=2"}, 0));
+    EXPECT_EQ(descriptor.xml, descriptor.exactXml);
+    EXPECT_NE(descriptor.xml.find("<VALUE><![CDATA[2]]></VALUE>"), std::string::npos) << descriptor.xml;
 }
 
 }  // namespace
