@@ -17,7 +17,11 @@ namespace {
 
 using Check = xqova::DecodeCheck;
 using tool_test::Bytes;
+using tool_test::Cut;
+using tool_test::Flipped;
+using tool_test::Set;
 using tool_test::StampChecksum;
+using tool_test::Stamped;
 using tool_test::TestCatalog;
 
 // A reading of CNIBPDStd (37 bytes: 2-byte length, 24-byte fixed section).
@@ -60,27 +64,6 @@ Bytes NestedContainers(unsigned levels) {
         inner = b;
     }
     return inner;
-}
-
-// Edits of sound bytes: cut to `size`, one bit flipped, a field of `width`
-// bytes set, the checksum of the encoding at `at` stamped again.
-Bytes Cut(Bytes b, std::size_t size) {
-    b.resize(size);
-    return b;
-}
-Bytes Flipped(Bytes b, std::size_t at) {
-    b[at] ^= 0x01;
-    return b;
-}
-Bytes Set(Bytes b, std::size_t at, int width, std::uint32_t value) {
-    if (width == 1) b[at] = static_cast<unsigned char>(value);
-    if (width == 2) WriteInt16(b.data() + at, static_cast<std::uint16_t>(value));
-    if (width == 4) WriteInt32(b.data() + at, value);
-    return b;
-}
-Bytes Stamped(Bytes b, std::size_t at = 0) {
-    StampChecksum(b.data() + at, xqova::EncodedSize(b.data() + at));
-    return b;
 }
 
 // The library's reason for refusing `bytes` (none when it accepts them).
