@@ -176,4 +176,35 @@ TEST(LoadedDefinitions, FixedVectorsOfNoneAndOfOneElement) {
               std::string::npos);
 }
 
+// qova defs: the classes the tool knows, all of them or one, dump to JSON
+// and compile back to their blocks byte for byte, back to back in the order
+// of the catalog. (A refused document is a command-line case: it names the
+// file and the place.)
+TEST(Defs, DumpThenCompileGivesBackTheBlocks) {
+    qova::Catalog& catalog = tool_test::TestCatalog();
+    const auto block = [&](std::uint32_t classId) {
+        const auto* b = static_cast<const unsigned char*>(catalog.Definition(classId));
+        return Bytes(b, b + DefinitionFullSize(b));
+    };
+    Bytes all;
+    for (const qova::ClassEntry& entry : catalog.Classes()) {
+        const Bytes one = block(entry.classId);
+        all.insert(all.end(), one.begin(), one.end());
+    }
+    ASSERT_EQ(catalog.Classes().size(), 57u);
+    const struct {
+        const char* className;
+        const char* start;  // a list of classes, or one class as its own document
+        Bytes blocks;
+    } cases[] = {{"", "{\n  \"classes\": [", all}, {"0x00170001", "{\n  \"name\": \"CSESDZentoRec\"", block(0x00170001)}};
+    for (const auto& c : cases) {
+        std::string warning = "unset";
+        const std::string text = qova::DumpDefinitions(catalog, c.className, &warning);
+        EXPECT_EQ(warning, "unset");
+        EXPECT_EQ(text.rfind(c.start, 0), 0u) << text.substr(0, 40);
+        EXPECT_NE(text.find("\"object CNIBPDStd\""), std::string::npos);
+        EXPECT_EQ(qova::CompileDefinitions(catalog, Bytes(text.begin(), text.end()), "defs.json"), c.blocks);
+    }
+}
+
 }  // namespace

@@ -11,15 +11,18 @@
 #include "tests/tool/tool_test_support.h"
 #include "tools/qova/messages.h"
 #include "tools/qova/render.h"
-#include "xqova/core/checksum.h"
 #include "xqova/message/connection.h"
 
 namespace {
 
 using qova::Json;
 using tool_test::Bytes;
+using tool_test::Cut;
 using tool_test::FailureOf;
+using tool_test::Flipped;
 using tool_test::Hex;
+using tool_test::Set;
+using tool_test::Stamped;
 using tool_test::TestCatalog;
 
 Json Fields(const Bytes& frame) { return qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"]; }
@@ -57,8 +60,6 @@ TEST(MessageFrames, ListOfFramesCarriesEachFrame) {
     const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=1"});
     std::string hex = qova::FormatHex(a) + qova::FormatHex(b) + qova::FormatHex(reading);
     const Bytes frame = qova::EncodeMessageFrame("CConDExtLst", {"ConnectionList=" + hex}, 0);
-    EXPECT_EQ(frame[4], 0x00);  // a 4-byte length field: genus 18
-    EXPECT_EQ(ReadInt32(frame.data() + 4), a.size() + b.size() + reading.size() + 9);
     const Json fields = Fields(frame);
     EXPECT_EQ(fields["ConnectionCount"], 3);
     ASSERT_EQ(fields["ConnectionList"].size(), 3u);
@@ -75,28 +76,19 @@ TEST(MessageFrames, ListOfFramesCarriesEachFrame) {
 
 TEST(MessageFrames, RefusedFramesSayWhy) {
     const Bytes good = qova::EncodeMessageFrame("CRNDZDStd", {"Data=1,2,3"}, 0);
-    Bytes newer = good;
-    WriteInt16(newer.data() + 6, 102);
-    tool_test::StampChecksum(newer.data(), newer.size());
-    Bytes lying = good;  // DataLength says 6: three bytes and the checksum follow
-    WriteInt16(lying.data() + 29, 6);
-    tool_test::StampChecksum(lying.data(), lying.size());
-    Bytes foreign = good;
-    WriteInt32(foreign.data(), 0x00AB0000);
-    tool_test::StampChecksum(foreign.data(), foreign.size());
-
     struct Refusal {
         const char* name;
         Bytes frame;
         const char* reason;
     } refusals[] = {
-        {"three bytes", Bytes(good.begin(), good.begin() + 3), "too short for its header: 3 bytes"},
-        {"cut", Bytes(good.begin(), good.end() - 1), "stated length 30 runs past the input"},
-        {"damaged", [&] { Bytes b = good; b[12] ^= 4; return b; }(), "checksum mismatch"},
-        {"newer", newer, "payload version 102 is newer than CRNDZDStd reads (101)"},
-        {"lying length", lying, "the payload does not decode"},
+        {"three bytes", Cut(good, 3), "too short for its header: 3 bytes"},
+        {"cut", Cut(good, good.size() - 1), "stated length 30 runs past the input"},
+        {"damaged", Flipped(good, 12), "checksum mismatch"},
+        {"newer", Stamped(Set(good, 6, 2, 102)), "payload version 102 is newer than CRNDZDStd reads (101)"},
+        // DataLength says 6: three bytes and the checksum follow.
+        {"lying length", Stamped(Set(good, 29, 2, 6)), "the payload does not decode"},
         {"an object", tool_test::Encode("CNIBPDStd", {}), "is an object encoding, not a message frame"},
-        {"unknown", foreign, "not a message class"},
+        {"unknown", Stamped(Set(good, 0, 4, 0x00AB0000)), "not a message class"},
         {"tiny payload", Hex("00 1D 00 00 00 01 AA"), "stated length 1 is too small"},
     };
     for (const Refusal& r : refusals) {
@@ -126,6 +118,28 @@ TEST(MessageFrames, RefusedFieldsSayWhy) {
         const std::string message = FailureOf([&] { qova::EncodeMessageFrame(r.message, {r.field}, 0); });
         EXPECT_NE(message.find(r.reason), std::string::npos) << message;
     }
+}
+
+// A frame's exact XML is the message's own rendering, whole; the default one
+// is well-formed for any SourceID.
+TEST(MessageFrames, XmlIsTheMessagesOwnAndWellFormedForAnySourceId) {
+    const Bytes frame = qova::EncodeMessageFrame("CConDStd", {"SourceID=a]]></VALUE>\x1b\xff"}, 0);
+    const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
+    CConDStd message;
+    ASSERT_EQ(message.deserialize_all(frame.data(), frame.size()), frame.size());
+    std::vector<char> own(message.size_XML());
+    ASSERT_EQ(message.serialize_to_XMLbuf(own.data()), own.size());
+    EXPECT_EQ(decoded.exactXml, std::string(own.data()));
+    const std::string exact = "<![CDATA[a]]></VALUE>\x1b\xff]]>";
+    const std::string safe = "<![CDATA[a]]]]><![CDATA[></VALUE>\xEF\xBF\xBD\xEF\xBF\xBD]]>";
+    EXPECT_NE(decoded.exactXml.find(exact), std::string::npos) << decoded.exactXml;
+    EXPECT_NE(decoded.xml.find(safe), std::string::npos) << decoded.xml;
+    EXPECT_EQ(decoded.xml.size() - safe.size(), decoded.exactXml.size() - exact.size());
+    // The other messages carry no text: both forms are the one rendering.
+    const qova::DecodedFrame descriptor = qova::DecodeMessageFrame(
+        TestCatalog(), qova::EncodeMessageFrame("CConDDescriptor", {"Descriptor=2"}, 0));
+    EXPECT_EQ(descriptor.xml, descriptor.exactXml);
+    EXPECT_NE(descriptor.xml.find("<VALUE><![CDATA[2]]></VALUE>"), std::string::npos) << descriptor.xml;
 }
 
 // Noise and corrupt frames are in the golden output of the frames command;

@@ -1,10 +1,15 @@
-// What the tool accepts as text: hex input, times, UTF-8 and UTF-16.
+// What the tool accepts as text (hex input, xxd dumps, UTF-8 and UTF-16)
+// and what it shows people: control characters from devices and definition
+// files never reach a terminal, the XML it writes by default is the
+// well-formed form, and a text's zero character is shown, not hidden.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "tests/tool/tool_test_support.h"
+#include "tools/qova/commands.h"
 #include "tools/qova/members.h"
+#include "xqova/object/object.h"
 
 namespace {
 
@@ -37,28 +42,28 @@ TEST(HexInput, AcceptsTheFormsPeopleWriteAndRefusesWithThePosition) {
     }
 }
 
-TEST(HexInput, DetectionTellsTextFromEncodings) {
-    const Bytes text = {'0', '0', ' ', '0', '5', '\n'};
-    EXPECT_TRUE(qova::LooksLikeHex(text));
-    // A binary encoding starts with the class identifier's zero bytes.
-    const Bytes binary = tool_test::Hex("00 05 00 00 00 1F 00 69");
-    EXPECT_FALSE(qova::LooksLikeHex(binary));
-    EXPECT_EQ(qova::DecodeInput(text, qova::InputForm::kAuto), (Bytes{0x00, 0x05}));
-    EXPECT_EQ(qova::DecodeInput(text, qova::InputForm::kBinary), text);
-    EXPECT_FALSE(qova::LooksLikeHex(Bytes{'0'}));
-    EXPECT_FALSE(qova::LooksLikeHex(Bytes{}));
-}
-
-// xxd's default dump: offset, groups, characters (which may hold digits).
-TEST(HexInput, XxdDumpsAreRecognised) {
-    const std::string dump =
-        "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
-        "00000010: 3132                                     12\r\n";
-    const Bytes expected = tool_test::Hex("00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32");
-    EXPECT_EQ(qova::DecodeInput(Bytes(dump.begin(), dump.end()), qova::InputForm::kAuto), expected);
-    EXPECT_EQ(qova::DecodeInput(Bytes(dump.begin(), dump.end()), qova::InputForm::kHex), expected);
-    EXPECT_EQ(qova::DecodeInput(Bytes(dump.begin(), dump.end()), qova::InputForm::kBinary),
-              Bytes(dump.begin(), dump.end()));
+// DecodeInput takes hex text, xxd's default dump (offset, groups,
+// characters which may hold digits) or the bytes as they are; a binary
+// encoding starts with the class identifier's zero bytes.
+TEST(HexInput, FormsAreRecognised) {
+    const std::string xxd = "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
+                            "00000010: 3132                                     12\r\n";
+    const char* fromXxd = "00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32";
+    const struct {
+        std::string input;
+        qova::InputForm form;
+        const char* hex;  // the bytes taken; null: the input as it is
+    } cases[] = {
+        {"00 05\n", qova::InputForm::kAuto, "00 05"},  {"00 05\n", qova::InputForm::kBinary, nullptr},
+        {std::string("\0\x05\0\0\0\x1f\0\x69", 8), qova::InputForm::kAuto, nullptr},
+        {"0", qova::InputForm::kAuto, nullptr},        {"", qova::InputForm::kAuto, nullptr},
+        {xxd, qova::InputForm::kAuto, fromXxd},        {xxd, qova::InputForm::kHex, fromXxd},
+        {xxd, qova::InputForm::kBinary, nullptr},
+    };
+    for (const auto& c : cases) {
+        const Bytes input(c.input.begin(), c.input.end());
+        EXPECT_EQ(qova::DecodeInput(input, c.form), c.hex != nullptr ? tool_test::Hex(c.hex) : input) << c.input;
+    }
     for (const char* bad : {"00000000: 0005 0000  ..\n00000003: 01  .\n",  // the offset skips a byte
                             "00000000: 005 0000  ..\n",                    // an odd group
                             "00000000:0005  ..\n", "00 05 00 00\n", ""}) {
@@ -123,6 +128,52 @@ TEST(UnicodeText, ConvertsBothWays) {
     }
     const std::uint16_t lone[] = {0x41, 0xD800};
     EXPECT_EQ(qova::Utf16ToUtf8(lone, 2), "A\xEF\xBF\xBD");
+}
+
+TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
+    const struct {
+        std::string in, out;
+    } rows[] = {
+        {"plain\ttext\n", "plain\ttext\n"},
+        {"a\x1b]0;title\x07z", "a\\u001b]0;title\\u0007z"},
+        {std::string("shown\0hidden", 12), "shown\\u0000hidden"},
+        {"\r\x7f", "\\u000d\\u007f"},
+        {"\xc2\x9b" "2J \xc2\xa0", "\\u009b2J \xc2\xa0"},  // C1 CSI escaped, no-break space kept
+        {"\xff\xc3\xa9\xe2\x82", "\\xff\xc3\xa9\\xe2\\x82"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(qova::TerminalSafe(row.in), row.out);
+}
+
+// CNetworkCLocID, LocationID set to `text` (its element count is the text's
+// length plus the terminator).
+Bytes Location(const std::string& text) {
+    CXQOVAObject object(&tool_test::TestCatalog().Dictionary(), 0x006B0801u, 0xFFFF);
+    object.SetMember(0, text.data(), static_cast<std::uint16_t>(text.size()));
+    Bytes bytes(object.SizeAll(0xFFFF));
+    object.Serialize(bytes.data(), bytes.size(), 0xFFFF);
+    return bytes;
+}
+
+TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
+    const Bytes hidden = Location(std::string("shown\0hidden", 12));
+    const std::string table = qova::TerminalSafe(
+        qova::DecodeObject(tool_test::TestCatalog(), hidden, qova::ObjectOutput::kTable, nullptr));
+    EXPECT_NE(table.find("\"shown\\u0000hidden\""), std::string::npos) << table;
+
+    // The default XML forms are the well-formed ones; the exact forms keep the bytes.
+    const Bytes hostile = Location("]]>\x1b[2J");
+    const char* safe = "<![CDATA[]]]]><![CDATA[>\xEF\xBF\xBD[2J]]>";
+    const struct {
+        qova::ObjectOutput form;
+        const char* cdata;
+    } forms[] = {{qova::ObjectOutput::kXml, safe},
+                 {qova::ObjectOutput::kXmlUtf16, safe},
+                 {qova::ObjectOutput::kXmlExact, "<![CDATA[]]>\x1b[2J]]>"},
+                 {qova::ObjectOutput::kXmlUtf16Exact, "<![CDATA[]]>\x1b[2J]]>"}};
+    for (const auto& f : forms) {
+        const std::string xml = qova::DecodeObject(tool_test::TestCatalog(), hostile, f.form, nullptr);
+        EXPECT_NE(xml.find(f.cdata), std::string::npos) << xml;
+    }
 }
 
 }  // namespace
