@@ -29,13 +29,6 @@ using xqova::build::Member;
 constexpr std::uint32_t kBase = 0x00F00000u;
 constexpr std::uint32_t kDerived = 0x00F00100u;
 
-// Blocks one after the other, as a definitions file holds them.
-Bytes Joined(std::vector<Bytes> blocks) {
-    Bytes all;
-    for (const Bytes& b : blocks) all.insert(all.end(), b.begin(), b.end());
-    return all;
-}
-
 // A base class with a number and a text, and a class derived from it with a
 // member whose values are named.
 Bytes Blocks() {
@@ -44,9 +37,11 @@ Bytes Blocks() {
     level.units = 7;
     level.scaleCoefficient = 5;
     level.scaleExponent = -1;
-    return Joined({Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase"),
-                   Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level}, 100, "SpDERIVED"),
-                         "CHostBase")});
+    Bytes blocks = Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase");
+    const Bytes derived =
+        Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level}, 100, "SpDERIVED"), "CHostBase");
+    blocks.insert(blocks.end(), derived.begin(), derived.end());  // back to back, as a definitions file holds them
+    return blocks;
 }
 
 // The describe text and JSON and the decoded table and JSON of a derived

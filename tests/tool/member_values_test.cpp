@@ -25,19 +25,13 @@ struct Options {
 constexpr Options kPlain{"", 0xFFFF, false};
 constexpr Options kForce{"", 0xFFFF, true};
 
-struct Request {
-    const char* className;
-    std::vector<std::string> assignments;
-    Options options;
-};
-
-Bytes Encode(const Request& r) {
+Bytes Encode(const char* className, const std::vector<std::string>& assignments, const Options& options) {
     qova::EncodeRequest request;
-    request.className = r.className;
-    request.assignments = r.assignments;
-    request.species = r.options.species;
-    request.version = r.options.version;
-    request.force = r.options.force;
+    request.className = className;
+    request.assignments = assignments;
+    request.species = options.species;
+    request.version = options.version;
+    request.force = options.force;
     return qova::EncodeObject(TestCatalog(), request);
 }
 
@@ -82,7 +76,7 @@ TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.assignments[0]);
-        const Json decoded = Decoded(Encode({c.className, c.assignments, c.options}));
+        const Json decoded = Decoded(Encode(c.className, c.assignments, c.options));
         EXPECT_EQ(decoded.at(Json::json_pointer(c.pointer)), Json::parse(c.value));
     }
 }
@@ -147,7 +141,7 @@ TEST(MemberValues, RefusedValuesSayWhy) {
     };
     for (const auto& r : refusals) {
         SCOPED_TRACE(r.assignments.back());
-        const std::string message = FailureOf([&] { Encode({r.className, r.assignments, r.options}); });
+        const std::string message = FailureOf([&] { Encode(r.className, r.assignments, r.options); });
         EXPECT_NE(message.find(r.reason), std::string::npos) << message;
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,30 +49,6 @@ TEST(MessageFrames, FieldsRoundTrip) {
         SCOPED_TRACE(c.message);
         EXPECT_EQ(Fields(qova::EncodeMessageFrame(c.message, c.fields, 0)), Json::parse(c.expected));
     }
-    const Json flags = qova::DecodeMessageFrame(TestCatalog(), qova::EncodeMessageFrame("CConDStd", {}, 0xC0)).document;
-    EXPECT_EQ(flags["dataBitField"], 0xC0);
-    EXPECT_EQ(flags["valid"], true);
-    EXPECT_EQ(flags["dirty"], true);
-}
-
-TEST(MessageFrames, ListOfFramesCarriesEachFrame) {
-    const Bytes a = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
-    const Bytes b = qova::EncodeMessageFrame("CConDDescriptor", {"Descriptor=2"}, 0);
-    const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=1"});
-    std::string hex = qova::FormatHex(a) + qova::FormatHex(b) + qova::FormatHex(reading);
-    const Bytes frame = qova::EncodeMessageFrame("CConDExtLst", {"ConnectionList=" + hex}, 0);
-    const Json fields = Fields(frame);
-    EXPECT_EQ(fields["ConnectionCount"], 3);
-    ASSERT_EQ(fields["ConnectionList"].size(), 3u);
-    EXPECT_EQ(fields["ConnectionList"][0]["class"], "CRNDZDStd");
-    EXPECT_EQ(fields["ConnectionList"][1]["class"], "CConDDescriptor");
-    EXPECT_EQ(fields["ConnectionList"][2]["class"], "CNIBPDStd");
-    EXPECT_EQ(fields["ConnectionList"][2]["size"], reading.size());
-
-    hex.resize(hex.size() - 3);  // the last frame cut by one byte
-    EXPECT_NE(FailureOf([&] { qova::EncodeMessageFrame("CConDExtLst", {"ConnectionList=" + hex}, 0); })
-                  .find("ConnectionList: the bytes at offset 50 are not a whole frame"),
-              std::string::npos);
 }
 
 TEST(MessageFrames, RefusedFramesSayWhy) {
@@ -112,6 +89,9 @@ TEST(MessageFrames, RefusedFieldsSayWhy) {
         {"CRNDZDStd", "DataBitField=256", "DataBitField: '256' is not a number from 0 to 255"},
         {"CConDFax", "Data=1", "unknown message CConDFax"},
         {"CConDStd", "NoEquals", "expected Field=value"},
+        // A list of frames whose last one is cut short (a list of whole ones is a command-line case).
+        {"CConDExtLst", "ConnectionList=00 1E 00 03 00 0B 00 64 00 00 02 00 02 00 00 08 EA 00 05 00 00 00 1F",
+         "ConnectionList: the bytes at offset 17 are not a whole frame"},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.field);
@@ -142,37 +122,10 @@ TEST(MessageFrames, XmlIsTheMessagesOwnAndWellFormedForAnySourceId) {
     EXPECT_NE(descriptor.xml.find("<VALUE><![CDATA[2]]></VALUE>"), std::string::npos) << descriptor.xml;
 }
 
-// Noise and corrupt frames are in the golden output of the frames command;
-// frames alone, back to back, make a clean stream.
-// frame decode of a list of 32,760 six-byte frames takes no longer per frame
-// than one of an eighth as many, in every output form (the library's walk
-// over the list is timed at 65,535 frames with the messages).
-TEST(MessageFrames, LongListsDecodeInLinearTime) {
-    const auto seconds = [](std::uint16_t count, int runs) {
-        CConDExtLst list;
-        const Bytes empty = {0x00, 0x1E, 0x00, 0x03, 0x00, 0x00};
-        Bytes frames;
-        for (std::uint16_t i = 0; i < count; ++i) frames.insert(frames.end(), empty.begin(), empty.end());
-        list.AppendConnectionList(frames.data(), static_cast<std::uint32_t>(frames.size()), count);
-        Bytes frame(list.size_all());
-        list.serialize_all(frame.data());
-        double best = 1e9;
-        for (int run = 0; run < runs; ++run) {
-            const double start = test_timing::Seconds();
-            const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
-            EXPECT_EQ(decoded.document["fields"]["ConnectionList"].size(), count);
-            EXPECT_FALSE(qova::RenderFrameTable(decoded.document).empty());
-            EXPECT_FALSE(qova::DumpJson(decoded.document).empty());
-            best = std::min(best, test_timing::Seconds() - start);
-        }
-        return best;
-    };
-    const double eighth = seconds(4095, 3);
-    EXPECT_LT(seconds(32760, 1), test_timing::EightfoldBound(eighth));
-}
-
 // Every byte of a stream is reported once: sound frames, corrupt ones,
 // frames cut short and bytes of no frame, whatever noise stands before.
+// (Noise and corrupt frames are in the golden output of the frames command
+// too.) Frames alone, back to back, make a clean stream.
 TEST(FrameStream, EveryByteIsReportedOnce) {
     const Bytes a = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
     const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
@@ -223,21 +176,41 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
     }
 }
 
-// Frames cut short back to back, each one's stated length covering the next
-// (a chain of overlapping corrupt candidates): the scan takes no longer per
-// byte for eight times as many.
-TEST(FrameStream, OverlappingCandidatesScanInLinearTime) {
+// Eight times the input takes no longer per byte: a connection list of
+// empty frames decoded and shown as a table and as JSON (the library's walk
+// over the list is timed at 65,535 frames with the messages), and a stream
+// of frames cut short back to back, each one's stated length covering the
+// next (a chain of overlapping corrupt candidates).
+TEST(FrameStream, LongInputsTakeLinearTime) {
+    const auto list = [](std::size_t count) {
+        CConDExtLst list;
+        const Bytes empty = {0x00, 0x1E, 0x00, 0x03, 0x00, 0x00};
+        Bytes frames;
+        for (std::size_t i = 0; i < count; ++i) frames.insert(frames.end(), empty.begin(), empty.end());
+        const auto size = static_cast<std::uint32_t>(frames.size());
+        list.AppendConnectionList(frames.data(), size, static_cast<std::uint16_t>(count));
+        Bytes frame(list.size_all());
+        list.serialize_all(frame.data());
+        const double start = test_timing::Seconds();
+        const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
+        EXPECT_EQ(decoded.document["fields"]["ConnectionList"].size(), count);
+        EXPECT_FALSE(qova::RenderFrameTable(decoded.document).empty());
+        EXPECT_FALSE(qova::DumpJson(decoded.document).empty());
+        return test_timing::Seconds() - start;
+    };
     const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
-    const auto seconds = [&](std::size_t count) {
+    const auto stream = [&](std::size_t count) {
         Bytes stream;
         for (std::size_t i = 0; i < count; ++i) stream.insert(stream.end(), reading.begin(), reading.begin() + 20);
         const double start = test_timing::Seconds();
-        const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
-        EXPECT_EQ(scan.corrupt, count / 2);
+        EXPECT_EQ(qova::ScanFrames(TestCatalog(), stream, 4096).corrupt, count / 2);
         return test_timing::Seconds() - start;
     };
-    const double eighth = seconds(4096);
-    EXPECT_LT(seconds(32768), test_timing::EightfoldBound(eighth));
+    using Timed = std::function<double(std::size_t)>;
+    for (const Timed& seconds : {Timed(list), Timed(stream)}) {
+        const double eighth = std::min({seconds(4096), seconds(4096), seconds(4096)});
+        EXPECT_LT(seconds(32768), test_timing::EightfoldBound(eighth));
+    }
 }
 
 // --split names each sound frame by its number, class and species.

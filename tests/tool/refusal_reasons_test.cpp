@@ -32,14 +32,9 @@ Bytes Reading() {
 // The combined record with its eleven nested objects.
 Bytes Record() { return tool_test::Encode("CSESDZentoRec", {"NIBPData.Systolic=120"}); }
 
-// Offset of the NIBPData encoding inside the record: the variable section
-// starts after the header and the fixed section (STime); DeviceInfo's size
-// field and encoding come first, then NIBPData's own size field.
-std::size_t NestedNIBPAt(const Bytes& record) {
-    const std::size_t width = xqova::LengthFieldWidth(ReadInt32(record.data()));
-    const std::size_t variable = 9 + width + ReadInt16(record.data() + 7 + width);
-    return variable + 4 + ReadInt32(record.data() + variable) + 4;
-}
+// The NIBPData encoding inside the record starts after the header, STime,
+// DeviceInfo with its size field, and NIBPData's own size field.
+constexpr std::size_t kNestedNIBP = 150;
 
 // The file-system container of the worked example: PathName "A" and one
 // clinician setting object, 39 bytes.
@@ -76,7 +71,7 @@ xqova::DecodeReport Refusal(const Bytes& bytes) {
 }
 
 TEST(RefusalReasons, NamesEachDamage) {
-    const std::size_t n = NestedNIBPAt(Record());
+    const std::size_t n = kNestedNIBP;
     Bytes outside = Reading();  // two bytes before the checksum, the length stating them
     outside.insert(outside.end() - 2, {0xAA, 0xBB});
     const struct {

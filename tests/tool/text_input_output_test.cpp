@@ -9,7 +9,6 @@
 #include "tests/tool/tool_test_support.h"
 #include "tools/qova/commands.h"
 #include "tools/qova/members.h"
-#include "xqova/object/object.h"
 
 namespace {
 
@@ -97,14 +96,6 @@ TEST(HexOutput, BytesGoToFilesAndHexToTerminals) {
               std::string::npos);
 }
 
-TEST(HexOutput, PairsSixteenToALine) {
-    Bytes bytes(18);
-    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(0xF0 + i);
-    EXPECT_EQ(qova::FormatHex(bytes),
-              "F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF\n00 01\n");
-    EXPECT_EQ(qova::ParseHex(qova::FormatHex(bytes)), bytes);
-}
-
 TEST(UnicodeText, ConvertsBothWays) {
     struct Case {
         std::string utf8;
@@ -144,15 +135,8 @@ TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
     for (const auto& row : rows) EXPECT_EQ(qova::TerminalSafe(row.in), row.out);
 }
 
-// CNetworkCLocID, LocationID set to `text` (its element count is the text's
-// length plus the terminator).
-Bytes Location(const std::string& text) {
-    CXQOVAObject object(&tool_test::TestCatalog().Dictionary(), 0x006B0801u, 0xFFFF);
-    object.SetMember(0, text.data(), static_cast<std::uint16_t>(text.size()));
-    Bytes bytes(object.SizeAll(0xFFFF));
-    object.Serialize(bytes.data(), bytes.size(), 0xFFFF);
-    return bytes;
-}
+// CNetworkCLocID, LocationID set to `text`.
+Bytes Location(const std::string& text) { return tool_test::Encode("CNetworkCLocID", {"LocationID=" + text}); }
 
 TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
     const Bytes hidden = Location(std::string("shown\0hidden", 12));
