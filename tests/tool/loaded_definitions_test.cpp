@@ -113,28 +113,6 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
     }
 }
 
-// A class holding two objects of its own class and a 65,535-byte array would
-// take 2^32 arrays: the tool names the budget instead of showing a part.
-TEST(LoadedDefinitions, ClassesPastTheBudgetAreRefused) {
-    using test_objects::Nested;
-    qova::Catalog catalog;
-    catalog.AddDefinitions(Build(Class("CSelf", 0x00F10000u,
-                                       {Nested("Left", 0x00F10000u), Nested("Right", 0x00F10000u),
-                                        test_objects::FixedArray("Bulk", 0x00, 65535)},
-                                       100, "SpSELF"),
-                                 "CSelf"),
-                           "self.def");
-    qova::EncodeRequest request;
-    request.className = "CSelf";
-    const std::string expected =
-        "CSelf (0x00F10000): building it takes more than the budget of 262144 objects and 67108864 bytes per call";
-    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find(expected), std::string::npos);
-    // The user's budget is the one applied and named.
-    catalog.SetBudget(1000, 1u << 20);
-    EXPECT_NE(FailureOf([&] { qova::EncodeObject(catalog, request); }).find("budget of 1000 objects and 1048576 bytes"),
-              std::string::npos);
-}
-
 // A vector member with a fixed count of 0 (type 0x86) grows like an
 // UNBOUNDED one, its elements carrying size prefixes; with a fixed count of
 // 1 it holds its element from the start, without one. decode reads what the

@@ -146,19 +146,4 @@ TEST(MemberValues, RefusedValuesSayWhy) {
     }
 }
 
-// The JSON way in checks the same: numbers without names unless forced.
-TEST(MemberValues, JsonRefusesNumbersWithoutNamesUnlessForced) {
-    const Bytes bytes = tool_test::Encode("CNIBPDStd", {"Systolic=1"});
-    std::string json = qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kJson, nullptr);
-    const std::string from = "\"value\": 0,\n      \"enumerator\": \"MODE_NONE\"";
-    ASSERT_NE(json.find(from), std::string::npos) << json;
-    json.replace(json.find(from), from.size(), "\"value\": 99");
-    const Bytes text(json.begin(), json.end());
-    EXPECT_NE(FailureOf([&] { qova::EncodeJson(TestCatalog(), text); })
-                  .find("at /members/Mode/value: 99 is not one of its values (MODE_NONE, MODE_UNKNOWN, MODE_ADULT, "
-                        "MODE_NEONATAL, MODE_PEDIATRIC) (--force takes it as it is)"),
-              std::string::npos);
-    EXPECT_EQ(Decoded(qova::EncodeJson(TestCatalog(), text, true))["members"]["Mode"]["value"], 99);
-}
-
 }  // namespace
