@@ -12,7 +12,6 @@
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
 #include "xqova/dictionary/definition.h"
-#include "xqova/encoding/decode_report.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
 

@@ -51,51 +51,45 @@ TEST(MessageFrames, FieldsRoundTrip) {
     }
 }
 
-TEST(MessageFrames, RefusedFramesSayWhy) {
+// Frames refused on decoding, and field values refused on encoding, say why.
+TEST(MessageFrames, RefusalsSayWhy) {
     const Bytes good = qova::EncodeMessageFrame("CRNDZDStd", {"Data=1,2,3"}, 0);
-    struct Refusal {
-        const char* name;
+    const struct {
+        const char* message;  // with `field`, encoded; null: `frame` decoded
+        const char* field;
         Bytes frame;
         const char* reason;
     } refusals[] = {
-        {"three bytes", Cut(good, 3), "too short for its header: 3 bytes"},
-        {"cut", Cut(good, good.size() - 1), "stated length 30 runs past the input"},
-        {"damaged", Flipped(good, 12), "checksum mismatch"},
-        {"newer", Stamped(Set(good, 6, 2, 102)), "payload version 102 is newer than CRNDZDStd reads (101)"},
+        {nullptr, nullptr, Cut(good, 3), "too short for its header: 3 bytes"},
+        {nullptr, nullptr, Cut(good, good.size() - 1), "stated length 30 runs past the input"},
+        {nullptr, nullptr, Flipped(good, 12), "checksum mismatch"},
+        {nullptr, nullptr, Stamped(Set(good, 6, 2, 102)),
+         "payload version 102 is newer than CRNDZDStd reads (101)"},
         // DataLength says 6: three bytes and the checksum follow.
-        {"lying length", Stamped(Set(good, 29, 2, 6)), "the payload does not decode"},
-        {"an object", tool_test::Encode("CNIBPDStd", {}), "is an object encoding, not a message frame"},
-        {"unknown", Stamped(Set(good, 0, 4, 0x00AB0000)), "not a message class"},
-        {"tiny payload", Hex("00 1D 00 00 00 01 AA"), "stated length 1 is too small"},
-    };
-    for (const Refusal& r : refusals) {
-        SCOPED_TRACE(r.name);
-        const std::string message = FailureOf([&] { qova::DecodeMessageFrame(TestCatalog(), r.frame); });
-        EXPECT_NE(message.find(r.reason), std::string::npos) << message;
-    }
-}
-
-TEST(MessageFrames, RefusedFieldsSayWhy) {
-    struct Refusal {
-        const char* message;
-        const char* field;
-        const char* reason;
-    } refusals[] = {
-        {"CConDStd", "Color=1", "CConDStd has no field Color (fields: DeviceGUID, SourceID, Reserved, DataBitField)"},
-        {"CConDStd", "DeviceGUID={0011}", "DeviceGUID: a GUID has 16 bytes"},
-        {"CConDStd", "Reserved=1,300", "Reserved: '300' is not a number from 0 to 255"},
-        {"CConDDescriptor", "Descriptor=DESCRIPTOR_SLEEPY", "Descriptor: 'DESCRIPTOR_SLEEPY' is not a number"},
-        {"CRNDZDStd", "RERVersion=65536", "RERVersion: '65536' is not a number from 0 to 65535"},
-        {"CRNDZDStd", "DataBitField=256", "DataBitField: '256' is not a number from 0 to 255"},
-        {"CConDFax", "Data=1", "unknown message CConDFax"},
-        {"CConDStd", "NoEquals", "expected Field=value"},
+        {nullptr, nullptr, Stamped(Set(good, 29, 2, 6)), "the payload does not decode"},
+        {nullptr, nullptr, tool_test::Encode("CNIBPDStd", {}), "is an object encoding, not a message frame"},
+        {nullptr, nullptr, Stamped(Set(good, 0, 4, 0x00AB0000)), "not a message class"},
+        {nullptr, nullptr, Hex("00 1D 00 00 00 01 AA"), "stated length 1 is too small"},
+        {"CConDStd", "Color=1", {},
+         "CConDStd has no field Color (fields: DeviceGUID, SourceID, Reserved, DataBitField)"},
+        {"CConDStd", "DeviceGUID={0011}", {}, "DeviceGUID: a GUID has 16 bytes"},
+        {"CConDStd", "Reserved=1,300", {}, "Reserved: '300' is not a number from 0 to 255"},
+        {"CConDDescriptor", "Descriptor=DESCRIPTOR_SLEEPY", {},
+         "Descriptor: 'DESCRIPTOR_SLEEPY' is not a number"},
+        {"CRNDZDStd", "RERVersion=65536", {}, "RERVersion: '65536' is not a number from 0 to 65535"},
+        {"CRNDZDStd", "DataBitField=256", {}, "DataBitField: '256' is not a number from 0 to 255"},
+        {"CConDFax", "Data=1", {}, "unknown message CConDFax"},
+        {"CConDStd", "NoEquals", {}, "expected Field=value"},
         // A list of frames whose last one is cut short (a list of whole ones is a command-line case).
-        {"CConDExtLst", "ConnectionList=00 1E 00 03 00 0B 00 64 00 00 02 00 02 00 00 08 EA 00 05 00 00 00 1F",
+        {"CConDExtLst", "ConnectionList=00 1E 00 03 00 0B 00 64 00 00 02 00 02 00 00 08 EA 00 05 00 00 00 1F", {},
          "ConnectionList: the bytes at offset 17 are not a whole frame"},
     };
-    for (const Refusal& r : refusals) {
-        SCOPED_TRACE(r.field);
-        const std::string message = FailureOf([&] { qova::EncodeMessageFrame(r.message, {r.field}, 0); });
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.reason);
+        const std::string message = FailureOf([&] {
+            if (r.message != nullptr) qova::EncodeMessageFrame(r.message, {r.field}, 0);
+            if (r.message == nullptr) qova::DecodeMessageFrame(TestCatalog(), r.frame);
+        });
         EXPECT_NE(message.find(r.reason), std::string::npos) << message;
     }
 }
