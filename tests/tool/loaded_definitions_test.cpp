@@ -49,7 +49,6 @@ Bytes Blocks() {
 TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     qova::Catalog catalog;
     catalog.AddDefinitions(Blocks(), "host.def");
-    EXPECT_EQ(catalog.ResolveClass("CHostDerived"), kDerived);
     tool_test::ExpectGolden(qova::RenderDescription(catalog, kDerived), "describe_host.txt");
     tool_test::ExpectGolden(qova::DescriptionJson(catalog, kDerived).dump(2) + "\n", "describe_host.json");
     EXPECT_EQ(qova::ClassesJson(catalog).back().dump(),
@@ -163,7 +162,6 @@ TEST(Defs, DumpThenCompileGivesBackTheBlocks) {
         const Bytes one = block(entry.classId);
         all.insert(all.end(), one.begin(), one.end());
     }
-    ASSERT_EQ(catalog.Classes().size(), 57u);
     const struct {
         const char* className;
         const char* start;  // a list of classes, or one class as its own document

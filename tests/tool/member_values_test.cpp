@@ -12,10 +12,6 @@ using tool_test::Bytes;
 using tool_test::FailureOf;
 using tool_test::TestCatalog;
 
-Json Decoded(const Bytes& bytes) {
-    return Json::parse(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kJson, nullptr));
-}
-
 // The options of encode besides the class and the values.
 struct Options {
     const char* species;
@@ -76,7 +72,8 @@ TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.assignments[0]);
-        const Json decoded = Decoded(Encode(c.className, c.assignments, c.options));
+        const Bytes bytes = Encode(c.className, c.assignments, c.options);
+        const Json decoded = Json::parse(qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kJson, nullptr));
         EXPECT_EQ(decoded.at(Json::json_pointer(c.pointer)), Json::parse(c.value));
     }
 }

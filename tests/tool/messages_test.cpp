@@ -17,16 +17,7 @@
 namespace {
 
 using qova::Json;
-using tool_test::Bytes;
-using tool_test::Cut;
-using tool_test::FailureOf;
-using tool_test::Flipped;
-using tool_test::Hex;
-using tool_test::Set;
-using tool_test::Stamped;
-using tool_test::TestCatalog;
-
-Json Fields(const Bytes& frame) { return qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"]; }
+using namespace tool_test;
 
 TEST(MessageFrames, FieldsRoundTrip) {
     struct Case {
@@ -47,7 +38,8 @@ TEST(MessageFrames, FieldsRoundTrip) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        EXPECT_EQ(Fields(qova::EncodeMessageFrame(c.message, c.fields, 0)), Json::parse(c.expected));
+        const Bytes frame = qova::EncodeMessageFrame(c.message, c.fields, 0);
+        EXPECT_EQ(qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"], Json::parse(c.expected));
     }
 }
 
@@ -123,9 +115,7 @@ TEST(MessageFrames, XmlIsTheMessagesOwnAndWellFormedForAnySourceId) {
 TEST(FrameStream, EveryByteIsReportedOnce) {
     const Bytes a = qova::EncodeMessageFrame("CRNDZDStd", {}, 0);
     const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
-    const Bytes cut(reading.begin(), reading.begin() + 20);
-    Bytes damaged = reading;
-    damaged[20] ^= 1;
+    const Bytes cut = Cut(reading, 20), damaged = Flipped(reading, 20);
     // Plausible headers stating 54 bytes, of a class nobody knows and of a
     // known one: the frame after them starts inside those bytes.
     const Bytes phantom = Hex("00 AB 00 00 00 30 00 64 00 00 05");
@@ -210,10 +200,7 @@ TEST(FrameStream, LongInputsTakeLinearTime) {
 // --split names each sound frame by its number, class and species.
 TEST(FrameStream, SplitFilesAreNamedByNumberClassAndSpecies) {
     const Bytes a = qova::EncodeMessageFrame("CConDDescriptor", {}, 0);
-    qova::EncodeRequest request;
-    request.className = "CNumDStd";
-    request.species = "SpNIBPSYS";
-    const Bytes number = qova::EncodeObject(TestCatalog(), request);
+    const Bytes number = tool_test::Encode("0x00750001", {});  // CNumDStd, species SpNIBPSYS
     EXPECT_EQ(qova::FrameFileName(TestCatalog(), 0, a.data()), "0000-CConDDescriptor-3.bin");
     EXPECT_EQ(qova::FrameFileName(TestCatalog(), 12, number.data()), "0012-CNumDStd-SpNIBPSYS.bin");
     const Bytes unknown = Hex("12 34 56 78");

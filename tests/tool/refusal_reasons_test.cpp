@@ -13,13 +13,7 @@
 namespace {
 
 using Check = xqova::DecodeCheck;
-using tool_test::Bytes;
-using tool_test::Cut;
-using tool_test::Flipped;
-using tool_test::Set;
-using tool_test::StampChecksum;
-using tool_test::Stamped;
-using tool_test::TestCatalog;
+using namespace tool_test;
 
 // A reading of CNIBPDStd (37 bytes: 2-byte length, 24-byte fixed section).
 Bytes Reading() {
