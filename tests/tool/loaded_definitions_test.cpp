@@ -29,16 +29,19 @@ constexpr std::uint32_t kBase = 0x00F00000u;
 constexpr std::uint32_t kDerived = 0x00F00100u;
 
 // A base class with a number and a text, and a class derived from it with a
-// member whose values are named.
+// member whose values are named and units and scale given, and a member
+// scaled without an exponent.
 Bytes Blocks() {
     Member level = M("Level", 0x03);
     level.enumerators = {{-1 & 0xFFFF, "LEVEL_LOW"}, {2, "LEVEL_HIGH"}};
     level.units = 7;
     level.scaleCoefficient = 5;
     level.scaleExponent = -1;
+    Member gain = M("Gain", 0x11);  // scaled without an exponent
+    gain.scaleCoefficient = 3;
     Bytes blocks = Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase");
     const Bytes derived =
-        Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level}, 100, "SpDERIVED"), "CHostBase");
+        Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level, gain}, 100, "SpDERIVED"), "CHostBase");
     blocks.insert(blocks.end(), derived.begin(), derived.end());  // back to back, as a definitions file holds them
     return blocks;
 }
@@ -53,11 +56,11 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     tool_test::ExpectGolden(qova::DescriptionJson(catalog, kDerived).dump(2) + "\n", "describe_host.json");
     EXPECT_EQ(qova::ClassesJson(catalog).back().dump(),
               R"({"class":"CHostDerived","classId":"0x00F00100","family":240,"genus":1,"species":0,)"
-              R"("speciesCount":1,"version":100,"members":2,"dictionary":"host.def"})");
+              R"("speciesCount":1,"version":100,"members":3,"dictionary":"host.def"})");
 
     qova::EncodeRequest request;
     request.className = "CHostDerived";
-    request.assignments = {"Count=7", "Label=left arm", "Level=LEVEL_HIGH"};
+    request.assignments = {"Count=7", "Label=left arm", "Level=LEVEL_HIGH", "Gain=2"};
     const Bytes bytes = qova::EncodeObject(catalog, request);
     const std::string json = qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, nullptr);
     tool_test::ExpectGolden(json, "decode_host.json");
