@@ -40,8 +40,8 @@ Bytes Blocks() {
     Member gain = M("Gain", 0x11);  // scaled without an exponent
     gain.scaleCoefficient = 3;
     Bytes blocks = Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase");
-    const Bytes derived =
-        Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level, gain}, 100, "SpDERIVED"), "CHostBase");
+    const Bytes derived = Build(
+        Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level, gain}, 100, "SpDERIVED"), "CHostBase");
     blocks.insert(blocks.end(), derived.begin(), derived.end());  // back to back, as a definitions file holds them
     return blocks;
 }
@@ -67,13 +67,15 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     tool_test::ExpectGolden(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kTable, nullptr), "decode_host.txt");
     // The JSON reads back; a physical value or units code that is not the member's is refused.
     EXPECT_EQ(qova::EncodeJson(catalog, Bytes(json.begin(), json.end())), bytes);
-    for (const auto& edit : {std::make_pair("\"physical\": 1", "2.0 is not the physical value of the member's value (1.0)"),
-                             std::make_pair("\"units\": 7", "8 is not the member's units code (7)")}) {
+    for (const auto& edit :
+         {std::make_pair("\"physical\": 1", "2.0 is not the physical value of the member's value (1.0)"),
+          std::make_pair("\"units\": 7", "8 is not the member's units code (7)")}) {
         std::string changed = json;
         ASSERT_NE(changed.find(edit.first), std::string::npos) << changed;
         changed[changed.find(edit.first) + std::strlen(edit.first) - 1] += 1;
-        EXPECT_NE(FailureOf([&] { qova::EncodeJson(catalog, Bytes(changed.begin(), changed.end())); }).find(edit.second),
-                  std::string::npos);
+        const std::string message =
+            FailureOf([&] { qova::EncodeJson(catalog, Bytes(changed.begin(), changed.end())); });
+        EXPECT_NE(message.find(edit.second), std::string::npos) << message;
     }
     request.assignments = {"Level=-1"};
     const Json low = Json::parse(
@@ -101,8 +103,10 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
         std::string reason;
     } cases[] = {
         {"damaged", tool_test::Flipped(sound, second + 20), false,
-         "host.def: the definition at offset " + std::to_string(second) + " (0x00F00100) was refused: checksum mismatch"},
-        {"cut", tool_test::Cut(sound, sound.size() - 1), false, "bytes, " + std::to_string(sound.size() - 1 - second) + " are left"},
+         "host.def: the definition at offset " + std::to_string(second) +
+             " (0x00F00100) was refused: checksum mismatch"},
+        {"cut", tool_test::Cut(sound, sound.size() - 1), false,
+         "bytes, " + std::to_string(sound.size() - 1 - second) + " are left"},
         {"again", sound, true, "was refused: not newer than version 100 serving its class"},
     };
     for (const auto& c : cases) {
@@ -127,7 +131,8 @@ TEST(LoadedDefinitions, FixedVectorsOfNoneAndOfOneElement) {
         SCOPED_TRACE(count);
         items.fixedCount = count;
         const std::uint32_t id = count == 0 ? 0x00F20000u : 0x00F30000u;
-        catalog.AddDefinitions(Build(Class("CHolder", id, {items}, 100, "SpHOLDER"), "CHostBase"), "holder.def");
+        const char* name = count == 0 ? "CHolder" : "CPair";
+        catalog.AddDefinitions(Build(Class(name, id, {items}, 100, "SpHOLDER"), "CHostBase"), "holder.def");
         CXQOVAObject object(&catalog.Dictionary(), id, 0xFFFF);
         CXQOVAVector* vector = object.GetMember(0);
         ASSERT_NE(vector, nullptr);
@@ -169,7 +174,8 @@ TEST(Defs, DumpThenCompileGivesBackTheBlocks) {
         const char* className;
         const char* start;  // a list of classes, or one class as its own document
         Bytes blocks;
-    } cases[] = {{"", "{\n  \"classes\": [", all}, {"0x00170001", "{\n  \"name\": \"CSESDZentoRec\"", block(0x00170001)}};
+    } cases[] = {{"", "{\n  \"classes\": [", all},
+                 {"0x00170001", "{\n  \"name\": \"CSESDZentoRec\"", block(0x00170001)}};
     for (const auto& c : cases) {
         std::string warning = "unset";
         const std::string text = qova::DumpDefinitions(catalog, c.className, &warning);
