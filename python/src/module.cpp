@@ -590,6 +590,15 @@ py::list Frames(const py::buffer& buffer, std::uint32_t maxFrame) {
 
 // ---- dictionaries ---------------------------------------------------------
 
+// The built-in chain that definitions loaded or compiled from Python stand
+// on: "device", "sdk", or "none" (null: the definitions alone).
+void* BaseChain(const std::string& base) {
+    if (base == "device") return RER_KLEV_ZENTO::Dictionary();
+    if (base == "sdk") return RER_SDK::Dictionary();
+    if (base != "none") throw py::value_error("base is \"device\", \"sdk\" or \"none\"");
+    return nullptr;
+}
+
 class Dictionary {
 public:
     explicit Dictionary(void* base) : holder_(std::make_shared<DictionaryHolder>(base)) {}
@@ -598,15 +607,7 @@ public:
     static Dictionary Sdk() { return Dictionary(RER_SDK::Dictionary()); }
 
     static Dictionary FromDefinitions(const py::buffer& blocks, const std::string& base) {
-        void* chain = nullptr;
-        if (base == "device") {
-            chain = RER_KLEV_ZENTO::Dictionary();
-        } else if (base == "sdk") {
-            chain = RER_SDK::Dictionary();
-        } else if (base != "none") {
-            throw py::value_error("base is \"device\", \"sdk\" or \"none\"");
-        }
-        Dictionary dictionary(chain);
+        Dictionary dictionary(BaseChain(base));
         const Input input = BytesOf(blocks);
         std::size_t offset = 0;
         std::size_t accepted = 0;
@@ -679,15 +680,7 @@ private:
 // Member classes the document does not describe are named from `base`'s
 // built-in classes.
 py::bytes CompileDefinitions(const std::string& text, const std::string& base) {
-    void* chain = nullptr;
-    if (base == "device") {
-        chain = RER_KLEV_ZENTO::Dictionary();
-    } else if (base == "sdk") {
-        chain = RER_SDK::Dictionary();
-    } else if (base != "none") {
-        throw py::value_error("base is \"device\", \"sdk\" or \"none\"");
-    }
-    CXQOVADictionary names(chain);
+    CXQOVADictionary names(BaseChain(base));
     std::vector<std::vector<unsigned char>> blocks;
     xqova::JsonError why;
     if (!xqova::DefinitionBlocksFromJson(text.data(), text.size(), &names, &blocks, &why)) {

@@ -2,14 +2,18 @@
 #ifndef XQOVA_TESTS_TOOL_TOOL_TEST_SUPPORT_H
 #define XQOVA_TESTS_TOOL_TOOL_TEST_SUPPORT_H
 
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "tools/qova/bytes_io.h"
 #include "tools/qova/catalog.h"
 #include "tools/qova/commands.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
+#include "xqova/core/frame_header.h"
 
 namespace tool_test {
 
@@ -26,6 +30,37 @@ inline Bytes Hex(const std::string& text) { return qova::ParseHex(text); }
 // Writes the checksum of the `size` bytes at `at` into its last two bytes.
 inline void StampChecksum(unsigned char* at, std::size_t size) {
     WriteInt16(at + size - 2, CalculateCRC(at, static_cast<std::uint32_t>(size - 2)));
+}
+
+// Edits of sound bytes: cut to `size`, one bit flipped, a field of `width`
+// bytes set, the checksum of the encoding at `at` stamped again.
+inline Bytes Cut(Bytes b, std::size_t size) {
+    b.resize(size);
+    return b;
+}
+inline Bytes Flipped(Bytes b, std::size_t at) {
+    b[at] ^= 0x01;
+    return b;
+}
+inline Bytes Set(Bytes b, std::size_t at, int width, std::uint32_t value) {
+    if (width == 1) b[at] = static_cast<unsigned char>(value);
+    if (width == 2) WriteInt16(b.data() + at, static_cast<std::uint16_t>(value));
+    if (width == 4) WriteInt32(b.data() + at, value);
+    return b;
+}
+inline Bytes Stamped(Bytes b, std::size_t at = 0) {
+    StampChecksum(b.data() + at, xqova::EncodedSize(b.data() + at));
+    return b;
+}
+
+// Checks `actual` against the golden output `name` (tests/tool/golden), as
+// the command-line cases do; XQOVA_UPDATE_GOLDEN=1 in the environment
+// rewrites the file instead.
+inline void ExpectGolden(const std::string& actual, const std::string& name) {
+    const std::string path = std::string(XQOVA_TOOL_GOLDEN_DIR) + "/" + name;
+    if (std::getenv("XQOVA_UPDATE_GOLDEN") != nullptr) return qova::WriteOutput(path, actual);
+    const Bytes expected = qova::ReadInput(path);
+    EXPECT_EQ(actual, std::string(expected.begin(), expected.end())) << name;
 }
 
 inline Bytes Encode(const std::string& className, std::vector<std::string> assignments, bool valid = false) {

@@ -1,0 +1,160 @@
+// What the tool accepts as text (hex input, xxd dumps, UTF-8 and UTF-16)
+// and what it shows people: control characters from devices and definition
+// files never reach a terminal, the XML it writes by default is the
+// well-formed form, and a text's zero character is shown, not hidden.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/tool/tool_test_support.h"
+#include "tools/qova/commands.h"
+#include "tools/qova/members.h"
+
+namespace {
+
+using tool_test::Bytes;
+using tool_test::FailureOf;
+
+// Accepted forms give their bytes; refused ones name the place ("" when accepted).
+TEST(HexInput, AcceptsTheFormsPeopleWriteAndRefusesWithThePosition) {
+    const struct {
+        const char* text;
+        Bytes bytes;
+        const char* failure;
+    } cases[] = {
+        {"00 05 00 00", {0x00, 0x05, 0x00, 0x00}, ""},
+        {"00050000\n", {0x00, 0x05, 0x00, 0x00}, ""},
+        {"0x00 0xAB,0xcd", {0x00, 0xAB, 0xCD}, ""},
+        {"0x0005", {0x00, 0x05}, ""},
+        {"de:ad-BE EF\r\n", {0xDE, 0xAD, 0xBE, 0xEF}, ""},
+        {"", {}, ""},
+        {"00 5", {}, "lone digit at offset 3"},
+        {"0 05", {}, "lone digit at offset 0"},
+        {"00 g0", {}, "unexpected character 'g' at offset 3"},
+        {"000x12", {}, "unexpected character 'x' at offset 3"},  // a "0x" inside a run of digits is no prefix
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string failure = FailureOf([&] { EXPECT_EQ(qova::ParseHex(c.text), c.bytes); });
+        EXPECT_NE(failure.find(c.failure), std::string::npos) << failure;
+        EXPECT_EQ(failure.empty(), *c.failure == '\0');
+    }
+}
+
+// DecodeInput takes hex text, xxd's default dump (offset, groups,
+// characters which may hold digits) or the bytes as they are; a binary
+// encoding starts with the class identifier's zero bytes.
+TEST(HexInput, FormsAreRecognised) {
+    const std::string xxd = "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
+                            "00000010: 3132                                     12\r\n";
+    const char* fromXxd = "00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32";
+    const struct {
+        std::string input;
+        qova::InputForm form;
+        const char* hex;  // the bytes taken; null: the input as it is
+    } cases[] = {
+        {"00 05\n", qova::InputForm::kAuto, "00 05"},  {"00 05\n", qova::InputForm::kBinary, nullptr},
+        {std::string("\0\x05\0\0\0\x1f\0\x69", 8), qova::InputForm::kAuto, nullptr},
+        {"0", qova::InputForm::kAuto, nullptr},        {"", qova::InputForm::kAuto, nullptr},
+        {xxd, qova::InputForm::kAuto, fromXxd},        {xxd, qova::InputForm::kHex, fromXxd},
+        {xxd, qova::InputForm::kBinary, nullptr},
+    };
+    for (const auto& c : cases) {
+        const Bytes input(c.input.begin(), c.input.end());
+        EXPECT_EQ(qova::DecodeInput(input, c.form), c.hex != nullptr ? tool_test::Hex(c.hex) : input) << c.input;
+    }
+    for (const char* bad : {"00000000: 0005 0000  ..\n00000003: 01  .\n",  // the offset skips a byte
+                            "00000000: 005 0000  ..\n",                    // an odd group
+                            "00000000:0005  ..\n", "00 05 00 00\n", ""}) {
+        EXPECT_FALSE(qova::LooksLikeXxd(Bytes(bad, bad + std::strlen(bad)))) << bad;
+    }
+    EXPECT_NE(FailureOf([] { qova::ParseXxd("00000000: 0005  ..\n00000001: 00  .\n"); })
+                  .find("line 2 is not an offset of 2"),
+              std::string::npos);
+}
+
+// Where the bytes of an output go, and in which form.
+TEST(HexOutput, BytesGoToFilesAndHexToTerminals) {
+    const struct {
+        const char* file;
+        bool hex, terminal;
+        qova::OutputForm form;
+        bool note;
+    } rows[] = {
+        {"", false, true, qova::OutputForm::kHex, false},     {"", false, false, qova::OutputForm::kHex, false},
+        {"-", false, false, qova::OutputForm::kBytes, false}, {"-", false, true, qova::OutputForm::kHex, true},
+        {"r.bin", false, true, qova::OutputForm::kBytes, false}, {"r.hex", true, false, qova::OutputForm::kHex, false},
+        {"r", false, false, qova::OutputForm::kBytes, false},
+    };
+    for (const auto& row : rows) {
+        std::string note;
+        EXPECT_EQ(qova::ChooseOutput(row.file, row.hex, row.terminal, &note), row.form) << row.file;
+        EXPECT_EQ(!note.empty(), row.note) << row.file;
+    }
+}
+
+TEST(UnicodeText, ConvertsBothWays) {
+    struct Case {
+        std::string utf8;
+        std::vector<std::uint16_t> utf16;
+    } cases[] = {
+        {"A", {0x41}},
+        {"Z\xC3\xBCrich", {0x5A, 0xFC, 0x72, 0x69, 0x63, 0x68}},
+        {"\xE2\x82\xAC", {0x20AC}},
+        {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint16_t> units;
+        ASSERT_TRUE(qova::Utf8ToUtf16(c.utf8, &units)) << c.utf8;
+        EXPECT_EQ(units, c.utf16);
+        EXPECT_EQ(qova::Utf16ToUtf8(units.data(), units.size()), c.utf8);
+    }
+    // Overlong, surrogate, beyond U+10FFFF, cut off, stray continuation.
+    for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\x80"}) {
+        std::vector<std::uint16_t> units;
+        EXPECT_FALSE(qova::Utf8ToUtf16(bad, &units));
+    }
+    const std::uint16_t lone[] = {0x41, 0xD800};
+    EXPECT_EQ(qova::Utf16ToUtf8(lone, 2), "A\xEF\xBF\xBD");
+}
+
+TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
+    const struct {
+        std::string in, out;
+    } rows[] = {
+        {"plain\ttext\n", "plain\ttext\n"},
+        {"a\x1b]0;title\x07z", "a\\u001b]0;title\\u0007z"},
+        {std::string("shown\0hidden", 12), "shown\\u0000hidden"},
+        {"\r\x7f", "\\u000d\\u007f"},
+        {"\xc2\x9b" "2J \xc2\xa0", "\\u009b2J \xc2\xa0"},  // C1 CSI escaped, no-break space kept
+        {"\xff\xc3\xa9\xe2\x82", "\\xff\xc3\xa9\\xe2\\x82"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(qova::TerminalSafe(row.in), row.out);
+}
+
+// CNetworkCLocID, LocationID set to `text`.
+Bytes Location(const std::string& text) { return tool_test::Encode("CNetworkCLocID", {"LocationID=" + text}); }
+
+TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
+    const Bytes hidden = Location(std::string("shown\0hidden", 12));
+    const std::string table = qova::TerminalSafe(
+        qova::DecodeObject(tool_test::TestCatalog(), hidden, qova::ObjectOutput::kTable, nullptr));
+    EXPECT_NE(table.find("\"shown\\u0000hidden\""), std::string::npos) << table;
+
+    // The default XML forms are the well-formed ones; the exact forms keep the bytes.
+    const Bytes hostile = Location("]]>\x1b[2J");
+    const char* safe = "<![CDATA[]]]]><![CDATA[>\xEF\xBF\xBD[2J]]>";
+    const struct {
+        qova::ObjectOutput form;
+        const char* cdata;
+    } forms[] = {{qova::ObjectOutput::kXml, safe},
+                 {qova::ObjectOutput::kXmlUtf16, safe},
+                 {qova::ObjectOutput::kXmlExact, "<![CDATA[]]>\x1b[2J]]>"},
+                 {qova::ObjectOutput::kXmlUtf16Exact, "<![CDATA[]]>\x1b[2J]]>"}};
+    for (const auto& f : forms) {
+        const std::string xml = qova::DecodeObject(tool_test::TestCatalog(), hostile, f.form, nullptr);
+        EXPECT_NE(xml.find(f.cdata), std::string::npos) << xml;
+    }
+}
+
+}  // namespace
