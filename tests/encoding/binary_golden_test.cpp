@@ -1,10 +1,11 @@
-// The worked examples byte for byte, the byte-order rule around version 200,
-// the text forms, the version rules and the failure results of the decoder.
+// The worked examples byte for byte, scalars of every width, the byte-order
+// rule around version 200, the text forms, the version rules and the failure
+// results of the decoder.
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "support/objects.h"
+#include "encoding/binary_test_support.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
@@ -21,14 +22,7 @@ TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
         EXPECT_EQ(g.bytes.size(), original.SizeAll(0xFFFF));
         EXPECT_EQ(Hex(g.bytes), Hex(Encode(original)));
 
-        CXQOVAObject decoded(&g.dictionary(), g.classId, 0xFFFF);
-        EXPECT_EQ(g.bytes.size(), Decode(decoded, g.bytes, 1));
-        ExpectSameObject(original, decoded);
-
-        HeapCopy copy(g.bytes);
-        CXQOVAObject bounded(&g.dictionary(), xqova::EncodedBytes{copy.data(), copy.size()});
-        ExpectSameObject(original, bounded, "bounded constructor");
-
+        ExpectReadsBack(&g.dictionary(), original, g.bytes);
         Bytes mutableBytes = g.bytes;
         CXQOVAObject trusting(&g.dictionary(), mutableBytes.data());
         ExpectSameObject(original, trusting, "constructor");
@@ -38,6 +32,35 @@ TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
         EXPECT_EQ(g.bytes.size(), unbounded.Deserialize(mutableBytes.data(), 0));
         ExpectSameObject(original, unbounded, "unbounded Deserialize");
     }
+}
+
+// CItem of the shelf: each scalar width big-endian; UNBOUNDED elements at
+// version 100 as they lie in memory.
+TEST(BinaryGolden, ScalarsOfEveryWidth) {
+    CXQOVADictionary dictionary(ShelfChain().Head());
+    CXQOVAObject item(&dictionary, kItem, 0xFFFF);
+    const QOVA_TIME stamp = {0x07E8, 12, 31, 23, 59, 58, 99};
+    const float levels[] = {-1.5f, 0.25f};
+    const unsigned short codes[] = {0x0102};
+    ASSERT_EQ(1, item.SetMember(0, static_cast<unsigned char>(0x81)));
+    ASSERT_EQ(1, item.SetMember(1, static_cast<std::int32_t>(-2)));
+    ASSERT_EQ(1, item.SetMember(2, stamp));
+    ASSERT_EQ(1, item.SetMember(3, 1.0));
+    ASSERT_EQ(1, item.SetMember(4, static_cast<std::uint32_t>(0x01020304)));
+    ASSERT_EQ(1, item.SetMember(5, codes, 1));
+    ASSERT_EQ(1, item.SetMember(7, levels, 2));
+    Bytes expected = {0x00, 0x42, 0x01, 0x00, 0x00, 0x32, 0x00, 0x64, 0x00, 0x00, 0x25,
+                      0x81,                                            // Small
+                      0xFF, 0xFF, 0xFF, 0xFE,                          // Value
+                      0x07, 0xE8, 12, 31, 23, 59, 58, 99,              // Stamp
+                      0x3F, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // Ratio
+                      0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04,  // Big
+                      0xBF, 0xC0, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00,  // Levels
+                      0x00, 0x02, 0x02, 0x01,                          // Codes
+                      0x00, 0x00,                                      // Name
+                      0x00, 0x00};
+    Restamp(expected, 0, expected.size());
+    EXPECT_EQ(Hex(expected), Hex(Encode(item)));
 }
 
 // ---- Byte order around version 200 -----------------------------------------------------
@@ -104,8 +127,8 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
         const Bytes expected = OrderBytes(c.classId, c.headerVersion, c.little);
         EXPECT_EQ(Hex(expected), Hex(Encode(object, c.writeVersion)));
 
-        // Each form reads back to the same values, into the object's own
-        // version, and the older form also into the newer object.
+        // Each form reads back to the same values, the older form also into
+        // the newer object.
         CXQOVAObject decoded(&dictionary, c.classId, 0xFFFF);
         ASSERT_EQ(expected.size(), Decode(decoded, expected, 1));
         ExpectSameObject(object, decoded);
@@ -160,11 +183,7 @@ TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
                            bytes.begin() + 11 + static_cast<long>(fixedSize + c.member.size()));
         EXPECT_EQ(Hex(c.member), Hex(member));
 
-        // Empty, empty text and terminator-only each read back as they were.
-        CXQOVAObject decoded(&dictionary, c.classId, 0xFFFF);
-        ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
-        ExpectSameObject(object, decoded);
-        EXPECT_EQ(Hex(bytes), Hex(Encode(decoded)));
+        ExpectReadsBack(&dictionary, object, bytes);  // empty, empty text and terminator-only alike
     }
 }
 

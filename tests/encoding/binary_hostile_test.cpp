@@ -313,12 +313,15 @@ TEST(BinaryHostile, FixedCountVectorWithAnotherCount) {
 
 // ---- Nesting past the limit ------------------------------------------------------------
 
-constexpr std::uint32_t kSelf = 0x00430000;       // Value uint8; Next OBJECT of itself from 200
+constexpr std::uint32_t kSelf = 0x00430000;       // Value uint8; nnn...n OBJECT of itself from 200
 constexpr std::uint32_t kSelfVector = 0x00430100;  // Value uint8; Items ANY_CLASS vector from 200
+// Four of these names and the dots between them fill the report's member
+// path but for the room of the "..." that ends it.
+const std::string kLongName(62, 'n');
 
 Chain& SelfChain() {
     static Chain chain([] {
-        Member next = Nested("Next", kSelf);
+        Member next = Nested(kLongName.c_str(), kSelf);
         next.minVersion = 200;
         Member items = VectorOf("Items", kAnyClass, 0);
         items.minVersion = 200;
@@ -402,6 +405,9 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
             EXPECT_FALSE(xqova::DecodeObject(&dictionary, bytes.data(), bytes.size(), &report));
             EXPECT_EQ(report.check, xqova::DecodeCheck::kTooDeep);
             EXPECT_EQ(report.expected, xqova::kMaxNestingDepth - 1) << levels << " levels";
+            if (classId == kSelf) {
+                EXPECT_EQ(report.path, kLongName + "." + kLongName + "." + kLongName + "." + kLongName + "...");
+            }
         }
     }
 }

@@ -122,6 +122,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
     // A budget the host sets: one level fits (three objects, three arrays),
     // with the whole construction under the guard.
     xqova::ScopedConstructionBudget small(1000, 200000);
+    EXPECT_TRUE(small.MostObjects() == 0 && small.MostBytes() == 0 && !small.Exhausted());  // before any operation
     CXQOVAObject ok(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
     EXPECT_FALSE(small.Exhausted());
     EXPECT_EQ(small.MostObjects(), 2u);

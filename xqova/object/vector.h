@@ -110,8 +110,6 @@ private:
     std::uint32_t SizeAll();
     std::uint32_t Deserialize(unsigned char* buffer, unsigned char strict);
     std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict);
-    std::uint32_t XMLSerialize(unsigned char* buffer, XMLEncoding_e encoding);
-    std::uint32_t XMLSizeAll();
 
     CXQOVADictionary* dictionary_;
     CXQOVAObject** elements_;
