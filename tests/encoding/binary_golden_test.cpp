@@ -49,17 +49,15 @@ TEST(BinaryGolden, ScalarsOfEveryWidth) {
     ASSERT_EQ(1, item.SetMember(4, static_cast<std::uint32_t>(0x01020304)));
     ASSERT_EQ(1, item.SetMember(5, codes, 1));
     ASSERT_EQ(1, item.SetMember(7, levels, 2));
-    Bytes expected = {0x00, 0x42, 0x01, 0x00, 0x00, 0x32, 0x00, 0x64, 0x00, 0x00, 0x25,
-                      0x81,                                            // Small
-                      0xFF, 0xFF, 0xFF, 0xFE,                          // Value
-                      0x07, 0xE8, 12, 31, 23, 59, 58, 99,              // Stamp
-                      0x3F, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // Ratio
-                      0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04,  // Big
-                      0xBF, 0xC0, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00,  // Levels
-                      0x00, 0x02, 0x02, 0x01,                          // Codes
-                      0x00, 0x00,                                      // Name
-                      0x00, 0x00};
-    Restamp(expected, 0, expected.size());
+    const Bytes expected = EncodingOf(kItem, 100,
+                                      {0x81,                                            // Small
+                                       0xFF, 0xFF, 0xFF, 0xFE,                          // Value
+                                       0x07, 0xE8, 12, 31, 23, 59, 58, 99,              // Stamp
+                                       0x3F, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // Ratio
+                                       0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04,  // Big
+                                       0xBF, 0xC0, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00}, // Levels
+                                      {0x00, 0x02, 0x02, 0x01,                          // Codes
+                                       0x00, 0x00});                                    // Name
     EXPECT_EQ(Hex(expected), Hex(Encode(item)));
 }
 
@@ -82,20 +80,10 @@ Chain& OrderChain() {
 }
 
 Bytes OrderBytes(std::uint32_t classId, std::uint16_t version, bool littleUnbounded) {
-    Bytes b = {0, 0, 0, 0, 0x00, 0x1D, static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version),
-               0x00, 0x00, 0x06, 0x12, 0x34, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x04};
-    WriteInt32(b.data(), classId);
-    const Bytes words = littleUnbounded ? Bytes{0x34, 0x12, 0xCD, 0xAB} : Bytes{0x12, 0x34, 0xAB, 0xCD};
-    const Bytes year = littleUnbounded ? Bytes{0xE8, 0x07} : Bytes{0x07, 0xE8};
-    b.insert(b.end(), words.begin(), words.end());
-    b.push_back(0x00);
-    b.push_back(0x08);
-    b.insert(b.end(), year.begin(), year.end());
-    for (unsigned char c : {3, 5, 6, 7, 8, 9}) b.push_back(c);
-    b.push_back(0);
-    b.push_back(0);
-    Restamp(b, 0, b.size());
-    return b;
+    Bytes variable = littleUnbounded ? Bytes{0x00, 0x04, 0x34, 0x12, 0xCD, 0xAB, 0x00, 0x08, 0xE8, 0x07}
+                                     : Bytes{0x00, 0x04, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x08, 0x07, 0xE8};
+    variable.insert(variable.end(), {3, 5, 6, 7, 8, 9});  // the rest of the TIME
+    return EncodingOf(classId, version, {0x12, 0x34, 0x12, 0x34, 0xAB, 0xCD}, variable);
 }
 
 void FillOrder(CXQOVAObject& o) {
@@ -274,10 +262,7 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
 
     // At 120 the retired members are written empty, New is left out.
     const Bytes bytes = Encode(object, 120);
-    Bytes expected = {0x00, 0x41, 0x00, 0x00, 0x00, 0x10, 0x00, 0x78, 0x00, 0x00, 0x09,
-                      0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    Restamp(expected, 0, expected.size());
-    EXPECT_EQ(Hex(expected), Hex(bytes));
+    EXPECT_EQ(Hex(EncodingOf(kRetired, 120, {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, {})), Hex(bytes));
 
     CXQOVAObject old(&dictionary, kRetired, 120);
     ASSERT_EQ(bytes.size(), Decode(old, bytes, 1));
@@ -367,31 +352,18 @@ Chain& PicksChain() {
 }
 
 // An element: one uint8 member.
-Bytes Pick(std::uint32_t classId, unsigned char value) {
-    Bytes b = {static_cast<unsigned char>(classId >> 24), static_cast<unsigned char>(classId >> 16),
-               static_cast<unsigned char>(classId >> 8), static_cast<unsigned char>(classId),
-               0x00, 0x08, 0x00, 0x64, 0x00, 0x00, 0x01, value, 0x00, 0x00};
-    Restamp(b, 0, b.size());
-    return b;
-}
+Bytes Pick(std::uint32_t classId, unsigned char value) { return EncodingOf(classId, 100, {value}, {}); }
 
 // CPicks with the given elements; the named vector's carry size prefixes.
 Bytes Picks(const std::vector<Bytes>& bounded, const std::vector<Bytes>& named) {
-    Bytes b = {0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00};
-    b.push_back(0x00);
-    b.push_back(static_cast<unsigned char>(bounded.size()));
-    for (const Bytes& e : bounded) b.insert(b.end(), e.begin(), e.end());
-    b.push_back(0x00);
-    b.push_back(static_cast<unsigned char>(named.size()));
+    Bytes variable = {0x00, static_cast<unsigned char>(bounded.size())};
+    for (const Bytes& e : bounded) variable.insert(variable.end(), e.begin(), e.end());
+    variable.insert(variable.end(), {0x00, static_cast<unsigned char>(named.size())});
     for (const Bytes& e : named) {
-        b.push_back(0x00);
-        b.push_back(static_cast<unsigned char>(e.size()));
-        b.insert(b.end(), e.begin(), e.end());
+        variable.insert(variable.end(), {0x00, static_cast<unsigned char>(e.size())});
+        variable.insert(variable.end(), e.begin(), e.end());
     }
-    b.resize(b.size() + 2);
-    WriteInt16(b.data() + 4, static_cast<std::uint16_t>(b.size() - 6));
-    Restamp(b, 0, b.size());
-    return b;
+    return EncodingOf(kPicks, 100, {}, variable);
 }
 
 // An element past a bounded vector's count, or of another class than a

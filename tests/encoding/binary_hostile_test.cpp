@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "support/mutations.h"
-#include "support/objects.h"
+#include "encoding/binary_test_support.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
@@ -331,22 +331,10 @@ Chain& SelfChain() {
     return chain;
 }
 
-Bytes Wrap(std::uint32_t classId, std::uint16_t version, std::uint8_t value, const Bytes& variable) {
-    Bytes b = {0, 0, 0, 0, 0, 0, static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0, 0, 1,
-               value};
-    WriteInt32(b.data(), classId);
-    b.insert(b.end(), variable.begin(), variable.end());
-    b.push_back(0);
-    b.push_back(0);
-    WriteInt16(b.data() + 4, static_cast<std::uint16_t>(b.size() - 6));
-    Restamp(b, 0, b.size());
-    return b;
-}
-
 // `levels` objects, each holding the next; the innermost is of version 100,
 // without the member that nests. Level k holds the value k.
 Bytes NestedChain(std::uint32_t classId, unsigned levels) {
-    Bytes inner = Wrap(classId, 100, static_cast<std::uint8_t>(levels - 1), {});
+    Bytes inner = EncodingOf(classId, 100, {static_cast<unsigned char>(levels - 1)}, {});
     for (unsigned k = levels - 1; k-- > 0;) {
         Bytes variable;
         if (classId == kSelf) {
@@ -356,7 +344,7 @@ Bytes NestedChain(std::uint32_t classId, unsigned levels) {
             variable = {0x00, 0x01};  // one element, no size prefix
         }
         variable.insert(variable.end(), inner.begin(), inner.end());
-        inner = Wrap(classId, 200, static_cast<std::uint8_t>(k), variable);
+        inner = EncodingOf(classId, 200, {static_cast<unsigned char>(k)}, variable);
     }
     return inner;
 }
@@ -373,22 +361,21 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
         SCOPED_TRACE(classId);
         // Objects nest to xqova::kMaxNestingDepth levels, the outermost included.
         const Bytes deepest = NestedChain(classId, xqova::kMaxNestingDepth);
-        for (unsigned char strict : {0, 1}) {
-            CXQOVAObject object(&dictionary, classId, 0xFFFF);
-            ASSERT_EQ(deepest.size(), Decode(object, deepest, strict));
+        const auto expectEveryLevel = [](CXQOVAObject& object) {
             unsigned level = 0;
             for (CXQOVAObject* at = &object; at != nullptr; at = Next(*at), ++level) {
                 EXPECT_EQ(level, static_cast<std::uint32_t>(at->Member(0)));
             }
             EXPECT_EQ(xqova::kMaxNestingDepth, level);
+        };
+        for (unsigned char strict : {0, 1}) {
+            CXQOVAObject object(&dictionary, classId, 0xFFFF);
+            ASSERT_EQ(deepest.size(), Decode(object, deepest, strict));
+            expectEveryLevel(object);
         }
         HeapCopy copy(deepest);
         CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
-        unsigned level = 0;
-        for (CXQOVAObject* at = &built; at != nullptr; at = Next(*at), ++level) {
-            EXPECT_EQ(level, static_cast<std::uint32_t>(at->Member(0)));
-        }
-        EXPECT_EQ(xqova::kMaxNestingDepth, level);
+        expectEveryLevel(built);
 
         for (unsigned levels : {xqova::kMaxNestingDepth + 1, 40u, 250u}) {
             const Bytes tooDeep = NestedChain(classId, levels);

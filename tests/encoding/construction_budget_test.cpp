@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/objects.h"
+#include "encoding/binary_test_support.h"
 #include "xqova/core/budget.h"
 #include "xqova/encoding/decode_report.h"
 
@@ -25,20 +25,7 @@ constexpr std::uint32_t kTiny = 0x00470000;     // one uint8
 
 // An encoding with an empty fixed section whose variable section is `body`.
 Bytes Encoding(std::uint32_t classId, std::uint16_t version, const Bytes& body) {
-    const std::size_t width = xqova::LengthFieldWidth(classId);
-    Bytes bytes(4 + width);
-    WriteInt32(bytes.data(), classId);
-    const std::uint32_t length = static_cast<std::uint32_t>(7 + body.size());
-    if (width == 4) {
-        WriteInt32(bytes.data() + 4, length);
-    } else {
-        WriteInt16(bytes.data() + 4, static_cast<std::uint16_t>(length));
-    }
-    bytes.insert(bytes.end(), {static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0, 0, 0});
-    bytes.insert(bytes.end(), body.begin(), body.end());
-    bytes.resize(bytes.size() + 2);
-    Restamp(bytes, 0, bytes.size());
-    return bytes;
+    return EncodingOf(classId, version, {}, body);
 }
 
 // A vector encoding without size prefixes: `count` copies of `element`.
