@@ -128,42 +128,30 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
 TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
     constexpr std::uint32_t kLocId = 0x006B0801;     // CNetworkCLocID, ansichar, version 100
     constexpr std::uint32_t kSelector = 0x00701001;  // CFileSysPSelector, widechar, version 200
-    const char* abc = "abc";
-    const unsigned short wideA[] = {'A'};
     struct Case {
         const char* name;
         std::uint32_t classId;
-        std::function<void(CXQOVAObject&)> set;
-        Bytes member;  // the member's bytes in the variable section
+        const char* text;  // null: never set
+        bool reset;        // reset after the text was set
+        Bytes member;      // the member's bytes in the variable section
     } cases[] = {
-        {"never set", kLocId, [](CXQOVAObject&) {}, {0x00, 0x00}},
-        {"empty text", kLocId, [](CXQOVAObject& o) { ASSERT_EQ(1, o.SetMember(0, "", 0)); }, {0x00, 0x02, 0x00, 0x00}},
-        {"abc", kLocId, [&](CXQOVAObject& o) { ASSERT_EQ(1, o.SetMember(0, abc, 3)); },
-         {0x00, 0x04, 0x61, 0x62, 0x63, 0x00}},
-        {"reset after text", kLocId,
-         [&](CXQOVAObject& o) {
-             ASSERT_EQ(1, o.SetMember(0, abc, 3));
-             o.Reset(1);
-         },
-         {0x00, 0x01, 0x00}},
-        {"wide empty text", kSelector,
-         [](CXQOVAObject& o) {
-             const unsigned short none[] = {0};
-             ASSERT_EQ(1, o.SetMember(0, none, 0));
-         },
-         {0x00, 0x04, 0x00, 0x00, 0x00, 0x00}},
-        {"wide reset after text", kSelector,
-         [&](CXQOVAObject& o) {
-             ASSERT_EQ(1, o.SetMember(0, wideA, 1));
-             o.Reset(1);
-         },
-         {0x00, 0x02, 0x00, 0x00}},
+        {"never set", kLocId, nullptr, false, {0x00, 0x00}},
+        {"empty text", kLocId, "", false, {0x00, 0x02, 0x00, 0x00}},
+        {"abc", kLocId, "abc", false, {0x00, 0x04, 0x61, 0x62, 0x63, 0x00}},
+        {"reset after text", kLocId, "abc", true, {0x00, 0x01, 0x00}},
+        {"wide empty text", kSelector, "", false, {0x00, 0x04, 0x00, 0x00, 0x00, 0x00}},
+        {"wide reset after text", kSelector, "A", true, {0x00, 0x02, 0x00, 0x00}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CXQOVADictionary& dictionary = c.classId == kLocId ? DeviceDictionary() : SdkDictionary();
         CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
-        c.set(object);
+        if (c.text != nullptr) {
+            const auto n = static_cast<std::uint16_t>(std::strlen(c.text));
+            const std::vector<unsigned short> wide(c.text, c.text + n + 1);
+            ASSERT_EQ(1, c.classId == kLocId ? object.SetMember(0, c.text, n) : object.SetMember(0, wide.data(), n));
+        }
+        if (c.reset) object.Reset(1);
         const Bytes bytes = Encode(object);
         const std::size_t fixedSize = ReadInt16(bytes.data() + 9);
         ASSERT_GE(bytes.size(), 11 + fixedSize + c.member.size() + 2);
