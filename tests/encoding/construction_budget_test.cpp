@@ -23,11 +23,6 @@ constexpr int kFanLevels = 12;                  // 2^12 - 1 objects below the to
 constexpr std::uint32_t kTwoFixed = 0x00471200; // two fixed vectors of 40,000 kTiny (4-byte length)
 constexpr std::uint32_t kTiny = 0x00470000;     // one uint8
 
-// An encoding with an empty fixed section whose variable section is `body`.
-Bytes Encoding(std::uint32_t classId, std::uint16_t version, const Bytes& body) {
-    return EncodingOf(classId, version, {}, body);
-}
-
 // A vector encoding without size prefixes: `count` copies of `element`.
 Bytes Elements(const Bytes& element, std::uint16_t count) {
     Bytes body = {static_cast<unsigned char>(count >> 8), static_cast<unsigned char>(count)};
@@ -75,9 +70,9 @@ TEST_F(ConstructionBudget, BuiltInClassesStayFarBelowTheDefault) {
     EXPECT_LT(budget.MostBytes(), xqova::kDefaultByteBudget / 16);
 
     // CNumDExtStd holding 65,535 CDeviceCStd of version 0 (13 bytes each).
-    const Bytes leaf = Encoding(kDeviceC, 0, {});
+    const Bytes leaf = EncodingOf(kDeviceC, 0, {}, {});
     ASSERT_EQ(leaf.size(), 13u);
-    const Bytes full = Encoding(kNumExt, 200, Elements(leaf, 0xFFFF));
+    const Bytes full = EncodingOf(kNumExt, 200, {}, Elements(leaf, 0xFFFF));
     xqova::ScopedConstructionBudget decode(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
     CXQOVAObject numbers(&dictionary_, xqova::EncodedBytes{full.data(), full.size()});
     EXPECT_FALSE(decode.Exhausted());
@@ -101,7 +96,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
         EXPECT_EQ(self.MemberCount(), 0);
         EXPECT_EQ(self.MemberAvailable(2), 0);
         EXPECT_EQ(self.SizeAll(0xFFFF), 0u);
-        const Bytes empty = Encoding(kSelf, 100, {});
+        const Bytes empty = EncodingOf(kSelf, 100, {}, {});
         EXPECT_EQ(Decode(self, empty), 0u);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
@@ -125,10 +120,10 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
 // each. Under the strict flag and without it, by construction and by
 // Deserialize, the operation fails as a whole.
 TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
-    const Bytes fan = Encoding(kFanTop, 100, {});
+    const Bytes fan = EncodingOf(kFanTop, 100, {}, {});
     const std::uint32_t perElement = (1u << kFanLevels) - 1;  // objects one element builds
-    const Bytes few = Encoding(kHolder, 100, Elements(fan, 3));
-    const Bytes many = Encoding(kHolder, 100, Elements(fan, 40));
+    const Bytes few = EncodingOf(kHolder, 100, {}, Elements(fan, 3));
+    const Bytes many = EncodingOf(kHolder, 100, {}, Elements(fan, 40));
 
     xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
     CXQOVAObject holder(&dictionary_, xqova::EncodedBytes{few.data(), few.size()});
@@ -155,7 +150,7 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
 
     // The reproducer at full size under the default budget: 65,535 elements
     // would each build 2^12 objects; the decode stops after the budget's worth.
-    const Bytes all = Encoding(kHolder, 100, Elements(fan, 0xFFFF));
+    const Bytes all = EncodingOf(kHolder, 100, {}, Elements(fan, 0xFFFF));
     xqova::ScopedConstructionBudget defaults(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
     CXQOVAObject attack(&dictionary_, xqova::EncodedBytes{all.data(), all.size()});
     EXPECT_TRUE(defaults.Exhausted());

@@ -46,19 +46,13 @@ Documents WriteAll(CXQOVAObject& object) {
 
 
 const char kClinician[] =
-    "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n"
-    "<MEMBERS>\n"
+    "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n<MEMBERS>\n"
     "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-    "<VALUE><![CDATA[1]]></VALUE>\n"
-    "</MEMBER>\n"
+    "<VALUE><![CDATA[1]]></VALUE>\n</MEMBER>\n"
     "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-    "<VALUE><![CDATA[10]]></VALUE>\n"
-    "</MEMBER>\n"
-    "</MEMBERS>\n"
-    "<ENUMERATION name=\"ExternalPort\">\n"
-    "<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
-    "</ENUMERATION>\n"
-    "</DEFINITION>\n";
+    "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n"
+    "<ENUMERATION name=\"ExternalPort\">\n<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
+    "</ENUMERATION>\n</DEFINITION>\n";
 
 TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     CXQOVAObject clinician(&DeviceDictionary(), kClinicianC, 100);
@@ -79,14 +73,10 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     clinician.SetMember(1, static_cast<unsigned short>(5));
     const auto old = Write8(clinician, 99);
     EXPECT_EQ(old.text,
-              "<DEFINITION class=\"CClinicianCStd\" version=\"99\" family=\"101\" genus=\"8\" species=\"0\">\n"
-              "<MEMBERS>\n"
+              "<DEFINITION class=\"CClinicianCStd\" version=\"99\" family=\"101\" genus=\"8\" species=\"0\">\n<MEMBERS>\n"
               "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
               "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
-              "</MEMBERS>\n"
-              "<ENUMERATION name=\"ExternalPort\">\n"
-              "</ENUMERATION>\n"
-              "</DEFINITION>\n");
+              "</MEMBERS>\n<ENUMERATION name=\"ExternalPort\">\n</ENUMERATION>\n</DEFINITION>\n");
     EXPECT_EQ(old.size - old.result, 3u);  // the base counts five version digits
 }
 
@@ -177,15 +167,10 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
 // Documents are built from templates kept beside the dictionary: the name
 // of a member's class follows the definitions added and the search mode.
 TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
-    auto held = M("Held", 0x06);
-    held.memberClass = 0x00480000;
-    auto leafTwo = Class("CLeafTwo", 0x00480000, {M("A", 0x13)}, 101);
-    const Bytes host = Build(Class("CHost", 0x00470000, {held}), "CLeafTwo");
-    const Bytes leaf = Build(Class("CLeaf", 0x00480000, {M("A", 0x13)}));
-    const Bytes newer = Build(leafTwo);
-    TableEntry_s leafNode{const_cast<unsigned char*>(leaf.data()), nullptr};
-    TableEntry_s hostNode{const_cast<unsigned char*>(host.data()), &leafNode};
-    CXQOVADictionary dictionary(&hostNode);
+    Chain chain({Build(Class("CHost", 0x00470000, {Nested("Held", 0x00480000)}), "CLeafTwo"),
+                 Build(Class("CLeaf", 0x00480000, {M("A", 0x13)}))});
+    const Bytes newer = Build(Class("CLeafTwo", 0x00480000, {M("A", 0x13)}, 101));
+    CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, 0x00470000u, 0xFFFF);
     auto memberClass = [&object] {
         const std::string text = Write8(object, 0xFFFF).text;
