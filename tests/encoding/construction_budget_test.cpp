@@ -32,12 +32,12 @@ Bytes Elements(const Bytes& element, std::uint16_t count) {
 
 class ConstructionBudget : public ::testing::Test {
 protected:
-    ConstructionBudget() : dictionary_(RER_KLEV_ZENTO::Dictionary()) {
-        blocks_.push_back(Build("CSelf", kSelf, {Nested("Left", kSelf), Nested("Right", kSelf),
-                                                 FixedArray("Bulk", 0x00, 65535)}));
-        blocks_.push_back(Build("CHolder", kHolder, {VectorOf("Items", kAnyClass, 0)}));
-        blocks_.push_back(Build("CTwoFixed", kTwoFixed, {VectorOf("A", kTiny, 40000), VectorOf("B", kTiny, 40000)}));
-        blocks_.push_back(Build("CTiny", kTiny, {M("Value", 0x10)}));
+    ConstructionBudget()
+        : dictionary_(RER_KLEV_ZENTO::Dictionary()),
+          blocks_({Build("CSelf", kSelf, {Nested("Left", kSelf), Nested("Right", kSelf), FixedArray("Bulk", 0x00, 65535)}),
+                   Build("CHolder", kHolder, {VectorOf("Items", kAnyClass, 0)}),
+                   Build("CTwoFixed", kTwoFixed, {VectorOf("A", kTiny, 40000), VectorOf("B", kTiny, 40000)}),
+                   Build("CTiny", kTiny, {M("Value", 0x10)})}) {
         for (int i = 0; i < kFanLevels; ++i) {
             const std::uint32_t id = kFanTop + static_cast<std::uint32_t>(i << 8);
             std::vector<Member> members = {M("Value", 0x10)};
