@@ -113,38 +113,25 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
     WriteInt16(text + 12, ReadInt16(text + 4));
     WriteInt16(sharing.data() + sharing.size() - 2,
                CalculateCRC(sharing.data(), static_cast<std::uint32_t>(sharing.size() - 2)));
+    using Pairs = std::vector<std::pair<std::uint16_t, unsigned>>;
     const struct {
         const char* what;
         Bytes block;  // empty: the built-in CNumDStd
         std::uint16_t version;
-        std::function<void(CXQOVAObject&)> set;
+        Pairs values, bits;  // (member, uint8 value), (member, bit set)
         std::string tail;
     } rows[] = {
-        {"bitmask", {}, 0xFFFF,
-         [](CXQOVAObject& o) {
-             o.Member(1).SetBit(3, 1);
-             o.Member(1).SetBit(1, 1);
-         },
+        {"bitmask", {}, 0xFFFF, {}, {{1, 3}, {1, 1}},
          "name=\"StatusBits\" minversion=\"200\" maxversion=\"CURRENT_VERSION\" format=\"BITMASK\">\n"
          "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n" +
              table("StatusBits", line("STATUSBITS_OVERRANGE", "1") + line("STATUSBITS_UNDETERMINEDRANGE", "3"))},
-        {"absent member ahead", Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)), 100,
-         [](CXQOVAObject& o) { o.SetMember(1, static_cast<unsigned char>(4)); },
+        {"absent member ahead", Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)), 100, {{1, 4}}, {},
          "</MEMBERS>\n" + table("Mode", line("MODE_4", "4"))},
         {"first pair with the value", Build(Class("CDuplicates", 0x00440000, {first, second, bits})), 0xFFFF,
-         [](CXQOVAObject& o) {
-             o.SetMember(0, static_cast<unsigned char>(1));
-             o.SetMember(1, static_cast<unsigned char>(3));
-             o.Member(2).SetBit(1, 1);
-         },
+         {{0, 1}, {1, 3}}, {{2, 1}},
          "</MEMBERS>\n" + table("First", line("FIRST_1", "1")) + table("Second", line("SECOND_3", "3")) +
              table("Bits", line("BIT_1", "1") + line("BIT_1", "1"))},
-        {"one shared table", sharing, 0xFFFF,
-         [](CXQOVAObject& o) {
-             o.SetMember(0, static_cast<unsigned char>(2));
-             o.SetMember(1, static_cast<unsigned char>(1));
-             o.Member(2).SetBit(2, 1);
-         },
+        {"one shared table", sharing, 0xFFFF, {{0, 2}, {1, 1}}, {{2, 2}},
          "</MEMBERS>\n" + table("First", line("TWO", "2")) + table("Second", line("ONE", "1")) +
              table("Bits", line("TWO", "2"))},
     };
@@ -154,7 +141,8 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
         CXQOVADictionary own(chain.Head());
         CXQOVADictionary& dictionary = row.block.empty() ? SdkDictionary() : own;
         CXQOVAObject object(&dictionary, row.block.empty() ? kNumD : DefinitionClassID(row.block.data()), row.version);
-        row.set(object);
+        for (const auto& v : row.values) object.SetMember(v.first, static_cast<unsigned char>(v.second));
+        for (const auto& b : row.bits) object.Member(b.first).SetBit(static_cast<std::uint16_t>(b.second), 1);
         const auto w = Write8(object, 0xFFFF);
         const std::string tail = row.tail + "</DEFINITION>\n";
         ASSERT_GE(w.text.size(), tail.size());
