@@ -85,15 +85,6 @@ Bytes OrderBytes(std::uint32_t classId, std::uint16_t version, bool littleUnboun
     return EncodingOf(classId, version, {0x12, 0x34, 0x12, 0x34, 0xAB, 0xCD}, variable);
 }
 
-void FillOrder(CXQOVAObject& o) {
-    const unsigned short words[] = {0x1234, 0xABCD};
-    const QOVA_TIME stamp = {2024, 3, 5, 6, 7, 8, 9};
-    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned short>(0x1234)));
-    ASSERT_EQ(1, o.SetMember(1, words, 2));
-    ASSERT_EQ(1, o.SetMember(2, words, 2));
-    ASSERT_EQ(1, o.SetMember(3, &stamp, 1));
-}
-
 TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
     CXQOVADictionary dictionary(OrderChain().Head());
     struct Case {
@@ -110,7 +101,12 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headerVersion);
         CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
-        FillOrder(object);
+        const unsigned short words[] = {0x1234, 0xABCD};
+        const QOVA_TIME stamp = {2024, 3, 5, 6, 7, 8, 9};
+        ASSERT_EQ(1, object.SetMember(0, static_cast<unsigned short>(0x1234)));
+        ASSERT_EQ(1, object.SetMember(1, words, 2));
+        ASSERT_EQ(1, object.SetMember(2, words, 2));
+        ASSERT_EQ(1, object.SetMember(3, &stamp, 1));
         const Bytes expected = OrderBytes(c.classId, c.headerVersion, c.little);
         EXPECT_EQ(Hex(expected), Hex(Encode(object, c.writeVersion)));
 

@@ -396,20 +396,12 @@ const std::string kFFFD = "\xEF\xBF\xBD";
 
 // A class of the tests' own whose names carry markup: the class name, a
 // member name and an enumerator name would each break out of an attribute.
-struct Hostile {
-    Chain chain;
-    CXQOVADictionary dictionary;
-    CXQOVAObject object;
-    Hostile() : chain(Make()), dictionary(chain.Head()), object(&dictionary, 0x00F00100u, 100) {}
-    static Bytes Make() {
-        auto tag = M("a<b&c'd>e", 0x10);
-        tag.enumerators = {{7, "E\"7\" injected=\"1"}};
-        return Build(Class("CEvil\" injected=\"1", 0x00F00100u,
-                           {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag}));
-    }
-};
-
 TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
+    auto tag = M("a<b&c'd>e", 0x10);
+    tag.enumerators = {{7, "E\"7\" injected=\"1"}};
+    Chain chain(Build(Class("CEvil\" injected=\"1", 0x00F00100u,
+                            {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag})));
+    CXQOVADictionary dictionary(chain.Head());
     struct Row {
         const char* what;
         std::vector<unsigned char> text;     // Text (ansichar UNBOUNDED)
@@ -433,8 +425,7 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        Hostile h;
-        CXQOVAObject& o = h.object;
+        CXQOVAObject o(&dictionary, 0x00F00100u, 100);
         ASSERT_EQ(o.SetMember(0, reinterpret_cast<const char*>(row.text.data()), static_cast<std::uint16_t>(row.text.size())), 1);
         ASSERT_EQ(o.SetMember(1, row.wide.data(), static_cast<std::uint16_t>(row.wide.size())), 1);
         o.SetMember(2, static_cast<char>(row.byte));
