@@ -390,6 +390,16 @@ TEST(BinaryHostile, AllocationFailuresGiveZeroOrAPartialObjectWithoutLeaks) {
         ASSERT_EQ(s.bytes.size(), Decode(original, s.bytes, 1));
         HeapCopy copy(s.bytes);
 
+        // A decode that cannot build its object names the class it read.
+        {
+            AllocationFailureGuard guard;
+            xqova::testing::FailAllocationsAfter(0);
+            xqova::DecodeReport report;
+            EXPECT_FALSE(xqova::DecodeObject(s.dictionary, copy.data(), copy.size(), &report));
+            xqova::testing::FailAllocationsAfter(-1);
+            EXPECT_TRUE(report.check == xqova::DecodeCheck::kOutOfMemory && report.classRead &&
+                        report.classId == s.classId && report.outerClassId == s.classId);
+        }
         // Built from bytes: whatever could be built is filled.
         const long builds = ForEachAllocationFailure([&](long, auto done) {
             CXQOVAObject built(s.dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
