@@ -373,6 +373,7 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
             xqova::DecodeReport report;  // the limit is named: the levels below the outermost
             EXPECT_FALSE(xqova::DecodeObject(&dictionary, bytes.data(), bytes.size(), &report));
             EXPECT_EQ(report.check, xqova::DecodeCheck::kTooDeep);
+            EXPECT_EQ(report.found, 0u);
             EXPECT_EQ(report.expected, xqova::kMaxNestingDepth - 1) << levels << " levels";
             if (classId == kSelf) {
                 EXPECT_EQ(report.path, kLongName + "." + kLongName + "." + kLongName + "." + kLongName + "...");
