@@ -1,10 +1,11 @@
-// The worked examples byte for byte, the byte-order rule around version 200,
-// the text forms, the version rules and the failure results of the decoder.
+// The worked examples byte for byte, scalars of every width, the byte-order
+// rule around version 200, the text forms, the version rules and the failure
+// results of the decoder.
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "support/objects.h"
+#include "encoding/binary_test_support.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
@@ -18,17 +19,9 @@ TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
         SCOPED_TRACE(g.name);
         CXQOVAObject original(&g.dictionary(), g.classId, 0xFFFF);
         g.fill(original);
-        EXPECT_EQ(g.bytes.size(), original.SizeAll(0xFFFF));
-        EXPECT_EQ(Hex(g.bytes), Hex(Encode(original)));
+        EXPECT_EQ(Hex(g.bytes), Hex(Encode(original)));  // Encode checks SizeAll against Serialize
 
-        CXQOVAObject decoded(&g.dictionary(), g.classId, 0xFFFF);
-        EXPECT_EQ(g.bytes.size(), Decode(decoded, g.bytes, 1));
-        ExpectSameObject(original, decoded);
-
-        HeapCopy copy(g.bytes);
-        CXQOVAObject bounded(&g.dictionary(), xqova::EncodedBytes{copy.data(), copy.size()});
-        ExpectSameObject(original, bounded, "bounded constructor");
-
+        ExpectReadsBack(&g.dictionary(), original, g.bytes);
         Bytes mutableBytes = g.bytes;
         CXQOVAObject trusting(&g.dictionary(), mutableBytes.data());
         ExpectSameObject(original, trusting, "constructor");
@@ -38,6 +31,33 @@ TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
         EXPECT_EQ(g.bytes.size(), unbounded.Deserialize(mutableBytes.data(), 0));
         ExpectSameObject(original, unbounded, "unbounded Deserialize");
     }
+}
+
+// CItem of the shelf: each scalar width big-endian; UNBOUNDED elements at
+// version 100 as they lie in memory.
+TEST(BinaryGolden, ScalarsOfEveryWidth) {
+    CXQOVADictionary dictionary(ShelfChain().Head());
+    CXQOVAObject item(&dictionary, kItem, 0xFFFF);
+    const QOVA_TIME stamp = {0x07E8, 12, 31, 23, 59, 58, 99};
+    const float levels[] = {-1.5f, 0.25f};
+    const unsigned short codes[] = {0x0102};
+    ASSERT_EQ(1, item.SetMember(0, static_cast<unsigned char>(0x81)));
+    ASSERT_EQ(1, item.SetMember(1, static_cast<std::int32_t>(-2)));
+    ASSERT_EQ(1, item.SetMember(2, stamp));
+    ASSERT_EQ(1, item.SetMember(3, 1.0));
+    ASSERT_EQ(1, item.SetMember(4, static_cast<std::uint32_t>(0x01020304)));
+    ASSERT_EQ(1, item.SetMember(5, codes, 1));
+    ASSERT_EQ(1, item.SetMember(7, levels, 2));
+    const Bytes expected = EncodingOf(kItem, 100,
+                                      {0x81,                                            // Small
+                                       0xFF, 0xFF, 0xFF, 0xFE,                          // Value
+                                       0x07, 0xE8, 12, 31, 23, 59, 58, 99,              // Stamp
+                                       0x3F, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,  // Ratio
+                                       0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04,  // Big
+                                       0xBF, 0xC0, 0x00, 0x00, 0x3E, 0x80, 0x00, 0x00}, // Levels
+                                      {0x00, 0x02, 0x02, 0x01,                          // Codes
+                                       0x00, 0x00});                                    // Name
+    EXPECT_EQ(Hex(expected), Hex(Encode(item)));
 }
 
 // ---- Byte order around version 200 -----------------------------------------------------
@@ -59,29 +79,10 @@ Chain& OrderChain() {
 }
 
 Bytes OrderBytes(std::uint32_t classId, std::uint16_t version, bool littleUnbounded) {
-    Bytes b = {0, 0, 0, 0, 0x00, 0x1D, static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version),
-               0x00, 0x00, 0x06, 0x12, 0x34, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x04};
-    WriteInt32(b.data(), classId);
-    const Bytes words = littleUnbounded ? Bytes{0x34, 0x12, 0xCD, 0xAB} : Bytes{0x12, 0x34, 0xAB, 0xCD};
-    const Bytes year = littleUnbounded ? Bytes{0xE8, 0x07} : Bytes{0x07, 0xE8};
-    b.insert(b.end(), words.begin(), words.end());
-    b.push_back(0x00);
-    b.push_back(0x08);
-    b.insert(b.end(), year.begin(), year.end());
-    for (unsigned char c : {3, 5, 6, 7, 8, 9}) b.push_back(c);
-    b.push_back(0);
-    b.push_back(0);
-    Restamp(b, 0, b.size());
-    return b;
-}
-
-void FillOrder(CXQOVAObject& o) {
-    const unsigned short words[] = {0x1234, 0xABCD};
-    const QOVA_TIME stamp = {2024, 3, 5, 6, 7, 8, 9};
-    ASSERT_EQ(1, o.SetMember(0, static_cast<unsigned short>(0x1234)));
-    ASSERT_EQ(1, o.SetMember(1, words, 2));
-    ASSERT_EQ(1, o.SetMember(2, words, 2));
-    ASSERT_EQ(1, o.SetMember(3, &stamp, 1));
+    Bytes variable = littleUnbounded ? Bytes{0x00, 0x04, 0x34, 0x12, 0xCD, 0xAB, 0x00, 0x08, 0xE8, 0x07}
+                                     : Bytes{0x00, 0x04, 0x12, 0x34, 0xAB, 0xCD, 0x00, 0x08, 0x07, 0xE8};
+    variable.insert(variable.end(), {3, 5, 6, 7, 8, 9});  // the rest of the TIME
+    return EncodingOf(classId, version, {0x12, 0x34, 0x12, 0x34, 0xAB, 0xCD}, variable);
 }
 
 TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
@@ -100,12 +101,17 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headerVersion);
         CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
-        FillOrder(object);
+        const unsigned short words[] = {0x1234, 0xABCD};
+        const QOVA_TIME stamp = {2024, 3, 5, 6, 7, 8, 9};
+        ASSERT_EQ(1, object.SetMember(0, static_cast<unsigned short>(0x1234)));
+        ASSERT_EQ(1, object.SetMember(1, words, 2));
+        ASSERT_EQ(1, object.SetMember(2, words, 2));
+        ASSERT_EQ(1, object.SetMember(3, &stamp, 1));
         const Bytes expected = OrderBytes(c.classId, c.headerVersion, c.little);
         EXPECT_EQ(Hex(expected), Hex(Encode(object, c.writeVersion)));
 
-        // Each form reads back to the same values, into the object's own
-        // version, and the older form also into the newer object.
+        // Each form reads back to the same values, the older form also into
+        // the newer object.
         CXQOVAObject decoded(&dictionary, c.classId, 0xFFFF);
         ASSERT_EQ(expected.size(), Decode(decoded, expected, 1));
         ExpectSameObject(object, decoded);
@@ -117,42 +123,30 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
 TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
     constexpr std::uint32_t kLocId = 0x006B0801;     // CNetworkCLocID, ansichar, version 100
     constexpr std::uint32_t kSelector = 0x00701001;  // CFileSysPSelector, widechar, version 200
-    const char* abc = "abc";
-    const unsigned short wideA[] = {'A'};
     struct Case {
         const char* name;
         std::uint32_t classId;
-        std::function<void(CXQOVAObject&)> set;
-        Bytes member;  // the member's bytes in the variable section
+        const char* text;  // null: never set
+        bool reset;        // reset after the text was set
+        Bytes member;      // the member's bytes in the variable section
     } cases[] = {
-        {"never set", kLocId, [](CXQOVAObject&) {}, {0x00, 0x00}},
-        {"empty text", kLocId, [](CXQOVAObject& o) { ASSERT_EQ(1, o.SetMember(0, "", 0)); }, {0x00, 0x02, 0x00, 0x00}},
-        {"abc", kLocId, [&](CXQOVAObject& o) { ASSERT_EQ(1, o.SetMember(0, abc, 3)); },
-         {0x00, 0x04, 0x61, 0x62, 0x63, 0x00}},
-        {"reset after text", kLocId,
-         [&](CXQOVAObject& o) {
-             ASSERT_EQ(1, o.SetMember(0, abc, 3));
-             o.Reset(1);
-         },
-         {0x00, 0x01, 0x00}},
-        {"wide empty text", kSelector,
-         [](CXQOVAObject& o) {
-             const unsigned short none[] = {0};
-             ASSERT_EQ(1, o.SetMember(0, none, 0));
-         },
-         {0x00, 0x04, 0x00, 0x00, 0x00, 0x00}},
-        {"wide reset after text", kSelector,
-         [&](CXQOVAObject& o) {
-             ASSERT_EQ(1, o.SetMember(0, wideA, 1));
-             o.Reset(1);
-         },
-         {0x00, 0x02, 0x00, 0x00}},
+        {"never set", kLocId, nullptr, false, {0x00, 0x00}},
+        {"empty text", kLocId, "", false, {0x00, 0x02, 0x00, 0x00}},
+        {"abc", kLocId, "abc", false, {0x00, 0x04, 0x61, 0x62, 0x63, 0x00}},
+        {"reset after text", kLocId, "abc", true, {0x00, 0x01, 0x00}},
+        {"wide empty text", kSelector, "", false, {0x00, 0x04, 0x00, 0x00, 0x00, 0x00}},
+        {"wide reset after text", kSelector, "A", true, {0x00, 0x02, 0x00, 0x00}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CXQOVADictionary& dictionary = c.classId == kLocId ? DeviceDictionary() : SdkDictionary();
         CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
-        c.set(object);
+        if (c.text != nullptr) {
+            const auto n = static_cast<std::uint16_t>(std::strlen(c.text));
+            const std::vector<unsigned short> wide(c.text, c.text + n + 1);
+            ASSERT_EQ(1, c.classId == kLocId ? object.SetMember(0, c.text, n) : object.SetMember(0, wide.data(), n));
+        }
+        if (c.reset) object.Reset(1);
         const Bytes bytes = Encode(object);
         const std::size_t fixedSize = ReadInt16(bytes.data() + 9);
         ASSERT_GE(bytes.size(), 11 + fixedSize + c.member.size() + 2);
@@ -160,11 +154,7 @@ TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
                            bytes.begin() + 11 + static_cast<long>(fixedSize + c.member.size()));
         EXPECT_EQ(Hex(c.member), Hex(member));
 
-        // Empty, empty text and terminator-only each read back as they were.
-        CXQOVAObject decoded(&dictionary, c.classId, 0xFFFF);
-        ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
-        ExpectSameObject(object, decoded);
-        EXPECT_EQ(Hex(bytes), Hex(Encode(decoded)));
+        ExpectReadsBack(&dictionary, object, bytes);  // empty, empty text and terminator-only alike
     }
 }
 
@@ -194,20 +184,14 @@ TEST(BinaryText, DecodedTextAlwaysEndsInAZeroCharacter) {
 
 TEST(BinaryVersions, ObjectsWithoutMembersAtTheirVersion) {
     // CDataTransferCDesc (2-byte length) and CDataTransferDExtStd (4-byte)
-    // have no members at version 100.
-    struct Case {
-        std::uint32_t classId;
-        std::size_t size;
-    } cases[] = {{0x007A0801, 13}, {kDataTransferExt, 15}};
-    for (const Case& c : cases) {
-        CXQOVAObject object(&SdkDictionary(), c.classId, 100);
+    // have no members at version 100: header, X = 0 and checksum.
+    for (std::uint32_t classId : {0x007A0801u, kDataTransferExt}) {
+        CXQOVAObject object(&SdkDictionary(), classId, 100);
         const Bytes bytes = Encode(object);
-        ASSERT_EQ(c.size, bytes.size());
-        const std::size_t width = c.size - 11;
-        EXPECT_EQ(7u, width == 2 ? ReadInt16(bytes.data() + 4) : ReadInt32(bytes.data() + 4));
-        EXPECT_EQ(0u, ReadInt16(bytes.data() + 7 + width));
-        CXQOVAObject decoded(&SdkDictionary(), c.classId, 100);
-        EXPECT_EQ(c.size, Decode(decoded, bytes, 1));
+        EXPECT_EQ(Hex(EncodingOf(classId, 100, {}, {})), Hex(bytes));
+        EXPECT_EQ(bytes.size(), 11u + xqova::LengthFieldWidth(classId));
+        CXQOVAObject decoded(&SdkDictionary(), classId, 100);
+        EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
     }
 }
 
@@ -255,10 +239,7 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
 
     // At 120 the retired members are written empty, New is left out.
     const Bytes bytes = Encode(object, 120);
-    Bytes expected = {0x00, 0x41, 0x00, 0x00, 0x00, 0x10, 0x00, 0x78, 0x00, 0x00, 0x09,
-                      0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-    Restamp(expected, 0, expected.size());
-    EXPECT_EQ(Hex(expected), Hex(bytes));
+    EXPECT_EQ(Hex(EncodingOf(kRetired, 120, {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, {})), Hex(bytes));
 
     CXQOVAObject old(&dictionary, kRetired, 120);
     ASSERT_EQ(bytes.size(), Decode(old, bytes, 1));
@@ -283,28 +264,21 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
 
 TEST(BinaryFailures, AnotherClassLeavesTheObjectAndDamageResetsIt) {
     const Golden g = GoldenExamples()[2];  // CFileSysDExtStd holding a CClinicianCStd
-    enum Outcome { kUntouched, kReset };
+    constexpr std::size_t kNone = ~std::size_t{0};
     struct Case {
         const char* name;
-        std::function<void(Bytes&)> damage;
+        std::size_t flipped;  // the byte whose lowest bit is changed
+        bool restamped;       // the outer checksum written again
+        std::size_t kept;     // the bytes given (kNone: all)
         unsigned char strict;
-        Outcome outcome;
+        bool reset;  // otherwise untouched
     } cases[] = {
-        {"another class", [](Bytes& b) { b[3] = 0x01; }, 1, kUntouched},
-        {"null-length buffer", [](Bytes& b) { b.resize(3); }, 1, kUntouched},
-        {"bad checksum", [](Bytes& b) { b[16] ^= 0x01; }, 0, kReset},
-        {"newer version",
-         [](Bytes& b) {
-             b[9] = 201;
-             Restamp(b, 0, b.size());
-         },
-         0, kReset},
-        {"damaged element, strict",
-         [](Bytes& b) {
-             b[21 + 11] ^= 0x01;  // BarcodeEnabled of the nested encoding, its checksum not restamped
-             Restamp(b, 0, b.size());
-         },
-         1, kReset},
+        {"another class", 3, false, kNone, 1, false},
+        {"null-length buffer", kNone, false, 3, 1, false},
+        {"bad checksum", 16, false, kNone, 0, true},
+        {"newer version", 9, true, kNone, 0, true},  // 201
+        // BarcodeEnabled of the nested encoding, whose checksum is not restamped.
+        {"damaged element, strict", 21 + 11, true, kNone, 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -313,9 +287,11 @@ TEST(BinaryFailures, AnotherClassLeavesTheObjectAndDamageResetsIt) {
         object.SetDirty(1);
         const Bytes before = Encode(object);
         Bytes bytes = g.bytes;
-        c.damage(bytes);
+        if (c.flipped != kNone) bytes[c.flipped] ^= 0x01;
+        if (c.restamped) Restamp(bytes, 0, bytes.size());
+        if (c.kept != kNone) bytes.resize(c.kept);
         EXPECT_EQ(0u, Decode(object, bytes, c.strict));
-        if (c.outcome == kUntouched) {
+        if (!c.reset) {
             EXPECT_EQ(Hex(before), Hex(Encode(object)));
         } else {
             ExpectReset(object);
@@ -348,31 +324,18 @@ Chain& PicksChain() {
 }
 
 // An element: one uint8 member.
-Bytes Pick(std::uint32_t classId, unsigned char value) {
-    Bytes b = {static_cast<unsigned char>(classId >> 24), static_cast<unsigned char>(classId >> 16),
-               static_cast<unsigned char>(classId >> 8), static_cast<unsigned char>(classId),
-               0x00, 0x08, 0x00, 0x64, 0x00, 0x00, 0x01, value, 0x00, 0x00};
-    Restamp(b, 0, b.size());
-    return b;
-}
+Bytes Pick(std::uint32_t classId, unsigned char value) { return EncodingOf(classId, 100, {value}, {}); }
 
 // CPicks with the given elements; the named vector's carry size prefixes.
 Bytes Picks(const std::vector<Bytes>& bounded, const std::vector<Bytes>& named) {
-    Bytes b = {0x00, 0x48, 0x00, 0x00, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00};
-    b.push_back(0x00);
-    b.push_back(static_cast<unsigned char>(bounded.size()));
-    for (const Bytes& e : bounded) b.insert(b.end(), e.begin(), e.end());
-    b.push_back(0x00);
-    b.push_back(static_cast<unsigned char>(named.size()));
+    Bytes variable = {0x00, static_cast<unsigned char>(bounded.size())};
+    for (const Bytes& e : bounded) variable.insert(variable.end(), e.begin(), e.end());
+    variable.insert(variable.end(), {0x00, static_cast<unsigned char>(named.size())});
     for (const Bytes& e : named) {
-        b.push_back(0x00);
-        b.push_back(static_cast<unsigned char>(e.size()));
-        b.insert(b.end(), e.begin(), e.end());
+        variable.insert(variable.end(), {0x00, static_cast<unsigned char>(e.size())});
+        variable.insert(variable.end(), e.begin(), e.end());
     }
-    b.resize(b.size() + 2);
-    WriteInt16(b.data() + 4, static_cast<std::uint16_t>(b.size() - 6));
-    Restamp(b, 0, b.size());
-    return b;
+    return EncodingOf(kPicks, 100, {}, variable);
 }
 
 // An element past a bounded vector's count, or of another class than a

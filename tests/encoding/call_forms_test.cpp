@@ -21,7 +21,7 @@ Bytes FormsBlock() { return Build("CForms", kForms, {M("A", 0x11), M("B", 0x10, 
 
 CXQOVAObject Converted(CXQOVAObject* source) { return source; }
 
-TEST(CallForms, ConstructorsMeanTheirForm) {
+TEST(CallForms, ConstructorsLookupsAndHandlesMeanTheirForm) {
     Bytes block = FormsBlock();
     CXQOVADictionary dictionary(nullptr);
     ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
@@ -59,16 +59,10 @@ TEST(CallForms, ConstructorsMeanTheirForm) {
     }
     EXPECT_EQ(empty.ClassID(), 0xFFFFFFFFu);
     EXPECT_EQ(empty.GetDefinition(), nullptr);
-}
 
-TEST(CallForms, LookupsThroughTheObjectAndTheHandle) {
-    Bytes block = FormsBlock();
-    CXQOVADictionary dictionary(nullptr);
-    ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
-    CXQOVAObject object(&dictionary, kForms, 0xFFFF);
-    CXQOVAObject other(&dictionary, kForms, 100);
-
-    CXQOVAObjectPtr handle(&other);
+    // Lookups through the object and the handle.
+    CXQOVAObject& object = byClass;
+    CXQOVAObjectPtr handle(&byParts);
     handle = CXQOVAObjectPtr(&object);
     CXQOVAObject* held = handle;
     EXPECT_EQ(held, &object);

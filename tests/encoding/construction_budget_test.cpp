@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/objects.h"
+#include "encoding/binary_test_support.h"
 #include "xqova/core/budget.h"
 #include "xqova/encoding/decode_report.h"
 
@@ -23,24 +23,6 @@ constexpr int kFanLevels = 12;                  // 2^12 - 1 objects below the to
 constexpr std::uint32_t kTwoFixed = 0x00471200; // two fixed vectors of 40,000 kTiny (4-byte length)
 constexpr std::uint32_t kTiny = 0x00470000;     // one uint8
 
-// An encoding with an empty fixed section whose variable section is `body`.
-Bytes Encoding(std::uint32_t classId, std::uint16_t version, const Bytes& body) {
-    const std::size_t width = xqova::LengthFieldWidth(classId);
-    Bytes bytes(4 + width);
-    WriteInt32(bytes.data(), classId);
-    const std::uint32_t length = static_cast<std::uint32_t>(7 + body.size());
-    if (width == 4) {
-        WriteInt32(bytes.data() + 4, length);
-    } else {
-        WriteInt16(bytes.data() + 4, static_cast<std::uint16_t>(length));
-    }
-    bytes.insert(bytes.end(), {static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0, 0, 0});
-    bytes.insert(bytes.end(), body.begin(), body.end());
-    bytes.resize(bytes.size() + 2);
-    Restamp(bytes, 0, bytes.size());
-    return bytes;
-}
-
 // A vector encoding without size prefixes: `count` copies of `element`.
 Bytes Elements(const Bytes& element, std::uint16_t count) {
     Bytes body = {static_cast<unsigned char>(count >> 8), static_cast<unsigned char>(count)};
@@ -50,12 +32,12 @@ Bytes Elements(const Bytes& element, std::uint16_t count) {
 
 class ConstructionBudget : public ::testing::Test {
 protected:
-    ConstructionBudget() : dictionary_(RER_KLEV_ZENTO::Dictionary()) {
-        blocks_.push_back(Build("CSelf", kSelf, {Nested("Left", kSelf), Nested("Right", kSelf),
-                                                 FixedArray("Bulk", 0x00, 65535)}));
-        blocks_.push_back(Build("CHolder", kHolder, {VectorOf("Items", kAnyClass, 0)}));
-        blocks_.push_back(Build("CTwoFixed", kTwoFixed, {VectorOf("A", kTiny, 40000), VectorOf("B", kTiny, 40000)}));
-        blocks_.push_back(Build("CTiny", kTiny, {M("Value", 0x10)}));
+    ConstructionBudget()
+        : dictionary_(RER_KLEV_ZENTO::Dictionary()),
+          blocks_({Build("CSelf", kSelf, {Nested("Left", kSelf), Nested("Right", kSelf), FixedArray("Bulk", 0x00, 65535)}),
+                   Build("CHolder", kHolder, {VectorOf("Items", kAnyClass, 0)}),
+                   Build("CTwoFixed", kTwoFixed, {VectorOf("A", kTiny, 40000), VectorOf("B", kTiny, 40000)}),
+                   Build("CTiny", kTiny, {M("Value", 0x10)})}) {
         for (int i = 0; i < kFanLevels; ++i) {
             const std::uint32_t id = kFanTop + static_cast<std::uint32_t>(i << 8);
             std::vector<Member> members = {M("Value", 0x10)};
@@ -88,9 +70,9 @@ TEST_F(ConstructionBudget, BuiltInClassesStayFarBelowTheDefault) {
     EXPECT_LT(budget.MostBytes(), xqova::kDefaultByteBudget / 16);
 
     // CNumDExtStd holding 65,535 CDeviceCStd of version 0 (13 bytes each).
-    const Bytes leaf = Encoding(kDeviceC, 0, {});
+    const Bytes leaf = EncodingOf(kDeviceC, 0, {}, {});
     ASSERT_EQ(leaf.size(), 13u);
-    const Bytes full = Encoding(kNumExt, 200, Elements(leaf, 0xFFFF));
+    const Bytes full = EncodingOf(kNumExt, 200, {}, Elements(leaf, 0xFFFF));
     xqova::ScopedConstructionBudget decode(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
     CXQOVAObject numbers(&dictionary_, xqova::EncodedBytes{full.data(), full.size()});
     EXPECT_FALSE(decode.Exhausted());
@@ -114,7 +96,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
         EXPECT_EQ(self.MemberCount(), 0);
         EXPECT_EQ(self.MemberAvailable(2), 0);
         EXPECT_EQ(self.SizeAll(0xFFFF), 0u);
-        const Bytes empty = Encoding(kSelf, 100, {});
+        const Bytes empty = EncodingOf(kSelf, 100, {}, {});
         EXPECT_EQ(Decode(self, empty), 0u);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
@@ -122,6 +104,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
     // A budget the host sets: one level fits (three objects, three arrays),
     // with the whole construction under the guard.
     xqova::ScopedConstructionBudget small(1000, 200000);
+    EXPECT_TRUE(small.MostObjects() == 0 && small.MostBytes() == 0 && !small.Exhausted());  // before any operation
     CXQOVAObject ok(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
     EXPECT_FALSE(small.Exhausted());
     EXPECT_EQ(small.MostObjects(), 2u);
@@ -137,10 +120,10 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
 // each. Under the strict flag and without it, by construction and by
 // Deserialize, the operation fails as a whole.
 TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
-    const Bytes fan = Encoding(kFanTop, 100, {});
+    const Bytes fan = EncodingOf(kFanTop, 100, {}, {});
     const std::uint32_t perElement = (1u << kFanLevels) - 1;  // objects one element builds
-    const Bytes few = Encoding(kHolder, 100, Elements(fan, 3));
-    const Bytes many = Encoding(kHolder, 100, Elements(fan, 40));
+    const Bytes few = EncodingOf(kHolder, 100, {}, Elements(fan, 3));
+    const Bytes many = EncodingOf(kHolder, 100, {}, Elements(fan, 40));
 
     xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
     CXQOVAObject holder(&dictionary_, xqova::EncodedBytes{few.data(), few.size()});
@@ -167,7 +150,7 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
 
     // The reproducer at full size under the default budget: 65,535 elements
     // would each build 2^12 objects; the decode stops after the budget's worth.
-    const Bytes all = Encoding(kHolder, 100, Elements(fan, 0xFFFF));
+    const Bytes all = EncodingOf(kHolder, 100, {}, Elements(fan, 0xFFFF));
     xqova::ScopedConstructionBudget defaults(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
     CXQOVAObject attack(&dictionary_, xqova::EncodedBytes{all.data(), all.size()});
     EXPECT_TRUE(defaults.Exhausted());

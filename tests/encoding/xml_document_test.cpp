@@ -1,43 +1,70 @@
-// Whole documents: the clinician configuration line for line, member lines
-// with every attribute, enumerations, and versions the stored base size
-// cannot hold.
+// Whole documents, exact and well-formed: the clinician configuration line
+// for line, member lines with every attribute, enumerations, names in UTF-16,
+// versions the stored base size cannot hold, the documents of the built-in
+// classes with random values (the 8-bit size against the written result,
+// UTF-16 against 8-bit, the safe form against the exact one), documents that
+// cannot be written leaving no trace, and the writers that take a capacity.
+// The well-formed form escapes names in attributes, splits "]]>" inside CDATA
+// and replaces every character XML cannot carry by U+FFFD; its 8-bit form is
+// UTF-8, and is the UTF-16 form converted, byte for byte.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 #include "encoding/xml_test_support.h"
 #include "xqova/core/crc16.h"
+#include "xqova/core/memory.h"
 
 namespace {
 
 using namespace xml_test;
 
+struct Documents {
+    std::string exact, safe8, safe16;  // without terminators; safe16 as UTF-8
+};
+
+Documents WriteAll(CXQOVAObject& object) {
+    Documents d;
+    d.exact = Write8(object, 0xFFFF).text;
+
+    const std::uint32_t size8 = object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);
+    std::vector<char> chars(size8 + 16, 0x5A);
+    EXPECT_EQ(object.XMLSerializeSafe(chars.data(), size8 - 1, 0xFFFF), 0u) << "one byte short";
+    EXPECT_EQ(chars[0], 0x5A);
+    EXPECT_EQ(object.XMLSerializeSafe(chars.data(), chars.size(), 0xFFFF), size8);
+    for (std::size_t i = size8; i < chars.size(); ++i) EXPECT_EQ(chars[i], 0x5A);
+    if (size8 != 0) d.safe8.assign(chars.data(), size8 - 1);
+
+    const std::uint32_t size16 = object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
+    std::vector<unsigned short> units(size16 / 2 + 8, 0x5A);
+    EXPECT_EQ(object.XMLSerializeSafe(units.data(), size16 - 2, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerializeSafe(units.data(), units.size() * 2, 0xFFFF), size16);
+    if (size16 != 0) d.safe16 = ToUtf8(std::u16string(units.begin(), units.begin() + (size16 / 2 - 1)));
+    return d;
+}
+
+
 const char kClinician[] =
-    "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n"
-    "<MEMBERS>\n"
+    "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n<MEMBERS>\n"
     "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-    "<VALUE><![CDATA[1]]></VALUE>\n"
-    "</MEMBER>\n"
+    "<VALUE><![CDATA[1]]></VALUE>\n</MEMBER>\n"
     "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n"
-    "<VALUE><![CDATA[10]]></VALUE>\n"
-    "</MEMBER>\n"
-    "</MEMBERS>\n"
-    "<ENUMERATION name=\"ExternalPort\">\n"
-    "<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
-    "</ENUMERATION>\n"
-    "</DEFINITION>\n";
+    "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n"
+    "<ENUMERATION name=\"ExternalPort\">\n<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
+    "</ENUMERATION>\n</DEFINITION>\n";
 
 TEST(XmlDocument, ClinicianConfigurationLineForLine) {
-    CXQOVAObject clinician(&DeviceDictionary(), kClinicianC, 100);
+    CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());  // templates of its own
+    CXQOVAObject clinician(&dictionary, kClinicianC, 100);
     clinician.SetMember(0, static_cast<unsigned char>(1));
     clinician.SetMember(1, static_cast<unsigned short>(10));
     const auto w = Write8(clinician, 0xFFFF);
-    EXPECT_EQ(w.text, kClinician);
-    EXPECT_EQ(w.result, 496u);
-    EXPECT_EQ(w.size, 498u);
     const auto u = Write16(clinician, 0xFFFF);
+    EXPECT_EQ(w.text, kClinician);
     EXPECT_EQ(u.text, Widen(kClinician));
-    EXPECT_EQ(u.result, 992u);
-    EXPECT_EQ(u.size, 992u);
-    EXPECT_TRUE(w.guardIntact && u.guardIntact);
+    EXPECT_EQ(std::vector<std::uint32_t>({w.result, w.size, u.result, u.size}),
+              std::vector<std::uint32_t>({496, 498, 992, 992}));
     EXPECT_EQ(clinician.XMLSizeAll(static_cast<XMLEncoding_e>(3), 0xFFFF), 0u);
     EXPECT_EQ(clinician.XMLSerialize(static_cast<char*>(nullptr), 0xFFFF), 0u);
 
@@ -47,118 +74,103 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     clinician.SetMember(1, static_cast<unsigned short>(5));
     const auto old = Write8(clinician, 99);
     EXPECT_EQ(old.text,
-              "<DEFINITION class=\"CClinicianCStd\" version=\"99\" family=\"101\" genus=\"8\" species=\"0\">\n"
-              "<MEMBERS>\n"
+              "<DEFINITION class=\"CClinicianCStd\" version=\"99\" family=\"101\" genus=\"8\" species=\"0\">\n<MEMBERS>\n"
               "<MEMBER type=\"uint8\" name=\"BarcodeEnabled\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
               "<MEMBER type=\"uint16\" name=\"ExternalPort\" minversion=\"100\" maxversion=\"CURRENT_VERSION\"/>\n"
-              "</MEMBERS>\n"
-              "<ENUMERATION name=\"ExternalPort\">\n"
-              "</ENUMERATION>\n"
-              "</DEFINITION>\n");
+              "</MEMBERS>\n<ENUMERATION name=\"ExternalPort\">\n</ENUMERATION>\n</DEFINITION>\n");
     EXPECT_EQ(old.size - old.result, 3u);  // the base counts five version digits
+
+    // Each version asked for has a template of its own, and the dictionary
+    // keeps a bounded number of them: documents at more versions than it
+    // keeps are written all the same, from templates made for the call.
+    clinician.SetMember(1, static_cast<unsigned short>(10));
+    const std::size_t at = std::string(kClinician).find("version=\"100\"") + 9;
+    for (std::uint32_t v = 10000; v < 20000; v += 2) {
+        const auto many = Write8(clinician, static_cast<std::uint16_t>(v));
+        ASSERT_EQ(many.text, std::string(kClinician).replace(at, 3, std::to_string(v))) << v;
+        ASSERT_EQ(many.result, many.size);
+    }
 }
 
-TEST(XmlDocument, BitmaskListsTheEnumeratorsOfItsSetBitsInTableOrder) {
-    CXQOVAObject number(&SdkDictionary(), kNumD, 0xFFFF);
-    number.Member(1).SetBit(3, 1);
-    number.Member(1).SetBit(1, 1);
-    const auto w = Write8(number, 0xFFFF);
-    EXPECT_NE(w.text.find("name=\"StatusBits\" minversion=\"200\" maxversion=\"CURRENT_VERSION\" format=\"BITMASK\">\n"
-                          "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n"
-                          "<ENUMERATION name=\"StatusBits\">\n"
-                          "<ENUM name=\"STATUSBITS_OVERRANGE\" defaultvalue=\"1\" selected=\"YES\"/>\n"
-                          "<ENUM name=\"STATUSBITS_UNDETERMINEDRANGE\" defaultvalue=\"3\" selected=\"YES\"/>\n"
-                          "</ENUMERATION>\n</DEFINITION>\n"),
-              std::string::npos);
-    EXPECT_EQ(w.size - w.result, 2u);
-}
-
-// A member absent at the object's version ahead of one with an enumeration:
-// the ENUMERATION element describes the member it is named after.
-TEST(XmlDocument, EnumerationDescribesTheMemberItIsNamedAfter) {
+// The ENUMERATION elements that close a document: for each member with a
+// table, the line its value selects. A value names the first pair of the
+// table that holds it (small values and values far apart alike); a BITMASK
+// member lists the pairs of its set bits in table order, one line per pair; a
+// table describes the member it is named after, also behind a member absent
+// at the object's version; members whose text entries share one table select
+// from it, by value or by bit.
+TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
+    const std::string sel = "\" selected=\"YES\"/>\n";
+    const auto line = [&](const std::string& name, const char* value) {
+        return "<ENUM name=\"" + name + "\" defaultvalue=\"" + value + sel;
+    };
+    const auto table = [](const char* name, const std::string& lines) {
+        return "<ENUMERATION name=\"" + std::string(name) + "\">\n" + lines + "</ENUMERATION>\n";
+    };
     auto later = M("Later", 0x11, 101), mode = M("Mode", 0x10);
     later.enumerators = {{0, "LATER_0"}, {4, "LATER_4"}};
     mode.enumerators = {{0, "MODE_0"}, {4, "MODE_4"}};
-    Chain chain(Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)));
-    CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject object(&dictionary, 0x00430000u, 100);
-    object.SetMember(1, static_cast<unsigned char>(4));
-    const auto w = Write8(object, 0xFFFF);
-    EXPECT_NE(w.text.find("</MEMBERS>\n<ENUMERATION name=\"Mode\">\n"
-                          "<ENUM name=\"MODE_4\" defaultvalue=\"4\" selected=\"YES\"/>\n</ENUMERATION>\n</DEFINITION>\n"),
-              std::string::npos);
-    EXPECT_EQ(w.text.find("LATER_"), std::string::npos);
-    EXPECT_EQ(w.size - w.result, 2u);
-}
-
-// A value names the first pair of its own member's table that holds it (in a
-// table of small values and in one whose values are far apart); a BITMASK
-// member repeats that line for every pair of the set bit.
-TEST(XmlDocument, EnumeratorIsTheFirstPairWithTheValueInItsOwnTable) {
     auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
     first.enumerators = {{2, "FIRST_2"}, {1, "FIRST_1"}};
-    second.enumerators = {{40000, "SECOND_40000"}, {1, "SECOND_1"}, {1, "SECOND_1_AGAIN"}};
+    second.enumerators = {{40000, "SECOND_40000"}, {1, "SECOND_1"}, {3, "SECOND_3"}, {3, "SECOND_3_AGAIN"}};
     bits.enumerators = {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}};
-    Chain chain(Build(Class("CDuplicates", 0x00440000, {first, second, bits})));
-    CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject object(&dictionary, 0x00440000u, 0xFFFF);
-    object.SetMember(0, static_cast<unsigned char>(1));
-    object.SetMember(1, static_cast<unsigned char>(1));
-    object.Member(2).SetBit(1, 1);
-    const auto w = Write8(object, 0xFFFF);
-    const char* line = "\" selected=\"YES\"/>\n";
-    EXPECT_NE(w.text.find(std::string("</MEMBERS>\n<ENUMERATION name=\"First\">\n<ENUM name=\"FIRST_1\" defaultvalue=\"1") +
-                          line + "</ENUMERATION>\n<ENUMERATION name=\"Second\">\n<ENUM name=\"SECOND_1\" defaultvalue=\"1" +
-                          line + "</ENUMERATION>\n<ENUMERATION name=\"Bits\">\n<ENUM name=\"BIT_1\" defaultvalue=\"1" + line +
-                          "<ENUM name=\"BIT_1\" defaultvalue=\"1" + line + "</ENUMERATION>\n</DEFINITION>\n"),
-              std::string::npos)
-        << w.text;
-    EXPECT_EQ(w.size - w.result, 2u);
-    EXPECT_EQ(Write16(object, 0xFFFF).text, Widen(w.text));
-}
-
-// Text entries may name one enumeration table between them: each member's
-// value selects from that table (read by value, and by bit for a BITMASK).
-TEST(XmlDocument, MembersNamingOneTableSelectFromIt) {
-    auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
-    first.enumerators = {{1, "ONE"}, {2, "TWO"}};
-    second.enumerators = {{7, "SEVEN"}, {8, "EIGHT"}};
-    bits.enumerators = {{5, "FIVE"}, {6, "SIX"}};
-    Bytes block = Build(Class("CSharedTable", 0x00450000, {first, second, bits}));
+    auto one = M("First", 0x10), seven = M("Second", 0x10), shared = M("Bits", 0x38);
+    one.enumerators = {{1, "ONE"}, {2, "TWO"}};
+    seven.enumerators = {{7, "SEVEN"}, {8, "EIGHT"}};
+    shared.enumerators = {{5, "FIVE"}, {6, "SIX"}};
+    Bytes sharing = Build(Class("CSharedTable", 0x00450000, {one, seven, shared}));
     // The entries of Second and Bits point at the table of First.
-    unsigned char* text = block.data() + xqova::DefinitionTextOffset(block.data());
+    unsigned char* text = sharing.data() + xqova::DefinitionTextOffset(sharing.data());
     WriteInt16(text + 8, ReadInt16(text + 4));
     WriteInt16(text + 12, ReadInt16(text + 4));
-    WriteInt16(block.data() + block.size() - 2, CalculateCRC(block.data(), static_cast<std::uint32_t>(block.size() - 2)));
-    Chain chain(block);
-    CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject object(&dictionary, 0x00450000u, 0xFFFF);
-    object.SetMember(0, static_cast<unsigned char>(2));
-    object.SetMember(1, static_cast<unsigned char>(1));
-    object.Member(2).SetBit(2, 1);
-    const auto w = Write8(object, 0xFFFF);
-    const std::string line = "\" selected=\"YES\"/>\n";
-    EXPECT_NE(w.text.find("</MEMBERS>\n<ENUMERATION name=\"First\">\n<ENUM name=\"TWO\" defaultvalue=\"2" + line +
-                          "</ENUMERATION>\n<ENUMERATION name=\"Second\">\n<ENUM name=\"ONE\" defaultvalue=\"1" + line +
-                          "</ENUMERATION>\n<ENUMERATION name=\"Bits\">\n<ENUM name=\"TWO\" defaultvalue=\"2" + line +
-                          "</ENUMERATION>\n</DEFINITION>\n"),
-              std::string::npos)
-        << w.text;
-    EXPECT_EQ(w.size - w.result, 2u);
+    WriteInt16(sharing.data() + sharing.size() - 2,
+               CalculateCRC(sharing.data(), static_cast<std::uint32_t>(sharing.size() - 2)));
+    using Pairs = std::vector<std::pair<std::uint16_t, unsigned>>;
+    const struct {
+        const char* what;
+        Bytes block;  // empty: the built-in CNumDStd
+        std::uint16_t version;
+        Pairs values, bits;  // (member, uint8 value), (member, bit set)
+        std::string tail;
+    } rows[] = {
+        {"bitmask", {}, 0xFFFF, {}, {{1, 3}, {1, 1}},
+         "name=\"StatusBits\" minversion=\"200\" maxversion=\"CURRENT_VERSION\" format=\"BITMASK\">\n"
+         "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n" +
+             table("StatusBits", line("STATUSBITS_OVERRANGE", "1") + line("STATUSBITS_UNDETERMINEDRANGE", "3"))},
+        {"absent member ahead", Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)), 100, {{1, 4}}, {},
+         "</MEMBERS>\n" + table("Mode", line("MODE_4", "4"))},
+        {"first pair with the value", Build(Class("CDuplicates", 0x00440000, {first, second, bits})), 0xFFFF,
+         {{0, 1}, {1, 3}}, {{2, 1}},
+         "</MEMBERS>\n" + table("First", line("FIRST_1", "1")) + table("Second", line("SECOND_3", "3")) +
+             table("Bits", line("BIT_1", "1") + line("BIT_1", "1"))},
+        {"one shared table", sharing, 0xFFFF, {{0, 2}, {1, 1}}, {{2, 2}},
+         "</MEMBERS>\n" + table("First", line("TWO", "2")) + table("Second", line("ONE", "1")) +
+             table("Bits", line("TWO", "2"))},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Chain chain(row.block.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{row.block});
+        CXQOVADictionary own(chain.Head());
+        CXQOVADictionary& dictionary = row.block.empty() ? SdkDictionary() : own;
+        CXQOVAObject object(&dictionary, row.block.empty() ? kNumD : DefinitionClassID(row.block.data()), row.version);
+        for (const auto& v : row.values) object.SetMember(v.first, static_cast<unsigned char>(v.second));
+        for (const auto& b : row.bits) object.Member(b.first).SetBit(static_cast<std::uint16_t>(b.second), 1);
+        const auto w = Write8(object, 0xFFFF);
+        const std::string tail = row.tail + "</DEFINITION>\n";
+        ASSERT_GE(w.text.size(), tail.size());
+        EXPECT_EQ(w.text.substr(w.text.size() - tail.size()), tail);
+        EXPECT_EQ(w.size - w.result, 2u);
+        EXPECT_EQ(Write16(object, 0xFFFF).text, Widen(w.text));
+    }
 }
 
 // Documents are built from templates kept beside the dictionary: the name
 // of a member's class follows the definitions added and the search mode.
 TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
-    auto held = M("Held", 0x06);
-    held.memberClass = 0x00480000;
-    auto leafTwo = Class("CLeafTwo", 0x00480000, {M("A", 0x13)}, 101);
-    const Bytes host = Build(Class("CHost", 0x00470000, {held}), "CLeafTwo");
-    const Bytes leaf = Build(Class("CLeaf", 0x00480000, {M("A", 0x13)}));
-    const Bytes newer = Build(leafTwo);
-    TableEntry_s leafNode{const_cast<unsigned char*>(leaf.data()), nullptr};
-    TableEntry_s hostNode{const_cast<unsigned char*>(host.data()), &leafNode};
-    CXQOVADictionary dictionary(&hostNode);
+    Chain chain({Build(Class("CHost", 0x00470000, {Nested("Held", 0x00480000)}), "CLeafTwo"),
+                 Build(Class("CLeaf", 0x00480000, {M("A", 0x13)}))});
+    const Bytes newer = Build(Class("CLeafTwo", 0x00480000, {M("A", 0x13)}, 101));
+    CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, 0x00470000u, 0xFFFF);
     auto memberClass = [&object] {
         const std::string text = Write8(object, 0xFFFF).text;
@@ -173,23 +185,6 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
     EXPECT_EQ(memberClass(), "CLeaf");
     dictionary.SetSearchMode(SEARCH_MODE_ALL);
     EXPECT_EQ(memberClass(), "CLeafTwo");
-}
-
-// Each version asked for has a template of its own, and the dictionary keeps
-// a bounded number of them: documents at more versions than it keeps are
-// written all the same, from templates made for the call.
-TEST(XmlDocument, DocumentsPastTheTemplateCacheAreWrittenAlike) {
-    CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());
-    CXQOVAObject clinician(&dictionary, kClinicianC, 100);
-    clinician.SetMember(0, static_cast<unsigned char>(1));
-    clinician.SetMember(1, static_cast<unsigned short>(10));
-    const std::size_t at = std::string(kClinician).find("version=\"100\"") + 9;
-    for (std::uint32_t v = 10000; v < 20000; v += 2) {
-        const std::string expected = std::string(kClinician).replace(at, 3, std::to_string(v));
-        const auto w = Write8(clinician, static_cast<std::uint16_t>(v));
-        ASSERT_EQ(w.text, expected) << v;
-        ASSERT_EQ(w.result, w.size);
-    }
 }
 
 TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
@@ -243,6 +238,279 @@ TEST(XmlDocument, VersionTooLongForTheStoredBaseIsRefusedInEightBitText) {
         const auto u = Write16(object, c.version);
         EXPECT_TRUE(u.result == u.size && u.result != 0);
     }
+}
+
+// Names are converted piece by piece: a four-byte character becomes a
+// surrogate pair, an ill-formed name vanishes whole between its quotes. The
+// 8-bit form copies the bytes as they are.
+TEST(XmlUtf16, NamesAreConvertedPieceByPiece) {
+    auto broken = M("Bad\xC0\xAF", 0x11);
+    broken.enumerators = {{3, "THREE_\xE2\x82\xAC"}};
+    Chain chain(Build(Class("CSmile\xF0\x9F\x98\x80", 0x00450000, {broken, M("Fine", 0x10)})));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x00450000u, 0xFFFF);
+    object.SetMember(0, static_cast<unsigned short>(3));
+
+    const auto u = Write16(object, 0xFFFF);
+    EXPECT_TRUE(u.result == u.size && u.guardIntact);
+    EXPECT_EQ(u.text.find(u"<DEFINITION class=\"CSmile\xD83D\xDE00\" version=\"100\""), 0u);
+    EXPECT_NE(u.text.find(u"<MEMBER type=\"uint16\" name=\"\" minversion=\"100\""), std::u16string::npos);
+    EXPECT_NE(u.text.find(u"<ENUMERATION name=\"\">\n<ENUM name=\"THREE_\u20AC\" defaultvalue=\"3\""),
+              std::u16string::npos);
+    const auto w = Write8(object, 0xFFFF);
+    EXPECT_EQ(w.text.find("<DEFINITION class=\"CSmile\xF0\x9F\x98\x80\""), 0u);
+    // Only the names differ: the class and the enumerator lose a unit each to
+    // their multi-byte characters, the ill-formed name its five bytes twice.
+    EXPECT_EQ(w.text.size() - u.text.size(), 2u + 2u + 2 * 5u);
+}
+
+// Every class of both chains, four seeds each, at its own version and a
+// random one of its species. The size exceeds the written document by
+// exactly what the stored base sizes leave over, so every value is counted
+// as written.
+TEST(XmlBuiltInDocuments, SizeFollowsTheWrittenDocumentOfEveryClass) {
+    std::mt19937 rng(20240305);
+    int nestedDocuments = 0;
+    for (CXQOVADictionary* dictionary : {&SdkDictionary(), &DeviceDictionary()}) {
+        for (std::uint16_t i = 0; i < dictionary->GetDefinitionCount() * 4; ++i) {
+            const auto* block = static_cast<const unsigned char*>(dictionary->GetDefinitionAt(i / 4));
+            const std::uint32_t id = DefinitionClassID(block);
+            const std::uint8_t species = block[4 + std::uniform_int_distribution<int>(0, block[0] - 1)(rng)];
+            CXQOVAObject object(dictionary, GetFamily(id), GetGenus(id), species, 0xFFFF);
+            FillRandom(object, rng, *dictionary);
+            SCOPED_TRACE(std::string(xqova::DefinitionText(block, 0xFFFF)) + " " + std::to_string(species));
+            const auto w = Write8(object, 0xFFFF);
+            ASSERT_NE(w.result, 0u);
+            EXPECT_EQ(static_cast<long>(w.size - w.result), ExpectedSlack(object));
+            const auto u = Write16(object, 0xFFFF);
+            EXPECT_EQ(u.result, u.size);
+            EXPECT_EQ(u.text, Widen(w.text));
+            // A single nested object's document (the combined record has
+            // eleven) stands whole in its member's value.
+            for (std::uint16_t pos = 0; pos < object.MemberCount(); ++pos) {
+                if (CXQOVAObject* nested = object.At(pos)) {
+                    ++nestedDocuments;
+                    EXPECT_NE(w.text.find("<VALUE>\n" + Write8(*nested, 0xFFFF).text + "</VALUE>\n</MEMBER>\n"),
+                              std::string::npos);
+                }
+            }
+            // Widechar members hold only printable ASCII here, and floats are
+            // finite: the safe form is the exact one.
+            const Documents d = WriteAll(object);
+            EXPECT_TRUE(d.safe8 == w.text && d.safe16 == w.text);
+        }
+    }
+    EXPECT_GE(nestedDocuments, 4 * 11);  // the combined record's, four times
+}
+
+// Elements back to back. One without text and one naming a member class the
+// dictionary lacks cannot be written: they leave nothing in either encoding;
+// the size counts the second (its own size is not 0), not the first.
+TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
+    auto noText = Class("CNoText", 0x00460000, {M("Value", 0x11)});
+    noText.xmlBaseSize = 0;
+    auto ghost = M("Ghost", 0x06, 101);
+    ghost.memberClass = 0x00990000;
+    const Bytes noTextBlock = Build(noText), unknownBlock = Build(Class("CUnknown", 0x00470000, {ghost}));
+
+    CXQOVAObject container(&SdkDictionary(), kNumExt, 0xFFFF);
+    CXQOVAVector* elements = container.Member(0);
+    CXQOVAObject* first = elements->Push(kNumD);
+    CXQOVAObject* noTextElement = elements->Push(static_cast<const void*>(noTextBlock.data()));
+    CXQOVAObject* unknown = elements->Push(static_cast<const void*>(unknownBlock.data()));
+    CXQOVAObject* last = elements->Push(kNumDFloat);
+    ASSERT_TRUE(first && noTextElement && unknown && last);
+    first->SetMember(0, static_cast<short>(-120));
+    last->SetMember(0, 36.6f);
+    EXPECT_EQ(noTextElement->XMLSizeAll(0xFFFF), 0u);
+    EXPECT_EQ(Write8(*unknown, 0xFFFF).result, 0u);
+
+    const auto w = Write8(container, 0xFFFF);
+    EXPECT_NE(w.text.find("<VALUE>\n" + Write8(*first, 0xFFFF).text + Write8(*last, 0xFFFF).text + "</VALUE>\n"),
+              std::string::npos);
+    EXPECT_EQ(Count(w.text, "<DEFINITION "), 3u);
+    // Two for the container and CNumDStd each, one for CNumDFloat (it stores one less).
+    EXPECT_EQ(w.size - w.result, 2u + 2u + 1u + unknown->XMLSizeAll(0xFFFF) - 1);
+    const auto u = Write16(container, 0xFFFF);
+    EXPECT_EQ(u.result, u.size);
+    EXPECT_EQ(u.text, Widen(w.text));
+}
+
+// Built while memory runs out, a record's nested objects share its storage:
+// it holds all eleven or no members at all. A size of 0 means that neither
+// writer writes anything.
+TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
+    ForEachAllocationFailure([&](long n, auto done) {
+        CXQOVAObject record(&DeviceDictionary(), kZentoRec, 0xFFFF);
+        done();
+        const auto w = Write8(record, 0xFFFF);
+        const auto u = Write16(record, 0xFFFF);
+        EXPECT_TRUE(w.result <= w.size && u.result == u.size && w.guardIntact && u.guardIntact) << n;
+        EXPECT_TRUE(w.size != 0 || (w.result == 0 && u.result == 0)) << n;
+        for (std::uint16_t pos = 1; record.MemberCount() != 0 && pos <= 11; ++pos) {
+            EXPECT_NE(static_cast<CXQOVAObject*>(record[pos]), nullptr) << n;
+        }
+    });
+}
+
+// Valid UTF-8 without controls other than tab and line feed.
+bool CleanText(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
+            ++i;
+            continue;
+        }
+        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return false;  // C1 controls
+        i += n;
+    }
+    return true;
+}
+
+// Occurrences of `piece` as markup, as a parser sees it: CDATA sections
+// (up to their first "]]>") are text.
+std::size_t CountMarkup(const std::string& s, const std::string& piece) {
+    std::string markup;
+    for (std::size_t at = 0; at < s.size();) {
+        const std::size_t open = s.find("<![CDATA[", at);
+        markup += s.substr(at, open == std::string::npos ? std::string::npos : open - at);
+        if (open == std::string::npos) break;
+        const std::size_t close = s.find("]]>", open + 9);
+        at = close == std::string::npos ? s.size() : close + 3;
+    }
+    return Count(markup, piece);
+}
+
+const std::string kFFFD = "\xEF\xBF\xBD";
+
+// A class of the tests' own whose names carry markup: the class name, a
+// member name and an enumerator name would each break out of an attribute.
+TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
+    auto tag = M("a<b&c'd>e", 0x10);
+    tag.enumerators = {{7, "E\"7\" injected=\"1"}};
+    Chain chain(Build(Class("CEvil\" injected=\"1", 0x00F00100u,
+                            {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag})));
+    CXQOVADictionary dictionary(chain.Head());
+    struct Row {
+        const char* what;
+        std::vector<unsigned char> text;     // Text (ansichar UNBOUNDED)
+        std::vector<unsigned short> wide;    // Wide (widechar UNBOUNDED)
+        unsigned char byte;                  // Byte (ansichar scalar)
+        unsigned short unit;                 // Unit (widechar scalar)
+        std::string textValue, wideValue, byteValue, unitValue;  // as the safe form writes them
+    };
+    const std::vector<Row> rows = {
+        {"plain", {'h', 'i'}, {'o', 'k'}, 'b', 'u', "hi", "ok", "b", "u"},
+        {"CDATA closer in text and wide text", {'x', ']', ']', '>', 'y'}, {']', ']', ']', '>'}, ']', '>',
+         "x]]]]><![CDATA[>y", "]]]]]><![CDATA[>", "]", ">"},
+        {"terminal escapes and controls", {0x1B, '[', '2', 'J', 0x07, '\r'}, {0x9B, 0x1B, 0x7F, '\t'}, 0x1B, 0x85,
+         kFFFD + "[2J" + kFFFD + kFFFD, kFFFD + kFFFD + kFFFD + "\t", kFFFD, kFFFD},
+        {"invalid UTF-8, overlong and surrogate forms", {0xFF, 'a', 0xC0, 0xAF, 0xED, 0xA0, 0x80, 0xC3, 0xA9},
+         {0xE9}, 0xE9, 0xE9, kFFFD + "a" + kFFFD + kFFFD + kFFFD + kFFFD + kFFFD + "\xC3\xA9", "\xC3\xA9", kFFFD,
+         "\xC3\xA9"},
+        {"surrogates and non-characters", {0xEF, 0xBF, 0xBE, 0xF0, 0x9F, 0x98, 0x80},
+         {0xD83D, 0xDE00, 0xD800, 'a', 0xDC00, 0xFFFE, 0xFFFF, 0xDBFF, 0xDC00, 0xD83D}, 0, 0xD800,
+         kFFFD + "\xF0\x9F\x98\x80",
+         "\xF0\x9F\x98\x80" + kFFFD + "a" + kFFFD + kFFFD + kFFFD + "\xF4\x8F\xB0\x80" + kFFFD, "", kFFFD},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        CXQOVAObject o(&dictionary, 0x00F00100u, 100);
+        ASSERT_EQ(o.SetMember(0, reinterpret_cast<const char*>(row.text.data()), static_cast<std::uint16_t>(row.text.size())), 1);
+        ASSERT_EQ(o.SetMember(1, row.wide.data(), static_cast<std::uint16_t>(row.wide.size())), 1);
+        o.SetMember(2, static_cast<char>(row.byte));
+        o.SetMember(3, row.unit);
+        o.SetMember(4, static_cast<unsigned char>(7));
+        const Documents d = WriteAll(o);
+
+        EXPECT_EQ(d.safe8, d.safe16);
+        EXPECT_TRUE(CleanText(d.safe8));
+        for (const std::string& v : {row.textValue, row.wideValue, row.byteValue, row.unitValue}) {
+            EXPECT_NE(d.safe8.find("<VALUE><![CDATA[" + v + "]]></VALUE>"), std::string::npos) << d.safe8;
+        }
+        // Every name stays inside its attribute.
+        for (const char* escaped : {"<DEFINITION class=\"CEvil&quot; injected=&quot;1\" version=\"100\"",
+                                    " name=\"a&lt;b&amp;c&apos;d&gt;e\" ",
+                                    "<ENUM name=\"E&quot;7&quot; injected=&quot;1\" defaultvalue=\"7\""}) {
+            EXPECT_NE(d.safe8.find(escaped), std::string::npos) << escaped;
+        }
+        EXPECT_EQ(Count(d.safe8, "injected=\""), 0u);
+        EXPECT_EQ(CountMarkup(d.safe8, "<MEMBER "), 5u);
+        // The exact form is what the writer always wrote: names unescaped.
+        EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\" injected=\"1\""), std::string::npos);
+    }
+}
+
+// A device's CNetworkCLocID (length field 94) whose LocationID closes its CDATA
+// section and opens a member of its own: the exact document carries the
+// injected member, the safe one keeps it text.
+TEST(XmlSafeForm, DeviceTextCannotAddElements) {
+    const std::string text = "x]]></VALUE></MEMBER><MEMBER type=\"ansichar\" name=\"INJECTED\"><VALUE><![CDATA[evil";
+    Bytes bytes = {0x00, 0x6B, 0x08, 0x01, 0x00, 0x5E, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x52};
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.insert(bytes.end(), {0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
+    Restamp(bytes, 0, bytes.size());
+
+    CXQOVAObject object(&DeviceDictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
+    ASSERT_EQ(object.SizeAll(0xFFFF), 100u);
+    const Documents d = WriteAll(object);
+    EXPECT_EQ(CountMarkup(d.exact, "<MEMBER "), 3u);
+    EXPECT_EQ(CountMarkup(d.safe8, "<MEMBER "), 2u);
+    EXPECT_NE(d.safe8.find("<VALUE><![CDATA[x]]]]><![CDATA[></VALUE></MEMBER><MEMBER type=\"ansichar\" "
+                           "name=\"INJECTED\"><VALUE><![CDATA[evil]]></VALUE>"),
+              std::string::npos)
+        << d.safe8;
+    EXPECT_EQ(d.safe8, d.safe16);
+}
+
+constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, UnitID (ansichar UNBOUNDED)
+
+TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
+    CXQOVAObject object(&DeviceDictionary(), kLocation, 0xFFFF);
+    ASSERT_EQ(object.SetMember(0, "ab", 2), 1);
+    const std::uint32_t binary = object.SizeAll(0xFFFF);
+    const std::uint32_t xml8 = object.XMLSizeAll(0xFFFF);
+    const std::uint32_t xml16 = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
+    const std::uint32_t safe8 = object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);
+    const std::uint32_t safe16 = object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
+    ASSERT_NE(binary * xml8 * xml16 * safe8 * safe16, 0u);
+
+    // Within the capacity: the results and bytes of the writers without a capacity.
+    std::vector<unsigned char> a(binary), b(binary);
+    EXPECT_EQ(object.Serialize(a.data(), 0xFFFF), binary);
+    EXPECT_EQ(object.Serialize(b.data(), b.size(), 0xFFFF), binary);
+    EXPECT_EQ(a, b);
+    const Written<char> exact = Write8(object, 0xFFFF);
+    std::vector<char> chars(xml8);
+    ASSERT_EQ(object.XMLSerialize(chars.data(), chars.size(), 0xFFFF), exact.result);
+    EXPECT_EQ(std::string(chars.data(), exact.result - 1), exact.text);
+    std::vector<unsigned short> units(xml16 / 2);
+    EXPECT_EQ(object.XMLSerialize(units.data(), xml16, 0xFFFF), xml16);
+
+    ASSERT_EQ(object.SetMember(0, "abcdefgh", 8), 1);
+    std::vector<unsigned char> bytes(binary + 64, 0x5A);
+    std::vector<char> text(xml8 + 64, 0x5A);
+    std::vector<unsigned short> wide(xml16 / 2 + 64, 0x5A);
+    EXPECT_EQ(object.Serialize(bytes.data(), binary, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerialize(text.data(), xml8, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerialize(wide.data(), xml16, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerializeSafe(text.data(), safe8, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerializeSafe(wide.data(), safe16, 0xFFFF), 0u);
+    for (unsigned char c : bytes) ASSERT_EQ(c, 0x5A);
+    for (char c : text) ASSERT_EQ(c, 0x5A);
+    for (unsigned short u : wide) ASSERT_EQ(u, 0x5A);
+
+    // Sized again, the same calls succeed.
+    EXPECT_EQ(object.Serialize(bytes.data(), object.SizeAll(0xFFFF), 0xFFFF), binary + 6);
+    EXPECT_EQ(object.XMLSerialize(wide.data(), object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF), 0xFFFF), xml16 + 12);
+    EXPECT_EQ(object.XMLSerialize(static_cast<char*>(nullptr), 1000, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerializeSafe(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
 }
 
 }  // namespace

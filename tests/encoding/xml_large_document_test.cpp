@@ -5,6 +5,7 @@
 // optimised builds only.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -41,27 +42,21 @@ bool OptimisedBuild() {
 
 template <class Unit>
 bool Untouched(const std::vector<Unit>& buffer) {
-    for (Unit u : buffer) {
-        if (u != static_cast<Unit>(0x5A)) return false;
-    }
-    return true;
+    return std::all_of(buffer.begin(), buffer.end(), [](Unit u) { return u == static_cast<Unit>(0x5A); });
 }
 
 // No writer may touch a buffer when the document cannot be stated.
 void ExpectRefused(CXQOVAObject& object, XMLEncoding_e encoding) {
     std::vector<char> chars(1 << 16, 0x5A);
     std::vector<unsigned short> units(1 << 16, 0x5A);
+    const bool wide = encoding == XML_ENCODING_UTF16;
     EXPECT_EQ(object.XMLSizeAll(encoding, 0xFFFF), 0u);
     EXPECT_EQ(object.XMLSizeAllSafe(encoding, 0xFFFF), 0u);
-    if (encoding == XML_ENCODING_UTF16) {
-        EXPECT_EQ(object.XMLSerialize(units.data(), 0xFFFF), 0u);
-        EXPECT_EQ(object.XMLSerializeSafe(units.data(), units.size() * 2, 0xFFFF), 0u);
-    } else {
-        EXPECT_EQ(object.XMLSerialize(chars.data(), 0xFFFF), 0u);
-        EXPECT_EQ(object.XMLSerializeSafe(chars.data(), chars.size(), 0xFFFF), 0u);
-    }
-    EXPECT_TRUE(Untouched(units));
-    EXPECT_TRUE(Untouched(chars));
+    EXPECT_EQ(wide ? object.XMLSerialize(units.data(), 0xFFFF) : object.XMLSerialize(chars.data(), 0xFFFF), 0u);
+    EXPECT_EQ(wide ? object.XMLSerializeSafe(units.data(), units.size() * 2, 0xFFFF)
+                   : object.XMLSerializeSafe(chars.data(), chars.size(), 0xFFFF),
+              0u);
+    EXPECT_TRUE(Untouched(units) && Untouched(chars));
 }
 
 TEST(XmlLargeDocument, UtfSixteenDocumentPastFourGiBIsRefused) {

@@ -56,6 +56,13 @@ inline std::string ToUtf8(const std::u16string& units) {
     return out;
 }
 
+// Occurrences of `piece` in `s`.
+inline std::size_t Count(const std::string& s, const std::string& piece) {
+    std::size_t n = 0;
+    for (std::size_t at = s.find(piece); at != std::string::npos; at = s.find(piece, at + 1)) ++n;
+    return n;
+}
+
 // Seeded values for documents (see Filler::printable), ANY_CLASS vectors
 // holding random classes of `dictionary`.
 inline void FillRandom(CXQOVAObject& object, std::mt19937& rng, CXQOVADictionary& dictionary) {

@@ -9,14 +9,17 @@ namespace {
 // The state of this thread: the host's innermost guard and the operation
 // under way. An operation runs inside one call of the host's, so nothing here
 // outlives that call except the guard chain, which the host's scopes own.
+// The thread's copy starts zeroed, as all thread storage does: no guard, no
+// operation open. The outermost operation sets every count before anything
+// reads it.
 struct ThreadBudget {
-    ScopedConstructionBudget* guard = nullptr;
-    unsigned open = 0;  // nested BudgetedOperations
-    std::uint32_t objectsLeft = 0;
-    std::uint64_t bytesLeft = 0;
-    std::uint32_t objectsTaken = 0;
-    std::uint64_t bytesTaken = 0;
-    bool exhausted = false;
+    ScopedConstructionBudget* guard;
+    unsigned open;  // nested BudgetedOperations
+    std::uint32_t objectsLeft;
+    std::uint64_t bytesLeft;
+    std::uint32_t objectsTaken;
+    std::uint64_t bytesTaken;
+    bool exhausted;
 };
 
 thread_local ThreadBudget t_budget;

@@ -126,9 +126,6 @@ std::uint32_t MeasureChar(const Access& access, CXQOVAObject* object, std::uint1
 template <class Access>
 std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned short* buffer,
                          std::uint64_t capacity, std::uint16_t version, Form form);
-template <class Access>
-std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsigned char* buffer,
-                              XMLEncoding_e encoding);
 // The 8-bit size of the exact form, and of a vector's element documents; 0
 // when there is no document, or it is longer than 32-bit sizes can state.
 template <class Access>

@@ -147,30 +147,6 @@ std::uint32_t WriteUtf16(const Access& access, CXQOVAObject* object, unsigned sh
     return Write<Utf16Sink>(access, object, buffer, capacity, version, form);
 }
 
-template <class Access>
-std::uint64_t VectorDocuments(const Access& access, CXQOVAVector* vector, unsigned char* buffer,
-                              XMLEncoding_e encoding) {
-    if (encoding == XML_ENCODING_CHAR) {
-        if (buffer == nullptr) return 0;
-        CharSink measure(nullptr);
-        WriteVector(access, vector, measure);
-        if (measure.Bytes() > kMaxDocument) return 0;
-        CharSink sink(reinterpret_cast<char*>(buffer));
-        WriteVector(access, vector, sink);
-        return sink.Bytes();
-    }
-    if (encoding == XML_ENCODING_UTF16) {
-        Utf16Sink measure(nullptr);
-        WriteVector(access, vector, measure);
-        if (measure.Bytes() > kMaxDocument) return 0;
-        if (buffer == nullptr) return measure.Bytes();
-        Utf16Sink sink(reinterpret_cast<unsigned short*>(buffer));
-        WriteVector(access, vector, sink);
-        return sink.Bytes();
-    }
-    return 0;
-}
-
 }  // namespace xml
 }  // namespace xqova
 
@@ -216,13 +192,4 @@ std::uint32_t CXQOVAObject::XMLSizeAllSafe(XMLEncoding_e encoding, std::uint16_t
         default:
             return 0;
     }
-}
-
-// Each element is a document of its own, written at its own version without
-// its terminator, directly behind the one before. An element that cannot be
-// written leaves nothing; the next one takes its place. The whole is measured
-// first: elements whose documents pass 32-bit sizes are refused together.
-std::uint32_t CXQOVAVector::XMLSerialize(unsigned char* buffer, XMLEncoding_e encoding) {
-    return static_cast<std::uint32_t>(
-        xqova::xml::VectorDocuments(CXQOVAObject::XmlCodec{}, this, buffer, encoding));
 }

@@ -101,8 +101,3 @@ std::uint32_t CXQOVAObject::XMLSizeAll(XMLEncoding_e encoding, std::uint16_t ver
             return 0;
     }
 }
-
-std::uint32_t CXQOVAVector::XMLSizeAll() {
-    const std::uint64_t total = xqova::xml::VectorSize(CXQOVAObject::XmlCodec{}, this);
-    return total > 0xFFFFFFFFu ? 0 : static_cast<std::uint32_t>(total);
-}

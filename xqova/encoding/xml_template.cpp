@@ -275,12 +275,11 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
                     table->slot = s;
                     table->bitmask = bitmask;
                     table->open = Since(sink, start);
-                    table->sharesLines = true;
                 }
                 continue;
             }
             if (table != nullptr) {
-                *table = EnumTable{s, bitmask, Since(sink, start), rec.lineCount, pairs, rec.lineCount, 0, 0, 0, false};
+                *table = EnumTable{s, bitmask, Since(sink, start), rec.lineCount, pairs, rec.lineCount, 0, 0, 0};
             }
             std::uint32_t maxValue = 0;
             for (std::uint16_t k = 0; k < pairs; ++k) {

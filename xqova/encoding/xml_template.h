@@ -86,7 +86,6 @@ struct EnumTable {
     std::uint32_t values;
     std::uint32_t firstDirect;
     std::uint32_t directCount;  // 0 when the table has no direct index
-    bool sharesLines;           // the lines are those of an earlier member's table
 };
 
 constexpr std::uint32_t kNoLine = 0xFFFFFFFFu;

@@ -36,9 +36,9 @@ class ShapeWalk {
 public:
     ShapeWalk() : window_(nullptr, 0, 0), active_(false) {}
     void Start(const unsigned char* encoding, const xqova::EncodingHeader& header) {
+        // An inactive walk never reads its window.
         active_ = header.FixedStart() + header.fixedSize <= header.ChecksumAt();
-        window_ = xqova::ByteWindow(encoding, active_ ? header.FixedStart() + header.fixedSize : 0,
-                                    active_ ? header.ChecksumAt() : 0);
+        if (active_) window_ = xqova::ByteWindow(encoding, header.FixedStart() + header.fixedSize, header.ChecksumAt());
     }
 
     // Steps over the member of the encoding's variable section at the

@@ -105,14 +105,6 @@ private:
     CXQOVAObject* Insert(std::uint16_t pos, const CXQOVAObject* source, const void* definition,
                          std::uint32_t classId, std::uint16_t version);
 
-    // ---- Encodings (defined with the encodings) --------------------------
-    std::uint32_t Serialize(unsigned char* buffer);
-    std::uint32_t SizeAll();
-    std::uint32_t Deserialize(unsigned char* buffer, unsigned char strict);
-    std::uint32_t Deserialize(const unsigned char* buffer, std::size_t length, unsigned char strict);
-    std::uint32_t XMLSerialize(unsigned char* buffer, XMLEncoding_e encoding);
-    std::uint32_t XMLSizeAll();
-
     CXQOVADictionary* dictionary_;
     CXQOVAObject** elements_;
     std::uint16_t size_;

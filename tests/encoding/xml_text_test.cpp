@@ -1,0 +1,286 @@
+// The texts of the XML documents: numbers and times against the C library's
+// formatting, which they replace (the same characters for every value); the
+// value text of every member kind in both encodings, with what the 8-bit size
+// counts for it; and the strict UTF-8 to UTF-16 conversion.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cinttypes>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "encoding/xml_test_support.h"
+#include "xqova/encoding/utf16.h"
+#include "xqova/encoding/xml_text.h"
+
+namespace {
+
+using namespace xml_test;
+using namespace xqova::xml;
+
+// The float text as printf gives it, its exponent rewritten with exactly
+// three digits.
+std::string PrintfFloat(double value, bool single) {
+    if (!std::isfinite(value)) return std::string(std::signbit(value) ? "-" : "+") + (std::isnan(value) ? "NAN" : "INF");
+    const int digits = single ? 9 : 16;
+    char text[64];
+    std::snprintf(text, sizeof text, "%+.*E", digits, value);
+    const char* e = std::strchr(text, 'E');
+    const int exponent = std::atoi(e + 1);
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "E%c%03d", exponent < 0 ? '-' : '+', std::abs(exponent));
+    return std::string(text, static_cast<std::size_t>(e - text)) + tail;
+}
+
+void ExpectFloat(double value) {
+    for (const bool single : {true, false}) {
+        char out[kNumberTextSize];
+        const std::size_t length = FloatText(value, single, out);
+        const std::string expected = PrintfFloat(value, single);
+        ASSERT_EQ(std::string(out, length), expected) << single;
+        ASSERT_EQ(std::strlen(out), length);
+        if (std::isfinite(value)) {
+            ASSERT_EQ(length, single ? kFloat32TextLength : kFloat64TextLength);
+        }
+    }
+}
+
+TEST(NumberText, FloatsMatchPrintf) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<double> values = {0.0, -0.0, inf, -inf, nan, -nan, DBL_MAX, -DBL_MAX, DBL_MIN, -DBL_MIN,
+                                  std::numeric_limits<double>::denorm_min(), FLT_MAX, FLT_MIN,
+                                  std::numeric_limits<float>::denorm_min(), 1e-40, 9.9999999995, 9.99999999949,
+                                  0.99999999995, 9.9999999999999995, 99999999999999995.0, 9.99999999999999e99,
+                                  12345678905.0, 12345678915.0, 1.5, 36.6, -273.15};
+    for (int k = -1074; k <= 1023; ++k) {
+        // Powers of two: their exact decimal expansions end in 5, and some
+        // fall exactly halfway between two 10- or 17-digit texts.
+        values.push_back(std::ldexp(1.0, k));
+        values.push_back(std::ldexp(3.0, k - 1));
+    }
+    for (int k = -323; k <= 308; ++k) {
+        const double p = std::pow(10.0, k);
+        values.insert(values.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, inf), -p});
+        // The largest values below a power of ten round up into it.
+        values.push_back(9.9999999995 * p);
+        values.push_back(9.99999999999999995 * p);
+    }
+    std::mt19937_64 random(0x9E3779B97F4A7C15ull);
+    for (int i = 0; i < 40000; ++i) {
+        const std::uint64_t bits = random();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        float f;
+        const std::uint32_t low = static_cast<std::uint32_t>(bits);
+        std::memcpy(&f, &low, sizeof f);
+        values.push_back(d);
+        values.push_back(f);
+        // Short decimals, as measurements are.
+        values.push_back(static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000) / 1000.0);
+    }
+    for (const double v : values) ExpectFloat(v);
+}
+
+TEST(NumberText, IntegersMatchPrintf) {
+    std::vector<std::uint32_t> values = {0, UINT32_MAX, 0x80000000u, 0x7FFFFFFFu};
+    for (std::uint32_t p = 1, k = 0; k < 10; ++k, p *= 10) values.insert(values.end(), {p - 1, p, p + 1, 2 * p - 1});
+    std::mt19937_64 random(0x9E3779B97F4A7C15ull);
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t r = random();
+        values.push_back(static_cast<std::uint32_t>(r) >> (r >> 59));  // every width
+    }
+    for (const std::uint32_t u : values) {
+        char out[kNumberTextSize];
+        char expected[kNumberTextSize];
+        std::snprintf(expected, sizeof expected, "%" PRIu32, u);
+        ASSERT_EQ(std::string(out, UnsignedText(u, out)), expected);
+        ASSERT_STREQ(out, expected);
+        ASSERT_EQ(DecimalLength(u), std::strlen(expected));
+        for (const std::int32_t s : {static_cast<std::int32_t>(u), -static_cast<std::int32_t>(u & 0x7FFFFFFF)}) {
+            std::snprintf(expected, sizeof expected, "%" PRId32, s);
+            ASSERT_EQ(std::string(out, SignedText(s, out)), expected);
+            ASSERT_STREQ(out, expected);
+            ASSERT_EQ(SignedDecimalLength(s), std::strlen(expected));
+        }
+    }
+}
+
+// Every field at the edges of its printed width, and random records: the
+// text of TimeToStr, and the length the sizes count.
+TEST(NumberText, TimesMatchTimeToStr) {
+    std::vector<QOVA_TIME> times = {{0, 0, 0, 0, 0, 0, 0}, {2024, 3, 5, 6, 7, 8, 9}, {12345, 200, 5, 6, 7, 8, 9},
+                                    {65535, 255, 255, 255, 255, 255, 255}, {9999, 99, 99, 99, 99, 99, 99},
+                                    {10000, 100, 100, 100, 100, 100, 100}, {999, 9, 10, 0, 59, 60, 100}};
+    std::mt19937_64 random(0x9E3779B97F4A7C15ull);
+    for (int i = 0; i < 5000; ++i) {
+        const std::uint64_t r = random();
+        times.push_back({static_cast<std::uint16_t>(r >> (r >> 60)), static_cast<std::uint8_t>(r >> 16),
+                         static_cast<std::uint8_t>(r >> 24), static_cast<std::uint8_t>((r >> 32) % 128),
+                         static_cast<std::uint8_t>(r >> 40), static_cast<std::uint8_t>((r >> 48) % 110),
+                         static_cast<std::uint8_t>(r >> 56)});
+    }
+    for (const QOVA_TIME& t : times) {
+        char out[30];
+        char expected[30];
+        TimeToStr(&t, expected);
+        ASSERT_EQ(std::string(out, xqova::xml::TimeText(t, out)), expected);
+        ASSERT_STREQ(out, expected);
+        ASSERT_EQ(xqova::TimeTextLength(t), std::strlen(expected));
+    }
+}
+
+const char* const kNames[] = {"I8",     "I16",      "I32",   "I64",       "U32",      "U64",      "F32",
+                              "F64",    "Time",     "Ansi",  "Wide",      "Bits",     "I8Bits",   "AnsiFixed",
+                              "AnsiText", "WideText", "F64s", "F32List", "I16List", "U32Pair", "I64Pair", "Times"};
+const std::uint8_t kTypes[] = {0x00, 0x01, 0x03, 0x07, 0x13, 0x17, 0x23, 0x27, 0x02, 0x08, 0x09,
+                               0x39, 0x28, 0x88, 0x48, 0x49, 0xA7, 0x63, 0x41, 0x93, 0x87, 0x82};
+const std::uint16_t kCounts[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 3, 0, 0, 2, 2, 2};
+enum : std::uint16_t { I8, I16, I32, I64, U32, U64, F32, F64, Time, Ansi, Wide, Bits, I8Bits, AnsiFixed,
+                       AnsiText, WideText, F64s, F32List, I16List, U32Pair, I64Pair, Times };
+
+CXQOVADictionary& Values() {
+    static Chain chain([] {
+        std::vector<xqova::build::Member> members;
+        for (int i = 0; i < 22; ++i) {
+            members.push_back(M(kNames[i], kTypes[i]));
+            members.back().fixedCount = kCounts[i];
+        }
+        return Build(Class("CValues", 0x00440000, members));
+    }());
+    static CXQOVADictionary dictionary(chain.Head());
+    return dictionary;
+}
+
+// The CDATA content of the member named `name`.
+std::string ValueText(const std::string& document, const char* name) {
+    const std::size_t at = document.find("name=\"" + std::string(name) + "\"");
+    const std::size_t from = document.find("<![CDATA[", at);
+    const std::size_t to = document.find("]]>", from);
+    return at == std::string::npos || to == std::string::npos ? "?" : document.substr(from + 9, to - from - 9);
+}
+
+using Setter = std::function<void(CXQOVAObject&)>;
+template <class T>
+Setter Set(std::uint16_t id, T v) {
+    return [=](CXQOVAObject& o) { EXPECT_EQ(o.SetMember(id, v), 1); };
+}
+template <class T>
+Setter SetAll(std::uint16_t id, std::vector<T> v) {
+    return [=](CXQOVAObject& o) { EXPECT_EQ(o.SetMember(id, v.data(), static_cast<std::uint16_t>(v.size())), 1); };
+}
+Setter SetText(std::uint16_t id, std::string t) {
+    return [=](CXQOVAObject& o) { o.SetMember(id, t.c_str(), static_cast<std::uint16_t>(t.size())); };
+}
+// Straight into the member's buffer: 64-bit elements, text without terminator.
+Setter Fill(std::uint16_t id, std::string bytes) {
+    return [=](CXQOVAObject& o) { std::memcpy(static_cast<void*>(o.Member(id)), bytes.data(), bytes.size()); };
+}
+
+TEST(XmlValueText, EveryMemberKindInBothEncodings) {
+    const QOVA_TIME t1{2024, 3, 5, 6, 7, 8, 9}, t2{12345, 200, 5, 6, 7, 8, 9};
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    std::int64_t pair[] = {-1, (std::int64_t{1} << 32) + 7};
+    struct Row {
+        std::uint16_t id;
+        Setter set;
+        std::string text8, text16;  // the UTF-16 text as UTF-8
+        std::uint32_t uncounted;    // counted by the size beyond the 8-bit text
+    } const rows[] = {
+        {I8, Set(I8, static_cast<signed char>(-1)), "-1", "-1", 0},
+        {I8, Set(I8, std::int32_t{300}), "44", "44", 0},
+        {I16, Set(I16, static_cast<short>(-32768)), "-32768", "-32768", 0},
+        {I32, Set(I32, std::numeric_limits<std::int32_t>::min()), "-2147483648", "-2147483648", 0},
+        {I64, Set(I64, std::int32_t{-1}), "-1", "-1", 0},
+        {U32, Set(U32, std::uint32_t{0}), "0", "0", 0},
+        {U64, Set(U64, std::uint32_t{4294967295u}), "4294967295", "4294967295", 0},
+        {F32, Set(F32, 1.5f), "+1.500000000E+000", "+1.500000000E+000", 0},
+        {F32, Set(F32, -0.0f), "-0.000000000E+000", "-0.000000000E+000", 0},
+        {F32, Set(F32, 1e-40f), "+9.999946101E-041", "+9.999946101E-041", 0},
+        {F32, Set(F32, inf), "+INF", "+INF", 13},
+        {F32, Set(F32, -nan), "-NAN", "-NAN", 13},
+        {F64, Set(F64, 0.0), "+0.0000000000000000E+000", "+0.0000000000000000E+000", 0},
+        {F64, Set(F64, 1e300), "+1.0000000000000001E+300", "+1.0000000000000001E+300", 0},
+        {F64, Set(F64, 5e-324), "+4.9406564584124654E-324", "+4.9406564584124654E-324", 0},
+        {F64, Set(F64, -2.5e-300), "-2.5000000000000000E-300", "-2.5000000000000000E-300", 0},
+        {F64, Set(F64, -static_cast<double>(inf)), "-INF", "-INF", 20},
+        {Time, Set(Time, t1), "2024/03/05 06:07:08 09", "2024/03/05 06:07:08 09", 0},
+        {Time, Set(Time, t2), "12345/200/05 06:07:08 09", "12345/200/05 06:07:08 09", 0},
+        {Ansi, Set(Ansi, 'A'), "A", "A", 0},
+        {Ansi, Set(Ansi, static_cast<char>(0xE9)), "\xE9", "", 0},  // one byte, no UTF-8 character
+        {Wide, Set(Wide, static_cast<unsigned short>(0x263A)), "", "\xE2\x98\xBA", 0},
+        {Bits, Set(Bits, static_cast<unsigned short>(0x8001)), "32769", "32769", 0},
+        {I8Bits, Set(I8Bits, static_cast<signed char>(-128)), "-128", "-128", 0},
+        {AnsiFixed, SetText(AnsiFixed, "abc"), "abc", "abc", 0},
+        {AnsiFixed, Fill(AnsiFixed, "ABCDEFGH"), "ABCDEFGH", "ABCDEFGH", 0},
+        {AnsiText, SetText(AnsiText, "h\xC3\xA9"), "h\xC3\xA9", "h\xC3\xA9", 0},
+        {AnsiText, SetText(AnsiText, "h\xE9!"), "h\xE9!", "", 0},  // ill-formed: vanishes whole
+        {WideText, SetAll<unsigned short>(WideText, {'A', 'B', 0x263A, 'C'}), "AB", "AB\xE2\x98\xBA" "C", 2},
+        {F64s, SetAll<double>(F64s, {1, -2}),
+         "+1.0000000000000000E+000;-2.0000000000000000E+000;+0.0000000000000000E+000;",
+         "+1.0000000000000000E+000;-2.0000000000000000E+000;+0.0000000000000000E+000;", 0},
+        {F32List, SetAll<float>(F32List, {1.5f}), "+1.500000000E+000;", "+1.500000000E+000;", 0},
+        {I16List, SetAll<short>(I16List, {-1, 2}), "-1;2;", "-1;2;", 0},
+        {I16List, [](CXQOVAObject&) {}, "", "", 0},
+        {U32Pair, SetAll<std::uint32_t>(U32Pair, {0, 4294967295u}), "0;4294967295;", "0;4294967295;", 0},
+        {I64Pair, Fill(I64Pair, std::string(reinterpret_cast<char*>(pair), sizeof pair)), "-1;7;", "-1;7;", 0},
+        {Times, SetAll<QOVA_TIME>(Times, {t2}), "12345/200/05 06:07:08 09;0000/00/00 00:00:00 00;",
+         "12345/200/05 06:07:08 09;0000/00/00 00:00:00 00;", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(kNames[row.id]) + " " + row.text8);
+        CXQOVAObject object(&Values(), 0x00440000u, 0xFFFF);
+        row.set(object);
+        const auto w = Write8(object, 0xFFFF);
+        EXPECT_EQ(ValueText(w.text, kNames[row.id]), row.text8);
+        EXPECT_EQ(w.size - w.result, 2 + row.uncounted);  // the base counts five version digits
+        const auto u = Write16(object, 0xFFFF);
+        EXPECT_EQ(ValueText(ToUtf8(u.text), kNames[row.id]), row.text16);
+        EXPECT_EQ(u.result, u.size);
+        EXPECT_TRUE(w.guardIntact && u.guardIntact);
+    }
+}
+
+TEST(Utf8ToUtf16, WellFormedPiecesAndEveryKindOfIllFormedOne) {
+    struct Case {
+        std::string utf8;
+        std::u16string units;  // empty: refused whole
+    } const cases[] = {
+        {"Ab1", u"Ab1"},           {"\xC3\xA9", u"\u00E9"},         {"\xE2\x82\xAC", u"\u20AC"},
+        {"\xED\x9F\xBF", u"\uD7FF"}, {"x\xF0\x9F\x98\x80y", u"x\U0001F600y"}, {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
+        // The first and last code point of each length, either side of the surrogates.
+        {"\xC2\x80\xDF\xBF", u"\u0080\u07FF"}, {"\xE0\xA0\x80\xEF\xBF\xBF", u"\u0800\uFFFF"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},   {"\xEE\x80\x80", u"\uE000"},
+        {"\xC1\xBF", u""},         // overlong lead
+        {"\xE0\x9F\xBF", u""},     // U+07FF in three bytes
+        {"\xF0\x8F\xBF\xBF", u""}, // U+FFFF in four bytes
+        {"\xED\xBF\xBF", u""},     // last surrogate
+        {"a\x80", u""},            // continuation byte in lead position
+        {"\xC0\xAF", u""},         // overlong, two bytes
+        {"\xE0\x80\xAF", u""},     // overlong, three bytes
+        {"\xED\xA0\x80", u""},     // surrogate
+        {"\xF4\x90\x80\x80", u""}, // above U+10FFFF
+        {"\xF8\x88\x80\x80\x80", u""},  // more than three continuation bytes
+        {"ok\xE2\x82", u""},       // cut off
+        {"\xE2\x28\xA1", u""},     // no continuation byte
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.utf8);
+        EXPECT_EQ(xqova::Utf8ToUtf16(c.utf8.data(), c.utf8.size(), nullptr), 2 * c.units.size());
+        std::vector<unsigned short> out(c.utf8.size() + 1, 0x5A5A);
+        const std::size_t bytes = xqova::Utf8ToUtf16(c.utf8.data(), c.utf8.size(), out.data());
+        ASSERT_EQ(bytes, 2 * c.units.size());
+        EXPECT_EQ(std::u16string(out.begin(), out.begin() + bytes / 2), c.units);
+        EXPECT_EQ(out[bytes / 2], 0x5A5A);  // a refused piece writes nothing
+    }
+}
+
+}  // namespace
