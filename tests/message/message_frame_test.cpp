@@ -73,6 +73,8 @@ TEST(MessageFrame, PayloadTooLongForASixteenBitLengthIsNotWritten) {
     std::vector<unsigned char> wide(extended.size_all());
     EXPECT_EQ(extended.serialize_all(wide.data()), 0x10008u);
     EXPECT_EQ(ReadInt32(wide.data() + 4), 0x10000u);
+    // Nor is one whose frame would pass 32 bits of size (the buffer is not touched).
+    EXPECT_EQ(CountingMessage(MakeClassID(7, 18, 1), 0xFFFFFFF8u).serialize_all(wide.data()), 0u);
 }
 
 TEST(MessageFrame, FlagBits) {

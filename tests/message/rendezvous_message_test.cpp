@@ -52,6 +52,7 @@ TEST(Rendezvous, DataTravelsInVersion101) {
 // yields the identifier, and the count then wraps, so RERVersion is read too.
 TEST(Rendezvous, DecodeReadsWhatVersionAndStaticLengthGive) {
     const Bytes skipped = {0x00, 0x07, 0xEE, 0xEE, 0x00, 0x02, 0x01, 0x02};
+    const Bytes intoChecksum = MakeFrame(0x001D0000u, {0x00, 101, 0, 0x00, 0, 0x00, 0x03, 0x44});
     const struct {
         const char* what;
         Bytes payload;
@@ -72,6 +73,8 @@ TEST(Rendezvous, DecodeReadsWhatVersionAndStaticLengthGive) {
          Cat({{0x00, 101, 0, 0x00, 2}, Bytes(16, 0x33), {0x12, 0x34, 0x00, 0x01, 0x44}}), true, Bytes(16, 0x33), 0x1234, {0x44}},
         {"block of 20: two bytes skipped", Cat({{0x00, 101, 0x80, 0x00, 20}, kDefaultGuid, skipped}),
          true, kDefaultGuid, 7, {1, 2}},
+        {"data reaching into the checksum", Cat({{0x00, 101, 0, 0x00, 0}, {0x00, 0x03, 0x44}}), true, Bytes(16, 0), 0,
+         {0x44, intoChecksum[intoChecksum.size() - 2], intoChecksum.back()}},
         {"block longer than the frame fails", Cat({{0x00, 101, 0x80, 0x00, 0x40}, kDefaultGuid, skipped}),
          false, Bytes(16, 0), 0, {}},
     };
