@@ -85,18 +85,12 @@ TEST(FrameHeader, ExtendedRule) {
         std::uint32_t classId;
         bool extended;
     } cases[] = {
-        {0x00171000u, false},  // family 23, genus 16
-        {0x00170000u, true},   // family 23, genus 0
-        {0x00170305u, true},
-        {0x005C1000u, true},   // family 92, any genus
-        {0x00051200u, true},   // genus 18, any family
-        {0x007A1200u, true},
-        {0x001B0000u, true},   {0x001B0001u, false},
-        {0x00010000u, true},   {0x00010001u, false},
-        {0x00660080u, true},   {0x00660081u, false},
-        {0x006C00FFu, true},   {0x006C00FEu, false},
-        {0x00650800u, false},  {0x001E0000u, false},
-        {0x001E1201u, true},
+        {0x00171000u, false}, {0x00170000u, true}, {0x00170305u, true},   // family 23: all but genus 16
+        {0x005C1000u, true},                                              // family 92, any genus
+        {0x00051200u, true},  {0x007A1200u, true},                        // genus 18, any family
+        {0x001B0000u, true},  {0x001B0001u, false}, {0x00010000u, true},  {0x00010001u, false},
+        {0x00660080u, true},  {0x00660081u, false}, {0x006C00FFu, true},  {0x006C00FEu, false},
+        {0x00650800u, false}, {0x001E0000u, false}, {0x001E1201u, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(xqova::IsExtendedClass(c.classId), c.extended) << std::hex << c.classId;
