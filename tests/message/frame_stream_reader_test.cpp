@@ -18,40 +18,32 @@ namespace {
 using message_test::Bytes;
 using message_test::Encode;
 
-struct Outcome {
-    std::vector<Bytes> frames;
-    int corrupt = 0;
-};
-
 // Feeds `stream` in random chunks of 1 to `maxChunk` bytes, taking out every
-// frame as soon as it is there, then ends the input.
-Outcome ReadAll(xqova::FrameStreamReader& reader, const Bytes& stream, std::mt19937& random, std::uint32_t maxChunk) {
-    Outcome outcome;
-    std::vector<unsigned char> frame(reader.MaxFrameSize());
-    auto drain = [&](bool end) {
+// frame as soon as it is there, then ends the input. Counts the corrupt ones.
+std::vector<Bytes> ReadAll(xqova::FrameStreamReader& reader, const Bytes& stream, std::mt19937& random,
+                           std::uint32_t maxChunk, std::uint32_t* corrupt) {
+    std::vector<Bytes> frames;
+    Bytes frame(reader.MaxFrameSize());
+    for (std::size_t offset = 0;;) {
+        const bool end = offset == stream.size();
+        std::uint32_t size = 0;
         for (;;) {
-            std::uint32_t size = 0;
             const auto status = reader.Next(frame.data(), static_cast<std::uint32_t>(frame.size()), &size, end);
             if (status == xqova::FRAME_STREAM_FRAME) {
-                outcome.frames.emplace_back(frame.begin(), frame.begin() + size);
+                frames.emplace_back(frame.begin(), frame.begin() + size);
             } else if (status == xqova::FRAME_STREAM_CORRUPT) {
-                ++outcome.corrupt;
+                ++*corrupt;
             } else {
                 EXPECT_EQ(status, xqova::FRAME_STREAM_NEED_MORE);
-                return;
+                break;
             }
         }
-    };
-    std::size_t offset = 0;
-    while (offset < stream.size()) {
-        const std::uint32_t chunk = 1 + random() % maxChunk;
-        const std::uint32_t left = static_cast<std::uint32_t>(stream.size() - offset);
-        offset += reader.Feed(stream.data() + offset, chunk < left ? chunk : left);
-        drain(false);
+        if (end) break;
+        const std::size_t chunk = std::min<std::size_t>(1 + random() % maxChunk, stream.size() - offset);
+        offset += reader.Feed(stream.data() + offset, static_cast<std::uint32_t>(chunk));
     }
-    drain(true);
     EXPECT_EQ(reader.Buffered(), 0u);
-    return outcome;
+    return frames;
 }
 
 TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
@@ -85,47 +77,39 @@ TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
         xqova::FrameStreamReader smallWithStates(storage2, states, sizeof storage2);
         xqova::FrameStreamReader* readers[] = {&fixed, &small, &smallWithStates};
         for (xqova::FrameStreamReader* reader : readers) {
-            const Outcome outcome = ReadAll(*reader, stream, chunking, seed % 2 == 0 ? 9 : 64);
-            ASSERT_EQ(outcome.frames.size(), 2u);
-            EXPECT_EQ(outcome.frames[0], good1);
-            EXPECT_EQ(outcome.frames[1], good2);
-            EXPECT_GE(outcome.corrupt, 1);
-            EXPECT_EQ(reader->CorruptFrames(), static_cast<std::uint32_t>(outcome.corrupt));
+            std::uint32_t corrupt = 0;
+            EXPECT_EQ(ReadAll(*reader, stream, chunking, seed % 2 == 0 ? 9 : 64, &corrupt), (std::vector<Bytes>{good1, good2}));
+            EXPECT_GE(corrupt, 1u);
+            EXPECT_EQ(reader->CorruptFrames(), corrupt);
             EXPECT_EQ(reader->DiscardedBytes(), stream.size() - good1.size() - good2.size());
         }
     }
 }
 
-TEST(FrameStreamReader, RefusesAFrameBufferSmallerThanTheLargestFrame) {
-    unsigned char storage[64];
+// A caller's frame buffer smaller than the largest frame the reader holds is
+// refused; a full reader takes no more bytes until frames are taken out; a
+// frame larger than the reader's buffer is noise: headers met inside it may be
+// plausible and fail their checksum, none is handed out, and at the end of the
+// input every byte is dropped.
+TEST(FrameStreamReader, BuffersOfLimitedSize) {
+    const Bytes frame = Encode(CConDStd());  // 33 bytes
+    unsigned char storage[64], out[63];
     xqova::FrameStreamReader reader(storage, sizeof storage);
-    const Bytes frame = Encode(CConDStd());
-    EXPECT_EQ(reader.Feed(frame.data(), static_cast<std::uint32_t>(frame.size())), frame.size());
-    unsigned char out[63];
+    EXPECT_EQ(reader.Feed(frame.data(), 33), 33u);
     std::uint32_t size = 5;
     EXPECT_EQ(reader.Next(out, sizeof out, &size), xqova::FRAME_STREAM_NO_ROOM);
     EXPECT_EQ(size, 0u);
-    EXPECT_EQ(reader.Buffered(), frame.size());
-    // A full buffer takes no more bytes until frames are taken out.
-    const Bytes more(64, 0);
-    EXPECT_EQ(reader.Feed(more.data(), 64), 64u - frame.size());
-}
+    EXPECT_EQ(reader.Buffered(), 33u);
+    EXPECT_EQ(reader.Feed(Bytes(64, 0).data(), 64), 31u);
 
-TEST(FrameStreamReader, FrameLargerThanTheBufferIsNoise) {
-    unsigned char storage[32];  // one byte short of a CConDStd frame
-    xqova::FrameStreamReader reader(storage, sizeof storage);
-    const Bytes frame = Encode(CConDStd());
-    EXPECT_EQ(reader.Feed(frame.data(), 33), 32u);
-    unsigned char out[32];
-    std::uint32_t size = 0;
-    // Headers met inside it may be plausible and fail their checksum; none
-    // is handed out, and at the end of the input every byte is dropped.
+    xqova::FrameStreamReader small(storage, 32);
+    EXPECT_EQ(small.Feed(frame.data(), 33), 32u);
     xqova::FrameStreamStatus_e status;
-    while ((status = reader.Next(out, sizeof out, &size, true)) == xqova::FRAME_STREAM_CORRUPT) {
+    while ((status = small.Next(out, 32, &size, true)) == xqova::FRAME_STREAM_CORRUPT) {
     }
     EXPECT_EQ(status, xqova::FRAME_STREAM_NEED_MORE);
-    EXPECT_EQ(reader.DiscardedBytes(), 32u);
-    EXPECT_EQ(reader.Buffered(), 0u);
+    EXPECT_EQ(small.DiscardedBytes(), 32u);
+    EXPECT_EQ(small.Buffered(), 0u);
 }
 
 // Noise costs bounded work per byte: a MiB of bytes that each start a
