@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -38,6 +39,9 @@ TEST(GuidText, ReadsDigitPairsBack) {
         std::vector<unsigned char> expected;
     };
     const std::vector<unsigned char> guid(kGuid, kGuid + 16);
+    std::vector<unsigned char> longRun(32, 0);
+    std::fill_n(longRun.begin(), 19, 0xAA);
+    longRun[19] = 0x0A;
     const Case cases[] = {
         {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 16, guid},
         {"7B57323ED61A4E3D8EBCC8658007BBCB", 16, guid},
@@ -50,27 +54,19 @@ TEST(GuidText, ReadsDigitPairsBack) {
         {"", 3, {0, 0, 0}},
         {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 8, {0, 0, 0, 0, 0, 0, 0, 0}},
         {"0A", 0, {}},  // no target (found by fuzzing): nothing is written
+        // 45 digits: only the first 39 are collected; the 20 bytes they make
+        // do not fit 16, so nothing is converted. The 39th digit stands alone.
+        {std::string(45, 'A'), 16, std::vector<unsigned char>(16, 0)},
+        {std::string(45, 'A'), 32, longRun},
     };
     for (const Case& c : cases) {
-        std::vector<unsigned char> bytes(c.count, 0xEE);
+        std::vector<unsigned char> bytes(c.count + 1u, 0xEE);  // one byte more, which stays as it was
         unsigned char* target = c.count == 0 ? nullptr : bytes.data();
         EXPECT_EQ(StrToGuid(c.text.c_str(), static_cast<std::uint16_t>(c.text.size()), target, c.count), target);
+        EXPECT_EQ(bytes.back(), 0xEE);
+        bytes.pop_back();
         EXPECT_EQ(bytes, c.expected) << c.text << " / " << c.count;
     }
-}
-
-TEST(GuidText, LongTextIsCutAtTheDigitArea) {
-    // 45 digits: only the first 39 are collected; the 20 bytes they make do
-    // not fit 16, so nothing is converted and nothing is written past the area.
-    const std::string text(45, 'A');
-    unsigned char bytes[32];
-    std::memset(bytes, 0x55, sizeof bytes);
-    StrToGuid(text.c_str(), static_cast<std::uint16_t>(text.size()), bytes, 16);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << i;
-    EXPECT_EQ(bytes[16], 0x55);
-    StrToGuid(text.c_str(), static_cast<std::uint16_t>(text.size()), bytes, 32);
-    for (int i = 0; i < 19; ++i) EXPECT_EQ(bytes[i], 0xAA) << i;
-    EXPECT_EQ(bytes[19], 0x0A);  // the 39th digit alone
 }
 
 TEST(TimeText, FormatsEachFieldAtLeastItsWidth) {
