@@ -2,12 +2,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "message_test_support.h"
-#include "xqova/message/connection.h"
-#include "xqova/message/frame.h"
-#include "xqova/message/rendezvous.h"
 
 namespace {
 
@@ -73,24 +71,19 @@ TEST(MessageFrame, FlagBits) {
 }
 
 // The payload writer of every message reports success, through the access
-// a derived class has.
-template <class Message>
-unsigned char PayloadWriterResult(const Message& message) {
-    struct Open : Message {
-        using Message::serialize_payload;
+// a derived class has. The base message (version 0) reads no payload of a
+// frame of its class.
+TEST(MessageFrame, PayloadWritersReportSuccessAndTheBaseReadsNoPayload) {
+    struct Open : DtData {
+        using DtData::serialize_payload;
     };
-    Bytes buffer(message.size_all());
-    uint8QManager queue(buffer.data(), static_cast<std::uint32_t>(buffer.size()), 0);
-    return (message.*(&Open::serialize_payload))(&queue);
-}
-
-TEST(MessageFrame, PayloadWritersReportSuccess) {
-    EXPECT_EQ(PayloadWriterResult(DtData(0)), 1);
-    EXPECT_EQ(PayloadWriterResult(CConDStd()), 1);
-    EXPECT_EQ(PayloadWriterResult(CConDDescriptor()), 1);
-    EXPECT_EQ(PayloadWriterResult(CConDExtLst()), 1);
-    EXPECT_EQ(PayloadWriterResult(CRNDZDStd()), 1);
-    // The base message (version 0) reads no payload of a frame of its class.
+    std::unique_ptr<DtData> messages[] = {Holding(kStd), Holding(kDescriptor), Holding(kList), Holding(kRendezvous),
+                                          std::make_unique<DtData>(0x00170000u)};
+    for (const auto& message : messages) {
+        Bytes buffer(message->size_all());
+        uint8QManager queue(buffer.data(), static_cast<std::uint32_t>(buffer.size()), 0);
+        EXPECT_EQ(((*message).*(&Open::serialize_payload))(&queue), 1) << message->id();
+    }
     const Bytes frame = MakeFrame(0x00170000u, {0x00, 0x00, 0x00, 0x00, 0x00});
     EXPECT_EQ(DtData(0x00170000u).deserialize_all(frame.data(), frame.size()), frame.size());
 }
@@ -98,15 +91,12 @@ TEST(MessageFrame, PayloadWritersReportSuccess) {
 TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
     const t_VersionEntry table[1] = {{100, 101}};
     DtData message(0);
-    const std::uint16_t versions[] = {99, 100, 101, 102};
-    const unsigned char expected[] = {0, 1, 1, 0};
-    for (int i = 0; i < 4; ++i) {
-        message.SetSrcVersion(versions[i]);
-        EXPECT_EQ(message.GetVersionStatus(table, 1, 0), expected[i]) << versions[i];
+    for (std::uint16_t version : {99, 100, 101, 102}) {
+        message.SetSrcVersion(version);
+        EXPECT_EQ(message.GetVersionStatus(table, 1, 0), version == 100 || version == 101 ? 1 : 0) << version;
+        EXPECT_EQ(message.GetVersionStatus(table, 1, 1), 0);
+        EXPECT_EQ(message.GetVersionStatus(nullptr, 1, 0), 0);
     }
-    message.SetSrcVersion(100);
-    EXPECT_EQ(message.GetVersionStatus(table, 1, 1), 0);
-    EXPECT_EQ(message.GetVersionStatus(nullptr, 1, 0), 0);
 }
 
 TEST(MessageFrame, CodeTables) {
