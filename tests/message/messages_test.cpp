@@ -85,36 +85,34 @@ TEST(NewMessages, FrameAndXmlSize) {
 // are what the run took (the checksum), then zeros.
 TEST(MessageDecode, ConnectionStd) {
     const Bytes tail = {0x00, 0x02, 'a', 0x00, 0x00, 0x01, 0x07};  // SourceID "a", Reserved 07
-    const Bytes held = Cat({{0x00, 0x64, 0x00, 0x00, 0x10}, {5, 6}, Bytes(14, 5), {0x00, 0x04, 's', 'r', 'c', 0x00, 0x00, 0x01, 0x05}});
-    const Bytes cut = MakeFrame(0x001E0000u, Cat({{0x00, 0x64, 0x00, 0x00, 0x10}, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'}}));
+    const Bytes s16 = {0x00, 0x64, 0x00, 0x00, 0x10}, held = Cat({s16, {5, 6}, Bytes(14, 5), Hex("00 04 73 72 63 00 00 01 05")});
+    const auto frame = [](const Bytes& payload) { return MakeFrame(0x001E0000u, payload); };
+    const Bytes cut = frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'}}));
     CheckDecodes(kStd, {
-        {"version 99: only the flags", MakeFrame(0x001E0000u, Cat({{0x00, 0x63, 0x40, 0x00, 0x10}, Bytes(16, 0x11), tail})),
-         true, 99, MakeFrame(0x001E0000u, Cat({{0x00, 0x64, 0x40}, Bytes(held.begin() + 3, held.end())}))},
-        {"no static block: SourceIDLength follows", MakeFrame(0x001E0000u, Cat({{0x00, 0x64, 0x00, 0x00, 0x00}, tail})),
-         true, 100, MakeFrame(0x001E0000u, Cat({Bytes(held.begin(), held.begin() + 21), tail}))},
-        {"block of 20: four bytes skipped",
-         MakeFrame(0x001E0000u, Cat({{0x00, 0x64, 0x00, 0x00, 20}, Bytes(16, 0x22), {9, 9, 9, 9}, tail})), true, 100,
-         MakeFrame(0x001E0000u, Cat({{0x00, 0x64, 0x00, 0x00, 0x10}, Bytes(16, 0x22), tail}))},
-        {"runs out inside SourceID", cut, true, 100,
-         MakeFrame(0x001E0000u, Cat({{0x00, 0x64, 0x00, 0x00, 0x10}, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'},
-                                     Bytes(cut.end() - 2, cut.end()), Bytes(4, 0), {0x00, 0x01, 0x05}}))},
-        {"S 16, no static bytes", Hex("00 1E 00 00 00 07 00 64 00 00 10 44 DA"), true, 100, MakeFrame(0x001E0000u, held)},
-        {"payload length 0", Hex("00 1E 00 05 00 00"), false, 0,
-         MakeFrame(0x001E0005u, Cat({{0x00, 0x64, 0x00, 0x00, 0x10}, Bytes(16, 0), {0, 0, 0, 0}}))},
+        {"version 99: only the flags", frame(Cat({{0x00, 0x63, 0x40, 0x00, 0x10}, Bytes(16, 0x11), tail})), true, 99,
+         frame(Cat({{0x00, 0x64, 0x40}, Bytes(held.begin() + 3, held.end())}))},
+        {"no static block: SourceIDLength follows", frame(Cat({{0x00, 0x64, 0x00, 0x00, 0x00}, tail})), true, 100,
+         frame(Cat({Bytes(held.begin(), held.begin() + 21), tail}))},
+        {"block of 20: four bytes skipped", frame(Cat({{0x00, 0x64, 0x00, 0x00, 20}, Bytes(16, 0x22), Bytes(4, 9), tail})),
+         true, 100, frame(Cat({s16, Bytes(16, 0x22), tail}))},
+        {"runs out inside SourceID", cut, true, 100, frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'},
+                                                                 Bytes(cut.end() - 2, cut.end()), Hex("00 00 00 00 00 01 05")}))},
+        {"S 16, no static bytes", Hex("00 1E 00 00 00 07 00 64 00 00 10 44 DA"), true, 100, frame(held)},
+        {"payload length 0", Hex("00 1E 00 05 00 00"), false, 0, MakeFrame(0x001E0005u, Cat({s16, Bytes(20, 0)}))},
     });
 }
 
 TEST(MessageDecode, ConnectionDescriptor) {
-    const Bytes empty = Hex("00 1E 00 03 00 0B 00 64 00 00 02 00 00 00 00 BD 52");
+    const auto frame = [](const char* payload) { return MakeFrame(0x001E0003u, Hex(payload)); };
+    const Bytes empty = frame("00 64 00 00 02 00 00 00 00");
     CheckDecodes(kDescriptor, {
-        {"version 101 fails", MakeFrame(0x001E0003u, Hex("00 65 00 00 02 00 01 00 00")), false, 0, empty},
-        {"version 99: no fields", MakeFrame(0x001E0003u, Hex("00 63 00 00 02 00 01 00 01 09")), true, 99, empty},
-        {"block of 6: the descriptor from its first two bytes",
-         MakeFrame(0x001E0003u, Hex("00 64 00 00 06 00 02 EE EE EE EE 00 02 0A 0B")), true, 100,
-         MakeFrame(0x001E0003u, Hex("00 64 00 00 02 00 02 00 02 0A 0B"))},
-        {"data beyond the frame fails", MakeFrame(0x001E0003u, Hex("00 64 00 00 02 00 01 00 09 01")), false, 0, empty},
+        {"version 101 fails", frame("00 65 00 00 02 00 01 00 00"), false, 0, empty},
+        {"version 99: no fields", frame("00 63 00 00 02 00 01 00 01 09"), true, 99, empty},
+        {"block of 6: the descriptor from its first two bytes", frame("00 64 00 00 06 00 02 EE EE EE EE 00 02 0A 0B"),
+         true, 100, frame("00 64 00 00 02 00 02 00 02 0A 0B")},
+        {"data beyond the frame fails", frame("00 64 00 00 02 00 01 00 09 01"), false, 0, empty},
         {"S 10, two static bytes", Hex("00 1E 00 03 00 0B 00 64 00 00 0A 00 01 00 00 BD AE"), true, 100,
-         MakeFrame(0x001E0003u, Hex("00 64 00 00 02 00 01 00 00"))},
+         frame("00 64 00 00 02 00 01 00 00")},
         {"payload length 1", Hex("00 1E 00 05 00 01 07"), false, 0, MakeFrame(0x001E0005u, Hex("00 64 00 00 02 00 00 00 00"))},
     });
 }
@@ -124,15 +122,15 @@ TEST(MessageDecode, ConnectionDescriptor) {
 TEST(MessageDecode, ConnectionList) {
     const Bytes held = Encode(*Holding(kList));
     const Bytes empty = Encode(CConDExtLst());
+    const auto frame = [](const char* payload) { return MakeFrame(0x001E1201u, Hex(payload)); };
     CheckDecodes(kList, {
-        {"version 99", MakeFrame(0x001E1201u, Hex("00 63 00 00 00 00 00")), true, 99, held},
-        {"count 0", MakeFrame(0x001E1201u, Hex("00 64 00 00 00 00 00")), true, 100, empty},
+        {"version 99", frame("00 63 00 00 00 00 00"), true, 99, held},
+        {"count 0", frame("00 64 00 00 00 00 00"), true, 100, empty},
         {"S 16, a frame follows", Hex("00 1E 12 01 00 00 00 0F 00 64 00 00 10 00 01 00 1E 00 03 00 00 09 A3"), true, 100,
-         MakeFrame(0x001E1201u, Hex("00 64 00 00 00 00 01 00 1E 00 03 00 00"))},
+         frame("00 64 00 00 00 00 01 00 1E 00 03 00 00")},
         {"listed frame ends in the checksum", Hex("00 1E 12 01 00 00 00 0F 00 64 00 00 00 00 01 00 1E 00 03 00 02 D5 25"),
-         true, 100, MakeFrame(0x001E1201u, Hex("00 64 00 00 00 00 01 00 1E 00 03 00 02 D5 25"))},
-        {"two frames announced, one there", MakeFrame(0x001E1201u, Hex("00 64 00 00 00 00 02 00 1E 00 03 00 00")), true,
-         100, held},
+         true, 100, frame("00 64 00 00 00 00 01 00 1E 00 03 00 02 D5 25")},
+        {"two frames announced, one there", frame("00 64 00 00 00 00 02 00 1E 00 03 00 00"), true, 100, held},
         // The CRC of the first seven bytes is 0x01D0: only the payload's
         // length tells that it holds no checksum.
         {"payload length 1, frame CRC sound", Hex("00 1E 12 FA 00 00 00 01 D0"), false, 0,
@@ -329,8 +327,6 @@ TEST(MessageFields, ConnectionListEveryIndexInOrderTakesLinearTime) {
 TEST(MessageFields, CopiesOwnTheirBytes) {
     const auto std = Holding(kStd);
     const auto list = Holding(kList);
-    const CConDStd newStd;
-    const CRNDZDStd rendezvous;
     const Bytes stdFrame = Encode(*std), listFrame = Encode(*list);
     {
         CConDStd stdCopy(static_cast<const CConDStd&>(*std));
