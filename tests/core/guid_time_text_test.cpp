@@ -20,15 +20,16 @@ TEST(GuidText, WritesBracedUppercaseGroups) {
         const unsigned char* guid;
         std::uint16_t count;
         const char* expected;
-    } cases[] = {{kGuid, 16, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"}, {kGuid, 20, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"},
+    } cases[] = {{kGuid, 16, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"},
+                 {kGuid, 20, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"},
                  {kGuid, 4, "{7B57323E-}"}, {kGuid, 5, "{7B57323E-D6}"}, {kGuid, 0, "{}"},
                  {sequence, 16, "{00010203-0405-0607-0809-0A0B0C0D0E0F}"}};
     for (const auto& c : cases) {
         char text[39];
         std::memset(text, 'x', sizeof text);
         EXPECT_EQ(GUIDToStr(c.guid, text, c.count), text);
-        EXPECT_EQ(std::string(text, sizeof text), std::string(c.expected) + std::string(39 - std::strlen(c.expected), '\0'))
-            << c.count;
+        const std::string expected = std::string(c.expected) + std::string(39 - std::strlen(c.expected), '\0');
+        EXPECT_EQ(std::string(text, sizeof text), expected) << c.count;
     }
 }
 

@@ -78,7 +78,8 @@ TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
         xqova::FrameStreamReader* readers[] = {&fixed, &small, &smallWithStates};
         for (xqova::FrameStreamReader* reader : readers) {
             std::uint32_t corrupt = 0;
-            EXPECT_EQ(ReadAll(*reader, stream, chunking, seed % 2 == 0 ? 9 : 64, &corrupt), (std::vector<Bytes>{good1, good2}));
+            const std::vector<Bytes> frames = ReadAll(*reader, stream, chunking, seed % 2 == 0 ? 9 : 64, &corrupt);
+            EXPECT_EQ(frames, (std::vector<Bytes>{good1, good2}));
             EXPECT_GE(corrupt, 1u);
             EXPECT_EQ(reader->CorruptFrames(), corrupt);
             EXPECT_EQ(reader->DiscardedBytes(), stream.size() - good1.size() - good2.size());

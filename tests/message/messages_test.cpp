@@ -85,7 +85,8 @@ TEST(NewMessages, FrameAndXmlSize) {
 // are what the run took (the checksum), then zeros.
 TEST(MessageDecode, ConnectionStd) {
     const Bytes tail = {0x00, 0x02, 'a', 0x00, 0x00, 0x01, 0x07};  // SourceID "a", Reserved 07
-    const Bytes s16 = {0x00, 0x64, 0x00, 0x00, 0x10}, held = Cat({s16, {5, 6}, Bytes(14, 5), Hex("00 04 73 72 63 00 00 01 05")});
+    const Bytes s16 = {0x00, 0x64, 0x00, 0x00, 0x10};
+    const Bytes held = Cat({s16, {5, 6}, Bytes(14, 5), Hex("00 04 73 72 63 00 00 01 05")});  // SourceID "src"
     const auto frame = [](const Bytes& payload) { return MakeFrame(0x001E0000u, payload); };
     const Bytes cut = frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'}}));
     CheckDecodes(kStd, {
@@ -95,8 +96,8 @@ TEST(MessageDecode, ConnectionStd) {
          frame(Cat({Bytes(held.begin(), held.begin() + 21), tail}))},
         {"block of 20: four bytes skipped", frame(Cat({{0x00, 0x64, 0x00, 0x00, 20}, Bytes(16, 0x22), Bytes(4, 9), tail})),
          true, 100, frame(Cat({s16, Bytes(16, 0x22), tail}))},
-        {"runs out inside SourceID", cut, true, 100, frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'},
-                                                                 Bytes(cut.end() - 2, cut.end()), Hex("00 00 00 00 00 01 05")}))},
+        {"runs out inside SourceID", cut, true, 100,
+         frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'}, Bytes(cut.end() - 2, cut.end()), Hex("00 00 00 00 00 01 05")}))},
         {"S 16, no static bytes", Hex("00 1E 00 00 00 07 00 64 00 00 10 44 DA"), true, 100, frame(held)},
         {"payload length 0", Hex("00 1E 00 05 00 00"), false, 0, MakeFrame(0x001E0005u, Cat({s16, Bytes(20, 0)}))},
     });
@@ -413,7 +414,9 @@ TEST(MessageXml, ValuesInTheText) {
         {&rendezvous, "<VALUE><![CDATA[{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}]]></VALUE>\n", true},
         {&rendezvous, "<VALUE><![CDATA[1]]></VALUE>\n", true},
     };
-    for (const auto& row : rows) EXPECT_EQ(Render(*row.message).find(row.piece) != std::string::npos, row.present) << row.piece;
+    for (const auto& row : rows) {
+        EXPECT_EQ(Render(*row.message).find(row.piece) != std::string::npos, row.present) << row.piece;
+    }
     EXPECT_EQ(std.size_XML(), 567u + 5 + 5);
 }
 
