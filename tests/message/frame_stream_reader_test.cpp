@@ -47,23 +47,17 @@ std::vector<Bytes> ReadAll(xqova::FrameStreamReader& reader, const Bytes& stream
 }
 
 TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
-    CConDStd first;
-    first.SetSourceID("device-1", 8);
-    CRNDZDStd second;
-    second.SetData(reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3);
-    const Bytes good1 = Encode(first);
-    const Bytes good2 = Encode(second);
+    const Bytes good1 = Encode(*message_test::Holding(message_test::kStd));
+    const Bytes good2 = Encode(*message_test::Holding(message_test::kRendezvous));
     Bytes corrupt = Encode(CConDDescriptor());
     corrupt[11] ^= 0x01;  // the Descriptor
-
     std::mt19937 random(7);
-    Bytes stream = good1;
-    for (int i = 0; i < 57; ++i) stream.push_back(static_cast<unsigned char>(random()));
-    stream.insert(stream.end(), {0x00, 0x1E, 0x00, 0x00, 0x00, 0x00});  // a header with an impossible length
-    // A header whose static block does not fit its payload.
-    stream.insert(stream.end(), {0x00, 0x1E, 0x00, 0x00, 0x00, 0x07, 0x00, 0x64, 0x00, 0x00, 0x01, 0x00, 0x00});
-    stream.insert(stream.end(), corrupt.begin(), corrupt.end());
-    stream.insert(stream.end(), good2.begin(), good2.end());
+    Bytes noise(57);
+    for (unsigned char& b : noise) b = static_cast<unsigned char>(random());
+    // Between the good frames: noise, a header with an impossible length, a
+    // header whose static block does not fit its payload, a corrupt frame.
+    const Bytes stream = message_test::Cat(
+        {good1, noise, message_test::Hex("00 1E 00 00 00 00 00 1E 00 00 00 07 00 64 00 00 01 00 00"), corrupt, good2});
 
     for (unsigned seed = 0; seed < 200; ++seed) {
         SCOPED_TRACE(seed);

@@ -153,15 +153,10 @@ TEST(MessageFrame, TimeRecordOnAQueue) {
 // CheckFrame makes the checks that need no message.
 TEST(MessageFrame, RefusalsNameTheirCheck) {
     using xqova::FrameCheck;
-    CRNDZDStd source;
-    source.SetData(reinterpret_cast<const unsigned char*>("\x01\x02\x03"), 3);
-    const Bytes good = Encode(source);  // 36 bytes, checksum at 34
-    Bytes newer = good;
-    WriteInt16(newer.data() + 6, 102);
-    message_test::Reseal(newer);
-    Bytes lying = good;  // DataLength 6: three bytes and the checksum follow
-    WriteInt16(lying.data() + 29, 6);
-    message_test::Reseal(lying);
+    const Bytes head = Cat({Hex("00 65 00 00 12"), kDefaultGuid, Hex("00 01")});  // up to DataLength
+    const Bytes good = MakeFrame(0x001D0000u, Cat({head, Hex("00 03 01 02 03")}));  // 36 bytes, checksum at 34
+    const Bytes newer = MakeFrame(0x001D0000u, Cat({Hex("00 66"), Bytes(head.begin() + 2, head.end()), Hex("00 03 01 02 03")}));
+    const Bytes lying = MakeFrame(0x001D0000u, Cat({head, Hex("00 06 01 02 03")}));  // three bytes and the checksum follow
     Bytes damaged = good;
     damaged[12] ^= 4;
     const std::uint16_t stored = ReadInt16(good.data() + 34);
@@ -177,7 +172,7 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
         {"five bytes", Bytes(good.begin(), good.begin() + 5), FrameCheck::kHeader, 0, 5, 6, 0},
         {"cut", Bytes(good.begin(), good.end() - 1), FrameCheck::kLength, 4, 36, 35, 0},
         {"another family", Encode(CConDStd()), FrameCheck::kOtherClass, 0, 0x001E0000u, 0x001D0000u, 33},
-        {"payload of 1", message_test::Hex("00 1D 00 00 00 01 07"), FrameCheck::kTooSmall, 4, 1, 2, 0},
+        {"payload of 1", Hex("00 1D 00 00 00 01 07"), FrameCheck::kTooSmall, 4, 1, 2, 0},
         {"damaged", damaged, FrameCheck::kChecksum, 34, stored, CalculateCRC(damaged.data(), 34), 0},
         {"newer", newer, FrameCheck::kNewerVersion, 6, 102, 101, 36},
         {"lying length", lying, FrameCheck::kPayload, 6, 0, 0, 36},

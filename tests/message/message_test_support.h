@@ -68,12 +68,6 @@ inline Bytes MakeFrame(std::uint32_t id, const Bytes& payload) {
     return frame;
 }
 
-// Recomputes the trailing checksum after a test edited the frame.
-inline void Reseal(Bytes& frame) {
-    const std::uint16_t crc = CalculateCRC(frame.data(), static_cast<std::uint32_t>(frame.size() - 2));
-    WriteInt16(frame.data() + frame.size() - 2, crc);
-}
-
 enum Kind { kStd, kDescriptor, kList, kRendezvous };
 inline const Kind kKinds[] = {kStd, kDescriptor, kList, kRendezvous};
 inline const char* const kKindNames[] = {"CConDStd", "CConDDescriptor", "CConDExtLst", "CRNDZDStd"};

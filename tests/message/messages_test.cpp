@@ -199,9 +199,7 @@ TEST(MessageFields, ConnectionStd) {
     CConDStd copy;
     ASSERT_EQ(copy.deserialize_all(frame.data(), frame.size()), frame.size());
     EXPECT_EQ(Encode(copy), frame);
-    Bytes otherGenus = frame;
-    otherGenus[2] = 0x01;
-    Reseal(otherGenus);
+    const Bytes otherGenus = MakeFrame(0x001E0107u, Bytes(frame.begin() + 6, frame.end() - 2));
     EXPECT_EQ(copy.deserialize_all(otherGenus.data(), otherGenus.size()), 0u);
     EXPECT_EQ(Encode(copy), frame);
 
