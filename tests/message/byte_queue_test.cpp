@@ -13,14 +13,16 @@ std::uint32_t Offset(const void* p, const unsigned char* start) {
 }
 
 TEST(ByteQueue, FullQueuePresentsTheBufferForReading) {
-    unsigned char buffer[2] = {0x12, 0x34};
-    uint8QManager queue(buffer, 2, 1);
+    unsigned char buffer[3] = {0x12, 0x34, 0x56};
+    uint8QManager queue(buffer, 3, 1);
     EXPECT_EQ(queue.get_num_free(), 0u);
     EXPECT_EQ(queue.get_num_used(), queue.get_num_elements());
     std::uint16_t value = 0;
     ASSERT_EQ(queue.get(&value), 1);
     EXPECT_EQ(value, 0x1234);
-    EXPECT_EQ(queue.get_num_used(), 0u);
+    EXPECT_EQ(queue.get(&value), 0);  // one byte left
+    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(queue.get_num_used(), 1u);
 }
 
 TEST(ByteQueue, RefusedOperationsChangeNothing) {
@@ -66,25 +68,19 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
                         queue.put(static_cast<std::uint32_t>(0xA1B2C3D4u)) && queue.put(static_cast<std::uint16_t>(0xBEEF)));
             for (std::uint32_t i = 0; i < 25; ++i) EXPECT_EQ(buffer[(shift + i) % capacity], expected[i]) << i;
             EXPECT_EQ(Offset(queue.GetHeadPtr(), buffer.data()), (shift + 25) % capacity);
-            float f = 0;
-            double d = 0;
-            signed char c = 0;
-            std::int16_t s = 0;
-            std::int32_t l = 0;
-            std::uint32_t ul = 0;
-            std::uint16_t us = 0;
-            ASSERT_TRUE(queue.get(&f) && queue.get(&d) && queue.get(&c) && queue.get(&s) && queue.get(&l) &&
-                        queue.get(&ul) && queue.get(&us));
-            EXPECT_EQ(f, 1.0f);
-            EXPECT_EQ(d, 1.0);
-            EXPECT_EQ(c, -128);
-            EXPECT_EQ(s, -2);
-            EXPECT_EQ(l, -0x7F000000);
-            EXPECT_EQ(ul, 0xA1B2C3D4u);
-            EXPECT_EQ(us, 0xBEEF);
-            c = 5;
-            EXPECT_EQ(queue.get(&c), 0);
-            EXPECT_EQ(c, 5);
+            // Each value read back into a target holding 5; a refused get leaves it so.
+            const auto back = [&queue](auto target, unsigned char done) {
+                EXPECT_EQ(queue.get(&target), done);
+                return target;
+            };
+            EXPECT_EQ(back(5.0f, 1), 1.0f);
+            EXPECT_EQ(back(5.0, 1), 1.0);
+            EXPECT_EQ(back(static_cast<signed char>(5), 1), -128);
+            EXPECT_EQ(back(std::int16_t{5}, 1), -2);
+            EXPECT_EQ(back(std::int32_t{5}, 1), -0x7F000000);
+            EXPECT_EQ(back(std::uint32_t{5}, 1), 0xA1B2C3D4u);
+            EXPECT_EQ(back(std::uint16_t{5}, 1), 0xBEEF);
+            EXPECT_EQ(back(static_cast<signed char>(5), 0), 5);
             EXPECT_EQ(queue.GetHeadPtr(), queue.GetTailPtr());
 
             // A run of `shift` + 1 bytes, read back or skipped.

@@ -289,9 +289,11 @@ TEST(MessageFields, ConnectionListFramesAtAnIndex) {
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(list.QOVASerialElements(base, 56), 3);
     list.DeleteConnectionList();
-    list.AppendConnectionList(second.data(), 20, 1);
-    EXPECT_EQ(list.GetConnectionListAt(0, &size), list.GetConnectionList(&size));
+    list.AppendConnectionList(Cat({second, first}).data(), 32, 1);  // two frames, counted as one
+    base = list.GetConnectionList(&size);
+    EXPECT_EQ(list.GetConnectionListAt(0, &size), base);
     EXPECT_EQ(size, 20u);
+    EXPECT_EQ(list.GetConnectionListAt(1, &size), nullptr);
 }
 
 // Visiting every frame of a list in order is linear in the list's size: a
