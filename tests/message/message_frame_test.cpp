@@ -89,7 +89,7 @@ TEST(MessageFrame, PayloadWritersReportSuccessAndTheBaseReadsNoPayload) {
 }
 
 TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
-    const t_VersionEntry table[1] = {{100, 101}};
+    const t_VersionEntry table[2] = {{100, 101}, {0, 0xFFFF}};  // the second entry lies beyond the count of 1
     DtData message(0);
     for (std::uint16_t version : {99, 100, 101, 102}) {
         message.SetSrcVersion(version);

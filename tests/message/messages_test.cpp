@@ -209,6 +209,9 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(length, 3);
     EXPECT_EQ(message.SetSourceID("x", 0xFFFF), 0);  // 65536 stored bytes would not fit 16 bits
     EXPECT_EQ(message.GetSourceID(nullptr)[2], 'B');
+    EXPECT_EQ(message.SetSourceID(std::string(0xFFFE, 'x').c_str(), 0xFFFE), 1);  // the longest that fits
+    EXPECT_EQ(message.GetSourceID(&length)[0xFFFD], 'x');
+    EXPECT_EQ(length, 0xFFFE);
     // The getters of an empty text or byte field leave *length as it was.
     CConDStd empty;
     length = 77;
