@@ -253,7 +253,8 @@ TEST(MessageFields, ConnectionListModes) {
     EXPECT_EQ(size, 10u);
     list.DeleteConnectionList();
     EXPECT_EQ(list.GetConnectionList(&size), nullptr);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, i == 0 ? 1 : 11, 1), 1);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 0, 1), 0);
     EXPECT_EQ(list.GetConnectionCount(), 5);
     EXPECT_EQ(list.AppendConnectionList(nullptr, 1, 1), 0);
     EXPECT_EQ(list.AppendConnectionList(bytes, 1, 0xFFFF), 0);
@@ -421,6 +422,12 @@ TEST(MessageXml, ValuesInTheText) {
         EXPECT_EQ(Render(*row.message).find(row.piece) != std::string::npos, row.present) << row.piece;
     }
     EXPECT_EQ(std.size_XML(), 567u + 5 + 5);
+    // The safe form splits "]]>" only where the text makes one.
+    CConDStd bracket;
+    bracket.SetSourceID("]>", 2);
+    std::vector<char> safe(bracket.serialize_to_safe_XMLbuf(nullptr));
+    EXPECT_EQ(bracket.serialize_to_safe_XMLbuf(safe.data()), safe.size());
+    EXPECT_NE(std::string(safe.data()).find("<VALUE><![CDATA[]>]]></VALUE>\n"), std::string::npos);
 }
 
 }  // namespace
