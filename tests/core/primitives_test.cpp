@@ -53,6 +53,19 @@ TEST(Checksum, EveryPathAgreesWithTheBitwiseRegister) {
     xqova::checksum_paths::UseCarryless(true);
 }
 
+// The register after n zero bytes, step by step and by skips; a skip of 2^k
+// bytes is two of 2^(k-1), up to the largest count.
+TEST(Checksum, SkipsAgreeWithZeroBytes) {
+    std::uint16_t stepped = 0x1234;
+    for (std::uint64_t n = 0; n < 300; ++n, stepped = xqova::ChecksumStep(stepped, 0)) {
+        EXPECT_EQ(xqova::ChecksumSkip(0x1234, n), stepped) << n;
+    }
+    for (unsigned k = 1; k < 64; ++k) {
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        EXPECT_EQ(xqova::ChecksumSkip(0x1234, 2 * half), xqova::ChecksumSkip(xqova::ChecksumSkip(0x1234, half), half)) << k;
+    }
+}
+
 TEST(Checksum, ChecksumHoldsReadsTheTrailingBigEndianPair) {
     unsigned char block[11] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', 0x6F, 0x91};
     EXPECT_TRUE(xqova::ChecksumHolds(block, 9));
