@@ -225,11 +225,15 @@ TEST(MessageFields, RendezvousAndDescriptor) {
     message.SetData(U("\x0A\x0B\x0C"), 3);
     message.SetRERVersion(0x0203);
     EXPECT_EQ(message.GetRERVersion(), 0x0203);
+    const CRNDZDStd& view = message;
+    std::uint16_t size = 0;
+    EXPECT_EQ(message.GetDeviceGUID(&size), view.GetDeviceGUID(nullptr));
+    EXPECT_EQ(Bytes(view.GetDeviceGUID(nullptr), view.GetDeviceGUID(nullptr) + 16), kDefaultGuid);
+    EXPECT_EQ(size, 16);
     EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({{0x00, 101, 0, 0x00, 18}, kDefaultGuid,
                                                             {0x02, 0x03, 0x00, 0x03, 0x0A, 0x0B, 0x0C}})));
-    message.Reset(0);
-    EXPECT_EQ(message.GetRERVersion(), 0);
-    EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
+    message.Reset(0);  // no defaults left
+    EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({Hex("00 65 00 00 12"), Bytes(20, 0)})));
     std::uint16_t length = 9;
     EXPECT_EQ(message.GetData(&length), nullptr);
     EXPECT_EQ(length, 0);
