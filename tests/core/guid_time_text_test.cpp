@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -10,24 +11,26 @@ namespace {
 const unsigned char kGuid[16] = {0x7B, 0x57, 0x32, 0x3E, 0xD6, 0x1A, 0x4E, 0x3D,
                                  0x8E, 0xBC, 0xC8, 0x65, 0x80, 0x07, 0xBB, 0xCB};
 
+// Braced uppercase groups of the first `count` bytes (at most 16), the rest
+// of the 39-character area zero.
 TEST(GuidText, WritesBracedUppercaseGroups) {
-    char text[39];
-    std::memset(text, 'x', sizeof text);
-    EXPECT_EQ(GUIDToStr(kGuid, text, 16), text);
-    EXPECT_STREQ(text, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}");
-    for (std::size_t i = 38; i < sizeof text; ++i) EXPECT_EQ(text[i], 0);
-
-    const struct {
-        std::uint16_t count;
-        const char* expected;
-    } cases[] = {{20, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"}, {4, "{7B57323E-}"}, {5, "{7B57323E-D6}"}, {0, "{}"}};
-    for (const auto& c : cases) {
-        GUIDToStr(kGuid, text, c.count);
-        EXPECT_STREQ(text, c.expected) << c.count;
-    }
     unsigned char sequence[16];
     for (unsigned i = 0; i < 16; ++i) sequence[i] = static_cast<unsigned char>(i);
-    EXPECT_STREQ(GUIDToStr(sequence, text, 16), "{00010203-0405-0607-0809-0A0B0C0D0E0F}");
+    const struct {
+        const unsigned char* guid;
+        std::uint16_t count;
+        const char* expected;
+    } cases[] = {{kGuid, 16, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"},
+                 {kGuid, 20, "{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}"},
+                 {kGuid, 4, "{7B57323E-}"}, {kGuid, 5, "{7B57323E-D6}"}, {kGuid, 0, "{}"},
+                 {sequence, 16, "{00010203-0405-0607-0809-0A0B0C0D0E0F}"}};
+    for (const auto& c : cases) {
+        char text[39];
+        std::memset(text, 'x', sizeof text);
+        EXPECT_EQ(GUIDToStr(c.guid, text, c.count), text);
+        const std::string expected = std::string(c.expected) + std::string(39 - std::strlen(c.expected), '\0');
+        EXPECT_EQ(std::string(text, sizeof text), expected) << c.count;
+    }
 }
 
 TEST(GuidText, ReadsDigitPairsBack) {
@@ -37,6 +40,9 @@ TEST(GuidText, ReadsDigitPairsBack) {
         std::vector<unsigned char> expected;
     };
     const std::vector<unsigned char> guid(kGuid, kGuid + 16);
+    std::vector<unsigned char> longRun(32, 0);
+    std::fill_n(longRun.begin(), 19, 0xAA);
+    longRun[19] = 0x0A;
     const Case cases[] = {
         {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 16, guid},
         {"7B57323ED61A4E3D8EBCC8658007BBCB", 16, guid},
@@ -48,47 +54,39 @@ TEST(GuidText, ReadsDigitPairsBack) {
         {" 1", 1, {0x01}},                  // a space is collected; strtol skips it
         {"", 3, {0, 0, 0}},
         {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 8, {0, 0, 0, 0, 0, 0, 0, 0}},
+        {"0A", 0, {}},  // no target (found by fuzzing): nothing is written
+        // 45 digits: only the first 39 are collected; the 20 bytes they make
+        // do not fit 16, so nothing is converted. The 39th digit stands alone.
+        {std::string(45, 'A'), 16, std::vector<unsigned char>(16, 0)},
+        {std::string(45, 'A'), 32, longRun},
     };
     for (const Case& c : cases) {
-        std::vector<unsigned char> bytes(c.count, 0xEE);
-        EXPECT_EQ(StrToGuid(c.text.c_str(), static_cast<std::uint16_t>(c.text.size()), bytes.data(), c.count),
-                  bytes.data());
+        std::vector<unsigned char> bytes(c.count + 1u, 0xEE);  // one byte more, which stays as it was
+        unsigned char* target = c.count == 0 ? nullptr : bytes.data();
+        EXPECT_EQ(StrToGuid(c.text.c_str(), static_cast<std::uint16_t>(c.text.size()), target, c.count), target);
+        EXPECT_EQ(bytes.back(), 0xEE);
+        bytes.pop_back();
         EXPECT_EQ(bytes, c.expected) << c.text << " / " << c.count;
     }
 }
 
-TEST(GuidText, ZeroCountWithNoBufferWritesNothing) {
-    // Found by fuzzing: a count of 0 with a null target must not touch it.
-    EXPECT_EQ(StrToGuid("0A", 2, nullptr, 0), nullptr);
-}
-
-TEST(GuidText, LongTextIsCutAtTheDigitArea) {
-    // 45 digits: only the first 39 are collected; the 20 bytes they make do
-    // not fit 16, so nothing is converted and nothing is written past the area.
-    const std::string text(45, 'A');
-    unsigned char bytes[32];
-    std::memset(bytes, 0x55, sizeof bytes);
-    StrToGuid(text.c_str(), static_cast<std::uint16_t>(text.size()), bytes, 16);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << i;
-    EXPECT_EQ(bytes[16], 0x55);
-    StrToGuid(text.c_str(), static_cast<std::uint16_t>(text.size()), bytes, 32);
-    for (int i = 0; i < 19; ++i) EXPECT_EQ(bytes[i], 0xAA) << i;
-    EXPECT_EQ(bytes[19], 0x0A);  // the 39th digit alone
-}
-
+// The text, and the length that TimeTextLength gives it: each field at least
+// its width, wider at the first value that needs a digit more.
 TEST(TimeText, FormatsEachFieldAtLeastItsWidth) {
-    char text[30];
-    const QOVA_TIME time = {2024, 3, 5, 6, 7, 8, 9};
-    EXPECT_STREQ(TimeToStr(&time, text), "2024/03/05 06:07:08 09");
-    EXPECT_EQ(xqova::TimeTextLength(time), 22u);
-    const QOVA_TIME wide = {12345, 200, 5, 6, 7, 8, 9};
-    EXPECT_STREQ(TimeToStr(&wide, text), "12345/200/05 06:07:08 09");
-    EXPECT_EQ(xqova::TimeTextLength(wide), 24u);
-    const QOVA_TIME widest = {65535, 255, 255, 255, 255, 255, 255};
-    TimeToStr(&widest, text);
-    EXPECT_EQ(std::strlen(text), 29u);
-    EXPECT_EQ(xqova::TimeTextLength(widest), 29u);
-    EXPECT_EQ(TimeToStr(&time, nullptr), nullptr);
+    const struct {
+        QOVA_TIME time;
+        const char* text;
+    } cases[] = {{{2024, 3, 5, 6, 7, 8, 9}, "2024/03/05 06:07:08 09"},
+                 {{9999, 99, 99, 99, 99, 99, 99}, "9999/99/99 99:99:99 99"},
+                 {{10000, 100, 5, 6, 7, 8, 9}, "10000/100/05 06:07:08 09"},
+                 {{0, 1, 100, 100, 100, 100, 100}, "0000/01/100 100:100:100 100"},
+                 {{65535, 255, 255, 255, 255, 255, 255}, "65535/255/255 255:255:255 255"}};
+    for (const auto& c : cases) {
+        char text[30];
+        EXPECT_STREQ(TimeToStr(&c.time, text), c.text);
+        EXPECT_EQ(xqova::TimeTextLength(c.time), std::strlen(c.text)) << c.text;
+    }
+    EXPECT_EQ(TimeToStr(&cases[0].time, nullptr), nullptr);
 }
 
 }  // namespace

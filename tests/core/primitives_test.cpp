@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
-#include "xqova/core/bytes.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
@@ -55,6 +53,19 @@ TEST(Checksum, EveryPathAgreesWithTheBitwiseRegister) {
     xqova::checksum_paths::UseCarryless(true);
 }
 
+// The register after n zero bytes, step by step and by skips; a skip of 2^k
+// bytes is two of 2^(k-1), up to the largest count.
+TEST(Checksum, SkipsAgreeWithZeroBytes) {
+    std::uint16_t stepped = 0x1234;
+    for (std::uint64_t n = 0; n < 300; ++n, stepped = xqova::ChecksumStep(stepped, 0)) {
+        EXPECT_EQ(xqova::ChecksumSkip(0x1234, n), stepped) << n;
+    }
+    for (unsigned k = 1; k < 64; ++k) {
+        const std::uint64_t half = std::uint64_t{1} << (k - 1);
+        EXPECT_EQ(xqova::ChecksumSkip(0x1234, 2 * half), xqova::ChecksumSkip(xqova::ChecksumSkip(0x1234, half), half)) << k;
+    }
+}
+
 TEST(Checksum, ChecksumHoldsReadsTheTrailingBigEndianPair) {
     unsigned char block[11] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', 0x6F, 0x91};
     EXPECT_TRUE(xqova::ChecksumHolds(block, 9));
@@ -62,88 +73,39 @@ TEST(Checksum, ChecksumHoldsReadsTheTrailingBigEndianPair) {
     EXPECT_FALSE(xqova::ChecksumHolds(block, 9));
 }
 
-TEST(ClassId, PackAndUnpack) {
-    const std::uint32_t id = MakeClassID(0x0011, 0x08, 0x00);
-    EXPECT_EQ(id, 0x00110800u);
-    EXPECT_EQ(GetFamily(id), 0x0011);
-    EXPECT_EQ(GetGenus(id), 0x08);
-    EXPECT_EQ(GetSpecies(id), 0x00);
+// Identifiers and stored numbers go most significant byte first.
+TEST(ByteOrder, IdentifiersAndNumbersAreBigEndian) {
+    EXPECT_EQ(MakeClassID(0x0011, 0x08, 0x01), 0x00110801u);
     EXPECT_EQ(MakeClassID(0xFFFF, 0xFF, 0xFF), 0xFFFFFFFFu);
-
-    const unsigned char stored[4] = {0x00, 0x11, 0x08, 0x01};
-    EXPECT_EQ(GetClassID(stored), 0x00110801u);
-    EXPECT_EQ(GetFamily(stored), 0x0011);
-    EXPECT_EQ(GetGenus(stored), 0x08);
-    EXPECT_EQ(GetSpecies(stored), 0x01);
-}
-
-TEST(ByteOrder, ReadersAndWritersAreBigEndian) {
     unsigned char p[4] = {};
-    WriteInt32(p, 0x00110800u);
-    EXPECT_EQ(std::memcmp(p, "\x00\x11\x08\x00", 4), 0);
-    EXPECT_EQ(ReadInt32(p), 0x00110800u);
+    WriteInt32(p, 0xFF11FE01u);
+    EXPECT_EQ(std::memcmp(p, "\xFF\x11\xFE\x01", 4), 0);
+    EXPECT_EQ(ReadInt32(p), 0xFF11FE01u);
+    EXPECT_EQ(GetClassID(p), 0xFF11FE01u);
+    EXPECT_EQ(GetFamily(p), 0xFF11);
+    EXPECT_EQ(GetGenus(p), 0xFE);
+    EXPECT_EQ(GetSpecies(p), 0x01);
+    EXPECT_EQ(GetFamily(0xFF11FE01u), 0xFF11);
+    EXPECT_EQ(GetGenus(0xFF11FE01u), 0xFE);
+    EXPECT_EQ(GetSpecies(0xFF11FE01u), 0x01);
     WriteInt16(p, 0xABCD);
-    EXPECT_EQ(p[0], 0xAB);
-    EXPECT_EQ(p[1], 0xCD);
+    EXPECT_EQ(std::memcmp(p, "\xAB\xCD", 2), 0);
     EXPECT_EQ(ReadInt16(p), 0xABCD);
-    const unsigned char high[4] = {0xFF, 0xFE, 0xFD, 0xFC};
-    EXPECT_EQ(ReadInt32(high), 0xFFFEFDFCu);
 }
-
-TEST(ByteRoutines, ReversedCopyTakesTheLowOrderPart) {
-    const unsigned char field[2] = {0x01, 0x50};
-    std::uint16_t wide = 0;
-    xqova::CopyBytesReversed(&wide, 2, field, 2);
-    EXPECT_EQ(wide, 0x0150);
-    std::uint8_t narrow = 0;
-    xqova::CopyBytesReversed(&narrow, 1, field, 2);
-    EXPECT_EQ(narrow, 0x50);
-    std::uint32_t kept = 0xAAAAAAAAu;
-    xqova::CopyBytesReversed(&kept, 4, field, 2);
-    EXPECT_EQ(kept, 0xAAAA0150u);
-    xqova::CopyBytesReversed(&kept, 0, field, 2);  // capacity 0 copies nothing
-    EXPECT_EQ(kept, 0xAAAA0150u);
-
-    unsigned char plain[3] = {9, 9, 9};
-    xqova::CopyBytes(plain, 2, "\x01\x02\x03", 3);
-    EXPECT_EQ(plain[0], 1);
-    EXPECT_EQ(plain[1], 2);
-    EXPECT_EQ(plain[2], 9);
-}
-
-TEST(ByteRoutines, ReversedCompareTellsHowFarTheIdentifiersAgree) {
-    const unsigned char stored[4] = {0x00, 0x11, 0x08, 0x01};
-    const std::uint32_t sameFamilyGenus = 0x00110800u;
-    const std::uint32_t otherGenus = 0x00110900u;
-    const std::uint32_t equal = 0x00110801u;
-    EXPECT_EQ(xqova::CompareBytesReversed(stored, &sameFamilyGenus, 4), 1);
-    EXPECT_EQ(xqova::CompareBytesReversed(stored, &otherGenus, 4), 2);
-    EXPECT_EQ(xqova::CompareBytesReversed(stored, &equal, 4), 0);
-    EXPECT_EQ(xqova::CompareBytesReversed(nullptr, &equal, 4), 4);
-    EXPECT_EQ(xqova::CompareBytesReversed(nullptr, nullptr, 0), 0);
-}
-
-struct ExtendedCase {
-    std::uint32_t classId;
-    bool extended;
-};
 
 TEST(FrameHeader, ExtendedRule) {
-    const ExtendedCase cases[] = {
-        {0x00171000u, false},  // family 23, genus 16
-        {0x00170000u, true},   // family 23, genus 0
-        {0x00170305u, true},
-        {0x005C1000u, true},   // family 92, any genus
-        {0x00051200u, true},   // genus 18, any family
-        {0x007A1200u, true},
-        {0x001B0000u, true},   {0x001B0001u, false},
-        {0x00010000u, true},   {0x00010001u, false},
-        {0x00660080u, true},   {0x00660081u, false},
-        {0x006C00FFu, true},   {0x006C00FEu, false},
-        {0x00650800u, false},  {0x001E0000u, false},
-        {0x001E1201u, true},
+    const struct {
+        std::uint32_t classId;
+        bool extended;
+    } cases[] = {
+        {0x00171000u, false}, {0x00170000u, true}, {0x00170305u, true},   // family 23: all but genus 16
+        {0x005C1000u, true},                                              // family 92, any genus
+        {0x00051200u, true},  {0x007A1200u, true},                        // genus 18, any family
+        {0x001B0000u, true},  {0x001B0001u, false}, {0x00010000u, true},  {0x00010001u, false},
+        {0x00660080u, true},  {0x00660081u, false}, {0x006C00FFu, true},  {0x006C00FEu, false},
+        {0x00650800u, false}, {0x001E0000u, false}, {0x001E1201u, true},
     };
-    for (const ExtendedCase& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(xqova::IsExtendedClass(c.classId), c.extended) << std::hex << c.classId;
         EXPECT_EQ(xqova::LengthFieldWidth(c.classId), c.extended ? 4 : 2) << std::hex << c.classId;
     }
@@ -161,6 +123,9 @@ TEST(FrameHeader, EncodedSizeFollowsTheLengthWidth) {
     EXPECT_EQ(xqova::BoundedEncodedSize(wide, 18), 18u);
     EXPECT_EQ(xqova::BoundedEncodedSize(wide, 7), 0u);  // header itself cut short
     EXPECT_EQ(xqova::BoundedEncodedSize(narrow, 5), 0u);
+    EXPECT_EQ(xqova::BoundedEncodedSize(nullptr, 16), 0u);
+    const unsigned char empty[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x00};  // the smallest header: 6 bytes in all
+    EXPECT_EQ(xqova::BoundedEncodedSize(empty, 6), 6u);
     const unsigned char huge[] = {0x00, 0x7A, 0x12, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(xqova::BoundedEncodedSize(huge, sizeof huge), 0u);
 }

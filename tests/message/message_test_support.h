@@ -6,12 +6,15 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/frame_header.h"
+#include "xqova/message/connection.h"
 #include "xqova/message/frame.h"
+#include "xqova/message/rendezvous.h"
 
 namespace message_test {
 
@@ -65,10 +68,37 @@ inline Bytes MakeFrame(std::uint32_t id, const Bytes& payload) {
     return frame;
 }
 
-// Recomputes the trailing checksum after a test edited the frame.
-inline void Reseal(Bytes& frame) {
-    const std::uint16_t crc = CalculateCRC(frame.data(), static_cast<std::uint32_t>(frame.size() - 2));
-    WriteInt16(frame.data() + frame.size() - 2, crc);
+enum Kind { kStd, kDescriptor, kList, kRendezvous };
+inline const Kind kKinds[] = {kStd, kDescriptor, kList, kRendezvous};
+inline const char* const kKindNames[] = {"CConDStd", "CConDDescriptor", "CConDExtLst", "CRNDZDStd"};
+
+// A message of the kind with a value in every field that it sends.
+inline std::unique_ptr<DtData> Holding(Kind kind) {
+    const unsigned char bytes[16] = {5, 6, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
+    if (kind == kStd) {
+        auto message = std::make_unique<CConDStd>();
+        message->SetSourceID("src", 3);
+        message->SetReserved(bytes, 1);
+        message->SetDeviceGUID(bytes, 16);
+        return message;
+    }
+    if (kind == kDescriptor) {
+        auto message = std::make_unique<CConDDescriptor>();
+        message->SetDescriptor(1);
+        message->SetData(bytes, 2);
+        return message;
+    }
+    if (kind == kList) {
+        auto message = std::make_unique<CConDExtLst>();
+        for (std::uint32_t id : {0x001E0003u, 0x001E1201u}) {
+            const Bytes frame = MakeFrame(id, {0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x00});
+            message->AppendConnectionList(frame.data(), static_cast<std::uint32_t>(frame.size()), 1);
+        }
+        return message;
+    }
+    auto message = std::make_unique<CRNDZDStd>();
+    message->SetData(bytes + 2, 1);
+    return message;
 }
 
 }  // namespace message_test

@@ -54,40 +54,6 @@ inline std::size_t BoundedTotal(const unsigned char* p, std::size_t available) {
     return total <= available ? static_cast<std::size_t>(total) : 0;
 }
 
-// destination[i] = source[i] for i < count and i < capacity. Nothing happens
-// when either pointer is null or the capacity is 0.
-inline void CopyBytes(void* destination, std::uint16_t capacity, const void* source, std::uint16_t count) {
-    if (destination == nullptr || source == nullptr || capacity == 0) return;
-    auto* d = static_cast<unsigned char*>(destination);
-    const auto* s = static_cast<const unsigned char*>(source);
-    for (std::uint16_t i = 0; i < count && i < capacity; ++i) d[i] = s[i];
-}
-
-// destination[i] = source[count - 1 - i] for i < count and i < capacity: the
-// big-endian reader and writer. Bytes of the destination beyond those copied
-// keep their content.
-inline void CopyBytesReversed(void* destination, std::uint16_t capacity, const void* source, std::uint16_t count) {
-    if (destination == nullptr || source == nullptr || capacity == 0) return;
-    auto* d = static_cast<unsigned char*>(destination);
-    const auto* s = static_cast<const unsigned char*>(source);
-    for (std::uint16_t i = 0; i < count && i < capacity; ++i) d[i] = s[count - 1 - i];
-}
-
-// Compares a[i] with b[count - 1 - i]: 0 when all agree (or count is 0), count
-// when a pointer is null, else count - i for the first i that differs. Against
-// a stored class identifier and a host one, 1 means that only the species
-// differs.
-inline std::uint16_t CompareBytesReversed(const void* a, const void* b, std::uint16_t count) {
-    if (count == 0) return 0;
-    if (a == nullptr || b == nullptr) return count;
-    const auto* pa = static_cast<const unsigned char*>(a);
-    const auto* pb = static_cast<const unsigned char*>(b);
-    for (std::uint16_t i = 0; i < count; ++i) {
-        if (pa[i] != pb[count - 1 - i]) return static_cast<std::uint16_t>(count - i);
-    }
-    return 0;
-}
-
 }  // namespace xqova
 
 #endif

@@ -124,7 +124,8 @@ void CRNDZDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t stat
 
 bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
     if (GetVersionStatus(TypVersionsTbl, 3, 2) == 0) return true;
-    std::uint16_t length = 0;
+    // get() writes the length only when it succeeds, and only then is it read.
+    std::uint16_t length;
     // The data length must be followed at least by the checksum.
     if (queue->get(&length) == 0 || queue->get_num_used() < 2) return false;
     if (length == 0) return true;
