@@ -296,7 +296,7 @@ TEST(BinaryHostile, FixedCountVectorWithAnotherCount) {
 // ---- Nesting past the limit ------------------------------------------------------------
 
 constexpr std::uint32_t kSelf = 0x00430000;       // Value uint8; nnn...n OBJECT of itself from 200
-constexpr std::uint32_t kSelfVector = 0x00430100;  // Value uint8; Items ANY_CLASS vector from 200
+constexpr std::uint32_t kSelfVector = 0x00430100;  // Value uint8; NestedVector ANY_CLASS vector from 200
 // Four of these names and the dots between them fill the report's member
 // path but for the room of the "..." that ends it.
 const std::string kLongName(62, 'n');
@@ -305,7 +305,7 @@ Chain& SelfChain() {
     static Chain chain([] {
         Member next = Nested(kLongName.c_str(), kSelf);
         next.minVersion = 200;
-        Member items = VectorOf("Items", kAnyClass, 0);
+        Member items = VectorOf("NestedVector", kAnyClass, 0);  // a name whose path is cut mid-element
         items.minVersion = 200;
         return std::vector<Bytes>{Build("CSelf", kSelf, {M("Value", 0x10), next}, 200),
                                   Build("CSelfVector", kSelfVector, {M("Value", 0x10), items}, 200)};
@@ -375,6 +375,8 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
             EXPECT_EQ(report.check, xqova::DecodeCheck::kTooDeep);
             EXPECT_EQ(report.found, 0u);
             EXPECT_EQ(report.expected, xqova::kMaxNestingDepth - 1) << levels << " levels";
+            const std::string path = report.path;
+            EXPECT_EQ(path.find("..."), path.size() - 3) << path;  // cut once, at its end
             if (classId == kSelf) {
                 EXPECT_EQ(report.path, kLongName + "." + kLongName + "." + kLongName + "." + kLongName + "...");
             }

@@ -255,6 +255,10 @@ struct DecodeState {
     const unsigned char* origin = nullptr;
     char path[sizeof(xqova::DecodeReport::path)] = {};
     std::size_t pathLength = 0;
+    // Once a piece did not fit, the path ends in "..." from here on and takes
+    // nothing more until it is popped back to before the dots.
+    bool cut = false;
+    std::size_t dotsAt = 0;
 
     bool Reporting() const { return report != nullptr && report->check == xqova::DecodeCheck::kNone; }
 
@@ -262,7 +266,7 @@ struct DecodeState {
     // to restore afterwards. A path longer than the report holds ends in "...".
     std::size_t Push(const char* name, long index) {
         const std::size_t before = pathLength;
-        if (report == nullptr) return before;
+        if (report == nullptr || cut) return before;
         char piece[96];
         if (index >= 0) {
             std::snprintf(piece, sizeof piece, "[%ld]", index);
@@ -275,12 +279,15 @@ struct DecodeState {
             pathLength += n;
         } else if (pathLength + 4 < sizeof path) {
             std::memcpy(path + pathLength, "...", 4);
+            cut = true;
+            dotsAt = pathLength;
             pathLength += 3;
         }
         return before;
     }
     void Pop(std::size_t length) {
         if (report == nullptr) return;
+        if (length <= dotsAt) cut = false;
         pathLength = length;
         path[pathLength] = '\0';
     }
