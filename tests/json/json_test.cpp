@@ -235,7 +235,7 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
     struct Case {
         std::string text;
         const char* path;
-        const char* reason;
+        std::string reason;
     };
     const Case cases[] = {
         {Replaced(nibp, "\"value\":-5}", "\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
@@ -244,6 +244,9 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(nibp, "\"value\":2}", "\"value\":256}"), "/members/Mode/value", "outside 0 to 255"},
         {Replaced(nibp, "\"value\":2}", "\"enumerator\":\"MODE_BOGUS\"}"),
          "/members/Mode/enumerator", "unknown enumerator \"MODE_BOGUS\""},
+        // A value of 61 characters as JSON is shown by its first 57.
+        {Replaced(nibp, "\"value\":2}", "\"enumerator\":\"MODE_" + std::string(54, 'X') + "\"}"),
+         "/members/Mode/enumerator", "enumerator \"MODE_" + std::string(51, 'X') + "... (known"},
         {Replaced(nibp, "\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"",
                   "\"value\":0,\"enumerator\":\"STATUS_DATA_COMPLETE\""),
          "/members/Status", "does not match the names"},
@@ -322,7 +325,7 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     const std::uint32_t id = 0x00420000;
     Chain chain({Build("CJsonProbe", id,
                        {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),
-                        M("Wide", 0x01), VectorOf("One", kItem, 1)}),
+                        M("Wide", 0x01), VectorOf("One", kItem, 1), M("Long", 0x07), M("ULong", 0x17)}),
                  ShelfBlocks()[1]});
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, id, 100);
@@ -340,7 +343,12 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     std::memcpy(static_cast<void*>(one->At(0)->At(7)), levels, sizeof levels);
     ASSERT_EQ(1, one->At(0)->SetMemberAt(6, "it", 2));
     ASSERT_EQ(1, one->At(0)->SetMemberAt(3, 0.1));  // a float64 that a float32 cannot hold
+    object.SetMemberAt(6, std::int32_t{-2});
+    object.SetMemberAt(7, 0xFFFFFFFFu);
     const std::string json = xqova::ObjectToJson(object, -1);
+    EXPECT_NE(std::string::npos, json.find("\"Long\":{\"type\":\"int64\",\"value\":-2},"
+                                           "\"ULong\":{\"type\":\"uint64\",\"value\":4294967295}"))
+        << json;
     EXPECT_NE(std::string::npos,
               json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
                         "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x90\x80\x80\xF0\x9F\x98\x80\"},"

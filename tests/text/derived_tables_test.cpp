@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/bmi_block.h"
+#include "support/objects.h"
 #include "table_bytes.h"
 #include "xqova/core/memory.h"
 #include "xqova/text/string_table.h"
@@ -98,7 +99,7 @@ TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
     const Bytes other = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
 
     // The base chain holds an older CBMICStd; the added version 100 + 1 hides it.
-    text_test::Chain chain({old, noText});
+    test_objects::Chain chain({old, noText});
     CXQOVADictionary dictionary(chain.Head());
     const Bytes newer = xqova_test::BmiBlockBytes();
     Bytes newer101 = newer;

@@ -24,7 +24,7 @@ text_test::Bytes Base() { return Class("CBase", kBase, 0, "Alpha"); }
 text_test::Bytes Derived() { return Class("CDerived", kDerived, kBase, "Gamma"); }
 
 TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
-    text_test::Chain chain({Class("CGrandChild", kGrandChild, kDerived, "Delta"), Derived(), Base(),
+    test_objects::Chain chain({Class("CGrandChild", kGrandChild, kDerived, "Delta"), Derived(), Base(),
                             Class("CSelfish", kSelfish, kSelfish, "Omega")});
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAStringTable strings;
@@ -53,7 +53,7 @@ TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
 }
 
 TEST(InheritedMemberNames, OnlyBaseDefinitionsResolveAndTheModeComesBack) {
-    text_test::Chain chain({Derived(), Base()});
+    test_objects::Chain chain({Derived(), Base()});
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAStringTable strings;
     ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
@@ -66,7 +66,7 @@ TEST(InheritedMemberNames, OnlyBaseDefinitionsResolveAndTheModeComesBack) {
 
     // A derived class the host added is no base definition: its identifiers
     // are its own positions.
-    text_test::Chain baseOnly({Base()});
+    test_objects::Chain baseOnly({Base()});
     CXQOVADictionary withAdded(baseOnly.Head());
     ASSERT_NE(withAdded.AddDefinition(Derived().data()), nullptr);
     CXQOVAStringTable added;
