@@ -33,32 +33,22 @@ void MakeFloatsAwkward(CXQOVAObject& object, unsigned& k) {
     const std::vector<xqova::MemberRecord> records = PresentRecords(object);
     for (std::uint16_t pos = 0; pos < records.size(); ++pos) {
         const xqova::MemberType type(records[pos].type);
-        if (type.IsSingleObject()) {
-            CXQOVAObject* nested = object.At(pos);
-            if (nested != nullptr) MakeFloatsAwkward(*nested, k);
-        } else if (type.IsVector()) {
-            CXQOVAVector* vector = object.At(pos);
-            for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) MakeFloatsAwkward(*vector->At(i), k);
-        } else if (type.IsFloat() && !type.IsArray()) {
-            const double d = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
-            if (type.Width() == 3) {
-                object.SetMemberAt(pos, static_cast<float>(d));
-            } else {
-                object.SetMemberAt(pos, d);
-            }
-        } else if (type.IsFloat()) {
-            const std::uint16_t n = type.IsFixedArray() ? records[pos].fixedCount : 4;
-            std::vector<double> d(n);
-            std::vector<float> f(n);
-            for (std::uint16_t i = 0; i < n; ++i) {
-                d[i] = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
-                f[i] = static_cast<float>(d[i]);
-            }
-            if (type.Width() == 3) {
-                EXPECT_EQ(1, object.SetMemberAt(pos, f.data(), n));
-            } else {
-                EXPECT_EQ(1, object.SetMemberAt(pos, d.data(), n));
-            }
+        CXQOVAVector* vector = type.IsVector() ? static_cast<CXQOVAVector*>(object.At(pos)) : nullptr;
+        for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) MakeFloatsAwkward(*vector->At(i), k);
+        CXQOVAObject* nested = type.IsSingleObject() ? static_cast<CXQOVAObject*>(object.At(pos)) : nullptr;
+        if (nested != nullptr) MakeFloatsAwkward(*nested, k);
+        if (!type.IsFloat() || type.IsSingleObject() || type.IsVector()) continue;
+        const std::uint16_t n = !type.IsArray() ? 1 : type.IsFixedArray() ? records[pos].fixedCount : 4;
+        std::vector<double> d(n);
+        std::vector<float> f(n);
+        for (std::uint16_t i = 0; i < n; ++i) {
+            d[i] = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
+            f[i] = static_cast<float>(d[i]);
+        }
+        if (!type.IsArray()) {
+            EXPECT_EQ(1, type.Width() == 3 ? object.SetMemberAt(pos, f[0]) : object.SetMemberAt(pos, d[0]));
+        } else {
+            EXPECT_EQ(1, type.Width() == 3 ? object.SetMemberAt(pos, f.data(), n) : object.SetMemberAt(pos, d.data(), n));
         }
     }
 }
