@@ -261,40 +261,36 @@ TEST(BuiltinDictionary, CombinedRecordMembersResolveInTheDeviceChain) {
     }
 }
 
-// Value names as the arrangement stores them: the battery's status table
-// ahead of its level table, the chosen NIBP source names, shared sets
-// expanded per member.
+// Value names as the arrangement stores them.
 TEST(BuiltinDictionary, EnumerationTables) {
     void* device = RER_KLEV_ZENTO::Dictionary();
     const unsigned char* battery = FindByName(device, "CBatteryDStd");
     ASSERT_NE(battery, nullptr);
+    // Text entry k starts with the offset of its enumeration table: the
+    // status table (entry 3) lies ahead of the level table (entry 2).
     const std::size_t text = xqova::DefinitionTextOffset(battery);
-    // Text entry k starts with the offset of its enumeration table.
-    const std::uint16_t levelTable = ReadInt16(battery + text + 4 + 4 * 2);
-    const std::uint16_t statusTable = ReadInt16(battery + text + 4 + 4 * 3);
-    EXPECT_LT(statusTable, levelTable);
-    EXPECT_STREQ(xqova::DefinitionEnumerator(battery, 2, 3), "BATTERYLEVEL_FULL_CHARGE");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(battery, 3, 2), "BATTERYSTATUS_TRICKLE_CHARGE");
-
-    const unsigned char* nibp = FindByName(device, "CNIBPDStd");
-    ASSERT_NE(nibp, nullptr);
-    EXPECT_EQ(xqova::DefinitionEnumerationSize(nibp, 7), 7);
-    EXPECT_STREQ(xqova::DefinitionEnumerator(nibp, 7, 1), "SOURCE_UNKNOWN");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(nibp, 7, 14), "SOURCE_AUX");
-    EXPECT_EQ(xqova::DefinitionEnumerator(nibp, 7, 2), nullptr);
-    EXPECT_STREQ(xqova::DefinitionEnumerator(nibp, 9, 13), "METHOD_LINEAR_DEFLATION_BP");
-
-    const unsigned char* limits = FindByName(RER_SDK::Dictionary(), "CNumCStd");
-    ASSERT_NE(limits, nullptr);
-    EXPECT_STREQ(xqova::DefinitionEnumerator(limits, 4, 13), "STATUSBITS_DUBIOUS");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(limits, 5, 2), "UPPERLIMITALARMSTATE_ENABLED");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(limits, 6, 3), "LOWERLIMITALARMSTATE_DISABLED");
-    EXPECT_EQ(xqova::DefinitionEnumerationSize(limits, 0xFFFF), 24);  // the class entry: species 0 to 23
-
-    const unsigned char* errors = FindByName(device, "CErrEStd");
-    ASSERT_NE(errors, nullptr);
-    EXPECT_STREQ(xqova::DefinitionText(errors, 0xFFFE), "STACK_ERROR");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(errors, 0xFFFD, 11), "MSG_PROC_ERROR_ITEM_NOT_AVAILABLE");
+    EXPECT_LT(ReadInt16(battery + text + 4 + 4 * 3), ReadInt16(battery + text + 4 + 4 * 2));
+    const struct {
+        const char* name;
+        std::uint16_t index, value;
+        const char* enumerator;
+    } rows[] = {
+        {"CBatteryDStd", 2, 3, "BATTERYLEVEL_FULL_CHARGE"}, {"CBatteryDStd", 3, 2, "BATTERYSTATUS_TRICKLE_CHARGE"},
+        // The chosen NIBP source names; shared sets expanded per member.
+        {"CNIBPDStd", 7, 1, "SOURCE_UNKNOWN"}, {"CNIBPDStd", 7, 14, "SOURCE_AUX"}, {"CNIBPDStd", 7, 2, nullptr},
+        {"CNIBPDStd", 9, 13, "METHOD_LINEAR_DEFLATION_BP"}, {"CNumCStd", 4, 13, "STATUSBITS_DUBIOUS"},
+        {"CNumCStd", 5, 2, "UPPERLIMITALARMSTATE_ENABLED"}, {"CNumCStd", 6, 3, "LOWERLIMITALARMSTATE_DISABLED"},
+        {"CErrEStd", 0xFFFD, 11, "MSG_PROC_ERROR_ITEM_NOT_AVAILABLE"},
+    };
+    for (const auto& row : rows) {
+        const unsigned char* block = FindByName(device, row.name);
+        if (block == nullptr) block = FindByName(RER_SDK::Dictionary(), row.name);
+        ASSERT_NE(block, nullptr) << row.name;
+        EXPECT_STREQ(xqova::DefinitionEnumerator(block, row.index, row.value), row.enumerator) << row.name;
+    }
+    EXPECT_EQ(xqova::DefinitionEnumerationSize(FindByName(device, "CNIBPDStd"), 7), 7);
+    EXPECT_EQ(xqova::DefinitionEnumerationSize(FindByName(RER_SDK::Dictionary(), "CNumCStd"), 0xFFFF), 24);  // species 0 to 23
+    EXPECT_STREQ(xqova::DefinitionText(FindByName(device, "CErrEStd"), 0xFFFE), "STACK_ERROR");
 }
 
 TEST(BuiltinDictionary, StampChecksumStaysInsideItsStorage) {

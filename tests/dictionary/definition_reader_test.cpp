@@ -103,6 +103,15 @@ struct Malformation {
     void (*apply)(std::vector<unsigned char>&);
 };
 
+// The worked example with member `position` of class CBMICStd.
+std::vector<unsigned char> WithMember(std::size_t position, std::uint8_t type, std::uint16_t fixedCount) {
+    xqova::build::ClassDescription d = xqova_test::BmiDescription();
+    d.members[position].type = type;
+    d.members[position].fixedCount = fixedCount;
+    d.members[position].memberClass = 0x00110800u;
+    return xqova::build::BuildDefinition(d, xqova_test::NoClassName);
+}
+
 TEST(DefinitionReader, MalformedBlocksAreRefused) {
     const Malformation cases[] = {
         {"checksum", xqova::DefinitionCheck::kChecksum, 334, [](std::vector<unsigned char>& b) { b[100] ^= 1; }},
@@ -133,22 +142,11 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
              b.resize(17);
              text_test::Stamp(&b);
          }},
-        {"object member with number kind bits", xqova::DefinitionCheck::kMemberType, 24, [](std::vector<unsigned char>& b) {
-             xqova::build::ClassDescription d = xqova_test::BmiDescription();
-             d.members[1].type = 0xAE;
-             d.members[1].fixedCount = 2;
-             d.members[1].memberClass = 0x00110800u;
-             b = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
-         }},
-        {"inherit member not first", xqova::DefinitionCheck::kMemberType, 29, [](std::vector<unsigned char>& b) {
-             // Turn the last uint16 member into an inherit member: the record
-             // grows by a class identifier, so rebuild instead.
-             (void)b;
-             xqova::build::ClassDescription d = xqova_test::BmiDescription();
-             d.members[2].type = 0x16;
-             d.members[2].memberClass = 0x00110800u;
-             b = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
-         }},
+        // The records grow by a class identifier, so the block is rebuilt.
+        {"object member with number kind bits", xqova::DefinitionCheck::kMemberType, 24,
+         [](std::vector<unsigned char>& b) { b = WithMember(1, 0xAE, 2); }},
+        {"inherit member not first", xqova::DefinitionCheck::kMemberType, 29,
+         [](std::vector<unsigned char>& b) { b = WithMember(2, 0x16, 0); }},
     };
     for (const Malformation& c : cases) {
         std::vector<unsigned char> block = BmiBlockBytes();
