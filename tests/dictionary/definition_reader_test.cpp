@@ -94,13 +94,16 @@ TEST(TypeNames, TableOfTheTypeByte) {
     EXPECT_EQ(xqova::ElementSize(0x89), 2);
 }
 
-// Each mutation of a sound block must be refused without a read outside the
-// block (the sanitizers watch the reads).
+// Each damage of a sound block is refused, naming the check and the field
+// at fault, without a read outside the block (the sanitizers watch).
 struct Malformation {
     const char* what;
     xqova::DefinitionCheck check;  // the check that names the fault
     std::size_t at;                // and the offset of the field at fault
-    void (*apply)(std::vector<unsigned char>&);
+    std::size_t byte;              // the byte set to `value`, the checksum restamped or not
+    unsigned char value;
+    bool restamp;
+    std::vector<unsigned char> (*block)() = nullptr;  // the block damaged otherwise
 };
 
 // The worked example with member `position` of class CBMICStd.
@@ -113,47 +116,47 @@ std::vector<unsigned char> WithMember(std::size_t position, std::uint8_t type, s
 }
 
 TEST(DefinitionReader, MalformedBlocksAreRefused) {
+    using Check = xqova::DefinitionCheck;
     const Malformation cases[] = {
-        {"checksum", xqova::DefinitionCheck::kChecksum, 334, [](std::vector<unsigned char>& b) { b[100] ^= 1; }},
-        {"no species", xqova::DefinitionCheck::kHeader, 0, [](std::vector<unsigned char>& b) { b[0] = 0; }},
-        {"full size beyond the buffer", xqova::DefinitionCheck::kSize, 9, [](std::vector<unsigned char>& b) { b[9] = 0x02; }},
-        {"full size below the header", xqova::DefinitionCheck::kSize, 9, [](std::vector<unsigned char>& b) { b[9] = 0; b[10] = 10; }},
-        {"members run into the text", xqova::DefinitionCheck::kMemberType, 34, [](std::vector<unsigned char>& b) { b[14] = 40; text_test::Stamp(&b); }},
-        {"member count past the block", xqova::DefinitionCheck::kMemberType, 34, [](std::vector<unsigned char>& b) { b[13] = 0xFF; text_test::Stamp(&b); }},
-        {"width code 4", xqova::DefinitionCheck::kMemberType, 19, [](std::vector<unsigned char>& b) { b[19] = 0x14; text_test::Stamp(&b); }},
-        {"width code 5", xqova::DefinitionCheck::kMemberType, 24, [](std::vector<unsigned char>& b) { b[24] = 0x15; text_test::Stamp(&b); }},
-        {"text offset past the end", xqova::DefinitionCheck::kTextOffset, 7, [](std::vector<unsigned char>& b) { b[7] = 0x02; text_test::Stamp(&b); }},
-        {"text offset inside the records", xqova::DefinitionCheck::kTextOffset, 7, [](std::vector<unsigned char>& b) { b[8] = 20; text_test::Stamp(&b); }},
-        {"entry count too small", xqova::DefinitionCheck::kTextHeader, 56, [](std::vector<unsigned char>& b) { b[57] = 3; text_test::Stamp(&b); }},
-        {"entry count past the end", xqova::DefinitionCheck::kTextHeader, 56, [](std::vector<unsigned char>& b) { b[56] = 0x7F; text_test::Stamp(&b); }},
-        {"name offset outside", xqova::DefinitionCheck::kName, 60, [](std::vector<unsigned char>& b) { b[60] = 0x7F; text_test::Stamp(&b); }},
-        {"enumeration offset outside", xqova::DefinitionCheck::kEnumeration, 62, [](std::vector<unsigned char>& b) { b[62] = 0x7F; text_test::Stamp(&b); }},
-        {"enumeration end outside", xqova::DefinitionCheck::kEnumeration, 80, [](std::vector<unsigned char>& b) { b[80] = 0x7F; text_test::Stamp(&b); }},
-        {"enumeration end not whole pairs", xqova::DefinitionCheck::kEnumeration, 80, [](std::vector<unsigned char>& b) { b[81] = 0x25; text_test::Stamp(&b); }},
-        {"pair name outside", xqova::DefinitionCheck::kName, 84, [](std::vector<unsigned char>& b) { b[84] = 0x7F; text_test::Stamp(&b); }},
-        {"string not terminated", xqova::DefinitionCheck::kName, 60, [](std::vector<unsigned char>& b) {
-             for (std::size_t i = 104; i < b.size() - 2; ++i) b[i] = 'x';
-             text_test::Stamp(&b);
+        {"checksum", Check::kChecksum, 334, 334, 0x00, false},
+        {"no species", Check::kHeader, 0, 0, 0, false},
+        {"full size beyond the buffer", Check::kSize, 9, 9, 0x02, false},
+        {"full size below the header", Check::kSize, 9, 9, 0, false, [] {
+             std::vector<unsigned char> b = BmiBlockBytes();
+             b[10] = 10;
+             return b;
          }},
-        {"member record past the block", xqova::DefinitionCheck::kMemberRecord, 15, [](std::vector<unsigned char>& b) {
-             // The header alone, stating one member and no text.
-             b.resize(15);
-             b[7] = 0, b[8] = 15, b[9] = 0, b[10] = 17, b[11] = 0, b[12] = 0, b[13] = 0, b[14] = 1;
-             b.resize(17);
-             text_test::Stamp(&b);
+        {"members run into the text", Check::kMemberType, 34, 14, 40, true},
+        {"member count past the block", Check::kMemberType, 34, 13, 0xFF, true},
+        {"width code 4", Check::kMemberType, 19, 19, 0x14, true},
+        {"width code 5", Check::kMemberType, 24, 24, 0x15, true},
+        {"text offset past the end", Check::kTextOffset, 7, 7, 0x02, true},
+        {"text offset inside the records", Check::kTextOffset, 7, 8, 20, true},
+        {"entry count too small", Check::kTextHeader, 56, 57, 3, true},
+        {"entry count past the end", Check::kTextHeader, 56, 56, 0x7F, true},
+        {"name offset outside", Check::kName, 60, 60, 0x7F, true},
+        {"enumeration offset outside", Check::kEnumeration, 62, 62, 0x7F, true},
+        {"enumeration end outside", Check::kEnumeration, 80, 80, 0x7F, true},
+        {"enumeration end not whole pairs", Check::kEnumeration, 80, 81, 0x25, true},
+        {"pair name outside", Check::kName, 84, 84, 0x7F, true},
+        {"string not terminated", Check::kName, 60, 333, 'x', true, [] {
+             std::vector<unsigned char> b = BmiBlockBytes();
+             std::fill(b.begin() + 104, b.end() - 2, 'x');
+             return b;
+         }},
+        // The header alone, stating one member and no text.
+        {"member record past the block", Check::kMemberRecord, 15, 14, 1, true, [] {
+             const unsigned char header[17] = {1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 17};
+             return std::vector<unsigned char>(header, header + 17);
          }},
         // The records grow by a class identifier, so the block is rebuilt.
-        {"object member with number kind bits", xqova::DefinitionCheck::kMemberType, 24,
-         [](std::vector<unsigned char>& b) { b = WithMember(1, 0xAE, 2); }},
-        {"inherit member not first", xqova::DefinitionCheck::kMemberType, 29,
-         [](std::vector<unsigned char>& b) { b = WithMember(2, 0x16, 0); }},
+        {"object member with number kind bits", Check::kMemberType, 24, 0, 1, false, [] { return WithMember(1, 0xAE, 2); }},
+        {"inherit member not first", Check::kMemberType, 29, 0, 1, false, [] { return WithMember(2, 0x16, 0); }},
     };
     for (const Malformation& c : cases) {
-        std::vector<unsigned char> block = BmiBlockBytes();
-        c.apply(block);
-        // Hand the checks a copy of exactly the block's bytes, so that any
-        // read past them is caught.
-        std::vector<unsigned char> exact(block);
+        std::vector<unsigned char> exact = c.block != nullptr ? c.block() : BmiBlockBytes();
+        exact[c.byte] = c.value;
+        if (c.restamp) text_test::Stamp(&exact);
         EXPECT_FALSE(xqova::DefinitionIsWellFormed(exact.data(), exact.size())) << c.what;
         xqova::DefinitionReport report;
         EXPECT_FALSE(xqova::CheckDefinition(exact.data(), exact.size(), &report));
