@@ -266,31 +266,33 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
 }
 
 TEST(Json, LimitsBoundTheTextAndTheObjectsBuilt) {
-    // A combined record builds eleven nested objects with itself.
-    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
-    const std::string text = xqova::ObjectToJson(record, -1);
-    xqova::JsonLimits limits;
-    limits.maxInputBytes = text.size() - 1;
-    EXPECT_NE(std::string::npos, Refusal(text, limits).reason.find("more than the limit of"));
-    limits.maxInputBytes = text.size();
-    xqova::JsonError error;
-    EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), text.data(), text.size(), &error, limits) != nullptr)
-        << error.Text();
-
-    // Vector elements count one object each.
-    CXQOVAObject vitals(&xqova::AllBuiltinClasses(), kVitals, 0xFFFF);
+    // A combined record builds eleven nested objects with itself; vector
+    // elements count one object each.
+    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF), vitals(&xqova::AllBuiltinClasses(), kVitals, 0xFFFF);
     CXQOVAVector* container = vitals.At(3);
     ASSERT_TRUE(container != nullptr);
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(container->Push(kNumD) != nullptr);
-    const std::string five = xqova::ObjectToJson(vitals, -1);
-    limits = xqova::JsonLimits();
-    limits.maxObjects = 5;
-    const xqova::JsonError refused = Refusal(five, limits);
-    EXPECT_EQ("/members/Container/value/4", refused.path);
-    EXPECT_NE(std::string::npos, refused.reason.find("more than 5 objects"));
-    limits.maxObjects = 6;
-    EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), five.data(), five.size(), &error, limits) != nullptr)
-        << error.Text();
+    const std::string text = xqova::ObjectToJson(record, -1), five = xqova::ObjectToJson(vitals, -1);
+    const struct {
+        const std::string& text;
+        std::size_t maxInputBytes;
+        std::uint32_t maxObjects;
+        const char* path;
+        const char* reason;  // "" when taken
+    } cases[] = {
+        {text, text.size() - 1, 1000, "", "more than the limit of"}, {text, text.size(), 12, "", ""},
+        {five, five.size(), 5, "/members/Container/value/4", "more than 5 objects"}, {five, five.size(), 6, "", ""},
+    };
+    for (const auto& c : cases) {
+        xqova::JsonLimits limits;
+        limits.maxInputBytes = c.maxInputBytes;
+        limits.maxObjects = c.maxObjects;
+        xqova::JsonError error;
+        auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), c.text.data(), c.text.size(), &error, limits);
+        EXPECT_EQ(object == nullptr, c.reason[0] != '\0') << error.Text();
+        EXPECT_EQ(error.path, c.path);
+        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
+    }
 }
 
 // Texts of every byte and code unit, 64-bit elements and a repeated name,
