@@ -130,14 +130,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const void* b = blocks[1].data();
     EXPECT_EQ(DefinitionClassID(b), 0x00C80300u);
     EXPECT_EQ(DefinitionVersion(b), 102);
-    struct Row {
-        std::uint8_t type;
-        std::uint32_t memberClass;
-        std::uint16_t fixedCount;
-        std::uint16_t minVersion;
-        std::uint16_t maxVersion;
-    };
-    const Row rows[] = {
+    // Each member's type, member class, fixed count, first and last version.
+    const std::uint32_t rows[][5] = {
         {0x16, 0x00C90000, 0, 101, 0xFFFF}, {0x3B, 0xFFFFFFFF, 0, 102, 103},     {0x49, 0xFFFFFFFF, 0, 101, 0xFFFF},
         {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x18, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
         {0x46, 0x00C90007, 0, 101, 0xFFFF}, {0x06, 0xFFFFFFFF, 0, 101, 0xFFFF},
@@ -146,11 +140,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     for (std::uint16_t p = 0; p < sizeof rows / sizeof rows[0]; ++p) {
         xqova::MemberRecord r;
         ASSERT_TRUE(xqova::DefinitionMemberRecord(b, p, &r));
-        EXPECT_EQ(r.type, rows[p].type) << p;
-        EXPECT_EQ(r.memberClass, rows[p].memberClass) << p;
-        EXPECT_EQ(r.fixedCount, rows[p].fixedCount) << p;
-        EXPECT_EQ(r.minVersion, rows[p].minVersion) << p;
-        EXPECT_EQ(r.maxVersion, rows[p].maxVersion) << p;
+        EXPECT_EQ((std::vector<std::uint32_t>{r.type, r.memberClass, r.fixedCount, r.minVersion, r.maxVersion}),
+                  std::vector<std::uint32_t>(rows[p], rows[p] + 5)) << p;
     }
     EXPECT_EQ(xqova::DefinitionMemberAlias(b, 1), 0xFFFFFFFEu);
     EXPECT_EQ(xqova::DefinitionMemberUnits(b, 1), 9);
