@@ -126,6 +126,8 @@ TEST(Json, DocumentShape) {
     f.SetMemberAt(1, 0x8001u);
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
         "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
+    f.SetMemberAt(0, -0.0f);
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":-0.0}"));
     f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":\"-Infinity\"}"));
     // An empty text is an empty string.
