@@ -5,6 +5,7 @@
 // than deciding the outcome.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
