@@ -8,7 +8,9 @@
 // exactly as the definition does.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
 
 #include "support/bmi_block.h"
 #include "support/objects.h"
@@ -105,6 +107,18 @@ TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
     }
     EXPECT_STREQ(strings.GetEnumeratorString(kGrandChild, 0, 1, 0), "Alpha_ON");
     EXPECT_STREQ(strings.GetEnumeratorString(kGrandChild, 4, 0, 0), "Delta_OFF");
+    // A chain of 34 classes, each inheriting from the one before: the walk
+    // goes 32 base classes deep and no deeper.
+    std::vector<text_test::Bytes> deep;
+    for (std::uint32_t k = 0; k < 34; ++k) {
+        deep.push_back(Class("CDeep", 0x02000000u + (k << 8), k == 0 ? 0 : 0x01FFFF00u + (k << 8), "Own"));
+    }
+    test_objects::Chain deepChain(deep);
+    CXQOVADictionary deepDictionary(deepChain.Head());
+    CXQOVAStringTable deepStrings;
+    ASSERT_EQ(deepStrings.AddDictionaryTables(&deepDictionary), 1);
+    EXPECT_STREQ(deepStrings.GetMemberString(0x02002000, 0, 0), "Own");
+    EXPECT_STREQ(deepStrings.GetMemberString(0x02002100, 0, 0), "Base");
     // Only base definitions resolve, whatever the mode, which comes back.
     for (SearchMode_e mode : {SEARCH_MODE_BASE, SEARCH_MODE_ADDED, SEARCH_MODE_ALL}) {
         dictionary.SetSearchMode(mode);
@@ -146,7 +160,9 @@ TEST(EveryClassNamed, BuiltInChains) {
         ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
 
         std::size_t compared = 0;
-        auto same = [&compared](const char* fromTable, const char* fromDefinition) {
+        std::set<std::string> names;
+        auto same = [&compared, &names](const char* fromTable, const char* fromDefinition) {
+            names.insert(Text(fromDefinition));
             EXPECT_EQ(Text(fromTable), Text(fromDefinition));
             EXPECT_NE(fromDefinition, nullptr);
             EXPECT_NE(fromTable, fromDefinition);  // the string table's own copy
@@ -180,6 +196,8 @@ TEST(EveryClassNamed, BuiltInChains) {
             EXPECT_EQ(strings.GetMemberString(id, members, 0), nullptr);
         }
         EXPECT_GE(compared, c.atLeast);
+        // Each name is stored once.
+        EXPECT_EQ(ReadInt16(static_cast<const unsigned char*>(strings.GetLanguageTable(0)) + 1), names.size());
     }
 }
 
