@@ -75,10 +75,10 @@ TEST(Dictionary, IndexedLookupsFollowTheWalkInEveryMode) {
                                       Block(0x73, 3, {1}, 100), Block(17, 8, {0}, 101)};
     const std::vector<const void*> base = BlocksOf(chain.Head());
 
-    for (bool baseIndexFails : {false, true}) {
-        SCOPED_TRACE(baseIndexFails ? "base chain walked" : "base chain indexed");
+    for (long failAfter : {-1L, 0L, 1L}) {
+        SCOPED_TRACE(failAfter < 0 ? "base chain indexed" : "base chain walked");
         // Without memory at construction the base chain is walked instead.
-        if (baseIndexFails) xqova::testing::FailAllocationsAfter(0);
+        xqova::testing::FailAllocationsAfter(failAfter);
         CXQOVADictionary dictionary(chain.Head());
         xqova::testing::FailAllocationsAfter(-1);
         std::vector<const void*> copies;
