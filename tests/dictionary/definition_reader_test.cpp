@@ -139,6 +139,11 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
         {"enumeration end outside", Check::kEnumeration, 80, 80, 0x7F, true},
         {"enumeration end not whole pairs", Check::kEnumeration, 80, 81, 0x25, true},
         {"pair name outside", Check::kName, 84, 84, 0x7F, true},
+        {"name at the checksum", Check::kName, 60, 60, 0x01, true, [] {
+             std::vector<unsigned char> b = BmiBlockBytes();
+             b[61] = 0x18;  // 54 + 0x0118: the first byte past the last terminator
+             return b;
+         }},
         {"string not terminated", Check::kName, 60, 333, 'x', true, [] {
              std::vector<unsigned char> b = BmiBlockBytes();
              std::fill(b.begin() + 104, b.end() - 2, 'x');
@@ -148,6 +153,11 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
         {"member record past the block", Check::kMemberRecord, 15, 14, 1, true, [] {
              const unsigned char header[17] = {1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 17};
              return std::vector<unsigned char>(header, header + 17);
+         }},
+        // One object member whose class identifier lies past the block.
+        {"object record past the block", Check::kMemberRecord, 15, 19, 0x06, true, [] {
+             const unsigned char header[22] = {1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 22, 0, 0, 0, 1, 0, 100, 0xFF, 0xFF, 0x10};
+             return std::vector<unsigned char>(header, header + 22);
          }},
         // The records grow by a class identifier, so the block is rebuilt.
         {"object member with number kind bits", Check::kMemberType, 24, 0, 1, false, [] { return WithMember(1, 0xAE, 2); }},
