@@ -6,6 +6,7 @@
 
 #include "support/bmi_block.h"
 #include "support/mutations.h"
+#include "text/table_bytes.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/dictionary/definition.h"
@@ -14,115 +15,61 @@ namespace {
 
 using xqova_test::BmiBlockBytes;
 
-TEST(DefinitionBuilder, ReproducesTheBmiBlockByteForByte) {
-    const std::vector<unsigned char> golden = BmiBlockBytes();
-    ASSERT_EQ(golden.size(), 336u);
-    const std::vector<unsigned char> built =
-        xqova::build::BuildDefinition(xqova_test::BmiDescription(), xqova_test::NoClassName);
-    EXPECT_EQ(built, golden);
-    EXPECT_EQ(xqova::build::EmptyDocumentLength(xqova_test::BmiDescription(), xqova_test::NoClassName), 391u);
-}
-
-TEST(DefinitionReader, HeaderFields) {
-    std::vector<unsigned char> block = BmiBlockBytes();
-    EXPECT_EQ(DefinitionClassID(block.data()), 0x00110800u);
-    EXPECT_EQ(DefinitionVersion(block.data()), 100);
-    EXPECT_EQ(DefinitionFullSize(block.data()), 336);
-    EXPECT_EQ(xqova::DefinitionTextOffset(block.data()), 54);
-    EXPECT_EQ(xqova::DefinitionXMLSize(block.data()), 391);
-    EXPECT_EQ(xqova::DefinitionMemberCount(block.data()), 3);
-    EXPECT_EQ(xqova::DefinitionAttributeTableOffset(block.data()), 30u);
-    EXPECT_EQ(xqova::DefinitionAttributeSize(block.data()), 8);
-    EXPECT_TRUE(xqova::DefinitionChecksumHolds(block.data()));
-    EXPECT_TRUE(xqova::DefinitionIsWellFormed(block.data(), block.size()));
-
-}
-
-// Every reader given no block answers its default and reads nothing.
-TEST(DefinitionReader, NoBlockGivesTheDefaults) {
-    xqova::MemberRecord record;
-    const std::uint32_t got[] = {
-        DefinitionClassID(nullptr), DefinitionVersion(nullptr), DefinitionFullSize(nullptr),
-        xqova::DefinitionSpeciesCount(nullptr), xqova::DefinitionServesSpecies(nullptr, 0),
-        xqova::DefinitionTextOffset(nullptr), xqova::DefinitionXMLSize(nullptr), xqova::DefinitionMemberCount(nullptr),
-        xqova::DefinitionMember(nullptr, 0), xqova::DefinitionMemberRecord(nullptr, 0, &record),
-        static_cast<std::uint32_t>(xqova::DefinitionAttributeTableOffset(nullptr)), xqova::DefinitionAttributeSize(nullptr),
-        xqova::DefinitionMemberAlias(nullptr, 0), xqova::DefinitionMemberUnits(nullptr, 0),
-        xqova::DefinitionMemberScaleCoefficient(nullptr, 0), static_cast<std::uint32_t>(xqova::DefinitionMemberScaleExponent(nullptr, 0)),
-        xqova::DefinitionText(nullptr, 0xFFFF) != nullptr, xqova::DefinitionEnumerator(nullptr, 0xFFFF, 0) != nullptr,
-        xqova::DefinitionHasEnumeration(nullptr, 0), xqova::DefinitionEnumerationSize(nullptr, 0xFFFF),
-        xqova::DefinitionEnumerationTableOffset(nullptr, 0), xqova::DefinitionChecksumHolds(nullptr),
-        xqova::MemberWalker(nullptr).Next(&record)};
-    const std::uint32_t expected[] = {0xFFFFFFFFu, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0, 0, 0, 0xFFFFFFFFu, 0xFF, 1, 0,
-                                      0, 0, 0, 0, 0xFFFF, 0, 0};
-    static_assert(sizeof got == sizeof expected, "one default per reader");
-    for (std::size_t i = 0; i < sizeof got / sizeof got[0]; ++i) EXPECT_EQ(got[i], expected[i]) << "reader " << i;
-}
-
-TEST(DefinitionReader, MembersAndAttributes) {
-    std::vector<unsigned char> block = BmiBlockBytes();
-    EXPECT_EQ(xqova::DefinitionMember(block.data(), 0), 0x10);
-    EXPECT_EQ(xqova::DefinitionMember(block.data(), 2), 0x11);
-    EXPECT_EQ(xqova::DefinitionMember(block.data(), 3), 0xF8);
-    xqova::MemberRecord record;
-    ASSERT_TRUE(xqova::DefinitionMemberRecord(block.data(), 1, &record));
-    EXPECT_EQ(record.minVersion, 100);
-    EXPECT_EQ(record.maxVersion, 0xFFFF);
-    EXPECT_TRUE(record.InVersion(100));
-    EXPECT_FALSE(record.InVersion(99));
-    EXPECT_EQ(xqova::DefinitionMemberAlias(block.data(), 0), 0xFFFFFFFFu);
-    EXPECT_EQ(xqova::DefinitionMemberUnits(block.data(), 0), 0xFF);
-    EXPECT_EQ(xqova::DefinitionMemberScaleCoefficient(block.data(), 0), 1);
-    EXPECT_EQ(xqova::DefinitionMemberScaleExponent(block.data(), 0), 0);
-}
-
-TEST(DefinitionReader, TextEntriesCountFromTheEnd) {
-    std::vector<unsigned char> block = BmiBlockBytes();
-    const void* b = block.data();
-    EXPECT_STREQ(xqova::DefinitionText(b, 0), "Enabled");
-    EXPECT_STREQ(xqova::DefinitionText(b, 2), "HeightDisplayUnits");
-    EXPECT_EQ(xqova::DefinitionText(b, 3), nullptr);  // M itself
-    EXPECT_STREQ(xqova::DefinitionText(b, 0xFFFF), "CBMICStd");
-    EXPECT_EQ(xqova::DefinitionText(b, 0xFFFE), nullptr);  // E = M + 1: no further enumeration
-    EXPECT_STREQ(xqova::DefinitionEnumerator(b, 0xFFFF, 0), "SpSTANDARD");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(b, 1, 1), "WEIGHTDISPLAYUNITS_UNITS_KG");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(b, 2, 2), "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES");
-    EXPECT_EQ(xqova::DefinitionEnumerator(b, 2, 3), nullptr);
-    EXPECT_EQ(xqova::DefinitionEnumerator(b, 0, 0), nullptr);  // no table
-    EXPECT_EQ(xqova::DefinitionHasEnumeration(b, 0), 0);
-    EXPECT_EQ(xqova::DefinitionHasEnumeration(b, 1), 1);
-    EXPECT_EQ(xqova::DefinitionHasEnumeration(b, 0xFFFF), 0);  // positions only
-}
-
-TEST(DefinitionReader, NamedEnumerationsAndShortAttributeRecords) {
-    xqova::build::ClassDescription d = xqova_test::BmiDescription();
+// Every reader over the worked example, a block with a named enumeration
+// and short attribute records, one without text, and no block at all (the
+// readers' defaults, nothing read).
+TEST(DefinitionReader, ReadsEveryFieldOrItsDefault) {
+    using namespace xqova;
+    const std::vector<unsigned char> bmi = BmiBlockBytes();
+    build::ClassDescription d = xqova_test::BmiDescription();
     d.enumerations = {{"ModeID", {{0, "MODEID_NONE"}, {2, "MODEID_APPLICATION"}}}};
     d.attributeSize = 4;
     d.members[1].alias = 0x01020304u;
-    const std::vector<unsigned char> block = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
-    const void* b = block.data();
-    ASSERT_TRUE(xqova::DefinitionIsWellFormed(b, block.size()));
-    EXPECT_STREQ(xqova::DefinitionText(b, 0xFFFE), "ModeID");
-    EXPECT_STREQ(xqova::DefinitionEnumerator(b, 0xFFFE, 2), "MODEID_APPLICATION");
-    EXPECT_EQ(xqova::DefinitionText(b, 0xFFFD), nullptr);
-    EXPECT_EQ(xqova::DefinitionAttributeSize(b), 4);
-    EXPECT_EQ(xqova::DefinitionMemberAlias(b, 1), 0x01020304u);
-    EXPECT_EQ(xqova::DefinitionMemberUnits(b, 1), 0xFF);
-    EXPECT_EQ(xqova::DefinitionMemberScaleCoefficient(b, 1), 1);
-
+    const std::vector<unsigned char> named = build::BuildDefinition(d, xqova_test::NoClassName);
     d.attributeSize = 0;
-    const std::vector<unsigned char> bare = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
-    EXPECT_EQ(xqova::DefinitionMemberAlias(bare.data(), 1), 0xFFFFFFFFu);
-}
-
-TEST(DefinitionReader, NoTextMeansNoLookups) {
-    xqova::build::ClassDescription d = xqova_test::BmiDescription();
-    d.xmlBaseSize = 0;
-    const std::vector<unsigned char> block = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
-    EXPECT_EQ(xqova::DefinitionText(block.data(), 0xFFFF), nullptr);
-    EXPECT_EQ(xqova::DefinitionText(block.data(), 0), nullptr);
-    EXPECT_EQ(xqova::DefinitionEnumerator(block.data(), 1, 0), nullptr);
-    EXPECT_EQ(xqova::DefinitionHasEnumeration(block.data(), 1), 0);
+    const std::vector<unsigned char> bare = build::BuildDefinition(d, xqova_test::NoClassName);
+    d = xqova_test::BmiDescription();
+    d.xmlBaseSize = 0;  // carries no text
+    const std::vector<unsigned char> noText = build::BuildDefinition(d, xqova_test::NoClassName);
+    const void *b = bmi.data(), *n = named.data(), *t = noText.data(), *none = nullptr;
+    MemberRecord record, nothing;
+    ASSERT_TRUE(DefinitionMemberRecord(b, 1, &record));
+    const std::uint64_t numbers[][2] = {
+        {DefinitionClassID(b), 0x00110800}, {DefinitionVersion(b), 100}, {DefinitionFullSize(b), 336},
+        {DefinitionTextOffset(b), 54}, {DefinitionXMLSize(b), 391}, {DefinitionMemberCount(b), 3},
+        {DefinitionAttributeTableOffset(b), 30}, {DefinitionAttributeSize(b), 8}, {DefinitionChecksumHolds(b), 1},
+        {DefinitionIsWellFormed(b, bmi.size()), 1}, {DefinitionMember(b, 0), 0x10}, {DefinitionMember(b, 2), 0x11},
+        {DefinitionMember(b, 3), 0xF8}, {record.minVersion, 100}, {record.maxVersion, 0xFFFF},
+        {record.InVersion(100), 1}, {record.InVersion(99), 0}, {DefinitionMemberAlias(b, 0), 0xFFFFFFFF},
+        {DefinitionMemberUnits(b, 0), 0xFF}, {DefinitionMemberScaleCoefficient(b, 0), 1},
+        {static_cast<std::uint64_t>(DefinitionMemberScaleExponent(b, 0)), 0}, {DefinitionHasEnumeration(b, 0), 0},
+        {DefinitionHasEnumeration(b, 1), 1}, {DefinitionHasEnumeration(b, 0xFFFF), 0},  // positions only
+        {DefinitionIsWellFormed(n, named.size()), 1}, {DefinitionAttributeSize(n), 4},
+        {DefinitionMemberAlias(n, 1), 0x01020304}, {DefinitionMemberUnits(n, 1), 0xFF},
+        {DefinitionMemberScaleCoefficient(n, 1), 1}, {DefinitionMemberAlias(bare.data(), 1), 0xFFFFFFFF},
+        {DefinitionHasEnumeration(t, 1), 0},
+        {DefinitionClassID(none), 0xFFFFFFFF}, {DefinitionVersion(none), 0}, {DefinitionFullSize(none), 0},
+        {DefinitionSpeciesCount(none), 0}, {DefinitionServesSpecies(none, 0), 0}, {DefinitionTextOffset(none), 0},
+        {DefinitionXMLSize(none), 0}, {DefinitionMemberCount(none), 0}, {DefinitionMember(none, 0), 0xF8},
+        {DefinitionMemberRecord(none, 0, &nothing), 0}, {DefinitionAttributeTableOffset(none), 0},
+        {DefinitionAttributeSize(none), 0}, {DefinitionMemberAlias(none, 0), 0xFFFFFFFF},
+        {DefinitionMemberUnits(none, 0), 0xFF}, {DefinitionMemberScaleCoefficient(none, 0), 1},
+        {static_cast<std::uint64_t>(DefinitionMemberScaleExponent(none, 0)), 0},
+        {DefinitionHasEnumeration(none, 0), 0}, {DefinitionEnumerationSize(none, 0xFFFF), 0},
+        {DefinitionEnumerationTableOffset(none, 0), 0xFFFF}, {DefinitionChecksumHolds(none), 0},
+        {MemberWalker(none).Next(&nothing), 0}};
+    for (std::size_t i = 0; i < sizeof numbers / sizeof numbers[0]; ++i) EXPECT_EQ(numbers[i][0], numbers[i][1]) << i;
+    // Text entries count from the end: E = M + 1 has no further enumeration.
+    const char* const texts[][2] = {
+        {DefinitionText(b, 0), "Enabled"}, {DefinitionText(b, 2), "HeightDisplayUnits"}, {DefinitionText(b, 3), nullptr},
+        {DefinitionText(b, 0xFFFF), "CBMICStd"}, {DefinitionText(b, 0xFFFE), nullptr},
+        {DefinitionEnumerator(b, 0xFFFF, 0), "SpSTANDARD"}, {DefinitionEnumerator(b, 1, 1), "WEIGHTDISPLAYUNITS_UNITS_KG"},
+        {DefinitionEnumerator(b, 2, 2), "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES"}, {DefinitionEnumerator(b, 2, 3), nullptr},
+        {DefinitionEnumerator(b, 0, 0), nullptr}, {DefinitionText(n, 0xFFFE), "ModeID"},
+        {DefinitionEnumerator(n, 0xFFFE, 2), "MODEID_APPLICATION"}, {DefinitionText(n, 0xFFFD), nullptr},
+        {DefinitionText(t, 0xFFFF), nullptr}, {DefinitionText(t, 0), nullptr}, {DefinitionEnumerator(t, 1, 0), nullptr},
+        {DefinitionText(none, 0xFFFF), nullptr}, {DefinitionEnumerator(none, 0xFFFF, 0), nullptr}};
+    for (std::size_t i = 0; i < sizeof texts / sizeof texts[0]; ++i) EXPECT_STREQ(texts[i][0], texts[i][1]) << i;
 }
 
 TEST(TypeNames, TableOfTheTypeByte) {
@@ -147,75 +94,79 @@ TEST(TypeNames, TableOfTheTypeByte) {
     EXPECT_EQ(xqova::ElementSize(0x89), 2);
 }
 
-// Each mutation of a sound block must be refused without a read outside the
-// block (the sanitizers watch the reads).
+// Each damage of a sound block is refused, naming the check and the field
+// at fault, without a read outside the block (the sanitizers watch).
 struct Malformation {
     const char* what;
     xqova::DefinitionCheck check;  // the check that names the fault
     std::size_t at;                // and the offset of the field at fault
-    void (*apply)(std::vector<unsigned char>&);
+    std::size_t byte;              // the byte set to `value`, the checksum restamped or not
+    unsigned char value;
+    bool restamp;
+    std::vector<unsigned char> (*block)() = nullptr;  // the block damaged otherwise
 };
 
-void Restamp(std::vector<unsigned char>& b) {
-    const std::size_t size = b.size();
-    const std::uint16_t crc = CalculateCRC(b.data(), static_cast<std::uint32_t>(size - 2));
-    b[size - 2] = static_cast<unsigned char>(crc >> 8);
-    b[size - 1] = static_cast<unsigned char>(crc & 0xFF);
+// The worked example with member `position` of class CBMICStd.
+std::vector<unsigned char> WithMember(std::size_t position, std::uint8_t type, std::uint16_t fixedCount) {
+    xqova::build::ClassDescription d = xqova_test::BmiDescription();
+    d.members[position].type = type;
+    d.members[position].fixedCount = fixedCount;
+    d.members[position].memberClass = 0x00110800u;
+    return xqova::build::BuildDefinition(d, xqova_test::NoClassName);
 }
 
 TEST(DefinitionReader, MalformedBlocksAreRefused) {
+    using Check = xqova::DefinitionCheck;
     const Malformation cases[] = {
-        {"checksum", xqova::DefinitionCheck::kChecksum, 334, [](std::vector<unsigned char>& b) { b[100] ^= 1; }},
-        {"no species", xqova::DefinitionCheck::kHeader, 0, [](std::vector<unsigned char>& b) { b[0] = 0; }},
-        {"full size beyond the buffer", xqova::DefinitionCheck::kSize, 9, [](std::vector<unsigned char>& b) { b[9] = 0x02; }},
-        {"full size below the header", xqova::DefinitionCheck::kSize, 9, [](std::vector<unsigned char>& b) { b[9] = 0; b[10] = 10; }},
-        {"members run into the text", xqova::DefinitionCheck::kMemberType, 34, [](std::vector<unsigned char>& b) { b[14] = 40; Restamp(b); }},
-        {"member count past the block", xqova::DefinitionCheck::kMemberType, 34, [](std::vector<unsigned char>& b) { b[13] = 0xFF; Restamp(b); }},
-        {"width code 4", xqova::DefinitionCheck::kMemberType, 19, [](std::vector<unsigned char>& b) { b[19] = 0x14; Restamp(b); }},
-        {"width code 5", xqova::DefinitionCheck::kMemberType, 24, [](std::vector<unsigned char>& b) { b[24] = 0x15; Restamp(b); }},
-        {"text offset past the end", xqova::DefinitionCheck::kTextOffset, 7, [](std::vector<unsigned char>& b) { b[7] = 0x02; Restamp(b); }},
-        {"text offset inside the records", xqova::DefinitionCheck::kTextOffset, 7, [](std::vector<unsigned char>& b) { b[8] = 20; Restamp(b); }},
-        {"entry count too small", xqova::DefinitionCheck::kTextHeader, 56, [](std::vector<unsigned char>& b) { b[57] = 3; Restamp(b); }},
-        {"entry count past the end", xqova::DefinitionCheck::kTextHeader, 56, [](std::vector<unsigned char>& b) { b[56] = 0x7F; Restamp(b); }},
-        {"name offset outside", xqova::DefinitionCheck::kName, 60, [](std::vector<unsigned char>& b) { b[60] = 0x7F; Restamp(b); }},
-        {"enumeration offset outside", xqova::DefinitionCheck::kEnumeration, 62, [](std::vector<unsigned char>& b) { b[62] = 0x7F; Restamp(b); }},
-        {"enumeration end outside", xqova::DefinitionCheck::kEnumeration, 80, [](std::vector<unsigned char>& b) { b[80] = 0x7F; Restamp(b); }},
-        {"enumeration end not whole pairs", xqova::DefinitionCheck::kEnumeration, 80, [](std::vector<unsigned char>& b) { b[81] = 0x25; Restamp(b); }},
-        {"pair name outside", xqova::DefinitionCheck::kName, 84, [](std::vector<unsigned char>& b) { b[84] = 0x7F; Restamp(b); }},
-        {"string not terminated", xqova::DefinitionCheck::kName, 60, [](std::vector<unsigned char>& b) {
-             for (std::size_t i = 104; i < b.size() - 2; ++i) b[i] = 'x';
-             Restamp(b);
+        {"checksum", Check::kChecksum, 334, 334, 0x00, false},
+        {"no species", Check::kHeader, 0, 0, 0, false},
+        {"full size beyond the buffer", Check::kSize, 9, 9, 0x02, false},
+        {"full size below the header", Check::kSize, 9, 9, 0, false, [] {
+             std::vector<unsigned char> b = BmiBlockBytes();
+             b[10] = 10;
+             return b;
          }},
-        {"member record past the block", xqova::DefinitionCheck::kMemberRecord, 15, [](std::vector<unsigned char>& b) {
-             // The header alone, stating one member and no text.
-             b.resize(15);
-             b[7] = 0, b[8] = 15, b[9] = 0, b[10] = 17, b[11] = 0, b[12] = 0, b[13] = 0, b[14] = 1;
-             b.resize(17);
-             Restamp(b);
+        {"members run into the text", Check::kMemberType, 34, 14, 40, true},
+        {"member count past the block", Check::kMemberType, 34, 13, 0xFF, true},
+        {"width code 4", Check::kMemberType, 19, 19, 0x14, true},
+        {"width code 5", Check::kMemberType, 24, 24, 0x15, true},
+        {"text offset past the end", Check::kTextOffset, 7, 7, 0x02, true},
+        {"text offset inside the records", Check::kTextOffset, 7, 8, 20, true},
+        {"entry count too small", Check::kTextHeader, 56, 57, 3, true},
+        {"entry count past the end", Check::kTextHeader, 56, 56, 0x7F, true},
+        {"name offset outside", Check::kName, 60, 60, 0x7F, true},
+        {"enumeration offset outside", Check::kEnumeration, 62, 62, 0x7F, true},
+        {"enumeration end outside", Check::kEnumeration, 80, 80, 0x7F, true},
+        {"enumeration end not whole pairs", Check::kEnumeration, 80, 81, 0x25, true},
+        {"pair name outside", Check::kName, 84, 84, 0x7F, true},
+        {"name at the checksum", Check::kName, 60, 60, 0x01, true, [] {
+             std::vector<unsigned char> b = BmiBlockBytes();
+             b[61] = 0x18;  // 54 + 0x0118: the first byte past the last terminator
+             return b;
          }},
-        {"object member with number kind bits", xqova::DefinitionCheck::kMemberType, 24, [](std::vector<unsigned char>& b) {
-             xqova::build::ClassDescription d = xqova_test::BmiDescription();
-             d.members[1].type = 0xAE;
-             d.members[1].fixedCount = 2;
-             d.members[1].memberClass = 0x00110800u;
-             b = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
+        {"string not terminated", Check::kName, 60, 333, 'x', true, [] {
+             std::vector<unsigned char> b = BmiBlockBytes();
+             std::fill(b.begin() + 104, b.end() - 2, 'x');
+             return b;
          }},
-        {"inherit member not first", xqova::DefinitionCheck::kMemberType, 29, [](std::vector<unsigned char>& b) {
-             // Turn the last uint16 member into an inherit member: the record
-             // grows by a class identifier, so rebuild instead.
-             (void)b;
-             xqova::build::ClassDescription d = xqova_test::BmiDescription();
-             d.members[2].type = 0x16;
-             d.members[2].memberClass = 0x00110800u;
-             b = xqova::build::BuildDefinition(d, xqova_test::NoClassName);
+        // The header alone, stating one member and no text.
+        {"member record past the block", Check::kMemberRecord, 15, 14, 1, true, [] {
+             const unsigned char header[17] = {1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 17};
+             return std::vector<unsigned char>(header, header + 17);
          }},
+        // One object member whose class identifier lies past the block.
+        {"object record past the block", Check::kMemberRecord, 15, 19, 0x06, true, [] {
+             const unsigned char header[22] = {1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 22, 0, 0, 0, 1, 0, 100, 0xFF, 0xFF, 0x10};
+             return std::vector<unsigned char>(header, header + 22);
+         }},
+        // The records grow by a class identifier, so the block is rebuilt.
+        {"object member with number kind bits", Check::kMemberType, 24, 0, 1, false, [] { return WithMember(1, 0xAE, 2); }},
+        {"inherit member not first", Check::kMemberType, 29, 0, 1, false, [] { return WithMember(2, 0x16, 0); }},
     };
     for (const Malformation& c : cases) {
-        std::vector<unsigned char> block = BmiBlockBytes();
-        c.apply(block);
-        // Hand the checks a copy of exactly the block's bytes, so that any
-        // read past them is caught.
-        std::vector<unsigned char> exact(block);
+        std::vector<unsigned char> exact = c.block != nullptr ? c.block() : BmiBlockBytes();
+        exact[c.byte] = c.value;
+        if (c.restamp) text_test::Stamp(&exact);
         EXPECT_FALSE(xqova::DefinitionIsWellFormed(exact.data(), exact.size())) << c.what;
         xqova::DefinitionReport report;
         EXPECT_FALSE(xqova::CheckDefinition(exact.data(), exact.size(), &report));

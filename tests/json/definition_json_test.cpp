@@ -130,14 +130,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const void* b = blocks[1].data();
     EXPECT_EQ(DefinitionClassID(b), 0x00C80300u);
     EXPECT_EQ(DefinitionVersion(b), 102);
-    struct Row {
-        std::uint8_t type;
-        std::uint32_t memberClass;
-        std::uint16_t fixedCount;
-        std::uint16_t minVersion;
-        std::uint16_t maxVersion;
-    };
-    const Row rows[] = {
+    // Each member's type, member class, fixed count, first and last version.
+    const std::uint32_t rows[][5] = {
         {0x16, 0x00C90000, 0, 101, 0xFFFF}, {0x3B, 0xFFFFFFFF, 0, 102, 103},     {0x49, 0xFFFFFFFF, 0, 101, 0xFFFF},
         {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x18, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
         {0x46, 0x00C90007, 0, 101, 0xFFFF}, {0x06, 0xFFFFFFFF, 0, 101, 0xFFFF},
@@ -146,11 +140,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     for (std::uint16_t p = 0; p < sizeof rows / sizeof rows[0]; ++p) {
         xqova::MemberRecord r;
         ASSERT_TRUE(xqova::DefinitionMemberRecord(b, p, &r));
-        EXPECT_EQ(r.type, rows[p].type) << p;
-        EXPECT_EQ(r.memberClass, rows[p].memberClass) << p;
-        EXPECT_EQ(r.fixedCount, rows[p].fixedCount) << p;
-        EXPECT_EQ(r.minVersion, rows[p].minVersion) << p;
-        EXPECT_EQ(r.maxVersion, rows[p].maxVersion) << p;
+        EXPECT_EQ((std::vector<std::uint32_t>{r.type, r.memberClass, r.fixedCount, r.minVersion, r.maxVersion}),
+                  std::vector<std::uint32_t>(rows[p], rows[p] + 5)) << p;
     }
     EXPECT_EQ(xqova::DefinitionMemberAlias(b, 1), 0xFFFFFFFEu);
     EXPECT_EQ(xqova::DefinitionMemberUnits(b, 1), 9);
@@ -182,85 +173,70 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     EXPECT_EQ(Compile(one, &all, &error), Blocks{blocks[0]}) << error.Text();
 }
 
+// A class C whose member list is `members`.
+std::string Members(const std::string& members) {
+    return R"({"name": "C", "family": 1, "genus": 0, "members": [)" + members + "]}";
+}
+
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     const std::string longName(1025, 'N');
     std::string bigValues;
     for (int i = 0; i < 70; ++i) bigValues += (i ? ", \"" : "\"") + std::string(1000, 'A' + i % 26) + std::to_string(i) + "\"";
-    struct Case {
+    const struct {
         std::string text;
         const char* path;
         const char* reason;  // a part of the reason
-    };
-    const Case cases[] = {
-        {"{\"name\": ", "", "not JSON"},
-        {"{\"name\": 5, \"identifier\": \"0x00C80000\"}", "/name", "a string is expected"},
-        {"{\"name\": \"C\", \"name\": \"D\", \"identifier\": \"0x00C80000\"}", "/name", "given twice"},
-        {"{\"name\": \"C\", \"identifier\": \"0x00C80000\", \"version\": 70000}", "/version", "outside 0 to 65535"},
-        {"{\"name\": \"C\", \"identifier\": \"0x00C80000\", \"version\": 1.5}", "/version", "an integer is expected"},
-        {"{\"name\": \"C\", \"identifier\": \"C80000\"}", "/identifier", "not an identifier"},
-        {"{\"name\": \"C\"}", "", "\"identifier\", or a \"family\""},
-        {"{\"name\": \"C\", \"identifier\": \"0x00C80001\", \"species\": [\"SpA\"]}", "/species/0", "identifier's"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"species\": []}", "/species", "at least one"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"tpye\": \"uint8\"}]}",
-         "/members/0/tpye", "no such field"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint7\"}]}",
-         "/members/0/type", "unknown type"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8[70000]\"}]}",
-         "/members/0/type", "0 to 65535"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"bitmask float32\"}]}",
-         "/members/0/type", "integer type"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint32[20000]\"}]}",
-         "/members/0", "refused: fixed array larger"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\"}, "
-         "{\"name\": \"A\", \"type\": \"uint8\"}]}",
-         "/members/1/name", "names an earlier member"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"" + longName + "\", \"type\": \"uint8\"}]}",
-         "/members/0/name", "more than 1024"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint16\", "
-         "\"values\": [{\"name\": \"X\", \"value\": 65535}, \"Y\"]}]}",
+    } cases[] = {
+        {R"({"name": )", "", "not JSON"},
+        {R"({"name": 5, "identifier": "0x00C80000"})", "/name", "a string is expected"},
+        {R"({"name": "C", "name": "D", "identifier": "0x00C80000"})", "/name", "given twice"},
+        {R"({"name": "C", "identifier": "0x00C80000", "version": 70000})", "/version", "outside 0 to 65535"},
+        {R"({"name": "C", "identifier": "0x00C80000", "version": 1.5})", "/version", "an integer is expected"},
+        {R"({"name": "C", "identifier": "C80000"})", "/identifier", "not an identifier"},
+        {R"({"name": "C"})", "", "\"identifier\", or a \"family\""},
+        {R"({"name": "C", "identifier": "0x00C80001", "species": ["SpA"]})", "/species/0", "identifier's"},
+        {R"({"name": "C", "family": 1, "genus": 0, "species": []})", "/species", "at least one"},
+        {Members(R"({"name": "A", "tpye": "uint8"})"), "/members/0/tpye", "no such field"},
+        {Members(R"({"name": "A", "type": "uint7"})"), "/members/0/type", "unknown type"},
+        {Members(R"({"name": "A", "type": "uint8[70000]"})"), "/members/0/type", "0 to 65535"},
+        {Members(R"({"name": "A", "type": "bitmask float32"})"), "/members/0/type", "integer type"},
+        {Members(R"({"name": "A", "type": "uint32[20000]"})"), "/members/0", "refused: fixed array larger"},
+        {Members(R"({"name": "A", "type": "uint8"}, {"name": "A", "type": "uint8"})"), "/members/1/name",
+         "names an earlier member"},
+        {Members(R"({"name": ")" + longName + R"(", "type": "uint8"})"), "/members/0/name", "more than 1024"},
+        {Members(R"({"name": "A", "type": "uint16", "values": [{"name": "X", "value": 65535}, "Y"]})"),
          "/members/0/values/1", "past 65535"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint16\", "
-         "\"values\": [" + bigValues + "]}]}",
-         "", "class C, member 0 \"A\": the block's size with its name would be"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"object CNope\"}]}",
-         "/members/0/type", "no class is named \"CNope\""},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\"}, "
-         "{\"name\": \"B\", \"type\": \"inherit CNIBPDStd\"}]}",
-         "/members/1/type", "only the first member inherits"},
-        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
-         "\"object CB\"}]}, {\"name\": \"CB\", \"family\": 2, \"genus\": 0, \"members\": [{\"name\": \"A\", "
-         "\"type\": \"object CA[2]\"}]}]}",
+        {Members(R"({"name": "A", "type": "uint16", "values": [)" + bigValues + "]}"), "",
+         "class C, member 0 \"A\": the block's size with its name would be"},
+        {Members(R"({"name": "A", "type": "object CNope"})"), "/members/0/type", "no class is named \"CNope\""},
+        {Members(R"({"name": "A", "type": "uint8"}, {"name": "B", "type": "inherit CNIBPDStd"})"), "/members/1/type",
+         "only the first member inherits"},
+        {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
+            {"name": "CB", "family": 2, "genus": 0, "members": [{"name": "A", "type": "object CA[2]"}]}]})",
          "/classes/0", "cycle: CA.B -> CB.A -> CA"},
-        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
-         "\"object CA\"}]}]}",
+        {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CA"}]}]})",
          "/classes/0", "cycle: CA.B -> CA"},
-        {"{\"classes\": {}}", "/classes", "a list of classes"},
-        {"{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"A\", \"type\": \"uint8\", "
-         "\"units\": -1}]}",
-         "/members/0/units", "-1 is outside 0 to 255"},
-        {"{\"classes\": [{\"name\": \"CA\", \"family\": 1, \"genus\": 0}, {\"name\": \"CA\", \"family\": 2, "
-         "\"genus\": 0}, {\"name\": \"CB\", \"family\": 3, \"genus\": 0, \"members\": [{\"name\": \"A\", "
-         "\"type\": \"object CA\"}]}]}",
+        {R"({"classes": {}})", "/classes", "a list of classes"},
+        {Members(R"({"name": "A", "type": "uint8", "units": -1})"), "/members/0/units", "-1 is outside 0 to 255"},
+        {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
+            {"name": "CB", "family": 3, "genus": 0, "members": [{"name": "A", "type": "object CA"}]}]})",
          "/classes/2/members/0/type", "differ in identifier"},
         {std::string(64, '[') + std::string(64, ']'), "/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0", "nested deeper"},
     };
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 160));
         xqova::JsonError error;
         EXPECT_TRUE(Compile(c.text, &all, &error).empty());
         EXPECT_EQ(error.path, c.path);
         EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
     }
-    // A vector of its own class may be empty: no cycle.
-    xqova::JsonError error;
-    EXPECT_EQ(Compile("{\"name\": \"CA\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"B\", \"type\": "
-                      "\"object CA[UNBOUNDED]\"}]}",
-                      &all, &error).size(), 1u) << error.Text();
-    // A name of 1024 bytes is still taken.
-    EXPECT_EQ(Compile("{\"name\": \"C\", \"family\": 1, \"genus\": 0, \"members\": [{\"name\": \"" + longName.substr(1) +
-                          "\", \"type\": \"uint8\"}]}",
-                      &all, &error).size(), 1u) << error.Text();
+    // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken.
+    for (const std::string& taken : {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"),
+                                     Members(R"({"name": ")" + longName.substr(1) + R"(", "type": "uint8"})")}) {
+        xqova::JsonError error;
+        EXPECT_EQ(Compile(taken, &all, &error).size(), 1u) << error.Text();
+    }
 }
 
 // Both readers of the component parse a long list in time linear in it
@@ -273,23 +249,18 @@ TEST(DefinitionJson, ReadersTakeTimeLinearInALongList) {
     };
     const std::string small = list(4000), large = list(32000);
     CXQOVADictionary& all = xqova::AllBuiltinClasses();
-    const auto readers = {
-        +[](const std::string& text, CXQOVADictionary& d) {
+    for (bool objects : {false, true}) {
+        const auto read = [&](const std::string& text) {
             xqova::JsonError error;
             Blocks blocks;
-            return xqova::DefinitionBlocksFromJson(text.data(), text.size(), &d, &blocks, &error);
-        },
-        +[](const std::string& text, CXQOVADictionary& d) {
-            xqova::JsonError error;
-            return xqova::ObjectFromJson(&d, text.data(), text.size(), &error) != nullptr;
-        }};
-    for (auto read : readers) {
+            return objects ? xqova::ObjectFromJson(&all, text.data(), text.size(), &error) != nullptr
+                           : xqova::DefinitionBlocksFromJson(text.data(), text.size(), &all, &blocks, &error);
+        };
         const double t0 = test_timing::Seconds();
-        EXPECT_FALSE(read(small, all));
+        EXPECT_FALSE(read(small));
         const double t1 = test_timing::Seconds();
-        EXPECT_FALSE(read(large, all));
-        const double t2 = test_timing::Seconds();
-        EXPECT_LT(t2 - t1, test_timing::EightfoldBound(t1 - t0));
+        EXPECT_FALSE(read(large));
+        EXPECT_LT(test_timing::Seconds() - t1, test_timing::EightfoldBound(t1 - t0)) << objects;
     }
 }
 

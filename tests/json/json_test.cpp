@@ -33,32 +33,22 @@ void MakeFloatsAwkward(CXQOVAObject& object, unsigned& k) {
     const std::vector<xqova::MemberRecord> records = PresentRecords(object);
     for (std::uint16_t pos = 0; pos < records.size(); ++pos) {
         const xqova::MemberType type(records[pos].type);
-        if (type.IsSingleObject()) {
-            CXQOVAObject* nested = object.At(pos);
-            if (nested != nullptr) MakeFloatsAwkward(*nested, k);
-        } else if (type.IsVector()) {
-            CXQOVAVector* vector = object.At(pos);
-            for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) MakeFloatsAwkward(*vector->At(i), k);
-        } else if (type.IsFloat() && !type.IsArray()) {
-            const double d = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
-            if (type.Width() == 3) {
-                object.SetMemberAt(pos, static_cast<float>(d));
-            } else {
-                object.SetMemberAt(pos, d);
-            }
-        } else if (type.IsFloat()) {
-            const std::uint16_t n = type.IsFixedArray() ? records[pos].fixedCount : 4;
-            std::vector<double> d(n);
-            std::vector<float> f(n);
-            for (std::uint16_t i = 0; i < n; ++i) {
-                d[i] = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
-                f[i] = static_cast<float>(d[i]);
-            }
-            if (type.Width() == 3) {
-                EXPECT_EQ(1, object.SetMemberAt(pos, f.data(), n));
-            } else {
-                EXPECT_EQ(1, object.SetMemberAt(pos, d.data(), n));
-            }
+        CXQOVAVector* vector = type.IsVector() ? static_cast<CXQOVAVector*>(object.At(pos)) : nullptr;
+        for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) MakeFloatsAwkward(*vector->At(i), k);
+        CXQOVAObject* nested = type.IsSingleObject() ? static_cast<CXQOVAObject*>(object.At(pos)) : nullptr;
+        if (nested != nullptr) MakeFloatsAwkward(*nested, k);
+        if (!type.IsFloat() || type.IsSingleObject() || type.IsVector()) continue;
+        const std::uint16_t n = !type.IsArray() ? 1 : type.IsFixedArray() ? records[pos].fixedCount : 4;
+        std::vector<double> d(n);
+        std::vector<float> f(n);
+        for (std::uint16_t i = 0; i < n; ++i) {
+            d[i] = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
+            f[i] = static_cast<float>(d[i]);
+        }
+        if (!type.IsArray()) {
+            EXPECT_EQ(1, type.Width() == 3 ? object.SetMemberAt(pos, f[0]) : object.SetMemberAt(pos, d[0]));
+        } else {
+            EXPECT_EQ(1, type.Width() == 3 ? object.SetMemberAt(pos, f.data(), n) : object.SetMemberAt(pos, d.data(), n));
         }
     }
 }
@@ -136,6 +126,8 @@ TEST(Json, DocumentShape) {
     f.SetMemberAt(1, 0x8001u);
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
         "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
+    f.SetMemberAt(0, -0.0f);
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":-0.0}"));
     f.SetMemberAt(0, -std::numeric_limits<float>::infinity());
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find("{\"Value\":{\"type\":\"float32\",\"value\":\"-Infinity\"}"));
     // An empty text is an empty string.
@@ -163,27 +155,10 @@ xqova::JsonError Refusal(const std::string& text, const xqova::JsonLimits& limit
     return error;
 }
 
-TEST(Json, NamesStandInForValuesAndMustAgreeWithThem) {
-    const std::string floatDoc =
-        "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"StatusBits\":"
-        "{\"bits\":[\"STATUSBITS_VALIDRANGE\",\"STATUSBITS_OVERRANGE\"]},\"Value\":{\"value\":-0.0}}}";
-    xqova::JsonError error;
-    auto f = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), floatDoc.data(), floatDoc.size(), &error);
-    ASSERT_TRUE(f != nullptr) << error.Text();
-    const std::string back = xqova::ObjectToJson(*f, -1);
-    EXPECT_NE(std::string::npos,
-              back.find("\"Value\":{\"type\":\"float32\",\"value\":-0.0},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":3,\"bits\":[\"STATUSBITS_VALIDRANGE\","
-                        "\"STATUSBITS_OVERRANGE\"]}"))
-        << back;
-    const std::string byName = Replaced(NibpDocument(), "\"uint16\",\"value\":1,", "\"uint16\",");
-    auto nibp = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), byName.data(), byName.size(), &error);
-    ASSERT_TRUE(nibp != nullptr) << error.Text();
-    EXPECT_EQ(NibpDocument(), xqova::ObjectToJson(*nibp, -1));
-}
-
-// Bits without a name are written and read by value; on request, numbers
-// that no name covers are refused, and units and physical values must be
-// the member's.
+// Names stand in for values (bits, an enumerator) and must agree with a
+// value given beside them. Bits without a name are written and read by
+// value; on request, numbers that no name covers are refused, and units and
+// physical values must be the member's.
 TEST(Json, UnnamedNumbersAreTakenOrRefusedOnRequest) {
     const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"StatusBits\":BITS}}";
     const std::string nibp = NibpDocument();
@@ -195,6 +170,8 @@ TEST(Json, UnnamedNumbersAreTakenOrRefusedOnRequest) {
         const char* reason;  // "" when taken
         std::uint32_t value;
     } cases[] = {
+        {Replaced(numd, "BITS", "{\"bits\":[\"STATUSBITS_VALIDRANGE\",\"STATUSBITS_OVERRANGE\"]}"), false, "", 3},
+        {Replaced(nibp, "\"uint16\",\"value\":1,", "\"uint16\","), false, "", 1},  // Status by its enumerator
         {Replaced(numd, "BITS", "{\"bits\":[\"0x8000\"]}"), false, "", 0x8000},
         {Replaced(numd, "BITS", "{\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), false, "", 0x8001},
         {Replaced(numd, "BITS", "{\"value\":32769}"), false, "", 0x8001},
@@ -235,7 +212,7 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
     struct Case {
         std::string text;
         const char* path;
-        const char* reason;
+        std::string reason;
     };
     const Case cases[] = {
         {Replaced(nibp, "\"value\":-5}", "\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
@@ -244,6 +221,9 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(nibp, "\"value\":2}", "\"value\":256}"), "/members/Mode/value", "outside 0 to 255"},
         {Replaced(nibp, "\"value\":2}", "\"enumerator\":\"MODE_BOGUS\"}"),
          "/members/Mode/enumerator", "unknown enumerator \"MODE_BOGUS\""},
+        // A value of 61 characters as JSON is shown by its first 57.
+        {Replaced(nibp, "\"value\":2}", "\"enumerator\":\"MODE_" + std::string(54, 'X') + "\"}"),
+         "/members/Mode/enumerator", "enumerator \"MODE_" + std::string(51, 'X') + "... (known"},
         {Replaced(nibp, "\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"",
                   "\"value\":0,\"enumerator\":\"STATUS_DATA_COMPLETE\""),
          "/members/Status", "does not match the names"},
@@ -288,31 +268,33 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
 }
 
 TEST(Json, LimitsBoundTheTextAndTheObjectsBuilt) {
-    // A combined record builds eleven nested objects with itself.
-    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
-    const std::string text = xqova::ObjectToJson(record, -1);
-    xqova::JsonLimits limits;
-    limits.maxInputBytes = text.size() - 1;
-    EXPECT_NE(std::string::npos, Refusal(text, limits).reason.find("more than the limit of"));
-    limits.maxInputBytes = text.size();
-    xqova::JsonError error;
-    EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), text.data(), text.size(), &error, limits) != nullptr)
-        << error.Text();
-
-    // Vector elements count one object each.
-    CXQOVAObject vitals(&xqova::AllBuiltinClasses(), kVitals, 0xFFFF);
+    // A combined record builds eleven nested objects with itself; vector
+    // elements count one object each.
+    CXQOVAObject record(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF), vitals(&xqova::AllBuiltinClasses(), kVitals, 0xFFFF);
     CXQOVAVector* container = vitals.At(3);
     ASSERT_TRUE(container != nullptr);
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(container->Push(kNumD) != nullptr);
-    const std::string five = xqova::ObjectToJson(vitals, -1);
-    limits = xqova::JsonLimits();
-    limits.maxObjects = 5;
-    const xqova::JsonError refused = Refusal(five, limits);
-    EXPECT_EQ("/members/Container/value/4", refused.path);
-    EXPECT_NE(std::string::npos, refused.reason.find("more than 5 objects"));
-    limits.maxObjects = 6;
-    EXPECT_TRUE(xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), five.data(), five.size(), &error, limits) != nullptr)
-        << error.Text();
+    const std::string text = xqova::ObjectToJson(record, -1), five = xqova::ObjectToJson(vitals, -1);
+    const struct {
+        const std::string& text;
+        std::size_t maxInputBytes;
+        std::uint32_t maxObjects;
+        const char* path;
+        const char* reason;  // "" when taken
+    } cases[] = {
+        {text, text.size() - 1, 1000, "", "more than the limit of"}, {text, text.size(), 12, "", ""},
+        {five, five.size(), 5, "/members/Container/value/4", "more than 5 objects"}, {five, five.size(), 6, "", ""},
+    };
+    for (const auto& c : cases) {
+        xqova::JsonLimits limits;
+        limits.maxInputBytes = c.maxInputBytes;
+        limits.maxObjects = c.maxObjects;
+        xqova::JsonError error;
+        auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), c.text.data(), c.text.size(), &error, limits);
+        EXPECT_EQ(object == nullptr, c.reason[0] != '\0') << error.Text();
+        EXPECT_EQ(error.path, c.path);
+        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
+    }
 }
 
 // Texts of every byte and code unit, 64-bit elements and a repeated name,
@@ -321,7 +303,7 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     const std::uint32_t id = 0x00420000;
     Chain chain({Build("CJsonProbe", id,
                        {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),
-                        M("Wide", 0x01), VectorOf("One", kItem, 1)}),
+                        M("Wide", 0x01), VectorOf("One", kItem, 1), M("Long", 0x07), M("ULong", 0x17)}),
                  ShelfBlocks()[1]});
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, id, 100);
@@ -339,7 +321,12 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     std::memcpy(static_cast<void*>(one->At(0)->At(7)), levels, sizeof levels);
     ASSERT_EQ(1, one->At(0)->SetMemberAt(6, "it", 2));
     ASSERT_EQ(1, one->At(0)->SetMemberAt(3, 0.1));  // a float64 that a float32 cannot hold
+    object.SetMemberAt(6, std::int32_t{-2});
+    object.SetMemberAt(7, 0xFFFFFFFFu);
     const std::string json = xqova::ObjectToJson(object, -1);
+    EXPECT_NE(std::string::npos, json.find("\"Long\":{\"type\":\"int64\",\"value\":-2},"
+                                           "\"ULong\":{\"type\":\"uint64\",\"value\":4294967295}"))
+        << json;
     EXPECT_NE(std::string::npos,
               json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
                         "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x90\x80\x80\xF0\x9F\x98\x80\"},"

@@ -34,6 +34,7 @@ struct Damage {
     bool restamp;
     std::size_t keep;
     xqova::TableCheck check = xqova::TableCheck::kNone;  // the check that names the damage
+    std::size_t reportedAt = 0;                          // and the offset it reports
 };
 
 Bytes Apply(Bytes b, const Damage& d) {
@@ -48,33 +49,33 @@ Bytes Apply(Bytes b, const Damage& d) {
 
 TEST(MalformedTables, AreRefusedAndChangeNothing) {
     const Damage language[] = {
-        {"no header", 0, 0, 0, false, 2, xqova::TableCheck::kHeader},
-        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, xqova::TableCheck::kHeader},
-        {"stated size 0", 15, 4, 0, false, 0, xqova::TableCheck::kSize},
-        {"stated size 8", 15, 4, 8, false, 0, xqova::TableCheck::kSize},
-        {"stated size cutting the header", 15, 4, 20, false, 0, xqova::TableCheck::kSize},
-        {"stated size past the buffer", 15, 4, 39, false, 0, xqova::TableCheck::kSize},
-        {"checksum", -1, 1, 0x01, false, 0, xqova::TableCheck::kChecksum},
-        {"string offset past the table", 7, 4, 0x10000, true, 0, xqova::TableCheck::kString},
-        {"string offset into the header", 7, 4, 0, true, 0, xqova::TableCheck::kString},
-        {"string offset at the checksum", 11, 4, 36, true, 0, xqova::TableCheck::kString},
-        {"last string unterminated", -3, 1, 'x', true, 0, xqova::TableCheck::kString},
+        {"no header", 0, 0, 0, false, 2, xqova::TableCheck::kHeader, 0},
+        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, xqova::TableCheck::kHeader, 0},
+        {"stated size 0", 15, 4, 0, false, 0, xqova::TableCheck::kSize, 15},
+        {"stated size 8", 15, 4, 8, false, 0, xqova::TableCheck::kSize, 15},
+        {"stated size cutting the header", 15, 4, 20, false, 0, xqova::TableCheck::kSize, 15},
+        {"stated size past the buffer", 15, 4, 39, false, 0, xqova::TableCheck::kSize, 15},
+        {"checksum", -1, 1, 0x01, false, 0, xqova::TableCheck::kChecksum, 36},
+        {"string offset past the table", 7, 4, 0x10000, true, 0, xqova::TableCheck::kString, 7},
+        {"string offset into the header", 7, 4, 0, true, 0, xqova::TableCheck::kString, 7},
+        {"string offset at the checksum", 11, 4, 36, true, 0, xqova::TableCheck::kString, 11},
+        {"last string unterminated", -3, 1, 'x', true, 0, xqova::TableCheck::kString, 11},
     };
     const Damage link[] = {
-        {"no header", 0, 0, 0, false, 9, xqova::TableCheck::kHeader},
-        {"stated size 0", 4, 2, 0, false, 0, xqova::TableCheck::kSize},
-        {"stated size 15", 4, 2, 15, false, 0, xqova::TableCheck::kSize},
-        {"stated size past the buffer", 4, 2, 41, false, 0, xqova::TableCheck::kSize},
-        {"checksum", -2, 1, 0x80, false, 0, xqova::TableCheck::kChecksum},
-        {"entries fewer than M + 1", 6, 2, 3, true, 0, xqova::TableCheck::kCounts},
-        {"entries past the table", 8, 2, 0x4000, true, 0, xqova::TableCheck::kSize},
-        {"enumeration past the table", 14, 2, 0x7FF0, true, 0, xqova::TableCheck::kEnumeration},
+        {"no header", 0, 0, 0, false, 9, xqova::TableCheck::kHeader, 0},
+        {"stated size 0", 4, 2, 0, false, 0, xqova::TableCheck::kSize, 4},
+        {"stated size 15", 4, 2, 15, false, 0, xqova::TableCheck::kSize, 4},
+        {"stated size past the buffer", 4, 2, 41, false, 0, xqova::TableCheck::kSize, 4},
+        {"checksum", -2, 1, 0x80, false, 0, xqova::TableCheck::kChecksum, 38},
+        {"entries fewer than M + 1", 6, 2, 3, true, 0, xqova::TableCheck::kCounts, 8},
+        {"entries past the table", 8, 2, 0x4000, true, 0, xqova::TableCheck::kSize, 4},
+        {"enumeration past the table", 14, 2, 0x7FF0, true, 0, xqova::TableCheck::kEnumeration, 14},
         // Entry 2 reads as a well-formed empty table ending at 28: only its
         // place, among the entries, is wrong.
-        {"enumeration among the entries", 14, 2, 18, true, 0, xqova::TableCheck::kEnumeration},
-        {"enumeration end before its start", 22, 2, 20, true, 0, xqova::TableCheck::kEnumeration},
-        {"enumeration end past the checksum", 22, 2, 40, true, 0, xqova::TableCheck::kEnumeration},
-        {"enumeration end splitting a pair", 22, 2, 26, true, 0, xqova::TableCheck::kEnumeration},
+        {"enumeration among the entries", 14, 2, 18, true, 0, xqova::TableCheck::kEnumeration, 14},
+        {"enumeration end before its start", 22, 2, 20, true, 0, xqova::TableCheck::kEnumeration, 22},
+        {"enumeration end past the checksum", 22, 2, 40, true, 0, xqova::TableCheck::kEnumeration, 22},
+        {"enumeration end splitting a pair", 22, 2, 26, true, 0, xqova::TableCheck::kEnumeration, 22},
     };
     for (const Damage& d : language) {
         SCOPED_TRACE(std::string("language: ") + d.what);
@@ -87,6 +88,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         xqova::TableReport report;
         EXPECT_FALSE(xqova::CheckLanguageTable(bad.data(), bad.size(), &report));
         EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
+        EXPECT_EQ(report.at, d.reportedAt);
         EXPECT_EQ(strings.GetLanguageTable(2), copy);
         EXPECT_STREQ(strings.GetString(0, 0xFF), "Held");
     }
@@ -101,6 +103,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         xqova::TableReport report;
         EXPECT_FALSE(xqova::CheckLinkTable(bad.data(), bad.size(), &report));
         EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
+        EXPECT_EQ(report.at, d.reportedAt);
         EXPECT_EQ(strings.GetLinkTable(kClass), copy);
         EXPECT_EQ(0, std::memcmp(copy, held.data(), held.size()));
     }

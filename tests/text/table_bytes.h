@@ -1,10 +1,9 @@
-// Language and link tables written byte by byte for the tests, and base
-// chains of definition blocks.
+// Language and link tables written byte by byte for the tests, and the
+// smallest definition block.
 #ifndef XQOVA_TESTS_TEXT_TABLE_BYTES_H
 #define XQOVA_TESTS_TEXT_TABLE_BYTES_H
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "xqova/core/class_id.h"
@@ -65,22 +64,17 @@ inline Bytes LinkTable(std::uint32_t classId, std::uint16_t members, const std::
     return b;
 }
 
-// A base chain of TableEntry_s over definition blocks, in the given order.
-class Chain {
-public:
-    explicit Chain(std::vector<Bytes> blocks) : blocks_(std::move(blocks)), nodes_(blocks_.size()) {
-        for (std::size_t i = 0; i < blocks_.size(); ++i) {
-            nodes_[i] = {blocks_[i].data(), i + 1 < blocks_.size() ? &nodes_[i + 1] : nullptr};
-        }
-    }
-    Chain(const Chain&) = delete;
-    Chain& operator=(const Chain&) = delete;
-    void* Head() { return nodes_.data(); }
-
-private:
-    std::vector<Bytes> blocks_;
-    std::vector<TableEntry_s> nodes_;
-};
+// The smallest definition: one species, no members, no text (17 bytes).
+inline Bytes TinyDefinition(std::uint32_t classId) {
+    Bytes b(17, 0);
+    b[0] = 1;
+    WriteInt32(b.data() + 1, classId);
+    WriteInt16(b.data() + 5, 100);  // version
+    WriteInt16(b.data() + 7, 15);   // text offset: right after the header
+    WriteInt16(b.data() + 9, 17);   // full size
+    Stamp(&b);
+    return b;
+}
 
 }  // namespace text_test
 

@@ -77,21 +77,19 @@ CXQOVADictionary::~CXQOVADictionary() {
 }
 
 void CXQOVADictionary::IndexBase() {
-    std::size_t served = 0;
-    for (const TableEntry_s* node = base_; node != nullptr; node = node->next) {
-        ++baseCount_;
-        served += xqova::DefinitionSpeciesCount(node->block);
-    }
+    for (const TableEntry_s* node = base_; node != nullptr; node = node->next) ++baseCount_;
     if (baseCount_ == 0) return;
     baseNodes_ = static_cast<TableEntry_s**>(xqova::Allocate(sizeof(TableEntry_s*) * baseCount_));
-    if (baseNodes_ == nullptr || !baseIndex_.Reserve(served)) {
-        xqova::Release(baseNodes_);
-        baseNodes_ = nullptr;
-        baseIndex_.Clear();
-        return;  // lookups walk the chain
-    }
+    if (baseNodes_ == nullptr) return;  // lookups walk the chain
     std::uint32_t i = 0;
     for (TableEntry_s* node = base_; node != nullptr; node = node->next) {
+        // Room grows block by block (doubling, so linear in the chain's length).
+        if (!baseIndex_.Reserve(xqova::DefinitionSpeciesCount(node->block))) {
+            xqova::Release(baseNodes_);
+            baseNodes_ = nullptr;
+            baseIndex_.Clear();
+            return;
+        }
         baseNodes_[i++] = node;
         // The first node of the chain that serves a class keeps it.
         ForEachServedClass(node->block, [&](std::uint32_t id) { baseIndex_.SetIfAbsent(id, node); });

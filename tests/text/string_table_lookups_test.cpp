@@ -1,0 +1,204 @@
+// Lookups of a string table: the language of a lookup (the current one, a
+// named one, no fallback to another, nothing without a dictionary); member
+// identifiers of derived classes (those below the base chain's member count
+// name the base classes' members, the following ones the class's own, its
+// position 0 being the inherit member itself); and, for every class of both
+// built-in chains, a string table set up with one call naming the class,
+// every member, species and enumerator and every further named enumeration
+// exactly as the definition does.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/bmi_block.h"
+#include "support/objects.h"
+#include "table_bytes.h"
+#include "xqova/builtin/builtin.h"
+#include "xqova/core/class_id.h"
+#include "xqova/dictionary/definition.h"
+#include "xqova/text/string_table.h"
+
+namespace {
+
+constexpr std::uint32_t kBmi = 0x00110800;
+constexpr std::uint8_t kEnglish = 0, kGerman = 1, kCurrent = 0xFF;
+
+TEST(LanguageSelection, LookupsAnswerInTheLanguageAskedForOrNotAtAll) {
+    const auto block = xqova_test::BmiBlockBytes();
+    CXQOVADictionary dictionary;
+    ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
+    CXQOVAStringTable strings;
+    ASSERT_EQ(strings.AddDictionaryTables(&dictionary, kEnglish), 1);
+    // A partial translation in the numbering of the derived English table:
+    // 0 the class name, 1 its species, 2 and 3 the first members.
+    const auto german = text_test::LanguageTable(kGerman, {"BMI-Einstellungen", "SpSTANDARD-de"});
+    ASSERT_NE(strings.AddLanguageTable(german.data(), german.size()), nullptr);
+
+    EXPECT_STREQ(strings.GetClassText(kBmi, kGerman), "BMI-Einstellungen");
+    EXPECT_STREQ(strings.GetSpeciesString(kBmi, 0, kGerman), "SpSTANDARD-de");
+    EXPECT_STREQ(strings.GetClassText(kBmi, kEnglish), "CBMICStd");
+    EXPECT_STREQ(strings.GetMemberString(kBmi, 1, kEnglish), "WeightDisplayUnits");
+    EXPECT_EQ(strings.GetMemberString(kBmi, 1, kGerman), nullptr);  // not the English name
+    EXPECT_EQ(strings.GetEnumeratorString(kBmi, 1, 0, kGerman), nullptr);
+    EXPECT_EQ(strings.GetClassText(kBmi, 7), nullptr);
+    EXPECT_EQ(strings.GetLanguageID(), kEnglish);  // naming a language does not select it
+
+    EXPECT_STREQ(strings.GetClassText(kBmi, kCurrent), "CBMICStd");
+    EXPECT_EQ(strings.SetLanguageID(kGerman), 1);
+    EXPECT_STREQ(strings.GetClassText(kBmi, kCurrent), "BMI-Einstellungen");
+    EXPECT_EQ(strings.GetMemberString(kBmi, 0, kCurrent), nullptr);
+    EXPECT_EQ(strings.SetLanguageID(9), 0);  // not held: nothing changes
+    EXPECT_EQ(strings.GetLanguageID(), kGerman);
+
+    EXPECT_EQ(strings.GetMemberString(kBmi, 0xFFFE, kEnglish), nullptr);    // no named enumeration
+    EXPECT_EQ(strings.GetEnumeratorString(kBmi, 0, 0, kEnglish), nullptr);  // no enumeration
+    EXPECT_EQ(strings.GetEnumeratorString(kBmi, 1, 2, kEnglish), nullptr);  // no such value
+    EXPECT_EQ(strings.GetClassText(0x00110900, kEnglish), nullptr);         // no such class
+    EXPECT_EQ(strings.GetString(0xFFFF, kEnglish), nullptr);
+
+    strings.SetDictionary(nullptr);  // the link table is held, but nothing is named
+    EXPECT_NE(strings.GetLinkTable(kBmi), nullptr);
+    EXPECT_EQ(strings.GetClassText(kBmi, kEnglish), nullptr);
+    EXPECT_EQ(strings.GetMemberString(kBmi, 0, kEnglish), nullptr);
+    EXPECT_EQ(strings.GetSpeciesString(kBmi, 0, kEnglish), nullptr);
+    EXPECT_EQ(strings.GetEnumeratorString(kBmi, 1, 0, kEnglish), nullptr);
+}
+
+constexpr std::uint32_t kBase = 0x01000000, kDerived = 0x01000100, kGrandChild = 0x01000200, kSelfish = 0x01000300;
+
+// A class whose first member, when `base` is given, inherits from it.
+text_test::Bytes Class(const char* name, std::uint32_t id, std::uint32_t base, const char* own) {
+    xqova::build::Member member = test_objects::M(own, 0x11);
+    member.enumerators = {{0, std::string(own) + "_OFF"}, {1, std::string(own) + "_ON"}};
+    xqova::build::ClassDescription d = test_objects::Class(name, id, {member});
+    if (base != 0) d.members.insert(d.members.begin(), test_objects::InheritFrom(base));
+    return test_objects::Build(d, "");
+}
+
+text_test::Bytes Base() { return Class("CBase", kBase, 0, "Alpha"); }
+text_test::Bytes Derived() { return Class("CDerived", kDerived, kBase, "Gamma"); }
+
+TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
+    test_objects::Chain chain({Class("CGrandChild", kGrandChild, kDerived, "Delta"), Derived(), Base(),
+                            Class("CSelfish", kSelfish, kSelfish, "Omega")});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAStringTable strings;
+    ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
+
+    const struct {
+        std::uint32_t classId;
+        std::uint16_t memberId;
+        const char* name;
+    } cases[] = {
+        {kBase, 0, "Alpha"},       {kBase, 1, nullptr},        {kDerived, 0, "Alpha"},
+        {kDerived, 1, "Base"},     {kDerived, 2, "Gamma"},     {kDerived, 3, nullptr},
+        {kDerived, 0xFFFF, "CDerived"},
+        {kGrandChild, 0, "Alpha"}, {kGrandChild, 2, "Gamma"},  {kGrandChild, 3, "Base"},
+        {kGrandChild, 4, "Delta"}, {kGrandChild, 5, nullptr},  {kGrandChild, 0xFFFF, "CGrandChild"},
+        // A class naming itself as its base: the walk stops at the nesting
+        // limit and the class's own entries answer.
+        {kSelfish, 0, "Base"},     {kSelfish, 1, "Omega"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.classId << " member " << std::dec << c.memberId);
+        EXPECT_STREQ(strings.GetMemberString(c.classId, c.memberId, 0), c.name);
+    }
+    EXPECT_STREQ(strings.GetEnumeratorString(kGrandChild, 0, 1, 0), "Alpha_ON");
+    EXPECT_STREQ(strings.GetEnumeratorString(kGrandChild, 4, 0, 0), "Delta_OFF");
+    // A chain of 34 classes, each inheriting from the one before: the walk
+    // goes 32 base classes deep and no deeper.
+    std::vector<text_test::Bytes> deep;
+    for (std::uint32_t k = 0; k < 34; ++k) {
+        deep.push_back(Class("CDeep", 0x02000000u + (k << 8), k == 0 ? 0 : 0x01FFFF00u + (k << 8), "Own"));
+    }
+    test_objects::Chain deepChain(deep);
+    CXQOVADictionary deepDictionary(deepChain.Head());
+    CXQOVAStringTable deepStrings;
+    ASSERT_EQ(deepStrings.AddDictionaryTables(&deepDictionary), 1);
+    EXPECT_STREQ(deepStrings.GetMemberString(0x02002000, 0, 0), "Own");
+    EXPECT_STREQ(deepStrings.GetMemberString(0x02002100, 0, 0), "Base");
+    // Only base definitions resolve, whatever the mode, which comes back.
+    for (SearchMode_e mode : {SEARCH_MODE_BASE, SEARCH_MODE_ADDED, SEARCH_MODE_ALL}) {
+        dictionary.SetSearchMode(mode);
+        EXPECT_STREQ(strings.GetMemberString(kDerived, 0, 0), "Alpha");
+        EXPECT_STREQ(strings.GetMemberString(kDerived, 2, 0), "Gamma");
+        EXPECT_EQ(dictionary.GetSearchMode(), mode);
+    }
+}
+
+TEST(InheritedMemberNames, AnAddedDerivedClassNamesItsOwnPositions) {
+    // A derived class the host added is no base definition: its identifiers
+    // are its own positions.
+    test_objects::Chain baseOnly({Base()});
+    CXQOVADictionary withAdded(baseOnly.Head());
+    ASSERT_NE(withAdded.AddDefinition(Derived().data()), nullptr);
+    CXQOVAStringTable added;
+    ASSERT_EQ(added.AddDictionaryTables(&withAdded), 1);
+    EXPECT_STREQ(added.GetMemberString(kDerived, 0, 0), "Base");
+    EXPECT_STREQ(added.GetMemberString(kDerived, 1, 0), "Gamma");
+}
+
+std::string Text(const char* s) { return s == nullptr ? "(null)" : s; }
+
+TEST(EveryClassNamed, BuiltInChains) {
+    const struct {
+        const char* chain;
+        void* (*dictionary)();
+        std::uint16_t classes;
+        std::size_t atLeast;  // names to compare, at the least
+    } cases[] = {
+        {"RER_SDK", RER_SDK::Dictionary, 17, 300},
+        {"RER_KLEV_ZENTO", RER_KLEV_ZENTO::Dictionary, 40, 700},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chain);
+        CXQOVADictionary dictionary(c.dictionary());
+        ASSERT_EQ(dictionary.GetDefinitionCount(), c.classes);
+        CXQOVAStringTable strings;
+        ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
+
+        std::size_t compared = 0;
+        std::set<std::string> names;
+        auto same = [&compared, &names](const char* fromTable, const char* fromDefinition) {
+            names.insert(Text(fromDefinition));
+            EXPECT_EQ(Text(fromTable), Text(fromDefinition));
+            EXPECT_NE(fromDefinition, nullptr);
+            EXPECT_NE(fromTable, fromDefinition);  // the string table's own copy
+            ++compared;
+        };
+        for (std::uint16_t i = 0; i < c.classes; ++i) {
+            const void* block = dictionary.GetDefinitionAt(i);
+            const std::uint32_t id = DefinitionClassID(block);
+            const std::uint16_t members = xqova::DefinitionMemberCount(block);
+            const std::uint16_t entries =
+                ReadInt16(static_cast<const unsigned char*>(block) + xqova::DefinitionTextOffset(block) + 2);
+            SCOPED_TRACE(Text(xqova::DefinitionText(block, 0xFFFF)));
+            ASSERT_NE(xqova::DefinitionMember(block, 0), xqova::kTypeInherit);  // identifiers are positions
+
+            // Entries by lookup index: the members, the class (0xFFFF), then
+            // the further named enumerations (0xFFFE down).
+            for (std::uint32_t k = 0; k < entries; ++k) {
+                const std::uint16_t index = static_cast<std::uint16_t>(k < members ? k : members - k - 1);
+                same(strings.GetMemberString(id, index, 0xFF), xqova::DefinitionText(block, index));
+                for (std::uint16_t p = 0; p < xqova::DefinitionEnumerationSize(block, index); ++p) {
+                    std::uint16_t value;
+                    ASSERT_TRUE(xqova::DefinitionEnumerationPair(block, index, p, &value, nullptr));
+                    same(strings.GetEnumeratorString(id, index, value, 0),
+                         xqova::DefinitionEnumerator(block, index, value));  // the first pair of a value
+                    if (index != 0xFFFF) continue;
+                    same(strings.GetSpeciesString(id, static_cast<std::uint8_t>(value), 0),
+                         xqova::DefinitionEnumerator(block, index, value));
+                    same(strings.GetClassText((id & 0xFFFFFF00u) | value, 0), xqova::DefinitionText(block, index));
+                }
+            }
+            EXPECT_EQ(strings.GetMemberString(id, members, 0), nullptr);
+        }
+        EXPECT_GE(compared, c.atLeast);
+        // Each name is stored once.
+        EXPECT_EQ(ReadInt16(static_cast<const unsigned char*>(strings.GetLanguageTable(0)) + 1), names.size());
+    }
+}
+
+}  // namespace
