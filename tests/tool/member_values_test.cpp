@@ -12,24 +12,9 @@ using tool_test::Bytes;
 using tool_test::FailureOf;
 using tool_test::TestCatalog;
 
-// The options of encode besides the class and the values.
-struct Options {
-    const char* species;
-    std::uint16_t version;
-    bool force;
-};
-constexpr Options kPlain{"", 0xFFFF, false};
+using tool_test::Encode;
+using tool_test::Options;
 constexpr Options kForce{"", 0xFFFF, true};
-
-Bytes Encode(const char* className, const std::vector<std::string>& assignments, const Options& options) {
-    qova::EncodeRequest request;
-    request.className = className;
-    request.assignments = assignments;
-    request.species = options.species;
-    request.version = options.version;
-    request.force = options.force;
-    return qova::EncodeObject(TestCatalog(), request);
-}
 
 // The value each text gives, as the decoded document shows it.
 TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
@@ -38,7 +23,7 @@ TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
         std::vector<std::string> assignments;
         const char* pointer;  // into the decoded document
         const char* value;    // JSON found there
-        Options options = kPlain;
+        Options options = {};
     } cases[] = {
         {"CNIBPDStd", {"Systolic=-32768"}, "/members/Systolic/value", "-32768"},
         {"CNIBPDStd", {"HR=0xFFFF"}, "/members/HR/value", "65535"},
@@ -83,7 +68,7 @@ TEST(MemberValues, RefusedValuesSayWhy) {
         const char* className;
         std::vector<std::string> assignments;
         const char* reason;
-        Options options = kPlain;
+        Options options = {};
     } refusals[] = {
         {"CNIBPDStd", {"Systolic=40000"}, "Systolic: 40000 is outside the range of its type (-32768 to 32767)"},
         {"CNIBPDStd", {"HR=-1"}, "HR: -1 is outside the range of its type (0 to 65535)"},
