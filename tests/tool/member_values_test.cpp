@@ -16,7 +16,9 @@ using tool_test::Encode;
 using tool_test::Options;
 constexpr Options kForce{"", 0xFFFF, true};
 
-// The value each text gives, as the decoded document shows it.
+// The value each text gives, as the decoded document shows it (a name, a
+// time in the ISO form, a float and a text given to nested members are the
+// command-line round trip's golden case).
 TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
     const struct {
         const char* className;
@@ -27,15 +29,11 @@ TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
     } cases[] = {
         {"CNIBPDStd", {"Systolic=-32768"}, "/members/Systolic/value", "-32768"},
         {"CNIBPDStd", {"HR=0xFFFF"}, "/members/HR/value", "65535"},
-        {"CNIBPDStd", {"Mode=MODE_NEONATAL"}, "/members/Mode/value", "11"},
         {"CNIBPDStd", {"Source=12"}, "/members/Source/value", "12"},
         {"CNIBPDStd", {"STime=2024/03/05 06:07:08 09"}, "/members/STime/value", R"("2024/03/05 06:07:08 09")"},
-        {"CNIBPDStd", {"STime=2024-03-05T06:07:08"}, "/members/STime/value", R"("2024/03/05 06:07:08 00")"},
-        {"CTempDStd", {"Temperature=36.6"}, "/members/Temperature/value", "36.6"},
         {"CNumDStd", {"StatusBits=STATUSBITS_OVERRANGE|STATUSBITS_NOALARM"}, "/members/StatusBits/value", "18"},
         {"CNumDStd", {"StatusBits=0x2000|STATUSBITS_VALIDRANGE"}, "/members/StatusBits/value", "8193"},
         {"CNumDStd", {"Value=-7"}, "/members/Value/value", "-7"},
-        {"CDeviceDStd", {"ModelName=Monitor 7"}, "/members/ModelName/value", R"("Monitor 7")"},
         {"CDeviceDStd", {"SerialNumber=123456789012345"}, "/members/SerialNumber/value", R"("123456789012345")"},
         {"CDeviceDStd", {"DeviceGUID=1,2,3"}, "/members/DeviceGUID/value", "[1,2,3,0,0,0,0,0,0,0,0,0,0,0,0,0]"},
         {"CNetworkCEth", {"ServerName=Z\xC3\xBCrich \xE2\x82\xAC"}, "/members/ServerName/value",
