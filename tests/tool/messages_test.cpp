@@ -12,7 +12,6 @@
 #include "tests/tool/tool_test_support.h"
 #include "tools/qova/messages.h"
 #include "tools/qova/render.h"
-#include "xqova/message/connection.h"
 
 namespace {
 
@@ -155,14 +154,9 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
 // next (a chain of overlapping corrupt candidates).
 TEST(FrameStream, LongInputsTakeLinearTime) {
     const auto list = [](std::size_t count) {
-        CConDExtLst list;
-        const Bytes empty = {0x00, 0x1E, 0x00, 0x03, 0x00, 0x00};
-        Bytes frames;
-        for (std::size_t i = 0; i < count; ++i) frames.insert(frames.end(), empty.begin(), empty.end());
-        const auto size = static_cast<std::uint32_t>(frames.size());
-        list.AppendConnectionList(frames.data(), size, static_cast<std::uint16_t>(count));
-        Bytes frame(list.size_all());
-        list.serialize_all(frame.data());
+        std::string frames = "ConnectionList=";
+        for (std::size_t i = 0; i < count; ++i) frames += "00 1E 00 03 00 00 ";
+        const Bytes frame = qova::EncodeMessageFrame("CConDExtLst", {frames}, 0);
         const double start = test_timing::Seconds();
         const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
         EXPECT_EQ(decoded.document["fields"]["ConnectionList"].size(), count);
