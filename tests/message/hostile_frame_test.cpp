@@ -49,15 +49,11 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
             EXPECT_EQ(target->deserialize_all(bad.data(), bad.size()), 0u) << stated;
         });
     }
-}
-
-TEST(HostileFrames, StatedLengthsBeyondThirtyTwoBits) {
-    const Bytes wide = Encode(*Holding(kList));
-    // Even a caller who vouches for the frame gets no read beyond 32 bits of size.
-    Bytes header(wide.begin(), wide.begin() + 8);
-    WriteInt32(header.data() + 4, 0xFFFFFFFFu);
-    CConDExtLst message;
-    EXPECT_EQ(message.deserialize_all(header.data()), 0u);
+    // Even a caller who vouches for the frame gets no read beyond 32 bits of
+    // size, nor a size cut to 32 bits (the base message takes any payload).
+    Bytes header = Hex("00 1E 12 01 FF FF FF FF");
+    EXPECT_EQ(CConDExtLst().deserialize_all(header.data()), 0u);
+    EXPECT_EQ(DtData(0x001E1201u).deserialize_all(header.data()), 0u);
 }
 
 // Payloads of random bytes behind a plausible version and a sound checksum,

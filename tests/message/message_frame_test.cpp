@@ -60,7 +60,9 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
     EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr), 0u);
 }
 
-TEST(MessageFrame, FlagBits) {
+// The flag bits, the inclusive version bounds of a status table (an entry
+// beyond the stated count is not read) and the code tables' lookups.
+TEST(MessageFrame, FlagsVersionStatusAndCodeTables) {
     DtData message(0);
     message.setdirty(1);
     EXPECT_EQ(message.SetValid(1), 1);
@@ -68,46 +70,18 @@ TEST(MessageFrame, FlagBits) {
     message.SetValid(0);
     EXPECT_EQ(message.isvalid(), 0);
     EXPECT_EQ(message.isdirty(), 128);
-}
-
-// The payload writer of every message reports success, through the access
-// a derived class has. The base message (version 0) reads no payload of a
-// frame of its class.
-TEST(MessageFrame, PayloadWritersReportSuccessAndTheBaseReadsNoPayload) {
-    struct Open : DtData {
-        using DtData::serialize_payload;
-    };
-    std::unique_ptr<DtData> messages[] = {Holding(kStd), Holding(kDescriptor), Holding(kList), Holding(kRendezvous),
-                                          std::make_unique<DtData>(0x00170000u)};
-    for (const auto& message : messages) {
-        Bytes buffer(message->size_all());
-        uint8QManager queue(buffer.data(), static_cast<std::uint32_t>(buffer.size()), 0);
-        EXPECT_EQ(((*message).*(&Open::serialize_payload))(&queue), 1) << message->id();
-    }
-    const Bytes frame = MakeFrame(0x00170000u, {0x00, 0x00, 0x00, 0x00, 0x00});
-    EXPECT_EQ(DtData(0x00170000u).deserialize_all(frame.data(), frame.size()), frame.size());
-}
-
-TEST(MessageFrame, VersionStatusBoundsAreInclusive) {
-    const t_VersionEntry table[2] = {{100, 101}, {0, 0xFFFF}};  // the second entry lies beyond the count of 1
-    DtData message(0);
+    const t_VersionEntry versions[2] = {{100, 101}, {0, 0xFFFF}};
     for (std::uint16_t version : {99, 100, 101, 102}) {
         message.SetSrcVersion(version);
-        EXPECT_EQ(message.GetVersionStatus(table, 1, 0), version == 100 || version == 101 ? 1 : 0) << version;
-        EXPECT_EQ(message.GetVersionStatus(table, 1, 1), 0);
-        EXPECT_EQ(message.GetVersionStatus(nullptr, 1, 0), 0);
+        EXPECT_EQ(message.GetVersionStatus(versions, 1, 0), version == 100 || version == 101 ? 1 : 0) << version;
+        EXPECT_EQ(message.GetVersionStatus(versions, 1, 1) + message.GetVersionStatus(nullptr, 1, 0), 0);
     }
-}
-
-TEST(MessageFrame, CodeTables) {
-    const t_MsgEntry table[2] = {{3, "three"}, {5, "five"}};
-    EXPECT_STREQ(GetMsgString(table, 2, 5), "five");
-    EXPECT_STREQ(GetMsgString(table, 1, 5), "Unknown code: 5");
-    EXPECT_STREQ(GetMsgString(table, 2, 7), "Unknown code: 7");
-    EXPECT_STREQ(GetMsgString(table, 2, 65535), "Unknown code: 65535");
-    EXPECT_EQ(IsValidEnum(table, 2, 3), 1);
-    EXPECT_EQ(IsValidEnum(table, 0, 3), 0);
-    EXPECT_EQ(IsValidEnum(table, 2, 4), 0);
+    const t_MsgEntry codes[2] = {{3, "three"}, {5, "five"}};
+    EXPECT_STREQ(GetMsgString(codes, 2, 5), "five");
+    EXPECT_STREQ(GetMsgString(codes, 1, 5), "Unknown code: 5");
+    EXPECT_STREQ(GetMsgString(codes, 2, 65535), "Unknown code: 65535");
+    EXPECT_EQ(IsValidEnum(codes, 2, 3), 1);
+    EXPECT_EQ(IsValidEnum(codes, 0, 3) + IsValidEnum(codes, 2, 4), 0);
 }
 
 TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/timing.h"
@@ -72,8 +73,7 @@ TEST(NewMessages, FrameAndXmlSize) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.xmlSize);
-        EXPECT_EQ(row.message->size_all(), row.frame.size());
-        EXPECT_EQ(Encode(*row.message), row.frame);
+        EXPECT_EQ(Encode(*row.message), row.frame);  // in a buffer of size_all() bytes
         EXPECT_EQ(row.message->size_XML(), row.xmlSize);
     }
 }
@@ -426,12 +426,17 @@ TEST(MessageXml, ValuesInTheText) {
         EXPECT_EQ(Render(*row.message).find(row.piece) != std::string::npos, row.present) << row.piece;
     }
     EXPECT_EQ(std.size_XML(), 567u + 5 + 5);
-    // The safe form splits "]]>" only where the text makes one.
-    CConDStd bracket;
-    bracket.SetSourceID("]>", 2);
-    std::vector<char> safe(bracket.serialize_to_safe_XMLbuf(nullptr));
-    EXPECT_EQ(bracket.serialize_to_safe_XMLbuf(safe.data()), safe.size());
-    EXPECT_NE(std::string(safe.data()).find("<VALUE><![CDATA[]>]]></VALUE>\n"), std::string::npos);
+    // The safe form splits "]]>" only where the text makes one, and shows
+    // control characters and bytes that are not UTF-8 as U+FFFD.
+    for (const auto& text : {std::make_pair("]>", "<VALUE><![CDATA[]>]]></VALUE>\n"),
+                             std::make_pair("a]]></VALUE>\x1b\xff",
+                                            "<![CDATA[a]]]]><![CDATA[></VALUE>\xEF\xBF\xBD\xEF\xBF\xBD]]>")}) {
+        CConDStd bracket;
+        bracket.SetSourceID(text.first, static_cast<std::uint16_t>(std::strlen(text.first)));
+        std::vector<char> safe(bracket.serialize_to_safe_XMLbuf(nullptr));
+        EXPECT_EQ(bracket.serialize_to_safe_XMLbuf(safe.data()), safe.size());
+        EXPECT_NE(std::string(safe.data()).find(text.second), std::string::npos) << safe.data();
+    }
 }
 
 }  // namespace

@@ -83,16 +83,6 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     EXPECT_EQ(low["members"]["Level"]["enumerator"], "LEVEL_LOW");
 }
 
-// Every class names its dictionary (the base dictionary's blocks are served
-// as copies); the bytes of each kind of member are in describe's golden outputs.
-TEST(LoadedDefinitions, DescribeNamesTheDictionaryOfEachClass) {
-    qova::Catalog& catalog = tool_test::TestCatalog();
-    for (const qova::ClassEntry& entry : catalog.Classes()) {
-        const std::string text = qova::RenderDescription(catalog, entry.classId);
-        EXPECT_NE(text.find("\ndictionary " + entry.source + ", version"), std::string::npos) << text;
-    }
-}
-
 TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
     const Bytes sound = Blocks();
     const std::size_t second = DefinitionFullSize(sound.data());
@@ -121,7 +111,8 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
 // A vector member with a fixed count of 0 (type 0x86) grows like an
 // UNBOUNDED one, its elements carrying size prefixes; with a fixed count of
 // 1 it holds its element from the start, without one. decode reads what the
-// library writes, and names the count of an encoding stating another.
+// library writes (the bytes are the library's own tests'), and names the
+// count of an encoding stating another.
 TEST(LoadedDefinitions, FixedVectorsOfNoneAndOfOneElement) {
     qova::Catalog catalog;
     catalog.AddDefinitions(Blocks(), "host.def");
@@ -139,11 +130,7 @@ TEST(LoadedDefinitions, FixedVectorsOfNoneAndOfOneElement) {
         CXQOVAObject* element = count == 0 ? vector->Push(kBase) : vector->At(0);
         ASSERT_NE(element, nullptr);
         element->SetMember(0, static_cast<unsigned short>(7));
-        // Header, count 1, the element's 17 bytes after its size prefix (00 11) if any, checksum.
         bytes = qova::Encoding(catalog, object);
-        EXPECT_EQ(bytes.size(), count == 0 ? 34u : 32u);
-        EXPECT_EQ(ReadInt16(bytes.data() + 11), 1u);
-        EXPECT_EQ(ReadInt16(bytes.data() + 13), count == 0 ? 17u : 0x00F0u);
         std::string warning = "unset";
         const Json decoded = Json::parse(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, &warning));
         EXPECT_EQ(decoded["members"]["Items"]["value"][0]["members"]["Count"]["value"], 7) << decoded.dump();

@@ -12,45 +12,28 @@ using tool_test::Bytes;
 using tool_test::FailureOf;
 using tool_test::TestCatalog;
 
-// The options of encode besides the class and the values.
-struct Options {
-    const char* species;
-    std::uint16_t version;
-    bool force;
-};
-constexpr Options kPlain{"", 0xFFFF, false};
+using tool_test::Encode;
+using tool_test::Options;
 constexpr Options kForce{"", 0xFFFF, true};
 
-Bytes Encode(const char* className, const std::vector<std::string>& assignments, const Options& options) {
-    qova::EncodeRequest request;
-    request.className = className;
-    request.assignments = assignments;
-    request.species = options.species;
-    request.version = options.version;
-    request.force = options.force;
-    return qova::EncodeObject(TestCatalog(), request);
-}
-
-// The value each text gives, as the decoded document shows it.
+// The value each text gives, as the decoded document shows it (a name, a
+// time in the ISO form, a float and a text given to nested members are the
+// command-line round trip's golden case).
 TEST(MemberValues, EachKindRoundTripsThroughEncodeAndDecode) {
     const struct {
         const char* className;
         std::vector<std::string> assignments;
         const char* pointer;  // into the decoded document
         const char* value;    // JSON found there
-        Options options = kPlain;
+        Options options = {};
     } cases[] = {
         {"CNIBPDStd", {"Systolic=-32768"}, "/members/Systolic/value", "-32768"},
         {"CNIBPDStd", {"HR=0xFFFF"}, "/members/HR/value", "65535"},
-        {"CNIBPDStd", {"Mode=MODE_NEONATAL"}, "/members/Mode/value", "11"},
         {"CNIBPDStd", {"Source=12"}, "/members/Source/value", "12"},
         {"CNIBPDStd", {"STime=2024/03/05 06:07:08 09"}, "/members/STime/value", R"("2024/03/05 06:07:08 09")"},
-        {"CNIBPDStd", {"STime=2024-03-05T06:07:08"}, "/members/STime/value", R"("2024/03/05 06:07:08 00")"},
-        {"CTempDStd", {"Temperature=36.6"}, "/members/Temperature/value", "36.6"},
         {"CNumDStd", {"StatusBits=STATUSBITS_OVERRANGE|STATUSBITS_NOALARM"}, "/members/StatusBits/value", "18"},
         {"CNumDStd", {"StatusBits=0x2000|STATUSBITS_VALIDRANGE"}, "/members/StatusBits/value", "8193"},
         {"CNumDStd", {"Value=-7"}, "/members/Value/value", "-7"},
-        {"CDeviceDStd", {"ModelName=Monitor 7"}, "/members/ModelName/value", R"("Monitor 7")"},
         {"CDeviceDStd", {"SerialNumber=123456789012345"}, "/members/SerialNumber/value", R"("123456789012345")"},
         {"CDeviceDStd", {"DeviceGUID=1,2,3"}, "/members/DeviceGUID/value", "[1,2,3,0,0,0,0,0,0,0,0,0,0,0,0,0]"},
         {"CNetworkCEth", {"ServerName=Z\xC3\xBCrich \xE2\x82\xAC"}, "/members/ServerName/value",
@@ -83,7 +66,7 @@ TEST(MemberValues, RefusedValuesSayWhy) {
         const char* className;
         std::vector<std::string> assignments;
         const char* reason;
-        Options options = kPlain;
+        Options options = {};
     } refusals[] = {
         {"CNIBPDStd", {"Systolic=40000"}, "Systolic: 40000 is outside the range of its type (-32768 to 32767)"},
         {"CNIBPDStd", {"HR=-1"}, "HR: -1 is outside the range of its type (0 to 65535)"},

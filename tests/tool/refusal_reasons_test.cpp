@@ -17,7 +17,8 @@ using namespace tool_test;
 
 // A reading of CNIBPDStd (37 bytes: 2-byte length, 24-byte fixed section).
 Bytes Reading() {
-    return tool_test::Encode("CNIBPDStd", {"Systolic=120", "Diastolic=80", "Status=STATUS_DATA_COMPLETE"}, true);
+    return tool_test::Encode("CNIBPDStd", {"Systolic=120", "Diastolic=80", "Status=STATUS_DATA_COMPLETE"},
+                             {"", 0xFFFF, false, true});  // valid
 }
 
 // The combined record with its eleven nested objects.

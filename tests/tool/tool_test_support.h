@@ -63,11 +63,22 @@ inline void ExpectGolden(const std::string& actual, const std::string& name) {
     EXPECT_EQ(actual, std::string(expected.begin(), expected.end())) << name;
 }
 
-inline Bytes Encode(const std::string& className, std::vector<std::string> assignments, bool valid = false) {
+// The options of encode besides the class and the values.
+struct Options {
+    const char* species = "";
+    std::uint16_t version = 0xFFFF;
+    bool force = false;
+    bool valid = false;
+};
+
+inline Bytes Encode(const std::string& className, std::vector<std::string> assignments, const Options& options = {}) {
     qova::EncodeRequest request;
     request.className = className;
     request.assignments = std::move(assignments);
-    request.valid = valid;
+    request.species = options.species;
+    request.version = options.version;
+    request.force = options.force;
+    request.valid = options.valid;
     return qova::EncodeObject(TestCatalog(), request);
 }
 
