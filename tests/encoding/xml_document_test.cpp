@@ -353,40 +353,6 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
     });
 }
 
-// Valid UTF-8 without controls other than tab and line feed.
-bool CleanText(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
-            ++i;
-            continue;
-        }
-        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return false;  // C1 controls
-        i += n;
-    }
-    return true;
-}
-
-// Occurrences of `piece` as markup, as a parser sees it: CDATA sections
-// (up to their first "]]>") are text.
-std::size_t CountMarkup(const std::string& s, const std::string& piece) {
-    std::string markup;
-    for (std::size_t at = 0; at < s.size();) {
-        const std::size_t open = s.find("<![CDATA[", at);
-        markup += s.substr(at, open == std::string::npos ? std::string::npos : open - at);
-        if (open == std::string::npos) break;
-        const std::size_t close = s.find("]]>", open + 9);
-        at = close == std::string::npos ? s.size() : close + 3;
-    }
-    return Count(markup, piece);
-}
-
 const std::string kFFFD = "\xEF\xBF\xBD";
 
 // A class of the tests' own whose names carry markup: the class name, a
@@ -430,7 +396,6 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
         const Documents d = WriteAll(o);
 
         EXPECT_EQ(d.safe8, d.safe16);
-        EXPECT_TRUE(CleanText(d.safe8));
         for (const std::string& v : {row.textValue, row.wideValue, row.byteValue, row.unitValue}) {
             EXPECT_NE(d.safe8.find("<VALUE><![CDATA[" + v + "]]></VALUE>"), std::string::npos) << d.safe8;
         }
@@ -441,32 +406,12 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
             EXPECT_NE(d.safe8.find(escaped), std::string::npos) << escaped;
         }
         EXPECT_EQ(Count(d.safe8, "injected=\""), 0u);
-        EXPECT_EQ(CountMarkup(d.safe8, "<MEMBER "), 5u);
-        // The exact form is what the writer always wrote: names unescaped.
+        EXPECT_EQ(Count(d.safe8, "<MEMBER "), 5u);
+        // The exact form is what the writer always wrote: names unescaped,
+        // CDATA sections never split.
         EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\" injected=\"1\""), std::string::npos);
+        EXPECT_EQ(d.exact.find("]]><![CDATA["), std::string::npos);
     }
-}
-
-// A device's CNetworkCLocID (length field 94) whose LocationID closes its CDATA
-// section and opens a member of its own: the exact document carries the
-// injected member, the safe one keeps it text.
-TEST(XmlSafeForm, DeviceTextCannotAddElements) {
-    const std::string text = "x]]></VALUE></MEMBER><MEMBER type=\"ansichar\" name=\"INJECTED\"><VALUE><![CDATA[evil";
-    Bytes bytes = {0x00, 0x6B, 0x08, 0x01, 0x00, 0x5E, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x52};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.insert(bytes.end(), {0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
-    Restamp(bytes, 0, bytes.size());
-
-    CXQOVAObject object(&DeviceDictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
-    ASSERT_EQ(object.SizeAll(0xFFFF), 100u);
-    const Documents d = WriteAll(object);
-    EXPECT_EQ(CountMarkup(d.exact, "<MEMBER "), 3u);
-    EXPECT_EQ(CountMarkup(d.safe8, "<MEMBER "), 2u);
-    EXPECT_NE(d.safe8.find("<VALUE><![CDATA[x]]]]><![CDATA[></VALUE></MEMBER><MEMBER type=\"ansichar\" "
-                           "name=\"INJECTED\"><VALUE><![CDATA[evil]]></VALUE>"),
-              std::string::npos)
-        << d.safe8;
-    EXPECT_EQ(d.safe8, d.safe16);
 }
 
 constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, UnitID (ansichar UNBOUNDED)
