@@ -3,7 +3,6 @@
 // results of the decoder.
 #include <gtest/gtest.h>
 
-#include <functional>
 
 #include "encoding/binary_test_support.h"
 #include "xqova/encoding/decode_report.h"

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "support/mutations.h"
 #include "encoding/binary_test_support.h"

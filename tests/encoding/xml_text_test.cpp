@@ -6,7 +6,6 @@
 
 #include <cfloat>
 #include <cinttypes>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
