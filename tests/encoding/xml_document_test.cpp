@@ -24,26 +24,14 @@ struct Documents {
     std::string exact, safe8, safe16;  // without terminators; safe16 as UTF-8
 };
 
+// Both safe documents (see Write) and the exact 8-bit one.
 Documents WriteAll(CXQOVAObject& object) {
-    Documents d;
-    d.exact = Write8(object, 0xFFFF).text;
-
-    const std::uint32_t size8 = object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);
-    std::vector<char> chars(size8 + 16, 0x5A);
-    EXPECT_EQ(object.XMLSerializeSafe(chars.data(), size8 - 1, 0xFFFF), 0u) << "one byte short";
-    EXPECT_EQ(chars[0], 0x5A);
-    EXPECT_EQ(object.XMLSerializeSafe(chars.data(), chars.size(), 0xFFFF), size8);
-    for (std::size_t i = size8; i < chars.size(); ++i) EXPECT_EQ(chars[i], 0x5A);
-    if (size8 != 0) d.safe8.assign(chars.data(), size8 - 1);
-
-    const std::uint32_t size16 = object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
-    std::vector<unsigned short> units(size16 / 2 + 8, 0x5A);
-    EXPECT_EQ(object.XMLSerializeSafe(units.data(), size16 - 2, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerializeSafe(units.data(), units.size() * 2, 0xFFFF), size16);
-    if (size16 != 0) d.safe16 = ToUtf8(std::u16string(units.begin(), units.begin() + (size16 / 2 - 1)));
-    return d;
+    const auto safe8 = Write<char>(object, 0xFFFF, true);
+    const auto safe16 = Write<char16_t>(object, 0xFFFF, true);
+    EXPECT_TRUE(safe8.result == safe8.size && safe16.result == safe16.size);
+    EXPECT_TRUE(safe8.guardIntact && safe16.guardIntact);
+    return {Write8(object, 0xFFFF).text, safe8.text, ToUtf8(safe16.text)};
 }
-
 
 const char kClinician[] =
     "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n<MEMBERS>\n"
