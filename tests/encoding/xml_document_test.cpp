@@ -228,30 +228,6 @@ TEST(XmlDocument, VersionTooLongForTheStoredBaseIsRefusedInEightBitText) {
     }
 }
 
-// Names are converted piece by piece: a four-byte character becomes a
-// surrogate pair, an ill-formed name vanishes whole between its quotes. The
-// 8-bit form copies the bytes as they are.
-TEST(XmlUtf16, NamesAreConvertedPieceByPiece) {
-    auto broken = M("Bad\xC0\xAF", 0x11);
-    broken.enumerators = {{3, "THREE_\xE2\x82\xAC"}};
-    Chain chain(Build(Class("CSmile\xF0\x9F\x98\x80", 0x00450000, {broken, M("Fine", 0x10)})));
-    CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject object(&dictionary, 0x00450000u, 0xFFFF);
-    object.SetMember(0, static_cast<unsigned short>(3));
-
-    const auto u = Write16(object, 0xFFFF);
-    EXPECT_TRUE(u.result == u.size && u.guardIntact);
-    EXPECT_EQ(u.text.find(u"<DEFINITION class=\"CSmile\xD83D\xDE00\" version=\"100\""), 0u);
-    EXPECT_NE(u.text.find(u"<MEMBER type=\"uint16\" name=\"\" minversion=\"100\""), std::u16string::npos);
-    EXPECT_NE(u.text.find(u"<ENUMERATION name=\"\">\n<ENUM name=\"THREE_\u20AC\" defaultvalue=\"3\""),
-              std::u16string::npos);
-    const auto w = Write8(object, 0xFFFF);
-    EXPECT_EQ(w.text.find("<DEFINITION class=\"CSmile\xF0\x9F\x98\x80\""), 0u);
-    // Only the names differ: the class and the enumerator lose a unit each to
-    // their multi-byte characters, the ill-formed name its five bytes twice.
-    EXPECT_EQ(w.text.size() - u.text.size(), 2u + 2u + 2 * 5u);
-}
-
 // Every class of both chains, four seeds each, at its own version and a
 // random one of its species. The size exceeds the written document by
 // exactly what the stored base sizes leave over, so every value is counted
@@ -344,12 +320,15 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
 const std::string kFFFD = "\xEF\xBF\xBD";
 
 // A class of the tests' own whose names carry markup: the class name, a
-// member name and an enumerator name would each break out of an attribute.
+// member name and an enumerator name would each break out of an attribute;
+// the class name and an enumerator carry multi-byte characters, a member
+// name is ill-formed.
 TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
-    auto tag = M("a<b&c'd>e", 0x10);
+    auto tag = M("a<b&c'd>e", 0x10), broken = M("Bad\xC0\xAF", 0x11);
     tag.enumerators = {{7, "E\"7\" injected=\"1"}};
-    Chain chain(Build(Class("CEvil\" injected=\"1", 0x00F00100u,
-                            {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag})));
+    broken.enumerators = {{3, "THREE_\xE2\x82\xAC"}};
+    Chain chain(Build(Class("CEvil\xF0\x9F\x98\x80\" injected=\"1", 0x00F00100u,
+                            {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag, broken})));
     CXQOVADictionary dictionary(chain.Head());
     struct Row {
         const char* what;
@@ -381,6 +360,7 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
         o.SetMember(2, static_cast<char>(row.byte));
         o.SetMember(3, row.unit);
         o.SetMember(4, static_cast<unsigned char>(7));
+        o.SetMember(5, static_cast<unsigned short>(3));
         const Documents d = WriteAll(o);
 
         EXPECT_EQ(d.safe8, d.safe16);
@@ -388,18 +368,33 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
             EXPECT_NE(d.safe8.find("<VALUE><![CDATA[" + v + "]]></VALUE>"), std::string::npos) << d.safe8;
         }
         // Every name stays inside its attribute.
-        for (const char* escaped : {"<DEFINITION class=\"CEvil&quot; injected=&quot;1\" version=\"100\"",
-                                    " name=\"a&lt;b&amp;c&apos;d&gt;e\" ",
-                                    "<ENUM name=\"E&quot;7&quot; injected=&quot;1\" defaultvalue=\"7\""}) {
+        for (const std::string& escaped : std::vector<std::string>{
+                 "<DEFINITION class=\"CEvil\xF0\x9F\x98\x80&quot; injected=&quot;1\" version=\"100\"",
+              " name=\"a&lt;b&amp;c&apos;d&gt;e\" ", "<ENUM name=\"E&quot;7&quot; injected=&quot;1\" defaultvalue=\"7\"",
+              " name=\"Bad" + kFFFD + kFFFD + "\" ", "<ENUM name=\"THREE_\xE2\x82\xAC\" defaultvalue=\"3\""}) {
             EXPECT_NE(d.safe8.find(escaped), std::string::npos) << escaped;
         }
         EXPECT_EQ(Count(d.safe8, "injected=\""), 0u);
-        EXPECT_EQ(Count(d.safe8, "<MEMBER "), 5u);
+        EXPECT_EQ(Count(d.safe8, "<MEMBER "), 6u);
         // The exact form is what the writer always wrote: names unescaped,
         // CDATA sections never split.
-        EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\" injected=\"1\""), std::string::npos);
+        EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\xF0\x9F\x98\x80\" injected=\"1\""), std::string::npos);
         EXPECT_EQ(d.exact.find("]]><![CDATA["), std::string::npos);
     }
+    // The exact UTF-16 form converts names piece by piece: a four-byte
+    // character becomes a surrogate pair, an ill-formed name vanishes whole
+    // between its quotes. The 8-bit form copies the bytes as they are: only the
+    // names differ, the class and the enumerator losing a unit each to their
+    // multi-byte characters, the ill-formed name its five bytes twice.
+    CXQOVAObject names(&dictionary, 0x00F00100u, 100);
+    names.SetMember(5, static_cast<unsigned short>(3));
+    const auto u = Write16(names, 0xFFFF);
+    EXPECT_TRUE(u.result == u.size && u.guardIntact);
+    EXPECT_EQ(u.text.find(u"<DEFINITION class=\"CEvil\xD83D\xDE00\" injected=\"1\" version=\"100\""), 0u);
+    EXPECT_NE(u.text.find(u"<MEMBER type=\"uint16\" name=\"\" minversion=\"100\""), std::u16string::npos);
+    EXPECT_NE(u.text.find(u"<ENUMERATION name=\"\">\n<ENUM name=\"THREE_\u20AC\" defaultvalue=\"3\""),
+              std::u16string::npos);
+    EXPECT_EQ(Write8(names, 0xFFFF).text.size() - u.text.size(), 2u + 2u + 2 * 5u);
 }
 
 constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, UnitID (ansichar UNBOUNDED)
