@@ -3,7 +3,6 @@
 // results of the decoder.
 #include <gtest/gtest.h>
 
-#include <functional>
 
 #include "encoding/binary_test_support.h"
 #include "xqova/encoding/decode_report.h"
@@ -182,30 +181,28 @@ TEST(BinaryText, DecodedTextAlwaysEndsInAZeroCharacter) {
 
 // ---- Versions --------------------------------------------------------------------------
 
-TEST(BinaryVersions, ObjectsWithoutMembersAtTheirVersion) {
-    // CDataTransferCDesc (2-byte length) and CDataTransferDExtStd (4-byte)
-    // have no members at version 100: header, X = 0 and checksum.
-    for (std::uint32_t classId : {0x007A0801u, kDataTransferExt}) {
-        CXQOVAObject object(&SdkDictionary(), classId, 100);
-        const Bytes bytes = Encode(object);
-        EXPECT_EQ(Hex(EncodingOf(classId, 100, {}, {})), Hex(bytes));
-        EXPECT_EQ(bytes.size(), 11u + xqova::LengthFieldWidth(classId));
-        CXQOVAObject decoded(&SdkDictionary(), classId, 100);
-        EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
-    }
-}
-
-// A fixed section of 65,535 bytes is the largest its 16-bit size states.
-TEST(BinaryVersions, FixedSectionOfTheLargestSize) {
+// The smallest and the largest fixed sections: CDataTransferCDesc (2-byte
+// length) and CDataTransferDExtStd (4-byte) have no members at version 100,
+// so header, X = 0 and checksum; 65,535 bytes is the most a 16-bit size states.
+TEST(BinaryVersions, EmptyAndLargestFixedSections) {
     constexpr std::uint32_t kFull = 0x004A1200;  // 4-byte length
     Chain chain(Build("CFull", kFull, {FixedArray("Bytes", 0x10, 0xFFFF)}));
-    CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject object(&dictionary, kFull, 0xFFFF);
-    const Bytes bytes = Encode(object);
-    ASSERT_EQ(4u + 4 + 2 + 1 + 2 + 0xFFFF + 2, bytes.size());
-    EXPECT_EQ(0xFFFFu, ReadInt16(bytes.data() + 11));
-    CXQOVAObject decoded(&dictionary, kFull, 0xFFFF);
-    EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+    CXQOVADictionary full(chain.Head());
+    const struct {
+        CXQOVADictionary* dictionary;
+        std::uint32_t classId;
+        std::uint16_t version;
+        Bytes expected;
+    } cases[] = {{&SdkDictionary(), 0x007A0801u, 100, EncodingOf(0x007A0801u, 100, {}, {})},
+                 {&SdkDictionary(), kDataTransferExt, 100, EncodingOf(kDataTransferExt, 100, {}, {})},
+                 {&full, kFull, 100, EncodingOf(kFull, 100, Bytes(0xFFFF, 0), {})}};
+    for (const auto& c : cases) {
+        CXQOVAObject object(c.dictionary, c.classId, c.version);
+        const Bytes bytes = Encode(object);
+        EXPECT_EQ(Hex(c.expected), Hex(bytes));
+        CXQOVAObject decoded(c.dictionary, c.classId, c.version);
+        EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+    }
 }
 
 // A class of version 200 with a member that ended at version 149 and one

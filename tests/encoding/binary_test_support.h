@@ -28,11 +28,12 @@ inline void ExpectReadsBack(CXQOVADictionary* dictionary, CXQOVAObject& object, 
 // variable sections, its length field and checksum filled in.
 inline Bytes EncodingOf(std::uint32_t classId, std::uint16_t version, const Bytes& fixed, const Bytes& variable) {
     const unsigned width = xqova::LengthFieldWidth(classId);
-    Bytes b(4 + width);
+    Bytes b(4 + width + 5);
     WriteInt32(b.data(), classId);
-    const Bytes head = {static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0,
-                        static_cast<unsigned char>(fixed.size() >> 8), static_cast<unsigned char>(fixed.size())};
-    for (const Bytes* part : {&head, &fixed, &variable}) b.insert(b.end(), part->begin(), part->end());
+    WriteInt16(b.data() + 4 + width, version);
+    WriteInt16(b.data() + 7 + width, static_cast<std::uint16_t>(fixed.size()));
+    b.insert(b.end(), fixed.begin(), fixed.end());
+    b.insert(b.end(), variable.begin(), variable.end());
     b.resize(b.size() + 2);
     const std::uint32_t length = static_cast<std::uint32_t>(b.size() - 4 - width);
     if (width == 4) {

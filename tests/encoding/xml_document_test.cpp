@@ -24,26 +24,14 @@ struct Documents {
     std::string exact, safe8, safe16;  // without terminators; safe16 as UTF-8
 };
 
+// Both safe documents (see Write) and the exact 8-bit one.
 Documents WriteAll(CXQOVAObject& object) {
-    Documents d;
-    d.exact = Write8(object, 0xFFFF).text;
-
-    const std::uint32_t size8 = object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);
-    std::vector<char> chars(size8 + 16, 0x5A);
-    EXPECT_EQ(object.XMLSerializeSafe(chars.data(), size8 - 1, 0xFFFF), 0u) << "one byte short";
-    EXPECT_EQ(chars[0], 0x5A);
-    EXPECT_EQ(object.XMLSerializeSafe(chars.data(), chars.size(), 0xFFFF), size8);
-    for (std::size_t i = size8; i < chars.size(); ++i) EXPECT_EQ(chars[i], 0x5A);
-    if (size8 != 0) d.safe8.assign(chars.data(), size8 - 1);
-
-    const std::uint32_t size16 = object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
-    std::vector<unsigned short> units(size16 / 2 + 8, 0x5A);
-    EXPECT_EQ(object.XMLSerializeSafe(units.data(), size16 - 2, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerializeSafe(units.data(), units.size() * 2, 0xFFFF), size16);
-    if (size16 != 0) d.safe16 = ToUtf8(std::u16string(units.begin(), units.begin() + (size16 / 2 - 1)));
-    return d;
+    const auto safe8 = Write<char>(object, 0xFFFF, true);
+    const auto safe16 = Write<char16_t>(object, 0xFFFF, true);
+    EXPECT_TRUE(safe8.result == safe8.size && safe16.result == safe16.size);
+    EXPECT_TRUE(safe8.guardIntact && safe16.guardIntact);
+    return {Write8(object, 0xFFFF).text, safe8.text, ToUtf8(safe16.text)};
 }
-
 
 const char kClinician[] =
     "<DEFINITION class=\"CClinicianCStd\" version=\"100\" family=\"101\" genus=\"8\" species=\"0\">\n<MEMBERS>\n"
@@ -240,30 +228,6 @@ TEST(XmlDocument, VersionTooLongForTheStoredBaseIsRefusedInEightBitText) {
     }
 }
 
-// Names are converted piece by piece: a four-byte character becomes a
-// surrogate pair, an ill-formed name vanishes whole between its quotes. The
-// 8-bit form copies the bytes as they are.
-TEST(XmlUtf16, NamesAreConvertedPieceByPiece) {
-    auto broken = M("Bad\xC0\xAF", 0x11);
-    broken.enumerators = {{3, "THREE_\xE2\x82\xAC"}};
-    Chain chain(Build(Class("CSmile\xF0\x9F\x98\x80", 0x00450000, {broken, M("Fine", 0x10)})));
-    CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject object(&dictionary, 0x00450000u, 0xFFFF);
-    object.SetMember(0, static_cast<unsigned short>(3));
-
-    const auto u = Write16(object, 0xFFFF);
-    EXPECT_TRUE(u.result == u.size && u.guardIntact);
-    EXPECT_EQ(u.text.find(u"<DEFINITION class=\"CSmile\xD83D\xDE00\" version=\"100\""), 0u);
-    EXPECT_NE(u.text.find(u"<MEMBER type=\"uint16\" name=\"\" minversion=\"100\""), std::u16string::npos);
-    EXPECT_NE(u.text.find(u"<ENUMERATION name=\"\">\n<ENUM name=\"THREE_\u20AC\" defaultvalue=\"3\""),
-              std::u16string::npos);
-    const auto w = Write8(object, 0xFFFF);
-    EXPECT_EQ(w.text.find("<DEFINITION class=\"CSmile\xF0\x9F\x98\x80\""), 0u);
-    // Only the names differ: the class and the enumerator lose a unit each to
-    // their multi-byte characters, the ill-formed name its five bytes twice.
-    EXPECT_EQ(w.text.size() - u.text.size(), 2u + 2u + 2 * 5u);
-}
-
 // Every class of both chains, four seeds each, at its own version and a
 // random one of its species. The size exceeds the written document by
 // exactly what the stored base sizes leave over, so every value is counted
@@ -353,49 +317,18 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
     });
 }
 
-// Valid UTF-8 without controls other than tab and line feed.
-bool CleanText(const std::string& s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return false;
-            ++i;
-            continue;
-        }
-        const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[i + 1]) < 0xA0) return false;  // C1 controls
-        i += n;
-    }
-    return true;
-}
-
-// Occurrences of `piece` as markup, as a parser sees it: CDATA sections
-// (up to their first "]]>") are text.
-std::size_t CountMarkup(const std::string& s, const std::string& piece) {
-    std::string markup;
-    for (std::size_t at = 0; at < s.size();) {
-        const std::size_t open = s.find("<![CDATA[", at);
-        markup += s.substr(at, open == std::string::npos ? std::string::npos : open - at);
-        if (open == std::string::npos) break;
-        const std::size_t close = s.find("]]>", open + 9);
-        at = close == std::string::npos ? s.size() : close + 3;
-    }
-    return Count(markup, piece);
-}
-
 const std::string kFFFD = "\xEF\xBF\xBD";
 
 // A class of the tests' own whose names carry markup: the class name, a
-// member name and an enumerator name would each break out of an attribute.
+// member name and an enumerator name would each break out of an attribute;
+// the class name and an enumerator carry multi-byte characters, a member
+// name is ill-formed.
 TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
-    auto tag = M("a<b&c'd>e", 0x10);
+    auto tag = M("a<b&c'd>e", 0x10), broken = M("Bad\xC0\xAF", 0x11);
     tag.enumerators = {{7, "E\"7\" injected=\"1"}};
-    Chain chain(Build(Class("CEvil\" injected=\"1", 0x00F00100u,
-                            {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag})));
+    broken.enumerators = {{3, "THREE_\xE2\x82\xAC"}};
+    Chain chain(Build(Class("CEvil\xF0\x9F\x98\x80\" injected=\"1", 0x00F00100u,
+                            {M("Text", 0x48), M("Wide", 0x49), M("Byte", 0x08), M("Unit", 0x09), tag, broken})));
     CXQOVADictionary dictionary(chain.Head());
     struct Row {
         const char* what;
@@ -427,65 +360,59 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
         o.SetMember(2, static_cast<char>(row.byte));
         o.SetMember(3, row.unit);
         o.SetMember(4, static_cast<unsigned char>(7));
+        o.SetMember(5, static_cast<unsigned short>(3));
         const Documents d = WriteAll(o);
 
         EXPECT_EQ(d.safe8, d.safe16);
-        EXPECT_TRUE(CleanText(d.safe8));
         for (const std::string& v : {row.textValue, row.wideValue, row.byteValue, row.unitValue}) {
             EXPECT_NE(d.safe8.find("<VALUE><![CDATA[" + v + "]]></VALUE>"), std::string::npos) << d.safe8;
         }
         // Every name stays inside its attribute.
-        for (const char* escaped : {"<DEFINITION class=\"CEvil&quot; injected=&quot;1\" version=\"100\"",
-                                    " name=\"a&lt;b&amp;c&apos;d&gt;e\" ",
-                                    "<ENUM name=\"E&quot;7&quot; injected=&quot;1\" defaultvalue=\"7\""}) {
+        for (const std::string& escaped : std::vector<std::string>{
+                 "<DEFINITION class=\"CEvil\xF0\x9F\x98\x80&quot; injected=&quot;1\" version=\"100\"",
+              " name=\"a&lt;b&amp;c&apos;d&gt;e\" ", "<ENUM name=\"E&quot;7&quot; injected=&quot;1\" defaultvalue=\"7\"",
+              " name=\"Bad" + kFFFD + kFFFD + "\" ", "<ENUM name=\"THREE_\xE2\x82\xAC\" defaultvalue=\"3\""}) {
             EXPECT_NE(d.safe8.find(escaped), std::string::npos) << escaped;
         }
         EXPECT_EQ(Count(d.safe8, "injected=\""), 0u);
-        EXPECT_EQ(CountMarkup(d.safe8, "<MEMBER "), 5u);
-        // The exact form is what the writer always wrote: names unescaped.
-        EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\" injected=\"1\""), std::string::npos);
+        EXPECT_EQ(Count(d.safe8, "<MEMBER "), 6u);
+        // The exact form is what the writer always wrote: names unescaped,
+        // CDATA sections never split.
+        EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\xF0\x9F\x98\x80\" injected=\"1\""), std::string::npos);
+        EXPECT_EQ(d.exact.find("]]><![CDATA["), std::string::npos);
     }
-}
-
-// A device's CNetworkCLocID (length field 94) whose LocationID closes its CDATA
-// section and opens a member of its own: the exact document carries the
-// injected member, the safe one keeps it text.
-TEST(XmlSafeForm, DeviceTextCannotAddElements) {
-    const std::string text = "x]]></VALUE></MEMBER><MEMBER type=\"ansichar\" name=\"INJECTED\"><VALUE><![CDATA[evil";
-    Bytes bytes = {0x00, 0x6B, 0x08, 0x01, 0x00, 0x5E, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x52};
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    bytes.insert(bytes.end(), {0x00, 0x00, 0x01, 0x00, 0x00, 0x00});
-    Restamp(bytes, 0, bytes.size());
-
-    CXQOVAObject object(&DeviceDictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
-    ASSERT_EQ(object.SizeAll(0xFFFF), 100u);
-    const Documents d = WriteAll(object);
-    EXPECT_EQ(CountMarkup(d.exact, "<MEMBER "), 3u);
-    EXPECT_EQ(CountMarkup(d.safe8, "<MEMBER "), 2u);
-    EXPECT_NE(d.safe8.find("<VALUE><![CDATA[x]]]]><![CDATA[></VALUE></MEMBER><MEMBER type=\"ansichar\" "
-                           "name=\"INJECTED\"><VALUE><![CDATA[evil]]></VALUE>"),
-              std::string::npos)
-        << d.safe8;
-    EXPECT_EQ(d.safe8, d.safe16);
+    // The exact UTF-16 form converts names piece by piece: a four-byte
+    // character becomes a surrogate pair, an ill-formed name vanishes whole
+    // between its quotes. The 8-bit form copies the bytes as they are: only the
+    // names differ, the class and the enumerator losing a unit each to their
+    // multi-byte characters, the ill-formed name its five bytes twice.
+    CXQOVAObject names(&dictionary, 0x00F00100u, 100);
+    names.SetMember(5, static_cast<unsigned short>(3));
+    const auto u = Write16(names, 0xFFFF);
+    EXPECT_TRUE(u.result == u.size && u.guardIntact);
+    EXPECT_EQ(u.text.find(u"<DEFINITION class=\"CEvil\xD83D\xDE00\" injected=\"1\" version=\"100\""), 0u);
+    EXPECT_NE(u.text.find(u"<MEMBER type=\"uint16\" name=\"\" minversion=\"100\""), std::u16string::npos);
+    EXPECT_NE(u.text.find(u"<ENUMERATION name=\"\">\n<ENUM name=\"THREE_\u20AC\" defaultvalue=\"3\""),
+              std::u16string::npos);
+    EXPECT_EQ(Write8(names, 0xFFFF).text.size() - u.text.size(), 2u + 2u + 2 * 5u);
 }
 
 constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, UnitID (ansichar UNBOUNDED)
 
+// The binary and exact XML writers that take a capacity (the safe ones: see
+// Write): within it, the results and bytes of the writers without one; a
+// size taken before the object grew is refused without writing.
 TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     CXQOVAObject object(&DeviceDictionary(), kLocation, 0xFFFF);
     ASSERT_EQ(object.SetMember(0, "ab", 2), 1);
     const std::uint32_t binary = object.SizeAll(0xFFFF);
     const std::uint32_t xml8 = object.XMLSizeAll(0xFFFF);
     const std::uint32_t xml16 = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
-    const std::uint32_t safe8 = object.XMLSizeAllSafe(XML_ENCODING_CHAR, 0xFFFF);
-    const std::uint32_t safe16 = object.XMLSizeAllSafe(XML_ENCODING_UTF16, 0xFFFF);
-    ASSERT_NE(binary * xml8 * xml16 * safe8 * safe16, 0u);
+    ASSERT_NE(binary * xml8 * xml16, 0u);
 
-    // Within the capacity: the results and bytes of the writers without a capacity.
-    std::vector<unsigned char> a(binary), b(binary);
-    EXPECT_EQ(object.Serialize(a.data(), 0xFFFF), binary);
-    EXPECT_EQ(object.Serialize(b.data(), b.size(), 0xFFFF), binary);
-    EXPECT_EQ(a, b);
+    std::vector<unsigned char> a(binary);
+    EXPECT_EQ(object.Serialize(a.data(), a.size(), 0xFFFF), binary);
+    EXPECT_EQ(a, Encode(object));
     const Written<char> exact = Write8(object, 0xFFFF);
     std::vector<char> chars(xml8);
     ASSERT_EQ(object.XMLSerialize(chars.data(), chars.size(), 0xFFFF), exact.result);
@@ -500,8 +427,6 @@ TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     EXPECT_EQ(object.Serialize(bytes.data(), binary, 0xFFFF), 0u);
     EXPECT_EQ(object.XMLSerialize(text.data(), xml8, 0xFFFF), 0u);
     EXPECT_EQ(object.XMLSerialize(wide.data(), xml16, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerializeSafe(text.data(), safe8, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerializeSafe(wide.data(), safe16, 0xFFFF), 0u);
     for (unsigned char c : bytes) ASSERT_EQ(c, 0x5A);
     for (char c : text) ASSERT_EQ(c, 0x5A);
     for (unsigned short u : wide) ASSERT_EQ(u, 0x5A);

@@ -19,7 +19,8 @@ namespace xml_test {
 using namespace test_objects;
 
 // A document written into a buffer of exactly the size asked for first,
-// followed by guard units that the writer must leave alone.
+// followed by guard units that the writer must leave alone. The safe form
+// is written through its capacity, which must refuse one unit less untouched.
 template <class Unit>
 struct Written {
     std::uint32_t size = 0, result = 0;
@@ -28,13 +29,17 @@ struct Written {
 };
 
 template <class Unit>
-Written<Unit> Write(CXQOVAObject& object, std::uint16_t version) {
+Written<Unit> Write(CXQOVAObject& object, std::uint16_t version, bool safe = false) {
     constexpr XMLEncoding_e kEncoding = sizeof(Unit) == 1 ? XML_ENCODING_CHAR : XML_ENCODING_UTF16;
     Written<Unit> w;
-    w.size = object.XMLSizeAll(kEncoding, version);
+    w.size = safe ? object.XMLSizeAllSafe(kEncoding, version) : object.XMLSizeAll(kEncoding, version);
     using Raw = typename std::conditional<sizeof(Unit) == 1, char, unsigned short>::type;
     std::vector<Raw> buffer(w.size / sizeof(Unit) + 64, static_cast<Raw>(0x5A));
-    w.result = object.XMLSerialize(buffer.data(), version);
+    if (safe) {
+        EXPECT_EQ(object.XMLSerializeSafe(buffer.data(), w.size - sizeof(Unit), version), 0u) << "one unit short";
+        w.guardIntact = buffer[0] == 0x5A;
+    }
+    w.result = safe ? object.XMLSerializeSafe(buffer.data(), w.size, version) : object.XMLSerialize(buffer.data(), version);
     for (std::size_t i = w.size / sizeof(Unit); i < buffer.size(); ++i) w.guardIntact &= buffer[i] == 0x5A;
     if (w.result != 0) w.text.assign(buffer.begin(), buffer.begin() + (w.result / sizeof(Unit) - 1));
     return w;
