@@ -1,7 +1,7 @@
 // Support for the tests of objects and their encodings: definitions of the
 // tests' own made with the definition builder and chains of them for a
 // dictionary, the built-in dictionaries, an allocation-failure loop,
-// exact-size heap copies (so that ASan sees every read past an encoding),
+// hand-made encodings, exact-size heap copies (so that ASan sees every read past an encoding),
 // deep comparison of two objects through the public interface, and seeded
 // random filling of every member kind.
 #ifndef XQOVA_TESTS_SUPPORT_OBJECTS_H
@@ -67,6 +67,15 @@ inline Member VectorOf(const char* name, std::uint32_t memberClass, std::uint16_
 inline Member InheritFrom(std::uint32_t base) {
     Member m = Nested("Base", base);
     m.type = 0x16;
+    return m;
+}
+// A member with the given alias, units and scale.
+inline Member With(Member m, std::uint32_t alias, std::uint8_t units = 0xFF, std::uint16_t coefficient = 1,
+                   std::int8_t exponent = 0) {
+    m.alias = alias;
+    m.units = units;
+    m.scaleCoefficient = coefficient;
+    m.scaleExponent = exponent;
     return m;
 }
 
@@ -171,10 +180,9 @@ inline CXQOVADictionary& SdkWithClinician() {
 // The bytes of an encoding at an exact-size heap allocation.
 class HeapCopy {
 public:
-    explicit HeapCopy(const Bytes& bytes, std::size_t size) : size_(size), data_(new unsigned char[size == 0 ? 1 : size]) {
-        if (size != 0) std::memcpy(data_.get(), bytes.data(), size);
+    explicit HeapCopy(const Bytes& bytes) : size_(bytes.size()), data_(new unsigned char[size_ == 0 ? 1 : size_]) {
+        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
     }
-    explicit HeapCopy(const Bytes& bytes) : HeapCopy(bytes, bytes.size()) {}
     const unsigned char* data() const { return data_.get(); }
     std::size_t size() const { return size_; }
 
@@ -205,6 +213,26 @@ inline std::uint32_t Decode(CXQOVAObject& object, const Bytes& bytes, unsigned c
 inline void Restamp(Bytes& bytes, std::size_t start, std::size_t total) {
     const std::uint16_t crc = CalculateCRC(bytes.data() + start, static_cast<std::uint32_t>(total - 2));
     WriteInt16(bytes.data() + start + total - 2, crc);
+}
+
+// An encoding of `classId` at `version` (status 0) with the given fixed and
+// variable sections, its length field and checksum filled in.
+inline Bytes EncodingOf(std::uint32_t classId, std::uint16_t version, const Bytes& fixed, const Bytes& variable) {
+    const unsigned width = xqova::LengthFieldWidth(classId);
+    Bytes b(4 + width);
+    WriteInt32(b.data(), classId);
+    const Bytes head = {static_cast<unsigned char>(version >> 8), static_cast<unsigned char>(version), 0,
+                        static_cast<unsigned char>(fixed.size() >> 8), static_cast<unsigned char>(fixed.size())};
+    for (const Bytes* part : {&head, &fixed, &variable}) b.insert(b.end(), part->begin(), part->end());
+    b.resize(b.size() + 2);
+    const std::uint32_t length = static_cast<std::uint32_t>(b.size() - 4 - width);
+    if (width == 4) {
+        WriteInt32(b.data() + 4, length);
+    } else {
+        WriteInt16(b.data() + 4, static_cast<std::uint16_t>(length));
+    }
+    Restamp(b, 0, b.size());
+    return b;
 }
 
 inline std::string Hex(const Bytes& bytes) {
