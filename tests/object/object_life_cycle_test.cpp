@@ -52,8 +52,9 @@ protected:
           dictionary_(chain_.Head()) {}
 
     // A CHolder with every member given a value derived from `seed`; the
-    // same seed gives the same values.
-    void Fill(CXQOVAObject& h, std::uint32_t seed) { Filler(seed, {kOther}).Fill(h); }
+    // same seed gives the same values. Its ANY_CLASS vector holds one
+    // COther and one CVersioned.
+    void Fill(CXQOVAObject& h, std::uint32_t seed) { Filler(seed, {kOther, kVersioned}).Fill(h); }
 
     Chain chain_;
     CXQOVADictionary dictionary_;

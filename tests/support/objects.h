@@ -478,38 +478,33 @@ struct Filler {
         EXPECT_EQ(1, byId ? object.SetMember(id, args...) : object.SetMemberAt(pos, args...)) << "fill of position " << pos;
     }
 
-    template <class T, class Make>
-    void FillWith(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, std::uint16_t count, bool none, Make make) {
-        std::vector<T> data(count + 1u);
-        for (auto& v : data) v = make();
-        Set(object, pos, id, static_cast<const T*>(none ? nullptr : data.data()), count);
-    }
-
     // Fills the array member at `pos` with `count` random elements (a
     // non-text member given none is emptied with a null source).
     void FillArray(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, std::uint8_t type, std::uint16_t count) {
         const std::uint8_t width = type & 7;
         const bool text = (type & 0x28) == 0x08;
         const bool isFloat = (type & 0x28) == 0x20;
-        const bool none = count == 0 && !text;
+        const auto with = [&](auto make) {
+            std::vector<decltype(make())> data(count + 1u);
+            for (auto& v : data) v = make();
+            Set(object, pos, id, static_cast<const decltype(make())*>(count == 0 && !text ? nullptr : data.data()), count);
+        };
         if (width == 0 && text) {
-            FillWith<char>(object, pos, id, count, false, [this] { return Letter(); });
+            with([this] { return Letter(); });
         } else if (width == 0) {
-            FillWith<unsigned char>(object, pos, id, count, none, [this] { return Byte(); });
+            with([this] { return static_cast<unsigned char>(Byte()); });
         } else if (width == 1 && text) {
-            FillWith<unsigned short>(object, pos, id, count, false, [this] {
-                return static_cast<unsigned short>(printable ? Letter() : 0x0400 + Below(0x100));
-            });
+            with([this] { return static_cast<unsigned short>(printable ? Letter() : 0x0400 + Below(0x100)); });
         } else if (width == 1) {
-            FillWith<short>(object, pos, id, count, none, [this] { return static_cast<short>(U32()); });
+            with([this] { return static_cast<short>(U32()); });
         } else if (width == 2) {
-            FillWith<QOVA_TIME>(object, pos, id, count, none, [this] { return Time(); });
+            with([this] { return Time(); });
         } else if (width == 3 && isFloat) {
-            FillWith<float>(object, pos, id, count, none, [this] { return Float(); });
+            with([this] { return Float(); });
         } else if (width == 3) {
-            FillWith<std::uint32_t>(object, pos, id, count, none, [this] { return U32(); });
+            with([this] { return U32(); });
         } else if (width == 7 && isFloat) {
-            FillWith<double>(object, pos, id, count, none, [this] { return Double(3.0); });
+            with([this] { return Double(3.0); });
         }  // 64-bit integer arrays have no setter
     }
 
