@@ -68,9 +68,8 @@ TEST_F(ObjectLifeCycle, TheBmiDefinitionGivesThreeMembers) {
     EXPECT_EQ(bmi.GetDefinition(), static_cast<const void*>(block.data()));
     const std::uint8_t types[4] = {0x10, 0x11, 0x11, 0xF8};
     for (std::uint16_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(bmi.GetMemberType(i), types[i]);
-        EXPECT_EQ(bmi.GetMemberAlias(i), 0xFFFFFFFFu);
-        EXPECT_EQ(bmi.GetMemberScaleCoefficient(i), 1);
+        EXPECT_EQ(std::make_tuple(bmi.GetMemberType(i), bmi.GetMemberAlias(i), bmi.GetMemberScaleCoefficient(i)),
+                  std::make_tuple(types[i], 0xFFFFFFFFu, 1));
     }
     // A definition that the object's dictionary does not hold serves as well.
     CXQOVAObject outside(&dictionary_, static_cast<const void*>(block.data()), 0xFFFF);
@@ -86,13 +85,9 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
                           Case{100, 100, 0xF8, 0x00, 0x00}}) {
         SCOPED_TRACE(c.requested);
         CXQOVAObject o(&dictionary_, kVersioned, c.requested);
-        EXPECT_EQ(o.Version(), c.version);
-        EXPECT_EQ(o.MemberCount(), 2);
-        EXPECT_EQ(o.GetMemberType(1), c.typeB);
-        EXPECT_EQ(o.MemberAvailable(1), c.typeB != 0xF8 ? 1 : 0);
-        EXPECT_EQ(o.GetMemberType(2), c.typeC);
-        EXPECT_EQ(o.GetMemberAtType(1), c.typeAtOne);
-        EXPECT_EQ(o.GetMemberAtType(2), 0xF8);
+        EXPECT_EQ(std::make_tuple(o.Version(), o.MemberCount(), o.GetMemberType(1), o.MemberAvailable(1), o.GetMemberType(2)),
+                  std::make_tuple(c.version, 2, c.typeB, c.typeB != 0xF8 ? 1 : 0, c.typeC));
+        EXPECT_EQ(std::make_tuple(o.GetMemberAtType(1), o.GetMemberAtType(2)), std::make_tuple(c.typeAtOne, 0xF8));
         // Attributes come from the definition, also for an absent member;
         // by position they answer for the member at the position.
         EXPECT_EQ(std::make_tuple(o.GetMemberAlias(1), o.GetMemberUnits(1), o.GetMemberScaleCoefficient(1),
@@ -171,8 +166,7 @@ TEST_F(ObjectLifeCycle, StorageByMemberKind) {
     const std::uint16_t elements[8] = {1, 16, 0, 1, 0, 2, 2, 1};
     const std::uint16_t sizes[8] = {2, 1, 1, 4, 4, 4, 4, 8};
     for (std::uint16_t id = 0; id < 8; ++id) {
-        EXPECT_EQ(h.GetMemberNumElements(id), elements[id]) << id;
-        EXPECT_EQ(h.GetMemberSize(id), sizes[id]) << id;
+        EXPECT_EQ(std::make_tuple(h.GetMemberNumElements(id), h.GetMemberSize(id)), std::make_tuple(elements[id], sizes[id])) << id;
     }
     EXPECT_EQ(Held<CXQOVAObject>(h, kChild)->Version(), 101);  // nested objects at their newest version
     EXPECT_EQ(Held<CXQOVAVector>(h, kPair)->At(1)->Version(), 101);
