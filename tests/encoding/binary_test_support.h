@@ -1,5 +1,5 @@
-// The encoding tests' own helpers over the shared object support: a
-// hand-made encoding, and the read-back check.
+// The encoding tests' own helper over the shared object support: the
+// read-back check.
 #ifndef XQOVA_TESTS_ENCODING_BINARY_TEST_SUPPORT_H
 #define XQOVA_TESTS_ENCODING_BINARY_TEST_SUPPORT_H
 
@@ -22,27 +22,6 @@ inline void ExpectReadsBack(CXQOVADictionary* dictionary, CXQOVAObject& object, 
     HeapCopy copy(bytes);
     CXQOVAObject built(dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
     ExpectSameObject(object, built, "built from bytes");
-}
-
-// An encoding of `classId` at `version` (status 0) with the given fixed and
-// variable sections, its length field and checksum filled in.
-inline Bytes EncodingOf(std::uint32_t classId, std::uint16_t version, const Bytes& fixed, const Bytes& variable) {
-    const unsigned width = xqova::LengthFieldWidth(classId);
-    Bytes b(4 + width + 5);
-    WriteInt32(b.data(), classId);
-    WriteInt16(b.data() + 4 + width, version);
-    WriteInt16(b.data() + 7 + width, static_cast<std::uint16_t>(fixed.size()));
-    b.insert(b.end(), fixed.begin(), fixed.end());
-    b.insert(b.end(), variable.begin(), variable.end());
-    b.resize(b.size() + 2);
-    const std::uint32_t length = static_cast<std::uint32_t>(b.size() - 4 - width);
-    if (width == 4) {
-        WriteInt32(b.data() + 4, length);
-    } else {
-        WriteInt16(b.data() + 4, static_cast<std::uint16_t>(length));
-    }
-    Restamp(b, 0, b.size());
-    return b;
 }
 
 }  // namespace test_objects

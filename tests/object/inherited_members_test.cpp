@@ -16,16 +16,11 @@ using namespace test_objects;
 
 constexpr std::uint32_t kBase = 0x00410000, kDerived = 0x00410100, kGrandChild = 0x00410200;
 
-Bytes BaseBlock() {
-    Member alpha = M("Alpha", 0x11);
-    alpha.alias = 0xA;
-    return Build("CBase", kBase, {alpha, M("Beta", 0x13)});
-}
+Bytes BaseBlock() { return Build("CBase", kBase, {With(M("Alpha", 0x11), 0xA), M("Beta", 0x13)}); }
 Bytes DerivedBlock() { return Build("CDerived", kDerived, {InheritFrom(kBase), M("Gamma", 0x03)}); }
 Bytes GrandChildBlock() {
-    Member eta = M("Eta", 0x10, 101);
-    eta.units = 3;
-    return Build("CGrandChild", kGrandChild, {InheritFrom(kDerived), M("Delta", 0x00), eta}, 101);
+    return Build("CGrandChild", kGrandChild, {InheritFrom(kDerived), M("Delta", 0x00), With(M("Eta", 0x10, 101), 0xFFFFFFFFu, 3)},
+                 101);
 }
 
 class InheritedMembers : public ::testing::Test {

@@ -111,16 +111,13 @@ TEST_F(MemberValues, SettersConvertTowardZeroAndWrapToTheMemberWidth) {
     ASSERT_EQ(o_.SetMember(kBitsI64, std::int32_t{-1}), 1);
     EXPECT_EQ(Bits64(kBitsI64), 0x00000000FFFFFFFFull);
 
-    // What is not a numeric scalar takes no number; TIME only a time.
+    // What is not a numeric scalar takes no number; TIME only a time (which
+    // the conversion test reads back).
     for (std::uint16_t id : {kTime, kBytes, kNested, kObjects, kNone}) {
         EXPECT_EQ(o_.SetMember(id, 1), 0) << id;
         EXPECT_EQ(o_.SetMember(id, 1.0), 0) << id;
     }
-    const QOVA_TIME t{2024, 2, 29, 23, 59, 58, 7};
-    EXPECT_EQ(o_.SetMember(kUint32, t), 0);
-    ASSERT_EQ(o_.SetMember(kTime, t), 1);
-    const QOVA_TIME back = o_.Member(kTime);
-    EXPECT_EQ(std::memcmp(&back, &t, sizeof t), 0);
+    EXPECT_EQ(o_.SetMember(kUint32, QOVA_TIME{2024, 2, 29, 23, 59, 58, 7}), 0);
 }
 
 TEST_F(MemberValues, ConversionsFollowTheMemberKind) {

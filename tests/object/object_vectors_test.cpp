@@ -119,29 +119,22 @@ TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     EXPECT_EQ(growing.Push(static_cast<const void*>(otherBlock.data())), nullptr);
 }
 
-TEST_F(ObjectVectors, CopyIsDeepAndNeedsTheSameShape) {
+// Whole objects copy every vector kind deeply (the life-cycle tests); a
+// vector copies another only of its own class and count.
+TEST_F(ObjectVectors, CopyNeedsTheSameShape) {
     CXQOVAObject source(&dictionary_, kVectors, 0xFFFF);
     auto& any = *static_cast<CXQOVAVector*>(source.Member(kGrowingAny));
     ASSERT_EQ(any.Push(kOther)->SetMember(0, -7), 1);
     ASSERT_EQ(any.Push(kElem)->SetMember(0, 8), 1);
-    ASSERT_EQ(static_cast<CXQOVAVector*>(source.Member(kFixed))->At(2)->SetMember(0, 5), 1);
-    ASSERT_NE(V(kGrowing).Push(kElem), nullptr);
-
-    ASSERT_EQ(holder_.Copy(&source), 1);
+    EXPECT_EQ(V(kGrowingAny).Copy(&any), 1);
+    EXPECT_EQ(V(kGrowingAny).Copy(&V(kGrowingAny)), 1);
     EXPECT_EQ(Xs(V(kGrowingAny)), (std::vector<std::int32_t>{-7, 8}));
-    EXPECT_EQ(V(kGrowingAny).At(0)->ClassID(), kOther);
-    EXPECT_NE(V(kGrowingAny).At(0), any.At(0));
-    EXPECT_EQ(V(kGrowing).Size(), 0);
-    EXPECT_EQ(Xs(V(kFixed)), (std::vector<std::int32_t>{0, 0, 5}));
 
     // Another class or count: refused, and this vector cleared.
     EXPECT_EQ(V(kGrowingAny).Copy(&V(kGrowing)), 0);
     EXPECT_EQ(V(kGrowingAny).Size(), 0);
     EXPECT_EQ(V(kBounded).Copy(&any), 0);
     EXPECT_EQ(V(kBounded).Copy(nullptr), 0);
-    EXPECT_EQ(V(kGrowingAny).Copy(&any), 1);
-    EXPECT_EQ(V(kGrowingAny).Copy(&V(kGrowingAny)), 1);
-    EXPECT_EQ(V(kGrowingAny).Size(), 2);
 }
 
 TEST_F(ObjectVectors, RunningOutOfMemory) {

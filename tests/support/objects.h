@@ -1,7 +1,7 @@
 // Support for the tests of objects and their encodings: definitions of the
 // tests' own made with the definition builder and chains of them for a
 // dictionary, the built-in dictionaries, an allocation-failure loop,
-// exact-size heap copies (so that ASan sees every read past an encoding),
+// hand-made encodings, exact-size heap copies (so that ASan sees every read past an encoding),
 // deep comparison of two objects through the public interface, and seeded
 // random filling of every member kind.
 #ifndef XQOVA_TESTS_SUPPORT_OBJECTS_H
@@ -67,6 +67,15 @@ inline Member VectorOf(const char* name, std::uint32_t memberClass, std::uint16_
 inline Member InheritFrom(std::uint32_t base) {
     Member m = Nested("Base", base);
     m.type = 0x16;
+    return m;
+}
+// A member with the given alias, units and scale.
+inline Member With(Member m, std::uint32_t alias, std::uint8_t units = 0xFF, std::uint16_t coefficient = 1,
+                   std::int8_t exponent = 0) {
+    m.alias = alias;
+    m.units = units;
+    m.scaleCoefficient = coefficient;
+    m.scaleExponent = exponent;
     return m;
 }
 
@@ -171,10 +180,9 @@ inline CXQOVADictionary& SdkWithClinician() {
 // The bytes of an encoding at an exact-size heap allocation.
 class HeapCopy {
 public:
-    explicit HeapCopy(const Bytes& bytes, std::size_t size) : size_(size), data_(new unsigned char[size == 0 ? 1 : size]) {
-        if (size != 0) std::memcpy(data_.get(), bytes.data(), size);
+    explicit HeapCopy(const Bytes& bytes) : size_(bytes.size()), data_(new unsigned char[size_ == 0 ? 1 : size_]) {
+        if (size_ != 0) std::memcpy(data_.get(), bytes.data(), size_);
     }
-    explicit HeapCopy(const Bytes& bytes) : HeapCopy(bytes, bytes.size()) {}
     const unsigned char* data() const { return data_.get(); }
     std::size_t size() const { return size_; }
 
@@ -205,6 +213,27 @@ inline std::uint32_t Decode(CXQOVAObject& object, const Bytes& bytes, unsigned c
 inline void Restamp(Bytes& bytes, std::size_t start, std::size_t total) {
     const std::uint16_t crc = CalculateCRC(bytes.data() + start, static_cast<std::uint32_t>(total - 2));
     WriteInt16(bytes.data() + start + total - 2, crc);
+}
+
+// An encoding of `classId` at `version` (status 0) with the given fixed and
+// variable sections, its length field and checksum filled in.
+inline Bytes EncodingOf(std::uint32_t classId, std::uint16_t version, const Bytes& fixed, const Bytes& variable) {
+    const unsigned width = xqova::LengthFieldWidth(classId);
+    Bytes b(4 + width + 5);
+    WriteInt32(b.data(), classId);
+    WriteInt16(b.data() + 4 + width, version);
+    WriteInt16(b.data() + 7 + width, static_cast<std::uint16_t>(fixed.size()));
+    b.insert(b.end(), fixed.begin(), fixed.end());
+    b.insert(b.end(), variable.begin(), variable.end());
+    b.resize(b.size() + 2);
+    const std::uint32_t length = static_cast<std::uint32_t>(b.size() - 4 - width);
+    if (width == 4) {
+        WriteInt32(b.data() + 4, length);
+    } else {
+        WriteInt16(b.data() + 4, static_cast<std::uint16_t>(length));
+    }
+    Restamp(b, 0, b.size());
+    return b;
 }
 
 inline std::string Hex(const Bytes& bytes) {
@@ -450,38 +479,33 @@ struct Filler {
         EXPECT_EQ(1, byId ? object.SetMember(id, args...) : object.SetMemberAt(pos, args...)) << "fill of position " << pos;
     }
 
-    template <class T, class Make>
-    void FillWith(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, std::uint16_t count, bool none, Make make) {
-        std::vector<T> data(count + 1u);
-        for (auto& v : data) v = make();
-        Set(object, pos, id, static_cast<const T*>(none ? nullptr : data.data()), count);
-    }
-
     // Fills the array member at `pos` with `count` random elements (a
     // non-text member given none is emptied with a null source).
     void FillArray(CXQOVAObject& object, std::uint16_t pos, std::uint16_t id, std::uint8_t type, std::uint16_t count) {
         const std::uint8_t width = type & 7;
         const bool text = (type & 0x28) == 0x08;
         const bool isFloat = (type & 0x28) == 0x20;
-        const bool none = count == 0 && !text;
+        const auto with = [&](auto make) {
+            std::vector<decltype(make())> data(count + 1u);
+            for (auto& v : data) v = make();
+            Set(object, pos, id, static_cast<const decltype(make())*>(count == 0 && !text ? nullptr : data.data()), count);
+        };
         if (width == 0 && text) {
-            FillWith<char>(object, pos, id, count, false, [this] { return Letter(); });
+            with([this] { return Letter(); });
         } else if (width == 0) {
-            FillWith<unsigned char>(object, pos, id, count, none, [this] { return Byte(); });
+            with([this] { return static_cast<unsigned char>(Byte()); });
         } else if (width == 1 && text) {
-            FillWith<unsigned short>(object, pos, id, count, false, [this] {
-                return static_cast<unsigned short>(printable ? Letter() : 0x0400 + Below(0x100));
-            });
+            with([this] { return static_cast<unsigned short>(printable ? Letter() : 0x0400 + Below(0x100)); });
         } else if (width == 1) {
-            FillWith<short>(object, pos, id, count, none, [this] { return static_cast<short>(U32()); });
+            with([this] { return static_cast<short>(U32()); });
         } else if (width == 2) {
-            FillWith<QOVA_TIME>(object, pos, id, count, none, [this] { return Time(); });
+            with([this] { return Time(); });
         } else if (width == 3 && isFloat) {
-            FillWith<float>(object, pos, id, count, none, [this] { return Float(); });
+            with([this] { return Float(); });
         } else if (width == 3) {
-            FillWith<std::uint32_t>(object, pos, id, count, none, [this] { return U32(); });
+            with([this] { return U32(); });
         } else if (width == 7 && isFloat) {
-            FillWith<double>(object, pos, id, count, none, [this] { return Double(3.0); });
+            with([this] { return Double(3.0); });
         }  // 64-bit integer arrays have no setter
     }
 
