@@ -185,6 +185,8 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
     EXPECT_STREQ(text, "malformed path at offset 20 (\"x\") in CReading");
     EXPECT_EQ(xqova::FormatPathError(missing, path, text, 8), full);  // cut to fit, terminated
     EXPECT_STREQ(text, "no memb");
+    EXPECT_EQ(xqova::FormatPathError(missing, path, text, 1), full);  // room for the terminator alone
+    EXPECT_STREQ(text, "");
 }
 
 TEST_F(MemberPaths, AliasesFindTheirMember) {
@@ -229,6 +231,8 @@ TEST_F(MemberPaths, PhysicalValuesCarryUnitsAndScale) {
                   std::make_tuple(c.stored, c.value, c.units, c.coefficient, c.exponent));
     }
     EXPECT_FALSE(xqova::ReadPhysical(holder_, "Reading.Label").has_value());
+    const xqova::PhysicalValue plain;  // before a read: a quantity without units or scale
+    EXPECT_EQ(std::make_tuple(plain.value, plain.units, plain.coefficient, plain.exponent), std::make_tuple(0.0, xqova::kNoUnits, 1, 0));
 }
 
 TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {

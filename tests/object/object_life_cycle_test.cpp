@@ -240,18 +240,18 @@ int Levels(CXQOVAObject* o, Next next) {
 }
 
 TEST_F(ObjectLifeCycle, DefinitionsNestingThemselvesStopAtTheNestingLimit) {
-    // A class holding itself in a fixed-count vector, and its copy (one
-    // holding itself in a single member is decoded level by level by the
-    // decoding tests).
+    // A class holding itself in a fixed-count vector, built by class and by
+    // definition, and its copy (one holding itself in a single member is
+    // decoded level by level by the decoding tests).
     const int limit = static_cast<int>(xqova::kMaxNestingDepth);
     const auto element = [](CXQOVAObject* o) {
         CXQOVAVector* v = Held<CXQOVAVector>(*o, 0);
         return v == nullptr ? nullptr : v->At(0);
     };
     CXQOVAObject fan(&dictionary_, kFan, 0xFFFF);
-    EXPECT_EQ(Levels(&fan, element), limit);
     CXQOVAObject copy(fan);
-    EXPECT_EQ(Levels(&copy, element), limit);
+    CXQOVAObject byDefinition(&dictionary_, dictionary_.GetDefinition(kFan), 0xFFFF);
+    for (CXQOVAObject* o : {&fan, &copy, &byDefinition}) EXPECT_EQ(Levels(o, element), limit);
 
     // A cycle of two added definitions.
     CXQOVADictionary added;

@@ -42,7 +42,9 @@ public:
     }
 
     // Steps over the member of the encoding's variable section at the
-    // cursor and gives what construction needs of it.
+    // cursor and gives what construction needs of it: the length of an
+    // UNBOUNDED member in *unboundedBytes (left alone when the member does
+    // not lie within the encoding, or when unboundedBytes is null).
     void Step(const xqova::CompiledMember& record, const unsigned char** nested, std::size_t* nestedSize,
               std::uint16_t* elementVersion, std::uint16_t* unboundedBytes) {
         if (!active_) return;
@@ -59,8 +61,9 @@ public:
                 *nestedSize = size;
             }
         } else if (type.IsUnbounded()) {
-            active_ = xqova::SkipUnbounded(&window_, unboundedBytes);
-            if (!active_) *unboundedBytes = 0;
+            std::uint16_t bytes;
+            active_ = xqova::SkipUnbounded(&window_, &bytes);
+            if (active_ && unboundedBytes != nullptr) *unboundedBytes = bytes;
         }
     }
 
@@ -141,7 +144,6 @@ void CXQOVAObject::ClearFields() {
     attributeTable_ = nullptr;
     attributeSize_ = 0;
     classId_ = xqova::kNoClass;
-    version_ = 0;
     status_ = 0;
     dictionary_ = nullptr;
     stringTable_ = nullptr;
@@ -330,9 +332,8 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         const unsigned char* nested = nullptr;
         std::size_t nestedSize = 0;
         std::uint16_t elementVersion = 0xFFFF;
-        std::uint16_t unbounded = 0;
         if (record.InVersion(encodedVersion) && type.InVariableSection()) {
-            walk.Step(record, &nested, &nestedSize, &elementVersion, &unbounded);
+            walk.Step(record, &nested, &nestedSize, &elementVersion, nullptr);  // the room was measured above
         }
 
         if (!record.InVersion(version_)) {
