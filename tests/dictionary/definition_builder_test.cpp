@@ -36,6 +36,8 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
         {"class CBMICStd: the XML base size would be 70000, more than 65535",
          [](ClassDescription& d) { d.xmlBaseSize = 70000; }},
         {"class CBMICStd: the attribute table's end would be", [](ClassDescription& d) { d.attributeSize = 30000; }},
+        {"class CBMICStd: the block's size with its name would be",
+         [](ClassDescription& d) { d.attributeSize = 21820; }},
         {"class CBMICStd: the table order names position 3, past the last member",
          [](ClassDescription& d) { d.enumerationTableOrder = {2, 3}; }},
         {"class CBMICStd, member 2 \"HeightDisplayUnits\": listed twice in the table order",

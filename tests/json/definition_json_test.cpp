@@ -180,6 +180,16 @@ std::string Members(const std::string& members) {
 
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     const std::string longName(1025, 'N');
+    // Classes C0 .. C(n-1), each holding the next, the last holding C0.
+    const auto ring = [](int n) {
+        std::string text = R"({"classes": [)";
+        for (int i = 0; i < n; ++i) {
+            text += (i ? ", " : "") + std::string(R"({"name": "C)") + std::to_string(i) + R"(", "family": )" +
+                    std::to_string(i + 1) + R"(, "genus": 0, "members": [{"name": "m", "type": "object C)" +
+                    std::to_string((i + 1) % n) + R"("}]})";
+        }
+        return text + "]}";
+    };
     std::string bigValues;
     for (int i = 0; i < 70; ++i) bigValues += (i ? ", \"" : "\"") + std::string(1000, 'A' + i % 26) + std::to_string(i) + "\"";
     const struct {
@@ -216,6 +226,9 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
          "/classes/0", "cycle: CA.B -> CB.A -> CA"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CA"}]}]})",
          "/classes/0", "cycle: CA.B -> CA"},
+        {ring(6), "/classes/0", "cycle: C0.m -> C1.m -> C2.m -> C3.m -> C4.m -> C5.m -> C0"},
+        {ring(10), "/classes/0",
+         "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C0"},
         {R"({"classes": {}})", "/classes", "a list of classes"},
         {Members(R"({"name": "A", "type": "uint8", "units": -1})"), "/members/0/units", "-1 is outside 0 to 255"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},

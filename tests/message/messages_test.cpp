@@ -286,6 +286,8 @@ TEST(MessageFields, ConnectionListFramesAtAnIndex) {
         EXPECT_EQ(list.GetConnectionListAt(index, &size), base + 12 * index);
         EXPECT_EQ(size, index == 0 ? 12u : 20u);
     }
+    const CConDExtLst copy(list);  // a copy walks its own list from the first frame
+    EXPECT_EQ(copy.GetConnectionListAt(1, &size), copy.GetConnectionList(&size) + 12);
     Bytes lying = first;
     WriteInt16(lying.data() + 4, 200);
     list.AppendConnectionList(first.data(), 12, 1);

@@ -139,8 +139,7 @@ std::uint16_t DefinitionMemberCount(const void* block) {
 }
 
 bool DefinitionMemberRecord(const void* block, std::uint16_t position, MemberRecord* record) {
-    if (block == nullptr || position >= DefinitionMemberCount(block)) return false;
-    MemberWalker walker(block);
+    MemberWalker walker(block);  // a null block has no members
     for (std::uint16_t p = 0; walker.Next(record); ++p) {
         if (p == position) return true;
     }

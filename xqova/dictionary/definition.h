@@ -83,7 +83,8 @@ XQOVA_API std::uint16_t DefinitionMemberCount(const void* block);
 // out-pointers when the record has them and the pointers are given.
 XQOVA_API std::uint8_t DefinitionMember(const void* block, std::uint16_t position,
                                         std::uint32_t* memberClass = nullptr, std::uint16_t* fixedCount = nullptr);
-// The whole record of the member at a position; false past the last member.
+// The whole record of the member at a position; false past the last member
+// (the record then holds no member's fields that a caller may rely on).
 XQOVA_API bool DefinitionMemberRecord(const void* block, std::uint16_t position, MemberRecord* record);
 
 // Offset of the member attribute table from the block's start, and its record

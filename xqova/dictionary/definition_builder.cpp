@@ -182,16 +182,18 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
     const std::uint64_t attributes = static_cast<std::uint64_t>(d_.attributeSize) * m;
     if (!Fits(out.size() + attributes, place_.Class(), "the attribute table's end")) return false;
     for (const Member& member : d_.members) {
-        unsigned char record[8];
-        record[0] = static_cast<unsigned char>(member.alias >> 24);
-        record[1] = static_cast<unsigned char>(member.alias >> 16);
-        record[2] = static_cast<unsigned char>(member.alias >> 8);
-        record[3] = static_cast<unsigned char>(member.alias);
-        record[4] = member.units;
-        record[5] = static_cast<unsigned char>(member.scaleCoefficient >> 8);
-        record[6] = static_cast<unsigned char>(member.scaleCoefficient);
-        record[7] = static_cast<unsigned char>(member.scaleExponent);
-        for (std::size_t i = 0; i < d_.attributeSize; ++i) out.push_back(i < sizeof record ? record[i] : 0);
+        const unsigned char record[] = {static_cast<unsigned char>(member.alias >> 24),
+                                        static_cast<unsigned char>(member.alias >> 16),
+                                        static_cast<unsigned char>(member.alias >> 8),
+                                        static_cast<unsigned char>(member.alias),
+                                        member.units,
+                                        static_cast<unsigned char>(member.scaleCoefficient >> 8),
+                                        static_cast<unsigned char>(member.scaleCoefficient),
+                                        static_cast<unsigned char>(member.scaleExponent)};
+        // A shorter record keeps its first bytes; a longer one is padded with zeros.
+        const std::size_t kept = std::min<std::size_t>(sizeof record, d_.attributeSize);
+        out.insert(out.end(), record, record + kept);
+        out.resize(out.size() + (d_.attributeSize - kept));
     }
 
     // Text section: counts, entries, then the enumeration tables.
@@ -295,10 +297,11 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
 void Append(std::string& doc, const std::string& s) { doc += s; }
 
 std::size_t DocumentLength(const ClassDescription& d, const ClassNames& names, unsigned versionDigits) {
-    const std::uint8_t firstSpecies = d.species.empty() ? 0 : d.species.front().code;
+    // Only the length counts: a class without species (which no block states) has an empty species text.
+    const std::string species = d.species.empty() ? std::string() : std::to_string(d.species.front().code);
     std::string doc = "<DEFINITION class=\"" + d.name + "\" version=\"" + std::string(versionDigits, '9') +
                       "\" family=\"" + std::to_string(d.family) + "\" genus=\"" + std::to_string(d.genus) +
-                      "\" species=\"" + std::to_string(firstSpecies) + "\">\n<MEMBERS>\n";
+                      "\" species=\"" + species + "\">\n<MEMBERS>\n";
     for (const Member& m : d.members) {
         const MemberType type(m.type);
         doc += "<MEMBER type=\"";

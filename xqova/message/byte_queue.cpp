@@ -94,7 +94,7 @@ unsigned char uint8QManager::get(std::uint32_t* value) {
 }
 
 unsigned char uint8QManager::get(std::int32_t* value) {
-    std::uint32_t bits = 0;
+    std::uint32_t bits;
     if (get(&bits) == 0) return 0;
     *value = static_cast<std::int32_t>(bits);
     return 1;
@@ -102,7 +102,7 @@ unsigned char uint8QManager::get(std::int32_t* value) {
 
 unsigned char uint8QManager::put(float value) {
     static_assert(sizeof(float) == 4, "IEEE 754 single precision");
-    std::uint32_t bits = 0;
+    std::uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     return put(bits);
 }
@@ -117,7 +117,7 @@ unsigned char uint8QManager::get(float* value) {
 unsigned char uint8QManager::put(double value) {
     static_assert(sizeof(double) == 8, "IEEE 754 double precision");
     if (get_num_free() < 8) return 0;
-    std::uint64_t bits = 0;
+    std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     PutBigEndian(bits, 8);
     return 1;
