@@ -78,11 +78,22 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
         ASSERT_EQ(many.text, std::string(kClinician).replace(at, 3, std::to_string(v))) << v;
         ASSERT_EQ(many.result, many.size);
     }
+    // Past that, a write that runs out of memory for a template midway (its
+    // own or a nested object's) writes nothing.
+    CXQOVAObject record(&dictionary, kZentoRec, 0xFFFF);
+    const std::string whole = Write8(record, 0xFFFF).text;
+    std::vector<char> buffer(record.XMLSizeAll(0xFFFF));
+    ForEachAllocationFailure([&](long n, auto done) {
+        const std::uint32_t result = record.XMLSerialize(buffer.data(), buffer.size(), 0xFFFF);
+        done();
+        EXPECT_TRUE(result == 0 || std::string(buffer.data(), result - 1) == whole) << n;
+    });
 }
 
 // The ENUMERATION elements that close a document: for each member with a
 // table, the line its value selects. A value names the first pair of the
-// table that holds it (small values and values far apart alike); a BITMASK
+// table that holds it (small values and values far apart alike), a value past
+// every pair of its table names none (not the next table's); a BITMASK
 // member lists the pairs of its set bits in table order, one line per pair; a
 // table describes the member it is named after, also behind a member absent
 // at the object's version; members whose text entries share one table select
@@ -99,8 +110,8 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
     later.enumerators = {{0, "LATER_0"}, {4, "LATER_4"}};
     mode.enumerators = {{0, "MODE_0"}, {4, "MODE_4"}};
     auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
-    first.enumerators = {{2, "FIRST_2"}, {1, "FIRST_1"}};
-    second.enumerators = {{40000, "SECOND_40000"}, {1, "SECOND_1"}, {3, "SECOND_3"}, {3, "SECOND_3_AGAIN"}};
+    first.enumerators = {{100, "FIRST_100"}, {1, "FIRST_1"}};
+    second.enumerators = {{200, "SECOND_200"}, {3, "SECOND_3"}, {1, "SECOND_1"}, {3, "SECOND_3_AGAIN"}};
     bits.enumerators = {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}};
     auto one = M("First", 0x10), seven = M("Second", 0x10), shared = M("Bits", 0x38);
     one.enumerators = {{1, "ONE"}, {2, "TWO"}};
@@ -128,8 +139,8 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
         {"absent member ahead", Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)), 100, {{1, 4}}, {},
          "</MEMBERS>\n" + table("Mode", line("MODE_4", "4"))},
         {"first pair with the value", Build(Class("CDuplicates", 0x00440000, {first, second, bits})), 0xFFFF,
-         {{0, 1}, {1, 3}}, {{2, 1}},
-         "</MEMBERS>\n" + table("First", line("FIRST_1", "1")) + table("Second", line("SECOND_3", "3")) +
+         {{0, 200}, {1, 3}}, {{2, 1}},
+         "</MEMBERS>\n" + table("First", "") + table("Second", line("SECOND_3", "3")) +
              table("Bits", line("BIT_1", "1") + line("BIT_1", "1"))},
         {"one shared table", sharing, 0xFFFF, {{0, 2}, {1, 1}}, {{2, 2}},
          "</MEMBERS>\n" + table("First", line("TWO", "2")) + table("Second", line("ONE", "1")) +
