@@ -124,6 +124,7 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
     WriteInt16(text + 12, ReadInt16(text + 4));
     WriteInt16(sharing.data() + sharing.size() - 2,
                CalculateCRC(sharing.data(), static_cast<std::uint32_t>(sharing.size() - 2)));
+    const Bytes duplicates = Build(Class("CDuplicates", 0x00440000, {first, second, bits}));
     using Pairs = std::vector<std::pair<std::uint16_t, unsigned>>;
     const struct {
         const char* what;
@@ -138,10 +139,13 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
              table("StatusBits", line("STATUSBITS_OVERRANGE", "1") + line("STATUSBITS_UNDETERMINEDRANGE", "3"))},
         {"absent member ahead", Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)), 100, {{1, 4}}, {},
          "</MEMBERS>\n" + table("Mode", line("MODE_4", "4"))},
-        {"first pair with the value", Build(Class("CDuplicates", 0x00440000, {first, second, bits})), 0xFFFF,
+        {"first pair with the value", duplicates, 0xFFFF,
          {{0, 200}, {1, 3}}, {{2, 1}},
          "</MEMBERS>\n" + table("First", "") + table("Second", line("SECOND_3", "3")) +
              table("Bits", line("BIT_1", "1") + line("BIT_1", "1"))},
+        {"smallest value of a sorted table", duplicates, 0xFFFF, {{0, 1}, {1, 1}}, {},
+         "</MEMBERS>\n" + table("First", line("FIRST_1", "1")) + table("Second", line("SECOND_1", "1")) +
+             table("Bits", "")},
         {"one shared table", sharing, 0xFFFF, {{0, 2}, {1, 1}}, {{2, 2}},
          "</MEMBERS>\n" + table("First", line("TWO", "2")) + table("Second", line("ONE", "1")) +
              table("Bits", line("TWO", "2"))},

@@ -94,7 +94,7 @@ TEST(Json, EveryBuiltInClassAtEveryVersionRoundTripsByteForByte) {
 }
 
 // A reading with every kind of value a measurement class holds.
-std::string NibpDocument() {
+std::string NibpDocument(bool oneLine = true) {
     CXQOVAObject nibp(&xqova::AllBuiltinClasses(), kNIBPD, 0xFFFF);
     nibp.SetValid(1);
     QOVA_TIME t{};
@@ -103,7 +103,7 @@ std::string NibpDocument() {
     nibp.SetMemberAt(1, 1u);
     nibp.SetMemberAt(2, static_cast<short>(-5));
     nibp.SetMemberAt(8, 2u);
-    return xqova::ObjectToJson(nibp, -1);
+    return oneLine ? xqova::ObjectToJson(nibp, -1) : xqova::ObjectToJson(nibp);
 }
 
 TEST(Json, DocumentShape) {
@@ -118,6 +118,7 @@ TEST(Json, DocumentShape) {
         "\"Mode\":{\"type\":\"uint8\",\"value\":2},"
         "\"Method\":{\"type\":\"uint8\",\"value\":0,\"enumerator\":\"METHOD_NONE\"}}}",
         NibpDocument());
+    EXPECT_EQ(0u, NibpDocument(false).find("{\n  \"class\": \"CNIBPDStd\",\n  \"classId\""));  // two spaces by default
 
     // Floats at their shortest, the non-finite spelling, bits beside the
     // number (an unnamed bit by its value), a time off the calendar.
