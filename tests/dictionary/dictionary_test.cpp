@@ -25,12 +25,6 @@ Bytes Block(std::uint16_t family, std::uint8_t genus, std::vector<std::uint8_t> 
     return xqova::build::BuildDefinition(d, xqova_test::NoClassName);
 }
 
-std::vector<const void*> BlocksOf(void* head) {
-    std::vector<const void*> blocks;
-    for (auto* node = static_cast<TableEntry_s*>(head); node != nullptr; node = node->next) blocks.push_back(node->block);
-    return blocks;
-}
-
 TEST(Dictionary, KeepsItsOwnCopyOfNewerWholeDefinitionsOnly) {
     CXQOVADictionary dictionary;
     for (SearchMode_e mode : {SEARCH_MODE_ALL, SEARCH_MODE_BASE, SEARCH_MODE_ADDED}) {
@@ -73,7 +67,7 @@ TEST(Dictionary, IndexedLookupsFollowTheWalkInEveryMode) {
     const std::vector<Bytes> added = {Block(0x72, 3, {2, 6}, 101), Block(0x72, 3, {4}, 101),
                                       Block(0x72, 3, {6, 0, 2}, 102), Block(0x72, 4, {0, 9}, 101),
                                       Block(0x73, 3, {1}, 100), Block(17, 8, {0}, 101)};
-    const std::vector<const void*> base = BlocksOf(chain.Head());
+    const std::vector<const void*> base = test_objects::ChainBlocks(chain.Head());
 
     for (long failAfter : {-1L, 0L, 1L}) {
         SCOPED_TRACE(failAfter < 0 ? "base chain indexed" : "base chain walked");
@@ -131,7 +125,7 @@ TEST(Dictionary, HoldsNoMoreThanItsCountCanState) {
     EXPECT_NE(dictionary.GetDefinition(0xFFFF - 11), nullptr);
     EXPECT_EQ(dictionary.GetDefinition(0xFFFF - 10), nullptr);
     EXPECT_EQ(dictionary.GetDefinitionAt(0), dictionary.GetDefinition(0xFFFF - 11));
-    EXPECT_EQ(dictionary.GetDefinitionAt(0xFFFE), BlocksOf(chain.Head())[9]);
+    EXPECT_EQ(dictionary.GetDefinitionAt(0xFFFE), test_objects::ChainBlocks(chain.Head())[9]);
     EXPECT_EQ(dictionary.AddDefinition(text_test::TinyDefinition(0x02000000u).data()), nullptr);
 }
 

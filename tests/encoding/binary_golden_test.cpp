@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "support/mutations.h"
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // object built from bytes makes.
 #include <gtest/gtest.h>
 
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/core/memory.h"
 
 namespace {

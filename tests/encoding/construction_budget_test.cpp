@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "encoding/binary_test_support.h"
+#include "support/objects.h"
 #include "xqova/core/budget.h"
 #include "xqova/encoding/decode_report.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/bmi_block.h"
+#include "support/objects.h"
 #include "support/timing.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/definition.h"
@@ -18,12 +19,6 @@
 namespace {
 
 using Blocks = std::vector<std::vector<unsigned char>>;
-
-std::vector<const void*> ChainBlocks(void* first) {
-    std::vector<const void*> blocks;
-    for (auto* node = static_cast<TableEntry_s*>(first); node != nullptr; node = node->next) blocks.push_back(node->block);
-    return blocks;
-}
 
 Blocks Compile(const std::string& text, const CXQOVADictionary* dictionary, xqova::JsonError* error) {
     Blocks blocks;
@@ -39,7 +34,7 @@ std::vector<unsigned char> Bytes(const void* block) {
 TEST(DefinitionJson, EveryBuiltInBlockDumpsAndCompilesBackByteForByte) {
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
     for (void* (*chain)() : {&RER_SDK::Dictionary, &RER_KLEV_ZENTO::Dictionary}) {
-        const std::vector<const void*> blocks = ChainBlocks(chain());
+        const std::vector<const void*> blocks = test_objects::ChainBlocks(chain());
         ASSERT_FALSE(blocks.empty());
         // The whole chain in one document, names resolved within it.
         xqova::JsonError error;
@@ -260,20 +255,17 @@ TEST(DefinitionJson, ReadersTakeTimeLinearInALongList) {
         for (std::size_t i = 1; i < n; ++i) text += ", {}";
         return text + "]}";
     };
-    const std::string small = list(4000), large = list(32000);
     CXQOVADictionary& all = xqova::AllBuiltinClasses();
     for (bool objects : {false, true}) {
-        const auto read = [&](const std::string& text) {
-            xqova::JsonError error;
-            Blocks blocks;
-            return objects ? xqova::ObjectFromJson(&all, text.data(), text.size(), &error) != nullptr
-                           : xqova::DefinitionBlocksFromJson(text.data(), text.size(), &all, &blocks, &error);
+        const auto read = [&](std::size_t n) -> test_timing::Work {
+            return [text = list(n), objects, &all] {
+                xqova::JsonError error;
+                Blocks blocks;
+                EXPECT_FALSE(objects ? xqova::ObjectFromJson(&all, text.data(), text.size(), &error) != nullptr
+                                     : xqova::DefinitionBlocksFromJson(text.data(), text.size(), &all, &blocks, &error));
+            };
         };
-        const double t0 = test_timing::Seconds();
-        EXPECT_FALSE(read(small));
-        const double t1 = test_timing::Seconds();
-        EXPECT_FALSE(read(large));
-        EXPECT_LT(test_timing::Seconds() - t1, test_timing::EightfoldBound(t1 - t0)) << objects;
+        test_timing::ExpectLinear(read, 4000, objects ? "objects" : "definitions");
     }
 }
 

@@ -117,27 +117,27 @@ TEST(FrameStreamReader, BuffersOfLimitedSize) {
 TEST(FrameStreamReader, NoiseTakesTimeLinearInItsLength) {
     std::vector<unsigned char> storage(64 * 1024), frame(64 * 1024);
     std::vector<std::uint16_t> states(64 * 1024);
-    const auto seconds = [&](const Bytes& noise, std::uint32_t limit, bool withStates) {
-        double best = 1e9;
-        for (int run = 0; run < 2; ++run) {
-            xqova::FrameStreamReader reader(storage.data(), withStates ? states.data() : nullptr, limit);
-            const double start = test_timing::Seconds();
-            std::size_t at = 0, framed = 0;
-            std::uint32_t size = 0;
-            for (auto status = xqova::FRAME_STREAM_NEED_MORE; at < noise.size() && status == xqova::FRAME_STREAM_NEED_MORE;) {
-                at += reader.Feed(noise.data() + at, static_cast<std::uint32_t>(noise.size() - at));
-                while ((status = reader.Next(frame.data(), limit, &size, at == noise.size())) == xqova::FRAME_STREAM_FRAME ||
-                       status == xqova::FRAME_STREAM_CORRUPT) {
-                    framed += size;  // random bytes hold a frame by chance now and then
+    // The first n bytes of `noise`, read to the end.
+    const auto reading = [&](const Bytes& noise, std::uint32_t limit, bool withStates) {
+        return [&, bytes = noise.data(), limit, withStates](std::size_t n) -> test_timing::Work {
+            return [&, bytes, limit, withStates, n] {
+                xqova::FrameStreamReader reader(storage.data(), withStates ? states.data() : nullptr, limit);
+                std::size_t at = 0, framed = 0;
+                std::uint32_t size = 0;
+                for (auto status = xqova::FRAME_STREAM_NEED_MORE; at < n && status == xqova::FRAME_STREAM_NEED_MORE;) {
+                    at += reader.Feed(bytes + at, static_cast<std::uint32_t>(n - at));
+                    while ((status = reader.Next(frame.data(), limit, &size, at == n)) == xqova::FRAME_STREAM_FRAME ||
+                           status == xqova::FRAME_STREAM_CORRUPT) {
+                        framed += size;  // random bytes hold a frame by chance now and then
+                    }
                 }
-            }
-            best = std::min(best, test_timing::Seconds() - start);
-            EXPECT_EQ(reader.DiscardedBytes() + framed, noise.size());
-        }
-        return best;
+                EXPECT_EQ(reader.DiscardedBytes() + framed, n);
+            };
+        };
     };
     const Bytes zeros(1 << 20, 0x00);
-    const double zeroSeconds[] = {seconds(zeros, 64 * 1024, false), seconds(zeros, 64 * 1024, true)};
+    const double zeroSeconds[] = {test_timing::BestSeconds(reading(zeros, 64 * 1024, false)(zeros.size())),
+                                  test_timing::BestSeconds(reading(zeros, 64 * 1024, true)(zeros.size()))};
     std::mt19937 random(3);
     Bytes randomBytes(1 << 20);
     for (unsigned char& b : randomBytes) b = static_cast<unsigned char>(random());
@@ -150,9 +150,7 @@ TEST(FrameStreamReader, NoiseTakesTimeLinearInItsLength) {
                  {randomBytes, xqova::kFrameStreamBufferSize, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.noise[1]) + (c.withStates ? " with states" : ""));
-        const double whole = seconds(c.noise, c.limit, c.withStates);
-        const double eighth = seconds(Bytes(c.noise.begin(), c.noise.begin() + c.noise.size() / 8), c.limit, c.withStates);
-        EXPECT_LT(whole, test_timing::EightfoldBound(eighth));
+        const double whole = test_timing::ExpectLinear(reading(c.noise, c.limit, c.withStates), c.noise.size() / 8, "noise");
         EXPECT_LT(whole, 10 * zeroSeconds[c.withStates ? 1 : 0] + 0.05);
     }
 }

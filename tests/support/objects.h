@@ -117,6 +117,13 @@ private:
     std::vector<TableEntry_s> nodes_;
 };
 
+// The blocks of a chain from its head, in order.
+inline std::vector<const void*> ChainBlocks(void* head) {
+    std::vector<const void*> blocks;
+    for (auto* node = static_cast<TableEntry_s*>(head); node != nullptr; node = node->next) blocks.push_back(node->block);
+    return blocks;
+}
+
 struct AllocationFailureGuard {
     ~AllocationFailureGuard() { xqova::testing::FailAllocationsAfter(-1); }
 };
@@ -395,6 +402,21 @@ inline void ExpectSameObject(CXQOVAObject& a, CXQOVAObject& b, const std::string
     for (std::uint16_t pos = 0; pos < a.MemberCount(); ++pos) {
         ExpectSameMember(a.At(pos), b.At(pos), where + "." + std::to_string(pos), flags);
     }
+}
+
+// `bytes`, the encoding of `object`, read back both ways: a strict decode into
+// a fresh object of its class and version, which re-encodes byte for byte,
+// and the construction from an exact-size copy; both hold what `object` holds.
+inline void ExpectReadsBack(CXQOVADictionary* dictionary, CXQOVAObject& object, const Bytes& bytes,
+                            const std::string& where = "object") {
+    SCOPED_TRACE(where);
+    CXQOVAObject decoded(dictionary, object.ClassID(), object.Version());
+    ASSERT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+    ExpectSameObject(object, decoded);
+    EXPECT_EQ(Hex(bytes), Hex(Encode(decoded)));
+    HeapCopy copy(bytes);
+    CXQOVAObject built(dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
+    ExpectSameObject(object, built, "built from bytes");
 }
 
 // True when every value of the object is as Reset(1) leaves it.

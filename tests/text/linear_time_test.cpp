@@ -1,12 +1,7 @@
-// Work that grows with its input grows linearly. Each workload runs at two
-// sizes a factor of 8 apart; the larger may take at most 32 times as long
-// as the smaller (work quadratic in the size would take 64 times). Each size
-// counts its best of three runs, so a busy machine slows both sides rather
-// than deciding the outcome.
+// Work that grows with its input grows linearly: each workload runs at two
+// sizes a factor of 8 apart (test_timing::ExpectLinear).
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -20,17 +15,7 @@
 namespace {
 
 using text_test::Bytes;
-using Work = std::function<void()>;
-
-double BestSeconds(const Work& work) {
-    double best = 1e9;
-    for (int run = 0; run < 3; ++run) {
-        const double start = test_timing::Seconds();
-        work();
-        best = std::min(best, test_timing::Seconds() - start);
-    }
-    return best;
-}
+using test_timing::Work;
 
 std::shared_ptr<Bytes> Concatenated(std::size_t n, const std::function<Bytes(std::uint32_t)>& block) {
     auto all = std::make_shared<Bytes>();
@@ -136,12 +121,7 @@ TEST(LinearTime, DictionariesTablesAndTheDefinitionCheck) {
              };
          }},
     };
-    for (const auto& w : workloads) {
-        const Work small = w.prepare(w.n), large = w.prepare(8 * w.n);
-        const double s = BestSeconds(small), l = BestSeconds(large);
-        std::printf("%-62s %8.2f ms at n = %-6zu %8.2f ms at 8n\n", w.what, 1e3 * s, w.n, 1e3 * l);
-        EXPECT_LE(l, 32 * s + 0.002) << w.what;
-    }
+    for (const auto& w : workloads) test_timing::ExpectLinear(w.prepare, w.n, w.what, 0.002);
     // The check still refuses the string once its terminator is gone.
     Bytes block = OneLongNameDefinition(8000, 33508);
     EXPECT_EQ(block.size(), 65530u);

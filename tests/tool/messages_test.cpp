@@ -153,30 +153,24 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
 // of frames cut short back to back, each one's stated length covering the
 // next (a chain of overlapping corrupt candidates).
 TEST(FrameStream, LongInputsTakeLinearTime) {
-    const auto list = [](std::size_t count) {
+    const auto list = [](std::size_t count) -> test_timing::Work {
         std::string frames = "ConnectionList=";
         for (std::size_t i = 0; i < count; ++i) frames += "00 1E 00 03 00 00 ";
-        const Bytes frame = qova::EncodeMessageFrame("CConDExtLst", {frames}, 0);
-        const double start = test_timing::Seconds();
-        const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
-        EXPECT_EQ(decoded.document["fields"]["ConnectionList"].size(), count);
-        EXPECT_FALSE(qova::RenderFrameTable(decoded.document).empty());
-        EXPECT_FALSE(qova::DumpJson(decoded.document).empty());
-        return test_timing::Seconds() - start;
+        return [frame = qova::EncodeMessageFrame("CConDExtLst", {frames}, 0), count] {
+            const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
+            EXPECT_EQ(decoded.document["fields"]["ConnectionList"].size(), count);
+            EXPECT_FALSE(qova::RenderFrameTable(decoded.document).empty());
+            EXPECT_FALSE(qova::DumpJson(decoded.document).empty());
+        };
     };
     const Bytes reading = tool_test::Encode("CNIBPDStd", {"Systolic=120"});
-    const auto stream = [&](std::size_t count) {
+    const auto stream = [&](std::size_t count) -> test_timing::Work {
         Bytes stream;
         for (std::size_t i = 0; i < count; ++i) stream.insert(stream.end(), reading.begin(), reading.begin() + 20);
-        const double start = test_timing::Seconds();
-        EXPECT_EQ(qova::ScanFrames(TestCatalog(), stream, 4096).corrupt, count / 2);
-        return test_timing::Seconds() - start;
+        return [stream, count] { EXPECT_EQ(qova::ScanFrames(TestCatalog(), stream, 4096).corrupt, count / 2); };
     };
-    using Timed = std::function<double(std::size_t)>;
-    for (const Timed& seconds : {Timed(list), Timed(stream)}) {
-        const double eighth = std::min({seconds(4096), seconds(4096), seconds(4096)});
-        EXPECT_LT(seconds(32768), test_timing::EightfoldBound(eighth));
-    }
+    test_timing::ExpectLinear(list, 4096, "connection list");
+    test_timing::ExpectLinear(stream, 4096, "stream of cut frames");
 }
 
 // --split names each sound frame by its number, class and species.
