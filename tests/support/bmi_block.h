@@ -4,6 +4,8 @@
 #define XQOVA_TESTS_SUPPORT_BMI_BLOCK_H
 
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "xqova/dictionary/definition_builder.h"
@@ -45,27 +47,25 @@ inline std::vector<unsigned char> BmiBlockBytes() {
 }
 
 inline xqova::build::ClassDescription BmiDescription() {
-    using xqova::build::Member;
+    const auto member = [](const char* name, std::uint8_t type, std::vector<xqova::build::Enumerator> values) {
+        xqova::build::Member m;
+        m.name = name;
+        m.type = type;
+        m.enumerators = std::move(values);
+        return m;
+    };
     xqova::build::ClassDescription d;
     d.name = "CBMICStd";
     d.family = 17;
     d.genus = 8;
     d.species = {{0, "SpSTANDARD"}};
     d.version = 100;
-    Member enabled;
-    enabled.name = "Enabled";
-    enabled.type = 0x10;
-    Member weight;
-    weight.name = "WeightDisplayUnits";
-    weight.type = 0x11;
-    weight.enumerators = {{0, "WEIGHTDISPLAYUNITS_UNITS_LBS"}, {1, "WEIGHTDISPLAYUNITS_UNITS_KG"}};
-    Member height;
-    height.name = "HeightDisplayUnits";
-    height.type = 0x11;
-    height.enumerators = {{0, "HEIGHTDISPLAYUNITS_UNITS_INCHES"},
-                          {1, "HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES"},
-                          {2, "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES"}};
-    d.members = {enabled, weight, height};
+    d.members = {member("Enabled", 0x10, {}),
+                 member("WeightDisplayUnits", 0x11, {{0, "WEIGHTDISPLAYUNITS_UNITS_LBS"}, {1, "WEIGHTDISPLAYUNITS_UNITS_KG"}}),
+                 member("HeightDisplayUnits", 0x11,
+                        {{0, "HEIGHTDISPLAYUNITS_UNITS_INCHES"},
+                         {1, "HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES"},
+                         {2, "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES"}})};
     return d;
 }
 

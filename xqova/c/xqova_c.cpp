@@ -489,8 +489,8 @@ xqova_status XQOVA_CALL xqova_object_decode(xqova_dictionary* dictionary, const 
                 std::snprintf(message + n, sizeof message - n, " (class 0x%08lX)",
                               static_cast<unsigned long>(why.classId));
             }
-            return Refuse(reason, static_cast<int32_t>(why.check), why.offset, why.at,
-                          why.classRead ? why.classId : 0xFFFFFFFFu, why.path, message);
+            // A report whose class was not read holds kNoClass.
+            return Refuse(reason, static_cast<int32_t>(why.check), why.offset, why.at, why.classId, why.path, message);
         }
         return Wrap(dictionary, std::move(decoded), nullptr, nullptr, object);
     });
