@@ -66,13 +66,6 @@ TEST(Checksum, SkipsAgreeWithZeroBytes) {
     }
 }
 
-TEST(Checksum, ChecksumHoldsReadsTheTrailingBigEndianPair) {
-    unsigned char block[11] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', 0x6F, 0x91};
-    EXPECT_TRUE(xqova::ChecksumHolds(block, 9));
-    block[10] = 0x90;
-    EXPECT_FALSE(xqova::ChecksumHolds(block, 9));
-}
-
 // Identifiers and stored numbers go most significant byte first.
 TEST(ByteOrder, IdentifiersAndNumbersAreBigEndian) {
     EXPECT_EQ(MakeClassID(0x0011, 0x08, 0x01), 0x00110801u);
