@@ -313,6 +313,16 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     const auto u = Write16(container, 0xFFFF);
     EXPECT_EQ(u.result, u.size);
     EXPECT_EQ(u.text, Widen(w.text));
+
+    // An element whose document passes its stored base size is left out of
+    // the 8-bit document only: UTF-16 sizes are measured.
+    auto shortBase = Class("CShortBase", 0x00480000, {M("Value", 0x11)});
+    shortBase.xmlBaseSize = 1;
+    const Bytes shortBlock = Build(shortBase);
+    CXQOVAObject one(&SdkDictionary(), kNumExt, 0xFFFF);
+    ASSERT_NE(static_cast<CXQOVAVector*>(one.Member(0))->Push(static_cast<const void*>(shortBlock.data())), nullptr);
+    EXPECT_EQ(Count(Write8(one, 0xFFFF).text, "<DEFINITION "), 1u);
+    EXPECT_EQ(Count(ToUtf8(Write16(one, 0xFFFF).text), "<DEFINITION "), 2u);
 }
 
 // Built while memory runs out, a record's nested objects share its storage:
