@@ -226,8 +226,8 @@ TEST(BuiltinDictionary, BmiBlockIsTheWorkedExample) {
 }
 
 // Lookups by family, genus and species: the first and last species a block
-// lists are served, the next is not; the combined record's eleven nested members name
-// classes of the device chain.
+// lists are served, the next is not; the combined record's eleven nested
+// members name classes of the device chain.
 TEST(BuiltinDictionary, LookupsThroughTheChains) {
     CXQOVADictionary device(RER_KLEV_ZENTO::Dictionary()), sdk(RER_SDK::Dictionary());
     const struct {

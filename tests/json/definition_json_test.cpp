@@ -160,7 +160,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
 
     // Descriptions read from the text write a document that compiles to the
     // same blocks; one class is listed under "classes" unless asked for alone
-    // (which the dumps above are).
+    // (as each built-in class is dumped above).
     std::vector<xqova::build::ClassDescription> classes;
     ASSERT_TRUE(xqova::DefinitionsFromJson(text.data(), text.size(), &all, &classes, &error)) << error.Text();
     classes.resize(1);

@@ -28,33 +28,8 @@ const double kAwkward[] = {std::numeric_limits<double>::quiet_NaN(),
                            0.1,
                            1.0 / 3.0};
 
-// Sets every float member of the tree to awkward values.
-void MakeFloatsAwkward(CXQOVAObject& object, unsigned& k) {
-    const std::vector<xqova::MemberRecord> records = PresentRecords(object);
-    for (std::uint16_t pos = 0; pos < records.size(); ++pos) {
-        const xqova::MemberType type(records[pos].type);
-        CXQOVAVector* vector = type.IsVector() ? static_cast<CXQOVAVector*>(object.At(pos)) : nullptr;
-        for (std::uint16_t i = 0; vector != nullptr && i < vector->Size(); ++i) MakeFloatsAwkward(*vector->At(i), k);
-        CXQOVAObject* nested = type.IsSingleObject() ? static_cast<CXQOVAObject*>(object.At(pos)) : nullptr;
-        if (nested != nullptr) MakeFloatsAwkward(*nested, k);
-        if (!type.IsFloat() || type.IsSingleObject() || type.IsVector()) continue;
-        const std::uint16_t n = !type.IsArray() ? 1 : type.IsFixedArray() ? records[pos].fixedCount : 4;
-        std::vector<double> d(n);
-        std::vector<float> f(n);
-        for (std::uint16_t i = 0; i < n; ++i) {
-            d[i] = kAwkward[k++ % (sizeof kAwkward / sizeof kAwkward[0])];
-            f[i] = static_cast<float>(d[i]);
-        }
-        if (!type.IsArray()) {
-            EXPECT_EQ(1, type.Width() == 3 ? object.SetMemberAt(pos, f[0]) : object.SetMemberAt(pos, d[0]));
-        } else {
-            EXPECT_EQ(1, type.Width() == 3 ? object.SetMemberAt(pos, f.data(), n) : object.SetMemberAt(pos, d.data(), n));
-        }
-    }
-}
-
 // binary -> JSON -> object -> binary, with the JSON of the copy compared too.
-void ExpectRoundTrip(CXQOVAObject& object, CXQOVADictionary& dictionary, unsigned& floatsSeen) {
+void ExpectRoundTrip(CXQOVAObject& object, CXQOVADictionary& dictionary) {
     const Bytes bytes = Encode(object);
     ASSERT_FALSE(bytes.empty());
     const std::string json = xqova::ObjectToJson(object, -1);
@@ -64,14 +39,13 @@ void ExpectRoundTrip(CXQOVAObject& object, CXQOVADictionary& dictionary, unsigne
     ASSERT_TRUE(back != nullptr) << error.Text() << "\n" << json.substr(0, 2000);
     EXPECT_EQ(Hex(bytes), Hex(Encode(*back)));
     EXPECT_EQ(json, xqova::ObjectToJson(*back, -1));
-    floatsSeen += json.find("\"NaN\"") != std::string::npos ? 1 : 0;
 }
 
 TEST(Json, EveryBuiltInClassAtEveryVersionRoundTripsByteForByte) {
     CXQOVADictionary& dictionary = xqova::AllBuiltinClasses();
     const std::uint16_t count = dictionary.GetDefinitionCount();
     ASSERT_EQ(57, count);
-    unsigned cases = 0, withNaN = 0;
+    unsigned cases = 0;
     for (std::uint16_t i = 0; i < count; ++i) {
         const void* definition = dictionary.GetDefinitionAt(i);
         const std::uint32_t classId = DefinitionClassID(definition);
@@ -79,18 +53,29 @@ TEST(Json, EveryBuiltInClassAtEveryVersionRoundTripsByteForByte) {
             SCOPED_TRACE("class " + std::to_string(classId) + " version " + std::to_string(v));
             CXQOVAObject object(&dictionary, classId, v);
             ASSERT_EQ(v, object.Version());
-            ExpectRoundTrip(object, dictionary, withNaN);  // as built: texts without elements
+            ExpectRoundTrip(object, dictionary);  // as built: texts without elements
             Filler filler(i * 1000u + v, {kNumD, kNumDFloat, kVitals, kNIBPD});
             filler.Fill(object);
-            ExpectRoundTrip(object, dictionary, withNaN);
-            unsigned k = i + v;
-            MakeFloatsAwkward(object, k);
-            ExpectRoundTrip(object, dictionary, withNaN);
+            ExpectRoundTrip(object, dictionary);
             ++cases;
         }
     }
     EXPECT_GT(cases, 57u);
-    EXPECT_GT(withNaN, 0u);  // the awkward floats reached some documents
+}
+
+// Awkward values as float32 and float64 scalars and float32 array elements.
+TEST(Json, AwkwardFloatsRoundTripByteForByte) {
+    CXQOVADictionary shelf(ShelfChain().Head());
+    for (const double d : kAwkward) {
+        SCOPED_TRACE(d);
+        CXQOVAObject number(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF), item(&shelf, kItem, 0xFFFF);
+        const float levels[] = {static_cast<float>(d), static_cast<float>(d)};
+        ASSERT_EQ(1, number.SetMemberAt(0, levels[0]));
+        ASSERT_EQ(1, item.SetMember(3, d));
+        ASSERT_EQ(1, item.SetMember(7, levels, 2));
+        ExpectRoundTrip(number, xqova::AllBuiltinClasses());
+        ExpectRoundTrip(item, shelf);
+    }
 }
 
 // A reading with every kind of value a measurement class holds.
