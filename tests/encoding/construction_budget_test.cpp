@@ -52,24 +52,10 @@ protected:
     std::vector<Bytes> blocks_;
 };
 
-// Every built-in class at every version, and a decode of a full vector of
-// 65,535 small built-in elements, stay far below the default.
-TEST_F(ConstructionBudget, BuiltInClassesStayFarBelowTheDefault) {
-    xqova::ScopedConstructionBudget budget(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
-    for (CXQOVADictionary* d : {&SdkDictionary(), &DeviceDictionary()}) {
-        for (std::uint16_t i = 0; i < d->GetDefinitionCount(); ++i) {
-            const void* definition = d->GetDefinitionAt(i);
-            for (std::uint32_t v = 0; v <= DefinitionVersion(definition); ++v) {
-                CXQOVAObject o(d, definition, static_cast<std::uint16_t>(v));
-                ASSERT_TRUE(o.GetDefinition() == nullptr || o.SizeAll(0xFFFF) != 0);
-            }
-        }
-    }
-    EXPECT_FALSE(budget.Exhausted());
-    EXPECT_LT(budget.MostObjects(), xqova::kDefaultObjectBudget / 16);
-    EXPECT_LT(budget.MostBytes(), xqova::kDefaultByteBudget / 16);
-
-    // CNumDExtStd holding 65,535 CDeviceCStd of version 0 (13 bytes each).
+// CNumDExtStd holding 65,535 CDeviceCStd of version 0 (13 bytes each): a
+// decode of a full vector of small built-in elements stays far below the
+// default.
+TEST_F(ConstructionBudget, FullVectorOfBuiltInElementsStaysFarBelowTheDefault) {
     const Bytes leaf = EncodingOf(kDeviceC, 0, {}, {});
     ASSERT_EQ(leaf.size(), 13u);
     const Bytes full = EncodingOf(kNumExt, 200, {}, Elements(leaf, 0xFFFF));
@@ -107,6 +93,22 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
     CXQOVAObject ok(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
     EXPECT_FALSE(small.Exhausted());
     EXPECT_EQ(small.MostObjects(), 2u);
+    // Exactly what it took fits; one object or one byte less does not.
+    const std::uint64_t took = small.MostBytes();
+    const struct {
+        std::uint32_t objects;
+        std::uint64_t bytes;
+        bool fits;
+    } edges[] = {
+        {2, took, true},
+        {1, took, false},
+        {2, took - 1, false},
+    };
+    for (const auto& e : edges) {
+        xqova::ScopedConstructionBudget exact(e.objects, e.bytes);
+        CXQOVAObject fan(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
+        EXPECT_EQ(exact.Exhausted(), !e.fits) << e.objects << " objects, " << e.bytes << " bytes";
+    }
     CXQOVAObject refused(&dictionary_, kSelf, 0xFFFF);
     EXPECT_TRUE(small.Exhausted());
     EXPECT_LE(small.MostBytes(), 200000u);

@@ -40,15 +40,10 @@ Bytes Container() {
 Bytes NestedContainers(unsigned levels) {
     Bytes inner;
     for (unsigned level = 0; level < levels; ++level) {
-        // id, 4-byte length, version 200, status, fixed size 0, PathName
-        // (empty), Container count, the element, checksum.
-        Bytes b = {0x00, 0x70, 0x12, 0x00, 0, 0, 0, 0, 0x00, 0xC8, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
-        b.push_back(inner.empty() ? 0x00 : 0x01);
-        b.insert(b.end(), inner.begin(), inner.end());
-        b.resize(b.size() + 2);
-        WriteInt32(b.data() + 4, static_cast<std::uint32_t>(b.size() - 8));
-        StampChecksum(b.data(), b.size());
-        inner = b;
+        // PathName empty, then the Container count and the element.
+        Bytes variable = {0x00, 0x00, 0x00, static_cast<unsigned char>(inner.empty() ? 0 : 1)};
+        variable.insert(variable.end(), inner.begin(), inner.end());
+        inner = test_objects::EncodingOf(0x00701200, 200, {}, variable);
     }
     return inner;
 }

@@ -141,19 +141,12 @@ TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
         qova::DecodeObject(tool_test::TestCatalog(), hidden, qova::ObjectOutput::kTable, nullptr));
     EXPECT_NE(table.find("\"shown\\u0000hidden\""), std::string::npos) << table;
 
-    // The default XML forms are the well-formed ones; the exact forms keep the bytes.
+    // The exact forms keep the bytes (the default, well-formed forms are the
+    // command-line escape_text cases).
     const Bytes hostile = Location("]]>\x1b[2J");
-    const char* safe = "<![CDATA[]]]]><![CDATA[>\xEF\xBF\xBD[2J]]>";
-    const struct {
-        qova::ObjectOutput form;
-        const char* cdata;
-    } forms[] = {{qova::ObjectOutput::kXml, safe},
-                 {qova::ObjectOutput::kXmlUtf16, safe},
-                 {qova::ObjectOutput::kXmlExact, "<![CDATA[]]>\x1b[2J]]>"},
-                 {qova::ObjectOutput::kXmlUtf16Exact, "<![CDATA[]]>\x1b[2J]]>"}};
-    for (const auto& f : forms) {
-        const std::string xml = qova::DecodeObject(tool_test::TestCatalog(), hostile, f.form, nullptr);
-        EXPECT_NE(xml.find(f.cdata), std::string::npos) << xml;
+    for (const qova::ObjectOutput form : {qova::ObjectOutput::kXmlExact, qova::ObjectOutput::kXmlUtf16Exact}) {
+        const std::string xml = qova::DecodeObject(tool_test::TestCatalog(), hostile, form, nullptr);
+        EXPECT_NE(xml.find("<![CDATA[]]>\x1b[2J]]>"), std::string::npos) << xml;
     }
 }
 

@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/objects.h"
 #include "tools/qova/bytes_io.h"
 #include "tools/qova/catalog.h"
 #include "tools/qova/commands.h"
 #include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
 #include "xqova/core/frame_header.h"
 
 namespace tool_test {
@@ -26,11 +26,6 @@ inline qova::Catalog& TestCatalog() {
 }
 
 inline Bytes Hex(const std::string& text) { return qova::ParseHex(text); }
-
-// Writes the checksum of the `size` bytes at `at` into its last two bytes.
-inline void StampChecksum(unsigned char* at, std::size_t size) {
-    WriteInt16(at + size - 2, CalculateCRC(at, static_cast<std::uint32_t>(size - 2)));
-}
 
 // Edits of sound bytes: cut to `size`, one bit flipped, a field of `width`
 // bytes set, the checksum of the encoding at `at` stamped again.
@@ -49,7 +44,7 @@ inline Bytes Set(Bytes b, std::size_t at, int width, std::uint32_t value) {
     return b;
 }
 inline Bytes Stamped(Bytes b, std::size_t at = 0) {
-    StampChecksum(b.data() + at, xqova::EncodedSize(b.data() + at));
+    test_objects::Restamp(b, at, xqova::EncodedSize(b.data() + at));
     return b;
 }
 
