@@ -210,6 +210,8 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
     const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"Value\":{\"value\":1}}}";
     CXQOVAObject zento(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
     const std::string record = xqova::ObjectToJson(zento, -1);
+    const std::string vitals = "{\"classId\":\"0x00170003\",\"version\":205,\"members\":{M}}";
+    const std::string element = "\"Container\":{\"value\":[{\"classId\":\"0x00750000\",\"version\":999}]}";
     struct Case {
         std::string text;
         const char* path;
@@ -253,6 +255,20 @@ TEST(Json, RefusalsNameThePlaceAndTheReason) {
         {Replaced(record, "\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":105",
                   "\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":101"),
          "/members/NIBPData/value", "the member holds class 0x00050000 version 105, not 0x00050000 version 101"},
+        {Replaced(nibp, "\"0x00050000\"", "\"0x0005000\""), "/classId", "\"0x0005000\" is not a class identifier"},
+        {Replaced(nibp, "\"version\":105", "\"version\":65535"), "/version", "65535 is not a version (0 to 65534)"},
+        {Replaced(nibp, "SpSTANDARD", "SpOTHER"), "/speciesName", "\"SpOTHER\" is not the species of class 0x00050000"},
+        {Replaced(nibp, "\"value\":-5}", "\"value\":-5,\"unit\":1}"), "/members/Systolic/unit", "unknown field \"unit\""},
+        {Replaced(nibp, "\"2024/03/05 06:07:08 09\"",
+                  "{\"year\":2024,\"month\":3,\"day\":5,\"hour\":6,\"minute\":7,\"second\":8,\"fraction\":256}"),
+         "/members/STime/value/fraction", "256 is not a whole number from 0 to 255"},
+        {Replaced(vitals, "M", "\"OrderID\":{\"value\":[65536]}"), "/members/OrderID/value/0",
+         "65536 is not a code unit (0 to 65535)"},
+        {Replaced(vitals, "M", "\"OrderID\":{\"value\":\"" + std::string(32767, 'a') + "\"}"), "/members/OrderID",
+         "32767 elements take 65536 bytes, a member holds at most 65535"},
+        {Replaced(vitals, "M", element), "/members/Container/value/0/version", "class 0x00750000 has no version 999"},
+        {Replaced(vitals, "M", Replaced(element, "0x00750000\",\"version\":999", "0x00AB0000\",\"version\":0")),
+         "/members/Container/value/0", "no definition serves class 0x00AB0000"},
         {nibp.substr(0, nibp.size() - 1), "", "not JSON"},
         {std::string(300, '[') + std::string(300, ']'), "/0/0/0", "nested deeper than 136 levels"},
     };

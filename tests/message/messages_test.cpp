@@ -212,6 +212,9 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(message.SetSourceID(std::string(0xFFFE, 'x').c_str(), 0xFFFE), 1);  // the longest that fits
     EXPECT_EQ(message.GetSourceID(&length)[0xFFFD], 'x');
     EXPECT_EQ(length, 0xFFFE);
+    EXPECT_EQ(message.SetSourceID(nullptr, 3), 1);  // no text clears the field
+    EXPECT_EQ(message.GetSourceID(&length), nullptr);
+    EXPECT_EQ(length, 0xFFFE);
     // The getters of an empty text or byte field leave *length as it was.
     CConDStd empty;
     length = 77;
