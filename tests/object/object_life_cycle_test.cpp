@@ -103,7 +103,8 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
         EXPECT_EQ(&o.GetMember(0xFFFF, &count), &none);
         EXPECT_EQ(count, 0);
         EXPECT_EQ(std::make_tuple(none.Type(), none.Available(), none.Alias()), std::make_tuple(0xF8, 0, 0xFFFFFFFFu));
-        EXPECT_EQ(o.GetMemberSize(3), 0);
+        EXPECT_EQ(std::make_tuple(o.GetMemberSize(3), o.GetMemberAtScaleCoefficient(2), o.GetMemberAtScaleExponent(2)),
+                  std::make_tuple(0, 1, 0));
     }
 }
 
