@@ -356,10 +356,22 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     ASSERT_TRUE(back != nullptr) << error.Text();
     EXPECT_EQ(Hex(Encode(object)), Hex(Encode(*back)));
 
-    for (const char* wrong : {"\"ABCDE\"", "\"\u0100\""}) {
-        const std::string text = Replaced(json, "\"A\xC3\xA9" "CD\"", wrong);
-        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << wrong;
-        EXPECT_EQ("/members/Name/value", error.path) << error.Text();
+    const std::string item = "\"0x00420100\",\"speciesName\":\"SpOnly\",\"version\":100";  // One's element
+    const struct {
+        std::string from, to, path, reason;
+    } wrong[] = {
+        {"\"A\xC3\xA9" "CD\"", "\"ABCDE\"", "/members/Name/value", "5 elements do not fit its 4"},
+        {"\"A\xC3\xA9" "CD\"", "\"\u0100\"", "/members/Name/value", "U+0100 does not fit an 8-bit text"},
+        {"[1099511627776,", "[-1,", "/members/Big/value/0", "-1 is outside the range of a uint64"},
+        {item, "\"0x00420000\",\"version\":100", "/members/One/value/0/classId", "holds class 0x00420100 only"},
+        {item, "\"0x00420100\",\"version\":99", "/members/One/value/0/version", "elements are of version 100"},
+        {"[{\"class\":\"CItem\"", "[{},{\"class\":\"CItem\"", "/members/One/value", "2 elements do not fit its 1"},
+    };
+    for (const auto& w : wrong) {
+        const std::string text = Replaced(json, w.from, w.to);
+        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << w.to;
+        EXPECT_EQ(w.path, error.path) << error.Text();
+        EXPECT_NE(std::string::npos, error.reason.find(w.reason)) << error.Text();
     }
 }
 
