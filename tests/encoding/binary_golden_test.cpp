@@ -354,6 +354,27 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
         EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
         EXPECT_EQ(c.reported, report.check);
     }
+    // A named element whose size prefix disagrees with it, or a second one
+    // that is not there, is refused with what was compared.
+    const std::size_t prefix = kept.size() - 2 - Pick(kPick, 4).size() - 2;
+    const struct {
+        std::size_t offset;  // of the byte raised by one
+        xqova::DecodeCheck check;
+        std::size_t at, found, expected;
+    } refused[] = {{prefix + 1, xqova::DecodeCheck::kNestedSize, prefix, 15, 14},
+                   {prefix - 1, xqova::DecodeCheck::kMemberData, prefix + 16, 2, 0}};
+    for (const auto& r : refused) {
+        Bytes bytes = kept;
+        ++bytes[r.offset];
+        Restamp(bytes, 0, bytes.size());
+        HeapCopy copy(bytes);
+        xqova::DecodeReport report;
+        EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
+        EXPECT_EQ(r.check, report.check);
+        EXPECT_EQ(r.at, report.at);
+        EXPECT_EQ(r.found, report.found);
+        EXPECT_EQ(r.expected, report.expected);
+    }
 }
 
 }  // namespace

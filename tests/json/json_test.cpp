@@ -163,6 +163,8 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
     for (int i = 0; i < 5; ++i) ASSERT_TRUE(container->Push(kNumD) != nullptr);
     const std::string record = xqova::ObjectToJson(zento, -1), five = xqova::ObjectToJson(vitals, -1);
     const xqova::JsonLimits lenient = Limits(false), strict = Limits(true);
+    const std::string wide = "{\"classId\":\"0x00170003\",\"version\":205,\"members\":{M}}";
+    const std::string element = "\"Container\":{\"value\":[{\"classId\":\"0x00750000\",\"version\":999}]}";
     const struct {
         std::string text;
         xqova::JsonLimits limits;
@@ -234,6 +236,25 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
                   "\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":101"),
          lenient, "/members/NIBPData/value",
          "the member holds class 0x00050000 version 105, not 0x00050000 version 101", 0},
+        {Replaced(nibp, "\"0x00050000\"", "\"0x0005000\""), lenient, "/classId",
+         "\"0x0005000\" is not a class identifier", 0},
+        {Replaced(nibp, "\"version\":105", "\"version\":65535"), lenient, "/version", "65535 is not a version (0 to 65534)",
+         0},
+        {Replaced(nibp, "SpSTANDARD", "SpOTHER"), lenient, "/speciesName",
+         "\"SpOTHER\" is not the species of class 0x00050000", 0},
+        {Replaced(nibp, "\"value\":-5}", "\"value\":-5,\"unit\":1}"), lenient, "/members/Systolic/unit",
+         "unknown field \"unit\"", 0},
+        {Replaced(nibp, "\"2024/03/05 06:07:08 09\"",
+                  "{\"year\":2024,\"month\":3,\"day\":5,\"hour\":6,\"minute\":7,\"second\":8,\"fraction\":256}"),
+         lenient, "/members/STime/value/fraction", "256 is not a whole number from 0 to 255", 0},
+        {Replaced(wide, "M", "\"OrderID\":{\"value\":[65536]}"), lenient, "/members/OrderID/value/0",
+         "65536 is not a code unit (0 to 65535)", 0},
+        {Replaced(wide, "M", "\"OrderID\":{\"value\":\"" + std::string(32767, 'a') + "\"}"), lenient, "/members/OrderID",
+         "32767 elements take 65536 bytes, a member holds at most 65535", 0},
+        {Replaced(wide, "M", element), lenient, "/members/Container/value/0/version",
+         "class 0x00750000 has no version 999", 0},
+        {Replaced(wide, "M", Replaced(element, "0x00750000\",\"version\":999", "0x00AB0000\",\"version\":0")), lenient,
+         "/members/Container/value/0", "no definition serves class 0x00AB0000", 0},
         {nibp.substr(0, nibp.size() - 1), lenient, "", "not JSON", 0},
         {std::string(300, '[') + std::string(300, ']'), lenient, "/0/0/0", "nested deeper than 136 levels", 0},
         {record, Limits(false, record.size() - 1), "", "more than the limit of", 0},
@@ -302,10 +323,22 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     ASSERT_TRUE(back != nullptr) << error.Text();
     EXPECT_EQ(Hex(Encode(object)), Hex(Encode(*back)));
 
-    for (const char* wrong : {"\"ABCDE\"", "\"\u0100\""}) {
-        const std::string text = Replaced(json, "\"A\xC3\xA9" "CD\"", wrong);
-        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << wrong;
-        EXPECT_EQ("/members/Name/value", error.path) << error.Text();
+    const std::string item = "\"0x00420100\",\"speciesName\":\"SpOnly\",\"version\":100";  // One's element
+    const struct {
+        std::string from, to, path, reason;
+    } wrong[] = {
+        {"\"A\xC3\xA9" "CD\"", "\"ABCDE\"", "/members/Name/value", "5 elements do not fit its 4"},
+        {"\"A\xC3\xA9" "CD\"", "\"\u0100\"", "/members/Name/value", "U+0100 does not fit an 8-bit text"},
+        {"[1099511627776,", "[-1,", "/members/Big/value/0", "-1 is outside the range of a uint64"},
+        {item, "\"0x00420000\",\"version\":100", "/members/One/value/0/classId", "holds class 0x00420100 only"},
+        {item, "\"0x00420100\",\"version\":99", "/members/One/value/0/version", "elements are of version 100"},
+        {"[{\"class\":\"CItem\"", "[{},{\"class\":\"CItem\"", "/members/One/value", "2 elements do not fit its 1"},
+    };
+    for (const auto& w : wrong) {
+        const std::string text = Replaced(json, w.from, w.to);
+        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << w.to;
+        EXPECT_EQ(w.path, error.path) << error.Text();
+        EXPECT_NE(std::string::npos, error.reason.find(w.reason)) << error.Text();
     }
 }
 

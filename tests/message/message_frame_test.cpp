@@ -166,6 +166,10 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
         EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), &report), row.framePasses);
         EXPECT_EQ(report.check == FrameCheck::kNone, row.framePasses != 0);
     }
+    xqova::FrameReport none;  // no frame at all, whatever length comes with it
+    EXPECT_EQ(xqova::CheckFrame(nullptr, good.size(), &none), 0u);
+    EXPECT_EQ(none.check, FrameCheck::kHeader);
+    EXPECT_EQ(none.expected, 4u);
 }
 
 }  // namespace

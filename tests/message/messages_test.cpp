@@ -213,6 +213,9 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(message.SetSourceID(std::string(0xFFFE, 'x').c_str(), 0xFFFE), 1);  // the longest that fits
     EXPECT_EQ(message.GetSourceID(&length)[0xFFFD], 'x');
     EXPECT_EQ(length, 0xFFFE);
+    EXPECT_EQ(message.SetSourceID(nullptr, 3), 1);  // no text clears the field
+    EXPECT_EQ(message.GetSourceID(&length), nullptr);
+    EXPECT_EQ(length, 0xFFFE);
     // The getters of an empty text or byte field leave *length as it was.
     CConDStd empty;
     length = 77;
@@ -329,20 +332,32 @@ TEST(MessageFields, ConnectionListEveryIndexInOrderTakesLinearTime) {
     test_timing::ExpectLinear(visit, 8192, "connection list");
 }
 
-TEST(MessageFields, CopiesOwnTheirBytes) {
-    const auto std = Holding(kStd);
-    const auto list = Holding(kList);
-    const Bytes stdFrame = Encode(*std), listFrame = Encode(*list);
+// Copies made by construction and by assignment encode as the original, and
+// each frees its own storage (AddressSanitizer sees any sharing).
+template <typename T>
+void ExpectCopies(Kind kind) {
+    const auto original = Holding(kind);
+    const T& source = static_cast<const T&>(*original);
+    const Bytes frame = Encode(source);
     {
-        CConDStd stdCopy(static_cast<const CConDStd&>(*std));
-        CConDExtLst listCopy;
-        listCopy = static_cast<const CConDExtLst&>(*list);
-        EXPECT_NE(stdCopy.GetSourceID(nullptr), static_cast<const CConDStd&>(*std).GetSourceID(nullptr));
-        EXPECT_EQ(Encode(stdCopy), stdFrame);
-        EXPECT_EQ(Encode(listCopy), listFrame);
-    }  // each copy frees its own storage; AddressSanitizer sees any sharing
-    EXPECT_EQ(Encode(*std), stdFrame);
-    EXPECT_EQ(Encode(*list), listFrame);
+        T constructed(source), assigned;
+        assigned = source;
+        T& same = assigned;
+        assigned = same;  // assigning itself changes nothing
+        EXPECT_EQ(Encode(constructed), frame);
+        EXPECT_EQ(Encode(assigned), frame);
+    }
+    EXPECT_EQ(Encode(source), frame);
+}
+
+TEST(MessageFields, CopiesOwnTheirBytes) {
+    ExpectCopies<CConDStd>(kStd);
+    ExpectCopies<CConDDescriptor>(kDescriptor);
+    ExpectCopies<CConDExtLst>(kList);
+    ExpectCopies<CRNDZDStd>(kRendezvous);
+    const auto std = Holding(kStd);
+    const CConDStd& source = static_cast<const CConDStd&>(*std);
+    EXPECT_NE(CConDStd(source).GetSourceID(nullptr), source.GetSourceID(nullptr));
 }
 
 TEST(MessageFields, MemoryShortageKeepsLengthsAndStorageInStep) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -259,11 +260,15 @@ TEST_F(MemberValues, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
 
     const float floats[3] = {1.5f, -2.0f, 3.25f};
     const double doubles[3] = {1.5, -2.0, 3.25};
+    const QOVA_TIME times[2] = {{2020, 1, 2, 3, 4, 5, 6}, {2021, 7, 8, 9, 10, 11, 12}};
     EXPECT_EQ(o_.SetMember(kFloats, doubles, 3), 0);
     EXPECT_EQ(o_.SetMember(kFloats, reinterpret_cast<const std::uint32_t*>(floats), 3), 0);  // not floating
     ASSERT_EQ(o_.SetMember(kFloats, floats, 3), 1);
+    CXQOVAData_u& member = o_.Member(kFloats);  // the accessor's own forms check the same
+    EXPECT_EQ(std::make_tuple(member.Set(doubles, 3), member.Set(reinterpret_cast<const std::int32_t*>(floats), 3),
+                              member.Set(floats, 3), o_.Member(kTimes).Set(times, 2)),
+              std::make_tuple(0, 0, 1, 1));
     EXPECT_EQ(static_cast<float*>(o_.Member(kFloats))[2], 3.25f);
-    const QOVA_TIME times[2] = {{2020, 1, 2, 3, 4, 5, 6}, {2021, 7, 8, 9, 10, 11, 12}};
     ASSERT_EQ(o_.SetMemberAt(kTimes, times, 2), 1);
     EXPECT_EQ(std::memcmp(static_cast<QOVA_TIME*>(o_.Member(kTimes)), times, sizeof times), 0);
 

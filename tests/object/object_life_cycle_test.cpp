@@ -93,7 +93,8 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
         EXPECT_EQ(std::make_tuple(o.GetMemberAlias(1), o.GetMemberUnits(1), o.GetMemberScaleCoefficient(1),
                                   o.GetMemberScaleExponent(1)),
                   std::make_tuple(0x12345678u, 7, 5, -2));
-        EXPECT_EQ(o.GetMemberAtAlias(1), c.version == 101 ? 0x12345678u : 0xFFFFFFFFu);
+        EXPECT_EQ(std::make_tuple(o.GetMemberAtAlias(1), o.GetMemberAtScaleCoefficient(1), o.GetMemberAtScaleExponent(1)),
+                  c.version == 101 ? std::make_tuple(0x12345678u, 5, -2) : std::make_tuple(0xFFFFFFFFu, 1, 0));
         EXPECT_EQ(o.Member(1).ScaleExponent(), c.version == 101 ? -2 : 0);
         // Every failed lookup gives the same sentinel.
         CXQOVAData_u& none = o.Member(3);
@@ -102,7 +103,8 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
         EXPECT_EQ(&o.GetMember(0xFFFF, &count), &none);
         EXPECT_EQ(count, 0);
         EXPECT_EQ(std::make_tuple(none.Type(), none.Available(), none.Alias()), std::make_tuple(0xF8, 0, 0xFFFFFFFFu));
-        EXPECT_EQ(o.GetMemberSize(3), 0);
+        EXPECT_EQ(std::make_tuple(o.GetMemberSize(3), o.GetMemberAtScaleCoefficient(2), o.GetMemberAtScaleExponent(2)),
+                  std::make_tuple(0, 1, 0));
     }
 }
 

@@ -73,12 +73,4 @@ std::uint64_t CompiledDefinition::FixedSectionSize(std::uint16_t version) const 
     return size;
 }
 
-std::uint16_t CompiledDefinition::PresentCount(std::uint16_t version) const {
-    std::uint16_t present = 0;
-    for (const CompiledMember& m : *this) {
-        if (m.InVersion(version)) ++present;
-    }
-    return present;
-}
-
 }  // namespace xqova

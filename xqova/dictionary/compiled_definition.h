@@ -62,8 +62,6 @@ public:
     // Size of the fixed section of an encoding at `version` (64 bits: a
     // caller compares it with what a header can state).
     std::uint64_t FixedSectionSize(std::uint16_t version) const;
-    // Members present at `version`.
-    std::uint16_t PresentCount(std::uint16_t version) const;
     // Positions of the members of the variable section (OBJECT and
     // UNBOUNDED), in definition order: the only ones whose encoded size
     // depends on their values.

@@ -342,25 +342,16 @@ std::uint8_t CXQOVAData_u::SetBit(std::uint16_t bit, std::uint8_t value) {
 void CXQOVAData_u::ReleaseStorage() {
     if (buffer_ == nullptr) return;
     const std::uint8_t w = Width(type_);
-    // What lies in the owner's storage is ended here and released with it.
-    const bool inStorage = owner_ != nullptr && owner_->InStorage(buffer_);
+    // Nested objects and vectors are always built in the owner's storage:
+    // they are ended here and released with it. An array's elements may lie
+    // there too, or in a buffer of their own.
     if (w == 6) {
         if (xqova::MemberType(type_).IsArray()) {
-            auto* vector = static_cast<CXQOVAVector*>(buffer_);
-            if (inStorage) {
-                vector->~CXQOVAVector();
-            } else {
-                CXQOVAVector::Destroy(vector);
-            }
+            static_cast<CXQOVAVector*>(buffer_)->~CXQOVAVector();
         } else {
-            auto* object = static_cast<CXQOVAObject*>(buffer_);
-            if (inStorage) {
-                object->~CXQOVAObject();
-            } else {
-                CXQOVAObject::Destroy(object);
-            }
+            static_cast<CXQOVAObject*>(buffer_)->~CXQOVAObject();
         }
-    } else if (xqova::MemberType(type_).IsArray() && !inStorage) {
+    } else if (xqova::MemberType(type_).IsArray() && !(owner_ != nullptr && owner_->InStorage(buffer_))) {
         xqova::Release(buffer_);
     }
     buffer_ = nullptr;

@@ -28,22 +28,9 @@ CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, 
 
 CXQOVAVector::~CXQOVAVector() { Destruct(); }
 
-CXQOVAVector* CXQOVAVector::Create(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
-                                   std::uint16_t version, unsigned depth) {
-    void* memory = xqova::Allocate(sizeof(CXQOVAVector));
-    if (memory == nullptr) return nullptr;
-    return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
-}
-
 CXQOVAVector* CXQOVAVector::CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
                                      std::uint16_t fixedCount, std::uint16_t version, unsigned depth) {
     return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
-}
-
-void CXQOVAVector::Destroy(CXQOVAVector* vector) {
-    if (vector == nullptr) return;
-    vector->~CXQOVAVector();
-    xqova::Release(vector);
 }
 
 void CXQOVAVector::Construct(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,

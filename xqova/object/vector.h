@@ -75,13 +75,9 @@ private:
                  std::uint16_t version, unsigned depth);
     ~CXQOVAVector();
 
-    // Allocates and constructs; null when memory runs out. `depth` is the
-    // nesting depth of the elements.
-    static CXQOVAVector* Create(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
-                                std::uint16_t version, unsigned depth);
-    static void Destroy(CXQOVAVector* vector);
     // Constructs in `memory` inside an object's storage (never released on
-    // its own: ~CXQOVAVector ends it).
+    // its own: ~CXQOVAVector ends it). `depth` is the nesting depth of the
+    // elements.
     static CXQOVAVector* CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
                                   std::uint16_t fixedCount, std::uint16_t version, unsigned depth);
 
