@@ -36,13 +36,13 @@ std::int32_t SignExtend(std::uint32_t v, std::uint8_t width) {
 
 }  // namespace
 
+// position_ is given with the member the slot holds; a sentinel has none.
 CXQOVAData_u::CXQOVAData_u()
     : value_{},
       buffer_(nullptr),
       elements_(0),
       size_(0),
       type_(0),
-      position_(0),
       attributeSize_(0),
       attributes_(nullptr),
       owner_(nullptr) {}
@@ -363,7 +363,4 @@ void CXQOVAData_u::ReleaseStorage() {
     } else if (xqova::MemberType(type_).IsArray() && !inStorage) {
         xqova::Release(buffer_);
     }
-    buffer_ = nullptr;
-    elements_ = 0;
-    size_ = 0;
 }
