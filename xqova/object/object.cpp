@@ -524,13 +524,11 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
 }
 
 // A copy that runs out of its budget fails as a whole: the member refused
-// its memory fails, and CopyValues then resets the object deeply (a reset
-// takes no memory). A copy inside an operation that already ran out fails
-// too; that operation discards what it built.
+// its memory (or its nested copy) fails, and CopyValues then resets the
+// object deeply (a reset takes no memory) and returns 0.
 std::uint8_t CXQOVAObject::Copy(const CXQOVAObject* source) {
     const xqova::BudgetedOperation operation;
-    const std::uint8_t result = CopyValues(source);
-    return xqova::BudgetedOperation::Exhausted() ? 0 : result;
+    return CopyValues(source);
 }
 
 std::uint8_t CXQOVAObject::CopyValues(const CXQOVAObject* source) {
