@@ -213,8 +213,8 @@ constexpr std::uint32_t kRetiredNested = 0x00410100;
 Chain& RetiredChain() {
     static Chain chain([] {
         std::vector<Member> members = {M("Kept", 0x13), M("Old", 0x11, 100, 149), M("New", 0x11, 150),
-                                       FixedArray("OldArray", 0x10, 3)};
-        members.back().maxVersion = 149;
+                                       FixedArray("OldArray", 0x10, 3), VectorOf("OldList", kRetired, 0)};
+        members[3].maxVersion = members[4].maxVersion = 149;
         std::vector<Member> nested = {M("Kept", 0x13), Nested("Old", kRetired)};
         nested.back().maxVersion = 149;
         return std::vector<Bytes>{Build("CRetired", kRetired, members, 200),
@@ -234,9 +234,10 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
     unsigned char scratch[64] = {};
     EXPECT_EQ(0u, object.Serialize(scratch, 201));
 
-    // At 120 the retired members are written empty, New is left out.
+    // At 120 the retired members are written empty (the list with no elements), New is left out.
     const Bytes bytes = Encode(object, 120);
-    EXPECT_EQ(Hex(EncodingOf(kRetired, 120, {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, {})), Hex(bytes));
+    EXPECT_EQ(Hex(EncodingOf(kRetired, 120, {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, {0x00, 0x00})),
+              Hex(bytes));
 
     CXQOVAObject old(&dictionary, kRetired, 120);
     ASSERT_EQ(bytes.size(), Decode(old, bytes, 1));

@@ -125,6 +125,15 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
     WriteInt16(sharing.data() + sharing.size() - 2,
                CalculateCRC(sharing.data(), static_cast<std::uint32_t>(sharing.size() - 2)));
     const Bytes duplicates = Build(Class("CDuplicates", 0x00440000, {first, second, bits}));
+    // More tables than the writer lists before it maps them by offset.
+    std::vector<Member> many;
+    std::string manyTail = "</MEMBERS>\n";
+    for (int i = 0; i < 17; ++i) {
+        const std::string n = std::to_string(i);
+        many.push_back(M(("M" + n).c_str(), 0x10));
+        many.back().enumerators = {{0, "E" + n}};
+        manyTail += table(("M" + n).c_str(), line("E" + n, "0"));
+    }
     using Pairs = std::vector<std::pair<std::uint16_t, unsigned>>;
     const struct {
         const char* what;
@@ -149,6 +158,7 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
         {"one shared table", sharing, 0xFFFF, {{0, 2}, {1, 1}}, {{2, 2}},
          "</MEMBERS>\n" + table("First", line("TWO", "2")) + table("Second", line("ONE", "1")) +
              table("Bits", line("TWO", "2"))},
+        {"seventeen tables", Build(Class("CMany", 0x00490000, many)), 0xFFFF, {}, {}, manyTail},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -163,9 +163,9 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
     for (const Species& s : d_.species) out.push_back(s.code);
     AppendU16(out, d_.version);
     const std::size_t textOffsetAt = out.size();
-    AppendU16(out, 0);  // textOffset, filled below
+    out.resize(out.size() + 2u);  // textOffset, filled below
     const std::size_t fullSizeAt = out.size();
-    AppendU16(out, 0);  // fullSize, filled below
+    out.resize(out.size() + 2u);  // fullSize, filled below
     AppendU16(out, xmlSize);
     AppendU16(out, m);
 
@@ -428,12 +428,7 @@ void Read(const void* block, ClassDescription* d) {
     std::stable_sort(order.begin(), order.end(), [block](std::uint16_t a, std::uint16_t b) {
         return DefinitionEnumerationTableOffset(block, a) < DefinitionEnumerationTableOffset(block, b);
     });
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        if (order[i - 1] > order[i]) {
-            d->enumerationTableOrder = order;
-            break;
-        }
-    }
+    if (!std::is_sorted(order.begin(), order.end())) d->enumerationTableOrder = order;
 }
 
 }  // namespace

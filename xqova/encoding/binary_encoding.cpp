@@ -453,12 +453,11 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
                 variable.U16(static_cast<std::uint16_t>(bytes));
                 variable.Elements(count == 0 ? nullptr : slot->buffer_, count, type, unboundedBigEndian);
             } else if (record.type.IsFixedArray()) {
+                // A fixed array's buffer lies in its object's storage, with all its elements.
                 if (slot == nullptr || record.fixedCount == 0) {
                     fixed.Zeros(static_cast<std::uint64_t>(record.fixedCount) * elementSize);
-                } else if (slot->buffer_ != nullptr && slot->elements_ == record.fixedCount) {
-                    fixed.Elements(slot->buffer_, record.fixedCount, type, true);
                 } else {
-                    return 0;  // its buffer could not be allocated
+                    fixed.Elements(slot->buffer_, record.fixedCount, type, true);
                 }
             } else if (slot != nullptr) {
                 fixed.Elements(slot->value_, 1, type, true);

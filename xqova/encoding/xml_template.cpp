@@ -110,7 +110,6 @@ std::uint32_t IndexLines(EnumLine* lines, std::uint32_t count, std::uint32_t* by
         const std::uint32_t k = byValue[i];
         if (values != 0 && lines[byValue[values - 1]].value == lines[k].value) {
             lines[k].line = lines[byValue[values - 1]].line;
-            lines[k].hasLine = lines[byValue[values - 1]].hasLine;
         } else {
             byValue[values++] = k;
         }
@@ -281,20 +280,19 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
             if (table != nullptr) {
                 *table = EnumTable{s, bitmask, Since(sink, start), rec.lineCount, pairs, rec.lineCount, 0, 0, 0};
             }
+            // One line per pair the table holds: the read of the pair past
+            // the last one ends the walk.
             std::uint32_t maxValue = 0;
-            for (std::uint16_t k = 0; k < pairs; ++k) {
-                std::uint16_t value = 0;
-                const char* enumerator = nullptr;
-                const bool read = DefinitionEnumerationPair(definition, p, k, &value, &enumerator);
+            std::uint16_t value = 0;
+            const char* enumerator = nullptr;
+            for (std::uint16_t k = 0; DefinitionEnumerationPair(definition, p, k, &value, &enumerator); ++k) {
                 start = sink.Bytes();
-                if (enumerator != nullptr) {
-                    Put(sink, "<ENUM name=\"");
-                    PutName(sink, enumerator);
-                    Put(sink, "\" defaultvalue=\"");
-                    sink.Unsigned(value);
-                    Put(sink, "\" selected=\"YES\"/>\n");
-                }
-                if (rec.lines != nullptr) rec.lines[rec.lineCount] = EnumLine{value, read, enumerator != nullptr, Since(sink, start)};
+                Put(sink, "<ENUM name=\"");
+                PutName(sink, enumerator);
+                Put(sink, "\" defaultvalue=\"");
+                sink.Unsigned(value);
+                Put(sink, "\" selected=\"YES\"/>\n");
+                if (rec.lines != nullptr) rec.lines[rec.lineCount] = EnumLine{value, Since(sink, start)};
                 ++rec.lineCount;
                 if (value > maxValue) maxValue = value;
             }
@@ -454,7 +452,7 @@ const Template* Find(const Template* t, const Template* end, const ObjectView& v
 }  // namespace
 
 TemplateRef::~TemplateRef() {
-    if (owned_) Release(const_cast<Template*>(t_));
+    Release(const_cast<Template*>(owned_));
 }
 
 TemplateRef AcquireTemplate(const ObjectView& view, std::uint16_t version, Variant variant) {

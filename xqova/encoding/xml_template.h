@@ -59,13 +59,11 @@ struct Chunk {
     std::uint32_t length;  // bytes
 };
 
-// One ENUM line of a table: the pair's value as read, whether it was read,
-// and the line of the first pair of the table with that value (the line a
-// lookup by value finds); `hasLine` is false when that pair has no name.
+// One ENUM line of a table: the pair's value and the line of the first pair
+// of the table with that value (the line a lookup by value finds). Every
+// pair has a name (an empty one at least), so every pair has its line.
 struct EnumLine {
     std::uint16_t value;
-    bool read;
-    bool hasLine;
     Chunk line;
 };
 
@@ -140,7 +138,7 @@ struct Template {
 // `slots`, in order, each handed to `visit(const Chunk&)`: each table's
 // start tag, the lines its value selects (a BITMASK member's set bits in
 // table order; any other member the first pair with its value cut to 16
-// bits, when that pair has a name), its end tag.
+// bits, when the table has one), its end tag.
 template <class Visit>
 void ForEachEnumerationChunk(const Template& t, const CXQOVAData_u* slots, Visit&& visit) {
     for (const EnumTable* table = t.tables; table != t.tables + t.tableCount; ++table) {
@@ -149,7 +147,7 @@ void ForEachEnumerationChunk(const Template& t, const CXQOVAData_u* slots, Visit
         visit(table->open);
         if (table->bitmask) {
             for (const EnumLine* line = lines; line != lines + table->lines; ++line) {
-                if (line->read && line->hasLine && accessor.GetBit(line->value)) visit(line->line);
+                if (accessor.GetBit(line->value)) visit(line->line);
             }
         } else {
             const auto value = static_cast<std::uint16_t>(static_cast<std::uint32_t>(accessor));
@@ -169,7 +167,7 @@ void ForEachEnumerationChunk(const Template& t, const CXQOVAData_u* slots, Visit
                 }
                 if (low < table->values && lines[first[low]].value == value) found = first[low];
             }
-            if (found != kNoLine && lines[found].hasLine) visit(lines[found].line);
+            if (found != kNoLine) visit(lines[found].line);
         }
         visit(t.enumerationClose);
     }
@@ -180,8 +178,8 @@ void ForEachEnumerationChunk(const Template& t, const CXQOVAData_u* slots, Visit
 class TemplateRef {
 public:
     TemplateRef() = default;
-    TemplateRef(const Template* t, bool owned) : t_(t), owned_(owned) {}
-    TemplateRef(TemplateRef&& other) noexcept : t_(other.t_), owned_(other.owned_) { other.owned_ = false; }
+    TemplateRef(const Template* t, bool owned) : t_(t), owned_(owned ? t : nullptr) {}
+    TemplateRef(TemplateRef&& other) noexcept : t_(other.t_), owned_(other.owned_) { other.owned_ = nullptr; }
     TemplateRef(const TemplateRef&) = delete;
     TemplateRef& operator=(const TemplateRef&) = delete;
     TemplateRef& operator=(TemplateRef&&) = delete;
@@ -193,7 +191,7 @@ public:
 
 private:
     const Template* t_ = nullptr;
-    bool owned_ = false;
+    const Template* owned_ = nullptr;  // the caller's own template, freed with the reference
 };
 
 // The template of `view`'s document at `version` (already resolved from

@@ -788,14 +788,9 @@ void Pretty(const Json& j, std::size_t indent, std::size_t lead, std::string& ou
     out += j.is_object() ? "{\n" : "[\n";
     std::size_t i = 0;
     for (auto it = j.begin(); it != j.end(); ++it, ++i) {
-        out += pad;
-        std::size_t keyLength = 0;
-        if (j.is_object()) {
-            const std::string key = Json(it.key()).dump() + ": ";
-            out += key;
-            keyLength = key.size();
-        }
-        Pretty(it.value(), indent + 2, keyLength + 1, out);
+        const std::string key = j.is_object() ? Json(it.key()).dump() + ": " : std::string();
+        out += pad + key;
+        Pretty(it.value(), indent + 2, key.size() + 1, out);
         out += i + 1 < j.size() ? ",\n" : "\n";
     }
     out += std::string(indent, ' ');

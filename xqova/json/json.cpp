@@ -1,5 +1,6 @@
 #include "xqova/json/json.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -590,12 +591,8 @@ private:
         }
         if (type.IsFloat()) {
             if (value == entry.end()) Refuse(path, "\"value\" is missing");
-            const double d = Number(*value, type, at);
-            if (type.Width() == 3) {
-                object.SetMember(m.id, static_cast<float>(d));
-            } else {
-                object.SetMember(m.id, d);
-            }
+            // A float member stores the number rounded to float.
+            object.SetMember(m.id, Number(*value, type, at));
             return CheckPhysical(object, m, entry, path);
         }
         const long long v = Scalar(m, entry, value, path);
@@ -605,6 +602,11 @@ private:
             object.SetMember(m.id, static_cast<std::uint32_t>(v));
         }
         CheckPhysical(object, m, entry, path);
+    }
+
+    // The bits a BITMASK member's value holds: its own, at most the low 32.
+    static long long BitmaskBits(MemberType type) {
+        return static_cast<long long>(0xFFFFFFFFull >> (32u - 8u * std::min<unsigned>(type.ElementSize(), 4u)));
     }
 
     // "physical" and "units" are for people: when given they must be what
@@ -712,8 +714,7 @@ private:
             // exactly its named bits (and its unnamed ones, when listed).
             bool agrees;
             if (type.IsBitmask()) {
-                const long long mask = type.ElementSize() >= 4 ? 0xFFFFFFFFll : (1ll << (8u * type.ElementSize())) - 1;
-                agrees = (v & known) == named && (unnamed == 0 || (v & mask & ~known) == unnamed);
+                agrees = (v & known) == named && (unnamed == 0 || (v & BitmaskBits(type) & ~known) == unnamed);
             } else {
                 agrees = (v & (type.Width() == 0 ? 0xFF : 0xFFFF)) == named;
             }
@@ -721,8 +722,7 @@ private:
         }
         if (limits_.refuseUnnamed && !pairs.empty()) {
             if (type.IsBitmask()) {
-                const long long mask = type.ElementSize() >= 4 ? 0xFFFFFFFFll : (1ll << (8u * type.ElementSize())) - 1;
-                const long long stray = v & mask & ~known;
+                const long long stray = v & BitmaskBits(type) & ~known;
                 if (stray != 0) {
                     RefuseUnnamed(path + "/value", Shown(*value) + " sets bits without a name (" + HexId(static_cast<std::uint32_t>(stray)) +
                                                        "; known: " + list() + ")");

@@ -9,7 +9,7 @@
 namespace {
 
 // Filled by GetMsgString on a miss: "Unknown code: " and at most five digits.
-char g_unknownCode[32];
+char g_unknownCode[sizeof "Unknown code: 65535"];
 
 constexpr std::uint64_t kMaxFrameSize = 0xFFFFFFFFu;
 

@@ -141,7 +141,8 @@ private:
     std::uint8_t SetText(const void* data, std::uint8_t width, std::uint16_t count);
     void* GetPtr(std::uint8_t width, std::uint8_t isFloat) const;
 
-    // Releases the buffer, nested object or vector this accessor holds.
+    // Releases the buffer, nested object or vector this accessor holds (as its
+    // object ends) and leaves the accessor empty.
     void ReleaseStorage();
 
     bool IsSentinel() const { return type_ == 0xF8; }

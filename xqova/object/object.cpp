@@ -299,8 +299,8 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     const std::uint64_t objectsAt = AlignUp(std::uint64_t{sizeof(CXQOVAData_u)} * (present + 1u), alignof(CXQOVAObject));
     const std::uint64_t vectorsAt = AlignUp(objectsAt + sizeof(CXQOVAObject) * objects, alignof(CXQOVAVector));
     const std::uint64_t fixedAt = AlignUp(vectorsAt + sizeof(CXQOVAVector) * vectors, kStorageAlignment);
-    const std::uint64_t spareAt = fixedAt + fixedBytes;
-    const std::uint64_t mapAt = spareAt + spareBytes;
+    const std::uint64_t spareAt = AlignUp(fixedAt + fixedBytes, kStorageAlignment);
+    const std::uint64_t mapAt = AlignUp(spareAt + spareBytes, alignof(std::uint16_t));
     const std::uint64_t total = mapAt + sizeof(std::uint16_t) * std::uint64_t{memberCount_};
     if (total > static_cast<std::uint64_t>(~std::size_t{0})) return;  // no members
     auto* storage = static_cast<unsigned char*>(xqova::Allocate(static_cast<std::size_t>(total)));
@@ -310,13 +310,13 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     spare_ = storage + spareAt;
     spareLeft_ = static_cast<std::size_t>(spareBytes);
     std::memset(storage + fixedAt, 0, static_cast<std::size_t>(fixedBytes));
+    // The sentinel first, behind the members' slots, then the slots.
     auto* slots = reinterpret_cast<CXQOVAData_u*>(storage);
-    for (std::uint32_t i = 0; i <= present; ++i) new (slots + i) CXQOVAData_u();
+    sentinel_ = new (slots + present) CXQOVAData_u(kSentinelType);
+    for (std::uint32_t i = 0; i < present; ++i) new (slots + i) CXQOVAData_u();
     idToSlot_ = reinterpret_cast<std::uint16_t*>(storage + mapAt);
     slots_ = slots;
     presentCount_ = static_cast<std::uint16_t>(present);
-    sentinel_ = slots_ + presentCount_;
-    sentinel_->type_ = kSentinelType;
     current_ = sentinel_;
     unsigned char* nextObject = storage + objectsAt;
     unsigned char* nextVector = storage + vectorsAt;
@@ -523,20 +523,12 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
     return 1;
 }
 
+// A copy that runs out of its budget fails as a whole: the member refused
+// its memory (or its nested copy) fails, and CopyValues then resets the
+// object deeply (a reset takes no memory) and returns 0.
 std::uint8_t CXQOVAObject::Copy(const CXQOVAObject* source) {
-    bool exhausted;
-    std::uint8_t result;
-    {
-        const xqova::BudgetedOperation operation;
-        result = CopyValues(source);
-        exhausted = xqova::BudgetedOperation::Exhausted();
-        if (!operation.Outermost()) return exhausted ? 0 : result;
-    }
-    // Out of budget: nothing of the copy is kept (reset outside the
-    // operation, so that the reset itself is not refused memory).
-    if (!exhausted) return result;
-    Reset(1);
-    return 0;
+    const xqova::BudgetedOperation operation;
+    return CopyValues(source);
 }
 
 std::uint8_t CXQOVAObject::CopyValues(const CXQOVAObject* source) {
