@@ -223,6 +223,11 @@ static void test_record(xqova_dictionary* d) {
             CHECK_AT(xqova_member_set_integer(record, rows[i].path, rows[i].value) == rows[i].want, rows[i].path);
         }
     }
+    /* A number: whole ones set integers, fractions suit no integer and no text. */
+    CHECK(xqova_member_set_number(record, "NIBPData.Systolic", 120.0) == XQOVA_OK);
+    CHECK(xqova_member_set_number(record, "NIBPData.MAP", 1.5) == XQOVA_E_RANGE);
+    CHECK(xqova_member_set_number(record, "NIBPData.HR", 1.5) == XQOVA_E_RANGE);
+    CHECK(xqova_member_set_number(record, "Patient.Identifier", 1.5) == XQOVA_E_KIND);
     MUST(xqova_object_encode(record, bytes, sizeof bytes, &size) == XQOVA_OK);
     MUST(xqova_object_decode(d, bytes, size, &back, NULL) == XQOVA_OK);
     CHECK(xqova_member_physical(back, "NIBPData.Systolic", &value, NULL, &units, NULL, NULL) == XQOVA_OK &&

@@ -44,6 +44,11 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
          [](ClassDescription& d) { d.enumerationTableOrder = {2, 1, 2}; }},
         {"class CBMICStd, member 1 \"WeightDisplayUnits\": has values but is missing from the table order",
          [](ClassDescription& d) { d.enumerationTableOrder = {2}; }},
+        {"class CBMICStd, member 0 \"Enabled\": has values but is missing from the table order",
+         [](ClassDescription& d) {
+             d.members[0].enumerators = {{1, "ON"}};
+             d.enumerationTableOrder = {2, 1};
+         }},
         {"class CBMICStd, member 2 \"HeightDisplayUnits\": the block's size with its name would be",
          [](ClassDescription& d) { d.members[2].enumerators[0].name.assign(66000, 'H'); }},
         {"class CBMICStd, member 2 \"HeightDisplayUnits\": the end of its value table would be",

@@ -198,6 +198,12 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
     EXPECT_EQ(memberClass(), "CLeaf");
     dictionary.SetSearchMode(SEARCH_MODE_ALL);
     EXPECT_EQ(memberClass(), "CLeafTwo");
+    // A block the dictionary does not hold is written by its own template, never a cached one of a former block.
+    for (const char* name : {"CLoneA", "CLoneB"}) {
+        const Bytes lone = Build(Class(name, 0x00490000, {M("A", 0x13)}));
+        CXQOVAObject own(&dictionary, lone.data(), 100);
+        EXPECT_NE(Write8(own, 0xFFFF).text.find(name), std::string::npos) << name;
+    }
 }
 
 TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {

@@ -11,6 +11,7 @@
 #include "support/timing.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/dictionary/definition_builder.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/json/definition_json.h"
 #include "xqova/json/json.h"
@@ -19,6 +20,7 @@
 namespace {
 
 using Blocks = std::vector<std::vector<unsigned char>>;
+using xqova::build::ClassDescription;
 
 Blocks Compile(const std::string& text, const CXQOVADictionary* dictionary, xqova::JsonError* error) {
     Blocks blocks;
@@ -100,6 +102,12 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
               "    }\n"
               "  ]\n"
               "}\n");
+    // A member whose line with its comma ends at column 100 stays on that line.
+    ClassDescription d = xqova_test::BmiDescription();
+    d.members[0].name.assign(66, 'E');
+    const std::vector<unsigned char> wide = xqova::build::BuildDefinition(d, {}, nullptr);
+    const std::string line = "    {\"name\": \"" + d.members[0].name + "\", \"type\": \"uint8\"},\n";
+    EXPECT_NE(xqova::DefinitionBlocksToJson({wide.data()}, nullptr, &error, true).find(line), std::string::npos);
 }
 
 // Every type spelling, and the fields beside the type, reach the block.

@@ -292,9 +292,9 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, id, 100);
     std::memcpy(static_cast<char*>(object.At(0)), "A\xE9" "CD", 4);  // every element, no terminator
-    const unsigned short wide[] = {0x41, 0xD800, 0xDC00, 0xD83D, 0xDE00};  // U+10000, U+1F600
+    const unsigned short wide[] = {0x41, 0x9999, 0xD800, 0xDC00, 0xD83D, 0xDE00};  // U+9999, U+10000, U+1F600
     const unsigned short lone[] = {0xD800, 0x42};
-    ASSERT_EQ(1, object.SetMemberAt(1, wide, 5));
+    ASSERT_EQ(1, object.SetMemberAt(1, wide, 6));
     ASSERT_EQ(1, object.SetMemberAt(2, lone, 2));
     const std::uint64_t big[] = {std::uint64_t{1} << 40, ~std::uint64_t{0}};
     std::memcpy(static_cast<void*>(object.At(3)), big, sizeof big);
@@ -313,7 +313,7 @@ TEST(Json, TextsWideElementsAndRepeatedNamesRoundTrip) {
         << json;
     EXPECT_NE(std::string::npos,
               json.find("{\"Name\":{\"type\":\"ansichar[4]\",\"value\":\"A\xC3\xA9" "CD\"},"
-                        "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xF0\x90\x80\x80\xF0\x9F\x98\x80\"},"
+                        "\"Wide\":{\"type\":\"widechar UNBOUNDED\",\"value\":\"A\xE9\xA6\x99\xF0\x90\x80\x80\xF0\x9F\x98\x80\"},"
                         "\"Lone\":{\"type\":\"widechar UNBOUNDED\",\"value\":[55296,66]},"
                         "\"Big\":{\"type\":\"uint64[2]\",\"value\":[1099511627776,18446744073709551615]},"
                         "\"Wide#4\":{\"type\":\"int16\",\"value\":-2},"))

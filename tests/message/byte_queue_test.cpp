@@ -62,7 +62,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             std::vector<unsigned char> buffer(capacity, 0);
             uint8QManager queue(buffer.data(), capacity, 0);
             unsigned char b = 0;
-            for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.put(b) && queue.get(&b));
+            for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.put(b) == 1 && queue.get(&b) == 1);
             ASSERT_TRUE(queue.put(1.0f) && queue.put(1.0) && queue.put(static_cast<signed char>(-128)) &&
                         queue.put(static_cast<std::int16_t>(-2)) && queue.put(static_cast<std::int32_t>(-0x7F000000)) &&
                         queue.put(static_cast<std::uint32_t>(0xA1B2C3D4u)) && queue.put(static_cast<std::uint16_t>(0xBEEF)));

@@ -163,6 +163,7 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
         EXPECT_EQ(report.found, row.found);
         EXPECT_EQ(report.expected, row.expected);
         EXPECT_EQ(report.classRead, row.frame.size() >= 4);
+        EXPECT_EQ(report.size, row.frame.size() < 6 ? 0u : 6u + ReadInt16(row.frame.data() + 4));  // once stated
         EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), &report), row.framePasses);
         EXPECT_EQ(report.check == FrameCheck::kNone, row.framePasses != 0);
     }

@@ -272,15 +272,20 @@ TEST_F(ObjectLifeCycle, RunningOutOfMemory) {
     CXQOVAObject source(&dictionary_, kHolder, 0xFFFF);
     Fill(source, 5);
     ForEachAllocationFailure([&](long, const auto& done) {
-        CXQOVAObject h(&dictionary_, kHolder, 0xFFFF);
-        const bool complete = done();
-        h.SetMember(kText, "abc", 3);
-        if (auto* children = Held<CXQOVAVector>(h, kChildren)) children->Push(kVersioned);
-        const std::uint8_t copied = h.Copy(&source);
-        if (complete) {
-            EXPECT_EQ(copied, 1);
+        xqova::testing::CountAllocations(true);
+        {
+            CXQOVAObject h(&dictionary_, kHolder, 0xFFFF);
+            const bool complete = done();
+            h.SetMember(kText, "abc", 3);
+            if (auto* children = Held<CXQOVAVector>(h, kChildren)) children->Push(kVersioned);
+            const std::uint8_t copied = h.Copy(&source);
+            if (complete) {
+                EXPECT_EQ(copied, 1);
+            }
+            if (copied == 1) ExpectSameObject(h, source, "copy", false);
         }
-        if (copied == 1) ExpectSameObject(h, source, "copy", false);
+        EXPECT_EQ(xqova::testing::LiveAllocations(), 0);  // the object ended with everything it held
+        xqova::testing::CountAllocations(false);
     });
 
     int refused = 0;

@@ -98,7 +98,7 @@ TEST(UnicodeText, ConvertsBothWays) {
         std::string utf8;
         std::vector<std::uint16_t> utf16;
     } cases[] = {
-        {"A", {0x41}},
+        {"A\x7F\xC2\x80", {0x41, 0x7F, 0x80}},  // either side of the one-byte bound
         {"Z\xC3\xBCrich", {0x5A, 0xFC, 0x72, 0x69, 0x63, 0x68}},
         {"\xE2\x82\xAC", {0x20AC}},
         {"\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},

@@ -8,6 +8,8 @@ namespace xqova {
 
 namespace {
 long g_allocationsBeforeFailure = -1;
+bool g_counting = false;
+long g_live = 0;
 }  // namespace
 
 void* Allocate(std::size_t size) {
@@ -17,13 +19,22 @@ void* Allocate(std::size_t size) {
     if (!BudgetedOperation::TakeBytes(size)) return nullptr;
     void* memory = std::malloc(size == 0 ? 1 : size);
     if (memory == nullptr) BudgetedOperation::ReturnBytes(size);
+    if (g_counting && memory != nullptr) ++g_live;
     return memory;
 }
 
-void Release(void* memory) { std::free(memory); }
+void Release(void* memory) {
+    if (g_counting && memory != nullptr) --g_live;
+    std::free(memory);
+}
 
 namespace testing {
 void FailAllocationsAfter(long count) { g_allocationsBeforeFailure = count < 0 ? -1 : count; }
+void CountAllocations(bool on) {
+    g_counting = on;
+    g_live = 0;
+}
+long LiveAllocations() { return g_live; }
 }  // namespace testing
 
 }  // namespace xqova

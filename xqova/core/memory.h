@@ -34,6 +34,11 @@ namespace testing {
 // Makes every allocation after the next `count` fail (count 0: the next one
 // fails). A negative count turns failures off again. Tests only.
 void FailAllocationsAfter(long count);
+// Counts the allocations not yet released while `on` (a fresh start at 0
+// each time it is turned on), so that a test can see a leak in any build.
+// Tests only, with no other thread allocating.
+void CountAllocations(bool on);
+long LiveAllocations();
 }  // namespace testing
 
 }  // namespace xqova

@@ -203,9 +203,11 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
     AppendU16(out, m);
     AppendU16(out, e);
     const std::size_t entries = out.size();
-    out.resize(entries + 4 * e, 0);
     auto entryAt = [&](std::size_t k) { return entries + 4 * k; };
-    for (std::size_t k = 0; k < e; ++k) PutU16(out, entryAt(k), 0xFFFF);
+    for (std::size_t k = 0; k < e; ++k) {
+        AppendU16(out, 0xFFFF);
+        AppendU16(out, 0);
+    }
 
     // The name offsets of the tables' pairs are filled once the strings are placed.
     std::vector<PendingPair> pairs;

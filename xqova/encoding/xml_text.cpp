@@ -144,18 +144,18 @@ std::uint32_t ArrayTextLength(const MemberValue& v) {
             }
             break;
         case ValueKind::Character:
-            for (std::uint16_t i = 0; i < n && ElementLow32(p, w) != 0; ++i, p += size) ++length;
+            for (std::uint16_t i = 0; i < n && LoadLow32(p, w) != 0; ++i, p += size) ++length;
             break;
         case ValueKind::Float:
             if (size == 4) length = n * (kFloat32TextLength + 1u);
             if (size == 8) length = n * (kFloat64TextLength + 1u);
             break;
         case ValueKind::Unsigned:
-            for (std::uint16_t i = 0; i < n; ++i, p += size) length += DecimalLength(ElementLow32(p, w)) + 1;
+            for (std::uint16_t i = 0; i < n; ++i, p += size) length += DecimalLength(LoadLow32(p, w)) + 1;
             break;
         case ValueKind::Signed:
             for (std::uint16_t i = 0; i < n; ++i, p += size) {
-                length += SignedDecimalLength(SignExtend(ElementLow32(p, w), w)) + 1;
+                length += SignedDecimalLength(SignExtend(LoadLow32(p, w), w)) + 1;
             }
             break;
     }

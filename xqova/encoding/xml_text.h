@@ -26,6 +26,7 @@
 #include "xqova/core/guid_time.h"
 #include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
+#include "xqova/object/numeric.h"
 
 namespace xqova {
 namespace xml {
@@ -50,40 +51,10 @@ inline ValueKind KindOf(std::uint8_t type) {
     return t.IsUnsigned() ? ValueKind::Unsigned : ValueKind::Signed;
 }
 
-// An integer element of width code 0, 1, 3 or 7 at `p`, as its low 32 bits.
-inline std::uint32_t ElementLow32(const unsigned char* p, std::uint8_t widthCode) {
-    switch (widthCode) {
-        case 0:
-            return *p;
-        case 1: {
-            std::uint16_t v;
-            std::memcpy(&v, p, sizeof v);
-            return v;
-        }
-        case 7: {
-            std::uint64_t v;
-            std::memcpy(&v, p, sizeof v);
-            return static_cast<std::uint32_t>(v);
-        }
-        default: {
-            std::uint32_t v;
-            std::memcpy(&v, p, sizeof v);
-            return v;
-        }
-    }
-}
-// The low 32 bits of an integer element, sign-extended from its top bit (bit
-// 31 for 4- and 8-byte elements).
-inline std::int32_t SignExtend(std::uint32_t low, std::uint8_t widthCode) {
-    switch (widthCode) {
-        case 0:
-            return static_cast<std::int8_t>(static_cast<std::uint8_t>(low));
-        case 1:
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(low));
-        default:
-            return static_cast<std::int32_t>(low);
-    }
-}
+// Integer elements are read by their low 32 bits, sign-extended from their
+// top bit for signed members (bit 31 for 4- and 8-byte ones).
+using detail::LoadLow32;
+using detail::SignExtend;
 // A floating element: a float when `single`, else a double.
 inline double ReadFloating(const unsigned char* p, bool single) {
     if (single) {
@@ -144,15 +115,15 @@ inline std::uint32_t ValueTextLength(const MemberValue& v) {
             return TimeTextLength(time);
         }
         case ValueKind::Character: {
-            const std::uint32_t c = ElementLow32(v.value, w);
+            const std::uint32_t c = LoadLow32(v.value, w);
             return (c < 256 && c != 0) ? 1 : 0;
         }
         case ValueKind::Float:
             return type.ElementSize() <= 4 ? kFloat32TextLength : kFloat64TextLength;
         case ValueKind::Unsigned:
-            return DecimalLength(ElementLow32(v.value, w));
+            return DecimalLength(LoadLow32(v.value, w));
         case ValueKind::Signed:
-            return SignedDecimalLength(SignExtend(ElementLow32(v.value, w), w));
+            return SignedDecimalLength(SignExtend(LoadLow32(v.value, w), w));
     }
     return 0;
 }
@@ -181,7 +152,7 @@ void WriteValueText(Sink& sink, const MemberValue& v) {
                 return;
             }
             case ValueKind::Character: {
-                const std::uint32_t c = ElementLow32(v.value, w);
+                const std::uint32_t c = LoadLow32(v.value, w);
                 if (c != 0) sink.Character(size, c);
                 return;
             }
@@ -189,10 +160,10 @@ void WriteValueText(Sink& sink, const MemberValue& v) {
                 sink.Float(ReadFloating(v.value, size <= 4), size <= 4);
                 return;
             case ValueKind::Unsigned:
-                sink.Unsigned(ElementLow32(v.value, w));
+                sink.Unsigned(LoadLow32(v.value, w));
                 return;
             case ValueKind::Signed:
-                sink.Signed(SignExtend(ElementLow32(v.value, w), w));
+                sink.Signed(SignExtend(LoadLow32(v.value, w), w));
                 return;
         }
         return;
@@ -218,7 +189,7 @@ void WriteValueText(Sink& sink, const MemberValue& v) {
                 return;
             }
             for (std::uint16_t i = 0; i < n; ++i, p += size) {
-                const std::uint32_t c = ElementLow32(p, w);
+                const std::uint32_t c = LoadLow32(p, w);
                 if (c == 0 || !sink.WideCharacter(c)) return;
             }
             return;
@@ -232,13 +203,13 @@ void WriteValueText(Sink& sink, const MemberValue& v) {
             return;
         case ValueKind::Unsigned:
             for (std::uint16_t i = 0; i < n; ++i, p += size) {
-                sink.Unsigned(ElementLow32(p, w));
+                sink.Unsigned(LoadLow32(p, w));
                 sink.Ascii(";", 1);
             }
             return;
         case ValueKind::Signed:
             for (std::uint16_t i = 0; i < n; ++i, p += size) {
-                sink.Signed(SignExtend(ElementLow32(p, w), w));
+                sink.Signed(SignExtend(LoadLow32(p, w), w));
                 sink.Ascii(";", 1);
             }
             return;

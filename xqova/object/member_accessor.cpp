@@ -11,6 +11,7 @@
 
 using xqova::detail::DoubleToInt32;
 using xqova::detail::DoubleToLow32;
+using xqova::detail::SignExtend;
 
 namespace {
 
@@ -21,18 +22,6 @@ bool IsFloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); 
 bool IsBitmaskKind(std::uint8_t type) { return xqova::MemberType(type).IsBitmask(); }
 bool IsTextKind(std::uint8_t type) { return xqova::MemberType(type).IsText(); }
 bool IsUnsignedKind(std::uint8_t type) { return xqova::MemberType(type).IsUnsigned(); }
-
-// Sign-extends the low bits of a member's 32-bit value from its top bit.
-std::int32_t SignExtend(std::uint32_t v, std::uint8_t width) {
-    switch (width) {
-        case 0:
-            return static_cast<std::int8_t>(static_cast<std::uint8_t>(v));
-        case 1:
-            return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
-        default:
-            return static_cast<std::int32_t>(v);
-    }
-}
 
 }  // namespace
 
@@ -95,30 +84,7 @@ bool CXQOVAData_u::IsConvertibleScalar() const {
     return w == 0 || w == 1 || w == 3 || w == 5 || w == 7;
 }
 
-std::uint32_t CXQOVAData_u::Low32() const {
-    switch (Width(type_)) {
-        case 0: {
-            std::uint8_t v;
-            std::memcpy(&v, value_, 1);
-            return v;
-        }
-        case 1: {
-            std::uint16_t v;
-            std::memcpy(&v, value_, 2);
-            return v;
-        }
-        case 7: {
-            std::uint64_t v;
-            std::memcpy(&v, value_, 8);
-            return static_cast<std::uint32_t>(v);
-        }
-        default: {
-            std::uint32_t v;
-            std::memcpy(&v, value_, 4);
-            return v;
-        }
-    }
-}
+std::uint32_t CXQOVAData_u::Low32() const { return xqova::detail::LoadLow32(value_, Width(type_)); }
 
 namespace {
 

@@ -48,6 +48,48 @@ inline void StoreLow(unsigned char* value, std::uint8_t width, std::uint32_t v) 
     }
 }
 
+// The low 32 bits of a host-order integer of width code 0, 1, 3 or 7 at `p`
+// (a 1-, 2-, 4- or 8-byte integer, read whole, so that the result does not
+// depend on the host's byte order), and of width code 5, whose 6-byte value
+// holds the 4 bytes StoreLow put there. Other width codes hold no integer: 0.
+inline std::uint32_t LoadLow32(const unsigned char* p, std::uint8_t width) {
+    switch (width) {
+        case 0:
+            return *p;
+        case 1: {
+            std::uint16_t x;
+            std::memcpy(&x, p, sizeof x);
+            return x;
+        }
+        case 3:
+        case 5: {
+            std::uint32_t x;
+            std::memcpy(&x, p, sizeof x);
+            return x;
+        }
+        case 7: {
+            std::uint64_t x;
+            std::memcpy(&x, p, sizeof x);
+            return static_cast<std::uint32_t>(x);
+        }
+        default:
+            return 0;
+    }
+}
+
+// The low 32 bits of an integer of width code `width`, sign-extended from
+// its top bit (bit 31 for the wider ones).
+inline std::int32_t SignExtend(std::uint32_t low, std::uint8_t width) {
+    switch (width) {
+        case 0:
+            return static_cast<std::int8_t>(static_cast<std::uint8_t>(low));
+        case 1:
+            return static_cast<std::int16_t>(static_cast<std::uint16_t>(low));
+        default:
+            return static_cast<std::int32_t>(low);
+    }
+}
+
 // Stores a floating value into a cleared 8-byte value: a float up to width
 // code 4, a double above.
 inline void StoreFloating(unsigned char* value, std::uint8_t width, double v) {

@@ -141,8 +141,6 @@ void CXQOVAObject::ClearFields() {
     definition_ = nullptr;
     compiled_ = nullptr;
     ownsCompiled_ = false;
-    attributeTable_ = nullptr;
-    attributeSize_ = 0;
     classId_ = xqova::kNoClass;
     status_ = 0;
     dictionary_ = nullptr;
@@ -200,7 +198,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     ClearFields();
     dictionary_ = dictionary;
     definition_ = static_cast<const unsigned char*>(definition);
-    attributeTable_ = definition_;
     classId_ = classId;
     version_ = version;
     depth_ = depth;
@@ -246,7 +243,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         }
         if (compiled_ == nullptr) definition_ = nullptr;
     }
-    attributeTable_ = definition_;
     if (definition_ == nullptr) return;
     checkedEncoding_ = shapeEncoding;
     const xqova::CompiledDefinition& compiled = *compiled_;
@@ -254,8 +250,8 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     const std::uint16_t requestedVersion = version_;
     if (version_ > compiled.Version()) version_ = compiled.Version();
     memberCount_ = compiled.MemberCount();
-    attributeTable_ = definition_ + compiled.AttributeTableOffset();
-    attributeSize_ = compiled.AttributeSize();
+    const unsigned char* attributeTable = definition_ + compiled.AttributeTableOffset();
+    const std::uint16_t attributeSize = compiled.AttributeSize();
     if (memberCount_ == 0) return;
 
     // The storage, measured: slots, nested objects and vectors, fixed-array
@@ -343,8 +339,8 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         CXQOVAData_u& slot = slots_[s];
         slot.type_ = type.Byte();
         slot.position_ = p;
-        slot.attributeSize_ = attributeSize_;
-        slot.attributes_ = attributeTable_ + static_cast<std::size_t>(attributeSize_) * p;
+        slot.attributeSize_ = attributeSize;
+        slot.attributes_ = attributeTable + static_cast<std::size_t>(attributeSize) * p;
         slot.owner_ = this;
 
         if (type.IsSingleObject()) {

@@ -428,8 +428,6 @@ private:
     // usable definition, and when memory for an own table ran out.
     const xqova::CompiledDefinition* compiled_ = nullptr;
     bool ownsCompiled_ = false;
-    const unsigned char* attributeTable_ = nullptr;
-    std::uint16_t attributeSize_ = 0;
     std::uint32_t classId_ = 0xFFFFFFFFu;
     std::uint16_t version_ = 0;
     std::uint8_t status_ = 0;
