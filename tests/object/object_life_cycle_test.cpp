@@ -1,6 +1,6 @@
 // Objects from construction to destruction: which members exist at which
 // version, the storage each kind of member gets, the shape an encoding
-// gives, Reset, Copy (the status flags stay the host's), definitions that nest without end,
+// gives, Reset, Copy, the status flags, definitions that nest without end,
 // and running out of memory.
 #include <gtest/gtest.h>
 
@@ -162,6 +162,20 @@ TEST_F(ObjectLifeCycle, StorageByMemberKind) {
     EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->ClassID(), kVersioned);
     EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->MemberCount(), 0);
     EXPECT_EQ(Held<CXQOVAVector>(alone, kPair)->At(1)->MemberCount(), 0);
+}
+
+TEST_F(ObjectLifeCycle, StatusFlagsBelongToTheHost) {
+    CXQOVAObject o(&dictionary_, kVersioned, 0xFFFF);
+    EXPECT_EQ(o.SetValid(1), 1);
+    EXPECT_EQ(o.SetDirty(1), 1);
+    EXPECT_EQ(o.IsValid(), 0x40);
+    EXPECT_EQ(o.IsDirty(), 0x80);
+    ASSERT_EQ(o.SetMember(0, 5), 1);  // setters leave the flags alone
+    EXPECT_EQ(o.SetValid(2), 2);      // anything but 1 clears
+    EXPECT_EQ(o.IsValid(), 0);
+    EXPECT_EQ(o.IsDirty(), 0x80);
+    o.Reset(0);
+    EXPECT_EQ(o.IsDirty(), 0);
 }
 
 TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
