@@ -12,6 +12,19 @@ std::uint32_t Offset(const void* p, const unsigned char* start) {
     return static_cast<std::uint32_t>(static_cast<const unsigned char*>(p) - start);
 }
 
+TEST(ByteQueue, FullQueuePresentsTheBufferForReading) {
+    unsigned char buffer[3] = {0x12, 0x34, 0x56};
+    uint8QManager queue(buffer, 3, 1);
+    EXPECT_EQ(queue.get_num_free(), 0u);
+    EXPECT_EQ(queue.get_num_used(), queue.get_num_elements());
+    std::uint16_t value = 0;
+    ASSERT_EQ(queue.get(&value), 1);
+    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(queue.get(&value), 0);  // one byte left
+    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(queue.get_num_used(), 1u);
+}
+
 TEST(ByteQueue, RefusedOperationsChangeNothing) {
     unsigned char buffer[6] = {};
     uint8QManager queue(buffer, 6, 0);

@@ -123,4 +123,16 @@ TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
     }
 }
 
+TEST(InheritedMemberNames, AnAddedDerivedClassNamesItsOwnPositions) {
+    // A derived class the host added is no base definition: its identifiers
+    // are its own positions.
+    test_objects::Chain baseOnly({Base()});
+    CXQOVADictionary withAdded(baseOnly.Head());
+    ASSERT_NE(withAdded.AddDefinition(Derived().data()), nullptr);
+    CXQOVAStringTable added;
+    ASSERT_EQ(added.AddDictionaryTables(&withAdded), 1);
+    EXPECT_STREQ(added.GetMemberString(kDerived, 0, 0), "Base");
+    EXPECT_STREQ(added.GetMemberString(kDerived, 1, 0), "Gamma");
+}
+
 }  // namespace
