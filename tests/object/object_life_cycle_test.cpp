@@ -134,8 +134,8 @@ TEST_F(ObjectLifeCycle, WithoutADefinitionThereAreNoMembers) {
     };
     for (const Case& c : {Case{&noDictionary, kVersioned, 0xFFFF}, Case{&unknown, 0x00990000, 150},
                           Case{&empty, 0xFFFFFFFF, 0xFFFF}, Case{&damaged, 0x00110800, 0xFFFF}}) {
-        EXPECT_EQ(std::make_tuple(c.object->ClassID(), c.object->Family(), c.object->Genus(), c.object->Version(),
-                                  c.object->MemberCount(), c.object->GetDefinition()),
+        EXPECT_EQ(std::make_tuple(c.object->ClassID(), c.object->Family(), c.object->Genus(),
+                                  c.object->Version(), c.object->MemberCount(), c.object->GetDefinition()),
                   std::make_tuple(c.classId, c.classId >> 16, (c.classId >> 8) & 0xFF, c.version, 0, nullptr));
         EXPECT_EQ(c.object->SetMember(0, 1), 0);
         CXQOVAObject copy(*c.object);
