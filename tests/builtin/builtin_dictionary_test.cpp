@@ -218,13 +218,6 @@ TEST(BuiltinDictionary, ChainsFollowTheClassTableAndTheirDefinitions) {
     EXPECT_EQ(types, expectedTypes);
 }
 
-TEST(BuiltinDictionary, BmiBlockIsTheWorkedExample) {
-    const unsigned char* block = FindByName(RER_KLEV_ZENTO::Dictionary(), "CBMICStd");
-    ASSERT_NE(block, nullptr);
-    const std::vector<unsigned char> golden = xqova_test::BmiBlockBytes();
-    EXPECT_EQ(std::vector<unsigned char>(block, block + golden.size()), golden);
-}
-
 // Lookups by family, genus and species: the first and last species a block
 // lists are served, the next is not; the combined record's eleven nested
 // members name classes of the device chain.

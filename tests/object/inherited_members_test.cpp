@@ -125,19 +125,6 @@ TEST_F(InheritedMembers, TextsThroughTheStringTable) {
     }
 }
 
-// A base known only from added definitions is counted from the definition
-// its base object was built on: the identifiers of the levels do not overlap.
-TEST(InheritedMembersAdded, ABaseFromAddedDefinitionsCountsItsOwnMembers) {
-    CXQOVADictionary dictionary;
-    const Bytes base = BaseBlock();
-    const Bytes derived = DerivedBlock();
-    ASSERT_NE(dictionary.AddDefinition(base.data()), nullptr);
-    ASSERT_NE(dictionary.AddDefinition(derived.data()), nullptr);
-    CXQOVAObject o(&dictionary, kDerived, 0xFFFF);
-    const std::uint8_t types[4] = {0x11, 0x13, 0x16, 0x03};
-    for (std::uint16_t id = 0; id < 4; ++id) EXPECT_EQ(o.GetMemberType(id), types[id]) << id;
-}
-
 // Two classes that inherit each other, 2,600 members each: 32 levels would
 // count 83,200 identifiers. The level at which the identifiers would pass
 // 65,535 is built without members; every level above counts correctly.

@@ -105,7 +105,8 @@ TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
     description.genus = 9;
     description.species.push_back({4, "SpFOUR"});
     description.members.resize(1);  // "Enabled" again
-    description.enumerations = {{"WeightDisplayUnits", {{7, "WEIGHTDISPLAYUNITS_UNITS_KG"}}}};
+    description.enumerations = {{"WeightDisplayUnits", {{7, "WEIGHTDISPLAYUNITS_UNITS_KG"}}},
+                                {"HeightDisplayUnits", {{9, "HEIGHTDISPLAYUNITS_UNITS_INCHES"}}}};
     const Bytes other = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
 
     // The base chain holds an older CBMICStd; the added version 100 + 1 hides it.
@@ -128,6 +129,7 @@ TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
     EXPECT_STREQ(strings.GetMemberString(0x00110800, 0, 0), "Enabled");
     EXPECT_EQ(strings.GetMemberString(0x00110900, 0, 0), strings.GetMemberString(0x00110800, 0, 0));
     EXPECT_STREQ(strings.GetEnumeratorString(0x00110900, 0xFFFE, 7, 0), "WEIGHTDISPLAYUNITS_UNITS_KG");
+    EXPECT_STREQ(strings.GetEnumeratorString(0x00110900, 0xFFFD, 9, 0), "HEIGHTDISPLAYUNITS_UNITS_INCHES");
     EXPECT_STREQ(strings.GetClassText(0x00110904, 0), "COtherCStd");  // through its first species
     EXPECT_STREQ(strings.GetSpeciesString(0x00110904, 4, 0), "SpFOUR");
     EXPECT_EQ(strings.GetClassText(0x00630800, 0), nullptr);
