@@ -388,9 +388,9 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
         {"invalid UTF-8, overlong and surrogate forms", {0xFF, 'a', 0xC0, 0xAF, 0xED, 0xA0, 0x80, 0xC3, 0xA9},
          {0xE9}, 0xE9, 0xE9, kFFFD + "a" + kFFFD + kFFFD + kFFFD + kFFFD + kFFFD + "\xC3\xA9", "\xC3\xA9", kFFFD,
          "\xC3\xA9"},
-        {"surrogates and non-characters", {0xEF, 0xBF, 0xBE, 0xF0, 0x9F, 0x98, 0x80},
+        {"surrogates, non-characters, the first supplementary one", {0xEF, 0xBF, 0xBE, 0xF0, 0x90, 0x80, 0x80},
          {0xD83D, 0xDE00, 0xD800, 'a', 0xDC00, 0xFFFE, 0xFFFF, 0xDBFF, 0xDC00, 0xD83D}, 0, 0xD800,
-         kFFFD + "\xF0\x9F\x98\x80",
+         kFFFD + "\xF0\x90\x80\x80",
          "\xF0\x9F\x98\x80" + kFFFD + "a" + kFFFD + kFFFD + kFFFD + "\xF4\x8F\xB0\x80" + kFFFD, "", kFFFD},
     };
     for (const Row& row : rows) {

@@ -215,6 +215,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {Replaced(nibp, "\"valid\":true", "\"valid\":1"), lenient, "/valid", "is not true or false", 0},
         {Replaced(nibp, "\"valid\":true", "\"valid\":true,\"extra\":0"), lenient, "/extra", "unknown field", 0},
         {Replaced(nibp, "2024/03/05", "2024-03-05"), lenient, "/members/STime/value", "is not a time", 0},
+        {Replaced(nibp, "2024/03/05", "+024/03/05"), lenient, "/members/STime/value", "is not a time", 0},
         {Replaced(nibp, "2024/03/05", "2024/03/32"), lenient, "/members/STime/value", "day 32 is not 1 to 31", 0},
         {Replaced(nibp, "2024/03/05", "2024/02/30"), lenient, "/members/STime/value",
          "day 30 is not 1 to 29 (month 2 of 2024)", 0},

@@ -11,6 +11,7 @@
 #include "support/objects.h"
 #include "support/bmi_block.h"
 #include "xqova/core/limits.h"
+#include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
@@ -117,6 +118,11 @@ TEST(MemberAttributes, EntryOfEverySize) {
                                   xqova::DefinitionMemberScaleCoefficient(block.data(), 0),
                                   xqova::DefinitionMemberScaleExponent(block.data(), 0)),
                   expected);
+        const xqova::CompiledDefinition* compiled = xqova::CompiledDefinition::Compile(block.data(), block.size());
+        ASSERT_TRUE(compiled != nullptr);
+        const xqova::CompiledMember& cm = compiled->Member(0);
+        EXPECT_EQ(std::make_tuple(cm.alias, cm.units, cm.scaleCoefficient, cm.scaleExponent), expected);
+        xqova::CompiledDefinition::Free(compiled);
     }
 }
 
