@@ -205,6 +205,9 @@ static void test_record(xqova_dictionary* d) {
 
     MUST(xqova_object_new(d, kRecord, 0xFFFF, &record) == XQOVA_OK);
     CHECK(xqova_member_set_integer(record, "NIBPData.Systolic", 120) == XQOVA_OK);
+    /* A null text of no characters empties the member; of one character it is refused. */
+    CHECK(xqova_member_set_text(record, "Patient.Identifier", NULL, 0) == XQOVA_OK);
+    CHECK(xqova_member_set_text(record, "Patient.Identifier", NULL, 1) == XQOVA_E_ARGUMENT);
     CHECK(xqova_member_set_text(record, "Patient.Identifier", "P-0042", 6) == XQOVA_OK);
     {
         const struct {

@@ -1,5 +1,7 @@
 #include "xqova/text/table_format.h"
 
+#include <algorithm>
+
 #include "xqova/text/table_check.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
@@ -78,7 +80,7 @@ bool CheckLanguageTable(const unsigned char* table, std::size_t available, Table
     const std::size_t header = LanguageHeaderSize(count);
     if (available < header) return Refuse(report, TableCheck::kHeader, 0, available, header);
     const std::size_t size = ReadInt32(table + LanguageSizeField(count));
-    const std::size_t smallest = header + 2 > kMinLanguageTable ? header + 2 : kMinLanguageTable;
+    const std::size_t smallest = std::max<std::size_t>(header + 2, kMinLanguageTable);
     if (size < smallest) return Refuse(report, TableCheck::kSize, LanguageSizeField(count), size, smallest);
     if (size > available) return Refuse(report, TableCheck::kSize, LanguageSizeField(count), size, available);
     const std::size_t limit = size - 2;
