@@ -319,7 +319,8 @@ void CXQOVAData_u::ReleaseStorage() {
         }
     } else if (xqova::MemberType(type_).IsArray() && !(owner_ != nullptr && owner_->InStorage(buffer_))) {
         xqova::Release(buffer_);
-    }    // Nothing reads the accessor after this today; the cleared fields keep a
+    }
+    // Nothing reads the accessor after this today; the cleared fields keep a
     // second release from ending or freeing the same memory should that change.
     buffer_ = nullptr;
     elements_ = 0;
