@@ -24,13 +24,13 @@ void* StampChecksum(unsigned char* block, std::size_t storage) {
 namespace {
 
 // Fills the nodes in chain order, stamping each block through its accessor,
-// and returns the first node.
+// and returns the first node (no chain is empty).
 TableEntry_s* BuildChain(const ChainStorage& chain) {
     for (std::size_t i = 0; i < chain.count; ++i) {
         chain.nodes[i].block = chain.accessors[i]();
         chain.nodes[i].next = i + 1 < chain.count ? &chain.nodes[i + 1] : nullptr;
     }
-    return chain.count > 0 ? &chain.nodes[0] : nullptr;
+    return &chain.nodes[0];
 }
 
 }  // namespace

@@ -132,29 +132,14 @@ void CXQOVAObject::EndConstruction(const xqova::BudgetedOperation& operation) {
 CXQOVAObject::~CXQOVAObject() { Destruct(); }
 
 void CXQOVAObject::ClearFields() {
-    slots_ = &noMember_;
-    current_ = &noMember_;
-    sentinel_ = &noMember_;
-    idToSlot_ = nullptr;
-    presentCount_ = 0;
-    memberCount_ = 0;
+    // Destruct has emptied the storage and the member counts; the sentinel
+    // noMember_ is never written (every setter refuses it).
     definition_ = nullptr;
-    compiled_ = nullptr;
-    ownsCompiled_ = false;
     classId_ = xqova::kNoClass;
-    status_ = 0;
     dictionary_ = nullptr;
     stringTable_ = nullptr;
-    baseObject_ = nullptr;
     inheritedCount_ = 0;
     depth_ = 0;
-    noMember_.type_ = kSentinelType;
-    noMember_.owner_ = nullptr;
-    noMember_.buffer_ = nullptr;
-    noMember_.elements_ = 0;
-    noMember_.size_ = 0;
-    noMember_.attributeSize_ = 0;
-    std::memset(noMember_.value_, 0, sizeof noMember_.value_);
 }
 
 CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,

@@ -376,8 +376,9 @@ private:
     // Copy without its budget handling.
     std::uint8_t CopyValues(const CXQOVAObject* source);
 
-    // The fields of an object without members; the version is left to the
-    // caller, which always sets the one the object is built at.
+    // The fields of an object without members that Destruct leaves, run
+    // right after it; the version is left to the caller, which always sets
+    // the one the object is built at.
     void ClearFields();
     // Rule of lookups across the chain: the object that answers for an
     // identifier or position, with its current_ set to the accessor.

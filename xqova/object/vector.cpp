@@ -14,35 +14,15 @@
 
 CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
                            std::uint16_t version, unsigned depth)
-    : dictionary_(nullptr),
+    : dictionary_(dictionary),
       elements_(nullptr),
       size_(0),
       capacity_(0),
-      classId_(xqova::kNoClass),
-      fixedCount_(0),
-      version_(0xFFFF),
+      classId_(classId),
+      fixedCount_(fixedCount),
+      version_(version),
       depth_(depth),
       shells_(false) {
-    Construct(dictionary, classId, fixedCount, version, depth);
-}
-
-CXQOVAVector::~CXQOVAVector() { Destruct(); }
-
-CXQOVAVector* CXQOVAVector::CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
-                                     std::uint16_t fixedCount, std::uint16_t version, unsigned depth) {
-    return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
-}
-
-void CXQOVAVector::Construct(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t fixedCount,
-                             std::uint16_t version, unsigned depth) {
-    dictionary_ = dictionary;
-    classId_ = classId;
-    fixedCount_ = fixedCount;
-    version_ = version;
-    depth_ = depth;
-    size_ = 0;
-    capacity_ = 0;
-    elements_ = nullptr;
     if (fixedCount == 0) return;
 
     // The elements a fixed vector creates now are constructed in the same
@@ -65,6 +45,13 @@ void CXQOVAVector::Construct(CXQOVADictionary* dictionary, std::uint32_t classId
         elements_[i] = element;
         ++size_;
     }
+}
+
+CXQOVAVector::~CXQOVAVector() { Destruct(); }
+
+CXQOVAVector* CXQOVAVector::CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
+                                     std::uint16_t fixedCount, std::uint16_t version, unsigned depth) {
+    return new (memory) CXQOVAVector(dictionary, classId, fixedCount, version, depth);
 }
 
 std::size_t CXQOVAVector::ShellsAt(std::uint16_t fixedCount) {
