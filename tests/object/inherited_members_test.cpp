@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 #include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
@@ -86,6 +87,13 @@ TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
     EXPECT_EQ(old.GetMemberUnits(6), 3);
     EXPECT_EQ(&old.At(3), &old.Member(5));
     EXPECT_EQ(old.GetMemberAtType(4), 0xF8);
+
+    // A base the dictionary lacks has no members and counts no identifiers.
+    Chain orphanChain(Build("COrphan", 0x00410300, {InheritFrom(0x00419900), M("Own", 0x13)}));
+    CXQOVADictionary orphans(orphanChain.Head());
+    CXQOVAObject orphan(&orphans, 0x00410300, 0xFFFF);
+    EXPECT_EQ(std::make_tuple(orphan.GetMemberType(0), orphan.GetMemberType(1), orphan.MemberCount()),
+              std::make_tuple(0x16, 0x13, 1));
 }
 
 TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {

@@ -1,7 +1,6 @@
 // Objects from construction to destruction: which members exist at which
-// version, the storage each kind of member gets, the shape an encoding
-// gives, Reset, Copy, the status flags, definitions that nest without end,
-// and running out of memory.
+// version, the storage each kind of member gets, Reset, Copy and running out
+// of memory.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +9,6 @@
 
 #include "support/objects.h"
 #include "support/bmi_block.h"
-#include "xqova/core/limits.h"
 #include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
@@ -21,8 +19,7 @@ namespace {
 
 using namespace test_objects;
 
-constexpr std::uint32_t kVersioned = 0x00400400, kHolder = 0x00400500, kCycleA = 0x00400700,
-                        kCycleB = 0x00400800, kFan = 0x00400900, kOther = 0x00400A00;
+constexpr std::uint32_t kVersioned = 0x00400400, kHolder = 0x00400500, kOther = 0x00400A00;
 
 // A member with alias 0x12345678, units 7, coefficient 5 and exponent -2.
 Member Attributed(Member m) { return With(std::move(m), 0x12345678, 7, 5, -2); }
@@ -48,8 +45,7 @@ T* Held(CXQOVAObject& o, std::uint16_t id) {
 class ObjectLifeCycle : public ::testing::Test {
 protected:
     ObjectLifeCycle()
-        : chain_({VersionedBlock(), HolderBlock(), Build("COther", kOther, {M("X", 0x03)}),
-                  Build("CFan", kFan, {VectorOf("Fans", kFan, 1)})}),
+        : chain_({VersionedBlock(), HolderBlock(), Build("COther", kOther, {M("X", 0x03)})}),
           dictionary_(chain_.Head()) {}
 
     // A CHolder with every member given a value derived from `seed`; the
@@ -173,20 +169,6 @@ TEST_F(ObjectLifeCycle, StorageByMemberKind) {
     EXPECT_EQ(Held<CXQOVAVector>(alone, kPair)->At(1)->MemberCount(), 0);
 }
 
-TEST_F(ObjectLifeCycle, StatusFlagsBelongToTheHost) {
-    CXQOVAObject o(&dictionary_, kVersioned, 0xFFFF);
-    EXPECT_EQ(o.SetValid(1), 1);
-    EXPECT_EQ(o.SetDirty(1), 1);
-    EXPECT_EQ(o.IsValid(), 0x40);
-    EXPECT_EQ(o.IsDirty(), 0x80);
-    ASSERT_EQ(o.SetMember(0, 5), 1);  // setters leave the flags alone
-    EXPECT_EQ(o.SetValid(2), 2);      // anything but 1 clears
-    EXPECT_EQ(o.IsValid(), 0);
-    EXPECT_EQ(o.IsDirty(), 0x80);
-    o.Reset(0);
-    EXPECT_EQ(o.IsDirty(), 0);
-}
-
 TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
     CXQOVAObject source(&dictionary_, kHolder, 0xFFFF), reference(&dictionary_, kHolder, 0xFFFF);
     Fill(source, 7);
@@ -222,39 +204,6 @@ TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
         EXPECT_EQ(target.Copy(other), 0);
         ExpectReset(target);
     }
-}
-
-// Counts the objects along a chain where `next` gives the following one.
-template <class Next>
-int Levels(CXQOVAObject* o, Next next) {
-    int levels = 0;
-    for (; o != nullptr; o = next(o)) ++levels;
-    return levels;
-}
-
-TEST_F(ObjectLifeCycle, DefinitionsNestingThemselvesStopAtTheNestingLimit) {
-    // A class holding itself in a fixed-count vector, built by class and by
-    // definition, and its copy (one holding itself in a single member is
-    // decoded level by level by the decoding tests).
-    const int limit = static_cast<int>(xqova::kMaxNestingDepth);
-    const auto element = [](CXQOVAObject* o) {
-        CXQOVAVector* v = Held<CXQOVAVector>(*o, 0);
-        return v == nullptr ? nullptr : v->At(0);
-    };
-    CXQOVAObject fan(&dictionary_, kFan, 0xFFFF);
-    CXQOVAObject copy(fan);
-    CXQOVAObject byDefinition(&dictionary_, dictionary_.GetDefinition(kFan), 0xFFFF);
-    for (CXQOVAObject* o : {&fan, &copy, &byDefinition}) EXPECT_EQ(Levels(o, element), limit);
-
-    // A cycle of two added definitions.
-    CXQOVADictionary added;
-    const Bytes a = Build("CCycleA", kCycleA, {Nested("B", kCycleB)});
-    const Bytes b = Build("CCycleB", kCycleB, {M("Value", 0x10), Nested("A", kCycleA)});
-    ASSERT_NE(added.AddDefinition(a.data()), nullptr);
-    ASSERT_NE(added.AddDefinition(b.data()), nullptr);
-    CXQOVAObject cycle(&added, kCycleA, 0xFFFF);
-    EXPECT_EQ(Levels(&cycle, [](CXQOVAObject* o) { return Held<CXQOVAObject>(*o, o->ClassID() == kCycleA ? 0 : 1); }),
-              limit);
 }
 
 // Every allocation may fail: the object is then smaller but usable, a copy
@@ -296,85 +245,6 @@ TEST_F(ObjectLifeCycle, RunningOutOfMemory) {
     });
     EXPECT_GT(refused, 2);
     EXPECT_EQ(refused, last - 1);  // every run short of the last two ran out
-}
-
-// ---- Objects built from encodings ---------------------------------------------
-//
-// An object built from an encoded object takes its class and version from
-// the encoding's header (the worked examples show it through the decoding
-// constructors), and its nested objects and fixed-count vector elements the
-// versions of their nested encodings; a damaged or short encoding gives an
-// object without members; nothing outside the bytes given is read.
-
-// The shape the decoding constructor builds before it reads the values.
-class EncodedShape : public CXQOVAObject {
-public:
-    EncodedShape(CXQOVADictionary* dictionary, const Bytes& encoding) : CXQOVAObject(dictionary, 0xFFFFFFFFu, 0xFFFF) {
-        Construct(dictionary, nullptr, 0xFFFFFFFFu, 0xFFFF, encoding.data(), encoding.size(), 0);
-    }
-};
-
-constexpr std::uint32_t kShaped = 0x00430000, kShapedElem = 0x00430100, kShapedOther = 0x00430200;
-
-void Put16(Bytes* b, std::size_t v) {
-    b->push_back(static_cast<unsigned char>(v >> 8));
-    b->push_back(static_cast<unsigned char>(v));
-}
-
-// CShaped (a text, a single CElem, two CElem in a fixed vector) holding
-// `single` and a vector count followed by `elements`.
-Bytes Shaped(const Bytes& single, std::uint16_t count, const Bytes& elements) {
-    Bytes variable = {0x00, 0x02, 'h', 0x00, 0x00, 0x00};
-    Put16(&variable, single.size());
-    variable.insert(variable.end(), single.begin(), single.end());
-    Put16(&variable, count);
-    variable.insert(variable.end(), elements.begin(), elements.end());
-    return EncodingOf(kShaped, 100, {}, variable);
-}
-
-TEST(ShapeFromEncoding, NestedPartsFollowTheirEncodingsWhileTheBytesHold) {
-    Chain chain({Build("CShaped", kShaped, {M("Text", 0x48), Nested("Single", kShapedElem), VectorOf("Pair", kShapedElem, 2)}),
-                 Build("CElem", kShapedElem, {M("X", 0x11), M("Y", 0x10, 101)}, 101), Build("COther", kShapedOther, {M("Z", 0x11)})});
-    CXQOVADictionary dictionary(chain.Head());
-    const Bytes old = EncodingOf(kShapedElem, 100, {0x00, 0x05}, {});
-    Bytes two = old;
-    two.insert(two.end(), old.begin(), old.end());
-    Bytes overlong = old;
-    overlong[5] = 0x40;  // a stated length far past the end
-
-    struct Case {
-        const char* what;
-        Bytes encoding;
-        std::uint16_t singleVersion, pairVersion;
-    };
-    for (const Case& c : {Case{"versions of the nested encodings", Shaped(old, 2, two), 100, 100},
-                          Case{"a nested object of another class", Shaped(EncodingOf(kShapedOther, 100, {0x00, 0x05}, {}), 2, two), 101, 100},
-                          Case{"a count beyond the bytes", Shaped(old, 0xFFFF, old), 100, 100},
-                          Case{"a nested size beyond the bytes", Shaped(overlong, 2, two), 101, 101}}) {
-        SCOPED_TRACE(c.what);
-        EncodedShape shape(&dictionary, c.encoding);
-        ASSERT_EQ(shape.MemberCount(), 3);
-        auto* single = static_cast<CXQOVAObject*>(shape.Member(1));
-        auto* pair = static_cast<CXQOVAVector*>(shape.Member(2));
-        ASSERT_NE(single, nullptr);
-        ASSERT_EQ(pair->Size(), 2);
-        EXPECT_EQ(single->ClassID(), kShapedElem);
-        EXPECT_EQ(single->Version(), c.singleVersion);
-        EXPECT_EQ(pair->At(1)->Version(), c.pairVersion);
-    }
-    // One changed byte or one byte too few: the header's class, no
-    // definition, no members; without a dictionary the encoding is not read.
-    Bytes damaged = Shaped(old, 2, two);
-    Bytes shortened(damaged.begin(), damaged.end() - 1);
-    damaged[damaged.size() - 3] ^= 0x10;
-    for (const Bytes* bad : {&damaged, &shortened}) {
-        EncodedShape none(&dictionary, *bad);
-        EXPECT_EQ(none.ClassID(), kShaped);
-        EXPECT_EQ(none.MemberCount(), 0);
-        EXPECT_EQ(none.GetDefinition(), nullptr);
-    }
-    EncodedShape alone(nullptr, Shaped(old, 2, two));
-    EXPECT_EQ(alone.MemberCount(), 0);
 }
 
 }  // namespace

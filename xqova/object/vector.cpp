@@ -27,7 +27,7 @@ CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, 
 
     // The elements a fixed vector creates now are constructed in the same
     // allocation as the array that points at them.
-    const bool creates = classId != xqova::kNoClass && depth_ < xqova::kMaxNestingDepth;
+    const bool creates = classId != xqova::kNoClass;
     const std::size_t bytes = ShellsAt(fixedCount) + (creates ? sizeof(CXQOVAObject) * fixedCount : 0);
     elements_ = static_cast<CXQOVAObject**>(xqova::Allocate(bytes));
     if (elements_ == nullptr) return;  // capacity 0: every insertion is refused
@@ -103,7 +103,6 @@ CXQOVAObject* CXQOVAVector::Insert(std::uint16_t pos, const CXQOVAObject* source
     if (fixedCount_ != 0 && size_ >= fixedCount_) return nullptr;
     if (classId_ != xqova::kNoClass && classId_ != elementClass) return nullptr;
     if (fixedCount_ == 0 && size_ == 0xFFFF) return nullptr;
-    if (depth_ >= xqova::kMaxNestingDepth) return nullptr;
 
     // The element is built first, so that a failure leaves the vector as it
     // was. One that ran out of its operation's budget on the way is given up

@@ -106,7 +106,9 @@ private:
     std::uint32_t classId_;
     std::uint16_t fixedCount_;
     std::uint16_t version_;
-    unsigned depth_;  // nesting depth of the elements
+    // Nesting depth of the elements: always below xqova::kMaxNestingDepth,
+    // for an object builds its vectors only while its members may nest.
+    unsigned depth_;
     // Whether elements_ is followed, in its allocation, by the shells in
     // which a fixed vector's elements were constructed (never released
     // alone: DestroyElement ends them).
