@@ -127,13 +127,6 @@ std::string ClassName(const void* block) {
     return name != nullptr ? name : "";
 }
 
-const unsigned char* FindByName(void* chain, const std::string& name) {
-    for (unsigned char* block : Blocks(chain)) {
-        if (ClassName(block) == name) return block;
-    }
-    return nullptr;
-}
-
 #ifdef XQOVA_TEST_CLASSES_DIR
 // The classes of a chain as the generator compiles them from their JSON file.
 std::vector<xqova::build::ClassDescription> Described(const ChainCase& chain) {
@@ -254,37 +247,35 @@ TEST(BuiltinDictionary, LookupsThroughTheChains) {
 
 // Value names as the arrangement stores them.
 TEST(BuiltinDictionary, EnumerationTables) {
-    void* device = RER_KLEV_ZENTO::Dictionary();
-    const unsigned char* battery = FindByName(device, "CBatteryDStd");
-    ASSERT_NE(battery, nullptr);
+    CXQOVADictionary& all = xqova::AllBuiltinClasses();
+    constexpr std::uint32_t kBattery = 0x006F0000, kNibp = 0x00050000, kNumC = 0x00750800, kErr = 0x00720300;
+    const auto* battery = static_cast<const unsigned char*>(all.GetDefinition(kBattery));
     // Text entry k starts with the offset of its enumeration table: the
     // status table (entry 3) lies ahead of the level table (entry 2).
     const std::size_t text = xqova::DefinitionTextOffset(battery);
     EXPECT_LT(ReadInt16(battery + text + 4 + 4 * 3), ReadInt16(battery + text + 4 + 4 * 2));
     const struct {
-        const char* name;
+        std::uint32_t classId;
         std::uint16_t index, value;
         const char* enumerator;
     } rows[] = {
-        {"CBatteryDStd", 2, 3, "BATTERYLEVEL_FULL_CHARGE"},
-        {"CBatteryDStd", 3, 2, "BATTERYSTATUS_TRICKLE_CHARGE"},
+        {kBattery, 2, 3, "BATTERYLEVEL_FULL_CHARGE"},
+        {kBattery, 3, 2, "BATTERYSTATUS_TRICKLE_CHARGE"},
         // The chosen NIBP source names; shared sets expanded per member.
-        {"CNIBPDStd", 7, 1, "SOURCE_UNKNOWN"}, {"CNIBPDStd", 7, 14, "SOURCE_AUX"}, {"CNIBPDStd", 7, 2, nullptr},
-        {"CNIBPDStd", 9, 13, "METHOD_LINEAR_DEFLATION_BP"},
-        {"CNumCStd", 4, 13, "STATUSBITS_DUBIOUS"},
-        {"CNumCStd", 5, 2, "UPPERLIMITALARMSTATE_ENABLED"},
-        {"CNumCStd", 6, 3, "LOWERLIMITALARMSTATE_DISABLED"},
-        {"CErrEStd", 0xFFFD, 11, "MSG_PROC_ERROR_ITEM_NOT_AVAILABLE"},
+        {kNibp, 7, 1, "SOURCE_UNKNOWN"}, {kNibp, 7, 14, "SOURCE_AUX"}, {kNibp, 7, 2, nullptr},
+        {kNibp, 9, 13, "METHOD_LINEAR_DEFLATION_BP"},
+        {kNumC, 4, 13, "STATUSBITS_DUBIOUS"},
+        {kNumC, 5, 2, "UPPERLIMITALARMSTATE_ENABLED"},
+        {kNumC, 6, 3, "LOWERLIMITALARMSTATE_DISABLED"},
+        {kErr, 0xFFFD, 11, "MSG_PROC_ERROR_ITEM_NOT_AVAILABLE"},
     };
     for (const auto& row : rows) {
-        const unsigned char* block = FindByName(device, row.name);
-        if (block == nullptr) block = FindByName(RER_SDK::Dictionary(), row.name);
-        ASSERT_NE(block, nullptr) << row.name;
-        EXPECT_STREQ(xqova::DefinitionEnumerator(block, row.index, row.value), row.enumerator) << row.name;
+        EXPECT_STREQ(xqova::DefinitionEnumerator(all.GetDefinition(row.classId), row.index, row.value), row.enumerator)
+            << row.classId;
     }
-    EXPECT_EQ(xqova::DefinitionEnumerationSize(FindByName(device, "CNIBPDStd"), 7), 7);
-    EXPECT_EQ(xqova::DefinitionEnumerationSize(FindByName(RER_SDK::Dictionary(), "CNumCStd"), 0xFFFF), 24);  // species 0 to 23
-    EXPECT_STREQ(xqova::DefinitionText(FindByName(device, "CErrEStd"), 0xFFFE), "STACK_ERROR");
+    EXPECT_EQ(xqova::DefinitionEnumerationSize(all.GetDefinition(kNibp), 7), 7);
+    EXPECT_EQ(xqova::DefinitionEnumerationSize(all.GetDefinition(kNumC), 0xFFFF), 24);  // species 0 to 23
+    EXPECT_STREQ(xqova::DefinitionText(all.GetDefinition(kErr), 0xFFFE), "STACK_ERROR");
 }
 
 TEST(BuiltinDictionary, StampChecksumStaysInsideItsStorage) {

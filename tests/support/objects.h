@@ -312,7 +312,6 @@ struct Golden {
     std::uint32_t classId;
     std::function<void(CXQOVAObject&)> fill;
     Bytes bytes;
-    std::uint16_t version, members;  // of the class at the version the bytes carry
 };
 
 inline const Bytes kClinicianBytes = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A, 0x00, 0x64,
@@ -322,10 +321,9 @@ inline std::vector<Golden> GoldenExamples() {
     Bytes fileSys = {0x00, 0x70, 0x12, 0x00, 0x00, 0x00, 0x00, 0x1F, 0x00, 0xC8, 0x00,
                      0x00, 0x00, 0x00, 0x04, 0x00, 0x41, 0x00, 0x00, 0x00, 0x01};
     fileSys.insert(fileSys.end(), kClinicianBytes.begin(), kClinicianBytes.end());
-    fileSys.push_back(0xBC);
-    fileSys.push_back(0xCF);
+    fileSys.insert(fileSys.end(), {0xBC, 0xCF});
     return {
-        {"CClinicianCStd", DeviceDictionary, kClinicianC, FillClinician, kClinicianBytes, 100, 2},
+        {"CClinicianCStd", DeviceDictionary, kClinicianC, FillClinician, kClinicianBytes},
         {"CDataTransferDExtStd", SdkDictionary, kDataTransferExt,
          [](CXQOVAObject& o) {
              const unsigned char data[] = {0xAA, 0xBB};
@@ -334,8 +332,7 @@ inline std::vector<Golden> GoldenExamples() {
              ASSERT_EQ(1, o.SetMember(2, data, 2));
          },
          {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x13, 0x00, 0xC8, 0x00, 0x00, 0x08, 0x00,
-          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E},
-         200, 3},
+          0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x02, 0xAA, 0xBB, 0x7B, 0x3E}},
         {"CFileSysDExtStd", SdkWithClinician, kFileSysExt,
          [](CXQOVAObject& o) {
              const unsigned short a = 'A';
@@ -346,7 +343,7 @@ inline std::vector<Golden> GoldenExamples() {
              ASSERT_NE(nullptr, element);
              FillClinician(*element);
          },
-         fileSys, 200, 2},
+         fileSys},
     };
 }
 
