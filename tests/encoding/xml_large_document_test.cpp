@@ -5,7 +5,6 @@
 // optimised builds only.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -38,11 +37,6 @@ bool OptimisedBuild() {
 #else
     return false;
 #endif
-}
-
-template <class Unit>
-bool Untouched(const std::vector<Unit>& buffer) {
-    return std::all_of(buffer.begin(), buffer.end(), [](Unit u) { return u == static_cast<Unit>(0x5A); });
 }
 
 // No writer may touch a buffer when the document cannot be stated.
