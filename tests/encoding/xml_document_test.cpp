@@ -441,8 +441,8 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
 constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, UnitID (ansichar UNBOUNDED)
 
 // The binary and exact XML writers that take a capacity (the safe ones: see
-// Write): within it, the results and bytes of the writers without one; a
-// size taken before the object grew is refused without writing.
+// Write; within it the tool's tests pin their results and bytes): a size
+// taken before the object grew is refused without writing.
 TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     CXQOVAObject object(&DeviceDictionary(), kLocation, 0xFFFF);
     ASSERT_EQ(object.SetMember(0, "ab", 2), 1);
@@ -450,16 +450,6 @@ TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     const std::uint32_t xml8 = object.XMLSizeAll(0xFFFF);
     const std::uint32_t xml16 = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
     ASSERT_NE(binary * xml8 * xml16, 0u);
-
-    std::vector<unsigned char> a(binary);
-    EXPECT_EQ(object.Serialize(a.data(), a.size(), 0xFFFF), binary);
-    EXPECT_EQ(a, Encode(object));
-    const Written<char> exact = Write8(object, 0xFFFF);
-    std::vector<char> chars(xml8);
-    ASSERT_EQ(object.XMLSerialize(chars.data(), chars.size(), 0xFFFF), exact.result);
-    EXPECT_EQ(std::string(chars.data(), exact.result - 1), exact.text);
-    std::vector<unsigned short> units(xml16 / 2);
-    EXPECT_EQ(object.XMLSerialize(units.data(), xml16, 0xFFFF), xml16);
 
     ASSERT_EQ(object.SetMember(0, "abcdefgh", 8), 1);
     std::vector<unsigned char> bytes(binary + 64, 0x5A);
