@@ -15,6 +15,7 @@
 #include "encoding/xml_test_support.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/memory.h"
+#include "xqova/encoding/xml_template.h"
 
 namespace {
 
@@ -41,6 +42,25 @@ const char kClinician[] =
     "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n"
     "<ENUMERATION name=\"ExternalPort\">\n<ENUM name=\"EXTERNALPORT_PORT_1\" defaultvalue=\"10\" selected=\"YES\"/>\n"
     "</ENUMERATION>\n</DEFINITION>\n";
+
+// How many templates of a class named `name` (one uint8 member) a dictionary
+// keeps, written at the versions from 10000 on: a write at a version whose
+// template is kept needs no memory. All are of one size, the five-digit
+// version included.
+std::uint32_t KeptTemplates(const std::string& name) {
+    Chain chain(Build(Class(name.c_str(), 0x004B0000, {M("A", 0x10)})));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject object(&dictionary, 0x004B0000u, 0xFFFF);
+    std::vector<char> buffer(1 << 16);
+    std::uint16_t v = 10000;
+    for (bool kept = true; kept && v < 65535; ++v) {
+        EXPECT_NE(object.XMLSerialize(buffer.data(), buffer.size(), v), 0u);
+        AllocationFailureGuard guard;
+        xqova::testing::FailAllocationsAfter(0);
+        kept = object.XMLSerialize(buffer.data(), buffer.size(), v) != 0;
+    }
+    return v - 10001u;
+}
 
 TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     CXQOVADictionary dictionary(RER_KLEV_ZENTO::Dictionary());  // templates of its own
@@ -78,6 +98,13 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
         ASSERT_EQ(many.text, std::string(kClinician).replace(at, 3, std::to_string(v))) << v;
         ASSERT_EQ(many.result, many.size);
     }
+    // The cache fills to exactly its bound: from how many templates of one
+    // size S are kept, S (below 2048, the only one the count allows); a
+    // longer name makes S a power of two, and 4 MiB / S are kept.
+    const std::uint32_t kept = KeptTemplates("CKept");
+    const std::uint32_t size = static_cast<std::uint32_t>(xqova::xml::kTemplateCacheBytes / kept);
+    ASSERT_LT(size, 1024u);
+    EXPECT_EQ(KeptTemplates("CKept" + std::string(1024 - size, 'k')), xqova::xml::kTemplateCacheBytes / 1024);
     // Past that, a write that runs out of memory for a template midway (its
     // own or a nested object's) writes nothing.
     CXQOVAObject record(&dictionary, kZentoRec, 0xFFFF);
