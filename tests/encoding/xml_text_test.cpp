@@ -49,16 +49,14 @@ TEST(NumberText, FloatsMatchPrintf) {
                                   12345678905.0, 12345678915.0, 1.5, 36.6, -273.15};
     for (int k = -1074; k <= 1023; ++k) {
         // Powers of two: their exact decimal expansions end in 5, and some
-        // fall exactly halfway between two 10- or 17-digit texts.
-        values.push_back(std::ldexp(1.0, k));
-        values.push_back(std::ldexp(3.0, k - 1));
-    }
-    for (int k = -323; k <= 308; ++k) {
+        // fall exactly halfway between two 10- or 17-digit texts. Powers of
+        // ten, their neighbours, and the largest values below them, which
+        // round up into them.
+        values.insert(values.end(), {std::ldexp(1.0, k), std::ldexp(3.0, k - 1)});
         const double p = std::pow(10.0, k);
-        values.insert(values.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, inf), -p});
-        // The largest values below a power of ten round up into it.
-        values.push_back(9.9999999995 * p);
-        values.push_back(9.99999999999999995 * p);
+        if (k < -323 || k > 308) continue;
+        values.insert(values.end(), {p, std::nextafter(p, 0.0), std::nextafter(p, inf), -p, 9.9999999995 * p,
+                                     9.99999999999999995 * p});
     }
     std::mt19937_64 random(0x9E3779B97F4A7C15ull);
     for (int i = 0; i < 40000; ++i) {
