@@ -71,7 +71,7 @@ public:
 
 private:
     static constexpr std::uint32_t kListed = 16;
-    static constexpr std::size_t kOffsets = std::size_t{1} << 16;  // every 16-bit offset
+    static constexpr std::size_t kOffsets = 0x10000;  // every 16-bit offset
     std::uint16_t offsets_[kListed] = {};
     std::uint32_t owners_[kListed] = {};
     std::uint32_t count_ = 0;
