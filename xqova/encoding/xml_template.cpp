@@ -59,9 +59,9 @@ public:
                 *owner = kNoLine;
                 return true;
             }
-            map_ = static_cast<std::uint32_t*>(Allocate(sizeof(std::uint32_t) * 0x10000));
+            map_ = static_cast<std::uint32_t*>(Allocate(sizeof(std::uint32_t) * kOffsets));
             if (map_ == nullptr) return false;
-            for (std::uint32_t k = 0; k < 0x10000; ++k) map_[k] = kNoLine;
+            std::fill_n(map_, kOffsets, kNoLine);
             for (std::uint32_t k = 0; k < count_; ++k) map_[offsets_[k]] = owners_[k];
         }
         *owner = map_[offset];
@@ -71,6 +71,7 @@ public:
 
 private:
     static constexpr std::uint32_t kListed = 16;
+    static constexpr std::size_t kOffsets = 0x10000;  // every 16-bit offset
     std::uint16_t offsets_[kListed] = {};
     std::uint32_t owners_[kListed] = {};
     std::uint32_t count_ = 0;
@@ -324,8 +325,6 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     Recorder counts;
     Compose(view, def, version, counter, counts, false);
     if (counts.outOfMemory) return nullptr;
-    // Offsets are 32 bits: a definition's names cannot come near that.
-    if (counter.Bytes() > 0xFFFFFFFFu) return nullptr;
 
     const std::size_t holesAt = Align(sizeof(Template));
     const std::size_t tablesAt = holesAt + Align(sizeof(Hole) * counts.holeCount);
@@ -333,6 +332,11 @@ Template* Build(const ObjectView& view, const CompiledDefinition& def, std::uint
     const std::size_t byValueAt = linesAt + Align(sizeof(EnumLine) * counts.lineCount);
     const std::size_t directAt = byValueAt + Align(sizeof(std::uint32_t) * counts.lineCount);
     const std::size_t textAt = directAt + Align(sizeof(std::uint32_t) * counts.directCount);
+    // Offsets into the text are 32 bits, and so is the whole template's size,
+    // which then cannot wrap where size_t has 32 bits. Only a hostile
+    // definition comes near: names of up to 64 KiB repeated by thousands of
+    // members, escaped and in UTF-16.
+    if (counter.Bytes() > 0xFFFFFFFFu - textAt) return nullptr;
     const std::size_t total = textAt + static_cast<std::size_t>(counter.Bytes());
     auto* memory = static_cast<unsigned char*>(Allocate(total));
     if (memory == nullptr) return nullptr;
