@@ -7,8 +7,6 @@
 #include "support/bmi_block.h"
 #include "support/mutations.h"
 #include "text/table_bytes.h"
-#include "xqova/core/class_id.h"
-#include "xqova/core/crc16.h"
 #include "xqova/dictionary/definition.h"
 
 namespace {
@@ -87,10 +85,6 @@ TEST(TypeNames, TableOfTheTypeByte) {
         EXPECT_STREQ(xqova::TypeName(c.type, &length), c.name) << std::hex << int(c.type);
         EXPECT_EQ(length, std::strlen(c.name));
     }
-    EXPECT_EQ(xqova::ElementSize(0x02), 8);
-    EXPECT_EQ(xqova::ElementSize(0x46), 4);
-    EXPECT_EQ(xqova::ElementSize(0x27), 8);
-    EXPECT_EQ(xqova::ElementSize(0x89), 2);
 }
 
 // Each damage of a sound block is refused, naming the check and the field

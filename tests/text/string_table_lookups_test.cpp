@@ -11,8 +11,6 @@
 #include "support/bmi_block.h"
 #include "support/objects.h"
 #include "table_bytes.h"
-#include "xqova/core/class_id.h"
-#include "xqova/dictionary/definition.h"
 #include "xqova/text/string_table.h"
 
 namespace {
