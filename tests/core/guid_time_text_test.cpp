@@ -31,6 +31,7 @@ TEST(GuidText, WritesBracedUppercaseGroups) {
         const std::string expected = std::string(c.expected) + std::string(39 - std::strlen(c.expected), '\0');
         EXPECT_EQ(std::string(text, sizeof text), expected) << c.count;
     }
+    EXPECT_EQ(TimeToStr(nullptr, nullptr), nullptr);  // the time writer, given no text, writes none
 }
 
 TEST(GuidText, ReadsDigitPairsBack) {
