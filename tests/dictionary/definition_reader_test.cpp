@@ -51,7 +51,7 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefault) {
         {DefinitionMember(none, 0), 0xF8}, {DefinitionMemberRecord(none, 0, &nothing), 0},
         {DefinitionAttributeTableOffset(none), 0}, {DefinitionAttributeSize(none), 0},
         {DefinitionMemberAlias(none, 0), 0xFFFFFFFF}, {DefinitionMemberUnits(none, 0), 0xFF},
-        {DefinitionMemberScaleCoefficient(none, 0), 1},
+        {DefinitionMemberScaleCoefficient(none, 0), 1}, {ElementSize(0x46), 4},  // an object's slot
         {static_cast<std::uint64_t>(DefinitionMemberScaleExponent(none, 0)), 0}, {DefinitionHasEnumeration(none, 0), 0},
         {DefinitionEnumerationSize(none, 0xFFFF), 0}, {DefinitionEnumerationTableOffset(none, 0), 0xFFFF},
         {DefinitionChecksumHolds(none), 0}, {MemberWalker(none).Next(&nothing), 0}};
