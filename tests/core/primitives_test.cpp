@@ -104,23 +104,19 @@ TEST(FrameHeader, ExtendedRule) {
     }
 }
 
+// The size a header states, and the same only when it lies within the bytes
+// available (6 bytes, length 0: the smallest header).
 TEST(FrameHeader, EncodedSizeFollowsTheLengthWidth) {
-    const unsigned char narrow[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A};
+    const unsigned char narrow[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A}, empty[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x00};
     const unsigned char wide[] = {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};
-    EXPECT_EQ(xqova::EncodedSize(narrow), 16u);
-    EXPECT_EQ(xqova::EncodedSize(wide), 18u);
-    EXPECT_EQ(xqova::EncodedSize(nullptr), 0u);
-
-    EXPECT_EQ(xqova::BoundedEncodedSize(narrow, 16), 16u);
-    EXPECT_EQ(xqova::BoundedEncodedSize(narrow, 15), 0u);
-    EXPECT_EQ(xqova::BoundedEncodedSize(wide, 18), 18u);
-    EXPECT_EQ(xqova::BoundedEncodedSize(wide, 7), 0u);  // header itself cut short
-    EXPECT_EQ(xqova::BoundedEncodedSize(narrow, 5), 0u);
-    EXPECT_EQ(xqova::BoundedEncodedSize(nullptr, 16), 0u);
-    const unsigned char empty[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x00};  // the smallest header: 6 bytes in all
-    EXPECT_EQ(xqova::BoundedEncodedSize(empty, 6), 6u);
     const unsigned char huge[] = {0x00, 0x7A, 0x12, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(xqova::BoundedEncodedSize(huge, sizeof huge), 0u);
+    EXPECT_TRUE(xqova::EncodedSize(narrow) == 16u && xqova::EncodedSize(wide) == 18u && xqova::EncodedSize(nullptr) == 0);
+    const struct {
+        const unsigned char* header;
+        std::size_t available, bounded;
+    } cases[] = {{narrow, 16, 16}, {narrow, 15, 0}, {narrow, 5, 0}, {wide, 18, 18}, {wide, 7, 0},
+                 {nullptr, 16, 0}, {empty, 6, 6},   {huge, 8, 0}};
+    for (const auto& c : cases) EXPECT_EQ(xqova::BoundedEncodedSize(c.header, c.available), c.bounded) << c.available;
 }
 
 }  // namespace

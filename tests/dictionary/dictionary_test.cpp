@@ -9,6 +9,7 @@
 #include "text/table_bytes.h"
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/dictionary/encoding_structure.h"
 #include "xqova/dictionary/id_index.h"
 
 namespace {
@@ -205,6 +206,20 @@ TEST(IdIndex, HalfItsSlotsStayFreeAndReservedRoomNeedsNoMemory) {
         EXPECT_EQ(index.Count(), c.held);
         EXPECT_EQ(index.Find(c.held * 0x01010101u), nullptr);
         EXPECT_EQ(index.Find((c.held - 1) * 0x01010101u), &index);
+    }
+}
+
+// A read of an encoding's structure takes its bytes only when all of them lie
+// before the window's end.
+TEST(ByteWindow, ReadsOnlyUpToItsEnd) {
+    const unsigned char bytes[] = {0xAA, 0x01, 0x02, 0x03, 0x04};
+    for (std::size_t end = 1; end <= sizeof bytes; ++end) {
+        xqova::ByteWindow a(bytes, 1, end), b(bytes, 1, end);
+        std::uint16_t u16 = 0;
+        std::uint32_t u32 = 0;
+        EXPECT_EQ(a.U16(&u16), end >= 3) << end;
+        EXPECT_EQ(b.U32(&u32), end == 5) << end;
+        EXPECT_TRUE(end < 5 || (u16 == 0x0102 && u32 == 0x01020304u && b.AtEnd() && a.Remaining() == 2));
     }
 }
 

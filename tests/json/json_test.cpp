@@ -3,7 +3,6 @@
 // documents that do not fit their members.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>

@@ -19,29 +19,15 @@ using text_test::Bytes;
 // The language table derived from CBMICStd: class name, species name, then
 // each member's name followed by its value names.
 Bytes BmiLanguageTable() {
-    const Bytes head = {
-        0x00,                    // language 0
-        0x00, 0x0A,              // ten strings
-        0x00, 0x00, 0x00, 0x2F,  // 47 "CBMICStd"
-        0x00, 0x00, 0x00, 0x38,  // 56 "SpSTANDARD"
-        0x00, 0x00, 0x00, 0x43,  // 67 "Enabled"
-        0x00, 0x00, 0x00, 0x4B,  // 75 "WeightDisplayUnits"
-        0x00, 0x00, 0x00, 0x5E,  // 94
-        0x00, 0x00, 0x00, 0x7B,  // 123
-        0x00, 0x00, 0x00, 0x97,  // 151 "HeightDisplayUnits"
-        0x00, 0x00, 0x00, 0xAA,  // 170
-        0x00, 0x00, 0x00, 0xCA,  // 202
-        0x00, 0x00, 0x00, 0xEF,  // 239
-        0x00, 0x00, 0x01, 0x16,  // 278 bytes
-    };
+    Bytes table = {0x00, 0x00, 0x0A};  // language 0, ten strings
+    // The offset of each string, then the table's size.
+    for (std::uint32_t v : {47, 56, 67, 75, 94, 123, 151, 170, 202, 239, 278}) text_test::Put(&table, v, 4);
     static const char strings[] =
         "CBMICStd\0SpSTANDARD\0Enabled\0WeightDisplayUnits\0WEIGHTDISPLAYUNITS_UNITS_LBS\0"
         "WEIGHTDISPLAYUNITS_UNITS_KG\0HeightDisplayUnits\0HEIGHTDISPLAYUNITS_UNITS_INCHES\0"
         "HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\0HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES";
-    Bytes table = head;
     table.insert(table.end(), strings, strings + sizeof strings);
-    table.push_back(0xD7);
-    table.push_back(0xF2);
+    table.insert(table.end(), {0xD7, 0xF2});  // checksum
     return table;
 }
 

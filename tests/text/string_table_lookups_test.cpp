@@ -11,8 +11,6 @@
 #include "support/bmi_block.h"
 #include "support/objects.h"
 #include "table_bytes.h"
-#include "xqova/core/class_id.h"
-#include "xqova/dictionary/definition.h"
 #include "xqova/text/string_table.h"
 
 namespace {
@@ -61,7 +59,8 @@ TEST(LanguageSelection, LookupsAnswerInTheLanguageAskedForOrNotAtAll) {
     EXPECT_EQ(strings.GetEnumeratorString(kBmi, 1, 0, kEnglish), nullptr);
 }
 
-constexpr std::uint32_t kBase = 0x01000000, kDerived = 0x01000100, kGrandChild = 0x01000200, kSelfish = 0x01000300;
+constexpr std::uint32_t kBase = 0x01000000, kDerived = 0x01000100, kGrandChild = 0x01000200, kSelfish = 0x01000300,
+                        kAdded = 0x01000400;
 
 // A class whose first member, when `base` is given, inherits from it.
 text_test::Bytes Class(const char* name, std::uint32_t id, std::uint32_t base, const char* own) {
@@ -72,13 +71,12 @@ text_test::Bytes Class(const char* name, std::uint32_t id, std::uint32_t base, c
     return test_objects::Build(d, "");
 }
 
-text_test::Bytes Base() { return Class("CBase", kBase, 0, "Alpha"); }
-text_test::Bytes Derived() { return Class("CDerived", kDerived, kBase, "Gamma"); }
-
 TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
-    test_objects::Chain chain({Class("CGrandChild", kGrandChild, kDerived, "Delta"), Derived(), Base(),
-                            Class("CSelfish", kSelfish, kSelfish, "Omega")});
+    test_objects::Chain chain({Class("CGrandChild", kGrandChild, kDerived, "Delta"),
+                               Class("CDerived", kDerived, kBase, "Gamma"), Class("CBase", kBase, 0, "Alpha"),
+                               Class("CSelfish", kSelfish, kSelfish, "Omega")});
     CXQOVADictionary dictionary(chain.Head());
+    ASSERT_NE(dictionary.AddDefinition(Class("CAdded", kAdded, kBase, "Gamma").data()), nullptr);
     CXQOVAStringTable strings;
     ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
 
@@ -95,6 +93,9 @@ TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
         // A class naming itself as its base: the walk stops at the nesting
         // limit and the class's own entries answer.
         {kSelfish, 0, "Base"},     {kSelfish, 1, "Omega"},
+        // A derived class the host added is no base definition: its
+        // identifiers are its own positions.
+        {kAdded, 0, "Base"},       {kAdded, 1, "Gamma"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.classId << " member " << std::dec << c.memberId);
@@ -121,18 +122,6 @@ TEST(InheritedMemberNames, IdentifiersResolveThroughTheBaseChain) {
         EXPECT_STREQ(strings.GetMemberString(kDerived, 2, 0), "Gamma");
         EXPECT_EQ(dictionary.GetSearchMode(), mode);
     }
-}
-
-TEST(InheritedMemberNames, AnAddedDerivedClassNamesItsOwnPositions) {
-    // A derived class the host added is no base definition: its identifiers
-    // are its own positions.
-    test_objects::Chain baseOnly({Base()});
-    CXQOVADictionary withAdded(baseOnly.Head());
-    ASSERT_NE(withAdded.AddDefinition(Derived().data()), nullptr);
-    CXQOVAStringTable added;
-    ASSERT_EQ(added.AddDictionaryTables(&withAdded), 1);
-    EXPECT_STREQ(added.GetMemberString(kDerived, 0, 0), "Base");
-    EXPECT_STREQ(added.GetMemberString(kDerived, 1, 0), "Gamma");
 }
 
 }  // namespace

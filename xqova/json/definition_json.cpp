@@ -417,6 +417,8 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
     if (members != nullptr && !members->is_array()) Refuse(path + "/members", "a list of members is expected");
     std::map<std::string, std::size_t> memberNames;  // name to position
     for (std::size_t p = 0; members != nullptr && p < members->size(); ++p) {
+        // Positions are 16-bit: the 65536th member is one too many.
+        if (p == 0xFFFF) Refuse(path + "/members", "more than 65535 members");
         const std::string at = path + "/members/" + std::to_string(p);
         const Json& mj = (*members)[p];
         OnlyKeys(mj, at, {"name", "type", "from", "until", "values", "alias", "units", "scaleCoefficient",
@@ -448,7 +450,6 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
         d.members.push_back(std::move(m));
         c.types.push_back(t);
     }
-    if (d.members.size() > 0xFFFF) Refuse(path + "/members", "more than 65535 members");
 
     if (const Json* e = Find(j, "enumerations")) {
         if (!e->is_array()) Refuse(path + "/enumerations", "a list of enumerations is expected");

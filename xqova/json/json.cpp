@@ -429,9 +429,7 @@ public:
     Reader(CXQOVADictionary* dictionary, const JsonLimits& limits) : dictionary_(dictionary), limits_(limits) {}
 
     std::unique_ptr<CXQOVAObject> Top(const Json& document) {
-        std::uint32_t classId = 0;
-        std::uint16_t version = 0;
-        Identity(document, "", &classId, &version);
+        const auto [classId, version] = Identity(document, "");
         Count("");
         std::unique_ptr<CXQOVAObject> object(new (std::nothrow) CXQOVAObject(dictionary_, classId, version));
         if (!object) Refuse("", "out of memory");
@@ -453,8 +451,13 @@ private:
         return *it;
     }
 
+    struct Stated {
+        std::uint32_t classId;
+        std::uint16_t version;
+    };
+
     // The class identifier and version a document states.
-    void Identity(const Json& document, const std::string& path, std::uint32_t* classId, std::uint16_t* version) {
+    static Stated Identity(const Json& document, const std::string& path) {
         if (!document.is_object()) Refuse(path, "an object document must be a JSON object, not " + Shown(document));
         const Json& id = Field(document, "classId", path);
         const std::string at = path + "/classId";
@@ -465,12 +468,11 @@ private:
         if (text.size() != 10 || text.compare(0, 2, "0x") != 0 || *end != '\0' || v > 0xFFFFFFFFull) {
             Refuse(at, "\"" + text + "\" is not a class identifier (0x and 8 hexadecimal digits)");
         }
-        *classId = static_cast<std::uint32_t>(v);
         const Json& ver = Field(document, "version", path);
         if (!ver.is_number_integer() || ver.get<long long>() < 0 || ver.get<long long>() > 0xFFFE) {
             Refuse(path + "/version", Shown(ver) + " is not a version (0 to 65534)");
         }
-        *version = static_cast<std::uint16_t>(ver.get<long long>());
+        return {static_cast<std::uint32_t>(v), static_cast<std::uint16_t>(ver.get<long long>())};
     }
 
     // Checks that an object built from a document has the stated class and version.
@@ -568,9 +570,7 @@ private:
             if (value == entry.end() || value->is_null()) return;
             CXQOVAObject* nested = object.GetMember(m.id);
             if (nested == nullptr) Refuse(at, "the member holds no object (nesting limit or memory)");
-            std::uint32_t classId = 0;
-            std::uint16_t version = 0;
-            Identity(*value, at, &classId, &version);
+            const auto [classId, version] = Identity(*value, at);
             if (classId != nested->ClassID() || version != nested->Version()) {
                 Refuse(at, "the member holds class " + HexId(nested->ClassID()) + " version " +
                                std::to_string(nested->Version()) + ", not " + HexId(classId) + " version " +
@@ -896,7 +896,6 @@ private:
         const MemberType type(m.record.type);
         const std::size_t size = type.ElementSize();
         std::vector<unsigned char> bytes;
-        std::size_t count = 0;
         if (type.IsText() && !type.IsFixedArray() && value.is_null()) return;  // no elements: left as built
         if (type.IsText()) {
             const std::vector<std::uint16_t> units = Units(value, type, path);
@@ -908,12 +907,10 @@ private:
                     Store(&bytes, u);
                 }
             }
-            count = units.size();
         } else {
             if (!value.is_array()) Refuse(path, "an array member's value is a JSON array");
-            count = value.size();
-            CheckRoom(m, count, path);
-            for (std::size_t i = 0; i < count; ++i) {
+            CheckRoom(m, value.size(), path);
+            for (std::size_t i = 0; i < value.size(); ++i) {
                 const Json& e = value[i];
                 const std::string at = path + "/" + std::to_string(i);
                 if (type.IsTime()) {
@@ -936,6 +933,8 @@ private:
                 }
             }
         }
+        // Every element above was stored in `size` bytes.
+        const std::size_t count = bytes.size() / size;
         CXQOVAData_u& accessor = object.GetMember(m.id);
         if (type.IsFixedArray()) {
             // A fixed array is written in place: every element may be used,
@@ -1004,9 +1003,7 @@ private:
         for (std::size_t i = 0; i < value->size(); ++i) {
             const Json& document = (*value)[i];
             const std::string at = path + "/" + std::to_string(i);
-            std::uint32_t classId = 0;
-            std::uint16_t version = 0;
-            Identity(document, at, &classId, &version);
+            const auto [classId, version] = Identity(document, at);
             if (m.record.memberClass != kAnyClass && classId != m.record.memberClass) {
                 Refuse(at + "/classId", "the vector holds class " + HexId(m.record.memberClass) + " only");
             }
