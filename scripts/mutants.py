@@ -6,8 +6,8 @@ the test suite lets through. A developer's tool, not part of the matrix.
   scripts/mutants.sh --plant 'xqova/core/crc16.cpp:12:0x8408:0x8409' [--plant ...]
 
 Each fault changes one token on one line of code under xqova/ (a comparison
-flipped or moved by one, a condition negated, && and || swapped, a constant
-moved by one, true and false swapped). The faults are planted in a copy of
+flipped or moved by one, a condition negated, && and || swapped, a decimal
+or hexadecimal constant moved by one, true and false swapped). The faults are planted in a copy of
 the tracked files (BUILD/src), never in the working tree. The copy is built
 once, then for each fault: the file is changed, rebuilt incrementally, the
 whole suite is run by ctest, and the file is restored. A fault
@@ -62,6 +62,7 @@ MUTATIONS = [
     (r"\btrue\b", "false"),
     (r"\bfalse\b", "true"),
     (r"(?<![\w.])(\d+)(?![\w.xX])", None),  # a decimal constant moved by one
+    (r"(?<![\w.])0[xX]([0-9A-Fa-f]+)(?![0-9A-Fa-f.])", "hex"),  # a hexadecimal one
     (r"\+ 1\b", "+ 2"),
     (r"- 1\b", "- 2"),
     (r"\bif \(", "if (!"),
@@ -142,6 +143,11 @@ def mutate(code, rng):
     if replacement is None:
         value = int(m.group(1))
         replacement = str(value + 1 if value == 0 or rng.random() < 0.5 else value - 1)
+    elif replacement == "hex":
+        digits = m.group(1)
+        value = int(digits, 16)
+        value = value + 1 if value == 0 or rng.random() < 0.5 else value - 1
+        replacement = "0x" + format(value, "0%d%s" % (len(digits), "X" if digits.upper() == digits else "x"))
     return code[:m.start()] + replacement + code[m.end():]
 
 
