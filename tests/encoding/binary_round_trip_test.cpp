@@ -132,7 +132,9 @@ TEST(BinaryRoundTrip, BuiltFromBytesNestedVersionsBehindPrefixedVectors) {
     zeroArray.type = 0x86;
     for (const Member& front : {VectorOf("Front", kElem, 0), zeroArray}) {
         SCOPED_TRACE(static_cast<int>(front.type));
-        const Bytes holder = Build("CHolder", kHolder, {front, Nested("One", kElem), VectorOf("Pair", kElem, 2)});
+        // Written at version 100, without the UNBOUNDED member the holder's version 101 adds before One.
+        const Bytes holder =
+            Build("CHolder", kHolder, {front, M("Later", 0x50, 101), Nested("One", kElem), VectorOf("Pair", kElem, 2)}, 101);
         Chain written({holder, Build("CElem", kElem, {M("Value", 0x11)}, 100)});
         Chain read({holder, Build("CElem", kElem, {M("Value", 0x11), M("Added", 0x11, 101)}, 101)});
         CXQOVADictionary writtenDictionary(written.Head()), readDictionary(read.Head());
@@ -140,14 +142,14 @@ TEST(BinaryRoundTrip, BuiltFromBytesNestedVersionsBehindPrefixedVectors) {
         CXQOVAObject object(&writtenDictionary, kHolder, 0xFFFF);
         CXQOVAVector* vector = object.Member(0);
         ASSERT_TRUE(vector != nullptr && vector->Size() == 0 && vector->Push(kElem) != nullptr);
-        ASSERT_EQ(1, static_cast<CXQOVAObject*>(object.Member(1))->SetMember(0, static_cast<unsigned short>(9)));
-        const Bytes bytes = Encode(object);
+        ASSERT_EQ(1, static_cast<CXQOVAObject*>(object.Member(2))->SetMember(0, static_cast<unsigned short>(9)));
+        const Bytes bytes = Encode(object, 100);
         ASSERT_EQ(kElem, ReadInt32(bytes.data() + 11 + 2 + 2));  // the element behind its size prefix
 
         HeapCopy copy(bytes);
         CXQOVAObject built(&readDictionary, xqova::EncodedBytes{copy.data(), copy.size()});
-        CXQOVAObject* one = built.Member(1);
-        CXQOVAVector* pair = built.Member(2);
+        CXQOVAObject* one = built.Member(2);
+        CXQOVAVector* pair = built.Member(3);
         ASSERT_TRUE(one != nullptr && pair != nullptr && pair->Size() == 2);
         EXPECT_EQ(9u, static_cast<std::uint32_t>(one->Member(0)));
         for (CXQOVAObject* o : {one, pair->At(0), pair->At(1)}) EXPECT_EQ(100, o->Version());
