@@ -14,14 +14,12 @@ namespace {
 
 using namespace message_test;
 
-// The frame a message of the kind writes after Reset.
-Bytes Emptied(Kind kind) {
-    auto message = Holding(kind);
-    if (kind == kStd) static_cast<CConDStd&>(*message).Reset(0);
-    if (kind == kDescriptor) static_cast<CConDDescriptor&>(*message).Reset(0);
-    if (kind == kList) static_cast<CConDExtLst&>(*message).Reset(0);
-    if (kind == kRendezvous) static_cast<CRNDZDStd&>(*message).Reset(0);
-    return Encode(*message);
+// The frames the messages write after Reset: the connection messages' as
+// new, the rendezvous message's without its defaults.
+const Bytes& Emptied(Kind kind) {
+    static const Bytes frames[] = {Encode(CConDStd()), Encode(CConDDescriptor()), Encode(CConDExtLst()),
+                                   MakeFrame(0x001D0000u, Cat({Hex("00 65 00 00 12"), Bytes(20, 0)}))};
+    return frames[kind];
 }
 
 // A frame cut anywhere is refused before its payload is read, so the message

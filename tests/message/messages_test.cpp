@@ -156,9 +156,6 @@ TEST(MessageDecode, Rendezvous) {
 TEST(MessageFields, ConnectionStd) {
     CConDStd message;
     ASSERT_EQ(message.SetSourceID("AB", 2), 1);
-    std::uint16_t length = 0;
-    EXPECT_STREQ(message.GetSourceID(&length), "AB");
-    EXPECT_EQ(length, 2);
     message.SetReserved(U("\x07\x08"), 2);
     const Bytes ones(17, 1);
     message.SetDeviceGUID(ones.data(), 16);
@@ -178,6 +175,7 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(Encode(copy), frame);
 
     // Exactly `count` characters are stored, a zero among them included.
+    std::uint16_t length = 0;
     message.SetSourceID("A\0B", 3);
     EXPECT_EQ(std::memcmp(message.GetSourceID(&length), "A\0B\0", 4), 0);
     EXPECT_EQ(length, 3);
@@ -209,8 +207,7 @@ TEST(MessageFields, RendezvousAndDescriptor) {
     EXPECT_EQ(size, 16);
     EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({{0x00, 101, 0, 0x00, 18}, kDefaultGuid,
                                                             {0x02, 0x03, 0x00, 0x03, 0x0A, 0x0B, 0x0C}})));
-    message.Reset(0);  // no defaults left
-    EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({Hex("00 65 00 00 12"), Bytes(20, 0)})));
+    message.Reset(0);  // no defaults left (the frame is a failed decode's, HostileFrames)
     std::uint16_t length = 9;
     EXPECT_EQ(message.GetData(&length), nullptr);
     EXPECT_EQ(length, 0);

@@ -52,6 +52,14 @@ bool ReadRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std:
     return true;
 }
 
+// Reads a field that the frame gives as its 16-bit length and then its bytes,
+// where the frame may run out inside the bytes.
+bool ReadSizedRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std::uint16_t& length) {
+    // get() writes the count only when it succeeds, and only then is it read.
+    std::uint16_t count;
+    return queue->get(&count) != 0 && ReadRunAllowingShortFrame(queue, field, length, count);
+}
+
 // Reads a run of `count` bytes that the frame must supply in full.
 bool ReadRun(uint8QManager* queue, unsigned char*& field, std::uint16_t& length, std::uint16_t count) {
     if (count > queue->get_num_used()) return false;
@@ -189,15 +197,12 @@ void CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t stati
 bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
     // The two checksum bytes stay in the queue: "more than 2 bytes" means
     // that a field's length is there.
-    if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0) {
-        std::uint16_t length = 0;
-        queue->get(&length);
-        if (!ReadRunAllowingShortFrame(queue, SourceID, SourceIDLength, length)) return false;
+    if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0 &&
+        !ReadSizedRunAllowingShortFrame(queue, SourceID, SourceIDLength)) {
+        return false;
     }
     if (queue->get_num_used() < 3 || GetVersionStatus(TypVersionsTbl, 3, 2) == 0) return true;
-    std::uint16_t length = 0;
-    queue->get(&length);
-    return ReadRunAllowingShortFrame(queue, Reserved, ReservedLength, length);
+    return ReadSizedRunAllowingShortFrame(queue, Reserved, ReservedLength);
 }
 
 unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
@@ -322,7 +327,7 @@ unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::ui
         deserialize_static_data(queue, staticLength);
     }
     if (ok && GetVersionStatus(TypVersionsTbl, 2, 1) != 0) {
-        std::uint16_t length = 0;
+        std::uint16_t length;  // written by get() only when it succeeds, read only then
         // The data length must be followed at least by the checksum.
         ok = queue->get(&length) != 0 && queue->get_num_used() >= 2 && ReadRun(queue, Data, DataLength, length);
     }
