@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "message_test_support.h"
@@ -62,8 +61,9 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
 }
 
 // The flag bits, the inclusive version bounds of a status table (an entry
-// beyond the stated count is not read) and the code tables' lookups.
-TEST(MessageFrame, FlagsVersionStatusAndCodeTables) {
+// beyond the stated count is not read), the code tables' lookups and the
+// time record on a queue.
+TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     DtData message(0);
     message.setdirty(1);
     EXPECT_EQ(message.SetValid(1), 1);
@@ -83,6 +83,19 @@ TEST(MessageFrame, FlagsVersionStatusAndCodeTables) {
     EXPECT_STREQ(GetMsgString(codes, 2, 65535), "Unknown code: 65535");
     EXPECT_EQ(IsValidEnum(codes, 2, 3), 1);
     EXPECT_EQ(IsValidEnum(codes, 0, 3) + IsValidEnum(codes, 2, 4), 0);
+
+    unsigned char buffer[8] = {};
+    uint8QManager out(buffer, 8, 0);
+    message.Put_QOVATIME(&out, QOVA_TIME{2024, 3, 5, 6, 7, 8, 9});
+    EXPECT_EQ(std::memcmp(buffer, "\x07\xE8\x03\x05\x06\x07\x08\x09", 8), 0);
+    uint8QManager in(buffer, 8, 1);
+    const QOVA_TIME back = message.Get_QOVATIME(&in);
+    EXPECT_EQ(back.year, 2024);
+    EXPECT_EQ(back.fraction, 9);
+
+    // A field that the queue cannot supply reads as 0.
+    uint8QManager shortIn(buffer, 3, 1);
+    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day, 0);
 }
 
 TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
@@ -106,22 +119,6 @@ TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
     EXPECT_EQ(walker.QOVASerialSize(buffer.data(), 20, &width), 9u);
     EXPECT_EQ(width, 2);
     EXPECT_EQ(walker.QOVASerialSize(nullptr, nullptr), 0u);
-}
-
-TEST(MessageFrame, TimeRecordOnAQueue) {
-    const DtData message(0);
-    unsigned char buffer[8] = {};
-    uint8QManager out(buffer, 8, 0);
-    message.Put_QOVATIME(&out, QOVA_TIME{2024, 3, 5, 6, 7, 8, 9});
-    EXPECT_EQ(std::memcmp(buffer, "\x07\xE8\x03\x05\x06\x07\x08\x09", 8), 0);
-    uint8QManager in(buffer, 8, 1);
-    const QOVA_TIME back = message.Get_QOVATIME(&in);
-    EXPECT_EQ(back.year, 2024);
-    EXPECT_EQ(back.fraction, 9);
-
-    // A field that the queue cannot supply reads as 0.
-    uint8QManager shortIn(buffer, 3, 1);
-    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day, 0);
 }
 
 // Each check that refuses a frame is named, with where and what it compared;

@@ -13,12 +13,7 @@
 namespace {
 
 using qova::Json;
-using tool_test::Bytes;
-using tool_test::FailureOf;
-using tool_test::TestCatalog;
-
-using tool_test::Encode;
-using tool_test::Options;
+using namespace tool_test;
 constexpr Options kForce{"", 0xFFFF, true};
 
 // The value each text gives, as the decoded document shows it (a name, a

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/tool/tool_test_support.h"
-#include "tools/qova/commands.h"
 #include "xqova/core/budget.h"
 #include "xqova/encoding/decode_report.h"
 #include "xqova/object/object.h"
