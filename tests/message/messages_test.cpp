@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -303,28 +304,25 @@ TEST(MessageFields, ConnectionListEveryIndexInOrderTakesLinearTime) {
 
 // Copies made by construction and by assignment encode as the original, and
 // each frees its own storage (AddressSanitizer sees any sharing).
-template <typename T>
-void ExpectCopies(Kind kind) {
-    const auto original = Holding(kind);
-    const T& source = static_cast<const T&>(*original);
-    const Bytes frame = Encode(source);
-    {
-        T constructed(source), assigned;
-        assigned = source;
-        T& same = assigned;
-        assigned = same;  // assigning itself changes nothing
-        EXPECT_EQ(Encode(constructed), frame);
-        EXPECT_EQ(Encode(assigned), frame);
-    }
-    EXPECT_EQ(Encode(source), frame);
-}
-
 TEST(MessageFields, CopiesOwnTheirBytes) {
-    ExpectCopies<CConDStd>(kStd);
-    ExpectCopies<CConDDescriptor>(kDescriptor);
-    ExpectCopies<CConDExtLst>(kList);
-    ExpectCopies<CRNDZDStd>(kRendezvous);
-    const auto std = Holding(kStd);
+    const auto expectCopies = [](const auto& source) {
+        using T = std::decay_t<decltype(source)>;
+        const Bytes frame = Encode(source);
+        {
+            T constructed(source), assigned;
+            assigned = source;
+            T& same = assigned;
+            assigned = same;  // assigning itself changes nothing
+            EXPECT_EQ(Encode(constructed), frame);
+            EXPECT_EQ(Encode(assigned), frame);
+        }
+        EXPECT_EQ(Encode(source), frame);
+    };
+    const auto std = Holding(kStd), descriptor = Holding(kDescriptor), list = Holding(kList);
+    expectCopies(static_cast<const CConDStd&>(*std));
+    expectCopies(static_cast<const CConDDescriptor&>(*descriptor));
+    expectCopies(static_cast<const CConDExtLst&>(*list));
+    expectCopies(static_cast<const CRNDZDStd&>(*Holding(kRendezvous)));
     const CConDStd& source = static_cast<const CConDStd&>(*std);
     EXPECT_NE(CConDStd(source).GetSourceID(nullptr), source.GetSourceID(nullptr));
 }
