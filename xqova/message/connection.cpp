@@ -206,14 +206,14 @@ bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
 }
 
 unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     if (ReadPayloadVersion(queue, &version)) {
         ReadPayloadFlags(queue, version, &staticLength);
         deserialize_static_data(queue, staticLength);
         if (DeserializeVariableData(queue)) return 1;
     }
-    Reset(0);
+    Reset();
     return 0;
 }
 
@@ -318,11 +318,11 @@ void CConDDescriptor::deserialize_static_data(uint8QManager* queue, std::uint16_
 }
 
 unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
-        Reset(0);
+        Reset();
         ReadPayloadFlags(queue, version, &staticLength);
         deserialize_static_data(queue, staticLength);
     }
@@ -332,7 +332,7 @@ unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::ui
         ok = queue->get(&length) != 0 && queue->get_num_used() >= 2 && ReadRun(queue, Data, DataLength, length);
     }
     if (ok) return 1;
-    Reset(0);
+    Reset();
     return 0;
 }
 
@@ -545,7 +545,7 @@ void CConDExtLst::DeserializeList(uint8QManager* queue) {
 }
 
 unsigned char CConDExtLst::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     if (ReadPayloadVersion(queue, &version)) {
         ReadPayloadFlags(queue, version, &staticLength);
@@ -553,7 +553,7 @@ unsigned char CConDExtLst::deserialize_payload(uint8QManager* queue, std::uint32
         DeserializeList(queue);
         return 1;
     }
-    Reset(0);
+    Reset();
     return 0;
 }
 
