@@ -322,6 +322,7 @@ TEST(MessageFields, CopiesOwnTheirBytes) {
     expectCopies(static_cast<const CConDStd&>(*std));
     expectCopies(static_cast<const CConDDescriptor&>(*descriptor));
     expectCopies(static_cast<const CConDExtLst&>(*list));
+    expectCopies(CConDExtLst());  // an empty list copies as empty
     expectCopies(static_cast<const CRNDZDStd&>(*Holding(kRendezvous)));
     const CConDStd& source = static_cast<const CConDStd&>(*std);
     EXPECT_NE(CConDStd(source).GetSourceID(nullptr), source.GetSourceID(nullptr));
