@@ -159,7 +159,7 @@ TEST(MessageFields, ConnectionStd) {
     ASSERT_EQ(message.SetSourceID("AB", 2), 1);
     message.SetReserved(U("\x07\x08"), 2);
     const Bytes ones(17, 1);
-    message.SetDeviceGUID(ones.data(), 16);
+    EXPECT_EQ(message.SetDeviceGUID(ones.data(), 16), 1);
     EXPECT_EQ(message.SetDeviceGUID(ones.data(), 17), 0);  // leaves the identifier zero
     EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
     message.SetDeviceGUID(ones.data(), 4);

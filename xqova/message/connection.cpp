@@ -1,6 +1,7 @@
 #include "xqova/message/connection.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "xqova/core/memory.h"
 #include "xqova/message/owned_bytes.h"
@@ -186,7 +187,7 @@ unsigned char CConDStd::serialize_payload(uint8QManager* queue) const {
 }
 
 void CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
-    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 3, 0) != 0) {
+    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) != 0) {
         // The identifier is read whole, whatever the stated block size; a
         // frame that cannot supply all 16 bytes leaves it as it was.
         queue->dequeue_array(DeviceGUID, sizeof DeviceGUID);
@@ -197,11 +198,11 @@ void CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t stati
 bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
     // The two checksum bytes stay in the queue: "more than 2 bytes" means
     // that a field's length is there.
-    if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0 &&
+    if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0 &&
         !ReadSizedRunAllowingShortFrame(queue, SourceID, SourceIDLength)) {
         return false;
     }
-    if (queue->get_num_used() < 3 || GetVersionStatus(TypVersionsTbl, 3, 2) == 0) return true;
+    if (queue->get_num_used() < 3 || GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 2) == 0) return true;
     return ReadSizedRunAllowingShortFrame(queue, Reserved, ReservedLength);
 }
 
@@ -313,7 +314,9 @@ unsigned char CConDDescriptor::serialize_payload(uint8QManager* queue) const {
 }
 
 void CConDDescriptor::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
-    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 2, 0) != 0) queue->get(&Descriptor);
+    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) != 0) {
+        queue->get(&Descriptor);
+    }
     SkipUnknownStatic(queue, staticLength, kConDDescriptorStaticSize);
 }
 
@@ -326,7 +329,7 @@ unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::ui
         ReadPayloadFlags(queue, version, &staticLength);
         deserialize_static_data(queue, staticLength);
     }
-    if (ok && GetVersionStatus(TypVersionsTbl, 2, 1) != 0) {
+    if (ok && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0) {
         std::uint16_t length;  // written by get() only when it succeeds, read only then
         // The data length must be followed at least by the checksum.
         ok = queue->get(&length) != 0 && queue->get_num_used() >= 2 && ReadRun(queue, Data, DataLength, length);
@@ -519,7 +522,7 @@ void CConDExtLst::deserialize_static_data(uint8QManager* queue, std::uint16_t st
 }
 
 void CConDExtLst::DeserializeList(uint8QManager* queue) {
-    if (queue->get_num_used() <= 2 || GetVersionStatus(TypVersionsTbl, 1, 0) == 0) return;
+    if (queue->get_num_used() <= 2 || GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) == 0) return;
     std::uint16_t count = 0;
     queue->get(&count);
     if (count == 0) {
