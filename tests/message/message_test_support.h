@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -34,12 +35,11 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 // Bytes from hex text with spaces ("00 1E 00 00").
 inline Bytes Hex(const char* text) {
     Bytes bytes;
-    for (const char* p = text; p[0] != '\0' && p[1] != '\0'; p += p[2] == ' ' ? 3 : 2) {
-        auto digit = [](char c) { return c <= '9' ? c - '0' : (c & ~0x20) - 'A' + 10; };
-        bytes.push_back(static_cast<unsigned char>(digit(p[0]) * 16 + digit(p[1])));
-        if (p[2] == '\0') break;
+    for (char* end = nullptr;; text = end) {
+        const unsigned long value = std::strtoul(text, &end, 16);
+        if (end == text) return bytes;
+        bytes.push_back(static_cast<unsigned char>(value));
     }
-    return bytes;
 }
 
 // The frame a message writes, in a vector of exactly size_all() bytes.

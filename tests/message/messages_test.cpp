@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -156,12 +157,9 @@ TEST(MessageDecode, Rendezvous) {
 TEST(MessageFields, ConnectionStd) {
     CConDStd message;
     ASSERT_EQ(message.SetSourceID("AB", 2), 1);
-    std::uint16_t length = 0;
-    EXPECT_STREQ(message.GetSourceID(&length), "AB");
-    EXPECT_EQ(length, 2);
     message.SetReserved(U("\x07\x08"), 2);
     const Bytes ones(17, 1);
-    message.SetDeviceGUID(ones.data(), 16);
+    EXPECT_EQ(message.SetDeviceGUID(ones.data(), 16), 1);
     EXPECT_EQ(message.SetDeviceGUID(ones.data(), 17), 0);  // leaves the identifier zero
     EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
     message.SetDeviceGUID(ones.data(), 4);
@@ -178,6 +176,7 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(Encode(copy), frame);
 
     // Exactly `count` characters are stored, a zero among them included.
+    std::uint16_t length = 0;
     message.SetSourceID("A\0B", 3);
     EXPECT_EQ(std::memcmp(message.GetSourceID(&length), "A\0B\0", 4), 0);
     EXPECT_EQ(length, 3);
@@ -209,8 +208,7 @@ TEST(MessageFields, RendezvousAndDescriptor) {
     EXPECT_EQ(size, 16);
     EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({{0x00, 101, 0, 0x00, 18}, kDefaultGuid,
                                                             {0x02, 0x03, 0x00, 0x03, 0x0A, 0x0B, 0x0C}})));
-    message.Reset(0);  // no defaults left
-    EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({Hex("00 65 00 00 12"), Bytes(20, 0)})));
+    message.Reset(0);  // no defaults left (the frame is a failed decode's, HostileFrames)
     std::uint16_t length = 9;
     EXPECT_EQ(message.GetData(&length), nullptr);
     EXPECT_EQ(length, 0);
@@ -274,7 +272,6 @@ TEST(MessageFields, ConnectionListFramesAtAnIndex) {
     EXPECT_EQ(size, 12u);
     EXPECT_EQ(list.GetConnectionListAt(3, &size), nullptr);
     EXPECT_EQ(size, 0u);
-    EXPECT_EQ(list.QOVASerialElements(base, 56), 3);
     list.DeleteConnectionList();
     list.AppendConnectionList(Cat({second, first}).data(), 32, 1);  // two frames, counted as one
     base = list.GetConnectionList(&size);
@@ -307,28 +304,26 @@ TEST(MessageFields, ConnectionListEveryIndexInOrderTakesLinearTime) {
 
 // Copies made by construction and by assignment encode as the original, and
 // each frees its own storage (AddressSanitizer sees any sharing).
-template <typename T>
-void ExpectCopies(Kind kind) {
-    const auto original = Holding(kind);
-    const T& source = static_cast<const T&>(*original);
-    const Bytes frame = Encode(source);
-    {
-        T constructed(source), assigned;
-        assigned = source;
-        T& same = assigned;
-        assigned = same;  // assigning itself changes nothing
-        EXPECT_EQ(Encode(constructed), frame);
-        EXPECT_EQ(Encode(assigned), frame);
-    }
-    EXPECT_EQ(Encode(source), frame);
-}
-
 TEST(MessageFields, CopiesOwnTheirBytes) {
-    ExpectCopies<CConDStd>(kStd);
-    ExpectCopies<CConDDescriptor>(kDescriptor);
-    ExpectCopies<CConDExtLst>(kList);
-    ExpectCopies<CRNDZDStd>(kRendezvous);
-    const auto std = Holding(kStd);
+    const auto expectCopies = [](const auto& source) {
+        using T = std::decay_t<decltype(source)>;
+        const Bytes frame = Encode(source);
+        {
+            T constructed(source), assigned;
+            assigned = source;
+            T& same = assigned;
+            assigned = same;  // assigning itself changes nothing
+            EXPECT_EQ(Encode(constructed), frame);
+            EXPECT_EQ(Encode(assigned), frame);
+        }
+        EXPECT_EQ(Encode(source), frame);
+    };
+    const auto std = Holding(kStd), descriptor = Holding(kDescriptor), list = Holding(kList);
+    expectCopies(static_cast<const CConDStd&>(*std));
+    expectCopies(static_cast<const CConDDescriptor&>(*descriptor));
+    expectCopies(static_cast<const CConDExtLst&>(*list));
+    expectCopies(CConDExtLst());  // an empty list copies as empty
+    expectCopies(static_cast<const CRNDZDStd&>(*Holding(kRendezvous)));
     const CConDStd& source = static_cast<const CConDStd&>(*std);
     EXPECT_NE(CConDStd(source).GetSourceID(nullptr), source.GetSourceID(nullptr));
 }

@@ -67,13 +67,8 @@ struct Options {
 };
 
 inline Bytes Encode(const std::string& className, std::vector<std::string> assignments, const Options& options = {}) {
-    qova::EncodeRequest request;
-    request.className = className;
-    request.assignments = std::move(assignments);
-    request.species = options.species;
-    request.version = options.version;
-    request.force = options.force;
-    request.valid = options.valid;
+    const qova::EncodeRequest request{className, options.species, options.version, options.valid, /*dirty=*/false,
+                                      options.force, std::move(assignments)};
     return qova::EncodeObject(TestCatalog(), request);
 }
 

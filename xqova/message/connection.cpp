@@ -1,6 +1,7 @@
 #include "xqova/message/connection.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "xqova/core/memory.h"
 #include "xqova/message/owned_bytes.h"
@@ -50,6 +51,14 @@ bool ReadRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std:
     const std::uint32_t available = queue->get_num_used();
     queue->dequeue_array(field, count < available ? count : available);
     return true;
+}
+
+// Reads a field that the frame gives as its 16-bit length and then its bytes,
+// where the frame may run out inside the bytes.
+bool ReadSizedRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std::uint16_t& length) {
+    // get() writes the count only when it succeeds, and only then is it read.
+    std::uint16_t count;
+    return queue->get(&count) != 0 && ReadRunAllowingShortFrame(queue, field, length, count);
 }
 
 // Reads a run of `count` bytes that the frame must supply in full.
@@ -178,7 +187,7 @@ unsigned char CConDStd::serialize_payload(uint8QManager* queue) const {
 }
 
 void CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
-    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 3, 0) != 0) {
+    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) != 0) {
         // The identifier is read whole, whatever the stated block size; a
         // frame that cannot supply all 16 bytes leaves it as it was.
         queue->dequeue_array(DeviceGUID, sizeof DeviceGUID);
@@ -189,26 +198,23 @@ void CConDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t stati
 bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
     // The two checksum bytes stay in the queue: "more than 2 bytes" means
     // that a field's length is there.
-    if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0) {
-        std::uint16_t length = 0;
-        queue->get(&length);
-        if (!ReadRunAllowingShortFrame(queue, SourceID, SourceIDLength, length)) return false;
+    if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0 &&
+        !ReadSizedRunAllowingShortFrame(queue, SourceID, SourceIDLength)) {
+        return false;
     }
-    if (queue->get_num_used() < 3 || GetVersionStatus(TypVersionsTbl, 3, 2) == 0) return true;
-    std::uint16_t length = 0;
-    queue->get(&length);
-    return ReadRunAllowingShortFrame(queue, Reserved, ReservedLength, length);
+    if (queue->get_num_used() < 3 || GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 2) == 0) return true;
+    return ReadSizedRunAllowingShortFrame(queue, Reserved, ReservedLength);
 }
 
 unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     if (ReadPayloadVersion(queue, &version)) {
         ReadPayloadFlags(queue, version, &staticLength);
         deserialize_static_data(queue, staticLength);
         if (DeserializeVariableData(queue)) return 1;
     }
-    Reset(0);
+    Reset();
     return 0;
 }
 
@@ -308,26 +314,28 @@ unsigned char CConDDescriptor::serialize_payload(uint8QManager* queue) const {
 }
 
 void CConDDescriptor::deserialize_static_data(uint8QManager* queue, std::uint16_t staticLength) {
-    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, 2, 0) != 0) queue->get(&Descriptor);
+    if (staticLength != 0 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) != 0) {
+        queue->get(&Descriptor);
+    }
     SkipUnknownStatic(queue, staticLength, kConDDescriptorStaticSize);
 }
 
 unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
-        Reset(0);
+        Reset();
         ReadPayloadFlags(queue, version, &staticLength);
         deserialize_static_data(queue, staticLength);
     }
-    if (ok && GetVersionStatus(TypVersionsTbl, 2, 1) != 0) {
-        std::uint16_t length = 0;
+    if (ok && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0) {
+        std::uint16_t length;  // written by get() only when it succeeds, read only then
         // The data length must be followed at least by the checksum.
         ok = queue->get(&length) != 0 && queue->get_num_used() >= 2 && ReadRun(queue, Data, DataLength, length);
     }
     if (ok) return 1;
-    Reset(0);
+    Reset();
     return 0;
 }
 
@@ -514,7 +522,7 @@ void CConDExtLst::deserialize_static_data(uint8QManager* queue, std::uint16_t st
 }
 
 void CConDExtLst::DeserializeList(uint8QManager* queue) {
-    if (queue->get_num_used() <= 2 || GetVersionStatus(TypVersionsTbl, 1, 0) == 0) return;
+    if (queue->get_num_used() <= 2 || GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) == 0) return;
     std::uint16_t count = 0;
     queue->get(&count);
     if (count == 0) {
@@ -540,7 +548,7 @@ void CConDExtLst::DeserializeList(uint8QManager* queue) {
 }
 
 unsigned char CConDExtLst::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     if (ReadPayloadVersion(queue, &version)) {
         ReadPayloadFlags(queue, version, &staticLength);
@@ -548,7 +556,7 @@ unsigned char CConDExtLst::deserialize_payload(uint8QManager* queue, std::uint32
         DeserializeList(queue);
         return 1;
     }
-    Reset(0);
+    Reset();
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "xqova/message/rendezvous.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "xqova/message/owned_bytes.h"
 #include "xqova/message/xml_text.h"
@@ -114,16 +115,16 @@ void CRNDZDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t stat
     // whether or not the frame could supply the identifier; a field the
     // frame cannot supply keeps its value.
     std::uint16_t remaining = staticLength;
-    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 0) != 0) {
+    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 0) != 0) {
         queue->dequeue_array(DeviceGUID, sizeof DeviceGUID);
         remaining = static_cast<std::uint16_t>(remaining - sizeof DeviceGUID);
     }
-    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, 3, 1) != 0) queue->get(&RERVersion);
+    if (remaining != 0 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0) queue->get(&RERVersion);
     if (staticLength > kStaticSize) queue->dequeue_array(static_cast<std::uint32_t>(staticLength - kStaticSize));
 }
 
 bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
-    if (GetVersionStatus(TypVersionsTbl, 3, 2) == 0) return true;
+    if (GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 2) == 0) return true;
     // get() writes the length only when it succeeds, and only then is it read.
     std::uint16_t length;
     // The data length must be followed at least by the checksum.
@@ -138,17 +139,17 @@ bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
 }
 
 unsigned char CRNDZDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
-    std::uint16_t version = 0;
+    std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
     std::uint16_t staticLength = 0;
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
-        Reset(0);
+        Reset();
         ReadPayloadFlags(queue, version, &staticLength);
         deserialize_static_data(queue, staticLength);
         ok = DeserializeData(queue);
     }
     if (ok) return 1;
-    Reset(0);
+    Reset();
     return 0;
 }
 
