@@ -15,6 +15,9 @@ that does not compile is drawn again and not counted. At the end the
 survivors (faults the suite did not catch) are printed with file, line and
 change, and the share caught.
 
+Generated files (the built-in definition blocks, marked "Do not edit") are
+not mutated: they are a generator's output, checked whole by checksums.
+
 A local variable's initial value that the next statement naming the variable
 assigns anew cannot be observed, nor the size of an array given with its
 elements; such lines are not mutated. Survivors that
@@ -81,6 +84,10 @@ def candidate_lines(tree, only):
                 continue
             with open(path, encoding="utf-8") as f:
                 lines = f.read().split("\n")
+            # Generated data (the built-in definition blocks) is the output of
+            # a generator, checked whole by its checksums: not code to mutate.
+            if any("Do not edit" in line for line in lines[:8]):
+                continue
             for number, line in enumerate(lines):
                 code = line.split("//")[0]
                 stripped = code.strip()
