@@ -210,6 +210,9 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     EXPECT_EQ(queue.enqueue_array(bytes, 3), 1);  // exactly the free space
     EXPECT_EQ(queue.get_num_free(), 0u);
     EXPECT_EQ(queue.put(static_cast<unsigned char>(9)), 0);
+    unsigned char one[1] = {0};
+    uint8QManager single(one, 1, 0);  // one byte free: a 16-bit value does not fit
+    EXPECT_EQ(single.put(std::uint16_t{0x1234}), 0);
 }
 
 // Every typed value travels most significant byte first, the signed forms as
