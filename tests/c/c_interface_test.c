@@ -148,6 +148,8 @@ static void test_decode_read_encode(xqova_dictionary* d) {
 
     /* A changed member goes into the encoding. */
     CHECK(xqova_member_set_integer(o, "Systolic", 118) == XQOVA_OK);
+    t.day = 6;
+    CHECK(xqova_member_set_time(o, "STime", &t) == XQOVA_OK && xqova_member_time(o, "STime", &t) == XQOVA_OK && t.day == 6);
     CHECK(xqova_object_encode(o, out, sizeof out, &size) == XQOVA_OK && out[21] == 0x00 && out[22] == 118);
     xqova_object_free(o);
 }
