@@ -109,6 +109,7 @@ TEST(Json, DocumentShape) {
     CXQOVAObject f(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF);
     f.SetMemberAt(0, 0.1f);
     f.SetMemberAt(1, 0x8001u);
+    EXPECT_EQ(0u, xqova::ObjectToJson(f, 0).find("{\n\"class\": "));  // indent 0: one member a line, no spaces
     EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
         "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
     f.SetMemberAt(0, -0.0f);
