@@ -31,7 +31,7 @@ constexpr std::uint32_t kBase = 0x00420000, kReading = 0x00420100, kHolder = 0x0
 //           TIME, Later uint8 (from 101), Temperature float32 (10^-2),
 //           Wide int64[2], Big int64
 // CHolder:  Count uint8, Reading CReading, Readings vector of CReading,
-//           Flags uint16 BITMASK, Times TIME[2], Steps int8[2]
+//           Flags uint16 BITMASK, Times TIME[2], Steps int8[2], Longs int32[2]
 // Positions in a CReading at 101: Alpha 0, Beta 1, Value 2 ... Later 7,
 // Temperature 8, Wide 9, Big 10; at 100 Later is absent and Temperature is 7.
 std::vector<Bytes> Blocks() {
@@ -43,7 +43,7 @@ std::vector<Bytes> Blocks() {
                   101),
             Build("CHolder", kHolder,
                   {M("Count", 0x10), Nested("Reading", kReading), VectorOf("Readings", kReading, 0), M("Flags", 0x39),
-                   FixedArray("Times", 0x02, 2), FixedArray("Steps", 0x00, 2)})};
+                   FixedArray("Times", 0x02, 2), FixedArray("Steps", 0x00, 2), FixedArray("Longs", 0x03, 2)})};
 }
 
 const QOVA_TIME kStamp{2024, 3, 5, 14, 32, 10, 9};
@@ -57,6 +57,8 @@ protected:
         holder_.SetMemberAt(4, times, 2);
         const signed char steps[2] = {5, -3};
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(5)), steps, sizeof steps);
+        const std::int32_t longs[2] = {0, -70000};
+        std::memcpy(static_cast<void*>(holder_.GetMemberAt(6)), longs, sizeof longs);
 
         CXQOVAObject& r = *Reading();
         r.SetMemberAt(0, static_cast<unsigned short>(11));
@@ -105,6 +107,7 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
         {"Readings[1].Value", -45},
         {"Readings[0].Temperature", 12.5},  // an element at version 100, without Later
         {"Steps[1]", -3},                   // a signed 8-bit element
+        {"Longs[1]", -70000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

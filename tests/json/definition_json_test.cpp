@@ -196,7 +196,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         const char* reason;  // a part of the reason
     } cases[] = {
         {R"({"name": )", "", "not JSON"},
-        {R"({"name": 5, "identifier": "0x00C80000"})", "/name", "a string is expected"},
+        {R"({"name": null, "identifier": "0x00C80000"})", "/name", "a string is expected, not null"},
         {R"({"name": "C", "name": "D", "identifier": "0x00C80000"})", "/name", "given twice"},
         {R"({"name": "C", "identifier": "0x00C80000", "version": 70000})", "/version", "outside 0 to 65535"},
         {R"({"name": "C", "identifier": "0x00C80000", "version": 1.5})", "/version", "an integer is expected"},
