@@ -19,7 +19,7 @@ demo_packages=(cmake ninja-build g++)
 packages=(
   "${demo_packages[@]}" clang ccache pkg-config
   googletest libgtest-dev libbenchmark-dev libxml2-utils libxml2-dev libcli11-dev nlohmann-json3-dev
-  libclang-rt-14-dev
+  libclang-rt-14-dev llvm
   g++-multilib qemu-user
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64
