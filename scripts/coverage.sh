@@ -3,8 +3,10 @@
 # suite, and prints how much of each library file the suite runs: lines, and
 # branch directions (a condition's true side and its false side). Writes the
 # worklist BUILD/uncovered.txt: every branch direction no test takes and every
-# line no test runs, as FILE:LINE[:COLUMN] and the source text. A fault planted
-# there survives for certain, so it is where to look first for a missing test.
+# line no test runs, as FILE:LINE[:COLUMN] and the source text. A fault that
+# changes only what happens on such a side (a bound moved by one, a statement of
+# a branch no test enters) survives for certain: the first places to look for a
+# missing test.
 # A developer's tool; CI does not run it.
 #   scripts/coverage.sh [BUILD_DIR]   (default build-coverage)
 set -euo pipefail
