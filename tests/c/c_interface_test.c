@@ -1,6 +1,7 @@
 /* The C interface from a C program: decoding, members by path, encoding,
  * XML, frames, the stream reader, string tables, dictionaries from bytes and
  * the argument checks. Prints each failed check and exits non-zero. */
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -16,6 +17,10 @@ static int failures = 0;
 #define CHECK(cond) check((cond) != 0, #cond, __LINE__, "")
 #define CHECK_AT(cond, label) check((cond) != 0, #cond, __LINE__, (label))
 #define MUST(cond) do { if (!CHECK(cond)) return; } while (0)
+/* A row of a status table: the call, as text too, and the status it must give. */
+#define ROW(call, want) {#call, call, XQOVA_##want}
+typedef struct { const char* call; xqova_status got, want; } status_row;
+#define CHECK_ROWS(rows) for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) CHECK_AT(rows[i].got == rows[i].want, rows[i].call)
 
 static int check(int ok, const char* text, int line, const char* label) {
     if (!ok) {
@@ -48,55 +53,109 @@ static void reseal(uint8_t* bytes, uint32_t length) {
 }
 
 static void test_library_and_arguments(void) {
-    xqova_dictionary* d = NULL;
-    xqova_dictionary* other = (xqova_dictionary*)&d; /* must become null on failure */
-    xqova_object* o = (xqova_object*)&d;
-    xqova_stream_reader* r = NULL;
+    static const char* const names[] = {"ok", "invalid argument", "out of memory", "buffer too small", "input refused",
+                                        "not found", "another kind of member", "out of range", "internal failure", "unknown status"};
+    xqova_dictionary *d = NULL, *other = (xqova_dictionary*)&d; /* out-parameters become null on failure */
+    xqova_object *o = NULL, *none = (xqova_object*)&d;
+    xqova_stream_reader *r = NULL, *no_reader = (xqova_stream_reader*)&d;
+    xqova_string_table *t = NULL, *no_table = (xqova_string_table*)&d;
     uint8_t buffer[64];
+    char* text = (char*)buffer;
     uint32_t size = 7;
     int64_t value = 0;
-    uint16_t crc = 0;
+    uint16_t crc = 0, version = 0;
+    int32_t kind = 0;
+    double number = 0;
+    xqova_time time = {2024, 1, 2, 3, 4, 5, 6};
     size_t i;
 
     CHECK(strcmp(xqova_version(), XQOVA_VERSION) == 0);
     CHECK(xqova_checksum((const uint8_t*)"123456789", 9, &crc) == XQOVA_OK && crc == 0x6F91);
-    MUST(xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, &d) == XQOVA_OK);
+    for (i = 0; i < 10; ++i) CHECK_AT(strcmp(xqova_status_name((xqova_status)i), names[i]) == 0, names[i]);
+    MUST(xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, &d) == XQOVA_OK && xqova_stream_reader_new(64, &r) == XQOVA_OK &&
+         xqova_object_decode(d, kReading, 37, &o, NULL) == XQOVA_OK && xqova_string_table_new(d, &t) == XQOVA_OK);
     CHECK(xqova_last_error()[0] == '\0');
     {
-        const struct {
-            const char* call;
-            xqova_status got, want;
-        } rows[] = {
-            {"dictionary_new null", xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, NULL), XQOVA_E_ARGUMENT},
-            {"dictionary_new 4", xqova_dictionary_new(4, &other), XQOVA_E_ARGUMENT},
-            {"decode null bytes", xqova_object_decode(d, NULL, 37, &o, NULL), XQOVA_E_ARGUMENT},
-            {"decode null dictionary", xqova_object_decode(NULL, kReading, 37, &o, NULL), XQOVA_E_ARGUMENT},
-            {"decode null out", xqova_object_decode(d, kReading, 37, NULL, NULL), XQOVA_E_ARGUMENT},
-            {"new unknown class", xqova_object_new(d, 0x7FFF0000u, 0xFFFF, &o), XQOVA_E_NOT_FOUND},
-            {"integer null object", xqova_member_integer(NULL, "Systolic", &value), XQOVA_E_ARGUMENT},
-            {"encode null object", xqova_object_encode(NULL, buffer, sizeof buffer, &size), XQOVA_E_ARGUMENT},
-            {"checksum null bytes", xqova_checksum(NULL, 3, &crc), XQOVA_E_ARGUMENT},
-            {"checksum null out", xqova_checksum(buffer, 3, NULL), XQOVA_E_ARGUMENT},
-            {"frame_check null", xqova_frame_check(NULL, 10, &size, NULL), XQOVA_E_ARGUMENT},
-            {"frame_split null count", xqova_frame_split(buffer, 10, NULL, 0, NULL, NULL), XQOVA_E_ARGUMENT},
-            {"frame_build null fixed", xqova_frame_build(kNIBP, 100, 0, NULL, 3, NULL, 0, buffer, 64, &size),
-             XQOVA_E_ARGUMENT},
-            {"frame_build fixed too long", xqova_frame_build(kNIBP, 100, 0, buffer, 70000, NULL, 0, buffer, 64, &size),
-             XQOVA_E_RANGE},
-            {"reader too small", xqova_stream_reader_new(15, &r), XQOVA_E_RANGE},
-            {"reader null", xqova_stream_reader_new(64, NULL), XQOVA_E_ARGUMENT},
-            {"add definitions null bytes", xqova_dictionary_add_definitions(d, NULL, 5, NULL, NULL), XQOVA_E_ARGUMENT},
-            {"string table null dictionary", xqova_string_table_new(NULL, NULL), XQOVA_E_ARGUMENT},
+        const status_row rows[] = {
+            ROW(xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, NULL), E_ARGUMENT), ROW(xqova_dictionary_new(4, &other), E_ARGUMENT),
+            ROW(xqova_object_decode(d, NULL, 37, &none, NULL), E_ARGUMENT), ROW(xqova_object_decode(d, kReading, 37, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_object_decode(NULL, kReading, 37, &none, NULL), E_ARGUMENT),
+            ROW(xqova_object_new(d, 0x7FFF0000u, 0xFFFF, &none), E_NOT_FOUND), ROW(xqova_object_new(d, kNIBP, 0, NULL), E_ARGUMENT),
+            ROW(xqova_object_new(NULL, kNIBP, 0, &none), E_ARGUMENT), ROW(xqova_checksum(NULL, 0, &crc), OK),
+            ROW(xqova_checksum(NULL, 3, &crc), E_ARGUMENT), ROW(xqova_checksum(buffer, 3, NULL), E_ARGUMENT),
+            ROW(xqova_dictionary_add_definitions(d, NULL, 5, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_dictionary_add_definitions(d, NULL, 0, NULL, NULL), OK),
+            ROW(xqova_dictionary_add_definitions(NULL, buffer, 5, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_dictionary_definition(NULL, kNIBP, NULL, 0, &size), E_ARGUMENT),
+            ROW(xqova_dictionary_definition(d, 0x7FFF0000u, NULL, 0, &size), E_NOT_FOUND),
+            ROW(xqova_dictionary_definition(d, kNIBP, buffer, 64, NULL), E_ARGUMENT),
+            ROW(xqova_dictionary_class_count(NULL, &size), E_ARGUMENT), ROW(xqova_dictionary_class_count(d, NULL), E_ARGUMENT),
+            ROW(xqova_object_class(NULL, &size, &version), E_ARGUMENT), ROW(xqova_object_class(o, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_object_class_name(NULL, text, 64, &size), E_ARGUMENT), ROW(xqova_object_class_name(o, text, 64, NULL), E_ARGUMENT),
+            ROW(xqova_object_member_count(NULL, &size), E_ARGUMENT), ROW(xqova_object_member_count(o, NULL), E_ARGUMENT),
+            ROW(xqova_object_member_at(NULL, 0, text, 64, &size), E_ARGUMENT), ROW(xqova_object_member_at(o, 0, text, 64, NULL), E_ARGUMENT),
+            ROW(xqova_object_encode(NULL, buffer, 64, &size), E_ARGUMENT), ROW(xqova_object_encode(o, NULL, 5, &size), E_ARGUMENT),
+            ROW(xqova_object_xml(NULL, text, 64, &size), E_ARGUMENT), ROW(xqova_object_xml_utf16(NULL, NULL, 0, &size), E_ARGUMENT),
+            ROW(xqova_member_kind(o, "HR", NULL), E_ARGUMENT), ROW(xqova_member_kind(o, NULL, &kind), E_ARGUMENT),
+            ROW(xqova_member_kind(NULL, "HR", &kind), E_ARGUMENT), ROW(xqova_member_name(o, "HR", text, 64, NULL), E_ARGUMENT),
+            ROW(xqova_member_name(o, "Pulse", text, 64, &size), E_NOT_FOUND), ROW(xqova_member_integer(o, "STime", NULL), E_ARGUMENT),
+            ROW(xqova_member_integer(o, "STime", &value), E_KIND), ROW(xqova_member_number(o, "HR", NULL), E_ARGUMENT),
+            ROW(xqova_member_number(o, "Pulse", &number), E_NOT_FOUND), ROW(xqova_member_number(o, "STime", &number), E_KIND),
+            ROW(xqova_member_physical(o, "Pulse", NULL, NULL, NULL, NULL, NULL), E_NOT_FOUND),
+            ROW(xqova_member_physical(o, "STime", NULL, NULL, NULL, NULL, NULL), E_KIND),
+            ROW(xqova_member_text(o, "Pulse", text, 64, &size), E_NOT_FOUND), ROW(xqova_member_text(o, "HR", text, 64, NULL), E_KIND),
+            ROW(xqova_member_time(o, "STime", NULL), E_ARGUMENT), ROW(xqova_member_time(o, "Pulse", &time), E_NOT_FOUND),
+            ROW(xqova_member_time(o, "HR", &time), E_KIND), ROW(xqova_member_set_time(o, "STime", NULL), E_ARGUMENT),
+            ROW(xqova_member_set_time(o, "Pulse", &time), E_NOT_FOUND), ROW(xqova_member_set_time(o, "HR", &time), E_KIND),
+            ROW(xqova_member_set_number(o, "Pulse", 1), E_NOT_FOUND), ROW(xqova_member_set_number(o, "HR", 1e16), E_RANGE),
+            ROW(xqova_member_set_number(o, "STime", HUGE_VAL), E_KIND), ROW(xqova_member_set_text(o, "Pulse", "a", 1), E_NOT_FOUND),
+            ROW(xqova_member_set_text(o, "HR", "a", 1), E_KIND), ROW(xqova_string_table_new(NULL, NULL), E_ARGUMENT),
+            ROW(xqova_string_table_new(NULL, &no_table), E_ARGUMENT), ROW(xqova_string_table_add_dictionary_names(NULL), E_ARGUMENT),
+            ROW(xqova_string_table_add_languages(NULL, buffer, 5, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_string_table_add_links(t, NULL, 5, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_string_table_select_language(NULL, 0), E_ARGUMENT), ROW(xqova_object_attach_string_table(NULL, t), E_ARGUMENT),
+            ROW(xqova_frame_check(NULL, 10, &size, NULL), E_ARGUMENT), ROW(xqova_frame_split(buffer, 10, NULL, 0, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_frame_split(NULL, 5, NULL, 0, &size, NULL), E_ARGUMENT), ROW(xqova_frame_split(buffer, 5, NULL, 2, &size, NULL), E_ARGUMENT),
+            ROW(xqova_frame_build(kNIBP, 100, 0, NULL, 3, NULL, 0, buffer, 64, &size), E_ARGUMENT),
+            ROW(xqova_frame_build(kNIBP, 100, 0, NULL, 0, NULL, 3, buffer, 64, &size), E_ARGUMENT),
+            ROW(xqova_frame_build(kNIBP, 100, 0, NULL, 0, NULL, 0, buffer, 64, NULL), E_ARGUMENT),
+            ROW(xqova_frame_build(kNIBP, 100, 0, buffer, 70000, NULL, 0, buffer, 64, &size), E_RANGE),
+            /* a payload of 65535 bytes is the most a 16-bit length states; a 32-bit one stops at 4 GiB */
+            ROW(xqova_frame_build(kNIBP, 0, 0, NULL, 0, buffer, 65528, NULL, 0, &size), OK),
+            ROW(xqova_frame_build(kNIBP, 0, 0, NULL, 0, buffer, 65529, NULL, 0, &size), E_RANGE),
+            ROW(xqova_frame_build(0x00010000u, 0, 0, NULL, 0, buffer, 0xFFFFFFF0u, NULL, 0, &size), OK),
+            ROW(xqova_frame_build(0x00010000u, 0, 0, NULL, 0, buffer, 0xFFFFFFF1u, NULL, 0, &size), E_RANGE),
+            ROW(xqova_stream_reader_new(15, &no_reader), E_RANGE), ROW(xqova_stream_reader_new((16u << 20) + 1, &no_reader), E_RANGE),
+            ROW(xqova_stream_reader_new(64, NULL), E_ARGUMENT), ROW(xqova_stream_reader_feed(NULL, buffer, 1, &size), E_ARGUMENT),
+            ROW(xqova_stream_reader_feed(r, buffer, 1, NULL), E_ARGUMENT), ROW(xqova_stream_reader_feed(r, NULL, 1, &size), E_ARGUMENT),
+            ROW(xqova_stream_reader_feed(r, NULL, 0, &size), OK), ROW(xqova_stream_reader_next(NULL, buffer, 64, &size, 0, &kind), E_ARGUMENT),
+            ROW(xqova_stream_reader_next(r, buffer, 64, &size, 0, NULL), E_ARGUMENT),
+            ROW(xqova_stream_reader_next(r, buffer, 64, NULL, 0, &kind), E_ARGUMENT),
+            ROW(xqova_stream_reader_next(r, NULL, 64, &size, 0, &kind), E_ARGUMENT),
+            ROW(xqova_stream_reader_counts(NULL, NULL, NULL, NULL), E_ARGUMENT), ROW(xqova_stream_reader_counts(r, NULL, NULL, NULL), OK),
+#ifdef XQOVA_TEST_JSON
+            ROW(xqova_object_to_json(NULL, 0, NULL, 0, &size), E_ARGUMENT), ROW(xqova_object_to_json(o, 2, NULL, 0, NULL), E_ARGUMENT),
+            ROW(xqova_object_from_json(d, "{}", 2, NULL, NULL), E_ARGUMENT), ROW(xqova_object_from_json(NULL, "{}", 2, &none, NULL), E_ARGUMENT),
+            ROW(xqova_object_from_json(d, NULL, 2, &none, NULL), E_ARGUMENT),
+            ROW(xqova_dictionary_add_definitions_json(NULL, "{}", 2, NULL, NULL), E_ARGUMENT),
+            ROW(xqova_dictionary_add_definitions_json(d, NULL, 2, NULL, NULL), E_ARGUMENT),
+#endif
         };
-        for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) CHECK_AT(rows[i].got == rows[i].want, rows[i].call);
+        CHECK_ROWS(rows);
     }
-    CHECK(o == NULL && r == NULL && other == NULL);
+    CHECK(none == NULL && no_reader == NULL && other == NULL && no_table == NULL);
     CHECK(xqova_last_error()[0] != '\0');
-    CHECK(strcmp(xqova_status_name(XQOVA_E_BUFFER_TOO_SMALL), "buffer too small") == 0);
+    /* The reader takes frames of 16 bytes to 16 MiB. */
+    for (i = 0; i < 2; ++i, xqova_stream_reader_free(no_reader)) {
+        CHECK(xqova_stream_reader_new(i ? 16u << 20 : 16, &no_reader) == XQOVA_OK);
+    }
     xqova_object_free(NULL);
     xqova_dictionary_free(NULL);
     xqova_string_table_free(NULL);
     xqova_stream_reader_free(NULL);
+    xqova_stream_reader_free(r);
+    xqova_string_table_free(t);
+    xqova_object_free(o);
     xqova_dictionary_free(d);
 }
 
