@@ -126,13 +126,13 @@ static void test_decode_read_encode(xqova_dictionary* d) {
     xqova_object* o = NULL;
     xqova_reason why;
     uint32_t class_id = 0, size = 0, needed = 0, i;
-    uint16_t version = 0, coefficient = 0, *wide;
+    uint16_t version = 0, coefficient = 0, *wide = NULL;
     uint8_t out[40], units = 0;
     int8_t exponent = 9;
     int64_t value = 0;
     int32_t kind = -1;
     double physical = 0, stored = 0;
-    char text[64], *xml;
+    char text[64], *xml = NULL;
     xqova_time t;
     const struct { const char* path; int64_t value; int32_t kind; } reads[] = {{"Systolic", 120, XQOVA_KIND_SIGNED},
                                                                                 {"HR", 72, XQOVA_KIND_UNSIGNED}};
@@ -411,7 +411,7 @@ static void test_json(xqova_dictionary* d) {
         "{\"name\": \"Flags\", \"type\": \"bitmask uint8\"}, {\"name\": \"Samples\", \"type\": \"int16[3]\"},"
         "{\"name\": \"Note\", \"type\": \"ansichar[UNBOUNDED]\"}, {\"name\": \"Code\", \"type\": \"ansichar[4]\"},"
         "{\"name\": \"Wide\", \"type\": \"widechar[4]\"}]}";
-    char wrong[sizeof kClass], doc[400], code[8], *text, *at;
+    char wrong[sizeof kClass], doc[400], code[8], *text = NULL, *at = NULL;
     xqova_object *o = NULL, *back = NULL;
     xqova_reason why;
     uint32_t needed = 0, size = 0, added = 9, i;
