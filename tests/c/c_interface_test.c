@@ -281,7 +281,7 @@ static void test_frames(void) {
 
     /* Two frames end to end, then three bytes that are no frame; a damaged one. */
     memcpy(stream, frame, 18), memcpy(stream + 18, frame, 18), memset(stream + 36, 0, 3);
-    CHECK(xqova_frame_split(stream, 36, sizes, 4, &count, &why) == XQOVA_OK && count == 2 && sizes[0] == 18 &&
+    CHECK(xqova_frame_split(stream, 36, sizes, 2, &count, &why) == XQOVA_OK && count == 2 && sizes[0] == 18 &&
           sizes[1] == 18);
     CHECK(xqova_frame_split(stream, 36, NULL, 0, &count, NULL) == XQOVA_OK && count == 2);
     CHECK(xqova_frame_split(stream, 36, sizes, 1, &count, NULL) == XQOVA_E_BUFFER_TOO_SMALL && count == 2);
