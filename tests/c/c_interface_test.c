@@ -427,9 +427,10 @@ static void test_json(xqova_dictionary* d) {
           memcmp(bytes, kReading, size) == 0);
     xqova_object_free(back), back = NULL;
     MUST((at = strstr(text, "\"Systolic\"")) != NULL);
-    memcpy(at + 1, "S\\u001bc", 8); /* no member named S, ESC, c: the reason shows the ESC as \x1B */
+    /* No member named TAB, backslash, e-acute (UTF-8), xy: the reason shows their bytes as \xHH. */
+    memcpy(at + 1, "\\t\\\\\xC3\xA9xy", 8);
     CHECK(xqova_object_from_json(d, text, needed - 1, &back, &why) == XQOVA_E_REFUSED && back == NULL &&
-          strncmp(why.path, "/members", 8) == 0 && strstr(why.message, "has no member \"S\\x1Bc\"") != NULL);
+          strncmp(why.path, "/members", 8) == 0 && strstr(why.message, "no member \"\\x09\\x5C\\xC3\\xA9xy\"") != NULL);
     /* A path and a message longer than the reason holds are cut to fit. */
     snprintf(doc, sizeof doc, "{\"classId\": \"0x00050000\", \"version\": 105, \"members\": {\"%0300d\": 1}}", 0);
     CHECK(xqova_object_from_json(d, doc, (uint32_t)strlen(doc), &back, &why) == XQOVA_E_REFUSED &&
