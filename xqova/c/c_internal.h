@@ -24,8 +24,8 @@ XQOVA_C_API xqova_status XQOVA_CALL xqova_internal_fail(xqova_status status, con
 XQOVA_C_API xqova_status XQOVA_CALL xqova_internal_succeed(void);
 // Empties a reason (null allowed), or fills it: texts cut to fit, the
 // message made printable ASCII.
-XQOVA_C_API void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, std::uint64_t offset,
-                                                    std::uint64_t at, std::uint32_t class_id, const char* path,
+XQOVA_C_API void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, std::uint32_t offset,
+                                                    std::uint32_t at, std::uint32_t class_id, const char* path,
                                                     const char* message);
 XQOVA_C_API CXQOVADictionary* XQOVA_CALL xqova_internal_dictionary(xqova_dictionary* dictionary);
 XQOVA_C_API CXQOVAObject* XQOVA_CALL xqova_internal_object(xqova_object* object);

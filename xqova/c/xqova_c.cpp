@@ -43,31 +43,29 @@ static_assert(sizeof(xqova_reason) == 528, "xqova_reason is 528 bytes");
 static_assert(sizeof(xqova_time) == 8, "xqova_time is 8 bytes");
 
 // The C reason codes are the library's own check numbers, passed through unchanged.
-template <typename Check>
-constexpr bool SameCode(int c, Check check) {
-    return c == static_cast<int>(check);
-}
+#define XQOVA_SAME_CODE(c, check) (c == static_cast<int>(check))
 using xqova::DecodeCheck;
-static_assert(SameCode(XQOVA_DECODE_HEADER, DecodeCheck::kHeader) &&
-                  SameCode(XQOVA_DECODE_LENGTH, DecodeCheck::kLength) &&
-                  SameCode(XQOVA_DECODE_TOO_SMALL, DecodeCheck::kTooSmall) &&
-                  SameCode(XQOVA_DECODE_CHECKSUM, DecodeCheck::kChecksum) &&
-                  SameCode(XQOVA_DECODE_UNKNOWN_CLASS, DecodeCheck::kUnknownClass) &&
-                  SameCode(XQOVA_DECODE_NEWER_VERSION, DecodeCheck::kNewerVersion) &&
-                  SameCode(XQOVA_DECODE_FIXED_SECTION, DecodeCheck::kFixedSection) &&
-                  SameCode(XQOVA_DECODE_MEMBER_DATA, DecodeCheck::kMemberData) &&
-                  SameCode(XQOVA_DECODE_NESTED_SIZE, DecodeCheck::kNestedSize) &&
-                  SameCode(XQOVA_DECODE_NESTED_CLASS, DecodeCheck::kNestedClass) &&
-                  SameCode(XQOVA_DECODE_VECTOR_COUNT, DecodeCheck::kVectorCount) &&
-                  SameCode(XQOVA_DECODE_LAYOUT, DecodeCheck::kLayout) &&
-                  SameCode(XQOVA_DECODE_TOO_DEEP, DecodeCheck::kTooDeep) &&
-                  SameCode(XQOVA_DECODE_OUT_OF_MEMORY, DecodeCheck::kOutOfMemory),
+static_assert(XQOVA_SAME_CODE(XQOVA_DECODE_HEADER, DecodeCheck::kHeader) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_LENGTH, DecodeCheck::kLength) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_TOO_SMALL, DecodeCheck::kTooSmall) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_CHECKSUM, DecodeCheck::kChecksum) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_UNKNOWN_CLASS, DecodeCheck::kUnknownClass) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_NEWER_VERSION, DecodeCheck::kNewerVersion) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_FIXED_SECTION, DecodeCheck::kFixedSection) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_MEMBER_DATA, DecodeCheck::kMemberData) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_NESTED_SIZE, DecodeCheck::kNestedSize) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_NESTED_CLASS, DecodeCheck::kNestedClass) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_VECTOR_COUNT, DecodeCheck::kVectorCount) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_LAYOUT, DecodeCheck::kLayout) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_TOO_DEEP, DecodeCheck::kTooDeep) &&
+                  XQOVA_SAME_CODE(XQOVA_DECODE_OUT_OF_MEMORY, DecodeCheck::kOutOfMemory),
               "XQOVA_DECODE_* equal xqova::DecodeCheck");
-static_assert(SameCode(XQOVA_FRAME_HEADER, xqova::FrameCheck::kHeader) &&
-                  SameCode(XQOVA_FRAME_LENGTH, xqova::FrameCheck::kLength) &&
-                  SameCode(XQOVA_FRAME_TOO_SMALL, xqova::FrameCheck::kTooSmall) &&
-                  SameCode(XQOVA_FRAME_CHECKSUM, xqova::FrameCheck::kChecksum),
+static_assert(XQOVA_SAME_CODE(XQOVA_FRAME_HEADER, xqova::FrameCheck::kHeader) &&
+                  XQOVA_SAME_CODE(XQOVA_FRAME_LENGTH, xqova::FrameCheck::kLength) &&
+                  XQOVA_SAME_CODE(XQOVA_FRAME_TOO_SMALL, xqova::FrameCheck::kTooSmall) &&
+                  XQOVA_SAME_CODE(XQOVA_FRAME_CHECKSUM, xqova::FrameCheck::kChecksum),
               "XQOVA_FRAME_* equal xqova::FrameCheck");
+#undef XQOVA_SAME_CODE
 
 using xqova::c_interface::CheckRoom;
 using xqova::c_interface::CopyText;
@@ -119,11 +117,10 @@ namespace {
 
 thread_local char lastError[512];
 
+// Every message is a text of this file or one made printable already.
 void SetLastError(const char* message) {
     std::size_t n = 0;
-    if (message != nullptr) {
-        for (; message[n] != '\0' && n + 1 < sizeof lastError; ++n) lastError[n] = message[n];
-    }
+    for (; message[n] != '\0' && n + 1 < sizeof lastError; ++n) lastError[n] = message[n];
     lastError[n] = '\0';
 }
 
@@ -158,7 +155,7 @@ xqova_status NullArgument(const char* what) {
 }
 
 // Fails with the reason in the thread's last error, and in `reason`.
-xqova_status Refuse(xqova_reason* reason, int32_t check, std::uint64_t offset, std::uint64_t at,
+xqova_status Refuse(xqova_reason* reason, int32_t check, std::uint32_t offset, std::uint32_t at,
                     std::uint32_t classId, const char* path, const char* message) {
     xqova_internal_set_reason(reason, check, offset, at, classId, path, message);
     char printable[256];
@@ -225,11 +222,11 @@ xqova_status Locate(xqova_object* object, const char* path, xqova::MemberLocatio
     if (path == nullptr) return NullArgument("path");
     *where = xqova::FindMember(object->object, path);
     if (*where) return XQOVA_OK;
-    char raw[320];
-    xqova::FormatPathError(*where, path, raw, sizeof raw);
-    char printable[320];
-    Printable(raw, printable, sizeof printable);
-    return Fail(XQOVA_E_NOT_FOUND, printable);
+    // The path's bytes are written printable there already (ESC as \x1B), so
+    // the text goes out as it is.
+    char message[320];
+    xqova::FormatPathError(*where, path, message, sizeof message);
+    return Fail(XQOVA_E_NOT_FOUND, message);
 }
 
 xqova_status WrongKind(const xqova::MemberLocation& where, const char* wanted) {
@@ -284,7 +281,7 @@ xqova_status AddTables(xqova_string_table* table, const uint8_t* bytes, uint32_t
             std::snprintf(message, sizeof message, "%s table at offset %lu: %s at offset %lu",
                           language ? "language" : "link", static_cast<unsigned long>(offset),
                           xqova::TableCheckName(why.check), static_cast<unsigned long>(offset + why.at));
-            return Refuse(reason, static_cast<int32_t>(why.check), offset, offset + why.at,
+            return Refuse(reason, static_cast<int32_t>(why.check), offset, static_cast<std::uint32_t>(offset + why.at),
                           language ? 0xFFFFFFFFu : ReadInt32(at), nullptr, message);
         }
         const std::size_t size = language ? xqova::LanguageTableStatedSize(at, available)
@@ -313,14 +310,14 @@ xqova_status XQOVA_CALL xqova_internal_succeed(void) {
     return XQOVA_OK;
 }
 
-void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, std::uint64_t offset,
-                                          std::uint64_t at, std::uint32_t class_id, const char* path,
+void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, std::uint32_t offset,
+                                          std::uint32_t at, std::uint32_t class_id, const char* path,
                                           const char* message) {
     if (reason == nullptr) return;
     std::memset(reason, 0, sizeof *reason);
     reason->check = check;
-    reason->offset = offset > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(offset);
-    reason->at = at > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(at);
+    reason->offset = offset;
+    reason->at = at;
     reason->class_id = class_id;
     if (path != nullptr) {
         std::size_t n = 0;
@@ -330,19 +327,13 @@ void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, s
 }
 
 CXQOVADictionary* XQOVA_CALL xqova_internal_dictionary(xqova_dictionary* dictionary) {
-    return dictionary == nullptr ? nullptr : &dictionary->dictionary;
+    return &dictionary->dictionary;
 }
 
-CXQOVAObject* XQOVA_CALL xqova_internal_object(xqova_object* object) {
-    return object == nullptr ? nullptr : object->object;
-}
+CXQOVAObject* XQOVA_CALL xqova_internal_object(xqova_object* object) { return object->object; }
 
 xqova_status XQOVA_CALL xqova_internal_adopt_object(xqova_dictionary* dictionary, CXQOVAObject* object,
                                                     void (*destroy)(CXQOVAObject*), xqova_object** handle) {
-    if (dictionary == nullptr || object == nullptr || handle == nullptr) {
-        if (destroy != nullptr && object != nullptr) destroy(object);
-        return NullArgument("dictionary, object or handle");
-    }
     return Guarded([&] { return Wrap(dictionary, xqova::DecodedObject(), object, destroy, handle); });
 }
 
@@ -417,7 +408,8 @@ xqova_status XQOVA_CALL xqova_dictionary_add_definitions(xqova_dictionary* dicti
                 std::snprintf(message, sizeof message, "definition at offset %lu: %s at offset %lu",
                               static_cast<unsigned long>(offset), xqova::DefinitionCheckName(why.check),
                               static_cast<unsigned long>(offset + why.at));
-                return Refuse(reason, static_cast<int32_t>(why.check), offset, offset + why.at,
+                return Refuse(reason, static_cast<int32_t>(why.check), offset,
+                              static_cast<std::uint32_t>(offset + why.at),
                               why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
             }
             if (dictionary->dictionary.AddDefinition(block, length - offset) == nullptr) {
@@ -475,22 +467,22 @@ xqova_status XQOVA_CALL xqova_object_decode(xqova_dictionary* dictionary, const 
         xqova::DecodedObject decoded = xqova::DecodeObject(&dictionary->dictionary, bytes, length, &why);
         if (!decoded) {
             if (why.check == xqova::DecodeCheck::kNone || why.check == xqova::DecodeCheck::kOutOfMemory) {
-                xqova_internal_set_reason(reason, static_cast<int32_t>(xqova::DecodeCheck::kOutOfMemory), why.offset,
-                                          why.at, why.classId, why.path, "out of memory or over the budget");
+                xqova_internal_set_reason(reason, static_cast<int32_t>(xqova::DecodeCheck::kOutOfMemory),
+                                          static_cast<std::uint32_t>(why.offset), static_cast<std::uint32_t>(why.at),
+                                          why.classId, why.path, "out of memory or over the budget");
                 return Fail(XQOVA_E_NO_MEMORY, why.overBudget ? "over the construction budget" : "out of memory");
             }
-            char message[512];
-            int n = std::snprintf(message, sizeof message, "%s at offset %lu", xqova::DecodeCheckName(why.check),
-                                  static_cast<unsigned long>(why.offset));
-            if (why.path[0] != '\0' && n > 0 && static_cast<std::size_t>(n) < sizeof message) {
-                n += std::snprintf(message + n, sizeof message - n, " in %s", why.path);
+            char klass[24] = "";
+            if (why.classRead) {
+                std::snprintf(klass, sizeof klass, " (class 0x%08lX)", static_cast<unsigned long>(why.classId));
             }
-            if (why.classRead && n > 0 && static_cast<std::size_t>(n) < sizeof message) {
-                std::snprintf(message + n, sizeof message - n, " (class 0x%08lX)",
-                              static_cast<unsigned long>(why.classId));
-            }
-            // A report whose class was not read holds kNoClass.
-            return Refuse(reason, static_cast<int32_t>(why.check), why.offset, why.at, why.classId, why.path, message);
+            char message[512];  // the check's name, a number, the path (under 256) and the class fit
+            std::snprintf(message, sizeof message, "%s at offset %lu%s%s%s", xqova::DecodeCheckName(why.check),
+                          static_cast<unsigned long>(why.offset), why.path[0] != '\0' ? " in " : "", why.path, klass);
+            // Offsets lie inside the input, whose length is 32-bit. A report
+            // whose class was not read holds kNoClass.
+            return Refuse(reason, static_cast<int32_t>(why.check), static_cast<std::uint32_t>(why.offset),
+                          static_cast<std::uint32_t>(why.at), why.classId, why.path, message);
         }
         return Wrap(dictionary, std::move(decoded), nullptr, nullptr, object);
     });
@@ -848,8 +840,8 @@ xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length,
         char message[160];
         std::snprintf(message, sizeof message, "%s at offset %lu", xqova::FrameCheckName(why.check),
                       static_cast<unsigned long>(why.at));
-        return Refuse(reason, static_cast<int32_t>(why.check), 0, why.at, why.classRead ? why.classId : 0xFFFFFFFFu,
-                      nullptr, message);
+        return Refuse(reason, static_cast<int32_t>(why.check), 0, static_cast<std::uint32_t>(why.at),
+                      why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
     }
     if (frame_size != nullptr) *frame_size = size;
     return Succeed();
@@ -871,14 +863,14 @@ xqova_status XQOVA_CALL xqova_frame_split(const uint8_t* bytes, uint32_t length,
             std::snprintf(message, sizeof message, "frame %lu at offset %lu: %s at offset %lu",
                           static_cast<unsigned long>(*count), static_cast<unsigned long>(offset),
                           xqova::FrameCheckName(why.check), static_cast<unsigned long>(offset + why.at));
-            return Refuse(reason, static_cast<int32_t>(why.check), offset, std::uint64_t{offset} + why.at,
+            return Refuse(reason, static_cast<int32_t>(why.check), offset, static_cast<std::uint32_t>(offset + why.at),
                           why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
         }
         if (*count < capacity) sizes[*count] = size;
         ++*count;
         offset += size;
     }
-    if (*count > capacity && !(sizes == nullptr && capacity == 0)) {
+    if (*count > capacity && sizes != nullptr) {  // a null `sizes` asks for the count
         return Fail(XQOVA_E_BUFFER_TOO_SMALL, "more frames than sizes given");
     }
     return Succeed();
