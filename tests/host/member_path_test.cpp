@@ -31,7 +31,10 @@ constexpr std::uint32_t kBase = 0x00420000, kReading = 0x00420100, kHolder = 0x0
 //           TIME, Later uint8 (from 101), Temperature float32 (10^-2),
 //           Wide int64[2], Big int64
 // CHolder:  Count uint8, Reading CReading, Readings vector of CReading,
-//           Flags uint16 BITMASK, Times TIME[2], Steps int8[2], Longs int32[2]
+//           Flags uint16 BITMASK, Times TIME[2], Steps int8[2], Longs int32[2],
+//           (7) U8 uint8[1], U16 uint16[2], U32 uint32[2], U64 uint64[2] (all
+//           bits set but U64[0], the int64 maximum), F32 float32[2], F64
+//           float64[2], Wtext widechar[4], Ch ansichar
 // Positions in a CReading at 101: Alpha 0, Beta 1, Value 2 ... Later 7,
 // Temperature 8, Wide 9, Big 10; at 100 Later is absent and Temperature is 7.
 std::vector<Bytes> Blocks() {
@@ -43,7 +46,9 @@ std::vector<Bytes> Blocks() {
                   101),
             Build("CHolder", kHolder,
                   {M("Count", 0x10), Nested("Reading", kReading), VectorOf("Readings", kReading, 0), M("Flags", 0x39),
-                   FixedArray("Times", 0x02, 2), FixedArray("Steps", 0x00, 2), FixedArray("Longs", 0x03, 2)})};
+                   FixedArray("Times", 0x02, 2), FixedArray("Steps", 0x00, 2), FixedArray("Longs", 0x03, 2),
+                   FixedArray("U8", 0x10, 1), FixedArray("U16", 0x11, 2), FixedArray("U32", 0x13, 2), FixedArray("U64", 0x17, 2),
+                   FixedArray("F32", 0x23, 2), FixedArray("F64", 0x27, 2), FixedArray("Wtext", 0x09, 4), M("Ch", 0x08)})};
 }
 
 const QOVA_TIME kStamp{2024, 3, 5, 14, 32, 10, 9};
@@ -59,6 +64,15 @@ protected:
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(5)), steps, sizeof steps);
         const std::int32_t longs[2] = {0, -70000};
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(6)), longs, sizeof longs);
+        for (std::uint16_t p = 7; p <= 10; ++p) {
+            std::memset(static_cast<void*>(holder_.GetMemberAt(p)), 0xFF, holder_.GetMemberAtNumElements(p) * holder_.GetMemberAtSize(p));
+        }
+        const std::int64_t top = INT64_MAX;
+        std::memcpy(static_cast<void*>(holder_.GetMemberAt(10)), &top, sizeof top);
+        const float floats[2] = {0, 2.5f};
+        const double doubles[2] = {0, -0.25};
+        holder_.SetMemberAt(11, floats, 2);
+        holder_.SetMemberAt(12, doubles, 2);
 
         CXQOVAObject& r = *Reading();
         r.SetMemberAt(0, static_cast<unsigned short>(11));
@@ -108,6 +122,8 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
         {"Readings[0].Temperature", 12.5},  // an element at version 100, without Later
         {"Steps[1]", -3},                   // a signed 8-bit element
         {"Longs[1]", -70000},
+        {"U8[0]", 255}, {"U16[1]", 65535}, {"U32[1]", 4294967295.0}, {"U64[0]", 9223372036854775807.0},
+        {"F32[1]", 2.5}, {"F64[1]", -0.25},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -134,9 +150,9 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
         EXPECT_EQ(std::make_tuple(l.object, l.position, l.id, l.element, l.member),
                   std::make_tuple(w.object, w.position, w.id, w.element, &w.object->GetMemberAt(w.position)));
     }
-    EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, "Readings[1]")), Element(1));
-    EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, "Reading")), Reading());
-    EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, "Readings")), nullptr);
+    const std::pair<const char*, CXQOVAObject*> objects[] = {
+        {"Readings[1]", Element(1)}, {"Reading", Reading()}, {"Readings", nullptr}, {"Count", nullptr}, {"Nope", nullptr}};
+    for (const auto& [path, object] : objects) EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, path)), object) << path;
 }
 
 TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
@@ -151,6 +167,8 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
         {"Reading.", PathError::kSyntax, 8, 0, 0},
         {"Readings[1", PathError::kSyntax, 8, 2, 0},
         {"Readings[]", PathError::kSyntax, 8, 1, 0},
+        {"Readings[-1]", PathError::kSyntax, 8, 1, 0},
+        {"Readings[1x]", PathError::kSyntax, 8, 2, 0},
         {"Readings[1]x", PathError::kSyntax, 11, 1, 0},
         {"Count]", PathError::kSyntax, 5, 1, 0},
         {"Nope", PathError::kNotFound, 0, 4, 0},
@@ -176,20 +194,42 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
     EXPECT_EQ(xqova::FindMember(nullptr, "Count").error, PathError::kNoObject);
     EXPECT_EQ(xqova::FindMember(holder_, static_cast<const char*>(nullptr)).error, PathError::kSyntax);
 
-    char text[160];
-    const char* path = "Reading.N\x1b\x9b" "pe";
+    std::string names;
+    for (int e = 0; e <= 7; ++e) names += std::string(xqova::PathErrorName(static_cast<PathError>(e))) + ";";
+    EXPECT_EQ(names, "found;malformed path;no member of that name;not an object;not an array;index out of range;"
+                     "holds no object;unknown;");
+
+    CXQOVAObject bare(nullptr, kHolder, 0xFFFF);  // no definition: no members, no class name
+    const char* path = "Reading.N\x1b\\\x9b" "pe";
     const xqova::MemberLocation missing = xqova::FindMember(holder_, path);
-    const std::size_t full = xqova::FormatPathError(missing, path, text, sizeof text);
-    EXPECT_STREQ(text, "no member of that name at offset 8 (\"N\\x1B\\x9Bpe\") in CReading");
-    EXPECT_EQ(full, std::strlen(text));
-    xqova::FormatPathError(xqova::FindMember(holder_, "Readings[2]"), "Readings[2]", text, sizeof text);
-    EXPECT_STREQ(text, "index out of range at offset 0 (\"Readings[2]\"), 2 elements in CHolder");
-    xqova::FormatPathError(xqova::FindMember(holder_, "Readings[1].Label[1]x"), "Readings[1].Label[1]x", text, sizeof text);
-    EXPECT_STREQ(text, "malformed path at offset 20 (\"x\") in CReading");
+    const struct {
+        xqova::MemberLocation location;
+        std::string_view path;
+        std::string text;
+    } messages[] = {
+        {missing, path, "no member of that name at offset 8 (\"N\\x1B\\x5C\\x9Bpe\") in CReading"},
+        {missing, "Re", "no member of that name in CReading"},  // an offset past the path given is left out
+        {xqova::FindMember(holder_, "Reading."), "Reading.", "malformed path at offset 8 (\"\") in CReading"},
+        {xqova::FindMember(holder_, "Readings[2]"), "Readings[2]",
+         "index out of range at offset 0 (\"Readings[2]\"), 2 elements in CHolder"},
+        {xqova::FindMember(holder_, "U8[1]"), "U8[1]", "index out of range at offset 0 (\"U8[1]\"), 1 element in CHolder"},
+        {xqova::FindMember(holder_, "Readings[1].Label[1]x"), "Readings[1].Label[1]x",
+         "malformed path at offset 20 (\"x\") in CReading"},
+        {xqova::FindMember(bare, "Count"), "Count", "no member of that name at offset 0 (\"Count\")"},
+        {xqova::FindMember(nullptr, "Count"), "Count", "holds no object at offset 0 (\"\")"},
+        {xqova::FindMember(holder_, "Count"), "Count", "found"},
+    };
+    char text[160];
+    for (const auto& m : messages) {
+        EXPECT_EQ(xqova::FormatPathError(m.location, m.path, text, sizeof text), m.text.size()) << m.text;
+        EXPECT_EQ(text, m.text);
+    }
+    const std::size_t full = messages[0].text.size();
     EXPECT_EQ(xqova::FormatPathError(missing, path, text, 8), full);  // cut to fit, terminated
     EXPECT_STREQ(text, "no memb");
     EXPECT_EQ(xqova::FormatPathError(missing, path, text, 1), full);  // room for the terminator alone
     EXPECT_STREQ(text, "");
+    EXPECT_EQ(xqova::FormatPathError(missing, path, nullptr, 0), full);  // the length alone
 }
 
 TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
@@ -200,6 +240,16 @@ TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
     EXPECT_EQ(xqova::ReadInteger(xqova::FindMemberByAlias(Reading(), 0xB)), 123);
     EXPECT_EQ(xqova::FindMemberByAlias(Reading(), 0xFFFFFFFFu).error, PathError::kNotFound);
     EXPECT_EQ(xqova::FindMemberByAlias(&holder_, 0xB).error, PathError::kNotFound);  // nested objects not searched
+    EXPECT_EQ(xqova::FindMemberByAlias(nullptr, 0xA).error, PathError::kNoObject);
+
+    // Listed: base members first; an element at version 100 has no Later.
+    xqova::MemberEntry entries[11];
+    ASSERT_EQ(xqova::ListMembers(Element(0), entries, 10), 10u);
+    std::string listed;
+    for (const auto& e : entries) listed += std::string(e.name) + " " + std::to_string(e.position) + " " + std::to_string(e.id) + ",";
+    EXPECT_EQ(listed, "Alpha 0 0,Beta 1 1,Value 2 3,Samples 3 4,Label 4 5,Note 5 6,Stamp 6 7,Temperature 7 9,Wide 8 10,"
+                      "Big 9 11, 65535 65535,");
+    EXPECT_EQ(xqova::ListMembers(nullptr, entries, 10), 0u);
 
     // A name is searched in the object's own members before its base's.
     constexpr std::uint32_t kShadow = 0x00420300;
@@ -248,12 +298,16 @@ TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
         EXPECT_EQ(std::memcmp(&*t, &kStamp, sizeof kStamp), 0) << path;
     }
 
-    EXPECT_FALSE(xqova::ReadInteger(holder_, "Reading.Temperature"));  // float
-    EXPECT_FALSE(xqova::ReadInteger(holder_, "Reading.Big"));          // 64-bit scalar: not whole
+    // A float; a 64-bit scalar (not whole); a uint64 above the int64 range.
+    for (const char* path : {"Reading.Temperature", "Reading.Big", "U64[1]"}) EXPECT_FALSE(xqova::ReadInteger(holder_, path)) << path;
+    xqova::MemberLocation past = xqova::FindMember(holder_, "Reading.Samples[3]");
+    ++past.element;  // one past the array
+    EXPECT_FALSE(xqova::ReadNumber(past));
     EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Samples"));       // a whole array
     EXPECT_FALSE(xqova::ReadNumber(holder_, "Readings"));
     EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Nope"));
-    EXPECT_FALSE(xqova::ReadText(holder_, "Count"));
+    // Not text; widechar text; one character; an element.
+    for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
     EXPECT_FALSE(xqova::ReadTime(holder_, "Times"));
     EXPECT_FALSE(xqova::ReadTime(holder_, "Reading.Value"));
 }
@@ -271,13 +325,15 @@ TEST(MemberKinds, NamedFromTypeBytes) {
         {0x16, MemberKind::kBase},            {0xF8, MemberKind::kNoMember},      {0x04, MemberKind::kUnknown},
         {0x22, MemberKind::kUnknown},         {0x0B, MemberKind::kUnknown},       {0x18, MemberKind::kUnknown},
         {0x12, MemberKind::kUnknown},         {0x0E, MemberKind::kUnknown},       {0x21, MemberKind::kUnknown},
+        {0x2A, MemberKind::kUnknown},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.type));
         EXPECT_EQ(xqova::KindOfType(c.type), c.kind);
     }
-    EXPECT_STREQ(xqova::MemberKindName(MemberKind::kUnsignedInteger), "unsigned integer");
-    EXPECT_STREQ(xqova::MemberKindName(MemberKind::kVector), "vector");
+    std::string names;
+    for (int k = 0; k <= 11; ++k) names += std::string(xqova::MemberKindName(static_cast<MemberKind>(k))) + ";";
+    EXPECT_EQ(names, "no member;signed integer;unsigned integer;float;text;bitmask;time;object;vector;base;unknown;unknown;");
 }
 
 TEST_F(MemberPaths, OneStringTableForTheTree) {
