@@ -104,30 +104,39 @@ protected:
 };
 
 TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
+    // The stored number and, for members with attributes, the physical value
+    // (stored x coefficient x 10^exponent) and units.
     const struct {
         std::string_view path;
-        double number;
+        double number, value;
+        std::uint8_t units;
     } cases[] = {
-        {"Count", 7},
-        {std::string_view("Count[0]", 5), 7},  // a path given by length ends there, whatever follows
-        {"Flags", 32769},
-        {"Reading.Alpha", 11},           // a base member through the derived object
-        {"Reading.Beta", 4294967295.0},  // uint32 kept unsigned
-        {"Reading.Value", 123},
-        {"Reading.Samples[2]", 9},
-        {"Reading.Later", 5},
-        {"Reading.Temperature", 3650},
-        {"Reading.Wide[1]", 4294967297.0},  // all 64 bits of an array element
-        {"Readings[1].Value", -45},
-        {"Readings[0].Temperature", 12.5},  // an element at version 100, without Later
-        {"Steps[1]", -3},                   // a signed 8-bit element
-        {"Longs[1]", -70000},
-        {"U8[0]", 255}, {"U16[1]", 65535}, {"U32[1]", 4294967295.0}, {"U64[0]", 9223372036854775807.0},
-        {"F32[1]", 2.5}, {"F64[1]", -0.25},
+        {"Count", 7, 7, xqova::kNoUnits},
+        {std::string_view("Count[0]", 5), 7, 7, xqova::kNoUnits},  // a path given by length ends there, whatever follows
+        {"Flags", 32769, 32769, xqova::kNoUnits},
+        {"Reading.Alpha", 11, 11, xqova::kNoUnits},                    // a base member through the derived object
+        {"Reading.Beta", 4294967295.0, 4294967295.0, xqova::kNoUnits},  // uint32 kept unsigned
+        {"Reading.Value", 123, 61.5, 7},                                 // 123 x 5 x 10^-1
+        {"Reading.Samples[2]", 9, 900, 3},                               // 9 x 10^2
+        {"Reading.Later", 5, 5, xqova::kNoUnits},
+        {"Reading.Temperature", 3650, 36.5, 0x20},
+        {"Reading.Wide[1]", 4294967297.0, 4294967297.0, xqova::kNoUnits},  // all 64 bits of an array element
+        {"Readings[1].Value", -45, -22.5, 7},
+        {"Readings[0].Temperature", 12.5, 0.125, 0x20},  // an element at version 100, without Later
+        {"Steps[1]", -3, -3, xqova::kNoUnits},           // a signed 8-bit element
+        {"Longs[1]", -70000, -70000, xqova::kNoUnits},
+        {"U8[0]", 255, 255, xqova::kNoUnits}, {"U16[1]", 65535, 65535, xqova::kNoUnits},
+        {"U32[1]", 4294967295.0, 4294967295.0, xqova::kNoUnits},
+        {"U64[0]", 9223372036854775807.0, 9223372036854775807.0, xqova::kNoUnits},
+        {"F32[1]", 2.5, 2.5, xqova::kNoUnits}, {"F64[1]", -0.25, -0.25, xqova::kNoUnits},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        EXPECT_EQ(xqova::ReadNumber(xqova::FindMember(holder_, c.path)), std::optional<double>(c.number));
+        const xqova::MemberLocation l = xqova::FindMember(holder_, c.path);
+        EXPECT_EQ(xqova::ReadNumber(l), std::optional<double>(c.number));
+        const std::optional<xqova::PhysicalValue> p = xqova::ReadPhysical(l);
+        ASSERT_TRUE(p.has_value());
+        EXPECT_EQ(std::make_tuple(p->stored, p->value, p->units), std::make_tuple(c.number, c.value, c.units));
     }
     EXPECT_EQ(xqova::ReadInteger(holder_, "Reading.Wide[1]"), 0x100000001LL);
     EXPECT_EQ(xqova::ReadInteger(holder_, "Readings[1].Value"), -45);
@@ -260,29 +269,6 @@ TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
     EXPECT_EQ(std::make_tuple(bool(own), own.position, own.id), std::make_tuple(true, 2, 3));  // the base's is 0
 }
 
-TEST_F(MemberPaths, PhysicalValuesCarryUnitsAndScale) {
-    const struct {
-        const char* path;
-        double stored, value;
-        std::uint8_t units;
-        std::uint16_t coefficient;
-        std::int8_t exponent;
-    } cases[] = {
-        {"Reading.Value", 123, 61.5, 7, 5, -1},          // 123 x 5 x 10^-1
-        {"Reading.Samples[2]", 9, 900, 3, 1, 2},         // 9 x 10^2
-        {"Reading.Temperature", 3650, 36.5, 0x20, 1, -2},
-        {"Count", 7, 7, xqova::kNoUnits, 1, 0},          // no attributes: the stored value
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        const std::optional<xqova::PhysicalValue> p = xqova::ReadPhysical(holder_, c.path);
-        ASSERT_TRUE(p.has_value());
-        EXPECT_EQ(std::make_tuple(p->stored, p->value, p->units, p->coefficient, p->exponent),
-                  std::make_tuple(c.stored, c.value, c.units, c.coefficient, c.exponent));
-    }
-    EXPECT_FALSE(xqova::ReadPhysical(holder_, "Reading.Label").has_value());
-}
-
 TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
     EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
     EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
@@ -306,10 +292,28 @@ TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
     EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Samples"));       // a whole array
     EXPECT_FALSE(xqova::ReadNumber(holder_, "Readings"));
     EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Nope"));
+    EXPECT_FALSE(xqova::ReadPhysical(holder_, "Reading.Label").has_value());
     // Not text; widechar text; one character; an element.
     for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
     EXPECT_FALSE(xqova::ReadTime(holder_, "Times"));
     EXPECT_FALSE(xqova::ReadTime(holder_, "Reading.Value"));
+}
+
+// Built from an encoding at an older version, an object measures room for
+// the texts the encoding holds: a member that version lacks is not stepped
+// over, so the text after it fits the room and takes no allocation of its own.
+TEST(MemberStorage, AnOlderEncodingGivesItsTextsRoom) {
+    constexpr std::uint32_t kNotes = 0x00420400;
+    Chain chain(Build("CNotes", kNotes, {M("Later", 0x48, 101), M("Note", 0x48)}, 101));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject old(&dictionary, kNotes, 100);
+    ASSERT_EQ(old.SetMemberAt(0, "abc", 3), 1);
+    unsigned char bytes[64];
+    const std::uint32_t n = old.Serialize(bytes, sizeof bytes, 0xFFFF);
+    AllocationFailureGuard guard;
+    xqova::testing::FailAllocationsAfter(1);  // the storage alone
+    CXQOVAObject decoded(&dictionary, xqova::EncodedBytes{bytes, n});
+    EXPECT_EQ(xqova::ReadText(decoded, "Note"), "abc");
 }
 
 TEST(MemberKinds, NamedFromTypeBytes) {
