@@ -69,6 +69,7 @@ TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
     }
     EXPECT_EQ(o_.GetMemberType(7), 0xF8);
     EXPECT_EQ(static_cast<CXQOVAObject*>(o_.Member(4)), Level(1));
+    EXPECT_EQ(static_cast<void*>(o_.Member(4)), static_cast<void*>(Level(1)));
 
     EXPECT_EQ(Level(2)->MemberCount(), 2);
     EXPECT_EQ(Level(1)->MemberCount(), 3);
@@ -94,6 +95,10 @@ TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
     CXQOVAObject orphan(&orphans, 0x00410300, 0xFFFF);
     EXPECT_EQ(std::make_tuple(orphan.GetMemberType(0), orphan.GetMemberType(1), orphan.MemberCount()),
               std::make_tuple(0x16, 0x13, 1));
+    // So has a base without a dictionary.
+    const Bytes derived = DerivedBlock();
+    CXQOVAObject alone(nullptr, static_cast<const void*>(derived.data()), 0xFFFF);
+    EXPECT_EQ(std::make_tuple(alone.GetMemberType(0), alone.GetMemberType(1), alone.MemberCount()), std::make_tuple(0x16, 0x03, 1));
 }
 
 TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {

@@ -184,7 +184,9 @@ TEST_F(MemberValues, AssignmentAndPointers) {
     o_.Member(kUint8) = 300;
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint8)), 44u);
     o_.Member(kFloat32) = 300;
-    EXPECT_EQ(static_cast<double>(o_.Member(kFloat32)), 300.0);
+    o_.Member(kFloat64) = 0xFFFFFFFFu;  // whole in a double, not in a float
+    EXPECT_EQ(std::make_tuple(static_cast<double>(o_.Member(kFloat32)), static_cast<double>(o_.Member(kFloat64))),
+              std::make_tuple(300.0, 4294967295.0));
     o_.Member(kBitsI64) = 0xFFFFFFFFu;
     EXPECT_EQ(Bits64(kBitsI64), 0xFFFFFFFFull);
     o_.Member(kBytes) = 5;  // arrays and the sentinel are left alone
@@ -241,6 +243,7 @@ TEST_F(MemberValues, BitsOfBitmaskMembers) {
     EXPECT_EQ(o_.Member(kUint16).SetBit(0, 0), 0);
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint16)), 0xFFFFu);
     EXPECT_EQ(o_.Member(kNone).SetBit(0, 1), 0);
+    EXPECT_EQ(o_.Member(kNone).GetBit(0), 0);
 }
 
 const unsigned char kSeventeen[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
@@ -276,6 +279,10 @@ TEST_F(MemberValues, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
     // member, take no array.
     EXPECT_EQ(o_.SetMember(kEmpty, kSeventeen, 1), 0);
     EXPECT_EQ(o_.SetMember(kEmpty, static_cast<const unsigned char*>(nullptr), 0), 0);
+    // Nor does a scalar; a fixed array takes no data of no elements.
+    EXPECT_EQ(std::make_tuple(o_.Member(kEmpty).Set(static_cast<const unsigned char*>(nullptr), 0),
+                              o_.Member(kUint8).Set(kSeventeen, 1), o_.Member(kBytes).Set(kSeventeen, 0)),
+              std::make_tuple(0, 0, 0));
     EXPECT_EQ(o_.Member(0xFFFF).Set("abc", 3), 0);
     EXPECT_EQ(o_.Member(0xFFFF).Set(kSeventeen, 3), 0);
     EXPECT_EQ(o_.SetMemberAt(100, "abc", 3), 0);

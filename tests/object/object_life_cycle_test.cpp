@@ -84,8 +84,9 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
         EXPECT_EQ(&o.GetMember(0xFFFF, &count), &none);
         EXPECT_EQ(count, 0);
         EXPECT_EQ(std::make_tuple(none.Type(), none.Available(), none.Alias()), std::make_tuple(0xF8, 0, 0xFFFFFFFFu));
-        EXPECT_EQ(std::make_tuple(o.GetMemberSize(3), o.GetMemberAtScaleCoefficient(2), o.GetMemberAtScaleExponent(2)),
-                  std::make_tuple(0, 1, 0));
+        EXPECT_EQ(std::make_tuple(o.GetMemberSize(3), o.GetMemberAtAlias(2), o.GetMemberAtUnits(2),
+                                  o.GetMemberAtScaleCoefficient(2), o.GetMemberAtScaleExponent(2)),
+                  std::make_tuple(0, 0xFFFFFFFFu, 0xFF, 1, 0));
     }
 }
 
@@ -160,13 +161,14 @@ TEST_F(ObjectLifeCycle, StorageByMemberKind) {
     EXPECT_EQ(Held<CXQOVAObject>(h, kChild)->Version(), 101);  // nested objects at their newest version
     EXPECT_EQ(Held<CXQOVAVector>(h, kPair)->At(1)->Version(), 101);
 
-    // Without a dictionary nested objects and fixed-vector elements have no
+    // Without a dictionary nested objects and vector elements have no
     // members.
     const Bytes block = HolderBlock();
     CXQOVAObject alone(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
     EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->ClassID(), kVersioned);
     EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->MemberCount(), 0);
     EXPECT_EQ(Held<CXQOVAVector>(alone, kPair)->At(1)->MemberCount(), 0);
+    EXPECT_EQ(Held<CXQOVAVector>(alone, kChildren)->Push(kVersioned)->MemberCount(), 0);
 }
 
 TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
@@ -196,6 +198,10 @@ TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
     // A text holding only its terminator after a reset copies as such.
     ASSERT_EQ(source.Copy(&target), 1);
     ExpectSameObject(source, target, "copy of a reset object", false);
+    // A text never set has no terminator either.
+    CXQOVAObject fresh(&dictionary_, kHolder, 0xFFFF);
+    ASSERT_EQ(source.Copy(&fresh), 1);
+    ExpectSameObject(source, fresh, "copy of a new object", false);
 
     // Another class or version: refused, and the target is reset.
     CXQOVAObject older(&dictionary_, kVersioned, 100);
@@ -204,6 +210,8 @@ TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
         EXPECT_EQ(target.Copy(other), 0);
         ExpectReset(target);
     }
+    CXQOVAObject newer(&dictionary_, kVersioned, 101);
+    EXPECT_EQ(newer.Copy(&older), 0);
 }
 
 // Every allocation may fail: the object is then smaller but usable, a copy

@@ -64,6 +64,7 @@ TEST_F(ObjectVectors, ABoundedAnyClassVectorTakesMixedClassesUpToItsCount) {
     CXQOVAVector& bounded = V(kBounded);
     EXPECT_EQ(bounded.Empty(), 1);
     EXPECT_EQ(bounded.Front(), nullptr);
+    EXPECT_EQ(bounded.Back(), nullptr);
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         CXQOVAObject* other = bounded.Push(kOther);
@@ -73,6 +74,7 @@ TEST_F(ObjectVectors, ABoundedAnyClassVectorTakesMixedClassesUpToItsCount) {
         EXPECT_EQ(elem->Version(), 100);
         EXPECT_EQ(bounded.At(0), elem);
         EXPECT_EQ(bounded.At(1), other);
+        EXPECT_EQ(bounded.Empty(), 0);
         EXPECT_EQ(bounded.Push(kOther), nullptr);  // full
         bounded.Clear();
         EXPECT_EQ(bounded.Size(), 0);
@@ -89,6 +91,7 @@ TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     EXPECT_EQ(growing.Push(kOther), nullptr);
     CXQOVAObject other(&dictionary_, kOther, 0xFFFF);
     EXPECT_EQ(growing.Push(&other), nullptr);
+    EXPECT_EQ(growing.Push(static_cast<const CXQOVAObject*>(nullptr)), nullptr);
     CXQOVAObject model(&dictionary_, kElem, 100);
     ASSERT_EQ(model.SetMember(0, 9), 1);
     CXQOVAObject* copy = growing.Insert(&model, 2);
@@ -105,6 +108,7 @@ TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     growing.Pop();
     EXPECT_EQ(Xs(growing), (std::vector<std::int32_t>{1, 4, 5}));
     growing.Clear();
+    growing.Pop();  // empty: nothing to take
     EXPECT_EQ(growing.Size(), 0);
 
     // Elements from definition blocks, at their own or a given version.
@@ -112,6 +116,7 @@ TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     const Bytes otherBlock = OtherBlock();
     CXQOVAVector& any = V(kGrowingAny);
     EXPECT_EQ(any.Push(static_cast<const void*>(nullptr)), nullptr);
+    EXPECT_EQ(any.Push(static_cast<const void*>(nullptr), std::uint16_t{100}), nullptr);
     ASSERT_NE(any.Push(static_cast<const void*>(otherBlock.data())), nullptr);
     EXPECT_EQ(any.Push(static_cast<const void*>(elem.data()), std::uint16_t{100})->Version(), 100);
     EXPECT_EQ(any.Insert(static_cast<const void*>(elem.data()), 0)->Version(), 101);
@@ -169,6 +174,7 @@ TEST_F(ObjectVectors, RunningOutOfMemory) {
             EXPECT_EQ(pair->Push(kElem), nullptr);
         }
         missingVectors += (tail.MemberCount() == 2 && pair == nullptr) ? 1 : 0;
+        EXPECT_EQ(tail.Member(1).Elements(), pair != nullptr ? 2 : 0);
         EXPECT_EQ(tail.Copy(&source), whole ? 1 : 0);
         if (whole) {
             EXPECT_EQ(static_cast<std::int32_t>(pair->At(1)->Member(0)), 6);
