@@ -64,8 +64,9 @@ protected:
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(5)), steps, sizeof steps);
         const std::int32_t longs[2] = {0, -70000};
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(6)), longs, sizeof longs);
-        for (std::uint16_t p = 7; p <= 10; ++p) {
-            std::memset(static_cast<void*>(holder_.GetMemberAt(p)), 0xFF, holder_.GetMemberAtNumElements(p) * holder_.GetMemberAtSize(p));
+        for (std::uint16_t p = 7, count = 0; p <= 10; ++p) {
+            void* at = holder_.GetMemberAt(p, &count);
+            std::memset(at, 0xFF, count * holder_.GetMemberAtSize(p));
         }
         const std::int64_t top = INT64_MAX;
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(10)), &top, sizeof top);
@@ -164,101 +165,87 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
     for (const auto& [path, object] : objects) EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, path)), object) << path;
 }
 
+// Each failure as FormatPathError tells it: the reason, the offset and the
+// segment at fault (so its length), the element count an index was out of
+// range of, and the class searched.
 TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
+    const char* const kEscaped = "Reading.N\x1b\\\x9b" "pe";
     const struct {
         const char* path;
-        PathError error;
-        std::size_t at, length;
-        std::uint32_t elements;
+        std::string text;
     } cases[] = {
-        {"", PathError::kSyntax, 0, 0, 0},
-        {"Reading..Value", PathError::kSyntax, 8, 0, 0},
-        {"Reading.", PathError::kSyntax, 8, 0, 0},
-        {"Readings[1", PathError::kSyntax, 8, 2, 0},
-        {"Readings[]", PathError::kSyntax, 8, 1, 0},
-        {"Readings[-1]", PathError::kSyntax, 8, 1, 0},
-        {"Readings[1x]", PathError::kSyntax, 8, 2, 0},
-        {"Readings[1]x", PathError::kSyntax, 11, 1, 0},
-        {"Count]", PathError::kSyntax, 5, 1, 0},
-        {"Nope", PathError::kNotFound, 0, 4, 0},
-        {"Reading.Nope", PathError::kNotFound, 8, 4, 0},
-        {"Reading.Base", PathError::kNotFound, 8, 4, 0},        // the base part has no name
-        {"Readings[0].Later", PathError::kNotFound, 12, 5, 0},  // absent at the element's version
-        {"Count.Value", PathError::kNotAnObject, 0, 5, 0},
-        {"Readings.Value", PathError::kNotAnObject, 0, 8, 0},
-        {"Reading.Samples[1].Value", PathError::kNotAnObject, 8, 10, 0},
-        {"Count[0]", PathError::kNotAnArray, 0, 8, 0},
-        {"Reading[0]", PathError::kNotAnArray, 0, 10, 0},
-        {"Readings[2]", PathError::kIndexOutOfRange, 0, 11, 2},
-        {"Readings[4294967297]", PathError::kIndexOutOfRange, 0, 20, 2},  // not wrapped to 1
-        {"Reading.Samples[4]", PathError::kIndexOutOfRange, 8, 10, 4},
+        {"", "malformed path at offset 0 (\"\") in CHolder"},
+        {"Reading..Value", "malformed path at offset 8 (\"\") in CReading"},
+        {"Reading.", "malformed path at offset 8 (\"\") in CReading"},  // the offset at the path's end is shown
+        {"Readings[1", "malformed path at offset 8 (\"[1\") in CHolder"},
+        {"Readings[]", "malformed path at offset 8 (\"[\") in CHolder"},
+        {"Readings[-1]", "malformed path at offset 8 (\"[\") in CHolder"},
+        {"Readings[1x]", "malformed path at offset 8 (\"[1\") in CHolder"},
+        {"Readings[1]x", "malformed path at offset 11 (\"x\") in CHolder"},
+        {"Readings[1].Label[1]x", "malformed path at offset 20 (\"x\") in CReading"},
+        {"Count]", "malformed path at offset 5 (\"]\") in CHolder"},
+        {"Nope", "no member of that name at offset 0 (\"Nope\") in CHolder"},
+        {kEscaped, "no member of that name at offset 8 (\"N\\x1B\\x5C\\x9Bpe\") in CReading"},
+        {"Reading.Base", "no member of that name at offset 8 (\"Base\") in CReading"},        // the base part has no name
+        {"Readings[0].Later", "no member of that name at offset 12 (\"Later\") in CReading"},  // absent at version 100
+        {"Count.Value", "not an object at offset 0 (\"Count\") in CHolder"},
+        {"Readings.Value", "not an object at offset 0 (\"Readings\") in CHolder"},
+        {"Reading.Samples[1].Value", "not an object at offset 8 (\"Samples[1]\") in CReading"},
+        {"Count[0]", "not an array at offset 0 (\"Count[0]\") in CHolder"},
+        {"Reading[0]", "not an array at offset 0 (\"Reading[0]\") in CHolder"},
+        {"Readings[2]", "index out of range at offset 0 (\"Readings[2]\"), 2 elements in CHolder"},
+        {"Readings[4294967297]", "index out of range at offset 0 (\"Readings[4294967297]\"), 2 elements in CHolder"},
+        {"Reading.Samples[4]", "index out of range at offset 8 (\"Samples[4]\"), 4 elements in CReading"},
+        {"U8[1]", "index out of range at offset 0 (\"U8[1]\"), 1 element in CHolder"},
+    };
+    char text[160];
+    const auto message = [&text](const xqova::MemberLocation& l, std::string_view path) {
+        const std::size_t length = xqova::FormatPathError(l, path, text, sizeof text);
+        EXPECT_EQ(length, std::strlen(text));
+        return std::string(text);
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
         const xqova::MemberLocation l = xqova::FindMember(holder_, c.path);
-        EXPECT_FALSE(l);
-        EXPECT_EQ(std::make_tuple(l.error, l.at, l.length, l.elements), std::make_tuple(c.error, c.at, c.length, c.elements));
+        EXPECT_FALSE(l) << c.path;
+        EXPECT_EQ(message(l, c.path), c.text);
     }
-    EXPECT_EQ(xqova::FindMember(holder_, "Reading.Nope").object, Reading());
-    EXPECT_EQ(xqova::FindMember(nullptr, "Count").error, PathError::kNoObject);
+    CXQOVAObject bare(nullptr, kHolder, 0xFFFF);  // no definition: no members, no class name
+    EXPECT_EQ(message(xqova::FindMember(bare, "Count"), "Count"), "no member of that name at offset 0 (\"Count\")");
+    EXPECT_EQ(message(xqova::FindMember(nullptr, "Count"), "Count"), "holds no object at offset 0 (\"\")");
+    EXPECT_EQ(message(xqova::FindMember(holder_, "Count"), "Count"), "found");
     EXPECT_EQ(xqova::FindMember(holder_, static_cast<const char*>(nullptr)).error, PathError::kSyntax);
+    const xqova::MemberLocation missing = xqova::FindMember(holder_, kEscaped);
+    EXPECT_EQ(missing.object, Reading());
+    EXPECT_EQ(message(missing, "Re"), "no member of that name in CReading");  // an offset past the path given is left out
+    const std::size_t full = cases[11].text.size();
+    EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, text, 8), full);  // cut to fit, terminated
+    EXPECT_STREQ(text, "no memb");
+    EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, text, 1), full);  // room for the terminator alone
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, nullptr, 0), full);  // the length alone
 
     std::string names;
     for (int e = 0; e <= 7; ++e) names += std::string(xqova::PathErrorName(static_cast<PathError>(e))) + ";";
     EXPECT_EQ(names, "found;malformed path;no member of that name;not an object;not an array;index out of range;"
                      "holds no object;unknown;");
-
-    CXQOVAObject bare(nullptr, kHolder, 0xFFFF);  // no definition: no members, no class name
-    const char* path = "Reading.N\x1b\\\x9b" "pe";
-    const xqova::MemberLocation missing = xqova::FindMember(holder_, path);
-    const struct {
-        xqova::MemberLocation location;
-        std::string_view path;
-        std::string text;
-    } messages[] = {
-        {missing, path, "no member of that name at offset 8 (\"N\\x1B\\x5C\\x9Bpe\") in CReading"},
-        {missing, "Re", "no member of that name in CReading"},  // an offset past the path given is left out
-        {xqova::FindMember(holder_, "Reading."), "Reading.", "malformed path at offset 8 (\"\") in CReading"},
-        {xqova::FindMember(holder_, "Readings[2]"), "Readings[2]",
-         "index out of range at offset 0 (\"Readings[2]\"), 2 elements in CHolder"},
-        {xqova::FindMember(holder_, "U8[1]"), "U8[1]", "index out of range at offset 0 (\"U8[1]\"), 1 element in CHolder"},
-        {xqova::FindMember(holder_, "Readings[1].Label[1]x"), "Readings[1].Label[1]x",
-         "malformed path at offset 20 (\"x\") in CReading"},
-        {xqova::FindMember(bare, "Count"), "Count", "no member of that name at offset 0 (\"Count\")"},
-        {xqova::FindMember(nullptr, "Count"), "Count", "holds no object at offset 0 (\"\")"},
-        {xqova::FindMember(holder_, "Count"), "Count", "found"},
-    };
-    char text[160];
-    for (const auto& m : messages) {
-        EXPECT_EQ(xqova::FormatPathError(m.location, m.path, text, sizeof text), m.text.size()) << m.text;
-        EXPECT_EQ(text, m.text);
-    }
-    const std::size_t full = messages[0].text.size();
-    EXPECT_EQ(xqova::FormatPathError(missing, path, text, 8), full);  // cut to fit, terminated
-    EXPECT_STREQ(text, "no memb");
-    EXPECT_EQ(xqova::FormatPathError(missing, path, text, 1), full);  // room for the terminator alone
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(xqova::FormatPathError(missing, path, nullptr, 0), full);  // the length alone
 }
 
 TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
     const xqova::MemberLocation alpha = xqova::FindMemberByAlias(Reading(), 0xA);  // in the base chain
-    ASSERT_TRUE(alpha);
-    EXPECT_EQ(alpha.position, 0);
-    EXPECT_EQ(xqova::ReadInteger(alpha), 11);
+    EXPECT_EQ(std::make_tuple(alpha.position, xqova::ReadInteger(alpha)), std::make_tuple(0, std::optional<std::int64_t>(11)));
     EXPECT_EQ(xqova::ReadInteger(xqova::FindMemberByAlias(Reading(), 0xB)), 123);
-    EXPECT_EQ(xqova::FindMemberByAlias(Reading(), 0xFFFFFFFFu).error, PathError::kNotFound);
-    EXPECT_EQ(xqova::FindMemberByAlias(&holder_, 0xB).error, PathError::kNotFound);  // nested objects not searched
-    EXPECT_EQ(xqova::FindMemberByAlias(nullptr, 0xA).error, PathError::kNoObject);
+    // Alias 0xFFFFFFFF is none; nested objects are not searched; a null object.
+    EXPECT_EQ(std::make_tuple(xqova::FindMemberByAlias(Reading(), 0xFFFFFFFFu).error, xqova::FindMemberByAlias(&holder_, 0xB).error,
+                              xqova::FindMemberByAlias(nullptr, 0xA).error),
+              std::make_tuple(PathError::kNotFound, PathError::kNotFound, PathError::kNoObject));
 
     // Listed: base members first; an element at version 100 has no Later.
     xqova::MemberEntry entries[11];
-    ASSERT_EQ(xqova::ListMembers(Element(0), entries, 10), 10u);
+    ASSERT_EQ(std::make_tuple(xqova::ListMembers(Element(0), entries, 10), xqova::ListMembers(nullptr, entries, 10)), std::make_tuple(10u, 0u));
     std::string listed;
     for (const auto& e : entries) listed += std::string(e.name) + " " + std::to_string(e.position) + " " + std::to_string(e.id) + ",";
     EXPECT_EQ(listed, "Alpha 0 0,Beta 1 1,Value 2 3,Samples 3 4,Label 4 5,Note 5 6,Stamp 6 7,Temperature 7 9,Wide 8 10,"
                       "Big 9 11, 65535 65535,");
-    EXPECT_EQ(xqova::ListMembers(nullptr, entries, 10), 0u);
 
     // A name is searched in the object's own members before its base's.
     constexpr std::uint32_t kShadow = 0x00420300;
@@ -289,14 +276,11 @@ TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
     xqova::MemberLocation past = xqova::FindMember(holder_, "Reading.Samples[3]");
     ++past.element;  // one past the array
     EXPECT_FALSE(xqova::ReadNumber(past));
-    EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Samples"));       // a whole array
-    EXPECT_FALSE(xqova::ReadNumber(holder_, "Readings"));
-    EXPECT_FALSE(xqova::ReadNumber(holder_, "Reading.Nope"));
-    EXPECT_FALSE(xqova::ReadPhysical(holder_, "Reading.Label").has_value());
+    // No number: a whole array, a vector, no member, a text.
+    for (const char* path : {"Reading.Samples", "Readings", "Reading.Nope", "Reading.Label"}) EXPECT_FALSE(xqova::ReadPhysical(holder_, path)) << path;
     // Not text; widechar text; one character; an element.
     for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
-    EXPECT_FALSE(xqova::ReadTime(holder_, "Times"));
-    EXPECT_FALSE(xqova::ReadTime(holder_, "Reading.Value"));
+    for (const char* path : {"Times", "Reading.Value"}) EXPECT_FALSE(xqova::ReadTime(holder_, path)) << path;
 }
 
 // Built from an encoding at an older version, an object measures room for
@@ -344,8 +328,7 @@ TEST_F(MemberPaths, OneStringTableForTheTree) {
     CXQOVAStringTable names;
     ASSERT_EQ(names.AddDictionaryTables(&dictionary_), 1);
     const xqova::MemberLocation value = xqova::FindMember(holder_, "Readings[1].Value");
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value.Kind(), MemberKind::kSignedInteger);
+    ASSERT_EQ(value.Kind(), MemberKind::kSignedInteger);
     EXPECT_EQ(value.member->Text(0xFF), nullptr);  // nested objects have no table of their own
     // The holder, its reading and that reading's base, two elements and theirs.
     EXPECT_EQ(xqova::ShareStringTable(&holder_, &names), 7u);

@@ -158,17 +158,17 @@ TEST_F(ObjectLifeCycle, StorageByMemberKind) {
     for (std::uint16_t id = 0; id < 8; ++id) {
         EXPECT_EQ(std::make_tuple(h.GetMemberNumElements(id), h.GetMemberSize(id)), std::make_tuple(elements[id], sizes[id])) << id;
     }
-    EXPECT_EQ(Held<CXQOVAObject>(h, kChild)->Version(), 101);  // nested objects at their newest version
-    EXPECT_EQ(Held<CXQOVAVector>(h, kPair)->At(1)->Version(), 101);
+    // Nested objects at their newest version.
+    EXPECT_EQ(std::make_tuple(Held<CXQOVAObject>(h, kChild)->Version(), Held<CXQOVAVector>(h, kPair)->At(1)->Version()), std::make_tuple(101, 101));
 
     // Without a dictionary nested objects and vector elements have no
     // members.
     const Bytes block = HolderBlock();
     CXQOVAObject alone(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
-    EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->ClassID(), kVersioned);
-    EXPECT_EQ(Held<CXQOVAObject>(alone, kChild)->MemberCount(), 0);
-    EXPECT_EQ(Held<CXQOVAVector>(alone, kPair)->At(1)->MemberCount(), 0);
-    EXPECT_EQ(Held<CXQOVAVector>(alone, kChildren)->Push(kVersioned)->MemberCount(), 0);
+    EXPECT_EQ(std::make_tuple(Held<CXQOVAObject>(alone, kChild)->ClassID(), Held<CXQOVAObject>(alone, kChild)->MemberCount(),
+                              Held<CXQOVAVector>(alone, kPair)->At(1)->MemberCount(),
+                              Held<CXQOVAVector>(alone, kChildren)->Push(kVersioned)->MemberCount()),
+              std::make_tuple(kVersioned, 0, 0, 0));
 }
 
 TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
