@@ -139,8 +139,8 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
         ASSERT_TRUE(p.has_value());
         EXPECT_EQ(std::make_tuple(p->stored, p->value, p->units), std::make_tuple(c.number, c.value, c.units));
     }
-    EXPECT_EQ(xqova::ReadInteger(holder_, "Reading.Wide[1]"), 0x100000001LL);
-    EXPECT_EQ(xqova::ReadInteger(holder_, "Readings[1].Value"), -45);
+    EXPECT_EQ(std::make_tuple(xqova::ReadInteger(holder_, "Reading.Wide[1]"), xqova::ReadInteger(holder_, "Readings[1].Value")),
+              std::make_tuple(std::optional<std::int64_t>(0x100000001LL), std::optional<std::int64_t>(-45)));
 
     // Where: the holding object, its position and identifier, the accessor.
     const struct {

@@ -102,8 +102,7 @@ TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {
 TEST_F(InheritedMembers, TextsThroughTheStringTable) {
     CXQOVAStringTable strings;
     ASSERT_EQ(strings.AddDictionaryTables(&dictionary_), 1);
-    EXPECT_EQ(o_.GetClassText(), nullptr);
-    EXPECT_EQ(o_.At(3).Text(0xFF), nullptr);
+    EXPECT_EQ(std::make_tuple(o_.GetClassText(), o_.At(3).Text(0xFF)), std::make_tuple(nullptr, nullptr));
     ASSERT_EQ(o_.SetStringTable(&strings), 1);
     EXPECT_STREQ(o_.GetClassText(), "CGrandChild");
     EXPECT_EQ(o_.GetClassText(9), nullptr);  // no such language

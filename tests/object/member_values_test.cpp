@@ -200,9 +200,9 @@ TEST_F(MemberValues, AssignmentAndPointers) {
         SCOPED_TRACE(id);
         CXQOVAData_u& m = o_.Member(id);
         EXPECT_EQ(static_cast<unsigned char*>(m) != nullptr, kind == 'b');
-        EXPECT_EQ(static_cast<char*>(m) != nullptr, kind == 'b');
+        EXPECT_EQ(static_cast<char*>(m) != nullptr && static_cast<signed char*>(m) != nullptr, kind == 'b');
         EXPECT_EQ(static_cast<short*>(m), nullptr);
-        EXPECT_EQ(static_cast<std::uint32_t*>(m) != nullptr, kind == 'l');
+        EXPECT_EQ(static_cast<std::uint32_t*>(m) != nullptr && static_cast<std::int32_t*>(m) != nullptr, kind == 'l');
         EXPECT_EQ(static_cast<float*>(m) != nullptr, kind == 'f');
         EXPECT_EQ(static_cast<double*>(m), nullptr);
         EXPECT_EQ(static_cast<QOVA_TIME*>(m) != nullptr, kind == 't');
@@ -264,8 +264,12 @@ TEST_F(MemberValues, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
     ASSERT_EQ(o_.SetMember(kFloats, floats, 3), 1);
     CXQOVAData_u& member = o_.Member(kFloats);  // the accessor's own forms check the same
     EXPECT_EQ(std::make_tuple(member.Set(doubles, 3), member.Set(reinterpret_cast<const std::int32_t*>(floats), 3),
-                              member.Set(floats, 3), o_.Member(kTimes).Set(times, 2)),
-              std::make_tuple(0, 0, 1, 1));
+                              member.Set(floats, 3), o_.Member(kTimes).Set(times, 2),
+                              o_.Member(kLongs).Set(reinterpret_cast<const std::uint32_t*>(floats), 3),
+                              o_.Member(kBytes).Set(reinterpret_cast<const signed char*>(kSeventeen), 16),
+                              o_.Member(kWords).Set(static_cast<const short*>(nullptr), 2),
+                              o_.Member(kWideText).Set(static_cast<const unsigned short*>(nullptr), 0)),
+              std::make_tuple(0, 0, 1, 1, 1, 1, 1, 1));
     EXPECT_EQ(static_cast<float*>(o_.Member(kFloats))[2], 3.25f);
     ASSERT_EQ(o_.SetMemberAt(kTimes, times, 2), 1);
     EXPECT_EQ(std::memcmp(static_cast<QOVA_TIME*>(o_.Member(kTimes)), times, sizeof times), 0);
