@@ -26,7 +26,7 @@ constexpr std::uint32_t kPlain = 0x00400200;
 enum : std::uint16_t {
     kInt8, kInt16, kTime, kInt32, kInt64, kAnsi, kWide, kUint8, kUint16, kUint32, kUint64, kFloat32, kFloat64,
     kBits16, kBitsU16, kBitsI64, kBytes, kFloats, kLongs, kTimes, kBitArray, kNested, kObjects, kBitTimes,
-    kText, kUnbounded, kText32, kWideText, kWords, kEmpty, kNone
+    kText, kUnbounded, kText32, kWideText, kWords, kEmpty, kBitTime, kNone
 };
 
 class MemberValues : public ::testing::Test {
@@ -41,7 +41,7 @@ protected:
                          FixedArray("BitArray", 0x38, 2), Nested("Nested", kPlain), VectorOf("Objects", kPlain, 0),
                          FixedArray("BitTimes", 0x2A, 1), M("Text", 0x48), M("Unbounded", 0x50),
                          FixedArray("Text32", 0x08, 32), M("WideText", 0x49), M("Words", 0x51),
-                         FixedArray("Empty", 0x10, 0)}),
+                         FixedArray("Empty", 0x10, 0), M("BitTime", 0x2A)}),
                   Build("CPlain", kPlain, {M("Value", 0x11)})}),
           dictionary_(chain_.Head()),
           o_(&dictionary_, kAllTypes, 0xFFFF) {}
@@ -235,9 +235,10 @@ TEST_F(MemberValues, BitsOfBitmaskMembers) {
 
     // Members that are not BITMASK have no bits.
     ASSERT_EQ(o_.SetMember(kUint16, 0xFFFFu), 1);
+    // Nor has a BITMASK TIME scalar: only arrays of it hold bits.
     EXPECT_EQ(std::make_tuple(o_.Member(kUint16).GetBit(0), o_.Member(kUint16).SetBit(0, 0), o_.Member(kNone).SetBit(0, 1),
-                              o_.Member(kNone).GetBit(0)),
-              std::make_tuple(0, 0, 0, 0));
+                              o_.Member(kNone).GetBit(0), o_.Member(kBitTime).SetBit(0, 1), o_.Member(kBitTime).GetBit(0)),
+              std::make_tuple(0, 0, 0, 0, 0, 0));
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint16)), 0xFFFFu);
 }
 
