@@ -237,7 +237,7 @@ TEST_F(MemberValues, BitsOfBitmaskMembers) {
     ASSERT_EQ(o_.SetMember(kUint16, 0xFFFFu), 1);
     // Nor has a BITMASK TIME scalar: only arrays of it hold bits.
     EXPECT_EQ(std::make_tuple(o_.Member(kUint16).GetBit(0), o_.Member(kUint16).SetBit(0, 0), o_.Member(kNone).SetBit(0, 1),
-                              o_.Member(kNone).GetBit(0), o_.Member(kBitTime).SetBit(0, 1), o_.Member(kBitTime).GetBit(0)),
+                              o_.Member(kNone).GetBit(0), o_.Member(kBitTime).SetBit(9, 1), o_.Member(kBitTime).GetBit(9)),
               std::make_tuple(0, 0, 0, 0, 0, 0));
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint16)), 0xFFFFu);
 }
