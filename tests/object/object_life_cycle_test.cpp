@@ -45,7 +45,7 @@ T* Held(CXQOVAObject& o, std::uint16_t id) {
 class ObjectLifeCycle : public ::testing::Test {
 protected:
     ObjectLifeCycle()
-        : chain_({VersionedBlock(), HolderBlock(), Build("COther", kOther, {M("X", 0x03)})}),
+        : chain_({VersionedBlock(), HolderBlock(), Build("COther", kOther, {M("X", 0x03)}, 101)}),
           dictionary_(chain_.Head()) {}
 
     // A CHolder with every member given a value derived from `seed`; the
@@ -210,8 +210,8 @@ TEST_F(ObjectLifeCycle, CopyIsDeepAndResetClearsEverything) {
         EXPECT_EQ(target.Copy(other), 0);
         ExpectReset(target);
     }
-    CXQOVAObject newer(&dictionary_, kVersioned, 101);
-    EXPECT_EQ(newer.Copy(&older), 0);
+    CXQOVAObject other100(&dictionary_, kOther, 100), other101(&dictionary_, kOther, 0xFFFF);  // the same members
+    EXPECT_EQ(other101.Copy(&other100), 0);
 }
 
 // Every allocation may fail: the object is then smaller but usable, a copy
