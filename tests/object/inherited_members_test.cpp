@@ -45,14 +45,9 @@ protected:
 
 TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
     ASSERT_NE(Level(2), nullptr);
-    EXPECT_EQ(Level(1)->ClassID(), kDerived);
-    EXPECT_EQ(Level(2)->ClassID(), kBase);
-    EXPECT_EQ(Level(3), nullptr);
-    EXPECT_EQ(o_.Cast(kGrandChild), &o_);
-    EXPECT_EQ(o_.Cast(kDerived), Level(1));
-    EXPECT_EQ(o_.Cast(kBase), Level(2));
-    EXPECT_EQ(o_.Cast(0x00410300), nullptr);
-    EXPECT_EQ(Level(1)->Cast(kGrandChild), nullptr);
+    EXPECT_EQ(std::make_tuple(Level(1)->ClassID(), Level(2)->ClassID(), Level(3)), std::make_tuple(kDerived, kBase, nullptr));
+    EXPECT_EQ(std::make_tuple(o_.Cast(kGrandChild), o_.Cast(kDerived), o_.Cast(kBase), o_.Cast(0x00410300), Level(1)->Cast(kGrandChild)),
+              std::make_tuple(&o_, Level(1), Level(2), nullptr, nullptr));
 
     // Identifier -> holding object and type. Each level names the members of
     // its own chain by the same identifiers.
@@ -68,44 +63,38 @@ TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
         EXPECT_EQ(&o_.Member(c.id), &Level(c.level)->Member(c.id));
     }
     EXPECT_EQ(o_.GetMemberType(7), 0xF8);
-    EXPECT_EQ(static_cast<CXQOVAObject*>(o_.Member(4)), Level(1));
+    EXPECT_EQ(std::make_tuple(static_cast<CXQOVAObject*>(o_.Member(4)), static_cast<void*>(o_.Member(4))),
+              std::make_tuple(Level(1), static_cast<void*>(Level(1))));
 
-    EXPECT_EQ(Level(2)->MemberCount(), 2);
-    EXPECT_EQ(Level(1)->MemberCount(), 3);
-    ASSERT_EQ(o_.MemberCount(), 5);
+    ASSERT_EQ(std::make_tuple(Level(2)->MemberCount(), Level(1)->MemberCount(), o_.MemberCount()), std::make_tuple(2, 3, 5));
     const std::uint16_t idAt[5] = {0, 1, 3, 5, 6};
     for (std::uint16_t pos = 0; pos < 5; ++pos) EXPECT_EQ(&o_[pos], &o_.Member(idAt[pos])) << pos;
-    EXPECT_EQ(o_.GetMemberAtType(5), 0xF8);
-    EXPECT_EQ(o_.GetMemberAtAlias(0), 0xAu);
-    EXPECT_EQ(o_.GetMemberAtUnits(4), 3);
-    EXPECT_EQ(o_.GetMemberAtUnits(3), 0xFF);
+    EXPECT_EQ(std::make_tuple(o_.GetMemberAtType(5), o_.GetMemberAtAlias(0), o_.GetMemberAtUnits(4), o_.GetMemberAtUnits(3)),
+              std::make_tuple(0xF8, 0xAu, 3, 0xFF));
 
     // At version 100 Eta is absent: one position fewer.
     CXQOVAObject old(&dictionary_, kGrandChild, 100);
-    EXPECT_EQ(old.MemberCount(), 4);
-    EXPECT_EQ(old.MemberAvailable(6), 0);
-    EXPECT_EQ(old.GetMemberUnits(6), 3);
-    EXPECT_EQ(&old.At(3), &old.Member(5));
-    EXPECT_EQ(old.GetMemberAtType(4), 0xF8);
+    EXPECT_EQ(std::make_tuple(old.MemberCount(), old.MemberAvailable(6), old.GetMemberUnits(6), &old.At(3), old.GetMemberAtType(4)),
+              std::make_tuple(4, 0, 3, &old.Member(5), 0xF8));
 
-    // A base the dictionary lacks has no members and counts no identifiers.
-    Chain orphanChain(Build("COrphan", 0x00410300, {InheritFrom(0x00419900), M("Own", 0x13)}));
+    // A base the dictionary lacks, or a base without a dictionary, has no
+    // members and counts no identifiers.
+    Chain orphanChain(Build("COrphan", 0x00410300, {InheritFrom(0x00419900), M("Own", 0x03)}));
     CXQOVADictionary orphans(orphanChain.Head());
-    CXQOVAObject orphan(&orphans, 0x00410300, 0xFFFF);
-    EXPECT_EQ(std::make_tuple(orphan.GetMemberType(0), orphan.GetMemberType(1), orphan.MemberCount()),
-              std::make_tuple(0x16, 0x13, 1));
+    const Bytes derived = DerivedBlock();
+    CXQOVAObject orphan(&orphans, 0x00410300, 0xFFFF), alone(nullptr, static_cast<const void*>(derived.data()), 0xFFFF);
+    for (CXQOVAObject* o : {&orphan, &alone}) {
+        EXPECT_EQ(std::make_tuple(o->GetMemberType(0), o->GetMemberType(1), o->MemberCount()), std::make_tuple(0x16, 0x03, 1));
+    }
 }
 
 TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {
-    ASSERT_EQ(o_.SetMember(1, 77u), 1);
-    EXPECT_EQ(static_cast<std::uint32_t>(Level(2)->Member(1)), 77u);
-    ASSERT_EQ(o_.SetMemberAt(2, -5), 1);
-    EXPECT_EQ(static_cast<std::int32_t>(Level(1)->Member(3)), -5);
-    EXPECT_EQ(o_.SetMember(4, 1), 0);  // the inherit member takes no number
+    ASSERT_EQ(std::make_tuple(o_.SetMember(1, 77u), o_.SetMemberAt(2, -5), o_.SetMember(4, 1)), std::make_tuple(1, 1, 0));
+    EXPECT_EQ(std::make_tuple(static_cast<std::uint32_t>(Level(2)->Member(1)), static_cast<std::int32_t>(Level(1)->Member(3))),
+              std::make_tuple(77u, -5));  // the inherit member took no number
     CXQOVAObject copy(o_);
     EXPECT_NE(copy.BaseClass(), o_.BaseClass());
-    EXPECT_EQ(static_cast<std::uint32_t>(copy.Member(1)), 77u);
-    EXPECT_EQ(static_cast<std::int32_t>(copy.At(2)), -5);
+    EXPECT_EQ(std::make_tuple(static_cast<std::uint32_t>(copy.Member(1)), static_cast<std::int32_t>(copy.At(2))), std::make_tuple(77u, -5));
     o_.Reset(1);
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(1)), 0u);
 }
@@ -113,8 +102,7 @@ TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {
 TEST_F(InheritedMembers, TextsThroughTheStringTable) {
     CXQOVAStringTable strings;
     ASSERT_EQ(strings.AddDictionaryTables(&dictionary_), 1);
-    EXPECT_EQ(o_.GetClassText(), nullptr);
-    EXPECT_EQ(o_.At(3).Text(0xFF), nullptr);
+    EXPECT_EQ(std::make_tuple(o_.GetClassText(), o_.At(3).Text(0xFF)), std::make_tuple(nullptr, nullptr));
     ASSERT_EQ(o_.SetStringTable(&strings), 1);
     EXPECT_STREQ(o_.GetClassText(), "CGrandChild");
     EXPECT_EQ(o_.GetClassText(9), nullptr);  // no such language

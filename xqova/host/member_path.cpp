@@ -14,8 +14,8 @@ namespace {
 // first slot, as the object's own lookups do.
 template <class Visit>
 bool VisitOwnMembers(CXQOVAObject* object, Visit visit) {
+    // An object without a definition walks no records.
     const void* definition = object->GetDefinition();
-    if (definition == nullptr) return false;
     CXQOVAObject* base = object->BaseClass();
     const std::uint32_t first = base != nullptr ? base->MemberCount() : 0u;
     MemberWalker walker(definition);
@@ -187,7 +187,7 @@ MemberLocation FindMember(CXQOVAObject* root, std::string_view path) {
             if (kind == MemberKind::kVector) {
                 const CXQOVAVector* vector = member;
                 count = vector != nullptr ? vector->Size() : 0u;
-            } else if (kind != MemberKind::kObject && kind != MemberKind::kBase && MemberType(member.Type()).IsArray()) {
+            } else if (MemberType(member.Type()).IsArray()) {  // a name never finds the inherit member
                 count = member.Elements();
             } else {
                 return Failure(location, PathError::kNotAnArray, start, segment);
@@ -230,8 +230,8 @@ MemberLocation FindMemberByAlias(CXQOVAObject* object, std::uint32_t alias) {
 CXQOVAObject* ObjectAt(const MemberLocation& location) {
     if (location.member == nullptr) return nullptr;
     switch (location.Kind()) {
-        case MemberKind::kObject:
-            return location.element == kNoElement ? static_cast<CXQOVAObject*>(*location.member) : nullptr;
+        case MemberKind::kObject:  // a path puts no index after a single object
+            return *location.member;
         case MemberKind::kVector: {
             const CXQOVAVector* vector = *location.member;
             return vector != nullptr && location.element != kNoElement ? vector->At(location.element) : nullptr;

@@ -10,11 +10,13 @@ namespace xqova {
 namespace {
 
 // The bytes of the element a location names in an array member's buffer
-// (host order), or null: a scalar, no element named, or no buffer.
+// (host order), or null: no element named, one past the array (a location
+// is the caller's to change), or no buffer. Callers read scalars themselves.
 const unsigned char* ElementBytes(const MemberLocation& location) {
     const CXQOVAData_u& member = *location.member;
     const MemberType type(member.Type());
-    if (!type.IsArray() || location.element == kNoElement || location.element >= member.Elements()) return nullptr;
+    // kNoElement (0xFFFF) is at or past the end of every array.
+    if (location.element >= member.Elements()) return nullptr;
     const void* buffer = member;
     if (buffer == nullptr) return nullptr;
     return static_cast<const unsigned char*>(buffer) + std::size_t{location.element} * type.ElementSize();

@@ -70,7 +70,7 @@ signed char CXQOVAData_u::ScaleExponent() const {
 }
 
 const char* CXQOVAData_u::Text(std::uint8_t language) {
-    if (owner_ == nullptr || IsSentinel()) return nullptr;
+    if (owner_ == nullptr) return nullptr;  // the sentinel has no owner
     std::uint32_t pos = owner_->SlotIndex(this);
     if (owner_->baseObject_ != nullptr) pos += owner_->baseObject_->MemberCount() - 1u;
     return owner_->GetMemberAtText(static_cast<std::uint16_t>(pos), language);
@@ -78,11 +78,7 @@ const char* CXQOVAData_u::Text(std::uint8_t language) {
 
 // ---- Scalar conversions ----------------------------------------------------
 
-bool CXQOVAData_u::IsConvertibleScalar() const {
-    if (type_ >= 0x40) return false;
-    const std::uint8_t w = Width(type_);
-    return w == 0 || w == 1 || w == 3 || w == 5 || w == 7;
-}
+bool CXQOVAData_u::IsConvertibleScalar() const { return xqova::MemberType(type_).IsConvertibleScalar(); }
 
 std::uint32_t CXQOVAData_u::Low32() const { return xqova::detail::LoadLow32(value_, Width(type_)); }
 
@@ -195,7 +191,8 @@ CXQOVAData_u& CXQOVAData_u::operator=(std::uint32_t value) {
 }
 
 std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::uint16_t count, std::uint8_t isFloat) {
-    if (IsSentinel() || Width(type_) == 6) return 0;
+    // No width passed in is 7, an object's width code plus one.
+    if (IsSentinel()) return 0;
     if (IsFloatKind(type_) != (isFloat != 0)) return 0;
     if (Width(type_) + 1 != width) return 0;
     const std::uint32_t b = width == 3 ? 8u : width;
@@ -206,7 +203,7 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
         if (buffer_ == nullptr || size_ == 0) return 0;
         if ((data != nullptr && n == 0) || n > elements_) return 0;
         std::memset(buffer_, 0, size_);
-        if (data != nullptr && count != 0) std::memcpy(buffer_, data, static_cast<std::size_t>(count) * b);
+        if (data != nullptr) std::memcpy(buffer_, data, static_cast<std::size_t>(count) * b);
         return 1;
     }
     if (!xqova::MemberType(type_).IsUnbounded()) return 0;
@@ -221,7 +218,7 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
         size_ = 0;
         elements_ = 0;
     }
-    if (buffer_ == nullptr && data == nullptr && size_ == 0 && count == 0) return 1;
+    if (buffer_ == nullptr && data == nullptr && count == 0) return 1;  // no buffer has no size
     if (n == 0) return 0;
     if (buffer_ == nullptr) {
         buffer_ = owner_->TakeSpare(bytes);
@@ -266,6 +263,8 @@ namespace {
 
 // Where bit k of a BITMASK member lives: the byte, or null when k is outside
 // the member. A vector of objects holds no bits: its buffer is the vector.
+// Nor does a member that is neither a scalar nor an array (a TIME): it has no
+// buffer, as the sentinel has none.
 unsigned char* BitByte(unsigned char* value, void* buffer, std::uint8_t type, bool scalar, std::uint32_t elements,
                        std::uint16_t bit) {
     const std::uint8_t w = Width(type);
@@ -279,20 +278,16 @@ unsigned char* BitByte(unsigned char* value, void* buffer, std::uint8_t type, bo
 }  // namespace
 
 std::uint8_t CXQOVAData_u::GetBit(std::uint16_t bit) const {
-    if (!IsBitmaskKind(type_) || IsSentinel()) return 0;
-    const bool scalar = IsConvertibleScalar();
-    if (!scalar && !IsArrayAccessor()) return 0;
+    if (!IsBitmaskKind(type_)) return 0;
     const unsigned char* byte =
-        BitByte(const_cast<unsigned char*>(value_), buffer_, type_, scalar, Elements(), bit);
+        BitByte(const_cast<unsigned char*>(value_), buffer_, type_, IsConvertibleScalar(), Elements(), bit);
     if (byte == nullptr) return 0;
     return (*byte >> (bit % 8)) & 1u;
 }
 
 std::uint8_t CXQOVAData_u::SetBit(std::uint16_t bit, std::uint8_t value) {
-    if (!IsBitmaskKind(type_) || IsSentinel()) return 0;
-    const bool scalar = IsConvertibleScalar();
-    if (!scalar && !IsArrayAccessor()) return 0;
-    unsigned char* byte = BitByte(value_, buffer_, type_, scalar, Elements(), bit);
+    if (!IsBitmaskKind(type_)) return 0;
+    unsigned char* byte = BitByte(value_, buffer_, type_, IsConvertibleScalar(), Elements(), bit);
     if (byte == nullptr) return 0;
     const unsigned char mask = static_cast<unsigned char>(1u << (bit % 8));
     if (value != 0) {

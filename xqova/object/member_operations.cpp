@@ -202,12 +202,8 @@ const char* CXQOVAObject::GetClassText() { return GetClassText(0xFF); }
 
 namespace {
 
-bool AcceptsNumber(const CXQOVAData_u& accessor) {
-    const std::uint8_t type = accessor.Type();
-    if (type >= 0x40) return false;  // arrays, UNBOUNDED members, the sentinel
-    const std::uint8_t w = xqova::MemberType(type).Width();
-    return w == 0 || w == 1 || w == 3 || w == 5 || w == 7;
-}
+// Not arrays, UNBOUNDED members or the sentinel.
+bool AcceptsNumber(const CXQOVAData_u& accessor) { return xqova::MemberType(accessor.Type()).IsConvertibleScalar(); }
 
 bool FloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); }
 

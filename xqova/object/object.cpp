@@ -60,7 +60,7 @@ public:
                 *nested = at;
                 *nestedSize = size;
             }
-        } else if (type.IsUnbounded()) {
+        } else {  // UNBOUNDED, the rest of the variable section
             std::uint16_t bytes;
             active_ = xqova::SkipUnbounded(&window_, &bytes);
             if (active_ && unboundedBytes != nullptr) *unboundedBytes = bytes;
@@ -439,7 +439,7 @@ void CXQOVAObject::Destruct() {
 
 void* CXQOVAObject::TakeSpare(std::size_t bytes) {
     const auto needed = static_cast<std::size_t>(AlignUp(bytes, kStorageAlignment));
-    if (bytes == 0 || needed > spareLeft_) return nullptr;
+    if (needed > spareLeft_) return nullptr;
     void* at = spare_;
     spare_ += needed;
     spareLeft_ -= needed;
@@ -495,6 +495,12 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
     }
     if (type.IsArray()) {
         const bool text = type.IsText();
+        if (text && type.IsUnbounded() && source->elements_ == 0) {
+            // A text never set holds no buffer, not even a terminator: the
+            // copy holds none either, so that both encode alike.
+            target->ReleaseStorage();
+            return 1;
+        }
         std::uint16_t count = source->elements_;
         if (text && count != 0) --count;
         const void* data = (count == 0 && !text) ? nullptr : source->buffer_;
@@ -522,7 +528,7 @@ std::uint8_t CXQOVAObject::CopyValues(const CXQOVAObject* source) {
     // them ran out of memory while it was built; such a copy would be
     // incomplete.
     std::uint8_t result = presentCount_ == source->presentCount_ ? 1 : 0;
-    for (std::uint16_t i = 0; result == 1 && i < source->presentCount_ && slots_ + i != sentinel_; ++i) {
+    for (std::uint16_t i = 0; result == 1 && i < presentCount_; ++i) {
         result = CopySlot(slots_ + i, source->slots_ + i);
     }
     if (result == 0) Reset(1);

@@ -397,6 +397,7 @@ private:
 
     // Room for an UNBOUNDED buffer of `bytes` in the storage, set aside
     // when the object was built from an encoding; null when none is left.
+    // `bytes` is never 0: an empty UNBOUNDED member holds no buffer.
     void* TakeSpare(std::size_t bytes);
     // Whether p lies in the object's storage (and so is not released alone).
     bool InStorage(const void* p) const;

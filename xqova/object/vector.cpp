@@ -151,18 +151,16 @@ CXQOVAObject* CXQOVAVector::Insert(std::uint32_t classId, std::uint16_t version,
     return Insert(pos, nullptr, nullptr, classId, version);
 }
 
+// A null source or definition names no class: the insertion refuses it.
 CXQOVAObject* CXQOVAVector::Insert(const CXQOVAObject* source, std::uint16_t pos) {
-    if (source == nullptr) return nullptr;
     return Insert(pos, source, nullptr, xqova::kNoClass, 0xFFFF);
 }
 
 CXQOVAObject* CXQOVAVector::Insert(const void* definition, std::uint16_t pos) {
-    if (definition == nullptr) return nullptr;
     return Insert(pos, nullptr, definition, xqova::kNoClass, 0xFFFF);
 }
 
 CXQOVAObject* CXQOVAVector::Insert(const void* definition, std::uint16_t version, std::uint16_t pos) {
-    if (definition == nullptr) return nullptr;
     return Insert(pos, nullptr, definition, xqova::kNoClass, version);
 }
 
@@ -191,9 +189,8 @@ void CXQOVAVector::Erase(std::uint16_t index, std::uint16_t count) {
     for (std::uint16_t i = size_; i < size_ + count; ++i) elements_[i] = nullptr;
 }
 
-void CXQOVAVector::Pop() {
-    if (size_ != 0) Erase(static_cast<std::uint16_t>(size_ - 1), 1);
-}
+// On an empty vector the index is 0xFFFF, past the end: nothing is erased.
+void CXQOVAVector::Pop() { Erase(static_cast<std::uint16_t>(size_ - 1), 1); }
 
 void CXQOVAVector::Clear() {
     if (IsFixed()) {
