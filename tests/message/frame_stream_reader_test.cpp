@@ -95,7 +95,9 @@ TEST(FrameStreamReader, BuffersOfLimitedSize) {
     EXPECT_EQ(reader.Next(out, sizeof out, &size), xqova::FRAME_STREAM_NO_ROOM);
     EXPECT_EQ(size, 0u);
     EXPECT_EQ(reader.Buffered(), 33u);
-    EXPECT_EQ(reader.Feed(Bytes(64, 0).data(), 64), 31u);
+    EXPECT_EQ(reader.Feed(nullptr, 5) + reader.Feed(Bytes(64, 0).data(), 64), 31u);
+    EXPECT_EQ(reader.Next(nullptr, 64, &size), xqova::FRAME_STREAM_NO_ROOM);
+    EXPECT_EQ(reader.Next(out, 64, nullptr), xqova::FRAME_STREAM_NO_ROOM);
 
     xqova::FrameStreamReader small(storage, 32);
     EXPECT_EQ(small.Feed(frame.data(), 33), 32u);
@@ -105,6 +107,17 @@ TEST(FrameStreamReader, BuffersOfLimitedSize) {
     EXPECT_EQ(status, xqova::FRAME_STREAM_NEED_MORE);
     EXPECT_EQ(small.DiscardedBytes(), 32u);
     EXPECT_EQ(small.Buffered(), 0u);
+
+    // Clear forgets the bytes, not the counters, and keeps the checksum
+    // states in step: a frame fed after it (across the buffer's end) holds.
+    std::uint16_t states[63];
+    xqova::FrameStreamReader cleared(storage, states, sizeof out);
+    cleared.Clear();
+    EXPECT_EQ(cleared.Feed(Bytes(40, 0x11).data(), 40) + cleared.Feed(frame.data(), 20), 60u);
+    cleared.Clear();
+    EXPECT_EQ(cleared.Feed(frame.data(), 33), 33u);
+    EXPECT_EQ(cleared.Next(out, sizeof out, &size), xqova::FRAME_STREAM_FRAME);
+    EXPECT_EQ(size + cleared.DiscardedBytes() + cleared.Buffered(), 33u);
 }
 
 // Noise costs bounded work per byte: a MiB of bytes that each start a

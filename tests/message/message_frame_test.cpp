@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -15,6 +16,8 @@ using namespace message_test;
 class CountingMessage : public DtData {
 public:
     CountingMessage(std::uint32_t id, std::uint32_t size) : DtData(id), size_(size) {}
+    using DtData::PayloadChecksumHolds;
+    using DtData::PutPayloadChecksum;
 
 protected:
     std::uint32_t get_payload_size() const override { return size_; }
@@ -38,6 +41,7 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
         Bytes head;  // empty: refused
     } rows[] = {
         {0x00112233u, 11, false, Hex("00 11 22 33 00 0B 00 01")},
+        {0x00112233u, 0xFFFF, false, Hex("00 11 22 33 FF FF 00 01")},
         {0x00171000u, 0x10000, false, {}},
         {0x00071201u, 3, true, Hex("00 07 12 01 00 00 00 03 00")},
         {0x00010000u, 0x10000, true, Hex("00 01 00 00 00 01 00 00 00 01")},
@@ -57,7 +61,10 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
             EXPECT_EQ(frame.back(), static_cast<unsigned char>(row.payload - 1));
         }
     }
-    EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr), 0u);
+    EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr) + DtData(0x00071201u).is_Extended(nullptr), 0u);
+    const DtData bare;  // the base message writes and takes an empty payload
+    EXPECT_EQ(Encode(bare), Hex("00 00 00 00 00 00"));
+    EXPECT_EQ(DtData().deserialize_all(Encode(bare).data()) + bare.size_XML() + bare.getVersion(), 6u);
 }
 
 // The flag bits, the inclusive version bounds of a status table (an entry
@@ -71,6 +78,7 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     message.SetValid(0);
     EXPECT_EQ(message.isvalid(), 0);
     EXPECT_EQ(message.isdirty(), 128);
+    EXPECT_EQ(message.setdirty(0) + message.GetDataBitField(), 0);
     const t_VersionEntry versions[2] = {{100, 101}, {0, 0xFFFF}};
     for (std::uint16_t version : {99, 100, 101, 102}) {
         message.SetSrcVersion(version);
@@ -80,9 +88,10 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     const t_MsgEntry codes[2] = {{3, "three"}, {5, "five"}};
     EXPECT_STREQ(GetMsgString(codes, 2, 5), "five");
     EXPECT_STREQ(GetMsgString(codes, 1, 5), "Unknown code: 5");
+    EXPECT_STREQ(GetMsgString(nullptr, 2, 3), "Unknown code: 3");
     EXPECT_STREQ(GetMsgString(codes, 2, 65535), "Unknown code: 65535");
     EXPECT_EQ(IsValidEnum(codes, 2, 3), 1);
-    EXPECT_EQ(IsValidEnum(codes, 0, 3) + IsValidEnum(codes, 2, 4), 0);
+    EXPECT_EQ(IsValidEnum(codes, 0, 3) + IsValidEnum(codes, 2, 4) + IsValidEnum(nullptr, 2, 3), 0);
 
     unsigned char buffer[8] = {};
     uint8QManager out(buffer, 8, 0);
@@ -93,9 +102,17 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     EXPECT_EQ(back.year, 2024);
     EXPECT_EQ(back.fraction, 9);
 
-    // A field that the queue cannot supply reads as 0.
+    // A field that the queue cannot supply reads as 0; without a queue, all.
     uint8QManager shortIn(buffer, 3, 1);
     EXPECT_EQ(message.Get_QOVATIME(&shortIn).day, 0);
+    message.Put_QOVATIME(nullptr, back);
+    EXPECT_EQ(message.Get_QOVATIME(nullptr).year, 0);
+
+    // Each part of the class identifier is set keeping the other two.
+    message.set_Species(0x78);
+    message.set_Genus(0x56);
+    message.set_Family(0x1234);
+    EXPECT_EQ(message.id(), 0x12345678u);
 }
 
 TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
@@ -105,26 +122,39 @@ TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
     buffer.insert(buffer.end(), second.begin(), second.end());
     ASSERT_EQ(buffer.size(), 20u);
     EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 20), 2);
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 0), 0);
+    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 0) + walker.QOVASerialElements(nullptr, 20), 0);
     // The second frame runs past 19 bytes: only the first is whole.
     EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 19), 1);
     // A tail too short to hold a header is not a frame.
     EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 12), 1);
+    Bytes many;  // the count saturates
+    for (int i = 0; i < 0x10000; ++i) many.insert(many.end(), {0x00, 0x01, 0x02, 0x03, 0x00, 0x00});
+    EXPECT_EQ(walker.QOVASerialElements(many.data(), static_cast<std::uint32_t>(many.size())), 0xFFFF);
 
-    unsigned char extended[8] = {0x00, 0x05, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};
-    unsigned char width = 0;
-    EXPECT_EQ(walker.QOVASerialSize(extended, &width), 18u);
-    EXPECT_EQ(width, 4);
-    EXPECT_EQ(walker.QOVASerialSize(extended, 8, &width), 0u);
-    EXPECT_EQ(walker.QOVASerialSize(buffer.data(), 20, &width), 9u);
-    EXPECT_EQ(width, 2);
+    // A frame's size from its header, with the bytes that exist: the width
+    // of its length field is given once its class identifier is there.
+    const unsigned char extended[18] = {0x00, 0x05, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};  // payload length 10
+    const unsigned char empty[8] = {0x00, 0x05, 0x12, 0x00};                                // payload length 0
+    const struct {
+        const unsigned char* frame;
+        std::size_t available;
+        std::uint32_t size;
+        unsigned char width;  // 0: not given
+    } rows[] = {{nullptr, 20, 0, 0},    {buffer.data(), 3, 0, 0}, {buffer.data(), 4, 0, 2}, {buffer.data(), 20, 9, 2},
+                {empty, 7, 0, 4},       {empty, 8, 8, 4},         {extended, 17, 0, 4},     {extended, 18, 18, 4}};
+    for (const auto& row : rows) {
+        unsigned char width = 0;
+        EXPECT_EQ(walker.QOVASerialSize(row.frame, row.available, &width), row.size) << row.available;
+        EXPECT_EQ(width, row.width) << row.available;
+        width = 0;  // and trusting the header alone
+        EXPECT_TRUE(row.size == 0 || walker.QOVASerialSize(row.frame, &width) + width == row.size + row.width);
+    }
     EXPECT_EQ(walker.QOVASerialSize(nullptr, nullptr), 0u);
 }
 
 // Each check that refuses a frame is named, with where and what it compared;
 // CheckFrame makes the checks that need no message.
 TEST(MessageFrame, RefusalsNameTheirCheck) {
-    using xqova::FrameCheck;
     const Bytes head = Cat({Hex("00 65 00 00 12"), kDefaultGuid, Hex("00 01")});  // up to DataLength
     const Bytes good = MakeFrame(0x001D0000u, Cat({head, Hex("00 03 01 02 03")}));  // 36 bytes, checksum at 34
     const Bytes newer = MakeFrame(0x001D0000u, Cat({Hex("00 66"), Bytes(head.begin() + 2, head.end()), Hex("00 03 01 02 03")}));
@@ -132,42 +162,46 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
     Bytes damaged = good;
     damaged[12] ^= 4;
     const std::uint16_t stored = ReadInt16(good.data() + 34);
+    const Bytes alone = MakeFrame(0x001D0000u, {});  // the checksum, read as the version
     struct Row {
-        const char* name;
+        const char* check;  // its name
         Bytes frame;
-        FrameCheck check;
         std::size_t at;
         std::uint64_t found, expected;
         std::uint32_t framePasses;  // CheckFrame's result
     } rows[] = {
-        {"three bytes", Bytes(good.begin(), good.begin() + 3), FrameCheck::kHeader, 0, 3, 4, 0},
-        {"five bytes", Bytes(good.begin(), good.begin() + 5), FrameCheck::kHeader, 0, 5, 6, 0},
-        {"cut", Bytes(good.begin(), good.end() - 1), FrameCheck::kLength, 4, 36, 35, 0},
-        {"another family", Encode(CConDStd()), FrameCheck::kOtherClass, 0, 0x001E0000u, 0x001D0000u, 33},
-        {"payload of 1", Hex("00 1D 00 00 00 01 07"), FrameCheck::kTooSmall, 4, 1, 2, 0},
-        {"damaged", damaged, FrameCheck::kChecksum, 34, stored, CalculateCRC(damaged.data(), 34), 0},
-        {"newer", newer, FrameCheck::kNewerVersion, 6, 102, 101, 36},
-        {"lying length", lying, FrameCheck::kPayload, 6, 0, 0, 36},
-        {"good", good, FrameCheck::kNone, 0, 0, 0, 36},
+        {"too short for its header", Bytes(good.begin(), good.begin() + 3), 0, 3, 4, 0},
+        {"too short for its header", Bytes(good.begin(), good.begin() + 4), 0, 4, 6, 0},
+        {"stated length beyond the input", Bytes(good.begin(), good.end() - 1), 4, 36, 35, 0},
+        {"another family or genus", Encode(CConDStd()), 0, 0x001E0000u, 0x001D0000u, 33},
+        {"payload too short for its checksum", Hex("00 1D 00 00 00 00"), 4, 0, 2, 0},
+        {"payload too short for its checksum", Hex("00 1D 00 00 00 01 07"), 4, 1, 2, 0},
+        {"checksum mismatch", damaged, 34, stored, CalculateCRC(damaged.data(), 34), 0},
+        {"newer version", newer, 6, 102, 101, 36},
+        {"newer version", alone, 6, ReadInt16(alone.data() + 6), 101, 8},
+        {"payload fields do not fit the frame", lying, 6, 0, 0, 36},
+        {"no failure", good, 0, 0, 0, 36},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.frame.size());
         xqova::FrameReport report;
         CRNDZDStd target;
-        const std::uint32_t result = target.deserialize_all(row.frame.data(), row.frame.size(), &report);
-        EXPECT_EQ(result, row.check == FrameCheck::kNone ? row.frame.size() : 0u);
-        EXPECT_EQ(report.check, row.check) << xqova::FrameCheckName(report.check);
+        const bool passes = std::strcmp(row.check, "no failure") == 0;
+        EXPECT_EQ(target.deserialize_all(row.frame.data(), row.frame.size(), &report), passes ? row.frame.size() : 0u);
+        EXPECT_STREQ(xqova::FrameCheckName(report.check), row.check);
         EXPECT_EQ(report.at, row.at);
         EXPECT_EQ(report.found, row.found);
         EXPECT_EQ(report.expected, row.expected);
         EXPECT_EQ(report.classRead, row.frame.size() >= 4);
         EXPECT_EQ(report.size, row.frame.size() < 6 ? 0u : 6u + ReadInt16(row.frame.data() + 4));  // once stated
         EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), &report), row.framePasses);
-        EXPECT_EQ(report.check == FrameCheck::kNone, row.framePasses != 0);
+        EXPECT_EQ(static_cast<bool>(report), row.framePasses == 0);
+        EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), nullptr), row.framePasses);
     }
+    EXPECT_STREQ(xqova::FrameCheckName(static_cast<xqova::FrameCheck>(8)), "unknown check");
     xqova::FrameReport none;  // no frame at all, whatever length comes with it
     EXPECT_EQ(xqova::CheckFrame(nullptr, good.size(), &none), 0u);
-    EXPECT_EQ(none.check, FrameCheck::kHeader);
+    EXPECT_EQ(none.check, xqova::FrameCheck::kHeader);
     EXPECT_EQ(none.expected, 4u);
 }
 
@@ -206,13 +240,15 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     EXPECT_EQ(target[0], 9);
     EXPECT_EQ(queue.get_num_used(), 3u);
     EXPECT_EQ(queue.GetTailPtr(), static_cast<void*>(buffer));
-    EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}), 1);
+    EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}) + queue.enqueue_array(nullptr, 0) + queue.dequeue_array(nullptr, 0), 3);
     EXPECT_EQ(queue.enqueue_array(bytes, 3), 1);  // exactly the free space
     EXPECT_EQ(queue.get_num_free(), 0u);
     EXPECT_EQ(queue.put(static_cast<unsigned char>(9)), 0);
     unsigned char one[1] = {0};
     uint8QManager single(one, 1, 0);  // one byte free: a 16-bit value does not fit
     EXPECT_EQ(single.put(std::uint16_t{0x1234}), 0);
+    CountingMessage::PutPayloadChecksum(&single, one);  // no room, and no bytes before the buffer summed
+    EXPECT_EQ(CountingMessage::PayloadChecksumHolds(single) + single.get_num_used(), 0u);
 }
 
 // Every typed value travels most significant byte first, the signed forms as
@@ -228,7 +264,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             std::vector<unsigned char> buffer(capacity, 0);
             uint8QManager queue(buffer.data(), capacity, 0);
             unsigned char b = 0;
-            for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.put(b) == 1 && queue.get(&b) == 1);
+            for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.enqueue(b) == 1 && queue.dequeue(&b) == 1);
             ASSERT_TRUE(queue.put(1.0f) && queue.put(1.0) && queue.put(static_cast<signed char>(-128)) &&
                         queue.put(static_cast<std::int16_t>(-2)) && queue.put(static_cast<std::int32_t>(-0x7F000000)) &&
                         queue.put(static_cast<std::uint32_t>(0xA1B2C3D4u)) && queue.put(static_cast<std::uint16_t>(0xBEEF)));
@@ -247,6 +283,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             EXPECT_EQ(back(std::uint32_t{5}, 1), 0xA1B2C3D4u);
             EXPECT_EQ(back(std::uint16_t{5}, 1), 0xBEEF);
             EXPECT_EQ(back(static_cast<signed char>(5), 0), 5);
+            EXPECT_EQ(back(std::int16_t{5}, 0) + back(std::int32_t{5}, 0) + back(5.0f, 0) + back(5.0, 0), 20.0);
             EXPECT_EQ(queue.GetHeadPtr(), queue.GetTailPtr());
 
             // A run of `shift` + 1 bytes, read back or skipped.
@@ -254,6 +291,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             for (std::uint32_t i = 0; i <= shift; ++i) run[i] = static_cast<unsigned char>(i + 1);
             ASSERT_EQ(queue.enqueue_array(run.data(), shift + 1), 1);
             EXPECT_EQ(queue.get_num_used(), shift + 1);
+            EXPECT_EQ(queue.get_num_contiguous(), std::min(shift + 1, capacity - Offset(queue.GetTailPtr(), buffer.data())));
             EXPECT_EQ(Offset(queue.GetHeadPtr(), buffer.data()), (2 * shift + 26) % capacity);
             if (shift % 2 == 0) {
                 ASSERT_EQ(queue.dequeue_array(out.data(), shift + 1), 1);
@@ -262,7 +300,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
                 ASSERT_EQ(queue.dequeue_array(shift + 1), 1);  // a skip moves like a read
             }
             EXPECT_EQ(queue.GetTailPtr(), queue.GetHeadPtr());
-            EXPECT_EQ(queue.get_num_used(), 0u);
+            EXPECT_EQ(queue.get_num_used() + queue.get_num_contiguous(), 0u);
         }
     }
 }

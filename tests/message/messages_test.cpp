@@ -159,9 +159,11 @@ TEST(MessageFields, ConnectionStd) {
     ASSERT_EQ(message.SetSourceID("AB", 2), 1);
     message.SetReserved(U("\x07\x08"), 2);
     const Bytes ones(17, 1);
-    EXPECT_EQ(message.SetDeviceGUID(ones.data(), 16), 1);
-    EXPECT_EQ(message.SetDeviceGUID(ones.data(), 17), 0);  // leaves the identifier zero
-    EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
+    for (const unsigned char* bytes : {ones.data(), static_cast<const unsigned char*>(nullptr)}) {
+        EXPECT_EQ(message.SetDeviceGUID(ones.data(), 16), 1);  // then too long, or nothing given: left zero
+        EXPECT_EQ(message.SetDeviceGUID(bytes, bytes == nullptr ? 4 : 17), bytes == nullptr ? 1 : 0);
+        EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
+    }
     message.SetDeviceGUID(ones.data(), 4);
     message.SetValid(1);
     message.set_Species(7);
@@ -189,10 +191,10 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(message.GetSourceID(&length), nullptr);
     EXPECT_EQ(length, 0xFFFE);
     // The getters of an empty text or byte field leave *length as it was.
-    CConDStd empty;
+    EXPECT_EQ(message.SetReserved(nullptr, 2), 1);  // no bytes empty the field
     length = 77;
-    EXPECT_EQ(empty.GetSourceID(&length), nullptr);
-    EXPECT_EQ(empty.GetReserved(&length), nullptr);
+    EXPECT_EQ(message.GetSourceID(&length), nullptr);
+    EXPECT_EQ(message.GetReserved(&length), nullptr);
     EXPECT_EQ(length, 77);
 }
 
@@ -215,7 +217,7 @@ TEST(MessageFields, RendezvousAndDescriptor) {
 
     CConDDescriptor descriptor;
     descriptor.SetData(U("\x01"), 1);
-    descriptor.SetData(nullptr, 0);
+    descriptor.SetData(nullptr, 2);
     length = 9;
     EXPECT_EQ(descriptor.GetData(&length), nullptr);
     EXPECT_EQ(length, 0);
@@ -223,20 +225,28 @@ TEST(MessageFields, RendezvousAndDescriptor) {
 
 TEST(MessageFields, ConnectionListModes) {
     CConDExtLst list;
-    const unsigned char bytes[11] = {};
-    ASSERT_EQ(list.InitConnectionList(10), 1);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 10, 1), 1);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 1), 0);
+    const unsigned char bytes[100] = {};
+    ASSERT_EQ(list.InitConnectionList(100), 1);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 4, 1), 1);
+    CConDExtLst copy(list);
+    for (CConDExtLst* fixed : {&list, &copy}) {  // the copy is fixed too, with the same room
+        EXPECT_EQ(fixed->AppendConnectionList(bytes, 96, 1), 1);
+        EXPECT_EQ(fixed->AppendConnectionList(bytes, 1, 1), 0);
+    }
     std::uint32_t size = 0;
     EXPECT_NE(list.GetConnectionList(&size), nullptr);
-    EXPECT_EQ(size, 10u);
+    EXPECT_EQ(size, 100u);
+    EXPECT_EQ(list.GetConnectionList(nullptr), list.GetConnectionListAt(0, nullptr));  // null without a size
     list.DeleteConnectionList();
     EXPECT_EQ(list.GetConnectionList(&size), nullptr);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, i == 0 ? 1 : 11, 1), 1);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 0, 1), 0);
-    EXPECT_EQ(list.GetConnectionCount(), 5);
-    EXPECT_EQ(list.AppendConnectionList(nullptr, 1, 1), 0);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 0xFFFF), 0);
+    const struct {
+        const unsigned char* frames;
+        std::uint32_t size;
+        std::uint16_t count;
+    } refused[] = {{bytes, 0, 1}, {nullptr, 1, 1}, {bytes, 1, 0}, {bytes, 1, 0xFFFB}, {bytes, 0xFFFFFFEEu - 44, 1}};
+    for (const auto& row : refused) EXPECT_EQ(list.AppendConnectionList(row.frames, row.size, row.count), 0) << row.size;
+    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 0xFFFA), 1);  // 65,535 frames: the most a list counts
     EXPECT_EQ(list.InitConnectionList(0), 0);
     EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);  // growable again
     // A decoded list is fixed and full.
@@ -332,6 +342,8 @@ TEST(MessageFields, MemoryShortageKeepsLengthsAndStorageInStep) {
     CConDStd std;
     std.SetSourceID("old", 3);
     CConDExtLst list;
+    const auto heldList = Holding(kList);
+    const Bytes listFrame = Encode(*heldList);
     const Bytes descriptorFrame = Encode(*Holding(kDescriptor));
     auto descriptor = Holding(kDescriptor);
     auto withSource = Holding(kStd);
@@ -340,14 +352,17 @@ TEST(MessageFields, MemoryShortageKeepsLengthsAndStorageInStep) {
     EXPECT_EQ(withSource->deserialize_all(sourceFrame.data(), sourceFrame.size()), 0u);  // no room for SourceID
     EXPECT_EQ(std.SetSourceID("newer", 5), 0);  // unchanged
     CConDStd copy(std);                         // the copy's text is left empty
-    EXPECT_EQ(list.InitConnectionList(10), 0);
+    CConDExtLst listCopy(static_cast<const CConDExtLst&>(*heldList));  // left empty and growable
+    EXPECT_EQ(listCopy.AppendConnectionList(U("\x01"), 1, 1), 0);
+    EXPECT_EQ(list.deserialize_all(listFrame.data(), listFrame.size()), listFrame.size());  // without its frames
     EXPECT_EQ(descriptor->deserialize_all(descriptorFrame.data(), descriptorFrame.size()), 0u);
     xqova::testing::FailAllocationsAfter(-1);
     EXPECT_EQ(copy.GetSourceID(nullptr), nullptr);
     EXPECT_EQ(copy.size_all(), 33u);
     EXPECT_STREQ(std.GetSourceID(nullptr), "old");
     EXPECT_EQ(Encode(*withSource), Encode(CConDStd()));
-    EXPECT_EQ(list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
+    EXPECT_EQ(list.GetConnectionCount() + list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
+    EXPECT_EQ(listCopy.AppendConnectionList(U("\x01"), 1, 1), 1);
     EXPECT_EQ(Encode(*descriptor), Encode(CConDDescriptor()));
 }
 

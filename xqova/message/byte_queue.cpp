@@ -172,7 +172,6 @@ unsigned char uint8QManager::dequeue_array(std::uint32_t count) {
 }
 
 std::uint32_t uint8QManager::get_num_contiguous() const {
-    if (used_ == 0) return 0;
     const std::uint32_t toEnd = static_cast<std::uint32_t>(end_ - tail_);
     return used_ < toEnd ? used_ : toEnd;
 }
