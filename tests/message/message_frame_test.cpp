@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "message_test_support.h"
@@ -34,12 +35,7 @@ private:
 // class; a payload the length field cannot state is not written at all, nor
 // one whose frame would pass 32 bits of size.
 TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
-    const struct {
-        std::uint32_t id;
-        std::uint32_t payload;
-        bool extended;
-        Bytes head;  // empty: refused
-    } rows[] = {
+    const std::tuple<std::uint32_t, std::uint32_t, bool, Bytes> rows[] = {  // id, payload, extended, head (empty: refused)
         {0x00112233u, 11, false, Hex("00 11 22 33 00 0B 00 01")},
         {0x00112233u, 0xFFFF, false, Hex("00 11 22 33 FF FF 00 01")},
         {0x00171000u, 0x10000, false, {}},
@@ -47,24 +43,21 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
         {0x00010000u, 0x10000, true, Hex("00 01 00 00 00 01 00 00 00 01")},
         {0x00071201u, 0xFFFFFFF8u, true, {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        const CountingMessage message(row.id, row.payload);
+    for (const auto& [id, payload, extended, head] : rows) {
+        SCOPED_TRACE(id);
+        const CountingMessage message(id, payload);
         unsigned char stored[4];
-        WriteInt32(stored, row.id);
-        EXPECT_EQ(message.is_Extended(row.id), row.extended);
-        EXPECT_EQ(message.is_Extended(stored), row.extended);
-        Bytes frame(row.payload < 0x20000 ? message.size_all() : 16, 0xAA);
-        EXPECT_EQ(message.serialize_all(frame.data()), row.head.empty() ? 0 : frame.size());
-        EXPECT_TRUE(row.head.empty() ? frame[0] == 0xAA : std::equal(row.head.begin(), row.head.end(), frame.begin()));
-        if (!row.head.empty()) {
-            EXPECT_EQ(frame.back(), static_cast<unsigned char>(row.payload - 1));
-        }
+        WriteInt32(stored, id);
+        EXPECT_EQ(message.is_Extended(id), extended);
+        EXPECT_EQ(message.is_Extended(stored), extended);
+        Bytes frame(payload < 0x20000 ? message.size_all() : 16, 0xAA);
+        EXPECT_EQ(message.serialize_all(frame.data()), head.empty() ? 0 : frame.size());
+        EXPECT_TRUE(head.empty() ? frame[0] == 0xAA : std::equal(head.begin(), head.end(), frame.begin()));
+        EXPECT_TRUE(head.empty() || frame.back() == static_cast<unsigned char>(payload - 1));
     }
     EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr) + DtData(0x00071201u).is_Extended(nullptr), 0u);
-    const DtData bare;  // the base message writes and takes an empty payload
-    EXPECT_EQ(Encode(bare), Hex("00 00 00 00 00 00"));
-    EXPECT_EQ(DtData().deserialize_all(Encode(bare).data()) + bare.size_XML() + bare.getVersion(), 6u);
+    EXPECT_EQ(Encode(DtData()), Hex("00 00 00 00 00 00"));  // the base message writes and takes an empty payload
+    EXPECT_EQ(DtData().deserialize_all(Hex("00 00 00 00 00 00").data()) + DtData().size_XML() + DtData().getVersion(), 6u);
 }
 
 // The flag bits, the inclusive version bounds of a status table (an entry
@@ -75,8 +68,7 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     message.setdirty(1);
     EXPECT_EQ(message.SetValid(1), 1);
     EXPECT_EQ(message.isvalid(), 64);
-    message.SetValid(0);
-    EXPECT_EQ(message.isvalid(), 0);
+    EXPECT_EQ(message.SetValid(0) + message.isvalid(), 0);
     EXPECT_EQ(message.isdirty(), 128);
     EXPECT_EQ(message.setdirty(0) + message.GetDataBitField(), 0);
     const t_VersionEntry versions[2] = {{100, 101}, {0, 0xFFFF}};
@@ -104,9 +96,8 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
 
     // A field that the queue cannot supply reads as 0; without a queue, all.
     uint8QManager shortIn(buffer, 3, 1);
-    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day, 0);
     message.Put_QOVATIME(nullptr, back);
-    EXPECT_EQ(message.Get_QOVATIME(nullptr).year, 0);
+    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day + message.Get_QOVATIME(nullptr).year, 0);
 
     // Each part of the class identifier is set keeping the other two.
     message.set_Species(0x78);
@@ -121,33 +112,27 @@ TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
     const Bytes second = MakeFrame(0x00010204u, {1, 2, 3});  // payload length 5
     buffer.insert(buffer.end(), second.begin(), second.end());
     ASSERT_EQ(buffer.size(), 20u);
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 20), 2);
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 0) + walker.QOVASerialElements(nullptr, 20), 0);
-    // The second frame runs past 19 bytes: only the first is whole.
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 19), 1);
-    // A tail too short to hold a header is not a frame.
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 12), 1);
-    Bytes many;  // the count saturates
-    for (int i = 0; i < 0x10000; ++i) many.insert(many.end(), {0x00, 0x01, 0x02, 0x03, 0x00, 0x00});
+    // Within 19 bytes the second frame runs past the end, and within 12 the
+    // tail is too short to hold a header: only the first frame is whole.
+    for (const auto& [length, count] : {std::pair{20u, 2}, {0u, 0}, {19u, 1}, {12u, 1}}) EXPECT_EQ(walker.QOVASerialElements(buffer.data(), length), count);
+    EXPECT_EQ(walker.QOVASerialElements(nullptr, 20), 0);
+    const Bytes many(6 * 0x10000, 0);  // frames of class 0 with an empty payload: the count saturates
     EXPECT_EQ(walker.QOVASerialElements(many.data(), static_cast<std::uint32_t>(many.size())), 0xFFFF);
 
     // A frame's size from its header, with the bytes that exist: the width
     // of its length field is given once its class identifier is there.
     const unsigned char extended[18] = {0x00, 0x05, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};  // payload length 10
     const unsigned char empty[8] = {0x00, 0x05, 0x12, 0x00};                                // payload length 0
-    const struct {
-        const unsigned char* frame;
-        std::size_t available;
-        std::uint32_t size;
-        unsigned char width;  // 0: not given
-    } rows[] = {{nullptr, 20, 0, 0},    {buffer.data(), 3, 0, 0}, {buffer.data(), 4, 0, 2}, {buffer.data(), 20, 9, 2},
-                {empty, 7, 0, 4},       {empty, 8, 8, 4},         {extended, 17, 0, 4},     {extended, 18, 18, 4}};
-    for (const auto& row : rows) {
+    // Frame, bytes available, size, width (0: not given).
+    const std::tuple<const unsigned char*, std::size_t, std::uint32_t, unsigned char> rows[] = {
+        {nullptr, 20, 0, 0}, {buffer.data(), 3, 0, 0}, {buffer.data(), 4, 0, 2}, {buffer.data(), 20, 9, 2},
+        {empty, 7, 0, 4},    {empty, 8, 8, 4},         {extended, 17, 0, 4},     {extended, 18, 18, 4}};
+    for (const auto& [frame, available, size, expectedWidth] : rows) {
         unsigned char width = 0;
-        EXPECT_EQ(walker.QOVASerialSize(row.frame, row.available, &width), row.size) << row.available;
-        EXPECT_EQ(width, row.width) << row.available;
+        EXPECT_EQ(walker.QOVASerialSize(frame, available, &width), size) << available;
+        EXPECT_EQ(width, expectedWidth) << available;
         width = 0;  // and trusting the header alone
-        EXPECT_TRUE(row.size == 0 || walker.QOVASerialSize(row.frame, &width) + width == row.size + row.width);
+        EXPECT_TRUE(size == 0 || walker.QOVASerialSize(frame, &width) + width == size + expectedWidth);
     }
     EXPECT_EQ(walker.QOVASerialSize(nullptr, nullptr), 0u);
 }
@@ -163,13 +148,8 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
     damaged[12] ^= 4;
     const std::uint16_t stored = ReadInt16(good.data() + 34);
     const Bytes alone = MakeFrame(0x001D0000u, {});  // the checksum, read as the version
-    struct Row {
-        const char* check;  // its name
-        Bytes frame;
-        std::size_t at;
-        std::uint64_t found, expected;
-        std::uint32_t framePasses;  // CheckFrame's result
-    } rows[] = {
+    // The check's name, the frame, the report's at, found and expected, and CheckFrame's result.
+    const std::tuple<const char*, Bytes, std::size_t, std::uint64_t, std::uint64_t, std::uint32_t> rows[] = {
         {"too short for its header", Bytes(good.begin(), good.begin() + 3), 0, 3, 4, 0},
         {"too short for its header", Bytes(good.begin(), good.begin() + 4), 0, 4, 6, 0},
         {"stated length beyond the input", Bytes(good.begin(), good.end() - 1), 4, 36, 35, 0},
@@ -182,21 +162,21 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
         {"payload fields do not fit the frame", lying, 6, 0, 0, 36},
         {"no failure", good, 0, 0, 0, 36},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.frame.size());
+    for (const auto& [check, frame, at, found, expected, framePasses] : rows) {
+        SCOPED_TRACE(frame.size());
         xqova::FrameReport report;
         CRNDZDStd target;
-        const bool passes = std::strcmp(row.check, "no failure") == 0;
-        EXPECT_EQ(target.deserialize_all(row.frame.data(), row.frame.size(), &report), passes ? row.frame.size() : 0u);
-        EXPECT_STREQ(xqova::FrameCheckName(report.check), row.check);
-        EXPECT_EQ(report.at, row.at);
-        EXPECT_EQ(report.found, row.found);
-        EXPECT_EQ(report.expected, row.expected);
-        EXPECT_EQ(report.classRead, row.frame.size() >= 4);
-        EXPECT_EQ(report.size, row.frame.size() < 6 ? 0u : 6u + ReadInt16(row.frame.data() + 4));  // once stated
-        EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), &report), row.framePasses);
-        EXPECT_EQ(static_cast<bool>(report), row.framePasses == 0);
-        EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), nullptr), row.framePasses);
+        const bool passes = std::strcmp(check, "no failure") == 0;
+        EXPECT_EQ(target.deserialize_all(frame.data(), frame.size(), &report), passes ? frame.size() : 0u);
+        EXPECT_STREQ(xqova::FrameCheckName(report.check), check);
+        EXPECT_EQ(report.at, at);
+        EXPECT_EQ(report.found, found);
+        EXPECT_EQ(report.expected, expected);
+        EXPECT_EQ(report.classRead, frame.size() >= 4);
+        EXPECT_EQ(report.size, frame.size() < 6 ? 0u : 6u + ReadInt16(frame.data() + 4));  // once stated
+        EXPECT_EQ(xqova::CheckFrame(frame.data(), frame.size(), &report), framePasses);
+        EXPECT_EQ(static_cast<bool>(report), framePasses == 0);
+        EXPECT_EQ(xqova::CheckFrame(frame.data(), frame.size(), nullptr), framePasses);
     }
     EXPECT_STREQ(xqova::FrameCheckName(static_cast<xqova::FrameCheck>(8)), "unknown check");
     xqova::FrameReport none;  // no frame at all, whatever length comes with it
@@ -229,21 +209,17 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     EXPECT_EQ(queue.enqueue_array(bytes, 7), 0);
     EXPECT_EQ(buffer[0], 0);
     ASSERT_EQ(queue.enqueue_array(bytes, 3), 1);
-    EXPECT_EQ(queue.put(1.0), 0);
-    EXPECT_EQ(queue.put(static_cast<std::uint32_t>(1)), 0);
     unsigned char target[4] = {9, 9, 9, 9};
-    EXPECT_EQ(queue.dequeue_array(target, 4), 0);
-    EXPECT_EQ(queue.dequeue_array(std::uint32_t{4}), 0);
     std::uint32_t wide = 7;
-    EXPECT_EQ(queue.get(&wide), 0);
-    EXPECT_EQ(wide, 7u);
-    EXPECT_EQ(target[0], 9);
+    // Three bytes held and three free: each of these needs more.
+    EXPECT_EQ(queue.put(1.0) + queue.put(std::uint32_t{1}) + queue.dequeue_array(target, 4) +
+                  queue.dequeue_array(std::uint32_t{4}) + queue.get(&wide), 0);
+    EXPECT_EQ(wide + target[0], 7u + 9);
     EXPECT_EQ(queue.get_num_used(), 3u);
     EXPECT_EQ(queue.GetTailPtr(), static_cast<void*>(buffer));
     EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}) + queue.enqueue_array(nullptr, 0) + queue.dequeue_array(nullptr, 0), 3);
     EXPECT_EQ(queue.enqueue_array(bytes, 3), 1);  // exactly the free space
-    EXPECT_EQ(queue.get_num_free(), 0u);
-    EXPECT_EQ(queue.put(static_cast<unsigned char>(9)), 0);
+    EXPECT_EQ(queue.get_num_free() + queue.put(static_cast<unsigned char>(9)), 0u);
     unsigned char one[1] = {0};
     uint8QManager single(one, 1, 0);  // one byte free: a 16-bit value does not fit
     EXPECT_EQ(single.put(std::uint16_t{0x1234}), 0);
@@ -282,8 +258,8 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             EXPECT_EQ(back(std::int32_t{5}, 1), -0x7F000000);
             EXPECT_EQ(back(std::uint32_t{5}, 1), 0xA1B2C3D4u);
             EXPECT_EQ(back(std::uint16_t{5}, 1), 0xBEEF);
-            EXPECT_EQ(back(static_cast<signed char>(5), 0), 5);
-            EXPECT_EQ(back(std::int16_t{5}, 0) + back(std::int32_t{5}, 0) + back(5.0f, 0) + back(5.0, 0), 20.0);
+            EXPECT_EQ(back(static_cast<signed char>(5), 0) + back(std::int16_t{5}, 0) + back(std::int32_t{5}, 0) + back(5.0f, 0) +
+                          back(5.0, 0), 25.0);
             EXPECT_EQ(queue.GetHeadPtr(), queue.GetTailPtr());
 
             // A run of `shift` + 1 bytes, read back or skipped.
