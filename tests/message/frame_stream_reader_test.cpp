@@ -74,8 +74,7 @@ TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
         std::uint16_t states[48];
         xqova::FrameStreamReader small(storage, sizeof storage);
         xqova::FrameStreamReader smallWithStates(storage2, states, sizeof storage2);
-        xqova::FrameStreamReader* readers[] = {&fixed, &small, &smallWithStates};
-        for (xqova::FrameStreamReader* reader : readers) {
+        for (xqova::FrameStreamReader* reader : {static_cast<xqova::FrameStreamReader*>(&fixed), &small, &smallWithStates}) {
             std::uint32_t corrupt = 0;
             const std::vector<Bytes> frames = ReadAll(*reader, stream, chunking, seed % 2 == 0 ? 9 : 64, &corrupt);
             EXPECT_EQ(frames, (std::vector<Bytes>{good1, good2}));
@@ -97,8 +96,7 @@ TEST(FrameStreamReader, BuffersOfLimitedSize) {
     xqova::FrameStreamReader reader(storage, sizeof storage);
     EXPECT_EQ(reader.Feed(frame.data(), 33), 33u);
     std::uint32_t size = 5;
-    EXPECT_EQ(reader.Next(out, sizeof out, &size), xqova::FRAME_STREAM_NO_ROOM);
-    EXPECT_EQ(size, 0u);
+    EXPECT_TRUE(reader.Next(out, sizeof out, &size) == xqova::FRAME_STREAM_NO_ROOM && size == 0u);
     EXPECT_EQ(reader.Buffered(), 33u);
     EXPECT_EQ(reader.Feed(nullptr, 5) + reader.Feed(Bytes(64, 0).data(), 64), 31u);
     EXPECT_EQ(reader.Next(nullptr, 64, &size) + reader.Next(out, 64, nullptr), 2 * xqova::FRAME_STREAM_NO_ROOM);
@@ -106,8 +104,7 @@ TEST(FrameStreamReader, BuffersOfLimitedSize) {
     xqova::FrameStreamReader small(storage, 32);
     EXPECT_EQ(small.Feed(frame.data(), 33), 32u);
     xqova::FrameStreamStatus_e status;
-    while ((status = small.Next(out, 32, &size, true)) == xqova::FRAME_STREAM_CORRUPT) {
-    }
+    while ((status = small.Next(out, 32, &size, true)) == xqova::FRAME_STREAM_CORRUPT) continue;
     EXPECT_EQ(status, xqova::FRAME_STREAM_NEED_MORE);
     EXPECT_EQ(small.DiscardedBytes(), 32u);
     EXPECT_EQ(small.Buffered(), 0u);

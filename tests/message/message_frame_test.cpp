@@ -68,9 +68,9 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     message.setdirty(1);
     EXPECT_EQ(message.SetValid(1), 1);
     EXPECT_EQ(message.isvalid(), 64);
-    EXPECT_EQ(message.SetValid(0) + message.isvalid(), 0);
+    EXPECT_TRUE(message.SetValid(0) == 0 && message.isvalid() == 0);
     EXPECT_EQ(message.isdirty(), 128);
-    EXPECT_EQ(message.setdirty(0) + message.GetDataBitField(), 0);
+    EXPECT_TRUE(message.setdirty(0) == 0 && message.GetDataBitField() == 0);
     const t_VersionEntry versions[2] = {{100, 101}, {0, 0xFFFF}};
     for (std::uint16_t version : {99, 100, 101, 102}) {
         message.SetSrcVersion(version);
@@ -192,15 +192,19 @@ std::uint32_t Offset(const void* p, const unsigned char* start) {
 // A full queue presents the buffer for reading; a refused operation changes
 // nothing, and a get stores into its target only when it succeeds.
 TEST(ByteQueue, FullQueueAndRefusedOperations) {
-    unsigned char full[3] = {0x12, 0x34, 0x56};
-    uint8QManager reading(full, 3, 1);
-    EXPECT_EQ(reading.get_num_free(), 0u);
-    EXPECT_EQ(reading.get_num_used(), reading.get_num_elements());
+    unsigned char full[7] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE};
+    uint8QManager reading(full, 7, 1);
+    EXPECT_TRUE(reading.get_num_free() == 0 && reading.get_num_used() == reading.get_num_elements());
+    double real = 5;
+    std::uint32_t wide = 7;
     std::uint16_t value = 0;
+    // Each get meets one byte too few once: 7 bytes for 8, 3 for 4, 1 for 2.
+    EXPECT_EQ(reading.get(&real), 0);
+    ASSERT_EQ(reading.get(&wide), 1);
+    EXPECT_EQ(reading.get(&wide), 0);
     ASSERT_EQ(reading.get(&value), 1);
-    EXPECT_EQ(value, 0x1234);
-    EXPECT_EQ(reading.get(&value), 0);  // one byte left
-    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(reading.get(&value), 0);
+    EXPECT_EQ(real + wide + value, 5.0 + 0x12345678 + 0x9ABC);
     EXPECT_EQ(reading.get_num_used(), 1u);
 
     unsigned char buffer[6] = {};
@@ -210,11 +214,10 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     EXPECT_EQ(buffer[0], 0);
     ASSERT_EQ(queue.enqueue_array(bytes, 3), 1);
     unsigned char target[4] = {9, 9, 9, 9};
-    std::uint32_t wide = 7;
     // Three bytes held and three free: each of these needs more.
     EXPECT_EQ(queue.put(1.0) + queue.put(std::uint32_t{1}) + queue.dequeue_array(target, 4) +
-                  queue.dequeue_array(std::uint32_t{4}) + queue.get(&wide), 0);
-    EXPECT_EQ(wide + target[0], 7u + 9);
+                  queue.dequeue_array(std::uint32_t{4}), 0);
+    EXPECT_EQ(target[0], 9);
     EXPECT_EQ(queue.get_num_used(), 3u);
     EXPECT_EQ(queue.GetTailPtr(), static_cast<void*>(buffer));
     EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}) + queue.enqueue_array(nullptr, 0) + queue.dequeue_array(nullptr, 0), 3);

@@ -70,6 +70,10 @@ TEST(MessageDecode, ConnectionStd) {
         {"runs out inside SourceID", cut, true, 100,
          frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'}, Bytes(cut.end() - 2, cut.end()), Hex("00 00 00 00 00 01 05")}))},
         {"S 16, no static bytes", Hex("00 1E 00 00 00 07 00 64 00 00 10 44 DA"), true, 100, frame(held)},
+        {"3 bytes left: SourceIDLength 00 F5 reaches into the checksum F5 F6", frame({0x00, 0x64, 0x00, 0x00, 0x00, 0x00}), true,
+         100, frame(Cat({Bytes(held.begin(), held.begin() + 21), {0x00, 0xF5, 0xF6}, Bytes(244, 0), {0x00, 0x01, 0x05}}))},
+        {"3 bytes left after SourceID: ReservedLength 00 0A too (checksum 0A 65)", frame(Hex("00 64 00 00 00 00 01 61 00")),
+         true, 100, frame(Cat({Bytes(held.begin(), held.begin() + 21), Hex("00 01 61 00 0A 65"), Bytes(9, 0)}))},
         {"payload length 0", Hex("00 1E 00 05 00 00"), false, 0, MakeFrame(0x001E0005u, Cat({s16, Bytes(20, 0)}))},
     });
 }
@@ -156,7 +160,8 @@ TEST(MessageFields, ConnectionStd) {
     message.SetReserved(U("\x07\x08"), 2);
     const Bytes ones(17, 1);
     // Nothing to copy is no failure; 17 bytes are, and leave the identifier zero.
-    EXPECT_EQ(message.SetDeviceGUID(nullptr, 4) + message.SetDeviceGUID(ones.data(), 16) + message.SetDeviceGUID(ones.data(), 17), 2);
+    EXPECT_TRUE(message.SetDeviceGUID(nullptr, 4) == 1 && message.SetDeviceGUID(ones.data(), 16) == 1 &&
+                message.SetDeviceGUID(ones.data(), 17) == 0);
     EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
     message.SetDeviceGUID(ones.data(), 4);
     message.SetValid(1);
@@ -199,7 +204,7 @@ TEST(MessageFields, RendezvousAndDescriptor) {
                                                             {0x02, 0x03, 0x00, 0x03, 0x0A, 0x0B, 0x0C}})));
     message.Reset(0);  // no defaults left (the frame is a failed decode's, HostileFrames)
     CConDDescriptor descriptor;
-    EXPECT_EQ(descriptor.SetData(U("\x01"), 1) + descriptor.SetData(nullptr, 2), 2);  // no bytes empty the field
+    EXPECT_TRUE(descriptor.SetData(U("\x01"), 1) == 1 && descriptor.SetData(nullptr, 2) == 1);  // no bytes empty the field
     std::uint16_t length = 9, descriptorLength = 9;  // an empty field's length is still given
     EXPECT_EQ(message.GetData(&length), nullptr);
     EXPECT_EQ(descriptor.GetData(&descriptorLength), nullptr);
@@ -217,8 +222,7 @@ TEST(MessageFields, ConnectionListModes) {
         EXPECT_EQ(fixed->AppendConnectionList(bytes, 1, 1), 0);
     }
     std::uint32_t size = 0;
-    EXPECT_NE(list.GetConnectionList(&size), nullptr);
-    EXPECT_EQ(size, 100u);
+    EXPECT_TRUE(list.GetConnectionList(&size) != nullptr && size == 100u);
     EXPECT_EQ(list.GetConnectionList(nullptr), list.GetConnectionListAt(0, nullptr));  // null without a size
     list.DeleteConnectionList();
     EXPECT_EQ(list.GetConnectionList(&size), nullptr);
@@ -255,13 +259,10 @@ TEST(MessageFields, ConnectionListFramesAtAnIndex) {
     EXPECT_EQ(copy.GetConnectionListAt(1, &size), copy.GetConnectionList(&size) + 12);
     Bytes lying = first;
     WriteInt16(lying.data() + 4, 200);
-    list.AppendConnectionList(first.data(), 12, 1);
-    list.AppendConnectionList(lying.data(), 12, 1);
+    list.AppendConnectionList(Cat({first, lying}).data(), 24, 2);
     base = list.GetConnectionList(&size);
-    EXPECT_EQ(list.GetConnectionListAt(2, &size), base + 32);
-    EXPECT_EQ(size, 12u);
-    EXPECT_EQ(list.GetConnectionListAt(3, &size), nullptr);
-    EXPECT_EQ(size, 0u);
+    EXPECT_TRUE(list.GetConnectionListAt(2, &size) == base + 32 && size == 12u);
+    EXPECT_TRUE(list.GetConnectionListAt(3, &size) == nullptr && size == 0u);
     list.DeleteConnectionList();
     list.AppendConnectionList(Cat({second, first}).data(), 32, 1);  // two frames, counted as one
     base = list.GetConnectionList(&size);

@@ -237,9 +237,9 @@ std::uint32_t DtData::deserialize_all(const unsigned char* frame, std::size_t le
 }
 
 std::uint32_t DtData::deserialize_all(const unsigned char* frame) {
-    // 0 for no frame and for a stated size beyond 32 bits.
-    const std::uint32_t size = QOVASerialSize(frame, nullptr);
-    return size == 0 ? 0 : DecodeFrame(frame, size);
+    // No frame, or a stated size beyond 32 bits, gives a size of 0: an
+    // empty frame, which the decode refuses before its class.
+    return DecodeFrame(frame, QOVASerialSize(frame, nullptr));
 }
 
 std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint32_t size) {
@@ -249,9 +249,8 @@ std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint32_t size
     // The queue is made full over the frame and only ever read from: the
     // frame's bytes are not written.
     uint8QManager queue(const_cast<unsigned char*>(frame), size, 1);
-    std::uint32_t frameId = 0;
-    queue.get(&frameId);
-    if ((frameId & 0xFFFFFF00u) != (ClassId & 0xFFFFFF00u)) return 0;
+    std::uint32_t frameId;  // written by get() only when it succeeds, read only then
+    if (queue.get(&frameId) == 0 || (frameId & 0xFFFFFF00u) != (ClassId & 0xFFFFFF00u)) return 0;
     ClassId = (ClassId & 0xFFFFFF00u) | (frameId & 0xFFu);
     std::uint32_t length = 0;
     if (width == 4) {
