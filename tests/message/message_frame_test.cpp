@@ -244,9 +244,9 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             uint8QManager queue(buffer.data(), capacity, 0);
             unsigned char b = 0;
             for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.enqueue(b) == 1 && queue.dequeue(&b) == 1);
-            ASSERT_TRUE(queue.put(1.0f) && queue.put(1.0) && queue.put(static_cast<signed char>(-128)) &&
-                        queue.put(static_cast<std::int16_t>(-2)) && queue.put(static_cast<std::int32_t>(-0x7F000000)) &&
-                        queue.put(static_cast<std::uint32_t>(0xA1B2C3D4u)) && queue.put(static_cast<std::uint16_t>(0xBEEF)));
+            for (unsigned char done : {queue.put(1.0f), queue.put(1.0), queue.put(static_cast<signed char>(-128)),  // in order
+                                       queue.put(std::int16_t{-2}), queue.put(std::int32_t{-0x7F000000}),
+                                       queue.put(std::uint32_t{0xA1B2C3D4u}), queue.put(std::uint16_t{0xBEEF})}) ASSERT_EQ(done, 1);
             for (std::uint32_t i = 0; i < 25; ++i) EXPECT_EQ(buffer[(shift + i) % capacity], expected[i]) << i;
             EXPECT_EQ(Offset(queue.GetHeadPtr(), buffer.data()), (shift + 25) % capacity);
             // Each value read back into a target holding 5; a refused get leaves it so.
