@@ -44,8 +44,7 @@ std::string Render(const DtData& message) {
     const std::uint32_t size = message.size_XML();
     std::vector<char> buffer(size + 8, '#');
     EXPECT_EQ(message.serialize_to_XMLbuf(buffer.data()), size);
-    EXPECT_EQ(buffer[size - 1], '\0');
-    EXPECT_EQ(buffer[size], '#');
+    EXPECT_TRUE(buffer[size - 1] == '\0' && buffer[size] == '#');  // the zero ends the text, nothing after it
     return std::string(buffer.data());
 }
 
