@@ -256,7 +256,7 @@ std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint32_t size
     if (width == 4) {
         queue.get(&length);
     } else {
-        std::uint16_t shortLength = 0;
+        std::uint16_t shortLength;  // every frame that gets here holds its whole header
         queue.get(&shortLength);
         length = shortLength;
     }
