@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "message_test_support.h"
@@ -15,6 +17,8 @@ using namespace message_test;
 class CountingMessage : public DtData {
 public:
     CountingMessage(std::uint32_t id, std::uint32_t size) : DtData(id), size_(size) {}
+    using DtData::PayloadChecksumHolds;
+    using DtData::PutPayloadChecksum;
 
 protected:
     std::uint32_t get_payload_size() const override { return size_; }
@@ -31,33 +35,29 @@ private:
 // class; a payload the length field cannot state is not written at all, nor
 // one whose frame would pass 32 bits of size.
 TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
-    const struct {
-        std::uint32_t id;
-        std::uint32_t payload;
-        bool extended;
-        Bytes head;  // empty: refused
-    } rows[] = {
+    const std::tuple<std::uint32_t, std::uint32_t, bool, Bytes> rows[] = {  // id, payload, extended, head (empty: refused)
         {0x00112233u, 11, false, Hex("00 11 22 33 00 0B 00 01")},
+        {0x00112233u, 0xFFFF, false, Hex("00 11 22 33 FF FF 00 01")},
         {0x00171000u, 0x10000, false, {}},
         {0x00071201u, 3, true, Hex("00 07 12 01 00 00 00 03 00")},
         {0x00010000u, 0x10000, true, Hex("00 01 00 00 00 01 00 00 00 01")},
         {0x00071201u, 0xFFFFFFF8u, true, {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.id);
-        const CountingMessage message(row.id, row.payload);
+    for (const auto& [id, payload, extended, head] : rows) {
+        SCOPED_TRACE(id);
+        const CountingMessage message(id, payload);
         unsigned char stored[4];
-        WriteInt32(stored, row.id);
-        EXPECT_EQ(message.is_Extended(row.id), row.extended);
-        EXPECT_EQ(message.is_Extended(stored), row.extended);
-        Bytes frame(row.payload < 0x20000 ? message.size_all() : 16, 0xAA);
-        EXPECT_EQ(message.serialize_all(frame.data()), row.head.empty() ? 0 : frame.size());
-        EXPECT_TRUE(row.head.empty() ? frame[0] == 0xAA : std::equal(row.head.begin(), row.head.end(), frame.begin()));
-        if (!row.head.empty()) {
-            EXPECT_EQ(frame.back(), static_cast<unsigned char>(row.payload - 1));
-        }
+        WriteInt32(stored, id);
+        EXPECT_EQ(message.is_Extended(id), extended);
+        EXPECT_EQ(message.is_Extended(stored), extended);
+        Bytes frame(payload < 0x20000 ? message.size_all() : 16, 0xAA);
+        EXPECT_EQ(message.serialize_all(frame.data()), head.empty() ? 0 : frame.size());
+        EXPECT_TRUE(head.empty() ? frame[0] == 0xAA : std::equal(head.begin(), head.end(), frame.begin()));
+        EXPECT_TRUE(head.empty() || frame.back() == static_cast<unsigned char>(payload - 1));
     }
-    EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr), 0u);
+    EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr) + DtData(0x00071201u).is_Extended(nullptr), 0u);
+    EXPECT_EQ(Encode(DtData()), Hex("00 00 00 00 00 00"));  // the base message writes and takes an empty payload
+    EXPECT_EQ(DtData().deserialize_all(Hex("00 00 00 00 00 00").data()) + DtData().size_XML() + DtData().getVersion(), 6u);
 }
 
 // The flag bits, the inclusive version bounds of a status table (an entry
@@ -66,11 +66,10 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
 TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     DtData message(0);
     message.setdirty(1);
-    EXPECT_EQ(message.SetValid(1), 1);
-    EXPECT_EQ(message.isvalid(), 64);
-    message.SetValid(0);
-    EXPECT_EQ(message.isvalid(), 0);
+    EXPECT_TRUE(message.SetValid(1) == 1 && message.isvalid() == 64);
+    EXPECT_TRUE(message.SetValid(0) == 0 && message.isvalid() == 0);
     EXPECT_EQ(message.isdirty(), 128);
+    EXPECT_TRUE(message.setdirty(0) == 0 && message.GetDataBitField() == 0);
     const t_VersionEntry versions[2] = {{100, 101}, {0, 0xFFFF}};
     for (std::uint16_t version : {99, 100, 101, 102}) {
         message.SetSrcVersion(version);
@@ -80,9 +79,10 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     const t_MsgEntry codes[2] = {{3, "three"}, {5, "five"}};
     EXPECT_STREQ(GetMsgString(codes, 2, 5), "five");
     EXPECT_STREQ(GetMsgString(codes, 1, 5), "Unknown code: 5");
+    EXPECT_STREQ(GetMsgString(nullptr, 2, 3), "Unknown code: 3");
     EXPECT_STREQ(GetMsgString(codes, 2, 65535), "Unknown code: 65535");
     EXPECT_EQ(IsValidEnum(codes, 2, 3), 1);
-    EXPECT_EQ(IsValidEnum(codes, 0, 3) + IsValidEnum(codes, 2, 4), 0);
+    EXPECT_EQ(IsValidEnum(codes, 0, 3) + IsValidEnum(codes, 2, 4) + IsValidEnum(nullptr, 2, 3), 0);
 
     unsigned char buffer[8] = {};
     uint8QManager out(buffer, 8, 0);
@@ -90,12 +90,18 @@ TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     EXPECT_EQ(std::memcmp(buffer, "\x07\xE8\x03\x05\x06\x07\x08\x09", 8), 0);
     uint8QManager in(buffer, 8, 1);
     const QOVA_TIME back = message.Get_QOVATIME(&in);
-    EXPECT_EQ(back.year, 2024);
-    EXPECT_EQ(back.fraction, 9);
+    EXPECT_TRUE(back.year == 2024 && back.fraction == 9);
 
-    // A field that the queue cannot supply reads as 0.
+    // A field that the queue cannot supply reads as 0; without a queue, all.
     uint8QManager shortIn(buffer, 3, 1);
-    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day, 0);
+    message.Put_QOVATIME(nullptr, back);
+    EXPECT_EQ(message.Get_QOVATIME(&shortIn).day + message.Get_QOVATIME(nullptr).year, 0);
+
+    // Each part of the class identifier is set keeping the other two.
+    message.set_Species(0x78);
+    message.set_Genus(0x56);
+    message.set_Family(0x1234);
+    EXPECT_EQ(message.id(), 0x12345678u);
 }
 
 TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
@@ -103,28 +109,34 @@ TEST(MessageFrame, WalkingFramesStaysInsideTheBuffer) {
     Bytes buffer = MakeFrame(0x00010203u, {1});            // payload length 3
     const Bytes second = MakeFrame(0x00010204u, {1, 2, 3});  // payload length 5
     buffer.insert(buffer.end(), second.begin(), second.end());
-    ASSERT_EQ(buffer.size(), 20u);
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 20), 2);
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 0), 0);
-    // The second frame runs past 19 bytes: only the first is whole.
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 19), 1);
-    // A tail too short to hold a header is not a frame.
-    EXPECT_EQ(walker.QOVASerialElements(buffer.data(), 12), 1);
+    // Within 19 bytes the second frame runs past the end, and within 12 the
+    // tail is too short to hold a header: only the first frame is whole.
+    for (const auto& [length, count] : {std::pair{20u, 2}, {0u, 0}, {19u, 1}, {12u, 1}}) EXPECT_EQ(walker.QOVASerialElements(buffer.data(), length), count);
+    EXPECT_EQ(walker.QOVASerialElements(nullptr, 20), 0);
+    const Bytes many(6 * 0x10000, 0);  // frames of class 0 with an empty payload: the count saturates
+    EXPECT_EQ(walker.QOVASerialElements(many.data(), static_cast<std::uint32_t>(many.size())), 0xFFFF);
 
-    unsigned char extended[8] = {0x00, 0x05, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};
-    unsigned char width = 0;
-    EXPECT_EQ(walker.QOVASerialSize(extended, &width), 18u);
-    EXPECT_EQ(width, 4);
-    EXPECT_EQ(walker.QOVASerialSize(extended, 8, &width), 0u);
-    EXPECT_EQ(walker.QOVASerialSize(buffer.data(), 20, &width), 9u);
-    EXPECT_EQ(width, 2);
+    // A frame's size from its header, with the bytes that exist: the width
+    // of its length field is given once its class identifier is there.
+    const unsigned char extended[18] = {0x00, 0x05, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};  // payload length 10
+    const unsigned char empty[8] = {0x00, 0x05, 0x12, 0x00};                                // payload length 0
+    // Frame, bytes available, size, width (0: not given).
+    const std::tuple<const unsigned char*, std::size_t, std::uint32_t, unsigned char> rows[] = {
+        {nullptr, 20, 0, 0}, {buffer.data(), 3, 0, 0}, {buffer.data(), 4, 0, 2}, {buffer.data(), 20, 9, 2},
+        {empty, 7, 0, 4},    {empty, 8, 8, 4},         {extended, 17, 0, 4},     {extended, 18, 18, 4}};
+    for (const auto& [frame, available, size, expectedWidth] : rows) {
+        unsigned char width = 0;
+        EXPECT_EQ(walker.QOVASerialSize(frame, available, &width), size) << available;
+        EXPECT_EQ(width, expectedWidth) << available;
+        width = 0;  // and trusting the header alone
+        EXPECT_TRUE(size == 0 || walker.QOVASerialSize(frame, &width) + width == size + expectedWidth);
+    }
     EXPECT_EQ(walker.QOVASerialSize(nullptr, nullptr), 0u);
 }
 
 // Each check that refuses a frame is named, with where and what it compared;
 // CheckFrame makes the checks that need no message.
 TEST(MessageFrame, RefusalsNameTheirCheck) {
-    using xqova::FrameCheck;
     const Bytes head = Cat({Hex("00 65 00 00 12"), kDefaultGuid, Hex("00 01")});  // up to DataLength
     const Bytes good = MakeFrame(0x001D0000u, Cat({head, Hex("00 03 01 02 03")}));  // 36 bytes, checksum at 34
     const Bytes newer = MakeFrame(0x001D0000u, Cat({Hex("00 66"), Bytes(head.begin() + 2, head.end()), Hex("00 03 01 02 03")}));
@@ -132,42 +144,41 @@ TEST(MessageFrame, RefusalsNameTheirCheck) {
     Bytes damaged = good;
     damaged[12] ^= 4;
     const std::uint16_t stored = ReadInt16(good.data() + 34);
-    struct Row {
-        const char* name;
-        Bytes frame;
-        FrameCheck check;
-        std::size_t at;
-        std::uint64_t found, expected;
-        std::uint32_t framePasses;  // CheckFrame's result
-    } rows[] = {
-        {"three bytes", Bytes(good.begin(), good.begin() + 3), FrameCheck::kHeader, 0, 3, 4, 0},
-        {"five bytes", Bytes(good.begin(), good.begin() + 5), FrameCheck::kHeader, 0, 5, 6, 0},
-        {"cut", Bytes(good.begin(), good.end() - 1), FrameCheck::kLength, 4, 36, 35, 0},
-        {"another family", Encode(CConDStd()), FrameCheck::kOtherClass, 0, 0x001E0000u, 0x001D0000u, 33},
-        {"payload of 1", Hex("00 1D 00 00 00 01 07"), FrameCheck::kTooSmall, 4, 1, 2, 0},
-        {"damaged", damaged, FrameCheck::kChecksum, 34, stored, CalculateCRC(damaged.data(), 34), 0},
-        {"newer", newer, FrameCheck::kNewerVersion, 6, 102, 101, 36},
-        {"lying length", lying, FrameCheck::kPayload, 6, 0, 0, 36},
-        {"good", good, FrameCheck::kNone, 0, 0, 0, 36},
+    const Bytes alone = MakeFrame(0x001D0000u, {});  // the checksum, read as the version
+    // The check's name, the frame, the report's at, found and expected, and CheckFrame's result.
+    const std::tuple<const char*, Bytes, std::size_t, std::uint64_t, std::uint64_t, std::uint32_t> rows[] = {
+        {"too short for its header", Bytes(good.begin(), good.begin() + 3), 0, 3, 4, 0},
+        {"too short for its header", Bytes(good.begin(), good.begin() + 4), 0, 4, 6, 0},
+        {"stated length beyond the input", Bytes(good.begin(), good.end() - 1), 4, 36, 35, 0},
+        {"another family or genus", Encode(CConDStd()), 0, 0x001E0000u, 0x001D0000u, 33},
+        {"payload too short for its checksum", Hex("00 1D 00 00 00 00"), 4, 0, 2, 0},
+        {"payload too short for its checksum", Hex("00 1D 00 00 00 01 07"), 4, 1, 2, 0},
+        {"checksum mismatch", damaged, 34, stored, CalculateCRC(damaged.data(), 34), 0},
+        {"newer version", newer, 6, 102, 101, 36},
+        {"newer version", alone, 6, ReadInt16(alone.data() + 6), 101, 8},
+        {"payload fields do not fit the frame", lying, 6, 0, 0, 36},
+        {"no failure", good, 0, 0, 0, 36},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [check, frame, at, found, expected, framePasses] : rows) {
+        SCOPED_TRACE(frame.size());
         xqova::FrameReport report;
         CRNDZDStd target;
-        const std::uint32_t result = target.deserialize_all(row.frame.data(), row.frame.size(), &report);
-        EXPECT_EQ(result, row.check == FrameCheck::kNone ? row.frame.size() : 0u);
-        EXPECT_EQ(report.check, row.check) << xqova::FrameCheckName(report.check);
-        EXPECT_EQ(report.at, row.at);
-        EXPECT_EQ(report.found, row.found);
-        EXPECT_EQ(report.expected, row.expected);
-        EXPECT_EQ(report.classRead, row.frame.size() >= 4);
-        EXPECT_EQ(report.size, row.frame.size() < 6 ? 0u : 6u + ReadInt16(row.frame.data() + 4));  // once stated
-        EXPECT_EQ(xqova::CheckFrame(row.frame.data(), row.frame.size(), &report), row.framePasses);
-        EXPECT_EQ(report.check == FrameCheck::kNone, row.framePasses != 0);
+        const bool passes = std::strcmp(check, "no failure") == 0;
+        EXPECT_EQ(target.deserialize_all(frame.data(), frame.size(), &report), passes ? frame.size() : 0u);
+        EXPECT_STREQ(xqova::FrameCheckName(report.check), check);
+        EXPECT_EQ(report.at, at);
+        EXPECT_EQ(report.found, found);
+        EXPECT_EQ(report.expected, expected);
+        EXPECT_EQ(report.classRead, frame.size() >= 4);
+        EXPECT_EQ(report.size, frame.size() < 6 ? 0u : 6u + ReadInt16(frame.data() + 4));  // once stated
+        EXPECT_EQ(xqova::CheckFrame(frame.data(), frame.size(), &report), framePasses);
+        EXPECT_EQ(static_cast<bool>(report), framePasses == 0);
+        EXPECT_EQ(xqova::CheckFrame(frame.data(), frame.size(), nullptr), framePasses);
     }
+    EXPECT_STREQ(xqova::FrameCheckName(static_cast<xqova::FrameCheck>(8)), "unknown check");
     xqova::FrameReport none;  // no frame at all, whatever length comes with it
     EXPECT_EQ(xqova::CheckFrame(nullptr, good.size(), &none), 0u);
-    EXPECT_EQ(none.check, FrameCheck::kHeader);
+    EXPECT_EQ(none.check, xqova::FrameCheck::kHeader);
     EXPECT_EQ(none.expected, 4u);
 }
 
@@ -178,15 +189,19 @@ std::uint32_t Offset(const void* p, const unsigned char* start) {
 // A full queue presents the buffer for reading; a refused operation changes
 // nothing, and a get stores into its target only when it succeeds.
 TEST(ByteQueue, FullQueueAndRefusedOperations) {
-    unsigned char full[3] = {0x12, 0x34, 0x56};
-    uint8QManager reading(full, 3, 1);
-    EXPECT_EQ(reading.get_num_free(), 0u);
-    EXPECT_EQ(reading.get_num_used(), reading.get_num_elements());
+    unsigned char full[7] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE};
+    uint8QManager reading(full, 7, 1);
+    EXPECT_TRUE(reading.get_num_free() == 0 && reading.get_num_used() == reading.get_num_elements());
+    double real = 5;
+    std::uint32_t wide = 7;
     std::uint16_t value = 0;
+    // Each get meets one byte too few once: 7 bytes for 8, 3 for 4, 1 for 2.
+    EXPECT_EQ(reading.get(&real), 0);
+    ASSERT_EQ(reading.get(&wide), 1);
+    EXPECT_EQ(reading.get(&wide), 0);
     ASSERT_EQ(reading.get(&value), 1);
-    EXPECT_EQ(value, 0x1234);
-    EXPECT_EQ(reading.get(&value), 0);  // one byte left
-    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(reading.get(&value), 0);
+    EXPECT_EQ(real + wide + value, 5.0 + 0x12345678 + 0x9ABC);
     EXPECT_EQ(reading.get_num_used(), 1u);
 
     unsigned char buffer[6] = {};
@@ -195,24 +210,21 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     EXPECT_EQ(queue.enqueue_array(bytes, 7), 0);
     EXPECT_EQ(buffer[0], 0);
     ASSERT_EQ(queue.enqueue_array(bytes, 3), 1);
-    EXPECT_EQ(queue.put(1.0), 0);
-    EXPECT_EQ(queue.put(static_cast<std::uint32_t>(1)), 0);
     unsigned char target[4] = {9, 9, 9, 9};
-    EXPECT_EQ(queue.dequeue_array(target, 4), 0);
-    EXPECT_EQ(queue.dequeue_array(std::uint32_t{4}), 0);
-    std::uint32_t wide = 7;
-    EXPECT_EQ(queue.get(&wide), 0);
-    EXPECT_EQ(wide, 7u);
+    // Three bytes held and three free: each of these needs more.
+    EXPECT_EQ(queue.put(1.0) + queue.put(std::uint32_t{1}) + queue.dequeue_array(target, 4) +
+                  queue.dequeue_array(std::uint32_t{4}), 0);
     EXPECT_EQ(target[0], 9);
     EXPECT_EQ(queue.get_num_used(), 3u);
     EXPECT_EQ(queue.GetTailPtr(), static_cast<void*>(buffer));
-    EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}), 1);
+    EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}) + queue.enqueue_array(nullptr, 0) + queue.dequeue_array(nullptr, 0), 3);
     EXPECT_EQ(queue.enqueue_array(bytes, 3), 1);  // exactly the free space
-    EXPECT_EQ(queue.get_num_free(), 0u);
-    EXPECT_EQ(queue.put(static_cast<unsigned char>(9)), 0);
+    EXPECT_EQ(queue.get_num_free() + queue.put(static_cast<unsigned char>(9)), 0u);
     unsigned char one[1] = {0};
     uint8QManager single(one, 1, 0);  // one byte free: a 16-bit value does not fit
     EXPECT_EQ(single.put(std::uint16_t{0x1234}), 0);
+    CountingMessage::PutPayloadChecksum(&single, one);  // no room, and no bytes before the buffer summed
+    EXPECT_EQ(CountingMessage::PayloadChecksumHolds(single) + single.get_num_used(), 0u);
 }
 
 // Every typed value travels most significant byte first, the signed forms as
@@ -228,10 +240,10 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             std::vector<unsigned char> buffer(capacity, 0);
             uint8QManager queue(buffer.data(), capacity, 0);
             unsigned char b = 0;
-            for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.put(b) == 1 && queue.get(&b) == 1);
-            ASSERT_TRUE(queue.put(1.0f) && queue.put(1.0) && queue.put(static_cast<signed char>(-128)) &&
-                        queue.put(static_cast<std::int16_t>(-2)) && queue.put(static_cast<std::int32_t>(-0x7F000000)) &&
-                        queue.put(static_cast<std::uint32_t>(0xA1B2C3D4u)) && queue.put(static_cast<std::uint16_t>(0xBEEF)));
+            for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.enqueue(b) == 1 && queue.dequeue(&b) == 1);
+            for (unsigned char done : {queue.put(1.0f), queue.put(1.0), queue.put(static_cast<signed char>(-128)),  // in order
+                                       queue.put(std::int16_t{-2}), queue.put(std::int32_t{-0x7F000000}),
+                                       queue.put(std::uint32_t{0xA1B2C3D4u}), queue.put(std::uint16_t{0xBEEF})}) ASSERT_EQ(done, 1);
             for (std::uint32_t i = 0; i < 25; ++i) EXPECT_EQ(buffer[(shift + i) % capacity], expected[i]) << i;
             EXPECT_EQ(Offset(queue.GetHeadPtr(), buffer.data()), (shift + 25) % capacity);
             // Each value read back into a target holding 5; a refused get leaves it so.
@@ -246,7 +258,8 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             EXPECT_EQ(back(std::int32_t{5}, 1), -0x7F000000);
             EXPECT_EQ(back(std::uint32_t{5}, 1), 0xA1B2C3D4u);
             EXPECT_EQ(back(std::uint16_t{5}, 1), 0xBEEF);
-            EXPECT_EQ(back(static_cast<signed char>(5), 0), 5);
+            EXPECT_EQ(back(static_cast<signed char>(5), 0) + back(std::int16_t{5}, 0) + back(std::int32_t{5}, 0) + back(5.0f, 0) +
+                          back(5.0, 0), 25.0);
             EXPECT_EQ(queue.GetHeadPtr(), queue.GetTailPtr());
 
             // A run of `shift` + 1 bytes, read back or skipped.
@@ -254,6 +267,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             for (std::uint32_t i = 0; i <= shift; ++i) run[i] = static_cast<unsigned char>(i + 1);
             ASSERT_EQ(queue.enqueue_array(run.data(), shift + 1), 1);
             EXPECT_EQ(queue.get_num_used(), shift + 1);
+            EXPECT_EQ(queue.get_num_contiguous(), std::min(shift + 1, capacity - Offset(queue.GetTailPtr(), buffer.data())));
             EXPECT_EQ(Offset(queue.GetHeadPtr(), buffer.data()), (2 * shift + 26) % capacity);
             if (shift % 2 == 0) {
                 ASSERT_EQ(queue.dequeue_array(out.data(), shift + 1), 1);
@@ -262,7 +276,7 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
                 ASSERT_EQ(queue.dequeue_array(shift + 1), 1);  // a skip moves like a read
             }
             EXPECT_EQ(queue.GetTailPtr(), queue.GetHeadPtr());
-            EXPECT_EQ(queue.get_num_used(), 0u);
+            EXPECT_EQ(queue.get_num_used() + queue.get_num_contiguous(), 0u);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -23,23 +24,18 @@ using namespace message_test;
 
 const unsigned char* U(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
 
-// A frame decoded into a message of `kind` that held values (Holding): the
-// result, SrcVersion afterwards, and the frame the message then writes.
-struct Decode {
-    const char* what;
-    Bytes frame;
-    bool decodes;
-    std::uint16_t version;
-    Bytes after;
-};
+// A frame decoded into a message of `kind` that held values (Holding): what
+// the row shows, the frame, whether it decodes, SrcVersion afterwards, and
+// the frame the message then writes.
+using Decode = std::tuple<const char*, Bytes, bool, std::uint16_t, Bytes>;
 
 void CheckDecodes(Kind kind, std::initializer_list<Decode> rows) {
-    for (const Decode& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [what, frame, decodes, version, after] : rows) {
+        SCOPED_TRACE(what);
         auto message = Holding(kind);
-        EXPECT_EQ(message->deserialize_all(row.frame.data(), row.frame.size()), row.decodes ? row.frame.size() : 0u);
-        EXPECT_EQ(message->GetSrcVersion(), row.version);
-        EXPECT_EQ(Encode(*message), row.after);
+        EXPECT_EQ(message->deserialize_all(frame.data(), frame.size()), decodes ? frame.size() : 0u);
+        EXPECT_EQ(message->GetSrcVersion(), version);
+        EXPECT_EQ(Encode(*message), after);
     }
 }
 
@@ -48,8 +44,7 @@ std::string Render(const DtData& message) {
     const std::uint32_t size = message.size_XML();
     std::vector<char> buffer(size + 8, '#');
     EXPECT_EQ(message.serialize_to_XMLbuf(buffer.data()), size);
-    EXPECT_EQ(buffer[size - 1], '\0');
-    EXPECT_EQ(buffer[size], '#');
+    EXPECT_TRUE(buffer[size - 1] == '\0' && buffer[size] == '#');  // the zero ends the text, nothing after it
     return std::string(buffer.data());
 }
 
@@ -74,6 +69,10 @@ TEST(MessageDecode, ConnectionStd) {
         {"runs out inside SourceID", cut, true, 100,
          frame(Cat({s16, Bytes(16, 0xAB), {0x00, 0x08, 'h', 'i'}, Bytes(cut.end() - 2, cut.end()), Hex("00 00 00 00 00 01 05")}))},
         {"S 16, no static bytes", Hex("00 1E 00 00 00 07 00 64 00 00 10 44 DA"), true, 100, frame(held)},
+        {"3 bytes left: SourceIDLength 00 F5 reaches into the checksum F5 F6", frame({0x00, 0x64, 0x00, 0x00, 0x00, 0x00}), true,
+         100, frame(Cat({Bytes(held.begin(), held.begin() + 21), {0x00, 0xF5, 0xF6}, Bytes(244, 0), {0x00, 0x01, 0x05}}))},
+        {"3 bytes left after SourceID: ReservedLength 00 0A too (checksum 0A 65)", frame(Hex("00 64 00 00 00 00 01 61 00")),
+         true, 100, frame(Cat({Bytes(held.begin(), held.begin() + 21), Hex("00 01 61 00 0A 65"), Bytes(9, 0)}))},
         {"payload length 0", Hex("00 1E 00 05 00 00"), false, 0, MakeFrame(0x001E0005u, Cat({s16, Bytes(20, 0)}))},
     });
 }
@@ -159,8 +158,9 @@ TEST(MessageFields, ConnectionStd) {
     ASSERT_EQ(message.SetSourceID("AB", 2), 1);
     message.SetReserved(U("\x07\x08"), 2);
     const Bytes ones(17, 1);
-    EXPECT_EQ(message.SetDeviceGUID(ones.data(), 16), 1);
-    EXPECT_EQ(message.SetDeviceGUID(ones.data(), 17), 0);  // leaves the identifier zero
+    // Nothing to copy is no failure; 17 bytes are, and leave the identifier zero.
+    EXPECT_TRUE(message.SetDeviceGUID(nullptr, 4) == 1 && message.SetDeviceGUID(ones.data(), 16) == 1 &&
+                message.SetDeviceGUID(ones.data(), 17) == 0);
     EXPECT_EQ(Bytes(message.GetDeviceGUID(nullptr), message.GetDeviceGUID(nullptr) + 16), Bytes(16, 0));
     message.SetDeviceGUID(ones.data(), 4);
     message.SetValid(1);
@@ -184,59 +184,52 @@ TEST(MessageFields, ConnectionStd) {
     EXPECT_EQ(message.GetSourceID(nullptr)[2], 'B');
     EXPECT_EQ(message.SetSourceID(std::string(0xFFFE, 'x').c_str(), 0xFFFE), 1);  // the longest that fits
     EXPECT_EQ(message.GetSourceID(&length)[0xFFFD], 'x');
-    EXPECT_EQ(length, 0xFFFE);
-    EXPECT_EQ(message.SetSourceID(nullptr, 3), 1);  // no text clears the field
-    EXPECT_EQ(message.GetSourceID(&length), nullptr);
-    EXPECT_EQ(length, 0xFFFE);
-    // The getters of an empty text or byte field leave *length as it was.
-    CConDStd empty;
-    length = 77;
-    EXPECT_EQ(empty.GetSourceID(&length), nullptr);
-    EXPECT_EQ(empty.GetReserved(&length), nullptr);
-    EXPECT_EQ(length, 77);
+    EXPECT_TRUE(length == 0xFFFE && message.GetReserved(&length)[1] == 0x08 && length == 2);
+    EXPECT_EQ(message.SetSourceID(nullptr, 3) + message.SetReserved(nullptr, 2), 2);  // no text, no bytes: empty fields
+    EXPECT_EQ(message.GetSourceID(&length), nullptr);  // whose getters leave *length as it was
+    EXPECT_EQ(message.GetReserved(&length), nullptr);
+    EXPECT_EQ(length, 2);
 }
 
 TEST(MessageFields, RendezvousAndDescriptor) {
     CRNDZDStd message;
     message.SetData(U("\x0A\x0B\x0C"), 3);
     message.SetRERVersion(0x0203);
-    EXPECT_EQ(message.GetRERVersion(), 0x0203);
     const CRNDZDStd& view = message;
     std::uint16_t size = 0;
     EXPECT_EQ(message.GetDeviceGUID(&size), view.GetDeviceGUID(nullptr));
-    EXPECT_EQ(Bytes(view.GetDeviceGUID(nullptr), view.GetDeviceGUID(nullptr) + 16), kDefaultGuid);
     EXPECT_EQ(size, 16);
     EXPECT_EQ(Encode(message), MakeFrame(0x001D0000u, Cat({{0x00, 101, 0, 0x00, 18}, kDefaultGuid,
                                                             {0x02, 0x03, 0x00, 0x03, 0x0A, 0x0B, 0x0C}})));
     message.Reset(0);  // no defaults left (the frame is a failed decode's, HostileFrames)
-    std::uint16_t length = 9;
-    EXPECT_EQ(message.GetData(&length), nullptr);
-    EXPECT_EQ(length, 0);
-
     CConDDescriptor descriptor;
-    descriptor.SetData(U("\x01"), 1);
-    descriptor.SetData(nullptr, 0);
-    length = 9;
-    EXPECT_EQ(descriptor.GetData(&length), nullptr);
-    EXPECT_EQ(length, 0);
+    EXPECT_TRUE(descriptor.SetData(U("\x01"), 1) == 1 && descriptor.SetData(nullptr, 2) == 1);  // no bytes empty the field
+    std::uint16_t length = 9, descriptorLength = 9;  // an empty field's length is still given
+    EXPECT_EQ(message.GetData(&length), nullptr);
+    EXPECT_EQ(descriptor.GetData(&descriptorLength), nullptr);
+    EXPECT_EQ(length + descriptorLength, 0);
 }
 
 TEST(MessageFields, ConnectionListModes) {
     CConDExtLst list;
-    const unsigned char bytes[11] = {};
-    ASSERT_EQ(list.InitConnectionList(10), 1);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 10, 1), 1);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 1), 0);
+    const unsigned char bytes[100] = {};
+    ASSERT_EQ(list.InitConnectionList(100), 1);
+    EXPECT_EQ(list.AppendConnectionList(bytes, 4, 1), 1);
+    CConDExtLst copy(list);
+    for (CConDExtLst* fixed : {&list, &copy}) {  // the copy is fixed too, with the same room
+        EXPECT_EQ(fixed->AppendConnectionList(bytes, 96, 1), 1);
+        EXPECT_EQ(fixed->AppendConnectionList(bytes, 1, 1), 0);
+    }
     std::uint32_t size = 0;
-    EXPECT_NE(list.GetConnectionList(&size), nullptr);
-    EXPECT_EQ(size, 10u);
+    EXPECT_TRUE(list.GetConnectionList(&size) != nullptr && size == 100u);
+    EXPECT_EQ(list.GetConnectionList(nullptr), list.GetConnectionListAt(0, nullptr));  // null without a size
     list.DeleteConnectionList();
     EXPECT_EQ(list.GetConnectionList(&size), nullptr);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, i == 0 ? 1 : 11, 1), 1);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 0, 1), 0);
-    EXPECT_EQ(list.GetConnectionCount(), 5);
-    EXPECT_EQ(list.AppendConnectionList(nullptr, 1, 1), 0);
-    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 0xFFFF), 0);
+    const std::tuple<const unsigned char*, std::uint32_t, std::uint16_t> refused[] = {
+        {bytes, 0, 1}, {nullptr, 1, 1}, {bytes, 1, 0}, {bytes, 1, 0xFFFB}, {bytes, 0xFFFFFFEEu - 44, 1}};
+    for (const auto& [frames, size, count] : refused) EXPECT_EQ(list.AppendConnectionList(frames, size, count), 0) << size;
+    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 0xFFFA), 1);  // 65,535 frames: the most a list counts
     EXPECT_EQ(list.InitConnectionList(0), 0);
     EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);  // growable again
     // A decoded list is fixed and full.
@@ -265,13 +258,10 @@ TEST(MessageFields, ConnectionListFramesAtAnIndex) {
     EXPECT_EQ(copy.GetConnectionListAt(1, &size), copy.GetConnectionList(&size) + 12);
     Bytes lying = first;
     WriteInt16(lying.data() + 4, 200);
-    list.AppendConnectionList(first.data(), 12, 1);
-    list.AppendConnectionList(lying.data(), 12, 1);
+    list.AppendConnectionList(Cat({first, lying}).data(), 24, 2);
     base = list.GetConnectionList(&size);
-    EXPECT_EQ(list.GetConnectionListAt(2, &size), base + 32);
-    EXPECT_EQ(size, 12u);
-    EXPECT_EQ(list.GetConnectionListAt(3, &size), nullptr);
-    EXPECT_EQ(size, 0u);
+    EXPECT_TRUE(list.GetConnectionListAt(2, &size) == base + 32 && size == 12u);
+    EXPECT_TRUE(list.GetConnectionListAt(3, &size) == nullptr && size == 0u);
     list.DeleteConnectionList();
     list.AppendConnectionList(Cat({second, first}).data(), 32, 1);  // two frames, counted as one
     base = list.GetConnectionList(&size);
@@ -332,6 +322,8 @@ TEST(MessageFields, MemoryShortageKeepsLengthsAndStorageInStep) {
     CConDStd std;
     std.SetSourceID("old", 3);
     CConDExtLst list;
+    const auto heldList = Holding(kList);
+    const Bytes listFrame = Encode(*heldList);
     const Bytes descriptorFrame = Encode(*Holding(kDescriptor));
     auto descriptor = Holding(kDescriptor);
     auto withSource = Holding(kStd);
@@ -340,14 +332,16 @@ TEST(MessageFields, MemoryShortageKeepsLengthsAndStorageInStep) {
     EXPECT_EQ(withSource->deserialize_all(sourceFrame.data(), sourceFrame.size()), 0u);  // no room for SourceID
     EXPECT_EQ(std.SetSourceID("newer", 5), 0);  // unchanged
     CConDStd copy(std);                         // the copy's text is left empty
-    EXPECT_EQ(list.InitConnectionList(10), 0);
+    CConDExtLst listCopy(static_cast<const CConDExtLst&>(*heldList));  // left empty and growable
+    EXPECT_EQ(listCopy.AppendConnectionList(U("\x01"), 1, 1), 0);
+    EXPECT_EQ(list.deserialize_all(listFrame.data(), listFrame.size()), listFrame.size());  // without its frames
     EXPECT_EQ(descriptor->deserialize_all(descriptorFrame.data(), descriptorFrame.size()), 0u);
     xqova::testing::FailAllocationsAfter(-1);
-    EXPECT_EQ(copy.GetSourceID(nullptr), nullptr);
-    EXPECT_EQ(copy.size_all(), 33u);
+    EXPECT_EQ(Encode(copy), Encode(CConDStd()));
     EXPECT_STREQ(std.GetSourceID(nullptr), "old");
     EXPECT_EQ(Encode(*withSource), Encode(CConDStd()));
-    EXPECT_EQ(list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
+    EXPECT_EQ(list.GetConnectionCount() + list.AppendConnectionList(U("\x01"), 1, 1), 0);  // fixed, of capacity 0
+    EXPECT_EQ(listCopy.AppendConnectionList(U("\x01"), 1, 1), 1);
     EXPECT_EQ(Encode(*descriptor), Encode(CConDDescriptor()));
 }
 
@@ -385,11 +379,7 @@ TEST(MessageXml, ValuesInTheText) {
     const auto list = Holding(kList);
     const CConDStd newStd;
     const CRNDZDStd rendezvous;
-    const struct {
-        const DtData* message;
-        const char* piece;
-        bool present;
-    } rows[] = {
+    const std::tuple<const DtData*, const char*, bool> rows[] = {  // the message, a piece of its text, whether it is there
         {&descriptor, "<VALUE><![CDATA[1;2;255;]]></VALUE>\n", true},
         {&descriptor, "<ENUM name=\"DESCRIPTOR_TRANSPORT_REMOVAL\" defaultvalue=\"2\" selected=\"yes\">", true},
         {&unknown, "ENUMERATION", false},
@@ -401,9 +391,7 @@ TEST(MessageXml, ValuesInTheText) {
         {&rendezvous, "<VALUE><![CDATA[{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}]]></VALUE>\n", true},
         {&rendezvous, "<VALUE><![CDATA[1]]></VALUE>\n", true},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(Render(*row.message).find(row.piece) != std::string::npos, row.present) << row.piece;
-    }
+    for (const auto& [message, piece, present] : rows) EXPECT_EQ(Render(*message).find(piece) != std::string::npos, present) << piece;
     EXPECT_EQ(std.size_XML(), 567u + 5 + 5);
     EXPECT_EQ(rendezvous.size_XML(), 548u);
     EXPECT_EQ(CConDExtLst().size_XML(), 270u);  // no frames

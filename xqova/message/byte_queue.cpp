@@ -50,7 +50,7 @@ unsigned char uint8QManager::get(unsigned char* value) {
 }
 
 unsigned char uint8QManager::get(signed char* value) {
-    unsigned char byte = 0;
+    unsigned char byte;
     if (get(&byte) == 0) return 0;
     *value = static_cast<signed char>(byte);
     return 1;
@@ -73,7 +73,7 @@ unsigned char uint8QManager::get(std::uint16_t* value) {
 }
 
 unsigned char uint8QManager::get(std::int16_t* value) {
-    std::uint16_t bits = 0;
+    std::uint16_t bits;
     if (get(&bits) == 0) return 0;
     *value = static_cast<std::int16_t>(bits);
     return 1;
@@ -108,7 +108,7 @@ unsigned char uint8QManager::put(float value) {
 }
 
 unsigned char uint8QManager::get(float* value) {
-    std::uint32_t bits = 0;
+    std::uint32_t bits;
     if (get(&bits) == 0) return 0;
     std::memcpy(value, &bits, sizeof bits);
     return 1;
@@ -172,7 +172,6 @@ unsigned char uint8QManager::dequeue_array(std::uint32_t count) {
 }
 
 std::uint32_t uint8QManager::get_num_contiguous() const {
-    if (used_ == 0) return 0;
     const std::uint32_t toEnd = static_cast<std::uint32_t>(end_ - tail_);
     return used_ < toEnd ? used_ : toEnd;
 }

@@ -21,51 +21,16 @@ constexpr std::uint16_t kConDDescriptorStaticSize = 2;
 // still fits 32 bits.
 constexpr std::uint32_t kMaxConnectionListSize = 0xFFFFFFFFu - 17u;
 
-// Replaces an owned field with a copy of `count` bytes (a zero-filled block
-// when `source` is null). A count of 0 empties the field. False, the field
-// unchanged, when memory runs out.
-bool ReplaceBytes(unsigned char*& field, std::uint16_t& length, const unsigned char* source, std::uint16_t count) {
-    unsigned char* copy = nullptr;
-    if (count != 0) {
-        copy = xqova::NewOwnedBytes(source, count);
-        if (copy == nullptr) return false;
-    }
-    xqova::ReleaseOwnedBytes(field);
-    field = copy;
-    length = count;
-    return true;
-}
-
-// The copy that a copied message takes of an owned field: empty when memory
-// runs out.
-void CopyField(unsigned char*& field, std::uint16_t& length, const unsigned char* source, std::uint16_t count) {
-    field = source != nullptr ? xqova::NewOwnedBytes(source, count) : nullptr;
-    length = field != nullptr ? count : 0;
-}
-
-// Reads a run of `count` bytes into a new field. The frame may run out inside
-// the run: what it does not supply stays zero. False, the field unchanged,
-// when memory runs out.
-bool ReadRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std::uint16_t& length, std::uint16_t count) {
-    if (!ReplaceBytes(field, length, nullptr, count)) return false;
+// Reads a field that the frame gives as its 16-bit length and then its bytes,
+// where the frame may run out inside the bytes: what it does not supply stays
+// zero. The callers have seen more than the two checksum bytes, so the length
+// is there. False, the field unchanged, when memory runs out.
+bool ReadRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std::uint16_t& length) {
+    std::uint16_t count = 0;
+    queue->get(&count);
+    if (xqova::ReplaceOwnedBytes(field, length, nullptr, count) == 0) return false;
     const std::uint32_t available = queue->get_num_used();
     queue->dequeue_array(field, count < available ? count : available);
-    return true;
-}
-
-// Reads a field that the frame gives as its 16-bit length and then its bytes,
-// where the frame may run out inside the bytes.
-bool ReadSizedRunAllowingShortFrame(uint8QManager* queue, unsigned char*& field, std::uint16_t& length) {
-    // get() writes the count only when it succeeds, and only then is it read.
-    std::uint16_t count;
-    return queue->get(&count) != 0 && ReadRunAllowingShortFrame(queue, field, length, count);
-}
-
-// Reads a run of `count` bytes that the frame must supply in full.
-bool ReadRun(uint8QManager* queue, unsigned char*& field, std::uint16_t& length, std::uint16_t count) {
-    if (count > queue->get_num_used()) return false;
-    if (!ReplaceBytes(field, length, nullptr, count)) return false;
-    queue->dequeue_array(field, count);
     return true;
 }
 
@@ -86,8 +51,8 @@ CConDStd::CConDStd()
     : DtData(kConDStdId), SourceID(nullptr), SourceIDLength(0), Reserved(nullptr), ReservedLength(0), DeviceGUID{} {}
 
 CConDStd::CConDStd(const CConDStd& other) : DtData(other) {
-    CopyField(SourceID, SourceIDLength, other.SourceID, other.SourceIDLength);
-    CopyField(Reserved, ReservedLength, other.Reserved, other.ReservedLength);
+    xqova::CopyOwnedBytes(SourceID, SourceIDLength, other.SourceID, other.SourceIDLength);
+    xqova::CopyOwnedBytes(Reserved, ReservedLength, other.Reserved, other.ReservedLength);
     std::memcpy(DeviceGUID, other.DeviceGUID, sizeof DeviceGUID);
 }
 
@@ -96,8 +61,8 @@ CConDStd& CConDStd::operator=(const CConDStd& other) {
     DtData::operator=(other);
     xqova::ReleaseOwnedBytes(SourceID);
     xqova::ReleaseOwnedBytes(Reserved);
-    CopyField(SourceID, SourceIDLength, other.SourceID, other.SourceIDLength);
-    CopyField(Reserved, ReservedLength, other.Reserved, other.ReservedLength);
+    xqova::CopyOwnedBytes(SourceID, SourceIDLength, other.SourceID, other.SourceIDLength);
+    xqova::CopyOwnedBytes(Reserved, ReservedLength, other.Reserved, other.ReservedLength);
     std::memcpy(DeviceGUID, other.DeviceGUID, sizeof DeviceGUID);
     return *this;
 }
@@ -120,12 +85,12 @@ void CConDStd::Reset(unsigned char /*unused*/) {
 std::uint16_t CConDStd::getVersion() const { return kConnectionVersion; }
 
 unsigned char* CConDStd::GetDeviceGUID(std::uint16_t* size) {
-    if (size != nullptr) *size = sizeof DeviceGUID;
+    xqova::StoreSize(size, sizeof DeviceGUID);
     return DeviceGUID;
 }
 
 const unsigned char* CConDStd::GetDeviceGUID(std::uint16_t* size) const {
-    if (size != nullptr) *size = sizeof DeviceGUID;
+    xqova::StoreSize(size, sizeof DeviceGUID);
     return DeviceGUID;
 }
 
@@ -134,7 +99,7 @@ unsigned char CConDStd::SetDeviceGUID(const unsigned char* bytes, std::uint16_t 
 }
 
 char* CConDStd::GetSourceID(std::uint16_t* length) const {
-    if (length != nullptr && SourceIDLength != 0) *length = static_cast<std::uint16_t>(SourceIDLength - 1);
+    if (SourceIDLength != 0) xqova::StoreSize(length, static_cast<std::uint16_t>(SourceIDLength - 1));
     return reinterpret_cast<char*>(SourceID);
 }
 
@@ -156,12 +121,12 @@ unsigned char CConDStd::SetSourceID(const char* text, std::uint16_t count) {
 }
 
 unsigned char* CConDStd::GetReserved(std::uint16_t* length) const {
-    if (length != nullptr && ReservedLength != 0) *length = ReservedLength;
+    if (ReservedLength != 0) xqova::StoreSize(length, ReservedLength);
     return Reserved;
 }
 
 unsigned char CConDStd::SetReserved(const unsigned char* bytes, std::uint16_t count) {
-    return ReplaceBytes(Reserved, ReservedLength, bytes, bytes == nullptr ? 0 : count) ? 1 : 0;
+    return xqova::SetOwnedBytes(Reserved, ReservedLength, bytes, count);
 }
 
 std::uint32_t CConDStd::get_payload_size() const {
@@ -179,9 +144,9 @@ unsigned char CConDStd::serialize_payload(uint8QManager* queue) const {
     queue->put(kConDStdStaticSize);
     serialize_static_data(queue);
     queue->put(SourceIDLength);
-    if (SourceID != nullptr && SourceIDLength != 0) queue->enqueue_array(SourceID, SourceIDLength);
+    queue->enqueue_array(SourceID, SourceIDLength);
     queue->put(ReservedLength);
-    if (Reserved != nullptr && ReservedLength != 0) queue->enqueue_array(Reserved, ReservedLength);
+    queue->enqueue_array(Reserved, ReservedLength);
     PutPayloadChecksum(queue, frameStart);
     return 1;
 }
@@ -199,11 +164,11 @@ bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
     // The two checksum bytes stay in the queue: "more than 2 bytes" means
     // that a field's length is there.
     if (queue->get_num_used() > 2 && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0 &&
-        !ReadSizedRunAllowingShortFrame(queue, SourceID, SourceIDLength)) {
+        !ReadRunAllowingShortFrame(queue, SourceID, SourceIDLength)) {
         return false;
     }
     if (queue->get_num_used() < 3 || GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 2) == 0) return true;
-    return ReadSizedRunAllowingShortFrame(queue, Reserved, ReservedLength);
+    return ReadRunAllowingShortFrame(queue, Reserved, ReservedLength);
 }
 
 unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
@@ -235,10 +200,10 @@ std::uint32_t CConDStd::WriteXml(char* buffer, bool safe) const {
     xml.Put("<MEMBER type=\"ansichar\" size=\"UNBOUNDED\" name=\"SourceID\" minversion=\"100\" maxversion=\"CURRENT_VERSION\">\n");
     xml.Put("<VALUE><![CDATA[");
     if (SourceID != nullptr) {
-        const void* zero = std::memchr(SourceID, 0, SourceIDLength);
-        const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - SourceID)
-                                                   : SourceIDLength;
-        xml.Text(reinterpret_cast<const char*>(SourceID), length);
+        // The text goes up to its first zero; the stored bytes are always
+        // followed by one, even when a frame brought none.
+        const auto* text = reinterpret_cast<const char*>(SourceID);
+        xml.Text(text, std::strlen(text));
     }
     xml.Put("]]></VALUE>\n");
     xml.Put("</MEMBER>\n");
@@ -264,14 +229,14 @@ const t_MsgEntry CConDDescriptor::TypDescriptorTbl[3] = {
 CConDDescriptor::CConDDescriptor() : DtData(kConDDescriptorId), Data(nullptr), DataLength(0), Descriptor(0) {}
 
 CConDDescriptor::CConDDescriptor(const CConDDescriptor& other) : DtData(other), Descriptor(other.Descriptor) {
-    CopyField(Data, DataLength, other.Data, other.DataLength);
+    xqova::CopyOwnedBytes(Data, DataLength, other.Data, other.DataLength);
 }
 
 CConDDescriptor& CConDDescriptor::operator=(const CConDDescriptor& other) {
     if (this == &other) return *this;
     DtData::operator=(other);
     xqova::ReleaseOwnedBytes(Data);
-    CopyField(Data, DataLength, other.Data, other.DataLength);
+    xqova::CopyOwnedBytes(Data, DataLength, other.Data, other.DataLength);
     Descriptor = other.Descriptor;
     return *this;
 }
@@ -289,12 +254,12 @@ void CConDDescriptor::Reset(unsigned char /*unused*/) {
 std::uint16_t CConDDescriptor::getVersion() const { return kConnectionVersion; }
 
 unsigned char* CConDDescriptor::GetData(std::uint16_t* length) const {
-    if (length != nullptr) *length = DataLength;
+    xqova::StoreSize(length, DataLength);
     return Data;
 }
 
 unsigned char CConDDescriptor::SetData(const unsigned char* bytes, std::uint16_t count) {
-    return ReplaceBytes(Data, DataLength, bytes, bytes == nullptr ? 0 : count) ? 1 : 0;
+    return xqova::SetOwnedBytes(Data, DataLength, bytes, count);
 }
 
 std::uint32_t CConDDescriptor::get_payload_size() const { return static_cast<std::uint32_t>(DataLength) + 11u; }
@@ -308,7 +273,7 @@ unsigned char CConDDescriptor::serialize_payload(uint8QManager* queue) const {
     queue->put(kConDDescriptorStaticSize);
     serialize_static_data(queue);
     queue->put(DataLength);
-    if (Data != nullptr && DataLength != 0) queue->enqueue_array(Data, DataLength);
+    queue->enqueue_array(Data, DataLength);
     PutPayloadChecksum(queue, frameStart);
     return 1;
 }
@@ -330,9 +295,7 @@ unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::ui
         deserialize_static_data(queue, staticLength);
     }
     if (ok && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0) {
-        std::uint16_t length;  // written by get() only when it succeeds, read only then
-        // The data length must be followed at least by the checksum.
-        ok = queue->get(&length) != 0 && queue->get_num_used() >= 2 && ReadRun(queue, Data, DataLength, length);
+        ok = xqova::ReadOwnedRun(queue, Data, DataLength);
     }
     if (ok) return 1;
     Reset();
@@ -417,7 +380,7 @@ void CConDExtLst::CopyListFrom(const CConDExtLst& other) {
     const std::uint32_t room = other.FixedCapacity != 0 ? other.ConnectionListCapacity : other.ConnectionListSize;
     auto* copy = static_cast<unsigned char*>(xqova::Allocate(room));
     if (copy == nullptr) return;
-    if (other.ConnectionListSize != 0) std::memcpy(copy, other.ConnectionList, other.ConnectionListSize);
+    std::memcpy(copy, other.ConnectionList, other.ConnectionListSize);
     ConnectionList = copy;
     ConnectionListSize = other.ConnectionListSize;
     ConnectionListCapacity = other.ConnectionListCapacity;
@@ -449,7 +412,8 @@ unsigned char CConDExtLst::AppendConnectionList(const unsigned char* frames, std
     if (size > kMaxConnectionListSize - ConnectionListSize) return 0;
     const std::uint32_t total = ConnectionListSize + size;
     if (FixedCapacity != 0) {
-        if (total > ConnectionListCapacity || ConnectionList == nullptr) return 0;
+        // A fixed list without storage has a capacity of 0.
+        if (total > ConnectionListCapacity) return 0;
         std::memcpy(ConnectionList + ConnectionListSize, frames, size);
     } else {
         auto* grown = static_cast<unsigned char*>(xqova::Allocate(total));
@@ -481,7 +445,8 @@ unsigned char* CConDExtLst::GetConnectionList(std::uint32_t* size) const {
 }
 
 unsigned char* CConDExtLst::GetConnectionListAt(std::uint16_t index, std::uint32_t* size) const {
-    if (size == nullptr || ConnectionList == nullptr || ConnectionCount == 0 || index >= ConnectionCount) return nullptr;
+    // A list without storage counts no frames.
+    if (size == nullptr || index >= ConnectionCount) return nullptr;
     std::uint16_t i = 0;
     std::uint32_t offset = 0;
     if (index >= cursorIndex_) {
@@ -512,7 +477,7 @@ unsigned char CConDExtLst::serialize_payload(uint8QManager* queue) const {
     queue->put(static_cast<std::uint16_t>(0));
     serialize_static_data(queue);
     queue->put(ConnectionCount);
-    if (ConnectionList != nullptr && ConnectionListSize != 0) queue->enqueue_array(ConnectionList, ConnectionListSize);
+    queue->enqueue_array(ConnectionList, ConnectionListSize);
     PutPayloadChecksum(queue, frameStart);
     return 1;
 }
@@ -568,7 +533,7 @@ std::uint32_t CConDExtLst::serialize_to_XMLbuf(char* buffer) const {
     xml.Put("<MEMBER type=\"OBJECT\" class=\"ANY_CLASS\" size=\"UNBOUNDED\" name=\"ConnectionList\" minversion=\"100\" "
             "maxversion=\"CURRENT_VERSION\">\n");
     xml.Put("<VALUE>");
-    if (ConnectionList != nullptr && ConnectionListSize != 0) xml.ByteList(ConnectionList, ConnectionListSize);
+    xml.ByteList(ConnectionList, ConnectionListSize);
     xml.Put("</VALUE>\n");
     xml.Put("</MEMBER>\n");
     xml.Put("</MEMBERS>\n");

@@ -1,5 +1,6 @@
 #include "xqova/message/frame.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "xqova/core/class_id.h"
@@ -15,6 +16,10 @@ constexpr std::uint64_t kMaxFrameSize = 0xFFFFFFFFu;
 
 // The end of a frame's header: class identifier and length field.
 std::uint64_t LengthFieldEnd(const unsigned char* frame) { return 4u + xqova::LengthFieldWidth(GetClassID(frame)); }
+
+// How far a frame of which `length` bytes exist may reach: those bytes, and
+// never beyond 32 bits of size, which no frame in memory passes either.
+std::uint64_t Reach(std::size_t length) { return std::min<std::uint64_t>(length, kMaxFrameSize); }
 
 // The header checks: the header fits in `length` and the stated size does
 // too. Fills classId, classRead and size on the way.
@@ -36,8 +41,7 @@ bool ReadFrameHeader(const unsigned char* frame, std::size_t length, xqova::Fram
     }
     const std::uint64_t stated = headerSize == 8 ? ReadInt32(frame + 4) : ReadInt16(frame + 4);
     why->size = stated + headerSize;
-    // A size beyond 32 bits cannot be a frame in memory either.
-    if (why->size > length || why->size > kMaxFrameSize) {
+    if (why->size > Reach(length)) {
         why->check = xqova::FrameCheck::kLength;
         why->at = 4;
         why->found = why->size;
@@ -207,7 +211,7 @@ std::uint32_t DtData::deserialize_all(const unsigned char* frame, std::size_t le
         return 0;
     }
     if (!ReadFrameHeader(frame, length, &why)) return 0;
-    const std::uint32_t result = DecodeFrame(frame, why.size);
+    const std::uint32_t result = DecodeFrame(frame, static_cast<std::uint32_t>(why.size));
     if (result != 0 || report == nullptr) return result;
     // The decode failed: name the first check it failed, in the decode's
     // own order.
@@ -233,33 +237,30 @@ std::uint32_t DtData::deserialize_all(const unsigned char* frame, std::size_t le
 }
 
 std::uint32_t DtData::deserialize_all(const unsigned char* frame) {
-    if (frame == nullptr) return 0;
-    const unsigned width = is_Extended(frame) != 0 ? 4u : 2u;
-    const std::uint64_t stated = width == 4 ? ReadInt32(frame + 4) : ReadInt16(frame + 4);
-    return DecodeFrame(frame, stated + 4u + width);
+    // No frame, or a stated size beyond 32 bits, gives a size of 0: an
+    // empty frame, which the decode refuses before its class.
+    return DecodeFrame(frame, QOVASerialSize(frame, nullptr));
 }
 
-std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint64_t size) {
+std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint32_t size) {
     const unsigned width = is_Extended(frame) != 0 ? 4u : 2u;
     // A payload too short for its checksum still gets this far: the species
     // is taken from the frame and the payload decode then fails.
-    if (size > kMaxFrameSize) return 0;
     // The queue is made full over the frame and only ever read from: the
     // frame's bytes are not written.
-    uint8QManager queue(const_cast<unsigned char*>(frame), static_cast<std::uint32_t>(size), 1);
-    std::uint32_t frameId = 0;
-    queue.get(&frameId);
-    if ((frameId & 0xFFFFFF00u) != (ClassId & 0xFFFFFF00u)) return 0;
+    uint8QManager queue(const_cast<unsigned char*>(frame), size, 1);
+    std::uint32_t frameId;  // written by get() only when it succeeds, read only then
+    if (queue.get(&frameId) == 0 || (frameId & 0xFFFFFF00u) != (ClassId & 0xFFFFFF00u)) return 0;
     ClassId = (ClassId & 0xFFFFFF00u) | (frameId & 0xFFu);
     std::uint32_t length = 0;
     if (width == 4) {
         queue.get(&length);
     } else {
-        std::uint16_t shortLength = 0;
+        std::uint16_t shortLength;  // every frame that gets here holds its whole header
         queue.get(&shortLength);
         length = shortLength;
     }
-    return deserialize_payload(&queue, length) != 0 ? static_cast<std::uint32_t>(size) : 0;
+    return deserialize_payload(&queue, length) != 0 ? size : 0;
 }
 
 unsigned char DtData::GetVersionStatus(const t_VersionEntry* table, std::uint16_t count, std::uint16_t index) const {
@@ -283,7 +284,7 @@ std::uint32_t DtData::QOVASerialSize(const unsigned char* frame, std::size_t ava
     if (available < 4u + width) return 0;
     const std::uint64_t stated = width == 4 ? ReadInt32(frame + 4) : ReadInt16(frame + 4);
     const std::uint64_t size = stated + 4u + width;
-    return size > available || size > kMaxFrameSize ? 0 : static_cast<std::uint32_t>(size);
+    return size > Reach(available) ? 0 : static_cast<std::uint32_t>(size);
 }
 
 std::uint16_t DtData::QOVASerialElements(const unsigned char* buffer, std::uint32_t length) const {

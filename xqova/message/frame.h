@@ -201,7 +201,8 @@ protected:
     static bool PayloadChecksumHolds(const uint8QManager& queue);
 
     // Writes the checksum that ends the frame being written through `queue`,
-    // whose first byte is `frameStart`.
+    // whose first byte is `frameStart`; over no bytes for a queue under 2
+    // bytes, which has no room for it anyway.
     static void PutPayloadChecksum(uint8QManager* queue, const unsigned char* frameStart);
 
     // The first common steps of a payload decode: the payload holds its
@@ -223,7 +224,7 @@ protected:
     std::uint32_t ClassId;
 
 private:
-    std::uint32_t DecodeFrame(const unsigned char* frame, std::uint64_t size);
+    std::uint32_t DecodeFrame(const unsigned char* frame, std::uint32_t size);
 };
 
 #endif

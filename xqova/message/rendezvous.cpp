@@ -23,23 +23,16 @@ CRNDZDStd::CRNDZDStd() : DtData(kRendezvousId), Data(nullptr), DataLength(0), De
     std::memcpy(DeviceGUID, kDefaultGuid, sizeof DeviceGUID);
 }
 
-CRNDZDStd::CRNDZDStd(const CRNDZDStd& other) : DtData(other), Data(nullptr), DataLength(0), RERVersion(other.RERVersion) {
+CRNDZDStd::CRNDZDStd(const CRNDZDStd& other) : DtData(other), RERVersion(other.RERVersion) {
     std::memcpy(DeviceGUID, other.DeviceGUID, sizeof DeviceGUID);
-    if (other.Data != nullptr) {
-        Data = xqova::NewOwnedBytes(other.Data, other.DataLength);
-        DataLength = Data != nullptr ? other.DataLength : 0;
-    }
+    xqova::CopyOwnedBytes(Data, DataLength, other.Data, other.DataLength);
 }
 
 CRNDZDStd& CRNDZDStd::operator=(const CRNDZDStd& other) {
     if (this == &other) return *this;
     DtData::operator=(other);
     xqova::ReleaseOwnedBytes(Data);
-    DataLength = 0;
-    if (other.Data != nullptr) {
-        Data = xqova::NewOwnedBytes(other.Data, other.DataLength);
-        DataLength = Data != nullptr ? other.DataLength : 0;
-    }
+    xqova::CopyOwnedBytes(Data, DataLength, other.Data, other.DataLength);
     std::memcpy(DeviceGUID, other.DeviceGUID, sizeof DeviceGUID);
     RERVersion = other.RERVersion;
     return *this;
@@ -59,12 +52,12 @@ void CRNDZDStd::Reset(unsigned char /*unused*/) {
 std::uint16_t CRNDZDStd::getVersion() const { return kRendezvousVersion; }
 
 unsigned char* CRNDZDStd::GetDeviceGUID(std::uint16_t* size) {
-    if (size != nullptr) *size = sizeof DeviceGUID;
+    xqova::StoreSize(size, sizeof DeviceGUID);
     return DeviceGUID;
 }
 
 const unsigned char* CRNDZDStd::GetDeviceGUID(std::uint16_t* size) const {
-    if (size != nullptr) *size = sizeof DeviceGUID;
+    xqova::StoreSize(size, sizeof DeviceGUID);
     return DeviceGUID;
 }
 
@@ -73,20 +66,12 @@ unsigned char CRNDZDStd::SetDeviceGUID(const unsigned char* bytes, std::uint16_t
 }
 
 unsigned char* CRNDZDStd::GetData(std::uint16_t* length) const {
-    if (length != nullptr) *length = DataLength;
+    xqova::StoreSize(length, DataLength);
     return Data;
 }
 
 unsigned char CRNDZDStd::SetData(const unsigned char* bytes, std::uint16_t count) {
-    unsigned char* copy = nullptr;
-    if (bytes != nullptr && count != 0) {
-        copy = xqova::NewOwnedBytes(bytes, count);
-        if (copy == nullptr) return 0;
-    }
-    xqova::ReleaseOwnedBytes(Data);
-    Data = copy;
-    DataLength = copy != nullptr ? count : 0;
-    return 1;
+    return xqova::SetOwnedBytes(Data, DataLength, bytes, count);
 }
 
 std::uint32_t CRNDZDStd::get_payload_size() const { return static_cast<std::uint32_t>(DataLength) + 27u; }
@@ -103,7 +88,7 @@ unsigned char CRNDZDStd::serialize_payload(uint8QManager* queue) const {
     queue->put(kStaticSize);
     serialize_static_data(queue);
     queue->put(DataLength);
-    if (Data != nullptr && DataLength != 0) queue->enqueue_array(Data, DataLength);
+    queue->enqueue_array(Data, DataLength);
     PutPayloadChecksum(queue, frameStart);
     return 1;
 }
@@ -124,18 +109,8 @@ void CRNDZDStd::deserialize_static_data(uint8QManager* queue, std::uint16_t stat
 }
 
 bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
-    if (GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 2) == 0) return true;
-    // get() writes the length only when it succeeds, and only then is it read.
-    std::uint16_t length;
-    // The data length must be followed at least by the checksum.
-    if (queue->get(&length) == 0 || queue->get_num_used() < 2) return false;
-    if (length == 0) return true;
-    if (length > queue->get_num_used()) return false;
-    Data = xqova::NewOwnedBytes(nullptr, length);
-    if (Data == nullptr) return false;
-    DataLength = length;
-    queue->dequeue_array(Data, length);
-    return true;
+    return GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 2) == 0 ||
+           xqova::ReadOwnedRun(queue, Data, DataLength);
 }
 
 unsigned char CRNDZDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {

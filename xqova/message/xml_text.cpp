@@ -12,7 +12,7 @@ namespace xqova {
 void XmlText::Put(const char* text) { Put(text, std::strlen(text)); }
 
 void XmlText::Put(const char* text, std::size_t length) {
-    if (buffer_ != nullptr && length != 0) std::memcpy(buffer_ + count_, text, length);
+    if (buffer_ != nullptr) std::memcpy(buffer_ + count_, text, length);
     count_ += length;
 }
 
@@ -28,8 +28,8 @@ void XmlText::Format(const char* format, ...) {
     va_start(arguments, format);
     const int length = std::vsnprintf(piece, sizeof piece, format, arguments);
     va_end(arguments);
-    if (length <= 0) return;
-    Put(piece, static_cast<std::size_t>(length) < sizeof piece ? static_cast<std::size_t>(length) : sizeof piece - 1);
+    // A piece that did not fit is cut at the zero that ends what was written.
+    if (length > 0) Put(piece);
 }
 
 void XmlText::ByteList(const unsigned char* bytes, std::size_t count) {
