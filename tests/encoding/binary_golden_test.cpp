@@ -25,10 +25,12 @@ TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
         CXQOVAObject trusting(&g.dictionary(), mutableBytes.data());
         ExpectSameObject(original, trusting, "constructor");
 
-        // The unbounded decoder takes the header's total as the length.
+        // The unbounded decoder takes the header's total as the length. No
+        // buffer: nothing read or written.
         CXQOVAObject unbounded(&g.dictionary(), g.classId, 0xFFFF);
         EXPECT_EQ(g.bytes.size(), unbounded.Deserialize(mutableBytes.data(), 0));
         ExpectSameObject(original, unbounded, "unbounded Deserialize");
+        EXPECT_EQ(0u, unbounded.Deserialize(nullptr, 0) | original.Serialize(nullptr, 0xFFFF));
     }
 }
 
@@ -181,18 +183,43 @@ TEST(BinaryText, DecodedTextAlwaysEndsInAZeroCharacter) {
 
 // ---- Versions --------------------------------------------------------------------------
 
-// The largest fixed section: 65,535 bytes is the most a 16-bit size states.
-// (Empty sections, a header, X = 0 and the checksum, are the budget test's
-// full vector of CDeviceCStd, byte for byte.)
-TEST(BinaryVersions, LargestFixedSection) {
-    constexpr std::uint32_t kFull = 0x004A1200;  // 4-byte length
-    Chain chain(Build("CFull", kFull, {FixedArray("Bytes", 0x10, 0xFFFF)}));
-    CXQOVADictionary full(chain.Head());
-    CXQOVAObject object(&full, kFull, 100);
-    const Bytes bytes = Encode(object);
-    EXPECT_EQ(Hex(EncodingOf(kFull, 100, Bytes(0xFFFF, 0), {})), Hex(bytes));
-    CXQOVAObject decoded(&full, kFull, 100);
-    EXPECT_EQ(bytes.size(), Decode(decoded, bytes, 1));
+// The largest sizes 16 bits state are written, one byte more makes the
+// encoding fail: a fixed section of 65,535 bytes (with a header, X = 0 and
+// the checksum, the budget test's full vector of CDeviceCStd, byte for
+// byte), an UNBOUNDED member of 65,535 bytes, a 2-byte length, a sized
+// vector element. A class without members is its header and checksum.
+TEST(BinaryVersions, LargestSizesThatSixteenBitsState) {
+    constexpr std::uint32_t kFull = 0x004A1200, kShort = 0x004A0000, kLong = 0x004A1201, kHolder = 0x004A1202,
+                            kEmpty = 0x004A0100;
+    Chain chain({Build("CFull", kFull, {FixedArray("Bytes", 0x10, 0xFFFF)}), Build("CShort", kShort, {M("B", 0x50)}),
+                 Build("CLong", kLong, {M("B", 0x50), M("W", 0x51)}), Build("CHolder", kHolder, {VectorOf("L", kLong, 0)}),
+                 Build("CEmpty", kEmpty, {})});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject full(&dictionary, kFull, 100), empty(&dictionary, kEmpty, 100);
+    EXPECT_EQ(Hex(EncodingOf(kFull, 100, Bytes(0xFFFF, 0), {})), Hex(Encode(full)));
+    ExpectReadsBack(&dictionary, full, Encode(full));
+    EXPECT_EQ(Hex(EncodingOf(kEmpty, 100, {}, {})), Hex(Encode(empty)));
+    ExpectReadsBack(&dictionary, empty, Encode(empty));
+    const Bytes values(0xFFFF, 0xA5);
+    const struct {
+        std::uint32_t classId;
+        std::uint16_t count;  // of uint8 elements in B
+        std::uint32_t size;           // 0: refused
+    } rows[] = {
+        {kLong, 0xFFFF, 4 + 4 + 5 + 2 + 0xFFFF + 2 + 2},  // the most a member holds
+        {kShort, 0xFFFF - 9, 0xFFFF - 9 + 15}, {kShort, 0xFFFF - 8, 0},  // the length counts 9 bytes more
+        {kHolder, 0xFFFF - 19, 0xFFFF + 19}, {kHolder, 0xFFFF - 18, 0},    // 19 around an element's bytes
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.count);
+        CXQOVAObject object(&dictionary, r.classId, 100);
+        CXQOVAObject* target = &object;
+        if (r.classId == kHolder) target = static_cast<CXQOVAVector*>(object.Member(0))->Insert(kLong, 0);
+        ASSERT_NE(target, nullptr);
+        ASSERT_EQ(1, target->SetMember(0, values.data(), r.count));
+        EXPECT_EQ(r.size, object.SizeAll(0xFFFF));
+        if (r.size != 0) ExpectReadsBack(&dictionary, object, Encode(object));
+    }
 }
 
 // A class of version 200 with a member that ended at version 149 and one
@@ -203,7 +230,8 @@ constexpr std::uint32_t kRetiredNested = 0x00410100;
 Chain& RetiredChain() {
     static Chain chain([] {
         std::vector<Member> members = {M("Kept", 0x13), M("Old", 0x11, 100, 149), M("New", 0x11, 150),
-                                       FixedArray("OldArray", 0x10, 3), VectorOf("OldList", kRetired, 0)};
+                                       FixedArray("OldArray", 0x10, 3), VectorOf("OldList", kRetired, 0),
+                                       M("OldWords", 0x51, 100, 149)};
         members[3].maxVersion = members[4].maxVersion = 149;
         std::vector<Member> nested = {M("Kept", 0x13), Nested("Old", kRetired)};
         nested.back().maxVersion = 149;
@@ -224,10 +252,14 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
     unsigned char scratch[64] = {};
     EXPECT_EQ(0u, object.Serialize(scratch, 201));
 
-    // At 120 the retired members are written empty (the list with no elements), New is left out.
+    // At 120 the retired members are written empty (the list with no elements), New is left out;
+    // so are their lines in the document.
     const Bytes bytes = Encode(object, 120);
-    EXPECT_EQ(Hex(EncodingOf(kRetired, 120, {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, {0x00, 0x00})),
+    EXPECT_EQ(Hex(EncodingOf(kRetired, 120, {0x01, 0x02, 0x03, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00}, {0, 0, 0, 0})),
               Hex(bytes));
+    std::vector<char> xml(object.XMLSizeAll(120));
+    ASSERT_NE(0u, object.XMLSerialize(xml.data(), xml.size(), 120));
+    EXPECT_NE(std::string(xml.data()).find("\"Old\" minversion=\"100\" maxversion=\"149\"/>"), std::string::npos);
 
     CXQOVAObject old(&dictionary, kRetired, 120);
     ASSERT_EQ(bytes.size(), Decode(old, bytes, 1));

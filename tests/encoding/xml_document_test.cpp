@@ -220,11 +220,17 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
     EXPECT_EQ(memberClass(), "CLeaf");
     dictionary.SetSearchMode(SEARCH_MODE_ALL);
     EXPECT_EQ(memberClass(), "CLeafTwo");
-    // A block the dictionary does not hold is written by its own template, never a cached one of a former block.
+    // A block the dictionary does not hold is written by its own template, never a cached one of a former block;
+    // one whose table found no memory when the object was built (its members empty) by a table made for the call.
     for (const char* name : {"CLoneA", "CLoneB"}) {
         const Bytes lone = Build(Class(name, 0x00490000, {M("A", 0x13)}));
+        AllocationFailureGuard guard;
+        xqova::testing::FailAllocationsAfter(name[5] == 'B' ? 0 : -1);
         CXQOVAObject own(&dictionary, lone.data(), 100);
-        EXPECT_NE(Write8(own, 0xFFFF).text.find(name), std::string::npos) << name;
+        xqova::testing::FailAllocationsAfter(-1);
+        const std::string text = Write8(own, 0xFFFF).text;
+        EXPECT_NE(text.find(name), std::string::npos) << name;
+        EXPECT_EQ(text.find("<VALUE>") == std::string::npos, name[5] == 'B') << name;
     }
 }
 

@@ -254,20 +254,6 @@ inline std::string Hex(const Bytes& bytes) {
     return text;
 }
 
-// The member records present at an object's version, in position order
-// (classes without inheritance).
-inline std::vector<xqova::MemberRecord> PresentRecords(CXQOVAObject& object) {
-    std::vector<xqova::MemberRecord> records;
-    if (object.GetDefinition() == nullptr) return records;
-    xqova::MemberWalker walker(object.GetDefinition());
-    xqova::MemberRecord record;
-    while (walker.Next(&record)) {
-        if (record.InVersion(object.Version())) records.push_back(record);
-    }
-    return records;
-}
-
-
 // ---- A test family with every vector kind ----------------------------------------
 
 // CShelf (version 200) holds a named growing vector of CItem (size prefixes),
@@ -531,14 +517,16 @@ struct Filler {
     void Fill(CXQOVAObject& object) {
         object.SetValid(Below(2) ? 1 : 0);
         object.SetDirty(Below(2) ? 1 : 0);
-        const std::vector<xqova::MemberRecord> records = PresentRecords(object);
-        // Identifiers of the present members: their definition positions,
-        // unless a base chain comes first.
+        // The records of the present members and their identifiers: their
+        // definition positions, unless a base chain comes first.
+        std::vector<xqova::MemberRecord> records;
         std::vector<std::uint16_t> ids;
         xqova::MemberWalker walker(object.GetDefinition());
         xqova::MemberRecord record;
-        for (std::uint16_t p = 0; walker.Next(&record); ++p) {
-            if (record.InVersion(object.Version())) ids.push_back(records.front().type == 0x16 ? 0xFFFF : p);
+        for (std::uint16_t p = 0; object.GetDefinition() != nullptr && walker.Next(&record); ++p) {
+            if (!record.InVersion(object.Version())) continue;
+            records.push_back(record);
+            ids.push_back(records.front().type == 0x16 ? 0xFFFF : p);
         }
         for (std::uint16_t pos = 0; pos < records.size(); ++pos) {
             const xqova::MemberRecord& r = records[pos];
