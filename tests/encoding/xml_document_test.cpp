@@ -15,6 +15,7 @@
 #include "encoding/xml_test_support.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/memory.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/encoding/xml_template.h"
 
 namespace {
@@ -231,6 +232,11 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
         const std::string text = Write8(own, 0xFFFF).text;
         EXPECT_NE(text.find(name), std::string::npos) << name;
         EXPECT_EQ(text.find("<VALUE>") == std::string::npos, name[5] == 'B') << name;
+        // The binary decoder, asked for a reason, names the memory.
+        const Bytes bytes = EncodingOf(0x00490000, 100, {0, 0, 0, 7}, {});
+        xqova::DecodeReport report;
+        EXPECT_EQ(own.Deserialize(bytes.data(), bytes.size(), 0, &report) == 0, name[5] == 'B') << name;
+        EXPECT_EQ(report.check, name[5] == 'B' ? xqova::DecodeCheck::kOutOfMemory : xqova::DecodeCheck::kNone);
     }
 }
 
