@@ -184,18 +184,21 @@ TEST(BinaryText, DecodedTextAlwaysEndsInAZeroCharacter) {
 // ---- Versions --------------------------------------------------------------------------
 
 // The largest sizes 16 bits state are written, one byte more makes the
-// encoding fail: a fixed section of 65,535 bytes (with a header, X = 0 and
+// encoding fail: a fixed section of 65,535 bytes (one more, a class the
+// dictionary takes, is refused) (with a header, X = 0 and
 // the checksum, the budget test's full vector of CDeviceCStd, byte for
 // byte), an UNBOUNDED member of 65,535 bytes, a 2-byte length, a sized
 // vector element. A class without members is its header and checksum.
 TEST(BinaryVersions, LargestSizesThatSixteenBitsState) {
     constexpr std::uint32_t kFull = 0x004A1200, kShort = 0x004A0000, kLong = 0x004A1201, kHolder = 0x004A1202,
-                            kEmpty = 0x004A0100;
-    Chain chain({Build("CFull", kFull, {FixedArray("Bytes", 0x10, 0xFFFF)}), Build("CShort", kShort, {M("B", 0x50)}),
-                 Build("CLong", kLong, {M("B", 0x50), M("W", 0x51)}), Build("CHolder", kHolder, {VectorOf("L", kLong, 0)}),
-                 Build("CEmpty", kEmpty, {})});
+                            kEmpty = 0x004A0100, kOver = 0x004A1203;
+    const Member bytes = FixedArray("Bytes", 0x10, 0xFFFF);
+    Chain chain({Build("CFull", kFull, {bytes}), Build("COver", kOver, {bytes, M("One", 0x10)}),
+                 Build("CShort", kShort, {M("B", 0x50)}), Build("CLong", kLong, {M("B", 0x50), M("W", 0x51)}),
+                 Build("CHolder", kHolder, {VectorOf("L", kLong, 0)}), Build("CEmpty", kEmpty, {})});
     CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject full(&dictionary, kFull, 100), empty(&dictionary, kEmpty, 100);
+    CXQOVAObject full(&dictionary, kFull, 100), empty(&dictionary, kEmpty, 100), over(&dictionary, kOver, 100);
+    EXPECT_TRUE(over.MemberCount() == 2 && over.SizeAll(0xFFFF) == 0);
     EXPECT_EQ(Hex(EncodingOf(kFull, 100, Bytes(0xFFFF, 0), {})), Hex(Encode(full)));
     ExpectReadsBack(&dictionary, full, Encode(full));
     EXPECT_EQ(Hex(EncodingOf(kEmpty, 100, {}, {})), Hex(Encode(empty)));
@@ -204,7 +207,7 @@ TEST(BinaryVersions, LargestSizesThatSixteenBitsState) {
     const struct {
         std::uint32_t classId;
         std::uint16_t count;  // of uint8 elements in B
-        std::uint32_t size;           // 0: refused
+        std::uint32_t size;   // 0: refused
     } rows[] = {
         {kLong, 0xFFFF, 4 + 4 + 5 + 2 + 0xFFFF + 2 + 2},  // the most a member holds
         {kShort, 0xFFFF - 9, 0xFFFF - 9 + 15}, {kShort, 0xFFFF - 8, 0},  // the length counts 9 bytes more
@@ -379,10 +382,8 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
         HeapCopy copy(bytes);
         xqova::DecodeReport report;
         EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
-        EXPECT_EQ(r.check, report.check);
-        EXPECT_EQ(r.at, report.at);
-        EXPECT_EQ(r.found, report.found);
-        EXPECT_EQ(r.expected, report.expected);
+        EXPECT_TRUE(r.check == report.check && r.at == report.at && r.found == report.found &&
+                    r.expected == report.expected) << report.at << " " << report.found << " " << report.expected;
     }
 }
 

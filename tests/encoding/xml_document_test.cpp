@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "encoding/xml_test_support.h"
-#include "xqova/core/crc16.h"
-#include "xqova/core/memory.h"
 #include "xqova/encoding/decode_report.h"
 #include "xqova/encoding/xml_template.h"
 
@@ -77,7 +75,8 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     EXPECT_EQ(u.text, Widen(kClinician));
     EXPECT_EQ(std::vector<std::uint32_t>({w.result, w.size, u.result, u.size}),
               std::vector<std::uint32_t>({496, 498, 992, 992}));
-    EXPECT_EQ(clinician.XMLSizeAll(static_cast<XMLEncoding_e>(3), 0xFFFF), 0u);
+    const auto other = static_cast<XMLEncoding_e>(3);
+    EXPECT_EQ(clinician.XMLSizeAll(other, 0xFFFF) | clinician.XMLSizeAllSafe(other, 0xFFFF), 0u);
     EXPECT_EQ(clinician.XMLSerialize(static_cast<char*>(nullptr), 0xFFFF), 0u);
 
     // A version below every member: all lines empty, the version written as
@@ -495,6 +494,7 @@ TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     EXPECT_TRUE(Untouched(bytes) && Untouched(text) && Untouched(wide));
 
     EXPECT_EQ(object.XMLSerialize(static_cast<char*>(nullptr), 1000, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerialize(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
     EXPECT_EQ(object.XMLSerializeSafe(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
 }
 

@@ -246,11 +246,7 @@ inline Bytes EncodingOf(std::uint32_t classId, std::uint16_t version, const Byte
 inline std::string Hex(const Bytes& bytes) {
     static const char* digits = "0123456789ABCDEF";
     std::string text;
-    for (unsigned char b : bytes) {
-        if (!text.empty()) text += ' ';
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
+    for (unsigned char b : bytes) text += std::string(text.empty() ? "" : " ") + digits[b >> 4] + digits[b & 15];
     return text;
 }
 
@@ -416,13 +412,9 @@ inline void ExpectReset(CXQOVAObject& object, const std::string& where = "object
             CXQOVAVector* vector = m;
             if (vector == nullptr) continue;
             for (std::uint16_t i = 0; i < vector->Size(); ++i) ExpectReset(*vector->At(i), here);
-            if (!(type & 0x80)) {
-                EXPECT_EQ(0, vector->Size()) << here;
-            }
+            EXPECT_TRUE((type & 0x80) || vector->Size() == 0) << here;
         } else if (type & 0xC0) {
-            if (type & 0x40) {
-                EXPECT_EQ(0, m.Elements()) << here;
-            }
+            EXPECT_TRUE(!(type & 0x40) || m.Elements() == 0) << here;
             const unsigned char* p = static_cast<const unsigned char*>(static_cast<void*>(m));
             if (p != nullptr && (type & 0x80)) {
                 for (std::size_t i = 0; i < static_cast<std::size_t>(m.Elements()) * m.Size(); ++i) {

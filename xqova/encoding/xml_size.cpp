@@ -23,8 +23,7 @@ namespace {
 template <class Access>
 std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const ObjectView view = access.object(object);
-    if (view.definition == nullptr) return 0;
-    const std::uint16_t base = DefinitionXMLSize(view.definition);
+    const std::uint16_t base = DefinitionXMLSize(view.definition);  // 0 without a definition
     if (base == 0) return 0;
     if (version == kCurrentVersion) version = view.version;
     const TemplateRef t = AcquireTemplate(view, version, Variant::kChar);
