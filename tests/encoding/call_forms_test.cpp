@@ -46,9 +46,9 @@ TEST(CallForms, ConstructorsLookupsAndHandlesMeanTheirForm) {
     ASSERT_EQ(byClass.SetMember(kA, 7), 1);
     CXQOVAObject converted = Converted(&byClass);
     const CXQOVAObject empty = static_cast<CXQOVAObject*>(nullptr);
-    EXPECT_EQ(converted.Version(), 101);
-    EXPECT_EQ(static_cast<std::int32_t>(converted.Member(kA)), 7);
-    EXPECT_TRUE(empty.ClassID() == 0xFFFFFFFFu && empty.GetDefinition() == nullptr);
+    const CXQOVAObject noBytes(&dictionary, static_cast<unsigned char*>(nullptr));  // trusted bytes, none given
+    EXPECT_TRUE(converted.Version() == 101 && static_cast<std::int32_t>(converted.Member(kA)) == 7);
+    EXPECT_TRUE(empty.ClassID() == 0xFFFFFFFFu && empty.GetDefinition() == nullptr && noBytes.ClassID() == 0xFFFFFFFFu);
 
     // Lookups through the object and the handle.
     CXQOVAObject& object = byClass;
