@@ -876,7 +876,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     if (vector.fixedCount_ == 0 && vector.capacity_ < count) {
         auto* grown = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * count));
         if (grown != nullptr) {
-            for (std::uint16_t i = 0; i < count; ++i) grown[i] = i < vector.size_ ? vector.elements_[i] : nullptr;
+            for (std::uint16_t i = 0; i < count; ++i) grown[i] = nullptr;  // a growing vector was emptied above
             xqova::Release(vector.elements_);
             vector.elements_ = grown;
             vector.capacity_ = count;
