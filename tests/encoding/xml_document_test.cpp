@@ -414,8 +414,8 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
     };
     const std::vector<Row> rows = {
         {"plain", {'h', 'i'}, {'o', 'k'}, 'b', 'u', "hi", "ok", "b", "u"},
-        {"CDATA closer in text and wide text", {'x', ']', ']', '>', 'y'}, {']', ']', ']', '>'}, ']', '>',
-         "x]]]]><![CDATA[>y", "]]]]]><![CDATA[>", "]", ">"},
+        {"CDATA closer in text and wide text", {']', '>', 'x', ']', ']', '>', 'y'}, {']', ']', ']', '>'}, ']', '>',
+         "]>x]]]]><![CDATA[>y", "]]]]]><![CDATA[>", "]", ">"},
         {"terminal escapes and controls", {0x1B, '[', '2', 'J', 0x07, '\r'}, {0x9B, 0x1B, 0x7F, '\t'}, 0x1B, 0x85,
          kFFFD + "[2J" + kFFFD + kFFFD, kFFFD + kFFFD + kFFFD + "\t", kFFFD, kFFFD},
         {"invalid UTF-8, overlong and surrogate forms", {0xFF, 'a', 0xC0, 0xAF, 0xED, 0xA0, 0x80, 0xC3, 0xA9},
