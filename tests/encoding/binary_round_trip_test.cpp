@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "support/objects.h"
-#include "xqova/core/memory.h"
 
 namespace {
 

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
-#include <vector>
 
 #include "support/objects.h"
 #include "xqova/core/budget.h"
@@ -61,9 +59,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
         CXQOVAObject self(&dictionary_, kSelf, 0xFFFF);
         EXPECT_TRUE(observed.Exhausted());
         EXPECT_LE(observed.MostBytes(), xqova::kDefaultByteBudget);
-        EXPECT_EQ(self.ClassID(), kSelf);
-        EXPECT_EQ(self.MemberCount(), 0);
-        EXPECT_EQ(self.SizeAll(0xFFFF), 0u);
+        EXPECT_TRUE(self.ClassID() == kSelf && self.MemberCount() == 0 && self.SizeAll(0xFFFF) == 0);
         const Bytes empty = EncodingOf(kSelf, 100, {}, {});
         EXPECT_EQ(Decode(self, empty), 0u);
     }
@@ -138,9 +134,9 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWhole) {
         EXPECT_EQ(items->Size(), 2);
         EXPECT_NE(items->Push(kDeviceC), nullptr);
         EXPECT_EQ(copy.Copy(&holder), 0);
-        EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 0);
-        EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Copy(items), 0);
-        EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 0);
+        auto* target = static_cast<CXQOVAVector*>(copy.Member(0));
+        EXPECT_EQ(target->Size(), 0);
+        EXPECT_TRUE(target->Copy(items) == 0 && target->Size() == 0);
         CXQOVAObject copied(holder);
         EXPECT_EQ(copied.MemberCount(), 0);
     }

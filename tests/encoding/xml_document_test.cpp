@@ -13,8 +13,7 @@
 #include <vector>
 
 #include "encoding/xml_test_support.h"
-#include "xqova/core/crc16.h"
-#include "xqova/core/memory.h"
+#include "xqova/encoding/decode_report.h"
 #include "xqova/encoding/xml_template.h"
 
 namespace {
@@ -76,7 +75,8 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     EXPECT_EQ(u.text, Widen(kClinician));
     EXPECT_EQ(std::vector<std::uint32_t>({w.result, w.size, u.result, u.size}),
               std::vector<std::uint32_t>({496, 498, 992, 992}));
-    EXPECT_EQ(clinician.XMLSizeAll(static_cast<XMLEncoding_e>(3), 0xFFFF), 0u);
+    const auto other = static_cast<XMLEncoding_e>(3);
+    EXPECT_EQ(clinician.XMLSizeAll(other, 0xFFFF) | clinician.XMLSizeAllSafe(other, 0xFFFF), 0u);
     EXPECT_EQ(clinician.XMLSerialize(static_cast<char*>(nullptr), 0xFFFF), 0u);
 
     // A version below every member: all lines empty, the version written as
@@ -220,11 +220,22 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
     EXPECT_EQ(memberClass(), "CLeaf");
     dictionary.SetSearchMode(SEARCH_MODE_ALL);
     EXPECT_EQ(memberClass(), "CLeafTwo");
-    // A block the dictionary does not hold is written by its own template, never a cached one of a former block.
+    // A block the dictionary does not hold is written by its own template, never a cached one of a former block;
+    // one whose table found no memory when the object was built (its members empty) by a table made for the call.
     for (const char* name : {"CLoneA", "CLoneB"}) {
         const Bytes lone = Build(Class(name, 0x00490000, {M("A", 0x13)}));
+        AllocationFailureGuard guard;
+        xqova::testing::FailAllocationsAfter(name[5] == 'B' ? 0 : -1);
         CXQOVAObject own(&dictionary, lone.data(), 100);
-        EXPECT_NE(Write8(own, 0xFFFF).text.find(name), std::string::npos) << name;
+        xqova::testing::FailAllocationsAfter(-1);
+        const std::string text = Write8(own, 0xFFFF).text;
+        EXPECT_NE(text.find(name), std::string::npos) << name;
+        EXPECT_EQ(text.find("<VALUE>") == std::string::npos, name[5] == 'B') << name;
+        // The binary decoder, asked for a reason, names the memory.
+        const Bytes bytes = EncodingOf(0x00490000, 100, {0, 0, 0, 7}, {});
+        xqova::DecodeReport report;
+        EXPECT_EQ(own.Deserialize(bytes.data(), bytes.size(), 0, &report) == 0, name[5] == 'B') << name;
+        EXPECT_EQ(report.check, name[5] == 'B' ? xqova::DecodeCheck::kOutOfMemory : xqova::DecodeCheck::kNone);
     }
 }
 
@@ -403,8 +414,8 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
     };
     const std::vector<Row> rows = {
         {"plain", {'h', 'i'}, {'o', 'k'}, 'b', 'u', "hi", "ok", "b", "u"},
-        {"CDATA closer in text and wide text", {'x', ']', ']', '>', 'y'}, {']', ']', ']', '>'}, ']', '>',
-         "x]]]]><![CDATA[>y", "]]]]]><![CDATA[>", "]", ">"},
+        {"CDATA closer in text and wide text", {']', '>', 'x', ']', ']', '>', 'y'}, {']', ']', ']', '>'}, ']', '>',
+         "]>x]]]]><![CDATA[>y", "]]]]]><![CDATA[>", "]", ">"},
         {"terminal escapes and controls", {0x1B, '[', '2', 'J', 0x07, '\r'}, {0x9B, 0x1B, 0x7F, '\t'}, 0x1B, 0x85,
          kFFFD + "[2J" + kFFFD + kFFFD, kFFFD + kFFFD + kFFFD + "\t", kFFFD, kFFFD},
         {"invalid UTF-8, overlong and surrogate forms", {0xFF, 'a', 0xC0, 0xAF, 0xED, 0xA0, 0x80, 0xC3, 0xA9},
@@ -483,6 +494,7 @@ TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     EXPECT_TRUE(Untouched(bytes) && Untouched(text) && Untouched(wide));
 
     EXPECT_EQ(object.XMLSerialize(static_cast<char*>(nullptr), 1000, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerialize(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
     EXPECT_EQ(object.XMLSerializeSafe(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
 }
 

@@ -104,11 +104,9 @@ std::uint64_t GetUnsigned(const unsigned char* in, unsigned bytes, bool bigEndia
     return v;
 }
 
+// Single bytes never come here: PutElements copies them as they are.
 void PutElement(unsigned char* out, const unsigned char* host, std::uint8_t widthCode, bool bigEndian) {
     switch (widthCode) {
-        case 0:
-            out[0] = host[0];
-            break;
         case 1: {
             std::uint16_t v;
             std::memcpy(&v, host, sizeof v);
@@ -139,9 +137,7 @@ void PutElement(unsigned char* out, const unsigned char* host, std::uint8_t widt
             out[7] = t.fraction;
             break;
         }
-        default:
-            break;  // refused by the definition checks
-    }
+    }  // other width codes are refused by the definition checks
 }
 
 void GetElement(unsigned char* host, const unsigned char* in, std::uint8_t widthCode, bool bigEndian) {
@@ -176,8 +172,6 @@ void GetElement(unsigned char* host, const unsigned char* in, std::uint8_t width
             std::memcpy(host, &t, sizeof t);
             break;
         }
-        default:
-            break;
     }
 }
 
@@ -195,8 +189,8 @@ void PutElements(unsigned char* out, const unsigned char* host, std::uint32_t co
 void GetElements(unsigned char* host, const unsigned char* in, std::uint32_t count, std::uint8_t type,
                  bool bigEndian) {
     const std::uint8_t widthCode = xqova::MemberType(type).Width();
-    if (widthCode == 0) {
-        if (count != 0) std::memcpy(host, in, count);
+    if (widthCode == 0) {  // never called for no elements
+        std::memcpy(host, in, count);
         return;
     }
     const std::uint32_t size = xqova::MemberType(type).ElementSize();
@@ -222,7 +216,7 @@ public:
         pos_ += 4;
     }
     void Zeros(std::uint64_t n) {
-        if (base_ != nullptr && n != 0) std::memset(base_ + pos_, 0, static_cast<std::size_t>(n));
+        if (base_ != nullptr) std::memset(base_ + pos_, 0, static_cast<std::size_t>(n));
         pos_ += n;
     }
     void Elements(const void* host, std::uint32_t count, std::uint8_t type, bool bigEndian) {
@@ -274,10 +268,11 @@ struct DecodeState {
             std::snprintf(piece, sizeof piece, "%s%.63s", pathLength == 0 ? "" : ".", name);
         }
         const std::size_t n = std::strlen(piece);
+        // Every piece taken left room for the dots (and the terminator).
         if (pathLength + n + 4 < sizeof path) {
             std::memcpy(path + pathLength, piece, n + 1);
             pathLength += n;
-        } else if (pathLength + 4 < sizeof path) {
+        } else {
             std::memcpy(path + pathLength, "...", 4);
             cut = true;
             dotsAt = pathLength;
@@ -300,7 +295,7 @@ struct DecodeState {
         xqova::DecodeReport& r = *report;
         r.check = check;
         r.offset = static_cast<std::size_t>(encoding - origin);
-        r.at = static_cast<std::size_t>((at == nullptr ? encoding : at) - origin);
+        r.at = static_cast<std::size_t>(at - origin);
         r.classRead = false;
         r.classId = xqova::kNoClass;
         r.found = found;
@@ -454,7 +449,7 @@ std::uint64_t CXQOVAObject::BinaryCodec::EncodeObject(CXQOVAObject& object, unsi
                 variable.Elements(count == 0 ? nullptr : slot->buffer_, count, type, unboundedBigEndian);
             } else if (record.type.IsFixedArray()) {
                 // A fixed array's buffer lies in its object's storage, with all its elements.
-                if (slot == nullptr || record.fixedCount == 0) {
+                if (slot == nullptr) {
                     fixed.Zeros(static_cast<std::uint64_t>(record.fixedCount) * elementSize);
                 } else {
                     fixed.Elements(slot->buffer_, record.fixedCount, type, true);
@@ -560,8 +555,8 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
         const std::size_t fixedSize = header.fixedSize;
         // A fixed section of another size than the version's never decodes;
         // with a report it is named before any member is read.
-        if (state->Reporting() && object.compiled_ != nullptr &&
-            fixedSize != object.compiled_->FixedSectionSize(encodedVersion)) {
+        // (A report has refused an object without its table already.)
+        if (state->Reporting() && fixedSize != object.compiled_->FixedSectionSize(encodedVersion)) {
             ok = state->Fail(xqova::DecodeCheck::kFixedSection, buffer, buffer + EncodingLayout::FixedSize(width),
                              fixedSize, object.compiled_->FixedSectionSize(encodedVersion));
         } else if (fixedSize > end - fixedStart) {
@@ -785,12 +780,15 @@ bool CXQOVAObject::BinaryCodec::DecodeNested(CXQOVAObject& object, CXQOVAData_u*
 
 // Names the element of a vector encoding (its count already read) that does
 // not lie within the source: its size prefix, or its header. Always false.
-bool FailElements(DecodeState* state, Source source, std::uint16_t count, bool sizePrefixes,
-                  const unsigned char* encoding, const char* name) {
+// Called only when the source cannot hold `count` elements, so the walk ends
+// at the first one that does not lie within it; every step takes at least
+// two bytes, so it ends with the source whatever the count.
+bool FailElements(DecodeState* state, Source source, bool sizePrefixes, const unsigned char* encoding,
+                  const char* name) {
     using xqova::DecodeCheck;
     if (!state->Reporting()) return false;
     const std::size_t path = state->Push(name, -1);
-    for (std::uint16_t i = 0; i < count; ++i) {
+    for (long i = 0;; ++i) {
         const unsigned char* at = source.Here();
         const std::size_t element = state->Push("", i);
         std::size_t size;
@@ -814,8 +812,6 @@ bool FailElements(DecodeState* state, Source source, std::uint16_t count, bool s
         source.Skip(size);
         state->Pop(element);
     }
-    state->Pop(path);
-    return state->Fail(DecodeCheck::kMemberData, encoding, source.Here(), count, 0, name);
 }
 
 bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* source, unsigned char strict,
@@ -835,7 +831,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     // allocated for it.
     const std::size_t smallest = xqova::kMinObjectEncoding + (sizePrefixes ? 2u : 0u);
     if (count > source->Remaining() / smallest) {
-        return FailElements(state, *source, count, sizePrefixes, encoding, name);
+        return FailElements(state, *source, sizePrefixes, encoding, name);
     }
 
     const std::size_t path = state->Push(name, -1);
@@ -850,7 +846,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
                 std::size_t size;
                 if (!xqova::NextVectorElement(source, false, &element, &size)) {
                     state->Pop(path);
-                    return FailElements(state, elements, count, false, encoding, name);
+                    return FailElements(state, elements, false, encoding, name);
                 }
             }
             state->Pop(path);
@@ -880,7 +876,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     if (vector.fixedCount_ == 0 && vector.capacity_ < count) {
         auto* grown = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * count));
         if (grown != nullptr) {
-            for (std::uint16_t i = 0; i < count; ++i) grown[i] = i < vector.size_ ? vector.elements_[i] : nullptr;
+            for (std::uint16_t i = 0; i < count; ++i) grown[i] = nullptr;  // a growing vector was emptied above
             xqova::Release(vector.elements_);
             vector.elements_ = grown;
             vector.capacity_ = count;
@@ -893,7 +889,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
         std::size_t size = 0;
         if (!xqova::NextVectorElement(source, sizePrefixes, &bytes, &size)) {
             state->Pop(path);
-            return FailElements(state, elements, count, sizePrefixes, encoding, name);
+            return FailElements(state, elements, sizePrefixes, encoding, name);
         }
         const std::uint32_t classId = xqova::LoadBig32(bytes);
         const std::uint16_t version = xqova::LoadBig16(bytes + EncodingLayout::Version(xqova::HeaderLengthWidth(classId)));

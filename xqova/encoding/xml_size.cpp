@@ -15,14 +15,15 @@ namespace xml {
 namespace {
 
 
-// The size in 64 bits: never wraps, whatever the object holds. The 8-bit
+// The size in 64 bits: never wraps, whatever the object holds (each part
+// counts what some object in memory holds). One hole at a time, so the time
+// is the number of members and elements, whatever the size. The 8-bit
 // template gives what the holes' framing adds and the lengths of the
 // ENUMERATION tags and lines, which are the lengths the size counts.
 template <class Access>
 std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t version) {
     const ObjectView view = access.object(object);
-    if (view.definition == nullptr) return 0;
-    const std::uint16_t base = DefinitionXMLSize(view.definition);
+    const std::uint16_t base = DefinitionXMLSize(view.definition);  // 0 without a definition
     if (base == 0) return 0;
     if (version == kCurrentVersion) version = view.version;
     const TemplateRef t = AcquireTemplate(view, version, Variant::kChar);
@@ -43,7 +44,6 @@ std::uint64_t Size64(const Access& access, CXQOVAObject* object, std::uint16_t v
         } else {
             size += VectorSize(access, static_cast<CXQOVAVector*>(slot.held));
         }
-        if (size > kMaxDocument) return size;  // refused by every caller
     }
 
     ForEachEnumerationChunk(*t, view.slots, [&size](const Chunk& c) { size += c.length; });
@@ -67,12 +67,12 @@ std::uint32_t Size(const Access& access, CXQOVAObject* object, std::uint16_t ver
 
 // The elements' sizes less their terminators; an element that cannot be
 // written adds nothing, one whose document is too long to state makes the
-// whole too long. Counting stops once past 32-bit sizes.
+// whole too long.
 template <class Access>
 std::uint64_t VectorSize(const Access& access, CXQOVAVector* vector) {
     const VectorView elements = access.vector(vector);
     std::uint64_t total = 0;
-    for (std::uint16_t i = 0; i < elements.size && total <= kMaxDocument; ++i) {
+    for (std::uint16_t i = 0; i < elements.size; ++i) {
         CXQOVAObject* element = elements.elements[i];
         if (element == nullptr) continue;
         const std::uint64_t size = Size64(access, element, kCurrentVersion);
