@@ -15,13 +15,19 @@ namespace {
 
 using xqova::build::ClassDescription;
 
+// An empty error: the change still builds, on a limit.
 TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
     struct Case {
         const char* error;
         std::function<void(ClassDescription&)> change;
     };
+    const auto longLastName = [](ClassDescription& d, std::size_t more) {
+        d.attributeSize = 21737;
+        d.members[2].enumerators[2].name.append(more, 'X');
+    };
     const Case cases[] = {
-        {"class CBMICStd: a class has at least one species", [](ClassDescription& d) { d.species.clear(); }},
+        {"class (unnamed): a class has at least one species", [](ClassDescription& d) { d.species.clear(), d.name.clear(); }},
+        {"class C\\x00\\x7F: the class name holds a zero byte", [](ClassDescription& d) { d.name.assign("C\0\x7F", 3); }},
         {"class CBMICStd: 256 species, more than the 255",
          [](ClassDescription& d) { d.species.assign(256, {0, "Sp"}); }},
         {"class CBMICStd, member 1 \"Weight\\x00X\": the name holds a zero byte",
@@ -35,6 +41,23 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
          [](ClassDescription& d) { d.enumerations.resize(65532); }},
         {"class CBMICStd: the XML base size would be 70000, more than 65535",
          [](ClassDescription& d) { d.xmlBaseSize = 70000; }},
+        {"", [](ClassDescription& d) { d.xmlBaseSize = 65535; }},
+        {"class CBMICStd, member 5956 \"Enabled\": the member records' end would be 65542",
+         [](ClassDescription& d) {
+             d.members[0].type = 0x86;  // 11 bytes a record
+             d.members.assign(6000, xqova::build::Member(d.members[0]));
+             d.xmlBaseSize = 0;
+         }},
+        {"class CBMICStd: the text entries' end would be 65537", [](ClassDescription& d) { d.attributeSize = 21829; }},
+        {"class CBMICStd, species: the end of its value table would be 65826",
+         [](ClassDescription& d) { d.members.clear(), d.species.assign(255, {0, "S"}), d.enumerations.resize(16199); }},
+        {"class CBMICStd: the block's size would be 65538", [&](ClassDescription& d) { longLastName(d, 14); }},
+        {"", [&](ClassDescription& d) { longLastName(d, 10); }},  // 65534 bytes
+        {"class CBMICStd, species: the block's size with its name", [](ClassDescription& d) { d.attributeSize = 21811; }},
+        {"class CBMICStd, member 0 \"Enabled\": the block's size with", [](ClassDescription& d) { d.attributeSize = 21809; }},
+        {"class CBMICStd, enumeration 0 \"NNN", [](ClassDescription& d) { d.enumerations = {{std::string(66000, 'N'), {}}}; }},
+        {"class CBMICStd, enumeration 0 \"N\": the block's size with its name",
+         [](ClassDescription& d) { d.enumerations = {{"N", {{0, std::string(66000, 'V')}}}}; }},
         {"class CBMICStd: the attribute table's end would be", [](ClassDescription& d) { d.attributeSize = 30000; }},
         {"class CBMICStd: the block's size with its name would be",
          [](ClassDescription& d) { d.attributeSize = 21820; }},
@@ -58,14 +81,17 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
         SCOPED_TRACE(c.error);
         ClassDescription d = xqova_test::BmiDescription();
         c.change(d);
-        std::string error;
-        EXPECT_TRUE(xqova::build::BuildDefinition(d, {}, &error).empty());
-        EXPECT_EQ(error.compare(0, std::string(c.error).size(), c.error), 0) << error;
+        std::string error = "stale";
+        EXPECT_EQ(xqova::build::BuildDefinition(d, {}, &error).empty(), *c.error != 0);
+        EXPECT_EQ(xqova::build::BuildDefinition(d, {}).empty(), *c.error != 0);
+        EXPECT_EQ(*c.error == 0 ? error : error.substr(0, std::string(c.error).size()), c.error);
     }
-    // The untouched description builds the golden block.
-    std::string error = "stale";
-    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}, &error), xqova_test::BmiBlockBytes());
-    EXPECT_EQ(error, "");
+    // The untouched description builds the golden block, its checksum left
+    // to the caller on request.
+    std::vector<unsigned char> golden = xqova_test::BmiBlockBytes();
+    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}), golden);
+    golden[334] = golden[335] = 0;
+    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}, nullptr, false), golden);
     EXPECT_EQ(xqova::build::EmptyDocumentLength(xqova_test::BmiDescription(), xqova_test::NoClassName), 391u);
 }
 
@@ -99,8 +125,13 @@ TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     EXPECT_EQ(read.members[0].scaleExponent, 0);  // beyond a 7-byte record: the default
     EXPECT_EQ(read.members[2].enumerators[2].name, "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES");
 
-    // Two entries naming one string: the same description, other bytes.
+    // A nonzero padding byte, or two entries naming one string: the same
+    // description, other bytes.
     std::vector<unsigned char> shared = xqova_test::BmiBlockBytes();
+    shared[333] = 'x';
+    text_test::Stamp(&shared);
+    ASSERT_TRUE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read, &error, &exact)) << error;
+    EXPECT_FALSE(exact);
     const std::size_t entries = 54 + 4;
     shared[entries + 4 + 2] = shared[entries + 2];  // member 1 takes member 0's name
     shared[entries + 4 + 3] = shared[entries + 3];
@@ -112,6 +143,12 @@ TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     shared[100] ^= 1;  // the checksum no longer holds
     EXPECT_FALSE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read, &error, &exact));
     EXPECT_EQ(error, "not a well-formed definition block: checksum mismatch at offset 334");
+    EXPECT_FALSE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read));
+
+    // Without members or text: no names, the attribute records of 8 bytes.
+    const std::vector<unsigned char> tiny = text_test::TinyDefinition(0x00110800);
+    ASSERT_TRUE(xqova::build::ReadDefinition(tiny.data(), tiny.size(), &read));
+    EXPECT_EQ(read.name + std::to_string(read.attributeSize), "8");
 }
 
 }  // namespace

@@ -40,8 +40,7 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefault) {
     const std::vector<unsigned char> noText = build::BuildDefinition(d, xqova_test::NoClassName);
     const std::vector<unsigned char> fixed = WithMember(2, 0x91, 4);  // uint16[4]
     std::vector<unsigned char> damaged = bmi;  // unchecked: a full size of 1, a value table ending before it starts
-    damaged[10] = 1;
-    damaged[81] = 0;
+    damaged[9] = 0, damaged[10] = 1, damaged[81] = 0;
     const void *b = bmi.data(), *n = named.data(), *t = noText.data(), *f = fixed.data(), *none = nullptr;
     MemberRecord record, nothing;
     std::uint32_t memberClass = 7;
