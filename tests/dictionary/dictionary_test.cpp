@@ -70,9 +70,10 @@ TEST(Dictionary, IndexedLookupsFollowTheWalkInEveryMode) {
                                       Block(0x73, 3, {1}, 100), Block(17, 8, {0}, 101)};
     const std::vector<const void*> base = test_objects::ChainBlocks(chain.Head());
 
-    for (long failAfter : {-1L, 0L, 1L}) {
-        SCOPED_TRACE(failAfter < 0 ? "base chain indexed" : "base chain walked");
-        // Without memory at construction the base chain is walked instead.
+    for (long failAfter = -1; failAfter < 6; ++failAfter) {
+        SCOPED_TRACE(failAfter);  // -1: no allocation fails
+        // Whichever allocation of the construction fails, the base chain is
+        // walked instead or its blocks are left for objects to compile.
         xqova::testing::FailAllocationsAfter(failAfter);
         CXQOVADictionary dictionary(chain.Head());
         xqova::testing::FailAllocationsAfter(-1);
@@ -169,7 +170,7 @@ TEST(Dictionary, OutOfMemoryAddsNothing) {
     // also needs room for more nodes and index entries.
     std::vector<Bytes> earlier;
     for (std::uint8_t g = 0; g < 16; ++g) earlier.push_back(Block(17, g, {0, 1, 2}, 100));
-    const Bytes a = Block(18, 8, {0, 1, 2, 3, 4, 5, 6, 7}, 100);
+    const Bytes a = Block(18, 8, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 100);
     bool added = false;
     for (long failAfter = 0; !added; ++failAfter) {
         ASSERT_LT(failAfter, 10);
