@@ -73,7 +73,7 @@ TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
     EXPECT_EQ(Bytes(builder.LanguageTable(), builder.LanguageTable() + builder.LanguageTableSize()), text_test::LanguageTable(3, {}));
     EXPECT_TRUE(builder.LinkTables() == nullptr && builder.Build(nullptr, 0) == 0);
     CXQOVAStringTable empty, linked;
-    EXPECT_EQ(empty.GetLanguageID(), 0xFF);  // none current
+    EXPECT_EQ(empty.GetLanguageID() + empty.SetLanguageID(0), 0xFF);  // none current, none to select
     EXPECT_EQ(empty.AddDictionaryTables(nullptr), 0);
     EXPECT_EQ(empty.AddDictionaryTables(&none), 1);
     ASSERT_NE(linked.AddLinkTable(kBmiLinkTable.data(), kBmiLinkTable.size()), nullptr);
