@@ -117,16 +117,6 @@ struct Malformation {
     std::vector<unsigned char> (*block)() = nullptr;  // the block damaged otherwise
 };
 
-// The smallest block with text: the header of no members, `kept` bytes of
-// text (counts 0 and 1, the class's entry naming the empty string at 0).
-std::vector<unsigned char> WithText(std::size_t kept) {
-    std::vector<unsigned char> b = text_test::TinyDefinition(0x00110800);
-    const unsigned char text[8] = {0, 0, 0, 1, 0xFF, 0xFF, 0, 0};
-    b.insert(b.begin() + 15, text, text + kept);
-    WriteInt16(&b[9], static_cast<std::uint16_t>(b.size()));
-    return b;
-}
-
 TEST(DefinitionReader, MalformedBlocksAreRefused) {
     using Check = xqova::DefinitionCheck;
     const Malformation cases[] = {
@@ -146,8 +136,13 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
         {"text member count differs", Check::kTextHeader, 54, 55, 2, true},
         {"enumeration end before its table", Check::kEnumeration, 80, 81, 0x1B, true},
         {"an empty value table", Check::kNone, 0, 81, 0x1C, true},
-        {"text entries end at the checksum", Check::kNone, 0, 12, 1, true, [] { return WithText(8); }},
-        {"text counts end at the checksum", Check::kTextHeader, 17, 12, 1, true, [] { return WithText(4); }},
+        // The smallest blocks with text: no members, counts 0 and 1, the class's
+        // entry naming the empty string at 0, then the checksum; or the counts alone.
+        {"text entries end at the checksum", Check::kNone, 0, 0, 1, true, [] {
+             return std::vector<unsigned char>{1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 25, 0, 1, 0, 0, 0, 0, 0, 1, 0xFF, 0xFF, 0, 0, 0, 0};
+         }},
+        {"text counts end at the checksum", Check::kTextHeader, 17, 0, 1, true,
+         [] { return std::vector<unsigned char>{1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 21, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0}; }},
         {"text offset past the end", Check::kTextOffset, 7, 7, 0x02, true},
         {"text offset inside the records", Check::kTextOffset, 7, 8, 20, true},
         {"entry count too small", Check::kTextHeader, 56, 57, 3, true},

@@ -29,8 +29,8 @@ Bytes Block(std::uint16_t family, std::uint8_t genus, std::vector<std::uint8_t> 
 TEST(Dictionary, KeepsItsOwnCopyOfNewerWholeDefinitionsOnly) {
     CXQOVADictionary dictionary;
     for (SearchMode_e mode : {SEARCH_MODE_ALL, SEARCH_MODE_BASE, SEARCH_MODE_ADDED}) {
-        EXPECT_TRUE(dictionary.GetDefinitionCount(mode) == 0 && dictionary.GetDefinitionAt(0, mode) == nullptr);
-        EXPECT_EQ(dictionary.GetDefinition(0x00110800u, mode), nullptr);
+        EXPECT_TRUE(dictionary.GetDefinitionCount(mode) == 0 && dictionary.GetDefinitionAt(0, mode) == nullptr &&
+                    dictionary.GetDefinition(0x00110800u, mode) == nullptr) << mode;
     }
     Bytes bmi = xqova_test::BmiBlockBytes();
     EXPECT_EQ(dictionary.AddDefinition(bmi.data(), bmi.size() - 1), nullptr);  // larger than its bytes
@@ -183,9 +183,7 @@ TEST(Dictionary, OutOfMemoryAddsNothing) {
         EXPECT_EQ(dictionary.GetDefinition(0x00120807u) != nullptr, added) << failAfter;
         EXPECT_EQ(DefinitionClassID(dictionary.GetDefinitionAt(0)), added ? 0x00120800u : 0x00110F00u) << failAfter;
         for (std::uint8_t g = 0; g < 16; ++g) EXPECT_NE(dictionary.GetDefinition(17, g, 2), nullptr);
-        if (!added) {
-            EXPECT_NE(dictionary.AddDefinition(a.data()), nullptr) << failAfter;
-        }
+        EXPECT_TRUE(added || dictionary.AddDefinition(a.data()) != nullptr) << failAfter;  // a failure left it addable
     }
 }
 
