@@ -188,11 +188,12 @@ TEST(Dictionary, OutOfMemoryAddsNothing) {
 }
 
 // The index is never more than half full: room reserved needs no memory
-// later, one identifier beyond half the slots (16, 32, 64, ...) does.
+// later, one identifier beyond half the slots (16, 32, 64, ...) does. Even
+// room for none takes the first 16 slots; room no memory could hold is refused.
 TEST(IdIndex, HalfItsSlotsStayFreeAndReservedRoomNeedsNoMemory) {
     const struct {
         std::uint32_t held, room;
-    } cases[] = {{1, 7}, {8, 0}, {9, 7}, {16, 0}, {17, 15}};
+    } cases[] = {{0, 8}, {1, 7}, {8, 0}, {9, 7}, {16, 0}, {17, 15}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.held);
         xqova::IdIndex index;
@@ -200,11 +201,11 @@ TEST(IdIndex, HalfItsSlotsStayFreeAndReservedRoomNeedsNoMemory) {
         for (std::uint32_t k = 0; k < c.held; ++k) index.Set(k * 0x01010101u, &index);
         xqova::testing::FailAllocationsAfter(0);
         EXPECT_TRUE(index.Reserve(c.room));
-        EXPECT_FALSE(index.Reserve(c.room + 1));
+        EXPECT_FALSE(index.Reserve(c.room + 1) || index.Reserve(~std::size_t{0} >> 4) || index.Reserve(~std::size_t{0}));
         xqova::testing::FailAllocationsAfter(-1);
         EXPECT_EQ(index.Count(), c.held);
         EXPECT_EQ(index.Find(c.held * 0x01010101u), nullptr);
-        EXPECT_EQ(index.Find((c.held - 1) * 0x01010101u), &index);
+        EXPECT_EQ(index.Find((c.held - 1) * 0x01010101u), c.held == 0 ? nullptr : &index);
     }
 }
 
