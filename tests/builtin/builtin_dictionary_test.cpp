@@ -11,6 +11,7 @@
 #include "support/bmi_block.h"
 #include "xqova/builtin/builtin.h"
 #include "xqova/builtin/builtin_blocks.h"
+#include "xqova/core/checksum.h"
 #include "xqova/core/class_id.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
@@ -34,68 +35,40 @@ struct ClassRow {
 };
 
 const ClassRow kSdkRows[] = {
-    {"CFlashDChunk", 0x005E0001, 200, 104, 2, 301, 0},
-    {"CFlashPMsgArg", 0x005E1001, 200, 358, 2, 301, 0},
-    {"CDataTransferDExtStd", 0x007A1200, 200, 142, 3, 402, 0},
-    {"CDataTransferCDesc", 0x007A0801, 201, 332, 7, 780, 0},
-    {"CFileSysDFil", 0x00700000, 200, 312, 4, 506, 0},
-    {"CFileSysDFileDesc", 0x00700001, 202, 452, 6, 679, 0},
-    {"CFileSysDExtStd", 0x00701200, 200, 118, 2, 351, 0},
-    {"CFileSysPSelector", 0x00701001, 200, 142, 3, 405, 0},
-    {"CNumDStd", 0x00750000, 207, 808, 2, 303, 0},
-    {"CNumDLong", 0x0075007F, 200, 490, 2, 304, 2},
-    {"CNumDFloat", 0x0075001F, 202, 490, 2, 307, 1},
-    {"CNumCStd", 0x00750800, 208, 1250, 7, 772, 0},
-    {"CNumCLong", 0x0075087F, 200, 926, 7, 773, 2},
-    {"CNumCFloat", 0x0075081F, 203, 926, 7, 782, 1},
-    {"CNumPSelector", 0x00751000, 201, 122, 2, 304, 0},
-    {"CNumDExtStd", 0x00751200, 200, 88, 1, 242, 0},
+    {"CFlashDChunk", 0x005E0001, 200, 104, 2, 301, 0}, {"CFlashPMsgArg", 0x005E1001, 200, 358, 2, 301, 0},
+    {"CDataTransferDExtStd", 0x007A1200, 200, 142, 3, 402, 0}, {"CDataTransferCDesc", 0x007A0801, 201, 332, 7, 780, 0},
+    {"CFileSysDFil", 0x00700000, 200, 312, 4, 506, 0}, {"CFileSysDFileDesc", 0x00700001, 202, 452, 6, 679, 0},
+    {"CFileSysDExtStd", 0x00701200, 200, 118, 2, 351, 0}, {"CFileSysPSelector", 0x00701001, 200, 142, 3, 405, 0},
+    {"CNumDStd", 0x00750000, 207, 808, 2, 303, 0}, {"CNumDLong", 0x0075007F, 200, 490, 2, 304, 2},
+    {"CNumDFloat", 0x0075001F, 202, 490, 2, 307, 1}, {"CNumCStd", 0x00750800, 208, 1250, 7, 772, 0},
+    {"CNumCLong", 0x0075087F, 200, 926, 7, 773, 2}, {"CNumCFloat", 0x0075081F, 203, 926, 7, 782, 1},
+    {"CNumPSelector", 0x00751000, 201, 122, 2, 304, 0}, {"CNumDExtStd", 0x00751200, 200, 88, 1, 242, 0},
     {"CSESDVitalsRRecord", 0x00170003, 205, 656, 9, 993, 0},
 };
 
 // CTempDStd, CTempCStd, CModuleDStd and CModuleCStd measure 1134, 492, 476
 // and 468 bytes in the block arrangement with their listed names.
 const ClassRow kDeviceRows[] = {
-    {"CUICStd", 0x000B0800, 103, 214, 5, 571, 0},
-    {"CDeviceDStd", 0x00180000, 101, 230, 6, 686, 0},
-    {"CDeviceCStd", 0x00180800, 100, 1160, 12, 1232, 0},
-    {"CDevPMsgArguments", 0x00181000, 100, 130, 2, 308, 0},
-    {"CModuleDStd", 0x00690000, 100, 476, 2, 317, 0},
-    {"CModuleCStd", 0x00690800, 100, 468, 2, 296, 0},
-    {"CModulePSelector", 0x00691000, 100, 94, 1, 218, 0},
-    {"CNIBPDStd", 0x00050000, 105, 836, 10, 946, 0},
-    {"CNIBPCStd", 0x00050800, 102, 214, 2, 292, 0},
-    {"CTempDStd", 0x00030000, 100, 1134, 7, 705, 0},
-    {"CTempCStd", 0x00030800, 100, 492, 4, 464, 0},
-    {"CSpO2DStd", 0x00040000, 100, 856, 8, 776, 0},
-    {"CSpO2CStd", 0x00040800, 100, 330, 2, 292, 0},
-    {"CWeightDStd", 0x00130000, 105, 604, 8, 792, 0},
-    {"CWeightCStd", 0x00130800, 103, 422, 5, 568, 0},
-    {"CHeightDStd", 0x001A0000, 104, 538, 7, 702, 0},
-    {"CHeightCStd", 0x001A0800, 104, 474, 5, 568, 0},
-    {"CBMIDStd", 0x00110000, 101, 608, 9, 874, 0},
-    {"CBMICStd", 0x00110800, 100, 336, 3, 391, 0},
-    {"CRespDStd", 0x00120000, 100, 540, 7, 704, 0},
-    {"CRespCStd", 0x00120800, 100, 80, 1, 200, 0},
-    {"CPainDStd", 0x00640000, 100, 538, 7, 704, 0},
-    {"CPainCStd", 0x00640800, 100, 80, 1, 201, 0},
-    {"CClinicianDStd", 0x00650000, 100, 564, 7, 722, 0},
-    {"CClinicianCStd", 0x00650800, 100, 268, 2, 303, 0},
-    {"CPatientDStd", 0x000E0000, 101, 562, 7, 719, 0},
-    {"CPatientCStd", 0x000E0800, 102, 266, 2, 300, 0},
-    {"CSESDZentoRec", 0x00170001, 100, 422, 12, 1363, 0},
-    {"CSESPMsgArguments", 0x00171000, 100, 130, 2, 308, 0},
-    {"CRecordDStd", 0x00610000, 100, 222, 1, 207, 0},
-    {"CRecordCStd", 0x00610800, 100, 572, 7, 745, 0},
-    {"CRecordPSelector", 0x00611000, 100, 94, 1, 217, 0},
-    {"CBatteryDStd", 0x006F0000, 101, 410, 4, 484, 0},
-    {"CPrinterCStd", 0x00600800, 102, 480, 6, 665, 0},
-    {"CErrEStd", 0x00720300, 100, 846, 4, 490, 0},
-    {"CErrPGetError", 0x00721000, 100, 136, 3, 379, 0},
-    {"CNetworkCEth", 0x006B0800, 100, 442, 11, 1183, 0},
-    {"CNetworkCLocID", 0x006B0801, 100, 114, 2, 332, 0},
-    {"CNetworkCWIFI", 0x006B0802, 103, 960, 9, 936, 0},
-    {"CNetworkPSelector", 0x006B1000, 100, 96, 1, 219, 0},
+    {"CUICStd", 0x000B0800, 103, 214, 5, 571, 0}, {"CDeviceDStd", 0x00180000, 101, 230, 6, 686, 0},
+    {"CDeviceCStd", 0x00180800, 100, 1160, 12, 1232, 0}, {"CDevPMsgArguments", 0x00181000, 100, 130, 2, 308, 0},
+    {"CModuleDStd", 0x00690000, 100, 476, 2, 317, 0}, {"CModuleCStd", 0x00690800, 100, 468, 2, 296, 0},
+    {"CModulePSelector", 0x00691000, 100, 94, 1, 218, 0}, {"CNIBPDStd", 0x00050000, 105, 836, 10, 946, 0},
+    {"CNIBPCStd", 0x00050800, 102, 214, 2, 292, 0}, {"CTempDStd", 0x00030000, 100, 1134, 7, 705, 0},
+    {"CTempCStd", 0x00030800, 100, 492, 4, 464, 0}, {"CSpO2DStd", 0x00040000, 100, 856, 8, 776, 0},
+    {"CSpO2CStd", 0x00040800, 100, 330, 2, 292, 0}, {"CWeightDStd", 0x00130000, 105, 604, 8, 792, 0},
+    {"CWeightCStd", 0x00130800, 103, 422, 5, 568, 0}, {"CHeightDStd", 0x001A0000, 104, 538, 7, 702, 0},
+    {"CHeightCStd", 0x001A0800, 104, 474, 5, 568, 0}, {"CBMIDStd", 0x00110000, 101, 608, 9, 874, 0},
+    {"CBMICStd", 0x00110800, 100, 336, 3, 391, 0}, {"CRespDStd", 0x00120000, 100, 540, 7, 704, 0},
+    {"CRespCStd", 0x00120800, 100, 80, 1, 200, 0}, {"CPainDStd", 0x00640000, 100, 538, 7, 704, 0},
+    {"CPainCStd", 0x00640800, 100, 80, 1, 201, 0}, {"CClinicianDStd", 0x00650000, 100, 564, 7, 722, 0},
+    {"CClinicianCStd", 0x00650800, 100, 268, 2, 303, 0}, {"CPatientDStd", 0x000E0000, 101, 562, 7, 719, 0},
+    {"CPatientCStd", 0x000E0800, 102, 266, 2, 300, 0}, {"CSESDZentoRec", 0x00170001, 100, 422, 12, 1363, 0},
+    {"CSESPMsgArguments", 0x00171000, 100, 130, 2, 308, 0}, {"CRecordDStd", 0x00610000, 100, 222, 1, 207, 0},
+    {"CRecordCStd", 0x00610800, 100, 572, 7, 745, 0}, {"CRecordPSelector", 0x00611000, 100, 94, 1, 217, 0},
+    {"CBatteryDStd", 0x006F0000, 101, 410, 4, 484, 0}, {"CPrinterCStd", 0x00600800, 102, 480, 6, 665, 0},
+    {"CErrEStd", 0x00720300, 100, 846, 4, 490, 0}, {"CErrPGetError", 0x00721000, 100, 136, 3, 379, 0},
+    {"CNetworkCEth", 0x006B0800, 100, 442, 11, 1183, 0}, {"CNetworkCLocID", 0x006B0801, 100, 114, 2, 332, 0},
+    {"CNetworkCWIFI", 0x006B0802, 103, 960, 9, 936, 0}, {"CNetworkPSelector", 0x006B1000, 100, 96, 1, 219, 0},
 };
 
 struct ChainCase {
@@ -278,18 +251,18 @@ TEST(BuiltinDictionary, EnumerationTables) {
     EXPECT_STREQ(xqova::DefinitionText(all.GetDefinition(kErr), 0xFFFE), "STACK_ERROR");
 }
 
+// {storage, stated full size, stamped}: the checksum is written only when the
+// stated size covers its own field (bytes 9 and 10) and lies within the storage.
 TEST(BuiltinDictionary, StampChecksumStaysInsideItsStorage) {
-    std::vector<unsigned char> golden = xqova_test::BmiBlockBytes();
-    std::vector<unsigned char> block = golden;
-    block[334] = block[335] = 0;
-    EXPECT_EQ(xqova::builtin::StampChecksum(block.data(), block.size()), block.data());
-    EXPECT_EQ(block, golden);
-
-    // A fullSize larger than the storage leaves the block untouched.
-    block[334] = block[335] = 0;
-    const std::vector<unsigned char> unstamped = block;
-    xqova::builtin::StampChecksum(block.data(), block.size() - 1);
-    EXPECT_EQ(block, unstamped);
+    const std::size_t cases[][3] = {{336, 336, 1}, {335, 336, 0}, {10, 336, 0}, {336, 10, 0}, {11, 11, 1}};
+    for (const auto& c : cases) {
+        std::vector<unsigned char> block = xqova_test::BmiBlockBytes();
+        block[334] = block[335] = 0;
+        WriteInt16(&block[9], static_cast<std::uint16_t>(c[1]));
+        const std::vector<unsigned char> before = block;
+        EXPECT_EQ(xqova::builtin::StampChecksum(block.data(), c[0]), block.data());
+        EXPECT_TRUE(c[2] ? xqova::ChecksumHolds(block.data(), static_cast<std::uint32_t>(c[1] - 2)) : block == before) << c[0] << " " << c[1];
+    }
 }
 
 }  // namespace

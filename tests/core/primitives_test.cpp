@@ -68,22 +68,16 @@ TEST(Checksum, SkipsAgreeWithZeroBytes) {
 
 // Identifiers and stored numbers go most significant byte first.
 TEST(ByteOrder, IdentifiersAndNumbersAreBigEndian) {
-    EXPECT_EQ(MakeClassID(0x0011, 0x08, 0x01), 0x00110801u);
-    EXPECT_EQ(MakeClassID(0xFFFF, 0xFF, 0xFF), 0xFFFFFFFFu);
-    unsigned char p[4] = {};
+    unsigned char p[4] = {}, q[2] = {};
     WriteInt32(p, 0xFF11FE01u);
-    EXPECT_EQ(std::memcmp(p, "\xFF\x11\xFE\x01", 4), 0);
-    EXPECT_EQ(ReadInt32(p), 0xFF11FE01u);
-    EXPECT_EQ(GetClassID(p), 0xFF11FE01u);
-    EXPECT_EQ(GetFamily(p), 0xFF11);
-    EXPECT_EQ(GetGenus(p), 0xFE);
-    EXPECT_EQ(GetSpecies(p), 0x01);
-    EXPECT_EQ(GetFamily(0xFF11FE01u), 0xFF11);
-    EXPECT_EQ(GetGenus(0xFF11FE01u), 0xFE);
-    EXPECT_EQ(GetSpecies(0xFF11FE01u), 0x01);
-    WriteInt16(p, 0xABCD);
-    EXPECT_EQ(std::memcmp(p, "\xAB\xCD", 2), 0);
-    EXPECT_EQ(ReadInt16(p), 0xABCD);
+    WriteInt16(q, 0xABCD);
+    EXPECT_TRUE(std::memcmp(p, "\xFF\x11\xFE\x01", 4) == 0 && std::memcmp(q, "\xAB\xCD", 2) == 0);
+    const std::uint32_t numbers[][2] = {
+        {MakeClassID(0x0011, 0x08, 0x01), 0x00110801u}, {MakeClassID(0xFFFF, 0xFF, 0xFF), 0xFFFFFFFFu},
+        {ReadInt32(p), 0xFF11FE01u}, {GetClassID(p), 0xFF11FE01u}, {GetFamily(p), 0xFF11}, {GetGenus(p), 0xFE},
+        {GetSpecies(p), 0x01}, {GetFamily(0xFF11FE01u), 0xFF11}, {GetGenus(0xFF11FE01u), 0xFE},
+        {GetSpecies(0xFF11FE01u), 0x01}, {ReadInt16(q), 0xABCD}};
+    for (const auto& n : numbers) EXPECT_EQ(n[0], n[1]) << &n - numbers;
 }
 
 TEST(FrameHeader, ExtendedRule) {

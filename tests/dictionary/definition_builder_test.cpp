@@ -15,57 +15,68 @@ namespace {
 
 using xqova::build::ClassDescription;
 
+// An empty error: the change still builds, on a limit.
 TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
+    using D = ClassDescription;
     struct Case {
         const char* error;
-        std::function<void(ClassDescription&)> change;
+        std::function<void(D&)> change;
     };
     const Case cases[] = {
-        {"class CBMICStd: a class has at least one species", [](ClassDescription& d) { d.species.clear(); }},
-        {"class CBMICStd: 256 species, more than the 255",
-         [](ClassDescription& d) { d.species.assign(256, {0, "Sp"}); }},
+        {"class (unnamed): a class has at least one species", [](D& d) { d.species.clear(), d.name.clear(); }},
+        {"class C\\x00\\x7F: the class name holds a zero byte", [](D& d) { d.name.assign("C\0\x7F", 3); }},
+        {"class CBMICStd: 256 species, more than the 255", [](D& d) { d.species.assign(256, {0, "Sp"}); }},
         {"class CBMICStd, member 1 \"Weight\\x00X\": the name holds a zero byte",
-         [](ClassDescription& d) { d.members[1].name = std::string("Weight\0X", 8); }},
+         [](D& d) { d.members[1].name = std::string("Weight\0X", 8); }},
         {"class CBMICStd: the member count would be 65536, more than 65535",
-         [](ClassDescription& d) {
-             const xqova::build::Member first = d.members[0];
-             d.members.resize(65536, first);
-         }},
+         [](D& d) { d.members.assign(65536, xqova::build::Member(d.members[0])); }},
         {"class CBMICStd: the text entry count (members, class and named enumerations) would be 65536",
-         [](ClassDescription& d) { d.enumerations.resize(65532); }},
-        {"class CBMICStd: the XML base size would be 70000, more than 65535",
-         [](ClassDescription& d) { d.xmlBaseSize = 70000; }},
-        {"class CBMICStd: the attribute table's end would be", [](ClassDescription& d) { d.attributeSize = 30000; }},
-        {"class CBMICStd: the block's size with its name would be",
-         [](ClassDescription& d) { d.attributeSize = 21820; }},
-        {"class CBMICStd: the table order names position 3, past the last member",
-         [](ClassDescription& d) { d.enumerationTableOrder = {2, 3}; }},
-        {"class CBMICStd, member 2 \"HeightDisplayUnits\": listed twice in the table order",
-         [](ClassDescription& d) { d.enumerationTableOrder = {2, 1, 2}; }},
-        {"class CBMICStd, member 1 \"WeightDisplayUnits\": has values but is missing from the table order",
-         [](ClassDescription& d) { d.enumerationTableOrder = {2}; }},
-        {"class CBMICStd, member 0 \"Enabled\": has values but is missing from the table order",
-         [](ClassDescription& d) {
-             d.members[0].enumerators = {{1, "ON"}};
-             d.enumerationTableOrder = {2, 1};
-         }},
+         [](D& d) { d.enumerations.resize(65532); }},
+        {"class CBMICStd: the XML base size would be 70000, more than 65535", [](D& d) { d.xmlBaseSize = 70000; }},
+        {"", [](D& d) { d.xmlBaseSize = 65535; }},
+        {"class CBMICStd, member 5956 \"Enabled\": the member records' end would be 65542",  // 11 bytes a record
+         [](D& d) { d.members[0].type = 0x86, d.xmlBaseSize = 0, d.members.assign(6000, xqova::build::Member(d.members[0])); }},
+        {"class CBMICStd: the attribute table's end would be", [](D& d) { d.attributeSize = 30000; }},
+        {"class CBMICStd: the text entries' end would be 65537", [](D& d) { d.attributeSize = 21829; }},
+        {"class CBMICStd, species: the end of its value table would be 65826",
+         [](D& d) { d.members.clear(), d.species.assign(255, {0, "S"}), d.enumerations.resize(16199); }},
+        // The last name ending at 65535 bytes, then at 65531 (a block of 65534).
+        {"class CBMICStd: the block's size would be 65538", [](D& d) { d.attributeSize = 21737, d.members[2].enumerators[2].name += "XXXXXXXXXXXXXX"; }},
+        {"", [](D& d) { d.attributeSize = 21737, d.members[2].enumerators[2].name += "XXXXXXXXXX"; }},
+        // Each name that no longer fits, in the order they are placed.
+        {"class CBMICStd: the block's size with its name would be", [](D& d) { d.attributeSize = 21820; }},
+        {"class CBMICStd, species: the block's size with its name", [](D& d) { d.attributeSize = 21811; }},
+        {"class CBMICStd, member 0 \"Enabled\": the block's size with", [](D& d) { d.attributeSize = 21809; }},
         {"class CBMICStd, member 2 \"HeightDisplayUnits\": the block's size with its name would be",
-         [](ClassDescription& d) { d.members[2].enumerators[0].name.assign(66000, 'H'); }},
+         [](D& d) { d.members[2].enumerators[0].name.assign(66000, 'H'); }},
+        {"class CBMICStd, enumeration 0 \"NNN", [](D& d) { d.enumerations = {{std::string(66000, 'N'), {}}}; }},
+        {"class CBMICStd, enumeration 0 \"N\": the block's size with its name",
+         [](D& d) { d.enumerations = {{"N", {{0, std::string(66000, 'V')}}}}; }},
+        {"class CBMICStd: the table order names position 3, past the last member", [](D& d) { d.enumerationTableOrder = {2, 3}; }},
+        {"class CBMICStd, member 2 \"HeightDisplayUnits\": listed twice in the table order",
+         [](D& d) { d.enumerationTableOrder = {2, 1, 2}; }},
+        {"class CBMICStd, member 1 \"WeightDisplayUnits\": has values but is missing from the table order",
+         [](D& d) { d.enumerationTableOrder = {2}; }},
+        {"class CBMICStd, member 0 \"Enabled\": has values but is missing from the table order",
+         [](D& d) { d.members[0].enumerators = {{1, "ON"}}, d.enumerationTableOrder = {2, 1}; }},
         {"class CBMICStd, member 2 \"HeightDisplayUnits\": the end of its value table would be",
-         [](ClassDescription& d) { d.members[2].enumerators.assign(16500, {0, "V"}); }},
+         [](D& d) { d.members[2].enumerators.assign(16500, {0, "V"}); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.error);
         ClassDescription d = xqova_test::BmiDescription();
         c.change(d);
-        std::string error;
-        EXPECT_TRUE(xqova::build::BuildDefinition(d, {}, &error).empty());
-        EXPECT_EQ(error.compare(0, std::string(c.error).size(), c.error), 0) << error;
+        std::string error = "stale";
+        EXPECT_EQ(xqova::build::BuildDefinition(d, {}, &error).empty(), *c.error != 0);
+        EXPECT_EQ(xqova::build::BuildDefinition(d, {}).empty(), *c.error != 0);
+        EXPECT_EQ(*c.error == 0 ? error : error.substr(0, std::string(c.error).size()), c.error);
     }
-    // The untouched description builds the golden block.
-    std::string error = "stale";
-    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}, &error), xqova_test::BmiBlockBytes());
-    EXPECT_EQ(error, "");
+    // The untouched description builds the golden block, its checksum left
+    // to the caller on request.
+    std::vector<unsigned char> golden = xqova_test::BmiBlockBytes();
+    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}), golden);
+    golden[334] = golden[335] = 0;
+    EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}, nullptr, false), golden);
     EXPECT_EQ(xqova::build::EmptyDocumentLength(xqova_test::BmiDescription(), xqova_test::NoClassName), 391u);
 }
 
@@ -94,13 +105,17 @@ TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     bool exact = false;
     ASSERT_TRUE(xqova::build::ReadDefinition(block.data(), block.size(), &read, &error, &exact)) << error;
     EXPECT_TRUE(exact);
-    EXPECT_EQ(xqova::build::BuildDefinition(read, {}), block);
     EXPECT_EQ(read.ClassId(), 0x00110809u);
     EXPECT_EQ(read.members[0].scaleExponent, 0);  // beyond a 7-byte record: the default
     EXPECT_EQ(read.members[2].enumerators[2].name, "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES");
 
-    // Two entries naming one string: the same description, other bytes.
+    // A nonzero padding byte, or two entries naming one string: the same
+    // description, other bytes.
     std::vector<unsigned char> shared = xqova_test::BmiBlockBytes();
+    shared[333] = 'x';
+    text_test::Stamp(&shared);
+    ASSERT_TRUE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read, &error, &exact)) << error;
+    EXPECT_FALSE(exact);
     const std::size_t entries = 54 + 4;
     shared[entries + 4 + 2] = shared[entries + 2];  // member 1 takes member 0's name
     shared[entries + 4 + 3] = shared[entries + 3];
@@ -112,6 +127,12 @@ TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     shared[100] ^= 1;  // the checksum no longer holds
     EXPECT_FALSE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read, &error, &exact));
     EXPECT_EQ(error, "not a well-formed definition block: checksum mismatch at offset 334");
+    EXPECT_FALSE(xqova::build::ReadDefinition(shared.data(), shared.size(), &read));
+
+    // Without members or text: no names, the attribute records of 8 bytes.
+    const std::vector<unsigned char> tiny = text_test::TinyDefinition(0x00110800);
+    ASSERT_TRUE(xqova::build::ReadDefinition(tiny.data(), tiny.size(), &read));
+    EXPECT_EQ(read.name + std::to_string(read.attributeSize), "8");
 }
 
 }  // namespace

@@ -29,8 +29,8 @@ Bytes Block(std::uint16_t family, std::uint8_t genus, std::vector<std::uint8_t> 
 TEST(Dictionary, KeepsItsOwnCopyOfNewerWholeDefinitionsOnly) {
     CXQOVADictionary dictionary;
     for (SearchMode_e mode : {SEARCH_MODE_ALL, SEARCH_MODE_BASE, SEARCH_MODE_ADDED}) {
-        EXPECT_TRUE(dictionary.GetDefinitionCount(mode) == 0 && dictionary.GetDefinitionAt(0, mode) == nullptr);
-        EXPECT_EQ(dictionary.GetDefinition(0x00110800u, mode), nullptr);
+        EXPECT_TRUE(dictionary.GetDefinitionCount(mode) == 0 && dictionary.GetDefinitionAt(0, mode) == nullptr &&
+                    dictionary.GetDefinition(0x00110800u, mode) == nullptr) << mode;
     }
     Bytes bmi = xqova_test::BmiBlockBytes();
     EXPECT_EQ(dictionary.AddDefinition(bmi.data(), bmi.size() - 1), nullptr);  // larger than its bytes
@@ -70,9 +70,10 @@ TEST(Dictionary, IndexedLookupsFollowTheWalkInEveryMode) {
                                       Block(0x73, 3, {1}, 100), Block(17, 8, {0}, 101)};
     const std::vector<const void*> base = test_objects::ChainBlocks(chain.Head());
 
-    for (long failAfter : {-1L, 0L, 1L}) {
-        SCOPED_TRACE(failAfter < 0 ? "base chain indexed" : "base chain walked");
-        // Without memory at construction the base chain is walked instead.
+    for (long failAfter = -1; failAfter < 6; ++failAfter) {
+        SCOPED_TRACE(failAfter);  // -1: no allocation fails
+        // Whichever allocation of the construction fails, the base chain is
+        // walked instead or its blocks are left for objects to compile.
         xqova::testing::FailAllocationsAfter(failAfter);
         CXQOVADictionary dictionary(chain.Head());
         xqova::testing::FailAllocationsAfter(-1);
@@ -169,7 +170,7 @@ TEST(Dictionary, OutOfMemoryAddsNothing) {
     // also needs room for more nodes and index entries.
     std::vector<Bytes> earlier;
     for (std::uint8_t g = 0; g < 16; ++g) earlier.push_back(Block(17, g, {0, 1, 2}, 100));
-    const Bytes a = Block(18, 8, {0, 1, 2, 3, 4, 5, 6, 7}, 100);
+    const Bytes a = Block(18, 8, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 100);
     bool added = false;
     for (long failAfter = 0; !added; ++failAfter) {
         ASSERT_LT(failAfter, 10);
@@ -182,18 +183,17 @@ TEST(Dictionary, OutOfMemoryAddsNothing) {
         EXPECT_EQ(dictionary.GetDefinition(0x00120807u) != nullptr, added) << failAfter;
         EXPECT_EQ(DefinitionClassID(dictionary.GetDefinitionAt(0)), added ? 0x00120800u : 0x00110F00u) << failAfter;
         for (std::uint8_t g = 0; g < 16; ++g) EXPECT_NE(dictionary.GetDefinition(17, g, 2), nullptr);
-        if (!added) {
-            EXPECT_NE(dictionary.AddDefinition(a.data()), nullptr) << failAfter;
-        }
+        EXPECT_TRUE(added || dictionary.AddDefinition(a.data()) != nullptr) << failAfter;  // a failure left it addable
     }
 }
 
 // The index is never more than half full: room reserved needs no memory
-// later, one identifier beyond half the slots (16, 32, 64, ...) does.
+// later, one identifier beyond half the slots (16, 32, 64, ...) does. Even
+// room for none takes the first 16 slots; room no memory could hold is refused.
 TEST(IdIndex, HalfItsSlotsStayFreeAndReservedRoomNeedsNoMemory) {
     const struct {
         std::uint32_t held, room;
-    } cases[] = {{1, 7}, {8, 0}, {9, 7}, {16, 0}, {17, 15}};
+    } cases[] = {{0, 8}, {1, 7}, {8, 0}, {9, 7}, {16, 0}, {17, 15}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.held);
         xqova::IdIndex index;
@@ -201,11 +201,11 @@ TEST(IdIndex, HalfItsSlotsStayFreeAndReservedRoomNeedsNoMemory) {
         for (std::uint32_t k = 0; k < c.held; ++k) index.Set(k * 0x01010101u, &index);
         xqova::testing::FailAllocationsAfter(0);
         EXPECT_TRUE(index.Reserve(c.room));
-        EXPECT_FALSE(index.Reserve(c.room + 1));
+        EXPECT_FALSE(index.Reserve(c.room + 1) || index.Reserve(~std::size_t{0} >> 4) || index.Reserve(~std::size_t{0}));
         xqova::testing::FailAllocationsAfter(-1);
         EXPECT_EQ(index.Count(), c.held);
         EXPECT_EQ(index.Find(c.held * 0x01010101u), nullptr);
-        EXPECT_EQ(index.Find((c.held - 1) * 0x01010101u), &index);
+        EXPECT_EQ(index.Find((c.held - 1) * 0x01010101u), c.held == 0 ? nullptr : &index);
     }
 }
 

@@ -66,6 +66,27 @@ TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
     EXPECT_EQ(builder.LanguageTable()[0], 5);
     EXPECT_TRUE(std::equal(language.begin() + 1, language.end() - 2, builder.LanguageTable() + 1));
 
+    // Nothing to derive from: a language table without strings, no link
+    // tables; a string table takes that only while it holds no table.
+    CXQOVADictionary none;
+    ASSERT_EQ(builder.Build(&none, 3), 1);
+    EXPECT_EQ(Bytes(builder.LanguageTable(), builder.LanguageTable() + builder.LanguageTableSize()), text_test::LanguageTable(3, {}));
+    EXPECT_TRUE(builder.LinkTables() == nullptr && builder.Build(nullptr, 0) == 0);
+    CXQOVAStringTable empty, linked;
+    EXPECT_EQ(empty.GetLanguageID() + empty.SetLanguageID(0), 0xFF);  // none current, none to select
+    EXPECT_TRUE(empty.AddDictionaryTables(nullptr) == 0 && empty.AddDictionaryTables(&none) == 1);
+    EXPECT_TRUE(linked.AddLinkTable(kBmiLinkTable.data(), kBmiLinkTable.size()) != nullptr && linked.AddDictionaryTables(&none) == 0);
+
+    // Entries may share a value table: three sharing one of 6,000 pairs
+    // would need a link table past 65,535 bytes, so nothing is derived.
+    auto description = xqova_test::BmiDescription();
+    description.members[2].enumerators.assign(6000, {0, "V"});
+    Bytes shared = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
+    for (std::size_t k : {0, 1}) std::copy_n(&shared[54 + 4 + 8], 2, &shared[54 + 4 + 4 * k]);
+    text_test::Stamp(&shared);
+    CXQOVADictionary sharing;
+    EXPECT_TRUE(sharing.AddDefinition(shared.data()) != nullptr && builder.Build(&sharing, 0) == 0);
+
     // Every allocation of a string table's setup may fail: then it has no dictionary.
     const long last = test_objects::ForEachAllocationFailure([&](long, auto done) {
         CXQOVAStringTable strings;

@@ -52,10 +52,9 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         const Toy oldest = Make(5, 4, 0x55), oldestLarger = Make(5, 10, 0x56);
         unsigned char* old = m.AddTable(first.data());
         unsigned char* otherCopy = m.AddTable(other.data());
-        EXPECT_EQ(m.CurrentTable(), old);        // the first table stored
-        EXPECT_EQ(m.GetTable(8), otherCopy);     // found, not selected
-        EXPECT_EQ(m.Lookup(8), otherCopy);       // without a caller's chain, not selected either
-        EXPECT_EQ(m.CurrentTable(), old);
+        // The first table stored is current; another is found, and looked up
+        // without a caller's chain, but not selected.
+        EXPECT_TRUE(m.CurrentTable() == old && m.GetTable(8) == otherCopy && m.Lookup(8) == otherCopy && m.CurrentTable() == old);
         // A third table: after the replacement below (of the list's last
         // node) it lies between two others, and is replaced in turn.
         m.AddTable(oldest.data());
@@ -80,9 +79,7 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         EXPECT_EQ(m.GetTable(8), otherCopy);
         unsigned char* oldestCopy = m.AddTable(oldestLarger.data());
         EXPECT_EQ(Toy(oldestCopy, oldestCopy + 10), oldestLarger);
-        EXPECT_EQ(m.GetTable(5), oldestCopy);
-        EXPECT_EQ(m.GetTable(7), stored);
-        EXPECT_EQ(m.GetTable(8), otherCopy);
+        EXPECT_TRUE(m.GetTable(5) == oldestCopy && m.GetTable(7) == stored && m.GetTable(8) == otherCopy);
     }
 }
 
@@ -106,10 +103,8 @@ TEST(TableManager, CallersChainStaysVisibleAndUntouched) {
         EXPECT_EQ(m.GetTable(4), stored4);
         // The chained table was current and stays current though hidden: a
         // lookup of its id still gives it, until another class is looked up.
-        EXPECT_EQ(m.Lookup(4), chained4.data());
-        EXPECT_EQ(m.Lookup(6), chained6.data());
-        EXPECT_EQ(m.Lookup(4), stored4);
-        EXPECT_EQ(m.SetTable(6), chained6.data());
+        EXPECT_TRUE(m.Lookup(4) == chained4.data() && m.Lookup(6) == chained6.data() && m.Lookup(4) == stored4 &&
+                    m.SetTable(6) == chained6.data());
     }
     // Only the own nodes were freed (freeing these would trip the sanitizer).
     EXPECT_EQ(chained4, before);

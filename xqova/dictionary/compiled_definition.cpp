@@ -26,7 +26,6 @@ CompiledDefinition* CompiledDefinition::Compile(const void* block, std::size_t a
     compiled->block_ = static_cast<const unsigned char*>(block);
     compiled->members_ = reinterpret_cast<CompiledMember*>(static_cast<unsigned char*>(memory) + head);
     compiled->variable_ = reinterpret_cast<std::uint16_t*>(static_cast<unsigned char*>(memory) + positions);
-    compiled->classId_ = DefinitionClassID(block);
     compiled->version_ = DefinitionVersion(block);
     compiled->memberCount_ = count;
     compiled->attributeTable_ = DefinitionAttributeTableOffset(block);

@@ -35,7 +35,6 @@ struct CompiledMember {
     // The count a vector member is built with: its fixed count, 0 when UNBOUNDED.
     std::uint16_t VectorCount() const { return type.IsFixedArray() ? fixedCount : 0; }
     bool VectorHasSizePrefixes() const { return MemberType::VectorHasSizePrefixes(memberClass, VectorCount()); }
-    bool VectorIsFixed() const { return MemberType::VectorIsFixed(memberClass, VectorCount()); }
 };
 
 class CompiledDefinition {
@@ -50,7 +49,6 @@ public:
     void Rebase(const void* copy);
 
     const unsigned char* Block() const { return block_; }
-    std::uint32_t ClassId() const { return classId_; }
     std::uint16_t Version() const { return version_; }
     std::uint16_t MemberCount() const { return memberCount_; }
     const CompiledMember& Member(std::uint16_t position) const { return members_[position]; }
@@ -76,7 +74,6 @@ private:
     std::uint16_t* variable_ = nullptr;
     std::uint16_t variableCount_ = 0;
     std::size_t attributeTable_ = 0;
-    std::uint32_t classId_ = kNoClass;
     std::uint16_t version_ = 0;
     std::uint16_t memberCount_ = 0;
     std::uint16_t attributeSize_ = 0;

@@ -200,20 +200,29 @@ const char* DefinitionText(const void* block, std::uint16_t index) {
     return reinterpret_cast<const char*>(Bytes(block) + DefinitionTextOffset(block) + entry.nameOffset);
 }
 
+namespace {
+
+// The pairs of the value table of text entry `index` (0 without one), and
+// that entry.
+std::uint16_t PairCount(const void* block, std::uint16_t index, TextEntry* entry) {
+    if (!FindTextEntry(block, index, entry) || entry->enumOffset == 0xFFFF) return 0;
+    const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
+    const std::uint16_t end = ReadInt16(text + entry->enumOffset);
+    if (end < entry->enumOffset + 2u) return 0;
+    return static_cast<std::uint16_t>((end - entry->enumOffset - 2u) / 4u);
+}
+
+}  // namespace
+
 std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index) {
     TextEntry entry;
-    if (!FindTextEntry(block, index, &entry) || entry.enumOffset == 0xFFFF) return 0;
-    const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
-    const std::uint16_t end = ReadInt16(text + entry.enumOffset);
-    if (end < entry.enumOffset + 2u) return 0;
-    return static_cast<std::uint16_t>((end - entry.enumOffset - 2u) / 4u);
+    return PairCount(block, index, &entry);
 }
 
 bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
                                const char** name) {
-    if (k >= DefinitionEnumerationSize(block, index)) return false;
     TextEntry entry;
-    if (!FindTextEntry(block, index, &entry)) return false;
+    if (k >= PairCount(block, index, &entry)) return false;
     const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
     const unsigned char* pair = text + entry.enumOffset + 2 + 4u * k;
     if (value != nullptr) *value = ReadInt16(pair);
@@ -324,7 +333,8 @@ bool CheckDefinition(const void* block, std::size_t available, DefinitionReport*
         if (offset + 5 > limit) return Refuse(report, DefinitionCheck::kMemberRecord, offset, offset + 5, limit, i);
         const MemberType type(p[offset + 4]);
         const std::uint8_t width = type.Width();
-        bool allowed = !(width == 4 || width == 5 || type.IsNoMember());
+        // The no-member type 0xF8 is both UNBOUNDED and fixed: refused below.
+        bool allowed = !(width == 4 || width == 5);
         allowed = allowed && !(type.IsUnbounded() && type.IsFixedArray());
         allowed = allowed && !(type.IsInherit() && i != 0);
         // An OBJECT member is a single object, the inherit member or a

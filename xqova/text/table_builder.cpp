@@ -12,9 +12,6 @@
 
 namespace {
 
-// String number written where a definition has no name for an entry: never
-// below a language table's string count, so it reads as no string.
-constexpr std::uint16_t kNoString = 0xFFFF;
 constexpr std::uint32_t kMaxStrings = 0xFFFF;
 
 std::uint16_t EntryCount(const void* block) {
@@ -45,8 +42,7 @@ bool CollectSources(const CXQOVADictionary* dictionary, Sources* sources) {
     sources->blocks = static_cast<const void**>(xqova::Allocate(sizeof(void*) * (total == 0 ? 1u : total)));
     if (sources->blocks == nullptr || !seen.Reserve(total)) return false;
     for (std::uint16_t i = 0; i < total; ++i) {
-        const void* block = dictionary->GetDefinitionAt(i, SEARCH_MODE_ALL);
-        if (block == nullptr) continue;
+        const void* block = dictionary->GetDefinitionAt(i, SEARCH_MODE_ALL);  // below the count: never null
         const std::uint32_t id = DefinitionClassID(block);
         if (seen.Find(id) != nullptr) continue;
         seen.Set(id, const_cast<void*>(block));
@@ -92,12 +88,9 @@ public:
     }
 
     // The number of `name`, numbering it when it is new; false when the
-    // numbers run out.
+    // numbers run out. Every entry and pair of a definition with text names
+    // a string, so `name` is never null.
     bool Number(const char* name, std::uint16_t* number) {
-        if (name == nullptr) {
-            *number = kNoString;
-            return true;
-        }
         const std::size_t length = std::strlen(name);
         // Names come from outside: the hash starts from a seed of this pool.
         std::uint64_t state = seed_;
@@ -189,8 +182,9 @@ bool WriteLinkTable(const void* block, unsigned char* table, std::size_t size, N
     }
 
     // The class entry first (class and species names), then the members,
-    // then the further named enumerations.
-    if (members < entries && !WriteEntryNames(block, members, table, pool)) return false;
+    // then the further named enumerations. A definition with text has the
+    // class entry past its members.
+    if (!WriteEntryNames(block, members, table, pool)) return false;
     for (std::uint16_t k = 0; k < entries; ++k) {
         if (k != members && !WriteEntryNames(block, k, table, pool)) return false;
     }

@@ -144,7 +144,6 @@ const char* LanguageString(const unsigned char* table, std::uint16_t number) {
 
 bool LinkEntry(const unsigned char* table, std::uint16_t index, std::uint16_t* enumOffset,
                std::uint16_t* stringNumber) {
-    if (table == nullptr) return false;
     const std::uint16_t members = ReadInt16(table + kLinkMemberCountField);
     const std::uint16_t entries = ReadInt16(table + kLinkEntryCountField);
     std::uint16_t k;
@@ -164,11 +163,11 @@ bool LinkEntry(const unsigned char* table, std::uint16_t index, std::uint16_t* e
 
 bool LinkEnumerator(const unsigned char* table, std::uint16_t enumOffset, std::uint16_t value,
                     std::uint16_t* stringNumber) {
-    if (table == nullptr || enumOffset == kNoEnumeration) return false;
+    if (enumOffset == kNoEnumeration) return false;
     const std::uint16_t end = ReadInt16(table + enumOffset);
     for (std::size_t pair = enumOffset + 2u; pair + 4u <= end; pair += 4) {
         if (ReadInt16(table + pair) == value) {
-            if (stringNumber != nullptr) *stringNumber = ReadInt16(table + pair + 2);
+            *stringNumber = ReadInt16(table + pair + 2);
             return true;
         }
     }

@@ -57,9 +57,10 @@ std::size_t LinkTableStatedSize(const unsigned char* table, std::size_t availabl
 bool LanguageTableIsWellFormed(const unsigned char* table, std::size_t available);
 bool LinkTableIsWellFormed(const unsigned char* table, std::size_t available);
 
-// Readers of a stored (checked, or the host's own) table.
+// Readers of a stored (checked, or the host's own) table, never null.
 
-// String number `number` of a language table; null past the last string.
+// String number `number` of a language table; null past the last string or
+// without a table.
 const char* LanguageString(const unsigned char* table, std::uint16_t number);
 
 // The link table's entry chosen by a text entry index: an index below M is

@@ -44,8 +44,7 @@ unsigned char* CXQOVATableManager::AddTable(const unsigned char* table) {
         TableEntry_s* node = *link;
         // The caller may hand back a table that lies in this very copy.
         std::memmove(node->block, table, size);
-        if (current_.load(std::memory_order_relaxed) == nullptr) current_.store(node, std::memory_order_relaxed);
-        return BlockOf(node);
+        return BlockOf(node);  // a table is current since the first was added
     }
 
     // Allocate before anything is unlinked, so that a failure changes nothing.
@@ -93,8 +92,9 @@ unsigned char* CXQOVATableManager::Lookup(std::uint32_t id) const {
     TableEntry_s* node = FindNode(id);
     if (node == nullptr) return nullptr;
     // Without a caller's chain each id is held by one node, which every walk
-    // finds first: where current points then decides no result.
-    if (end_ != nullptr && node != current) current_.store(node, std::memory_order_relaxed);
+    // finds first: where current points then decides no result. (The node is
+    // not the current one, whose id was asked for above.)
+    if (end_ != nullptr) current_.store(node, std::memory_order_relaxed);
     return BlockOf(node);
 }
 
