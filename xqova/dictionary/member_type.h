@@ -61,6 +61,11 @@ public:
     constexpr bool IsUnsigned() const { return (byte_ & kUnsignedBit) != 0 && !IsFloat(); }
     constexpr bool IsSigned() const { return (byte_ & kUnsignedBit) == 0 && !IsFloat(); }
     constexpr bool IsNoMember() const { return byte_ == kNoMember; }
+    // Numbers, characters and bitmasks held in the accessor itself: below
+    // 0x40 with a width of 1, 2, 4 or 8 bytes (not TIME, not OBJECT).
+    constexpr bool IsConvertibleScalar() const {
+        return byte_ < kUnboundedBit && (Width() == 0 || Width() == 1 || Width() == 3 || Width() == 5 || Width() == 7);
+    }
     // Members of the fixed section of an encoding: not OBJECT, not UNBOUNDED.
     constexpr bool InFixedSection() const { return !IsObject() && !IsUnbounded(); }
     // Members of the variable section: OBJECT or UNBOUNDED.
