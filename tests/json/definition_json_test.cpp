@@ -171,10 +171,17 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     EXPECT_EQ(Compile(listed, &all, &error), Blocks{blocks[0]}) << error.Text();
 }
 
-// A class C whose member list is `members`.
+// A class C whose member list is `members`, one of type `type`, one of
+// valued members A and B and the table order `order`.
 std::string Members(const std::string& members) {
     return R"({"name": "C", "family": 1, "genus": 0, "members": [)" + members + "]}";
 }
+std::string OfType(const std::string& type) { return Members(R"({"name": "A", "type": ")" + type + "\"}"); }
+std::string Order(const std::string& order) {
+    return R"({"name": "C", "family": 1, "genus": 0, "tableOrder": )" + order +
+           R"(, "members": [{"name": "A", "type": "uint8", "values": ["X"]}, {"name": "B", "type": "uint8"}]})";
+}
+std::string Head(const std::string& fields) { return R"({"name": "C", )" + fields + "}"; }
 
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     const std::string longName(1025, 'N');
@@ -188,8 +195,11 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         }
         return text + "]}";
     };
-    std::string bigValues;
+    // Values or members of long names.
+    std::string bigValues, longMembers;
     for (int i = 0; i < 70; ++i) bigValues += (i ? ", \"" : "\"") + std::string(1000, 'A' + i % 26) + std::to_string(i) + "\"";
+    const auto member = [](const std::string& name) { return R"({"name": ")" + name + R"(", "type": "uint8"})"; };
+    for (int i = 0; i < 70; ++i) longMembers += (i ? ", " : "") + member(std::string(1000, 'A' + i % 26) + std::to_string(i));
     const struct {
         std::string text;
         const char* path;
@@ -208,16 +218,13 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"name": "C", "identifier": "0x00C80001", "species": ["SpA"]})", "/species/0", "identifier's"},
         {R"({"name": "C", "family": 1, "genus": 0, "species": []})", "/species", "at least one"},
         {Members(R"({"name": "A", "tpye": "uint8"})"), "/members/0/tpye", "no such field"},
-        {Members(R"({"name": "A", "type": "uint7"})"), "/members/0/type", "unknown type"},
-        {Members(R"({"name": "A", "type": "uint8[70000]"})"), "/members/0/type", "0 to 65535"},
-        {Members(R"({"name": "A", "type": "uint8[-1]"})"), "/members/0/type", "0 to 65535"},
-        {Members(R"({"name": "A", "type": "uint8 x"})"), "/members/0/type", "unknown type"},
-        {R"({"name": "C", "family": 1, "genus": 0, "members": [{"name": "A", "type": "uint8", "values": ["X"]}],
-            "tableOrder": []})",
-         "/tableOrder", "member \"A\" has values and is not listed"},
+        {OfType("uint7"), "/members/0/type", "unknown type"},
+        {OfType("uint8[70000]"), "/members/0/type", "0 to 65535"},
+        {OfType("uint8[-1]"), "/members/0/type", "0 to 65535"},
+        {OfType("uint8 x"), "/members/0/type", "unknown type"},
         {std::string((16u << 20) + 1, ' '), "", "16777217 bytes, more than the limit of 16777216"},
-        {Members(R"({"name": "A", "type": "bitmask float32"})"), "/members/0/type", "integer type"},
-        {Members(R"({"name": "A", "type": "uint32[20000]"})"), "/members/0", "refused: fixed array larger"},
+        {OfType("bitmask float32"), "/members/0/type", "integer type"},
+        {OfType("uint32[20000]"), "/members/0", "refused: fixed array larger"},
         {Members(R"({"name": "A", "type": "uint8"}, {"name": "A", "type": "uint8"})"), "/members/1/name",
          "names an earlier member"},
         {Members(R"({"name": ")" + longName + R"(", "type": "uint8"})"), "/members/0/name", "more than 1024"},
@@ -225,7 +232,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
          "/members/0/values/1", "past 65535"},
         {Members(R"({"name": "A", "type": "uint16", "values": [)" + bigValues + "]}"), "",
          "class C, member 0 \"A\": the block's size with its name would be"},
-        {Members(R"({"name": "A", "type": "object CNope"})"), "/members/0/type", "no class is named \"CNope\""},
+        {OfType("object CNope"), "/members/0/type", "no class is named \"CNope\""},
         {Members(R"({"name": "A", "type": "uint8"}, {"name": "B", "type": "inherit CNIBPDStd"})"), "/members/1/type",
          "only the first member inherits"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
@@ -241,6 +248,50 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
             {"name": "CB", "family": 3, "genus": 0, "members": [{"name": "A", "type": "object CA"}]}]})",
          "/classes/2/members/0/type", "differ in identifier"},
+        {"[]", "", "an object is expected, not an array"},
+        {Head(R"("identifier": "0x00C80000", "version": "1")"), "/version", "an integer is expected, not a string"},
+        {Head(R"("identifier": "0x00C80000", "version": [])"), "/version", "an integer is expected, not an array"},
+        {R"({"name": true, "identifier": "0x00C80000"})", "/name", "a string is expected, not a boolean"},
+        {Head(R"("identifier": "1x00C80000")"), "/identifier", "not an identifier"},
+        {Head(R"("identifier": "0xFFFFFFFF")"), "/identifier", "0xFFFFFFFF stands for any class"},
+        {Head(R"("family": 1)"), "", "\"identifier\", or a \"family\" and a \"genus\""},
+        {Head(R"("identifier": "0x00C80000", "family": 2)"), "/family", "differs from the identifier's"},
+        {Head(R"("identifier": "0x00C80000", "genus": 1)"), "/genus", "differs from the identifier's"},
+        {Head(R"("identifier": "0x00C80000", "species": ["SpA", {"name": "SpB", "value": 0}])"), "/species",
+         "code 0 is listed twice"},
+        {Head(R"("family": 1, "genus": 0, "members": {})"), "/members", "a list of members is expected"},
+        {Head(R"("family": 1, "genus": 0, "enumerations": {})"), "/enumerations", "a list of enumerations"},
+        {Head(R"("family": 1, "genus": 0, "enumerations": [{"name": "E", "values": []}, {"name": "E", "values": []}])"),
+         "/enumerations/1/name", "\"E\" names an earlier enumeration too"},
+        {Members("5"), "/members/0", "an object is expected, not a number"},
+        {Members(R"({"type": "uint8"})"), "/members/0", "a member has a \"name\""},
+        {Members(R"({"name": "A"})"), "/members/0", "a member has a \"type\""},
+        {Members(R"({"name": "", "type": "int8"})"), "/members/0/name", "a name is not empty"},
+        {Members(R"({"name": "A\u0000", "type": "int8"})"), "/members/0/name", "a name holds no zero character"},
+        {Members(R"({"name": "A", "type": "int8", "from": 102, "until": 101})"), "/members/0", "\"until\" is before"},
+        {Members(R"({"name": "A", "type": "int8", "scaleExponent": -129})"), "/members/0/scaleExponent",
+         "-129 is outside -128 to 127"},
+        {Members(R"({"name": "A", "type": "uint8", "values": "X"})"), "/members/0/values", "a list of names"},
+        {Members(R"({"name": "A", "type": "uint8", "values": [{"name": "X"}]})"), "/members/0/values/0",
+         "a value is a name, or"},
+        {Members(R"({"name": "A", "type": "uint8", "values": ["X", "X"]})"), "/members/0/values/1", "\"X\" is named twice"},
+        {Members(longMembers), "", "its empty-member document would be 75627 characters"},
+        {OfType("uint8[3"), "/members/0/type", "an array size ends with ]"},
+        {OfType("uint8[]"), "/members/0/type", "an array size is a count"},
+        {OfType("uint8[123456]"), "/members/0/type", "an array size is a count"},
+        {OfType("object"), "/members/0/type", "the class held is missing"},
+        {OfType("inherit CNIBPDStd[2]"), "/members/0/type", "an inherit member is no array"},
+        {OfType("inherit ANY_CLASS"), "/members/0/type", "an inherit member names its base class"},
+        {OfType("object 0x00C9000Z"), "/members/0/type", "no class is named \"0x00C9000Z\""},
+        {OfType("bitmask 0x18"), "/members/0/type", "unknown type"},
+        {OfType("0xZZ"), "/members/0/type", "unknown type"},
+        {OfType("0x40"), "/members/0/type", "a type byte written in hex is below 0x40"},
+        {OfType("0x06"), "/members/0/type", "object members are written object CLASS"},
+        {Order("{}"), "/tableOrder", "a list of member names is expected"},
+        {Order(R"(["Z"])"), "/tableOrder/0", "no member is named \"Z\""},
+        {Order(R"(["B"])"), "/tableOrder/0", "member \"B\" has no values"},
+        {Order(R"(["A", "A"])"), "/tableOrder/1", "member \"A\" is listed twice"},
+        {Order("[]"), "/tableOrder", "member \"A\" has values and is not listed"},
         {std::string(64, '[') + std::string(64, ']'), "/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0", "nested deeper"},
     };
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
@@ -251,12 +302,22 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         EXPECT_EQ(error.path, c.path);
         EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
     }
-    // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken.
-    for (const std::string& taken : {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"),
-                                     Members(R"({"name": ")" + longName.substr(1) + R"(", "type": "uint8"})")}) {
+    // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken; classes held
+    // without a cycle: one of the dictionary with nested classes, one no definition serves, one met twice.
+    for (const std::string& taken :
+         {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"), Members(member(longName.substr(1))),
+          Members(R"({"name": "B", "type": "object CSESDZentoRec"}, {"name": "D", "type": "object 0x00AB0000"})"),
+          std::string(R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
+              {"name": "CB", "family": 2, "genus": 0}]})")}) {
         xqova::JsonError error;
-        EXPECT_EQ(Compile(taken, &all, &error).size(), 1u) << error.Text();
+        EXPECT_FALSE(Compile(taken, &all, &error).empty()) << error.Text();
     }
+    // No text; no error to fill.
+    xqova::JsonError error;
+    Blocks blocks;
+    EXPECT_FALSE(xqova::DefinitionBlocksFromJson(nullptr, 1, &all, &blocks, &error));
+    EXPECT_EQ("no text", error.Text());
+    EXPECT_FALSE(xqova::DefinitionBlocksFromJson("[", 1, &all, &blocks, nullptr));
 }
 
 // Both readers of the component parse a long list in time linear in it
