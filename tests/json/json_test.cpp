@@ -10,6 +10,7 @@
 
 #include "support/objects.h"
 #include "xqova/builtin/builtin.h"
+#include "xqova/core/budget.h"
 #include "xqova/json/json.h"
 
 namespace {
@@ -152,6 +153,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         std::string reason;  // "" when taken
         std::uint32_t value = 0;
         xqova::JsonLimits limits = xqova::JsonLimits();
+        std::uint32_t budget = 0xFFFFFFFF;  // objects of the thread's construction budget
     };
     std::vector<Case> cases = {
         {B("{\"bits\":[\"STATUSBITS_VALIDRANGE\",\"STATUSBITS_OVERRANGE\"]}"), "", "", 3},
@@ -243,6 +245,10 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {record, "", "", 0, Limits(false, record.size(), 12)},
         {five, "/members/Container/value/4", "more than 5 objects", 0, Limits(false, five.size(), 5)},
         {five, "", "", 0, Limits(false, five.size(), 6)},
+        {record, "", "the object could not be built (construction budget or memory)", 0, {}, 0},
+        {five, "/members/Container/value/0", "the vector took no further element", 0, {}, 0},
+        {Replaced(wide, "M", "\"Container\":{}"), "", ""},
+        {Replaced(wide, "M", "\"Container\":{\"value\":null}"), "", ""},
     };
     // Times as strings: a date of the calendar (a leap day every fourth year
     // but not every hundredth, unless every four hundredth) and a time of day.
@@ -253,12 +259,14 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {"1900/02/29 06:07:08 09", "day 29 is not 1 to 28"}, {"2023/04/31 06:07:08 09", "day 31 is not 1 to 30"},
         {"2024/13/05 06:07:08 09", "month 13 is not 1 to 12"}, {"2024/00/05 06:07:08 09", "month 0 is not 1 to 12"},
         {"2024/03/05 24:07:08 09", "hour 24 is not 0 to 23"}, {"2024/03/05 06:60:08 09", "minute 60 is not 0 to 59"},
-        {"2024/03/05 06:07:60 09", "second 60 is not 0 to 59"}, {"2024/03/00 06:07:08 09", "day 0 is not 1 to 31"}
+        {"2024/03/05 06:07:60 09", "second 60 is not 0 to 59"}, {"2024/03/00 06:07:08 09", "day 0 is not 1 to 31"},
+        {"2024/03/0A 06:07:08 09", "is not a time"}
     };
     for (const auto& t : times) cases.push_back({T("\"" + std::string(t[0]) + "\""), "/members/STime/value", t[1]});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 300));
         xqova::JsonError error;
+        xqova::ScopedConstructionBudget budget(c.budget, ~std::uint64_t{0});
         auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), c.text.data(), c.text.size(), &error, c.limits);
         if (c.reason.empty()) {
             ASSERT_TRUE(object != nullptr) << error.Text();
@@ -283,7 +291,8 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
 }
 
 // Texts of every byte and code unit, arrays of every element width, awkward
-// floats, a scale, a 64-bit bitmask and a repeated name, in a class of our own.
+// floats, a scale, a 64-bit bitmask, a type without a name, a repeated name and
+// none, in a class of our own.
 TEST(Json, EveryKindOfElementRoundTrips) {
     const std::uint32_t id = 0x00420000;
     Member mask = M("Mask", 0x3F);  // uint64 BITMASK: one name past the low 32 bits the member interface sets
@@ -292,7 +301,8 @@ TEST(Json, EveryKindOfElementRoundTrips) {
                        {FixedArray("Name", 0x08, 4), M("Wide", 0x49), M("Lone", 0x49), FixedArray("Big", 0x17, 2),
                         M("Wide", 0x01), VectorOf("One", kItem, 1), M("Long", 0x07), M("ULong", 0x17), M("Shorts", 0x51),
                         M("Words", 0x43), M("Huge", 0x47), M("Times", 0x42), M("Reals", 0x67), M("Floats", 0x63),
-                        M("Letter", 0x08), With(M("Scaled", 0x01), 0xFFFFFFFFu, 0xFF, 1, -1), mask}),
+                        M("Letter", 0x08), With(M("Scaled", 0x01), 0xFFFFFFFFu, 0xFF, 1, -1), mask,
+                        FixedArray("Zero", 0x10, 0), M("Odd", 0x18), M("", 0x10)}),
                  ShelfBlocks()[1]});
     CXQOVADictionary dictionary(chain.Head());
     CXQOVAObject object(&dictionary, id, 100);
@@ -339,7 +349,9 @@ TEST(Json, EveryKindOfElementRoundTrips) {
           "\"value\":[\"NaN\",\"Infinity\",\"-Infinity\",-0.0,0.0,1e-45,3.4028235e+38,0.1,0.33333334]},"
           "\"Letter\":{\"type\":\"ansichar\",\"value\":233},"
           "\"Scaled\":{\"type\":\"int16\",\"value\":-25,\"physical\":-2.5},"
-          "\"Mask\":{\"type\":\"uint64 BITMASK\",\"value\":2147483649,\"bits\":[\"MASK_LOW\",\"0x80000000\"]}}}"}) {
+          "\"Mask\":{\"type\":\"uint64 BITMASK\",\"value\":2147483649,\"bits\":[\"MASK_LOW\",\"0x80000000\"]},"
+          "\"Zero\":{\"type\":\"uint8[0]\",\"value\":[]},\"Odd\":{\"type\":\"type 24\",\"value\":0},"
+          "\"#19\":{\"type\":\"uint8\",\"value\":0}}}"}) {
         EXPECT_NE(std::string::npos, json.find(part)) << part << "\n" << json;
     }
     // Unpaired surrogates come as code units; awkward floats as float64

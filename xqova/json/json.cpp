@@ -762,7 +762,7 @@ private:
             Refuse(path, Shown(value) + " is outside " + std::to_string(low) + " to " + std::to_string(high));
         }
         const long long v = value.get<long long>();
-        if (v < low || v > high) {
+        if (v < low) {  // above `high` it is unsigned, refused above
             Refuse(path, Shown(value) + " is outside " + std::to_string(low) + " to " + std::to_string(high));
         }
         return v;
@@ -932,7 +932,8 @@ private:
         CXQOVAData_u& accessor = object.GetMember(m.id);
         if (type.IsFixedArray()) {
             // A fixed array is written in place: every element may be used,
-            // a text's last one included.
+            // a text's last one included. One of no elements has no buffer.
+            if (m.record.fixedCount == 0) return;
             auto* buffer = static_cast<unsigned char*>(static_cast<void*>(accessor));
             if (buffer == nullptr) Refuse(path, "the member has no buffer");
             std::memset(buffer, 0, static_cast<std::size_t>(m.record.fixedCount) * size);
