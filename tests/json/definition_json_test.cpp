@@ -119,11 +119,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
         {"name": "Base", "type": "inherit CPartDStd"},
         {"name": "A", "type": "bitmask uint32", "from": 102, "until": 103, "alias": 4294967294,
          "units": 9, "scaleCoefficient": 25, "scaleExponent": -3},
-        {"name": "B", "type": "widechar[UNBOUNDED]"},
-        {"name": "C", "type": "float64[4]"},
-        {"name": "D", "type": "0x18"},
-        {"name": "E", "type": "object CNIBPDStd[0]"},
-        {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
+        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x18"},
+        {"name": "E", "type": "object CNIBPDStd[0]"}, {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
         {"name": "G", "type": "object ANY_CLASS"}]}]})";
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
     xqova::JsonError error;
@@ -155,9 +152,10 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
 
     // And the dump spells every type the way it was written.
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error, true);
-    for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500","\"inherit CPartDStd\"", "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"",
-                                 "\"float64[4]\"", "\"0x18\"", "\"object CNIBPDStd[0]\"",
-                                 "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"", "\"membersFrom\": 101"}) {
+    for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
+                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"",
+                                 "\"object CNIBPDStd[0]\"", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
+                                 "\"membersFrom\": 101"}) {
         EXPECT_NE(dumped.find(spelling), std::string::npos) << spelling;
     }
 

@@ -18,15 +18,10 @@ namespace {
 using namespace test_objects;
 
 // Float values that decimal text loses easily.
-const double kAwkward[] = {std::numeric_limits<double>::quiet_NaN(),
-                           std::numeric_limits<double>::infinity(),
-                           -std::numeric_limits<double>::infinity(),
-                           -0.0,
-                           std::numeric_limits<double>::denorm_min(),
-                           static_cast<double>(std::numeric_limits<float>::denorm_min()),
-                           static_cast<double>(std::numeric_limits<float>::max()),
-                           0.1,
-                           1.0 / 3.0};
+using Double = std::numeric_limits<double>;
+using Float = std::numeric_limits<float>;
+const double kAwkward[] = {Double::quiet_NaN(), Double::infinity(), -Double::infinity(), -0.0, Double::denorm_min(),
+                           Float::denorm_min(), Float::max(), 0.1, 1.0 / 3.0};
 
 // binary -> JSON -> object -> binary, with the JSON of the copy compared too.
 void ExpectRoundTrip(CXQOVAObject& object, CXQOVADictionary& dictionary) {
@@ -67,9 +62,7 @@ TEST(Json, EveryBuiltInClassAtEveryVersionRoundTripsByteForByte) {
 std::string NibpDocument(bool oneLine = true) {
     CXQOVAObject nibp(&xqova::AllBuiltinClasses(), kNIBPD, 0xFFFF);
     nibp.SetValid(1);
-    QOVA_TIME t{};
-    t.year = 2024, t.month = 3, t.day = 5, t.hour = 6, t.minute = 7, t.second = 8, t.fraction = 9;
-    nibp.SetMemberAt(0, t);
+    nibp.SetMemberAt(0, QOVA_TIME{2024, 3, 5, 6, 7, 8, 9});
     nibp.SetMemberAt(1, 1u);
     nibp.SetMemberAt(2, static_cast<short>(-5));
     nibp.SetMemberAt(8, 2u);
@@ -123,9 +116,39 @@ xqova::JsonLimits Limits(bool refuseUnnamed, std::size_t maxInputBytes = 0, std:
     return limits;
 }
 
-// Each document is taken (member 1 then holds `value`, unless 0) or refused
-// naming the place (a prefix of the path; "" the document itself) and the
-// reason. Names stand in for values (bits, an enumerator) and must agree with
+// A document read in `dictionary` is taken (member 1 then holds `value`,
+// unless 0) or refused naming the place (a prefix of the path; "" the
+// document itself) and the reason.
+struct Case {
+    std::string text;
+    const char* path;
+    std::string reason;  // "" when taken
+    std::uint32_t value = 0;
+    xqova::JsonLimits limits = xqova::JsonLimits();
+    std::uint32_t budget = 0xFFFFFFFF;  // objects of the thread's construction budget
+};
+void ExpectTakenOrRefused(CXQOVADictionary& dictionary, const std::vector<Case>& cases) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 300));
+        xqova::JsonError error;
+        xqova::ScopedConstructionBudget budget(c.budget, ~std::uint64_t{0});
+        auto object = xqova::ObjectFromJson(&dictionary, c.text.data(), c.text.size(), &error, c.limits);
+        if (c.reason.empty()) {
+            ASSERT_TRUE(object != nullptr) << error.Text();
+            if (c.value != 0) {
+                EXPECT_EQ(c.value, static_cast<std::uint32_t>(object->GetMemberAt(1)));
+            }
+            continue;
+        }
+        EXPECT_TRUE(object == nullptr);
+        EXPECT_EQ(0u, error.path.rfind(c.path, 0)) << error.path;  // "": the document itself
+        EXPECT_TRUE(*c.path != '\0' || error.path.empty()) << error.path;
+        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
+        EXPECT_EQ(c.limits.refuseUnnamed, error.unnamedValue) << error.Text();
+    }
+}
+
+// Names stand in for values (bits, an enumerator) and must agree with
 // a value given beside them; bits without a name are written and read by
 // value; on request, numbers that no name covers are refused, and units and
 // physical values must be the member's. The limits bound the text and the
@@ -147,14 +170,6 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
     const auto N = [&](const std::string& from, const std::string& to) { return Replaced(nibp, from, to); };
     const auto B = [&](const std::string& bits) { return Replaced(numd, "BITS", bits); };
     const auto T = [&](const std::string& time) { return N("\"2024/03/05 06:07:08 09\"", time); };
-    struct Case {
-        std::string text;
-        const char* path;
-        std::string reason;  // "" when taken
-        std::uint32_t value = 0;
-        xqova::JsonLimits limits = xqova::JsonLimits();
-        std::uint32_t budget = 0xFFFFFFFF;  // objects of the thread's construction budget
-    };
     std::vector<Case> cases = {
         {B("{\"bits\":[\"STATUSBITS_VALIDRANGE\",\"STATUSBITS_OVERRANGE\"]}"), "", "", 3},
         {N("\"uint16\",\"value\":1,", "\"uint16\","), "", "", 1},  // Status by its enumerator
@@ -263,24 +278,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {"2024/03/0A 06:07:08 09", "is not a time"}
     };
     for (const auto& t : times) cases.push_back({T("\"" + std::string(t[0]) + "\""), "/members/STime/value", t[1]});
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text.substr(0, 300));
-        xqova::JsonError error;
-        xqova::ScopedConstructionBudget budget(c.budget, ~std::uint64_t{0});
-        auto object = xqova::ObjectFromJson(&xqova::AllBuiltinClasses(), c.text.data(), c.text.size(), &error, c.limits);
-        if (c.reason.empty()) {
-            ASSERT_TRUE(object != nullptr) << error.Text();
-            if (c.value != 0) {
-                EXPECT_EQ(c.value, static_cast<std::uint32_t>(object->GetMemberAt(1)));
-            }
-            continue;
-        }
-        EXPECT_TRUE(object == nullptr);
-        EXPECT_EQ(0u, error.path.rfind(c.path, 0)) << error.path;  // "": the document itself
-        EXPECT_TRUE(*c.path != '\0' || error.path.empty()) << error.path;
-        EXPECT_NE(std::string::npos, error.reason.find(c.reason)) << error.Text();
-        EXPECT_EQ(c.limits.refuseUnnamed, error.unnamedValue) << error.Text();
-    }
+    ExpectTakenOrRefused(xqova::AllBuiltinClasses(), cases);
     // No dictionary, no text; no error to fill.
     xqova::JsonError error;
     EXPECT_TRUE(xqova::ObjectFromJson(nullptr, "{}", 2, &error) == nullptr);
@@ -372,41 +370,34 @@ TEST(Json, EveryKindOfElementRoundTrips) {
 
     const std::string huge = "\"int64 UNBOUNDED\",\"value\":[";
     const std::string item = "\"0x00420100\",\"speciesName\":\"SpOnly\",\"version\":100";  // One's element
-    const struct {
-        std::string from, to, path, reason;
-    } wrong[] = {
-        {"\"A\xC3\xA9" "CD\"", "\"ABCDE\"", "/members/Name/value", "5 elements do not fit its 4"},
-        {"\"A\xC3\xA9" "CD\"", "\"\u0100\"", "/members/Name/value", "U+0100 does not fit an 8-bit text"},
-        {"\"A\xC3\xA9" "CD\"", "5", "/members/Name/value", "5 is not a text"},
-        {"[55296,", "[-1,", "/members/Lone/value/0", "-1 is not a code unit"},
-        {"[55296,", "[\"a\",", "/members/Lone/value/0", "\"a\" is not a code unit"},
-        {"[1099511627776,", "[-1,", "/members/Big/value/0", "-1 is outside the range of a uint64"},
-        {"[1099511627776,", "[\"1\",", "/members/Big/value/0", "\"1\" is not an integer"},
-        {item, "\"0x00420000\",\"version\":100", "/members/One/value/0/classId", "holds class 0x00420100 only"},
-        {item, "\"0x00420100\",\"version\":99", "/members/One/value/0/version", "elements are of version 100"},
-        {"[{\"class\":\"CItem\"", "[{},{\"class\":\"CItem\"", "/members/One/value", "2 elements do not fit its 1"},
-        {"[{\"class\":\"CItem\"", "5,\"physical\":[{\"class\":\"CItem\"", "/members/One/value", "a vector's value is a JSON array"},
-        {"[1,65535]", "[1,65536]", "/members/Shorts/value/1", "65536 is outside 0 to 65535"},
-        {"[1,65535]", "{}", "/members/Shorts/value", "an array member's value is a JSON array"},
-        {"2147483647]", "2147483648]", "/members/Words/value/1", "2147483648 is outside -2147483648 to 2147483647"},
-        {huge + "]", huge + "1]", "/members/Huge/value", "64-bit integers cannot be filled"},
-        {huge + "]", huge + "9223372036854775808]", "/members/Huge/value/0", "outside the range of an int64"},
-        {"\"2000/02/29", "\"1999/02/29", "/members/Times/value/0", "day 29 is not 1 to 28"},
-        {"[\"NaN\",", "[1e400,", "", "number overflow"},  // the parser's own refusal
-        {"[\"NaN\",", "[true,", "/members/Reals/value/0", "true is not a number"},
-        {"\"value\":233", "\"value\":256", "/members/Letter/value", "256 is outside 0 to 255"},
-        {"\"physical\":-2.5", "\"physical\":-25", "/members/Scaled/physical", "-25 is not the physical value"},
-        {"\"physical\":-2.5", "\"units\":3", "/members/Scaled/units", "3 is not the member's units code (none)"},
-        {"\"bits\":[\"MASK_LOW\",", "\"bits\":[\"MASK_HIGH\",", "/members/Mask/bits/0", "unknown bit \"MASK_HIGH\""},
-        {"\"bits\":[\"MASK_LOW\",", "\"bits\":[1,", "/members/Mask/bits/0", "unknown bit 1"},
-    };
-    for (const auto& w : wrong) {
-        const std::string text = Replaced(json, w.from, w.to);
-        xqova::JsonError error;
-        EXPECT_TRUE(xqova::ObjectFromJson(&dictionary, text.data(), text.size(), &error) == nullptr) << w.to;
-        EXPECT_EQ(w.path, error.path) << error.Text();
-        EXPECT_NE(std::string::npos, error.reason.find(w.reason)) << error.Text();
-    }
+    const auto P = [&](const std::string& from, const std::string& to) { return Replaced(json, from, to); };
+    ExpectTakenOrRefused(dictionary, {
+        {P("\"A\xC3\xA9" "CD\"", "\"ABCDE\""), "/members/Name/value", "5 elements do not fit its 4"},
+        {P("\"A\xC3\xA9" "CD\"", "\"\u0100\""), "/members/Name/value", "U+0100 does not fit an 8-bit text"},
+        {P("\"A\xC3\xA9" "CD\"", "5"), "/members/Name/value", "5 is not a text"},
+        {P("[55296,", "[-1,"), "/members/Lone/value/0", "-1 is not a code unit"},
+        {P("[55296,", "[\"a\","), "/members/Lone/value/0", "\"a\" is not a code unit"},
+        {P("[1099511627776,", "[-1,"), "/members/Big/value/0", "-1 is outside the range of a uint64"},
+        {P("[1099511627776,", "[\"1\","), "/members/Big/value/0", "\"1\" is not an integer"},
+        {P(item, "\"0x00420000\",\"version\":100"), "/members/One/value/0/classId", "holds class 0x00420100 only"},
+        {P(item, "\"0x00420100\",\"version\":99"), "/members/One/value/0/version", "elements are of version 100"},
+        {P("[{\"class\":\"CItem\"", "[{},{\"class\":\"CItem\""), "/members/One/value", "2 elements do not fit its 1"},
+        {P("[{\"class\":\"CItem\"", "5,\"physical\":[{\"class\":\"CItem\""),
+         "/members/One/value", "a vector's value is a JSON array"},
+        {P("[1,65535]", "[1,65536]"), "/members/Shorts/value/1", "65536 is outside 0 to 65535"},
+        {P("[1,65535]", "{}"), "/members/Shorts/value", "an array member's value is a JSON array"},
+        {P("2147483647]", "2147483648]"), "/members/Words/value/1", "2147483648 is outside -2147483648 to 2147483647"},
+        {P(huge + "]", huge + "1]"), "/members/Huge/value", "64-bit integers cannot be filled"},
+        {P(huge + "]", huge + "9223372036854775808]"), "/members/Huge/value/0", "outside the range of an int64"},
+        {P("\"2000/02/29", "\"1999/02/29"), "/members/Times/value/0", "day 29 is not 1 to 28"},
+        {P("[\"NaN\",", "[1e400,"), "", "number overflow"},  // the parser's own refusal
+        {P("[\"NaN\",", "[true,"), "/members/Reals/value/0", "true is not a number"},
+        {P("\"value\":233", "\"value\":256"), "/members/Letter/value", "256 is outside 0 to 255"},
+        {P("\"physical\":-2.5", "\"physical\":-25"), "/members/Scaled/physical", "-25 is not the physical value"},
+        {P("\"physical\":-2.5", "\"units\":3"), "/members/Scaled/units", "3 is not the member's units code (none)"},
+        {P("\"bits\":[\"MASK_LOW\",", "\"bits\":[\"MASK_HIGH\","), "/members/Mask/bits/0", "unknown bit \"MASK_HIGH\""},
+        {P("\"bits\":[\"MASK_LOW\",", "\"bits\":[1,"), "/members/Mask/bits/0", "unknown bit 1"},
+    });
 }
 
 }  // namespace
