@@ -107,6 +107,10 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     const std::vector<unsigned char> wide = xqova::build::BuildDefinition(d, {}, nullptr);
     const std::string line = "    {\"name\": \"" + d.members[0].name + "\", \"type\": \"uint8\"},\n";
     EXPECT_NE(xqova::DefinitionBlocksToJson({wide.data()}, nullptr, &error, true).find(line), std::string::npos);
+    d.members[0].type = 0x93, d.members[0].fixedCount = 20000;  // a block the checks refuse is not dumped
+    const std::vector<unsigned char> refused = xqova::build::BuildDefinition(d, {}, nullptr);
+    EXPECT_EQ(xqova::DefinitionBlocksToJson({refused.data()}, nullptr, &error), "");
+    EXPECT_EQ(error.Text(), "at /classes/0: not a well-formed definition block: fixed array larger than 65535 bytes at offset 20");
 }
 
 // Every type spelling, and the fields beside the type, reach the block.
