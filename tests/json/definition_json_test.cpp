@@ -178,7 +178,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
 }
 
 // A class C whose member list is `members`, one of type `type`, one of
-// valued members A and B and the table order `order`.
+// valued members A and B and the table order `order`, one of the fields given,
+// a member A of the fields given.
 std::string Members(const std::string& members) {
     return R"({"name": "C", "family": 1, "genus": 0, "members": [)" + members + "]}";
 }
@@ -188,6 +189,7 @@ std::string Order(const std::string& order) {
            R"(, "members": [{"name": "A", "type": "uint8", "values": ["X"]}, {"name": "B", "type": "uint8"}]})";
 }
 std::string Head(const std::string& fields) { return R"({"name": "C", )" + fields + "}"; }
+std::string MemberA(const std::string& fields) { return Members(R"({"name": "A", "type": "uint8", )" + fields + "}"); }
 
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     const std::string longName(1025, 'N');
@@ -247,7 +249,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {ring(10), "/classes/0",
          "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C0"},
         {R"({"classes": {}})", "/classes", "a list of classes"},
-        {Members(R"({"name": "A", "type": "uint8", "units": -1})"), "/members/0/units", "-1 is outside 0 to 255"},
+        {MemberA(R"("units": -1)"), "/members/0/units", "-1 is outside 0 to 255"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
             {"name": "CB", "family": 3, "genus": 0, "members": [{"name": "A", "type": "object CA"}]}]})",
          "/classes/2/members/0/type", "differ in identifier"},
@@ -271,13 +273,11 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {Members(R"({"name": "A"})"), "/members/0", "a member has a \"type\""},
         {Members(R"({"name": "", "type": "int8"})"), "/members/0/name", "a name is not empty"},
         {Members(R"({"name": "A\u0000", "type": "int8"})"), "/members/0/name", "a name holds no zero character"},
-        {Members(R"({"name": "A", "type": "int8", "from": 102, "until": 101})"), "/members/0", "\"until\" is before"},
-        {Members(R"({"name": "A", "type": "int8", "scaleExponent": -129})"), "/members/0/scaleExponent",
-         "-129 is outside -128 to 127"},
-        {Members(R"({"name": "A", "type": "uint8", "values": "X"})"), "/members/0/values", "a list of names"},
-        {Members(R"({"name": "A", "type": "uint8", "values": [{"name": "X"}]})"), "/members/0/values/0",
-         "a value is a name, or"},
-        {Members(R"({"name": "A", "type": "uint8", "values": ["X", "X"]})"), "/members/0/values/1", "\"X\" is named twice"},
+        {MemberA(R"("from": 102, "until": 101)"), "/members/0", "\"until\" is before"},
+        {MemberA(R"("scaleExponent": -129)"), "/members/0/scaleExponent", "-129 is outside -128 to 127"},
+        {MemberA(R"("values": "X")"), "/members/0/values", "a list of names"},
+        {MemberA(R"("values": [{"name": "X"}])"), "/members/0/values/0", "a value is a name, or"},
+        {MemberA(R"("values": ["X", "X"])"), "/members/0/values/1", "\"X\" is named twice"},
         {Members(longMembers), "", "its empty-member document would be 75627 characters"},
         {Order("{}"), "/tableOrder", "a list of member names is expected"},
         {Order(R"(["Z"])"), "/tableOrder/0", "no member is named \"Z\""},
