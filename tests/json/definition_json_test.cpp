@@ -107,6 +107,11 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     const std::vector<unsigned char> wide = xqova::build::BuildDefinition(d, {}, nullptr);
     const std::string line = "    {\"name\": \"" + d.members[0].name + "\", \"type\": \"uint8\"},\n";
     EXPECT_NE(xqova::DefinitionBlocksToJson({wide.data()}, nullptr, &error, true).find(line), std::string::npos);
+    d.members[2].enumerators[2].value = 7;  // a list with a pair of a name and a value fills its lines too
+    const std::vector<unsigned char> gap = xqova::build::BuildDefinition(d, {}, nullptr);
+    EXPECT_NE(xqova::DefinitionBlocksToJson({gap.data()}, nullptr, &error, true).find(
+                  "_INCHES\", \"HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\",\n        {\"name\": \"HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES\", "
+                  "\"value\": 7}\n      ]"), std::string::npos);
     d.members[0].type = 0x93, d.members[0].fixedCount = 20000;  // a block the checks refuse is not dumped
     const std::vector<unsigned char> refused = xqova::build::BuildDefinition(d, {}, nullptr);
     EXPECT_EQ(xqova::DefinitionBlocksToJson({refused.data()}, nullptr, &error), "");
