@@ -319,7 +319,7 @@ TEST(Json, EveryKindOfElementRoundTrips) {
     object.SetMemberAt(7, 0xFFFFFFFFu);
     const unsigned short shorts[] = {1, 65535};
     const std::int32_t words[] = {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
-    const QOVA_TIME times[] = {{2000, 2, 29, 23, 59, 59, 99}, {0, 0, 0, 0, 0, 0, 0}, {1, 0, 0, 0, 0, 0, 0}};
+    const QOVA_TIME times[] = {{2000, 2, 29, 23, 59, 59, 99}, {0, 0, 0, 0, 0, 0, 0}, {10000, 1, 1, 0, 0, 0, 0}};
     std::vector<float> floats(std::begin(kAwkward), std::end(kAwkward));
     ASSERT_EQ(1, object.SetMemberAt(8, shorts, 2));
     ASSERT_EQ(1, object.SetMemberAt(9, words, 2));
@@ -341,7 +341,7 @@ TEST(Json, EveryKindOfElementRoundTrips) {
           "\"Words\":{\"type\":\"int32 UNBOUNDED\",\"value\":[-2147483648,2147483647]},"
           "\"Huge\":{\"type\":\"int64 UNBOUNDED\",\"value\":[]},"
           "\"Times\":{\"type\":\"TIME UNBOUNDED\",\"value\":[\"2000/02/29 23:59:59 99\",\"0000/00/00 00:00:00 00\","
-          "{\"year\":1,\"month\":0,\"day\":0,\"hour\":0,\"minute\":0,\"second\":0,\"fraction\":0}]},"
+          "{\"year\":10000,\"month\":1,\"day\":1,\"hour\":0,\"minute\":0,\"second\":0,\"fraction\":0}]},"
           "\"Reals\":{\"type\":\"float64 UNBOUNDED\",\"value\":[\"NaN\",\"Infinity\",\"-Infinity\",-0.0,5e-324,"
           "1.401298464324817e-45,3.4028234663852886e+38,0.1,0.3333333333333333]},\"Floats\":{\"type\":\"float32 UNBOUNDED\","
           "\"value\":[\"NaN\",\"Infinity\",\"-Infinity\",-0.0,0.0,1e-45,3.4028235e+38,0.1,0.33333334]},"
