@@ -107,6 +107,15 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     const std::vector<unsigned char> wide = xqova::build::BuildDefinition(d, {}, nullptr);
     const std::string line = "    {\"name\": \"" + d.members[0].name + "\", \"type\": \"uint8\"},\n";
     EXPECT_NE(xqova::DefinitionBlocksToJson({wide.data()}, nullptr, &error, true).find(line), std::string::npos);
+    d.members[2].enumerators[2].value = 7;  // a list with a pair of a name and a value fills its lines too
+    const std::vector<unsigned char> gap = xqova::build::BuildDefinition(d, {}, nullptr);
+    EXPECT_NE(xqova::DefinitionBlocksToJson({gap.data()}, nullptr, &error, true).find(
+                  "_INCHES\", \"HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\",\n        {\"name\": \"HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES\", "
+                  "\"value\": 7}\n      ]"), std::string::npos);
+    d.members[0].type = 0x93, d.members[0].fixedCount = 20000;  // a block the checks refuse is not dumped
+    const std::vector<unsigned char> refused = xqova::build::BuildDefinition(d, {}, nullptr);
+    EXPECT_EQ(xqova::DefinitionBlocksToJson({refused.data()}, nullptr, &error), "");
+    EXPECT_EQ(error.Text(), "at /classes/0: not a well-formed definition block: fixed array larger than 65535 bytes at offset 20");
 }
 
 // Every type spelling, and the fields beside the type, reach the block.
@@ -114,15 +123,13 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const std::string text = R"({"classes": [
       {"name": "CPartDStd", "identifier": "0x00C90000", "species": ["SpSTANDARD", {"name": "SpB", "value": 7}],
        "members": [{"name": "V", "type": "int64"}]},
-      {"name": "CHostDStd", "family": 200, "genus": 3, "version": 102, "membersFrom": 101, "members": [
+      {"name": "CHostDStd", "family": 200, "genus": 3, "version": 102, "membersFrom": 101, "attributeSize": 12,
+       "xmlBaseSize": 500, "members": [
         {"name": "Base", "type": "inherit CPartDStd"},
         {"name": "A", "type": "bitmask uint32", "from": 102, "until": 103, "alias": 4294967294,
          "units": 9, "scaleCoefficient": 25, "scaleExponent": -3},
-        {"name": "B", "type": "widechar[UNBOUNDED]"},
-        {"name": "C", "type": "float64[4]"},
-        {"name": "D", "type": "0x18"},
-        {"name": "E", "type": "object CNIBPDStd[0]"},
-        {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
+        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x18"},
+        {"name": "E", "type": "object CNIBPDStd[0]"}, {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
         {"name": "G", "type": "object ANY_CLASS"}]}]})";
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
     xqova::JsonError error;
@@ -153,10 +160,11 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     EXPECT_STREQ(xqova::DefinitionEnumerator(blocks[0].data(), 0xFFFF, 7), "SpB");
 
     // And the dump spells every type the way it was written.
-    const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error);
-    for (const char* spelling : {"\"inherit CPartDStd\"", "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"",
-                                 "\"float64[4]\"", "\"0x18\"", "\"object CNIBPDStd[0]\"",
-                                 "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"", "\"membersFrom\": 101"}) {
+    const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error, true);
+    for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
+                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"",
+                                 "\"object CNIBPDStd[0]\"", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
+                                 "\"membersFrom\": 101"}) {
         EXPECT_NE(dumped.find(spelling), std::string::npos) << spelling;
     }
 
@@ -169,12 +177,24 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const std::string listed = xqova::DefinitionsToJson(classes, &all, &error);
     EXPECT_NE(listed.find("\"classes\""), std::string::npos);
     EXPECT_EQ(Compile(listed, &all, &error), Blocks{blocks[0]}) << error.Text();
+    classes[0].members[0].name.assign(70000, 'V');  // no block holds it
+    EXPECT_EQ(xqova::DefinitionsToJson(classes, &all, &error, true), "");
+    EXPECT_NE(error.reason.find("the block's size with its name would be"), std::string::npos) << error.Text();
 }
 
-// A class C whose member list is `members`.
+// A class C whose member list is `members`, one of type `type`, one of
+// valued members A and B and the table order `order`, one of the fields given,
+// a member A of the fields given.
 std::string Members(const std::string& members) {
     return R"({"name": "C", "family": 1, "genus": 0, "members": [)" + members + "]}";
 }
+std::string OfType(const std::string& type) { return Members(R"({"name": "A", "type": ")" + type + "\"}"); }
+std::string Order(const std::string& order) {
+    return R"({"name": "C", "family": 1, "genus": 0, "tableOrder": )" + order +
+           R"(, "members": [{"name": "A", "type": "uint8", "values": ["X"]}, {"name": "B", "type": "uint8"}]})";
+}
+std::string Head(const std::string& fields) { return R"({"name": "C", )" + fields + "}"; }
+std::string MemberA(const std::string& fields) { return Members(R"({"name": "A", "type": "uint8", )" + fields + "}"); }
 
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     const std::string longName(1025, 'N');
@@ -188,13 +208,17 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         }
         return text + "]}";
     };
-    std::string bigValues;
+    // Values or members of long names.
+    std::string bigValues, longMembers;
     for (int i = 0; i < 70; ++i) bigValues += (i ? ", \"" : "\"") + std::string(1000, 'A' + i % 26) + std::to_string(i) + "\"";
-    const struct {
+    const auto member = [](const std::string& name) { return R"({"name": ")" + name + R"(", "type": "uint8"})"; };
+    for (int i = 0; i < 70; ++i) longMembers += (i ? ", " : "") + member(std::string(1000, 'A' + i % 26) + std::to_string(i));
+    struct Case {
         std::string text;
         const char* path;
         const char* reason;  // a part of the reason
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {R"({"name": )", "", "not JSON"},
         {R"({"name": null, "identifier": "0x00C80000"})", "/name", "a string is expected, not null"},
         {R"({"name": "C", "name": "D", "identifier": "0x00C80000"})", "/name", "given twice"},
@@ -208,16 +232,8 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"name": "C", "identifier": "0x00C80001", "species": ["SpA"]})", "/species/0", "identifier's"},
         {R"({"name": "C", "family": 1, "genus": 0, "species": []})", "/species", "at least one"},
         {Members(R"({"name": "A", "tpye": "uint8"})"), "/members/0/tpye", "no such field"},
-        {Members(R"({"name": "A", "type": "uint7"})"), "/members/0/type", "unknown type"},
-        {Members(R"({"name": "A", "type": "uint8[70000]"})"), "/members/0/type", "0 to 65535"},
-        {Members(R"({"name": "A", "type": "uint8[-1]"})"), "/members/0/type", "0 to 65535"},
-        {Members(R"({"name": "A", "type": "uint8 x"})"), "/members/0/type", "unknown type"},
-        {R"({"name": "C", "family": 1, "genus": 0, "members": [{"name": "A", "type": "uint8", "values": ["X"]}],
-            "tableOrder": []})",
-         "/tableOrder", "member \"A\" has values and is not listed"},
         {std::string((16u << 20) + 1, ' '), "", "16777217 bytes, more than the limit of 16777216"},
-        {Members(R"({"name": "A", "type": "bitmask float32"})"), "/members/0/type", "integer type"},
-        {Members(R"({"name": "A", "type": "uint32[20000]"})"), "/members/0", "refused: fixed array larger"},
+        {OfType("uint32[20000]"), "/members/0", "refused: fixed array larger"},
         {Members(R"({"name": "A", "type": "uint8"}, {"name": "A", "type": "uint8"})"), "/members/1/name",
          "names an earlier member"},
         {Members(R"({"name": ")" + longName + R"(", "type": "uint8"})"), "/members/0/name", "more than 1024"},
@@ -225,7 +241,6 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
          "/members/0/values/1", "past 65535"},
         {Members(R"({"name": "A", "type": "uint16", "values": [)" + bigValues + "]}"), "",
          "class C, member 0 \"A\": the block's size with its name would be"},
-        {Members(R"({"name": "A", "type": "object CNope"})"), "/members/0/type", "no class is named \"CNope\""},
         {Members(R"({"name": "A", "type": "uint8"}, {"name": "B", "type": "inherit CNIBPDStd"})"), "/members/1/type",
          "only the first member inherits"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
@@ -233,30 +248,86 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
          "/classes/0", "cycle: CA.B -> CB.A -> CA"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CA"}]}]})",
          "/classes/0", "cycle: CA.B -> CA"},
+        {Head(R"("identifier": "0x00180000", "members": [{"name": "R", "type": "object CSESDZentoRec"}])"), "",
+         "cycle: C.R -> CSESDZentoRec.DeviceInfo -> C"},
         {ring(6), "/classes/0", "cycle: C0.m -> C1.m -> C2.m -> C3.m -> C4.m -> C5.m -> C0"},
         {ring(10), "/classes/0",
          "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C0"},
         {R"({"classes": {}})", "/classes", "a list of classes"},
-        {Members(R"({"name": "A", "type": "uint8", "units": -1})"), "/members/0/units", "-1 is outside 0 to 255"},
+        {MemberA(R"("units": -1)"), "/members/0/units", "-1 is outside 0 to 255"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
             {"name": "CB", "family": 3, "genus": 0, "members": [{"name": "A", "type": "object CA"}]}]})",
          "/classes/2/members/0/type", "differ in identifier"},
+        {"[]", "", "an object is expected, not an array"},
+        {Head(R"("identifier": "0x00C80000", "version": "1")"), "/version", "an integer is expected, not a string"},
+        {Head(R"("identifier": "0x00C80000", "version": [])"), "/version", "an integer is expected, not an array"},
+        {R"({"name": true, "identifier": "0x00C80000"})", "/name", "a string is expected, not a boolean"},
+        {Head(R"("identifier": "1x00C80000")"), "/identifier", "not an identifier"},
+        {Head(R"("identifier": "0xFFFFFFFF")"), "/identifier", "0xFFFFFFFF stands for any class"},
+        {Head(R"("family": 1)"), "", "\"identifier\", or a \"family\" and a \"genus\""},
+        {Head(R"("identifier": "0x00C80000", "family": 2)"), "/family", "differs from the identifier's"},
+        {Head(R"("identifier": "0x00C80000", "genus": 1)"), "/genus", "differs from the identifier's"},
+        {Head(R"("identifier": "0x00C80000", "species": ["SpA", {"name": "SpB", "value": 0}])"), "/species",
+         "code 0 is listed twice"},
+        {Head(R"("family": 1, "genus": 0, "members": {})"), "/members", "a list of members is expected"},
+        {Head(R"("family": 1, "genus": 0, "enumerations": {})"), "/enumerations", "a list of enumerations"},
+        {Head(R"("family": 1, "genus": 0, "enumerations": [{"name": "E", "values": []}, {"name": "E", "values": []}])"),
+         "/enumerations/1/name", "\"E\" names an earlier enumeration too"},
+        {Members("5"), "/members/0", "an object is expected, not a number"},
+        {Members(R"({"type": "uint8"})"), "/members/0", "a member has a \"name\""},
+        {Members(R"({"name": "A"})"), "/members/0", "a member has a \"type\""},
+        {Members(R"({"name": "", "type": "int8"})"), "/members/0/name", "a name is not empty"},
+        {Members(R"({"name": "A\u0000", "type": "int8"})"), "/members/0/name", "a name holds no zero character"},
+        {MemberA(R"("from": 102, "until": 101)"), "/members/0", "\"until\" is before"},
+        {MemberA(R"("scaleExponent": -129)"), "/members/0/scaleExponent", "-129 is outside -128 to 127"},
+        {MemberA(R"("values": "X")"), "/members/0/values", "a list of names"},
+        {MemberA(R"("values": [{"name": "X"}])"), "/members/0/values/0", "a value is a name, or"},
+        {MemberA(R"("values": ["X", "X"])"), "/members/0/values/1", "\"X\" is named twice"},
+        {Members(longMembers), "", "its empty-member document would be 75627 characters"},
+        {Order("{}"), "/tableOrder", "a list of member names is expected"},
+        {Order(R"(["Z"])"), "/tableOrder/0", "no member is named \"Z\""},
+        {Order(R"(["B"])"), "/tableOrder/0", "member \"B\" has no values"},
+        {Order(R"(["A", "A"])"), "/tableOrder/1", "member \"A\" is listed twice"},
+        {Order("[]"), "/tableOrder", "member \"A\" has values and is not listed"},
         {std::string(64, '[') + std::string(64, ']'), "/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0", "nested deeper"},
     };
+    // Type spellings that name no type.
+    const char* const types[][2] = {
+        {"uint7", "unknown type"}, {"uint8[70000]", "0 to 65535"}, {"uint8[-1]", "0 to 65535"},
+        {"uint8 x", "unknown type"}, {"bitmask float32", "integer type"},
+        {"object CNope", "no class is named \"CNope\""}, {"uint8[3", "an array size ends with ]"},
+        {"uint8[]", "an array size is a count"}, {"uint8[123456]", "an array size is a count"},
+        {"object", "the class held is missing"}, {"inherit CNIBPDStd[2]", "an inherit member is no array"},
+        {"inherit ANY_CLASS", "an inherit member names its base class"},
+        {"object 0x00C9000Z", "no class is named \"0x00C9000Z\""}, {"bitmask 0x18", "unknown type"},
+        {"0xZZ", "unknown type"}, {"0x40", "a type byte written in hex is below 0x40"},
+        {"0x06", "object members are written object CLASS"}
+    };
+    for (const auto& t : types) cases.push_back({OfType(t[0]), "/members/0/type", t[1]});
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 160));
         xqova::JsonError error;
         EXPECT_TRUE(Compile(c.text, &all, &error).empty());
         EXPECT_EQ(error.path, c.path);
-        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.reason;
+        EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.Text();
     }
-    // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken.
-    for (const std::string& taken : {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"),
-                                     Members(R"({"name": ")" + longName.substr(1) + R"(", "type": "uint8"})")}) {
+    // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken; classes held
+    // without a cycle: one no definition serves, one met twice.
+    for (const std::string& taken :
+         {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"), Members(member(longName.substr(1))),
+          Members(R"({"name": "D", "type": "object 0x00AB0000"})"),
+          std::string(R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
+              {"name": "CB", "family": 2, "genus": 0}]})")}) {
         xqova::JsonError error;
-        EXPECT_EQ(Compile(taken, &all, &error).size(), 1u) << error.Text();
+        EXPECT_FALSE(Compile(taken, &all, &error).empty()) << error.Text();
     }
+    // No text; no error to fill.
+    xqova::JsonError error;
+    Blocks blocks;
+    EXPECT_FALSE(xqova::DefinitionBlocksFromJson(nullptr, 1, &all, &blocks, &error));
+    EXPECT_EQ("no text", error.Text());
+    EXPECT_FALSE(xqova::DefinitionBlocksFromJson("[", 1, &all, &blocks, nullptr));
 }
 
 // Both readers of the component parse a long list in time linear in it

@@ -763,8 +763,7 @@ void Pretty(const Json& j, std::size_t indent, std::size_t lead, std::string& ou
     // A list of values (names, and {"name", "value"} pairs) fills its lines.
     bool fill = j.is_array();
     for (const Json& item : j) {
-        fill = fill && (item.is_string() || item.is_number() ||
-                        (item.is_object() && item.size() == 2 && item.contains("value")));
+        fill = fill && (item.is_string() || (item.size() == 2 && item.contains("value")));
     }
     if (fill) {
         out += "[\n" + pad;

@@ -49,8 +49,7 @@ std::uint16_t InheritedCount(CXQOVAObject& object) {
 
 void Collect(CXQOVAObject& object, std::vector<Member>* members) {
     if (object.BaseClass() != nullptr) Collect(*object.BaseClass(), members);
-    const void* definition = object.GetDefinition();
-    if (definition == nullptr) return;
+    const void* definition = object.GetDefinition();  // null: an unknown class, no members
     const std::uint16_t inherited = InheritedCount(object);
     MemberWalker walker(definition);
     Member m;
@@ -89,7 +88,7 @@ std::string HexId(std::uint32_t id) {
 }
 
 std::string ClassName(const void* definition) {
-    const char* name = definition == nullptr ? nullptr : DefinitionText(definition, 0xFFFF);
+    const char* name = DefinitionText(definition, 0xFFFF);
     return name == nullptr ? std::string() : name;
 }
 
@@ -138,13 +137,21 @@ std::string BitText(unsigned bit) {
     return text;
 }
 
+// The bits a BITMASK member's value holds: its own, at most the low 32
+// (the member interface sets no more).
+long long BitmaskBits(MemberType type) {
+    return static_cast<long long>(0xFFFFFFFFull >> (32u - 8u * std::min<unsigned>(type.ElementSize(), 4u)));
+}
+bool HeldBit(MemberType type, unsigned bit) { return bit < 32 && ((BitmaskBits(type) >> bit) & 1) != 0; }
+
 Json NonFinite(double d) { return std::isnan(d) ? "NaN" : (d < 0 ? "-Infinity" : "Infinity"); }
 
-// The shortest decimal whose double reading converts back to the same float.
+// The shortest decimal whose double reading converts back to the same float
+// (nine significant digits always do).
 Json FloatJson(float f) {
     if (!std::isfinite(f)) return NonFinite(f);
     char text[40];
-    for (int precision = 1; precision <= 9; ++precision) {
+    for (int precision = 1;; ++precision) {
         std::snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(f));
         if (static_cast<float>(std::strtod(text, nullptr)) == f) break;
     }
@@ -176,8 +183,8 @@ unsigned DaysInMonth(unsigned year, unsigned month) {
 bool InCalendar(const QOVA_TIME& t) { return TimeFault(t).empty(); }
 
 bool AllZero(const QOVA_TIME& t) {
-    return t.year == 0 && t.month == 0 && t.day == 0 && t.hour == 0 && t.minute == 0 && t.second == 0 &&
-           t.fraction == 0;
+    static const QOVA_TIME kZero{};
+    return std::memcmp(&t, &kZero, sizeof t) == 0;
 }
 
 Json TimeJson(const QOVA_TIME& t) {
@@ -219,7 +226,7 @@ void AppendUtf8(std::string* out, std::uint32_t cp) {
 
 // How many elements of a text member's buffer its string shows: a fixed
 // array up to its last non-zero element, an UNBOUNDED one without the one
-// terminator its setter adds.
+// terminator its setter adds (an UNBOUNDED one has at least one element).
 std::size_t TextLength(const void* data, std::size_t count, unsigned width, bool fixed) {
     auto at = [&](std::size_t i) -> unsigned {
         if (width == 0) return static_cast<const unsigned char*>(data)[i];
@@ -227,7 +234,6 @@ std::size_t TextLength(const void* data, std::size_t count, unsigned width, bool
         std::memcpy(&u, static_cast<const unsigned char*>(data) + 2 * i, 2);
         return u;
     };
-    if (data == nullptr) return 0;
     if (!fixed) return count > 0 && at(count - 1) == 0 ? count - 1 : count;
     while (count > 0 && at(count - 1) == 0) --count;
     return count;
@@ -361,7 +367,7 @@ Json MemberJson(CXQOVAObject& object, const Member& m) {
     if (type.IsBitmask()) {
         // Every set bit: by its name, or as its value in hex when it has none.
         Json bits = Json::array();
-        for (unsigned bit = 0; bit < 8u * type.ElementSize() && bit < 32; ++bit) {
+        for (unsigned bit = 0; HeldBit(type, bit); ++bit) {
             if (accessor.GetBit(static_cast<std::uint16_t>(bit)) == 0) continue;
             const std::string* name = nullptr;
             for (const auto& pair : pairs) {
@@ -465,7 +471,7 @@ private:
         const std::string text = id.get<std::string>();
         char* end = nullptr;
         const unsigned long long v = std::strtoull(text.c_str(), &end, 16);
-        if (text.size() != 10 || text.compare(0, 2, "0x") != 0 || *end != '\0' || v > 0xFFFFFFFFull) {
+        if (text.size() != 10 || text.compare(0, 2, "0x") != 0 || *end != '\0') {
             Refuse(at, "\"" + text + "\" is not a class identifier (0x and 8 hexadecimal digits)");
         }
         const Json& ver = Field(document, "version", path);
@@ -604,11 +610,6 @@ private:
         CheckPhysical(object, m, entry, path);
     }
 
-    // The bits a BITMASK member's value holds: its own, at most the low 32.
-    static long long BitmaskBits(MemberType type) {
-        return static_cast<long long>(0xFFFFFFFFull >> (32u - 8u * std::min<unsigned>(type.ElementSize(), 4u)));
-    }
-
     // "physical" and "units" are for people: when given they must be what
     // the value set gives.
     static void CheckPhysical(CXQOVAObject& object, const Member& m, const Json& entry, const std::string& path) {
@@ -675,7 +676,7 @@ private:
                 const std::string at = path + "/bits/" + std::to_string(i);
                 bool found = false;
                 for (const auto& pair : pairs) {
-                    if (bit.is_string() && pair.second == bit.get<std::string>() && pair.first < 8u * type.ElementSize()) {
+                    if (bit.is_string() && pair.second == bit.get<std::string>() && HeldBit(type, pair.first)) {
                         named |= static_cast<long long>(1ull << pair.first);
                         found = true;
                         break;
@@ -683,8 +684,8 @@ private:
                 }
                 if (found) continue;
                 // A bit without a name, as its value ("0x0040").
-                const unsigned number = bit.is_string() ? UnnamedBit(bit.get<std::string>()) : 64;
-                if (number >= 8u * type.ElementSize() || number >= 32) {
+                const unsigned number = bit.is_string() ? UnnamedBit(bit.get<std::string>()) : 32;
+                if (!HeldBit(type, number)) {
                     Refuse(at, "unknown bit " + Shown(bit) + " (known: " + list() + ")");
                 }
                 for (const auto& pair : pairs) {
@@ -697,17 +698,14 @@ private:
         }
         if (value == entry.end()) {
             if (!hasNames) Refuse(path, "\"value\" is missing");
-            named |= unnamed;
-            if (type.IsSigned() && type.ElementSize() < 8) {
-                const unsigned width = 8u * type.ElementSize();
-                if (named >= (1ll << (width - 1))) named -= 1ll << width;  // the top bit of a signed member
-            }
-            return named;
+            // A signed member's top bit comes out negative as the setter
+            // keeps the low bits.
+            return named | unnamed;
         }
         const long long v = Integer(*value, type, path + "/value");
         long long known = 0;
         for (const auto& pair : pairs) {
-            if (pair.first < 8u * type.ElementSize() && pair.first < 63) known |= static_cast<long long>(1ull << pair.first);
+            if (HeldBit(type, pair.first)) known |= 1ll << pair.first;
         }
         if (hasNames) {
             // The names must say what the value says: its enumerator, or
@@ -738,14 +736,11 @@ private:
         return v;
     }
 
-    // The bit a "0x..." text of a single bit's value names; 64 when it is none.
+    // The bit a single bit's value names, written as BitText writes it
+    // ("0x0040"); 32 when it is none.
     static unsigned UnnamedBit(const std::string& text) {
-        if (text.size() < 3 || text.compare(0, 2, "0x") != 0) return 64;
-        char* end = nullptr;
-        const unsigned long long v = std::strtoull(text.c_str() + 2, &end, 16);
-        if (*end != '\0' || v == 0 || (v & (v - 1)) != 0 || v > 0xFFFFFFFFull) return 64;
         unsigned bit = 0;
-        while ((v >> bit) != 1) ++bit;
+        while (bit < 32 && text != BitText(bit)) ++bit;
         return bit;
     }
 
@@ -767,7 +762,7 @@ private:
             Refuse(path, Shown(value) + " is outside " + std::to_string(low) + " to " + std::to_string(high));
         }
         const long long v = value.get<long long>();
-        if (v < low || v > high) {
+        if (v < low) {  // above `high` it is unsigned, refused above
             Refuse(path, Shown(value) + " is outside " + std::to_string(low) + " to " + std::to_string(high));
         }
         return v;
@@ -782,8 +777,7 @@ private:
             Refuse(path, Shown(value) + " is not a number (non-finite values are \"NaN\", \"Infinity\", \"-Infinity\")");
         }
         if (!value.is_number()) Refuse(path, Shown(value) + " is not a number");
-        const double d = value.get<double>();
-        if (!std::isfinite(d)) Refuse(path, Shown(value) + " is not finite");
+        const double d = value.get<double>();  // finite: the parser refuses numbers that overflow
         if (type.Width() == 3 && !std::isfinite(static_cast<float>(d))) {
             Refuse(path, Shown(value) + " is outside the range of a float32");
         }
@@ -938,7 +932,8 @@ private:
         CXQOVAData_u& accessor = object.GetMember(m.id);
         if (type.IsFixedArray()) {
             // A fixed array is written in place: every element may be used,
-            // a text's last one included.
+            // a text's last one included. One of no elements has no buffer.
+            if (m.record.fixedCount == 0) return;
             auto* buffer = static_cast<unsigned char*>(static_cast<void*>(accessor));
             if (buffer == nullptr) Refuse(path, "the member has no buffer");
             std::memset(buffer, 0, static_cast<std::size_t>(m.record.fixedCount) * size);
@@ -983,7 +978,7 @@ private:
             value.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<long long>::max())) {
             Refuse(path, Shown(value) + " is outside the range of an int64");
         }
-        if (!type.IsSigned() && !value.is_number_unsigned() && value.get<long long>() < 0) {
+        if (!type.IsSigned() && !value.is_number_unsigned()) {  // the parser reads 0 and above as unsigned
             Refuse(path, Shown(value) + " is outside the range of a uint64");
         }
         return static_cast<long long>(value.get<std::uint64_t>());
