@@ -34,11 +34,11 @@ std::vector<unsigned char> Bytes(const void* block) {
 }
 
 TEST(DefinitionJson, EveryBuiltInBlockDumpsAndCompilesBackByteForByte) {
-    const CXQOVADictionary& all = xqova::AllBuiltinClasses();
     for (void* (*chain)() : {&RER_SDK::Dictionary, &RER_KLEV_ZENTO::Dictionary}) {
         const std::vector<const void*> blocks = test_objects::ChainBlocks(chain());
         ASSERT_FALSE(blocks.empty());
-        // The whole chain in one document, names resolved within it.
+        // The whole chain in one document, names resolved within it (the
+        // tool's tests dump classes alone, named by the dictionary).
         xqova::JsonError error;
         std::vector<std::string> inexact;
         const std::string text = xqova::DefinitionBlocksToJson(blocks, nullptr, &error, false, &inexact);
@@ -48,16 +48,6 @@ TEST(DefinitionJson, EveryBuiltInBlockDumpsAndCompilesBackByteForByte) {
         ASSERT_FALSE(error) << error.Text();
         ASSERT_EQ(again.size(), blocks.size());
         for (std::size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(again[i], Bytes(blocks[i])) << i;
-        // Each class alone, its member classes named by the dictionary.
-        for (const void* block : blocks) {
-            const std::string one = xqova::DefinitionBlocksToJson({block}, &all, &error, true);
-            ASSERT_FALSE(error) << error.Text();
-            ASSERT_EQ(one.compare(0, 9, "{\n  \"name"), 0);
-            const Blocks back = Compile(one, &all, &error);
-            ASSERT_FALSE(error) << one << error.Text();
-            ASSERT_EQ(back.size(), 1u);
-            EXPECT_EQ(back[0], Bytes(block)) << one;
-        }
     }
 }
 
@@ -107,11 +97,6 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     const std::vector<unsigned char> wide = xqova::build::BuildDefinition(d, {}, nullptr);
     const std::string line = "    {\"name\": \"" + d.members[0].name + "\", \"type\": \"uint8\"},\n";
     EXPECT_NE(xqova::DefinitionBlocksToJson({wide.data()}, nullptr, &error, true).find(line), std::string::npos);
-    d.members[2].enumerators[2].value = 7;  // a list with a pair of a name and a value fills its lines too
-    const std::vector<unsigned char> gap = xqova::build::BuildDefinition(d, {}, nullptr);
-    EXPECT_NE(xqova::DefinitionBlocksToJson({gap.data()}, nullptr, &error, true).find(
-                  "_INCHES\", \"HEIGHTDISPLAYUNITS_UNITS_CENTIMETRES\",\n        {\"name\": \"HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES\", "
-                  "\"value\": 7}\n      ]"), std::string::npos);
     d.members[0].type = 0x93, d.members[0].fixedCount = 20000;  // a block the checks refuse is not dumped
     const std::vector<unsigned char> refused = xqova::build::BuildDefinition(d, {}, nullptr);
     EXPECT_EQ(xqova::DefinitionBlocksToJson({refused.data()}, nullptr, &error), "");
@@ -164,7 +149,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
                                  "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"",
                                  "\"object CNIBPDStd[0]\"", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
-                                 "\"membersFrom\": 101"}) {
+                                 "\"membersFrom\": 101", "\"species\": [\"SpSTANDARD\", {\"name\": \"SpB\", \"value\": 7}]"}) {
         EXPECT_NE(dumped.find(spelling), std::string::npos) << spelling;
     }
 
@@ -177,9 +162,6 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const std::string listed = xqova::DefinitionsToJson(classes, &all, &error);
     EXPECT_NE(listed.find("\"classes\""), std::string::npos);
     EXPECT_EQ(Compile(listed, &all, &error), Blocks{blocks[0]}) << error.Text();
-    classes[0].members[0].name.assign(70000, 'V');  // no block holds it
-    EXPECT_EQ(xqova::DefinitionsToJson(classes, &all, &error, true), "");
-    EXPECT_NE(error.reason.find("the block's size with its name would be"), std::string::npos) << error.Text();
 }
 
 // A class C whose member list is `members`, one of type `type`, one of
@@ -216,7 +198,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     struct Case {
         std::string text;
         const char* path;
-        const char* reason;  // a part of the reason
+        const char* reason;  // a part of the reason; "" when taken
     };
     std::vector<Case> cases = {
         {R"({"name": )", "", "not JSON"},
@@ -246,11 +228,8 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
             {"name": "CB", "family": 2, "genus": 0, "members": [{"name": "A", "type": "object CA[2]"}]}]})",
          "/classes/0", "cycle: CA.B -> CB.A -> CA"},
-        {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CA"}]}]})",
-         "/classes/0", "cycle: CA.B -> CA"},
         {Head(R"("identifier": "0x00180000", "members": [{"name": "R", "type": "object CSESDZentoRec"}])"), "",
          "cycle: C.R -> CSESDZentoRec.DeviceInfo -> C"},
-        {ring(6), "/classes/0", "cycle: C0.m -> C1.m -> C2.m -> C3.m -> C4.m -> C5.m -> C0"},
         {ring(10), "/classes/0",
          "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C0"},
         {R"({"classes": {}})", "/classes", "a list of classes"},
@@ -258,19 +237,11 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
             {"name": "CB", "family": 3, "genus": 0, "members": [{"name": "A", "type": "object CA"}]}]})",
          "/classes/2/members/0/type", "differ in identifier"},
-        {"[]", "", "an object is expected, not an array"},
-        {Head(R"("identifier": "0x00C80000", "version": "1")"), "/version", "an integer is expected, not a string"},
-        {Head(R"("identifier": "0x00C80000", "version": [])"), "/version", "an integer is expected, not an array"},
-        {R"({"name": true, "identifier": "0x00C80000"})", "/name", "a string is expected, not a boolean"},
-        {Head(R"("identifier": "1x00C80000")"), "/identifier", "not an identifier"},
         {Head(R"("identifier": "0xFFFFFFFF")"), "/identifier", "0xFFFFFFFF stands for any class"},
-        {Head(R"("family": 1)"), "", "\"identifier\", or a \"family\" and a \"genus\""},
         {Head(R"("identifier": "0x00C80000", "family": 2)"), "/family", "differs from the identifier's"},
-        {Head(R"("identifier": "0x00C80000", "genus": 1)"), "/genus", "differs from the identifier's"},
         {Head(R"("identifier": "0x00C80000", "species": ["SpA", {"name": "SpB", "value": 0}])"), "/species",
          "code 0 is listed twice"},
         {Head(R"("family": 1, "genus": 0, "members": {})"), "/members", "a list of members is expected"},
-        {Head(R"("family": 1, "genus": 0, "enumerations": {})"), "/enumerations", "a list of enumerations"},
         {Head(R"("family": 1, "genus": 0, "enumerations": [{"name": "E", "values": []}, {"name": "E", "values": []}])"),
          "/enumerations/1/name", "\"E\" names an earlier enumeration too"},
         {Members("5"), "/members/0", "an object is expected, not a number"},
@@ -279,7 +250,6 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {Members(R"({"name": "", "type": "int8"})"), "/members/0/name", "a name is not empty"},
         {Members(R"({"name": "A\u0000", "type": "int8"})"), "/members/0/name", "a name holds no zero character"},
         {MemberA(R"("from": 102, "until": 101)"), "/members/0", "\"until\" is before"},
-        {MemberA(R"("scaleExponent": -129)"), "/members/0/scaleExponent", "-129 is outside -128 to 127"},
         {MemberA(R"("values": "X")"), "/members/0/values", "a list of names"},
         {MemberA(R"("values": [{"name": "X"}])"), "/members/0/values/0", "a value is a name, or"},
         {MemberA(R"("values": ["X", "X"])"), "/members/0/values/1", "\"X\" is named twice"},
@@ -290,37 +260,31 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {Order(R"(["A", "A"])"), "/tableOrder/1", "member \"A\" is listed twice"},
         {Order("[]"), "/tableOrder", "member \"A\" has values and is not listed"},
         {std::string(64, '[') + std::string(64, ']'), "/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0/0", "nested deeper"},
+        // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken; classes held
+        // without a cycle: one no definition serves, one met twice.
+        {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"), "", ""},
+        {Members(member(longName.substr(1))), "", ""},
+        {Members(R"({"name": "D", "type": "object 0x00AB0000"})"), "", ""},
+        {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
+            {"name": "CB", "family": 2, "genus": 0}]})", "", ""},
     };
     // Type spellings that name no type.
     const char* const types[][2] = {
-        {"uint7", "unknown type"}, {"uint8[70000]", "0 to 65535"}, {"uint8[-1]", "0 to 65535"},
-        {"uint8 x", "unknown type"}, {"bitmask float32", "integer type"},
-        {"object CNope", "no class is named \"CNope\""}, {"uint8[3", "an array size ends with ]"},
-        {"uint8[]", "an array size is a count"}, {"uint8[123456]", "an array size is a count"},
+        {"uint7", "unknown type"}, {"uint8[70000]", "0 to 65535"}, {"uint8 x", "unknown type"},
+        {"bitmask float32", "integer type"}, {"object CNope", "no class is named \"CNope\""},
+        {"uint8[3", "an array size ends with ]"}, {"uint8[123456]", "an array size is a count"},
         {"object", "the class held is missing"}, {"inherit CNIBPDStd[2]", "an inherit member is no array"},
         {"inherit ANY_CLASS", "an inherit member names its base class"},
-        {"object 0x00C9000Z", "no class is named \"0x00C9000Z\""}, {"bitmask 0x18", "unknown type"},
-        {"0xZZ", "unknown type"}, {"0x40", "a type byte written in hex is below 0x40"},
-        {"0x06", "object members are written object CLASS"}
+        {"0x40", "a type byte written in hex is below 0x40"}, {"0x06", "object members are written object CLASS"}
     };
     for (const auto& t : types) cases.push_back({OfType(t[0]), "/members/0/type", t[1]});
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 160));
         xqova::JsonError error;
-        EXPECT_TRUE(Compile(c.text, &all, &error).empty());
+        EXPECT_EQ(Compile(c.text, &all, &error).empty(), *c.reason != '\0') << error.Text();
         EXPECT_EQ(error.path, c.path);
         EXPECT_NE(error.reason.find(c.reason), std::string::npos) << error.Text();
-    }
-    // A vector of its own class may be empty (no cycle); a name of 1024 bytes is still taken; classes held
-    // without a cycle: one no definition serves, one met twice.
-    for (const std::string& taken :
-         {Members(R"({"name": "B", "type": "object C[UNBOUNDED]"})"), Members(member(longName.substr(1))),
-          Members(R"({"name": "D", "type": "object 0x00AB0000"})"),
-          std::string(R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
-              {"name": "CB", "family": 2, "genus": 0}]})")}) {
-        xqova::JsonError error;
-        EXPECT_FALSE(Compile(taken, &all, &error).empty()) << error.Text();
     }
     // No text; no error to fill.
     xqova::JsonError error;
