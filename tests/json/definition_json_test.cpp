@@ -159,32 +159,28 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     EXPECT_EQ(Compile(listed, &all, &error), Blocks{blocks[0]}) << error.Text();
 }
 
-// A class C whose member list is `members`, one of type `type`, one of
-// valued members A and B and the table order `order`, one of the fields given,
-// a member A of the fields given.
-std::string Members(const std::string& members) {
-    return R"({"name": "C", "family": 1, "genus": 0, "members": [)" + members + "]}";
-}
+// A class C of the fields given, of the member list `members`, of one member
+// of type `type`, of valued members A and B and the table order `order`, or
+// of a member A of the fields given.
+std::string Family(const std::string& fields) { return R"({"name": "C", "family": 1, "genus": 0, )" + fields + "}"; }
+std::string Members(const std::string& members) { return Family(R"("members": [)" + members + "]"); }
 std::string OfType(const std::string& type) { return Members(R"({"name": "A", "type": ")" + type + "\"}"); }
 std::string Order(const std::string& order) {
     return R"({"name": "C", "family": 1, "genus": 0, "tableOrder": )" + order +
            R"(, "members": [{"name": "A", "type": "uint8", "values": ["X"]}, {"name": "B", "type": "uint8"}]})";
 }
-std::string Head(const std::string& fields) { return R"({"name": "C", )" + fields + "}"; }
 std::string MemberA(const std::string& fields) { return Members(R"({"name": "A", "type": "uint8", )" + fields + "}"); }
 
 TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     const std::string longName(1025, 'N');
-    // Classes C0 .. C(n-1), each holding the next, the last holding C0.
-    const auto ring = [](int n) {
-        std::string text = R"({"classes": [)";
-        for (int i = 0; i < n; ++i) {
-            text += (i ? ", " : "") + std::string(R"({"name": "C)") + std::to_string(i) + R"(", "family": )" +
-                    std::to_string(i + 1) + R"(, "genus": 0, "members": [{"name": "m", "type": "object C)" +
-                    std::to_string((i + 1) % n) + R"("}]})";
-        }
-        return text + "]}";
-    };
+    // Classes C0 .. C9, each holding two of the next, C9 two of C0.
+    std::string ring = R"({"classes": [)";
+    for (int i = 0; i < 10; ++i) {
+        ring += (i ? ", " : "") + std::string(R"({"name": "C)") + std::to_string(i) + R"(", "family": )" +
+                std::to_string(i + 1) + R"(, "genus": 0, "members": [{"name": "m", "type": "object C)" +
+                std::to_string((i + 1) % 10) + R"([2]"}]})";
+    }
+    ring += "]}";
     // Values or members of long names.
     std::string bigValues, longMembers;
     for (int i = 0; i < 70; ++i) bigValues += (i ? ", \"" : "\"") + std::string(1000, 'A' + i % 26) + std::to_string(i) + "\"";
@@ -203,11 +199,10 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"name": "C", "identifier": "0x00C80000", "version": 1.5})", "/version", "an integer is expected"},
         {R"({"name": "C", "identifier": "C80000"})", "/identifier", "not an identifier"},
         {R"({"name": "C", "identifier": "0xG0C80000"})", "/identifier", "not an identifier"},
-        {R"({"name": "C", "family": 1, "genus": 0, "enumerations": [{"name": "E"}]})", "/enumerations/0",
-         "has a \"name\" and \"values\""},
+        {Family(R"("enumerations": [{"name": "E"}])"), "/enumerations/0", "has a \"name\" and \"values\""},
         {R"({"name": "C"})", "", "\"identifier\", or a \"family\""},
         {R"({"name": "C", "identifier": "0x00C80001", "species": ["SpA"]})", "/species/0", "identifier's"},
-        {R"({"name": "C", "family": 1, "genus": 0, "species": []})", "/species", "at least one"},
+        {Family(R"("species": [])"), "/species", "at least one"},
         {Members(R"({"name": "A", "tpye": "uint8"})"), "/members/0/tpye", "no such field"},
         {std::string((16u << 20) + 1, ' '), "", "16777217 bytes, more than the limit of 16777216"},
         {OfType("uint32[20000]"), "/members/0", "refused: fixed array larger"},
@@ -218,25 +213,22 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {Members(R"({"name": "A", "type": "uint16", "values": [)" + bigValues + "]}"), "",
          "class C, member 0 \"A\": the block's size with its name would be"},
         {Members(member("A") + R"(, {"name": "B", "type": "inherit CNIBPDStd"})"), "/members/1/type", "only the first member inherits"},
-        {R"({"classes": [{"name": "CA", "family": 1, "genus": 0, "members": [{"name": "B", "type": "object CB"}]},
-            {"name": "CB", "family": 2, "genus": 0, "members": [{"name": "A", "type": "object CA[2]"}]}]})",
-         "/classes/0", "cycle: CA.B -> CB.A -> CA"},
-        {Head(R"("identifier": "0x00180000", "members": [{"name": "R", "type": "object CSESDZentoRec"}])"), "",
+        {R"({"name": "C", "identifier": "0x00180000", "members": [{"name": "R", "type": "object CSESDZentoRec"}]})", "",
          "cycle: C.R -> CSESDZentoRec.DeviceInfo -> C"},
-        {ring(10), "/classes/0",
+        {ring, "/classes/0",
          "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C0"},
         {R"({"classes": {}})", "/classes", "a list of classes"},
         {MemberA(R"("units": -1)"), "/members/0/units", "-1 is outside 0 to 255"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
             {"name": "CB", "family": 3, "genus": 0, "members": [{"name": "A", "type": "object CA"}]}]})",
          "/classes/2/members/0/type", "differ in identifier"},
-        {Head(R"("identifier": "0xFFFFFFFF")"), "/identifier", "0xFFFFFFFF stands for any class"},
-        {Head(R"("identifier": "0x00C80000", "family": 2)"), "/family", "differs from the identifier's"},
-        {Head(R"("identifier": "0x00C80000", "species": ["SpA", {"name": "SpB", "value": 0}])"), "/species",
+        {R"({"name": "C", "identifier": "0xFFFFFFFF"})", "/identifier", "0xFFFFFFFF stands for any class"},
+        {R"({"name": "C", "identifier": "0x00C80000", "family": 2})", "/family", "differs from the identifier's"},
+        {R"({"name": "C", "identifier": "0x00C80000", "species": ["SpA", {"name": "SpB", "value": 0}]})", "/species",
          "code 0 is listed twice"},
-        {Head(R"("family": 1, "genus": 0, "members": {})"), "/members", "a list of members is expected"},
-        {Head(R"("family": 1, "genus": 0, "enumerations": [{"name": "E", "values": []}, {"name": "E", "values": []}])"),
-         "/enumerations/1/name", "\"E\" names an earlier enumeration too"},
+        {Family(R"("members": {})"), "/members", "a list of members is expected"},
+        {Family(R"("enumerations": [{"name": "E", "values": []}, {"name": "E", "values": []}])"), "/enumerations/1/name",
+         "\"E\" names an earlier enumeration too"},
         {Members("5"), "/members/0", "an object is expected, not a number"},
         {Members(R"({"type": "uint8"})"), "/members/0", "a member has a \"name\""},
         {Members(R"({"name": "A"})"), "/members/0", "a member has a \"type\""},

@@ -28,7 +28,6 @@ void ExpectRoundTrip(CXQOVAObject& object, CXQOVADictionary& dictionary) {
     const Bytes bytes = Encode(object);
     ASSERT_FALSE(bytes.empty());
     const std::string json = xqova::ObjectToJson(object, -1);
-    ASSERT_FALSE(json.empty());
     xqova::JsonError error;
     auto back = xqova::ObjectFromJson(&dictionary, json.data(), json.size(), &error);
     ASSERT_TRUE(back != nullptr) << error.Text() << "\n" << json.substr(0, 2000);
@@ -113,9 +112,7 @@ void ExpectTakenOrRefused(CXQOVADictionary& dictionary, const std::vector<Case>&
         auto object = xqova::ObjectFromJson(&dictionary, c.text.data(), c.text.size(), &error, c.limits);
         if (c.reason.empty()) {
             ASSERT_TRUE(object != nullptr) << error.Text();
-            if (c.value != 0) {
-                EXPECT_EQ(c.value, static_cast<std::uint32_t>(object->GetMemberAt(1)));
-            }
+            EXPECT_EQ(c.value, c.value == 0 ? 0u : static_cast<std::uint32_t>(object->GetMemberAt(1)));
             continue;
         }
         EXPECT_TRUE(object == nullptr);
@@ -155,8 +152,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {B("{\"bits\":[\"STATUSBITS_VALIDRANGE\",\"STATUSBITS_OVERRANGE\"]}"), "", "", 3},
         {N("\"uint16\",\"value\":1,", "\"uint16\","), "", "", 1},  // Status by its enumerator
         {B("{\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), "", "", 0x8001},
-        {B("{\"value\":1,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"),
-         "/members/StatusBits", "does not match the names"},
+        {B("{\"value\":1,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}"), "/members/StatusBits", "does not match the names"},
         {B("{\"bits\":[\"0x8000\"]}"), "/members/StatusBits", "bit \"0x8000\" has no name", 0, strict},
         {B("{\"value\":32769}"), "/members/StatusBits", "32769 sets bits without a name (0x00008000", 0, strict},
         {B("{\"bits\":[\"0x0001\"]}"), "/members/StatusBits", "has a name: STATUSBITS_VALIDRANGE"},
@@ -212,8 +208,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {Replaced(record, "{\"type\":\"ansichar[32]\",\"value\":\"\"}", "{}"),
          "/members/DeviceInfo/value/members/ModelName", "\"value\" is missing"},
         {"{\"classId\":\"0x00050000\",\"version\":105}", "", ""},  // no members: as built
-        {"{\"classId\":\"0x00170001\",\"version\":100,\"members\":{\"NIBPData\":{},\"TempData\":{\"value\":null}}}",
-         "", ""},
+        {"{\"classId\":\"0x00170001\",\"version\":100,\"members\":{\"NIBPData\":{},\"TempData\":{\"value\":null}}}", "", ""},
         {nibp.substr(0, nibp.size() - 1), "", "not JSON"},
         {std::string(300, '[') + std::string(300, ']'), "/0/0/0", "nested deeper than 136 levels"},
         {record, "", "more than the limit of", 0, Limits(false, record.size() - 1)},
@@ -329,8 +324,7 @@ TEST(Json, EveryKindOfElementRoundTrips) {
         {P(item, "\"0x00420000\",\"version\":100"), "/members/One/value/0/classId", "holds class 0x00420100 only"},
         {P(item, "\"0x00420100\",\"version\":99"), "/members/One/value/0/version", "elements are of version 100"},
         {P("[{\"class\":\"CItem\"", "[{},{\"class\":\"CItem\""), "/members/One/value", "2 elements do not fit its 1"},
-        {P("[{\"class\":\"CItem\"", "5,\"physical\":[{\"class\":\"CItem\""),
-         "/members/One/value", "a vector's value is a JSON array"},
+        {P("[{\"class\":\"CItem\"", "5,\"physical\":[{\"class\":\"CItem\""), "/members/One/value", "a vector's value is a JSON array"},
         {P("[1,65535]", "[1,65536]"), "/members/Shorts/value/1", "65536 is outside 0 to 65535"},
         {P("[1,65535]", "{}"), "/members/Shorts/value", "an array member's value is a JSON array"},
         {P(huge + "]", huge + "1]"), "/members/Huge/value", "64-bit integers cannot be filled"},
