@@ -183,6 +183,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
          "/members/NIBPData/value", "the member holds class 0x00050000 version 105, not 0x00050000 version 101"},
         {N("\"0x00050000\"", "\"0x0005000\""), "/classId", "\"0x0005000\" is not a class identifier"},
         {N("\"version\":105", "\"version\":65535"), "/version", "65535 is not a version (0 to 65534)"},
+        {N("\"version\":105", "\"version\":-1"), "/version", "-1 is not a version"},
         {N("SpSTANDARD", "SpOTHER"), "/speciesName", "\"SpOTHER\" is not the species of class 0x00050000"},
         {S("{\"value\":-5,\"unit\":1}"), "/members/Systolic/unit", "unknown field \"unit\""},
         {T("{\"year\":2024,\"month\":3,\"day\":5,\"hour\":6,\"minute\":7,\"second\":8,\"fraction\":256}"),
