@@ -49,5 +49,5 @@ code = sum(total(t) for t in ("xqova", "tools", "examples", "bench", "fuzz"))
 if verbose:
     for k in sorted(per):
         print(f"  {per[k]:6d}  {k}")
-print(f"tests {tests} lines, code {code} lines, share {100.0 * tests / code:.1f}%")
+print(f"tests {tests} lines, code {code} lines, share {100.0 * tests / code:.2f}%")
 PY
