@@ -46,6 +46,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -159,9 +160,16 @@ def mutate(code, rng):
 
 
 def run(command, timeout, env=None):
+    # In a session of its own, so that a timeout stops the tests ctest started
+    # too: a fault that makes a test loop for ever would otherwise keep
+    # running after the run has moved on.
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env,
+                               start_new_session=True)
     try:
-        return subprocess.run(command, capture_output=True, timeout=timeout, env=env).returncode
+        return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
         return "timeout"
 
 
