@@ -43,29 +43,31 @@ static_assert(sizeof(xqova_reason) == 528, "xqova_reason is 528 bytes");
 static_assert(sizeof(xqova_time) == 8, "xqova_time is 8 bytes");
 
 // The C reason codes are the library's own check numbers, passed through unchanged.
-#define XQOVA_SAME_CODE(c, check) (c == static_cast<int>(check))
+template <typename Check>
+constexpr bool SameCode(int c, Check check) {
+    return c == static_cast<int>(check);
+}
 using xqova::DecodeCheck;
-static_assert(XQOVA_SAME_CODE(XQOVA_DECODE_HEADER, DecodeCheck::kHeader) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_LENGTH, DecodeCheck::kLength) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_TOO_SMALL, DecodeCheck::kTooSmall) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_CHECKSUM, DecodeCheck::kChecksum) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_UNKNOWN_CLASS, DecodeCheck::kUnknownClass) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_NEWER_VERSION, DecodeCheck::kNewerVersion) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_FIXED_SECTION, DecodeCheck::kFixedSection) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_MEMBER_DATA, DecodeCheck::kMemberData) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_NESTED_SIZE, DecodeCheck::kNestedSize) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_NESTED_CLASS, DecodeCheck::kNestedClass) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_VECTOR_COUNT, DecodeCheck::kVectorCount) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_LAYOUT, DecodeCheck::kLayout) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_TOO_DEEP, DecodeCheck::kTooDeep) &&
-                  XQOVA_SAME_CODE(XQOVA_DECODE_OUT_OF_MEMORY, DecodeCheck::kOutOfMemory),
+static_assert(SameCode(XQOVA_DECODE_HEADER, DecodeCheck::kHeader) &&
+                  SameCode(XQOVA_DECODE_LENGTH, DecodeCheck::kLength) &&
+                  SameCode(XQOVA_DECODE_TOO_SMALL, DecodeCheck::kTooSmall) &&
+                  SameCode(XQOVA_DECODE_CHECKSUM, DecodeCheck::kChecksum) &&
+                  SameCode(XQOVA_DECODE_UNKNOWN_CLASS, DecodeCheck::kUnknownClass) &&
+                  SameCode(XQOVA_DECODE_NEWER_VERSION, DecodeCheck::kNewerVersion) &&
+                  SameCode(XQOVA_DECODE_FIXED_SECTION, DecodeCheck::kFixedSection) &&
+                  SameCode(XQOVA_DECODE_MEMBER_DATA, DecodeCheck::kMemberData) &&
+                  SameCode(XQOVA_DECODE_NESTED_SIZE, DecodeCheck::kNestedSize) &&
+                  SameCode(XQOVA_DECODE_NESTED_CLASS, DecodeCheck::kNestedClass) &&
+                  SameCode(XQOVA_DECODE_VECTOR_COUNT, DecodeCheck::kVectorCount) &&
+                  SameCode(XQOVA_DECODE_LAYOUT, DecodeCheck::kLayout) &&
+                  SameCode(XQOVA_DECODE_TOO_DEEP, DecodeCheck::kTooDeep) &&
+                  SameCode(XQOVA_DECODE_OUT_OF_MEMORY, DecodeCheck::kOutOfMemory),
               "XQOVA_DECODE_* equal xqova::DecodeCheck");
-static_assert(XQOVA_SAME_CODE(XQOVA_FRAME_HEADER, xqova::FrameCheck::kHeader) &&
-                  XQOVA_SAME_CODE(XQOVA_FRAME_LENGTH, xqova::FrameCheck::kLength) &&
-                  XQOVA_SAME_CODE(XQOVA_FRAME_TOO_SMALL, xqova::FrameCheck::kTooSmall) &&
-                  XQOVA_SAME_CODE(XQOVA_FRAME_CHECKSUM, xqova::FrameCheck::kChecksum),
+static_assert(SameCode(XQOVA_FRAME_HEADER, xqova::FrameCheck::kHeader) &&
+                  SameCode(XQOVA_FRAME_LENGTH, xqova::FrameCheck::kLength) &&
+                  SameCode(XQOVA_FRAME_TOO_SMALL, xqova::FrameCheck::kTooSmall) &&
+                  SameCode(XQOVA_FRAME_CHECKSUM, xqova::FrameCheck::kChecksum),
               "XQOVA_FRAME_* equal xqova::FrameCheck");
-#undef XQOVA_SAME_CODE
 
 using xqova::c_interface::CheckRoom;
 using xqova::c_interface::CopyText;
