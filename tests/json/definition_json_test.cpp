@@ -106,7 +106,7 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
 TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const std::string text = R"({"classes": [
       {"name": "CPartDStd", "identifier": "0x00C90000", "species": ["SpSTANDARD", {"name": "SpB", "value": 7}],
-       "members": [{"name": "V", "type": "int64"}]},
+       "members": [{"name": "V", "type": "int64"}, {"name": "W", "type": "int8", "from": 101}]},
       {"name": "CHostDStd", "family": 200, "genus": 3, "version": 102, "membersFrom": 101, "attributeSize": 12,
        "xmlBaseSize": 500, "members": [
         {"name": "Base", "type": "inherit CPartDStd"},
@@ -140,8 +140,8 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // And the dump, read from the blocks, spells every type and field the way it was written.
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error, true);
     for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
-                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"",
-                                 "\"object CNIBPDStd[0]\"", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
+                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"", "\"object CNIBPDStd[0]\"",
+                                 "\"int8\", \"from\": 101", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
                                  "\"membersFrom\": 101", "\"species\": [\"SpSTANDARD\", {\"name\": \"SpB\", \"value\": 7}]",
                                  "\"alias\": 4294967294", "\"units\": 9", "\"scaleCoefficient\": 25", "\"scaleExponent\": -3"}) {
         EXPECT_NE(dumped.find(spelling), std::string::npos) << spelling;

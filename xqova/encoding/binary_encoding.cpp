@@ -306,6 +306,10 @@ struct DecodeState {
         if (member != nullptr) std::snprintf(r.member, sizeof r.member, "%s", member);
         return false;
     }
+    // Memory ran out for a member's elements: no sizes to state.
+    bool OutOfMemory(const unsigned char* encoding, const unsigned char* at, const char* member) {
+        return Fail(xqova::DecodeCheck::kOutOfMemory, encoding, at, 0, 0, member);
+    }
     // The class of the encoding at fault, once the report names it.
     void ClassOf(const unsigned char* encoding, std::size_t available) {
         if (report == nullptr || report->offset != static_cast<std::size_t>(encoding - origin) || available < 4) return;
@@ -641,7 +645,7 @@ bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_
             }
             if (slot != nullptr && bytes != 0) {
                 if (slot->buffer_ == nullptr || slot->elements_ != record.fixedCount) {  // out of memory
-                    return state->Fail(DecodeCheck::kOutOfMemory, encoding, fixed->Here(), 0, 0, name);
+                    return state->OutOfMemory(encoding, fixed->Here(), name);
                 }
                 unsigned char* host = static_cast<unsigned char*>(slot->buffer_);
                 GetElements(host, fixed->Here(), record.fixedCount, type.Byte(), true);
@@ -703,10 +707,10 @@ bool CXQOVAObject::BinaryCodec::DecodeUnbounded(CXQOVAData_u* slot, MemberType m
                                 bigEndian);
                 }
             }
-            if (set == 0) return state->Fail(DecodeCheck::kOutOfMemory, encoding, at, 0, 0, name);
+            if (set == 0) return state->OutOfMemory(encoding, at, name);
         } else {
             if (slot->SetData(nullptr, dataWidth, count, isFloat) == 0) {
-                return state->Fail(DecodeCheck::kOutOfMemory, encoding, at, 0, 0, name);
+                return state->OutOfMemory(encoding, at, name);
             }
             if (count != 0) {
                 GetElements(static_cast<unsigned char*>(slot->buffer_), variable->Here(), count, type, bigEndian);

@@ -22,11 +22,12 @@ std::uint64_t LengthFieldEnd(const unsigned char* frame) { return 4u + xqova::Le
 std::uint64_t Reach(std::size_t length) { return std::min<std::uint64_t>(length, kMaxFrameSize); }
 
 // The header checks: the header fits in `length` and the stated size does
-// too. Fills classId, classRead and size on the way.
+// too. Fills classId, classRead and size on the way. No frame at all is
+// one of no bytes, whatever length comes with it.
 bool ReadFrameHeader(const unsigned char* frame, std::size_t length, xqova::FrameReport* why) {
-    if (length < 4) {
+    if (frame == nullptr || length < 4) {
         why->check = xqova::FrameCheck::kHeader;
-        why->found = length;
+        why->found = frame == nullptr ? 0 : length;
         why->expected = 4;
         return false;
     }
@@ -96,11 +97,6 @@ std::uint32_t xqova::CheckFrame(const unsigned char* frame, std::size_t length, 
     FrameReport local;
     FrameReport& why = report != nullptr ? *report : local;
     why = FrameReport();
-    if (frame == nullptr) {
-        why.check = FrameCheck::kHeader;
-        why.expected = 4;
-        return 0;
-    }
     if (!ReadFrameHeader(frame, length, &why) || !CheckFrameChecksum(frame, &why)) return 0;
     return static_cast<std::uint32_t>(why.size);
 }
@@ -205,11 +201,6 @@ std::uint32_t DtData::deserialize_all(const unsigned char* frame, std::size_t le
     xqova::FrameReport local;
     xqova::FrameReport& why = report != nullptr ? *report : local;
     why = xqova::FrameReport();
-    if (frame == nullptr) {
-        why.check = xqova::FrameCheck::kHeader;
-        why.expected = 4;
-        return 0;
-    }
     if (!ReadFrameHeader(frame, length, &why)) return 0;
     const std::uint32_t result = DecodeFrame(frame, static_cast<std::uint32_t>(why.size));
     if (result != 0 || report == nullptr) return result;

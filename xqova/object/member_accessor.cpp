@@ -15,7 +15,7 @@ using xqova::detail::SignExtend;
 
 namespace {
 
-constexpr std::uint8_t kSentinelType = 0xF8;
+constexpr std::uint8_t kSentinelType = xqova::MemberType::kNoMember;
 
 std::uint8_t Width(std::uint8_t type) { return xqova::MemberType(type).Width(); }
 bool IsFloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); }

@@ -145,7 +145,7 @@ private:
     // object ends) and leaves the accessor empty.
     void ReleaseStorage();
 
-    bool IsSentinel() const { return type_ == 0xF8; }
+    bool IsSentinel() const { return type_ == xqova::MemberType::kNoMember; }
     bool IsConvertibleScalar() const;
     bool IsArrayAccessor() const { return xqova::MemberType(type_).IsArray(); }
     std::uint32_t Low32() const;

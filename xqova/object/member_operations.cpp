@@ -102,7 +102,7 @@ std::uint16_t CXQOVAObject::MemberCount() {
 namespace {
 
 std::uint16_t ElementBytes(const CXQOVAData_u& accessor) {
-    return accessor.Type() == 0xF8 ? 0 : accessor.Size();
+    return accessor.Type() == xqova::MemberType::kNoMember ? 0 : accessor.Size();
 }
 
 }  // namespace
@@ -112,7 +112,7 @@ std::uint16_t ElementBytes(const CXQOVAData_u& accessor) {
 // element count (a vector's fixed count, 0 for an UNBOUNDED vector).
 std::uint16_t CXQOVAObject::NumElementsOf(const CXQOVAData_u& accessor) {
     const std::uint8_t type = accessor.type_;
-    if (type == 0xF8) return 0;
+    if (type == xqova::MemberType::kNoMember) return 0;
     const xqova::MemberType memberType(type);
     if (!memberType.IsArray()) return 1;
     if (memberType.IsUnbounded() && !memberType.IsObject() && IsTextKind(type)) {

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr std::uint8_t kSentinelType = 0xF8;
+constexpr std::uint8_t kSentinelType = xqova::MemberType::kNoMember;
 
 using xqova::EncodingLayout;
 using xqova::MemberType;

@@ -440,7 +440,7 @@ private:
     // from ClearFields, which every construction runs before any lookup.
     std::uint16_t inheritedCount_;
     unsigned depth_ = 0;
-    CXQOVAData_u noMember_{std::uint8_t{0xF8}};
+    CXQOVAData_u noMember_{xqova::MemberType::kNoMember};
 };
 
 #endif
