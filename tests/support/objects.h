@@ -125,32 +125,38 @@ inline std::vector<const void*> ChainBlocks(void* head) {
 }
 
 struct AllocationFailureGuard {
-    ~AllocationFailureGuard() { xqova::testing::FailAllocationsAfter(-1); }
+    ~AllocationFailureGuard() {
+        xqova::testing::FailAllocationsAfter(-1);
+        xqova::testing::FailOnlyOneAllocation(false);
+    }
 };
 
-// Runs step(n, done) with every allocation after the first n failing, for
-// n = 0, 1, 2, ... until a run leaves an allocation to spare. The step calls
-// done() right after the operation under test: it turns failures off and
-// tells whether the operation surely made all its allocations (false: it
-// may still have, with exactly n). Returns that last n. Leaks show under
-// LSan.
+// Runs step(n, done) with allocation n failing, for n = 0, 1, 2, ... until a
+// run leaves an allocation to spare: first with every allocation after it
+// failing too, then with that one failing alone (memory found again after a
+// failure must not turn it into a success). The step calls done() right
+// after the operation under test: it turns failures off and tells whether
+// the operation surely made all its allocations (false: it may still have,
+// with exactly n). Returns that last n. Leaks show under LSan.
 template <class Step>
 long ForEachAllocationFailure(Step step) {
     AllocationFailureGuard guard;
-    for (long n = 0; n < 100000; ++n) {
+    const auto failing = [&step](long n) {
         bool spare = false;
         xqova::testing::FailAllocationsAfter(n);
         step(n, [&spare]() {
-            void* probe = xqova::Allocate(1);
-            spare = probe != nullptr;
-            xqova::Release(probe);
+            spare = xqova::testing::AllocationsBeforeFailure() > 0;
             xqova::testing::FailAllocationsAfter(-1);
             return spare;
         });
         xqova::testing::FailAllocationsAfter(-1);
-        if (spare) return n;
-    }
-    return -1;
+        return spare;
+    };
+    long last = 0;
+    while (last < 100000 && !failing(last)) ++last;
+    xqova::testing::FailOnlyOneAllocation(true);
+    for (long n = 0; n < last; ++n) failing(n);
+    return last < 100000 ? last : -1;
 }
 
 

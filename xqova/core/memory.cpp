@@ -8,12 +8,16 @@ namespace xqova {
 
 namespace {
 long g_allocationsBeforeFailure = -1;
+bool g_onlyOne = false;
 bool g_counting = false;
 long g_live = 0;
 }  // namespace
 
 void* Allocate(std::size_t size) {
-    if (g_allocationsBeforeFailure == 0) return nullptr;
+    if (g_allocationsBeforeFailure == 0) {
+        if (g_onlyOne) g_allocationsBeforeFailure = -1;
+        return nullptr;
+    }
     if (g_allocationsBeforeFailure > 0) --g_allocationsBeforeFailure;
     // Inside an object operation every allocation counts against its budget.
     if (!BudgetedOperation::TakeBytes(size)) return nullptr;
@@ -30,6 +34,8 @@ void Release(void* memory) {
 
 namespace testing {
 void FailAllocationsAfter(long count) { g_allocationsBeforeFailure = count < 0 ? -1 : count; }
+void FailOnlyOneAllocation(bool on) { g_onlyOne = on; }
+long AllocationsBeforeFailure() { return g_allocationsBeforeFailure; }
 void CountAllocations(bool on) {
     g_counting = on;
     g_live = 0;

@@ -34,6 +34,12 @@ namespace testing {
 // Makes every allocation after the next `count` fail (count 0: the next one
 // fails). A negative count turns failures off again. Tests only.
 void FailAllocationsAfter(long count);
+// With `on`, the failure FailAllocationsAfter arms is of that one allocation
+// alone: the ones after it succeed again, as when memory is freed meanwhile.
+void FailOnlyOneAllocation(bool on);
+// How many allocations still succeed before the armed failure; negative when
+// none is armed (or the one failure has happened).
+long AllocationsBeforeFailure();
 // Counts the allocations not yet released while `on` (a fresh start at 0
 // each time it is turned on), so that a test can see a leak in any build.
 // Tests only, with no other thread allocating.
