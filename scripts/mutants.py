@@ -166,11 +166,17 @@ def run(command, timeout, env=None):
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env,
                                start_new_session=True)
     try:
-        return process.wait(timeout=timeout)
+        result = process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
+        result = "timeout"
+    # ctest that stops at a failure may leave another test of the run looping:
+    # whatever of the session is left goes too.
+    try:
         os.killpg(process.pid, signal.SIGKILL)
-        process.wait()
-        return "timeout"
+    except ProcessLookupError:
+        pass
+    process.wait()
+    return result
 
 
 def object_files(build):
