@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "support/bmi_block.h"
@@ -50,8 +51,6 @@ TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
     CXQOVADictionary dictionary;
     ASSERT_NE(dictionary.AddDefinition(block.data()), nullptr);
     CXQOVATableBuilder builder;
-    EXPECT_TRUE(builder.LanguageTable() == nullptr && builder.LinkTables() == nullptr);  // nothing before a Build
-    EXPECT_EQ(builder.LanguageTableSize() | builder.LinkTablesSize() | builder.LinkTableCount(), 0u);
     ASSERT_EQ(builder.Build(&dictionary, 0), 1);
 
     const Bytes language(builder.LanguageTable(), builder.LanguageTable() + builder.LanguageTableSize());
@@ -86,6 +85,8 @@ TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
     text_test::Stamp(&shared);
     CXQOVADictionary sharing;
     EXPECT_TRUE(sharing.AddDefinition(shared.data()) != nullptr && builder.Build(&sharing, 0) == 0);
+    // A failed build holds nothing, like a new builder (which starts cleared).
+    EXPECT_EQ(builder.LanguageTableSize() | builder.LinkTablesSize() | builder.LinkTableCount(), 0u);
 
     // Every allocation of a string table's setup may fail: then it has no dictionary.
     const long last = test_objects::ForEachAllocationFailure([&](long, auto done) {
@@ -114,6 +115,11 @@ TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
     description.members.resize(1);  // "Enabled" again
     description.enumerations = {{"WeightDisplayUnits", {{7, "WEIGHTDISPLAYUNITS_UNITS_KG"}}},
                                 {"HeightDisplayUnits", {{9, "HEIGHTDISPLAYUNITS_UNITS_INCHES"}}}};
+    // Both enumerations go on with the same 200 value names: each is numbered
+    // once, whichever of them share a slot of the name pool.
+    for (auto& enumeration : description.enumerations) {
+        for (std::uint16_t v = 10; v < 210; ++v) enumeration.enumerators.push_back({v, "N" + std::to_string(v)});
+    }
     const Bytes other = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
 
     // The base chain holds an older CBMICStd; the added version 100 + 1 hides it.
@@ -129,7 +135,7 @@ TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
     CXQOVATableBuilder builder;
     ASSERT_EQ(builder.Build(&dictionary, 0), 1);
     EXPECT_EQ(builder.LinkTableCount(), 2);
-    EXPECT_EQ(ReadInt16(builder.LanguageTable() + 1), 12);  // the ten of CBMICStd, COtherCStd, SpFOUR
+    EXPECT_EQ(ReadInt16(builder.LanguageTable() + 1), 212);  // the ten of CBMICStd, COtherCStd, SpFOUR, N10 to N209
 
     CXQOVAStringTable strings;
     ASSERT_EQ(strings.AddDictionaryTables(&dictionary), 1);
