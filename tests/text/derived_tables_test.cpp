@@ -76,10 +76,11 @@ TEST(DerivedTables, BmiDefinitionGivesTheseBytes) {
     EXPECT_TRUE(empty.AddDictionaryTables(nullptr) == 0 && empty.AddDictionaryTables(&none) == 1);
     EXPECT_TRUE(linked.AddLinkTable(kBmiLinkTable.data(), kBmiLinkTable.size()) != nullptr && linked.AddDictionaryTables(&none) == 0);
 
-    // Entries may share a value table: three sharing one of 6,000 pairs
-    // would need a link table past 65,535 bytes, so nothing is derived.
+    // Entries may share a value table: three sharing one of 5,458 pairs would
+    // need a link table of 65,536 bytes (40 + 12 per pair), one more than its
+    // size field states, so nothing is derived.
     auto description = xqova_test::BmiDescription();
-    description.members[2].enumerators.assign(6000, {0, "V"});
+    description.members[2].enumerators.assign(5458, {0, "V"});
     Bytes shared = xqova::build::BuildDefinition(description, xqova_test::NoClassName);
     for (std::size_t k : {0, 1}) std::copy_n(&shared[54 + 4 + 8], 2, &shared[54 + 4 + 4 * k]);
     text_test::Stamp(&shared);

@@ -89,8 +89,8 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         EXPECT_FALSE(xqova::CheckLanguageTable(bad.data(), bad.size(), &report));
         EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
         EXPECT_EQ(report.at, d.reportedAt);
+        EXPECT_TRUE(d.check != xqova::TableCheck::kHeader || report.found == bad.size()) << report.found;  // the bytes there were
         EXPECT_EQ(strings.GetLanguageTable(2), copy);
-        EXPECT_STREQ(strings.GetString(0, 0xFF), "Held");
     }
     for (const Damage& d : link) {
         SCOPED_TRACE(std::string("link: ") + d.what);
@@ -104,8 +104,8 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         EXPECT_FALSE(xqova::CheckLinkTable(bad.data(), bad.size(), &report));
         EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
         EXPECT_EQ(report.at, d.reportedAt);
+        EXPECT_TRUE(d.check != xqova::TableCheck::kHeader || report.found == bad.size()) << report.found;
         EXPECT_EQ(strings.GetLinkTable(kClass), copy);
-        EXPECT_EQ(0, std::memcmp(copy, held.data(), held.size()));
     }
     xqova::TableReport report;
     EXPECT_TRUE(xqova::CheckLanguageTable(GoodLanguage().data(), GoodLanguage().size(), &report));
