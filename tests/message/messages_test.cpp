@@ -91,15 +91,16 @@ TEST(MessageDecode, ConnectionDescriptor) {
     });
 }
 
-// A frame of version 99 keeps the list; one with a count of 0 deletes it.
-// The frames of a list are taken only when all of them are there.
+// A frame of version 99 keeps the list; one with a count of 0 deletes it
+// (after the static block, all of it unknown to the list, is skipped). The
+// frames of a list are taken only when all of them are there.
 TEST(MessageDecode, ConnectionList) {
     const Bytes held = Encode(*Holding(kList));
     const Bytes empty = Encode(CConDExtLst());
     const auto frame = [](const char* payload) { return MakeFrame(0x001E1201u, Hex(payload)); };
     CheckDecodes(kList, {
         {"version 99", frame("00 63 00 00 00 00 00"), true, 99, held},
-        {"count 0", frame("00 64 00 00 00 00 00"), true, 100, empty},
+        {"two unknown static bytes skipped, count 0", frame("00 64 00 00 02 EE EE 00 00"), true, 100, empty},
         {"S 16, a frame follows", Hex("00 1E 12 01 00 00 00 0F 00 64 00 00 10 00 01 00 1E 00 03 00 00 09 A3"), true, 100,
          frame("00 64 00 00 00 00 01 00 1E 00 03 00 00")},
         {"listed frame ends in the checksum", Hex("00 1E 12 01 00 00 00 0F 00 64 00 00 00 00 01 00 1E 00 03 00 02 D5 25"),
