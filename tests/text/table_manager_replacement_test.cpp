@@ -71,12 +71,9 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
         ASSERT_NE(stored, nullptr);
         EXPECT_EQ(stored == old, c.inPlace);
         EXPECT_EQ(Toy(stored, stored + c.newSize), replacement);
-        EXPECT_EQ(m.GetTable(7), stored);
-        EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
         EXPECT_EQ(m.SetTable(9), nullptr);  // the current table stays
         EXPECT_EQ(m.CurrentTable(), c.otherIsCurrent ? otherCopy : stored);
-        // The others are still found; the middle one is replaced.
-        EXPECT_EQ(m.GetTable(8), otherCopy);
+        // The middle one is replaced; the others are still found.
         unsigned char* oldestCopy = m.AddTable(oldestLarger.data());
         EXPECT_EQ(Toy(oldestCopy, oldestCopy + 10), oldestLarger);
         EXPECT_TRUE(m.GetTable(5) == oldestCopy && m.GetTable(7) == stored && m.GetTable(8) == otherCopy);
@@ -90,10 +87,8 @@ TEST(TableManager, CallersChainStaysVisibleAndUntouched) {
     const Toy before = chained4;
     {
         ToyManager m(&head);
-        EXPECT_EQ(m.CurrentTable(), chained4.data());
         const Toy added = Make(1, 4, 0x01);
-        unsigned char* stored1 = m.AddTable(added.data());
-        EXPECT_EQ(m.GetTable(1), stored1);
+        m.AddTable(added.data());
         EXPECT_EQ(m.GetTable(6), chained6.data());
         // Same id as a chained table and no larger: the chained table is not
         // overwritten; the new copy hides it.

@@ -173,10 +173,8 @@ bool CConDStd::DeserializeVariableData(uint8QManager* queue) {
 
 unsigned char CConDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
     std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
-    std::uint16_t staticLength = 0;
     if (ReadPayloadVersion(queue, &version)) {
-        ReadPayloadFlags(queue, version, &staticLength);
-        deserialize_static_data(queue, staticLength);
+        deserialize_static_data(queue, ReadPayloadFlags(queue, version));
         if (DeserializeVariableData(queue)) return 1;
     }
     Reset();
@@ -287,12 +285,10 @@ void CConDDescriptor::deserialize_static_data(uint8QManager* queue, std::uint16_
 
 unsigned char CConDDescriptor::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
     std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
-    std::uint16_t staticLength = 0;
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
         Reset();
-        ReadPayloadFlags(queue, version, &staticLength);
-        deserialize_static_data(queue, staticLength);
+        deserialize_static_data(queue, ReadPayloadFlags(queue, version));
     }
     if (ok && GetVersionStatus(TypVersionsTbl, std::size(TypVersionsTbl), 1) != 0) {
         ok = xqova::ReadOwnedRun(queue, Data, DataLength);
@@ -514,10 +510,8 @@ void CConDExtLst::DeserializeList(uint8QManager* queue) {
 
 unsigned char CConDExtLst::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
     std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
-    std::uint16_t staticLength = 0;
     if (ReadPayloadVersion(queue, &version)) {
-        ReadPayloadFlags(queue, version, &staticLength);
-        deserialize_static_data(queue, staticLength);
+        deserialize_static_data(queue, ReadPayloadFlags(queue, version));
         DeserializeList(queue);
         return 1;
     }

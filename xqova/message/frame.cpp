@@ -335,8 +335,10 @@ bool DtData::ReadPayloadVersion(uint8QManager* queue, std::uint16_t* version) co
     return *version <= getVersion();
 }
 
-void DtData::ReadPayloadFlags(uint8QManager* queue, std::uint16_t version, std::uint16_t* staticLength) {
+std::uint16_t DtData::ReadPayloadFlags(uint8QManager* queue, std::uint16_t version) {
     SrcVersion = version;
     queue->get(&DataBitField);
-    queue->get(staticLength);
+    std::uint16_t staticLength = 0;
+    queue->get(&staticLength);
+    return staticLength;
 }

@@ -214,10 +214,11 @@ protected:
     // fields keep the values they had. Only the checksum, a newer version and
     // the steps a message names as failures fail it.
     bool ReadPayloadVersion(uint8QManager* queue, std::uint16_t* version) const;
-    // The next ones: SrcVersion becomes `version`, then DataBitField and the
-    // StaticDataLength are read (each kept as it was when the frame cannot
-    // supply it).
-    void ReadPayloadFlags(uint8QManager* queue, std::uint16_t version, std::uint16_t* staticLength);
+    // The next ones: SrcVersion becomes `version`, then DataBitField is read
+    // (kept as it was when the frame cannot supply it), and the
+    // StaticDataLength is returned (0 when the frame cannot supply it: at
+    // most one byte is then left, from which no static block reads anything).
+    std::uint16_t ReadPayloadFlags(uint8QManager* queue, std::uint16_t version);
 
     unsigned char DataBitField;
     std::uint16_t SrcVersion;

@@ -115,12 +115,10 @@ bool CRNDZDStd::DeserializeData(uint8QManager* queue) {
 
 unsigned char CRNDZDStd::deserialize_payload(uint8QManager* queue, std::uint32_t /*length*/) {
     std::uint16_t version;  // written by ReadPayloadVersion when it returns true, read only then
-    std::uint16_t staticLength = 0;
     bool ok = ReadPayloadVersion(queue, &version);
     if (ok) {
         Reset();
-        ReadPayloadFlags(queue, version, &staticLength);
-        deserialize_static_data(queue, staticLength);
+        deserialize_static_data(queue, ReadPayloadFlags(queue, version));
         ok = DeserializeData(queue);
     }
     if (ok) return 1;

@@ -194,8 +194,8 @@ bool WriteLinkTable(const void* block, unsigned char* table, std::size_t size, N
 
 }  // namespace
 
-CXQOVATableBuilder::CXQOVATableBuilder()
-    : language_(nullptr), languageSize_(0), links_(nullptr), linksSize_(0), linkCount_(0) {}
+// A new builder holds what Clear leaves.
+CXQOVATableBuilder::CXQOVATableBuilder() : language_(nullptr), links_(nullptr) { Clear(); }
 
 CXQOVATableBuilder::~CXQOVATableBuilder() { Clear(); }
 

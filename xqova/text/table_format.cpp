@@ -149,12 +149,12 @@ bool LinkEntry(const unsigned char* table, std::uint16_t index, std::uint16_t* e
     std::uint16_t k;
     if (index < members) {
         k = index;
-    } else if (index == members) {
-        return false;
     } else {
+        // Counting down from the end, M itself gives 0xFFFF, never below E:
+        // a table of at most 65,535 bytes holds at most 16,380 entries.
         k = static_cast<std::uint16_t>(members - index - 1);
-        if (k >= entries) return false;
     }
+    if (k >= entries) return false;
     const unsigned char* entry = table + kLinkEntriesField + 4u * k;
     if (enumOffset != nullptr) *enumOffset = ReadInt16(entry);
     if (stringNumber != nullptr) *stringNumber = ReadInt16(entry + 2);
