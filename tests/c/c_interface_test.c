@@ -349,8 +349,8 @@ static void test_string_tables(xqova_dictionary* d) {
           xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Systolic") == 0);
     xqova_string_table_free(names);
     CHECK(xqova_object_attach_string_table(o, NULL) == XQOVA_OK &&
-          xqova_object_class_name(o, text, sizeof text, &size) == XQOVA_E_NOT_FOUND &&
-          xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_E_NOT_FOUND && size == 0);
+          xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_E_NOT_FOUND && size == 0 &&
+          xqova_object_class_name(o, text, sizeof text, &size) == XQOVA_E_NOT_FOUND && size == 0);
     xqova_object_free(o);
 }
 
@@ -380,7 +380,7 @@ static void test_dictionaries(xqova_dictionary* device) {
           why.check != 0 && why.offset == 0 && why.class_id == kNIBP);
     CHECK(xqova_dictionary_add_definitions(d, block, 3, NULL, &why) == XQOVA_E_REFUSED && why.class_id == 0xFFFFFFFFu);
     block[size - 1] ^= 1;
-    CHECK(xqova_dictionary_add_definitions(d, block, size, &added, &why) == XQOVA_OK && added == 1);
+    CHECK(xqova_dictionary_add_definitions(d, block, size, &added, &why) == XQOVA_OK && added == 1 && why.check == 0);
     /* A block not newer than the one serving its class stops the walk. */
     CHECK(xqova_dictionary_add_definitions(d, block, size, &added, &why) == XQOVA_E_REFUSED && added == 0 &&
           why.check == 0 && why.class_id == kNIBP);
