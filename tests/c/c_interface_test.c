@@ -423,7 +423,7 @@ static void test_json(xqova_dictionary* d) {
     CHECK(xqova_object_to_json(o, -1, text, needed, &size) == XQOVA_OK && strlen(text) == needed - 1);
     CHECK(xqova_object_from_json(d, text, needed - 1, &back, &why) == XQOVA_OK &&
           xqova_object_encode(back, (uint8_t*)doc, sizeof doc, &size) == XQOVA_OK && size == sizeof kReading &&
-          memcmp(doc, kReading, size) == 0);
+          memcmp(doc, kReading, size) == 0 && why.check == 0);
     xqova_object_free(back), back = NULL;
     MUST((at = strstr(text, "\"Systolic\"")) != NULL);
     /* No member named TAB, backslash, e-acute (UTF-8), DEL, y: the reason shows their bytes as \xHH. */
