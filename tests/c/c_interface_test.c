@@ -100,7 +100,7 @@ static void test_library_and_arguments(void) {
             ROW(frame_build(kNIBP, 0, 0, NULL, 0, buf, 65528, NULL, 0, &size), OK),
             ROW(frame_split(buf, 10, NULL, 0, NULL, NULL), E_ARGUMENT),
             ROW(frame_split(buf, 5, NULL, 2, &size, NULL), E_ARGUMENT),
-            ROW(frame_check(NULL, 10, &size, NULL), E_ARGUMENT),
+            ROW(frame_check(NULL, 10, &size, NULL), E_ARGUMENT), ROW(frame_split(NULL, 1, NULL, 0, &size, NULL), E_ARGUMENT),
             /* the stream reader takes frames of 16 bytes to 16 MiB */
             ROW(stream_reader_next(r, NULL, 64, &size, 0, &kind), E_ARGUMENT),
             ROW(stream_reader_new((16u << 20) + 1, &no_reader), E_RANGE), ROW(stream_reader_new(64, NULL), E_ARGUMENT),
@@ -411,6 +411,7 @@ static void test_json(xqova_dictionary* d) {
         "{\"name\": \"Flags\", \"type\": \"bitmask uint8\"}, {\"name\": \"Samples\", \"type\": \"int16[3]\"},"
         "{\"name\": \"Note\", \"type\": \"ansichar[UNBOUNDED]\"}, {\"name\": \"Code\", \"type\": \"ansichar[4]\"},"
         "{\"name\": \"Wide\", \"type\": \"widechar[4]\"}]}";
+    static const char kZeros[65534]; /* the longest text an UNBOUNDED member takes, its terminator added */
     char wrong[sizeof kClass], doc[400], code[8], *text = NULL, *at = NULL;
     xqova_object *o = NULL, *back = NULL;
     xqova_reason why;
@@ -453,7 +454,7 @@ static void test_json(xqova_dictionary* d) {
             ROW(member_set_integer(o, "Flags", 256), E_RANGE), ROW(member_set_number(o, "Ratio", -HUGE_VAL), OK),
             ROW(member_set_integer(o, "Samples", 1), E_KIND), ROW(member_set_number(o, "Gains[0]", 1), E_KIND),
             ROW(member_set_text(o, "Wide", "a", 1), E_KIND), ROW(member_set_integer(o, "Flags", 255), OK),
-            ROW(member_set_integer(o, "Big", 1), E_KIND),
+            ROW(member_set_integer(o, "Big", 1), E_KIND), ROW(member_set_text(o, "Note", kZeros, 65534), OK),
         };
         CHECK_ROWS(rows);
     }
