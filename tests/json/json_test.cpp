@@ -156,7 +156,7 @@ TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
         {B("{\"bits\":[\"0x0003\"]}"), "/members/StatusBits", "unknown bit \"0x0003\""},
         {B("{\"value\":1,\"units\":3}"), "/members/StatusBits", "3 is not the member's units code (none)"},
         {B("{\"value\":1,\"physical\":1}"), "/members/StatusBits", "the member has no units or scale"},
-        {N("\"value\":2}", "\"value\":99}"), "/members/Mode", "99 is not one of its values (MODE_NONE", 0, strict},
+        {N("1,\"enumerator\":\"STATUS_DATA_COMPLETE\"", "257"), "/members/Status", "257 is not one of its values (STATUS_", 0, strict},
         {N("\"value\":2}", "\"value\":10}"), "", "", 0, strict},
         {S("{\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
         {S("{\"value\":32768}"), "/members/Systolic/value", "outside -32768 to 32767"},
@@ -328,7 +328,7 @@ TEST(Json, EveryKindOfElementRoundTrips) {
         {P(huge + "]", huge + "1]"), "/members/Huge/value", "64-bit integers cannot be filled"},
         {P(huge + "]", huge + "9223372036854775808]"), "/members/Huge/value/0", "outside the range of an int64"},
         {P("[\"NaN\",", "[true,"), "/members/Reals/value/0", "true is not a number"},
-        {P("\"physical\":-2.5", "\"physical\":-25"), "/members/Scaled/physical", "-25 is not the physical value"},
+        {P("\"physical\":-2.5", "\"physical\":\"-2.5\""), "/members/Scaled/physical", "\"-2.5\" is not the physical value"},
         {P("\"bits\":[\"MASK_LOW\",", "\"bits\":[\"MASK_HIGH\","), "/members/Mask/bits/0", "unknown bit \"MASK_HIGH\""},
     });
 }
