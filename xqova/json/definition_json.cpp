@@ -805,19 +805,19 @@ std::string Dump(const std::vector<ClassDescription>& classes, const CXQOVADicti
 
 template <typename F>
 bool Guarded(JsonError* error, F&& work) {
-    if (error != nullptr) *error = JsonError();
+    JsonError unused;
+    JsonError& out = error != nullptr ? *error : unused;  // the caller may not ask why
+    out = JsonError();
     try {
         work();
         return true;
     } catch (const Refusal& refusal) {
-        if (error != nullptr) {
-            error->path = refusal.path;
-            error->reason = refusal.reason;
-        }
+        out.path = refusal.path;
+        out.reason = refusal.reason;
     } catch (const std::bad_alloc&) {
-        if (error != nullptr) error->reason = "out of memory";
+        out.reason = "out of memory";
     } catch (const std::exception& e) {
-        if (error != nullptr) error->reason = e.what();
+        out.reason = e.what();
     }
     return false;
 }
