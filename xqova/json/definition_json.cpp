@@ -163,22 +163,14 @@ std::string Kind(const Json& j) {
     return "an object";
 }
 
-// An integer within [low, high].
+// An integer within [low, high], high >= 0. The parser keeps a number
+// without a sign unsigned: it is compared unsigned with `high` (one past the
+// signed range is above every bound), then as signed with `low`.
 std::int64_t Integer(const Json& j, const std::string& path, std::int64_t low, std::int64_t high) {
     if (!j.is_number_integer()) Refuse(path, "an integer is expected, not " + Kind(j));
-    bool inside;
-    std::int64_t v = 0;
-    if (j.is_number_unsigned()) {
-        const std::uint64_t u = j.get<std::uint64_t>();
-        inside = u <= static_cast<std::uint64_t>(high);
-        v = inside ? static_cast<std::int64_t>(u) : 0;
-    } else {
-        v = j.get<std::int64_t>();
-        inside = v >= low && v <= high;
-    }
-    if (!inside) {
-        Refuse(path, j.dump() + " is outside " + std::to_string(low) + " to " + std::to_string(high));
-    }
+    const bool above = j.is_number_unsigned() && j.get<std::uint64_t>() > static_cast<std::uint64_t>(high);
+    const std::int64_t v = j.get<std::int64_t>();
+    if (above || v < low) Refuse(path, j.dump() + " is outside " + std::to_string(low) + " to " + std::to_string(high));
     return v;
 }
 
@@ -241,13 +233,6 @@ std::vector<Enumerator> Enumerators(const Json& j, const std::string& path, std:
     return values;
 }
 
-struct ParsedType {
-    std::uint8_t byte = 0;
-    std::uint16_t fixedCount = 0;
-    bool object = false;
-    std::string classRef;  // OBJECT members: as written
-};
-
 [[noreturn]] void BadType(const std::string& path, const std::string& text, const std::string& why) {
     Refuse(path, "\"" + text + "\": " + why +
                      " (types: int8 ... uint64, float32, float64, TIME, ansichar, widechar, 0xNN, each with [N] or "
@@ -255,9 +240,10 @@ struct ParsedType {
                      "inherit CLASS)");
 }
 
-ParsedType Type(const Json& j, const std::string& path) {
+// Reads a member's type into its type byte and fixed count; gives back the
+// class an object member holds, as written (empty for any other member).
+std::string Type(const Json& j, const std::string& path, build::Member* m) {
     const std::string& text = String(j, path);
-    ParsedType t;
     std::string rest = text;
     std::string suffix;
     const std::size_t open = rest.find('[');
@@ -277,7 +263,7 @@ ParsedType Type(const Json& j, const std::string& path) {
             const unsigned long count = std::stoul(suffix);
             if (count > 0xFFFF) BadType(path, text, "an array size is a count from 0 to 65535 or UNBOUNDED");
             arrayBits = MemberType::kFixedArrayBit;
-            t.fixedCount = static_cast<std::uint16_t>(count);
+            m->fixedCount = static_cast<std::uint16_t>(count);
         }
     }
     const std::size_t space = rest.find(' ');
@@ -286,11 +272,9 @@ ParsedType Type(const Json& j, const std::string& path) {
     if (word == "object" || word == "inherit") {
         if (operand.empty()) BadType(path, text, "the class held is missing");
         if (word == "inherit" && arrayBits != 0) BadType(path, text, "an inherit member is no array");
-        t.object = true;
-        t.classRef = operand;
-        t.byte = static_cast<std::uint8_t>((word == "inherit" ? MemberType::kInherit : MemberType::kSingleObject) |
-                                           arrayBits);
-        return t;
+        m->type = static_cast<std::uint8_t>((word == "inherit" ? MemberType::kInherit : MemberType::kSingleObject) |
+                                            arrayBits);
+        return operand;
     }
     bool bitmask = false;
     std::string scalar = rest;
@@ -315,8 +299,8 @@ ParsedType Type(const Json& j, const std::string& path) {
         if (!IsInteger(low)) BadType(path, text, "a bitmask is of an integer type");
         low = static_cast<std::uint8_t>(low | MemberType::kFloatOrBitmask);
     }
-    t.byte = static_cast<std::uint8_t>(low | arrayBits);
-    return t;
+    m->type = static_cast<std::uint8_t>(low | arrayBits);
+    return std::string();
 }
 
 std::string TypeText(const build::Member& m, const ClassIndex& index) {
@@ -343,7 +327,7 @@ std::string TypeText(const build::Member& m, const ClassIndex& index) {
 struct PendingClass {
     ClassDescription d;
     std::string path;                       // "/classes/3", or "" for a single class
-    std::vector<ParsedType> types;          // per member
+    std::vector<std::string> memberClasses;  // per member: the class held, as written, or empty
     std::vector<std::string> tableOrder;    // member names, as written
     bool xmlGiven = false;
 };
@@ -430,10 +414,8 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
         if (!memberNames.emplace(m.name, p).second) Refuse(at + "/name", "\"" + m.name + "\" names an earlier member too");
         const Json* type = Find(mj, "type");
         if (type == nullptr) Refuse(at, "a member has a \"type\"");
-        const ParsedType t = Type(*type, at + "/type");
-        if (MemberType(t.byte).IsInherit() && p != 0) Refuse(at + "/type", "only the first member inherits");
-        m.type = t.byte;
-        m.fixedCount = t.fixedCount;
+        c.memberClasses.push_back(Type(*type, at + "/type", &m));
+        if (MemberType(m.type).IsInherit() && p != 0) Refuse(at + "/type", "only the first member inherits");
         m.minVersion = membersFrom;
         if (const Json* v = Find(mj, "from")) m.minVersion = static_cast<std::uint16_t>(Integer(*v, at + "/from", 0, 0xFFFF));
         if (const Json* v = Find(mj, "until")) m.maxVersion = static_cast<std::uint16_t>(Integer(*v, at + "/until", 0, 0xFFFF));
@@ -448,7 +430,6 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
             m.scaleExponent = static_cast<std::int8_t>(Integer(*v, at + "/scaleExponent", -128, 127));
         }
         d.members.push_back(std::move(m));
-        c.types.push_back(t);
     }
 
     if (const Json* e = Find(j, "enumerations")) {
@@ -488,10 +469,11 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
 }
 
 // The member classes a class holds in every object of it: single objects,
-// the inherited part and vectors of a fixed count.
+// the inherited part and vectors of a fixed count. A member of any other
+// type names no class (0xFFFFFFFF, as ANY_CLASS does), and holds none.
 bool AlwaysHeld(std::uint8_t byte, std::uint32_t memberClass, std::uint16_t fixedCount) {
+    if (memberClass == kAnyClass) return false;
     const MemberType type(byte);
-    if (!type.IsObject() || memberClass == kAnyClass) return false;
     return type.IsSingleObject() || (type.IsFixedArray() && fixedCount > 0);
 }
 
@@ -578,20 +560,20 @@ std::vector<ClassDescription> Compile(const Json& document, const CXQOVADictiona
 
     // Member classes, by name or identifier.
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        for (std::size_t p = 0; p < pending[i].types.size(); ++p) {
-            const ParsedType& t = pending[i].types[p];
-            if (!t.object) continue;
+        for (std::size_t p = 0; p < pending[i].memberClasses.size(); ++p) {
+            const std::string& written = pending[i].memberClasses[p];
+            if (written.empty()) continue;
             const std::string at = pending[i].path + "/members/" + std::to_string(p) + "/type";
             std::uint32_t id = kAnyClass;
-            if (t.classRef == "ANY_CLASS") {
-                if (MemberType(t.byte).IsInherit()) Refuse(at, "an inherit member names its base class");
-            } else if (t.classRef.size() == 10 && t.classRef.compare(0, 2, "0x") == 0 &&
-                       t.classRef.find_first_not_of("0123456789ABCDEFabcdef", 2) == std::string::npos) {
-                id = static_cast<std::uint32_t>(std::stoul(t.classRef.substr(2), nullptr, 16));
+            if (written == "ANY_CLASS") {
+                if (MemberType(pending[i].d.members[p].type).IsInherit()) Refuse(at, "an inherit member names its base class");
+            } else if (written.size() == 10 && written.compare(0, 2, "0x") == 0 &&
+                       written.find_first_not_of("0123456789ABCDEFabcdef", 2) == std::string::npos) {
+                id = static_cast<std::uint32_t>(std::stoul(written.substr(2), nullptr, 16));
             } else {
-                const int found = index.Identifier(t.classRef, &id);
-                if (found == 0) Refuse(at, "no class is named \"" + t.classRef + "\" in the document or the dictionary");
-                if (found < 0) Refuse(at, "classes of the document named \"" + t.classRef + "\" differ in identifier");
+                const int found = index.Identifier(written, &id);
+                if (found == 0) Refuse(at, "no class is named \"" + written + "\" in the document or the dictionary");
+                if (found < 0) Refuse(at, "classes of the document named \"" + written + "\" differ in identifier");
             }
             classes[i].members[p].memberClass = id;
             pending[i].d.members[p].memberClass = id;
@@ -823,19 +805,19 @@ std::string Dump(const std::vector<ClassDescription>& classes, const CXQOVADicti
 
 template <typename F>
 bool Guarded(JsonError* error, F&& work) {
-    if (error != nullptr) *error = JsonError();
+    JsonError unused;
+    JsonError& out = error != nullptr ? *error : unused;  // the caller may not ask why
+    out = JsonError();
     try {
         work();
         return true;
     } catch (const Refusal& refusal) {
-        if (error != nullptr) {
-            error->path = refusal.path;
-            error->reason = refusal.reason;
-        }
+        out.path = refusal.path;
+        out.reason = refusal.reason;
     } catch (const std::bad_alloc&) {
-        if (error != nullptr) error->reason = "out of memory";
+        out.reason = "out of memory";
     } catch (const std::exception& e) {
-        if (error != nullptr) error->reason = e.what();
+        out.reason = e.what();
     }
     return false;
 }

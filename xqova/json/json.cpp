@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "xqova/core/class_id.h"
+#include "xqova/core/xml_chars.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/host/member_values.h"
@@ -207,21 +208,8 @@ Json TimeJson(const QOVA_TIME& t) {
 }
 
 void AppendUtf8(std::string* out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out->push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    unsigned char bytes[4];
+    out->append(reinterpret_cast<const char*>(bytes), EncodeUtf8(cp, bytes));
 }
 
 // How many elements of a text member's buffer its string shows: a fixed
