@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/mutations.h"
 #include "xqova/core/class_id.h"
 #include "xqova/core/crc16.h"
 #include "xqova/core/frame_header.h"
@@ -25,12 +26,7 @@ using Bytes = std::vector<unsigned char>;
 inline const Bytes kDefaultGuid = {0x7B, 0x57, 0x32, 0x3E, 0xD6, 0x1A, 0x4E, 0x3D,
                                    0x8E, 0xBC, 0xC8, 0x65, 0x80, 0x07, 0xBB, 0xCB};
 
-// The parts one after the other.
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using test_mutations::Cat;
 
 // Bytes from hex text with spaces ("00 1E 00 00").
 inline Bytes Hex(const char* text) {

@@ -53,6 +53,13 @@ void EveryEdgeValue(const Bytes& bytes, std::size_t offset, unsigned width, Chec
     }
 }
 
+// The parts one after the other.
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 }  // namespace test_mutations
 
 #endif

@@ -137,11 +137,6 @@ TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
     const Bytes a = text_test::LanguageTable(1, {"one"});
     const Bytes b = text_test::LanguageTable(2, {"two", "deux"});
     const Bytes c = text_test::LanguageTable(3, {"three"});
-    auto join = [](std::initializer_list<Bytes> parts) {
-        Bytes all;
-        for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-        return all;
-    };
     struct Case {
         const char* what;
         Bytes buffer;
@@ -149,10 +144,10 @@ TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
         std::uint8_t held;  // languages 1 to `held` are stored
     };
     const Case cases[] = {
-        {"three clean tables", join({a, b, c}), 0xFFFF, 3},
-        {"damaged second", join({a, Apply(b, {"", -1, 1, 1, false, 0}), c}), 1, 1},
-        {"damaged first", join({Apply(a, {"", -1, 1, 1, false, 0}), b}), 0, 0},
-        {"three stray bytes", join({a, b, Bytes(3, 0)}), 2, 2},
+        {"three clean tables", test_mutations::Cat({a, b, c}), 0xFFFF, 3},
+        {"damaged second", test_mutations::Cat({a, Apply(b, {"", -1, 1, 1, false, 0}), c}), 1, 1},
+        {"damaged first", test_mutations::Cat({Apply(a, {"", -1, 1, 1, false, 0}), b}), 0, 0},
+        {"three stray bytes", test_mutations::Cat({a, b, Bytes(3, 0)}), 2, 2},
     };
     for (const Case& t : cases) {
         SCOPED_TRACE(t.what);
@@ -163,9 +158,9 @@ TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
     CXQOVAStringTable strings;
     EXPECT_EQ(strings.AddLanguageTables(nullptr, 10), 0);
     EXPECT_EQ(strings.AddLanguageTables(a.data(), 0), 0);
-    const Bytes links = join({GoodLink(), GoodLink(0x00120800)});
+    const Bytes links = test_mutations::Cat({GoodLink(), GoodLink(0x00120800)});
     EXPECT_EQ(strings.AddLinkTables(links.data(), links.size()), 0xFFFF);
-    const Bytes stalled = join({GoodLink(0x00130800), Apply(GoodLink(0x00140800), {"", 4, 2, 0, false, 0})});
+    const Bytes stalled = test_mutations::Cat({GoodLink(0x00130800), Apply(GoodLink(0x00140800), {"", 4, 2, 0, false, 0})});
     EXPECT_EQ(strings.AddLinkTables(stalled.data(), stalled.size()), 1);
     EXPECT_EQ(strings.GetLinkTable(0x00140800), nullptr);
 }

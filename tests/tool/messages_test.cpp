@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/mutations.h"
 #include "tests/support/timing.h"
 
 #include "tests/tool/tool_test_support.h"
@@ -104,31 +105,26 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
     const Bytes phantom = Hex("00 AB 00 00 00 30 00 64 00 00 05");
     const Bytes known = Hex("00 03 00 00 00 30 00 64 00 00 05");
     const Bytes noise = Hex("FF FF");
-    const auto join = [](std::vector<Bytes> parts) {
-        Bytes all;
-        for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
-        return all;
-    };
     const std::string ok = "CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n";
     const struct {
         const char* name;
         Bytes stream;
         std::string report;
     } cases[] = {
-        {"clean", join({a, reading}),
+        {"clean", test_mutations::Cat({a, reading}),
          "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  " + ok +
              "2 frames, 0 corrupt, 0 truncated, 0 bytes skipped\n"},
-        {"phantom before frames", join({phantom, reading, reading}),
+        {"phantom before frames", test_mutations::Cat({phantom, reading, reading}),
          "offset 0  11 bytes skipped\noffset 11  " + ok + "offset 48  " + ok +
              "2 frames, 0 corrupt, 0 truncated, 11 bytes skipped\n"},
-        {"known phantom before frames", join({known, reading, reading}),
+        {"known phantom before frames", test_mutations::Cat({known, reading, reading}),
          "offset 0  CTempDStd 0x00030000  54 bytes stated, 11 there  truncated\noffset 11  " + ok + "offset 48  " +
              ok + "2 frames, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
-        {"truncated at the end", join({a, noise, cut}),
+        {"truncated at the end", test_mutations::Cat({a, noise, cut}),
          "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  2 bytes skipped\n"
          "offset 35  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\n"
          "1 frame, 0 corrupt, 1 truncated, 2 bytes skipped\n"},
-        {"truncated by the next frame", join({cut, reading}),
+        {"truncated by the next frame", test_mutations::Cat({cut, reading}),
          "offset 0  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\noffset 20  " + ok +
              "1 frame, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
     };
