@@ -275,9 +275,9 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
     ASSERT_EQ(bytes.size(), Decode(newer, bytes, 1));
     EXPECT_EQ(0x01020304u, static_cast<std::uint32_t>(newer.Member(0)));
     EXPECT_EQ(99u, static_cast<std::uint32_t>(newer.Member(2)));
-    Bytes missing = bytes;  // OldList's count raised to an element that is not there
-    missing[missing.size() - 5] = 1;
-    Restamp(missing, 0, missing.size());
+    // OldList's count raised to one element, whose size prefix of 0 is refused
+    // though an empty OldWords after it would end the bytes exactly.
+    const Bytes missing = EncodingOf(kRetired, 120, {1, 2, 3, 4, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0});
     EXPECT_EQ(0u, Decode(newer, missing, 0));
 
     // A single nested object the object lacks cannot be written; in bytes it is read over.

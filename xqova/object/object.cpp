@@ -34,6 +34,13 @@ std::uint64_t AlignUp(std::uint64_t n, std::uint64_t alignment) { return (n + al
 // after it are shaped from their definitions alone.
 class ShapeWalk {
 public:
+    // What the encoding says about the shape of one member.
+    struct Shape {
+        xqova::EncodedBytes nested{};           // its nested object, when of the member's class
+        std::uint16_t elementVersion = 0xFFFF;  // the version of a vector's last element; 0xFFFF: none
+        std::uint16_t unboundedBytes = 0;       // the length of an UNBOUNDED member
+    };
+
     ShapeWalk() : window_(nullptr, 0, 0), active_(false) {}
     void Start(const unsigned char* encoding, const xqova::EncodingHeader& header) {
         // An inactive walk never reads its window.
@@ -42,29 +49,27 @@ public:
     }
 
     // Steps over the member of the encoding's variable section at the
-    // cursor and gives what construction needs of it: the length of an
-    // UNBOUNDED member in *unboundedBytes (left alone when the member does
-    // not lie within the encoding, or when unboundedBytes is null).
-    void Step(const xqova::CompiledMember& record, const unsigned char** nested, std::size_t* nestedSize,
-              std::uint16_t* elementVersion, std::uint16_t* unboundedBytes) {
-        if (!active_) return;
+    // cursor, when the encoding's version carries it there, and tells its
+    // shape. A member that does not lie within the encoding, and every
+    // member after it, is told nothing.
+    Shape Step(const xqova::CompiledMember& record, std::uint16_t encodedVersion) {
+        Shape shape;
         const MemberType type = record.type;
+        if (!active_ || !record.InVersion(encodedVersion) || !type.InVariableSection()) return shape;
         if (type.IsVector()) {
             std::uint16_t count;
-            active_ = xqova::SkipVector(&window_, record.VectorHasSizePrefixes(), &count, elementVersion);
+            active_ = xqova::SkipVector(&window_, record.VectorHasSizePrefixes(), &count, &shape.elementVersion);
         } else if (type.IsObject()) {
             const unsigned char* at;
             std::size_t size;
             active_ = xqova::NextNestedObject(&window_, &at, &size);
-            if (active_ && xqova::LoadBig32(at) == record.memberClass) {
-                *nested = at;
-                *nestedSize = size;
-            }
+            if (active_ && xqova::LoadBig32(at) == record.memberClass) shape.nested = {at, size};
         } else {  // UNBOUNDED, the rest of the variable section
             std::uint16_t bytes;
             active_ = xqova::SkipUnbounded(&window_, &bytes);
-            if (active_ && unboundedBytes != nullptr) *unboundedBytes = bytes;
+            if (active_) shape.unboundedBytes = bytes;
         }
+        return shape;
     }
 
 private:
@@ -243,7 +248,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     // buffers, room for the UNBOUNDED members the encoding fills, and the
     // position map, in one allocation.
     const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
-    const std::uint16_t encodedVersion = header.version;
     std::uint32_t present = 0;
     // Counted in 64 bits: a definition may state more than a 32-bit size
     // holds, and such storage is refused as memory that cannot be had.
@@ -256,13 +260,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     if (shapeEncoding != nullptr) walk.Start(shapeEncoding, header);
     for (const xqova::CompiledMember& record : compiled) {
         const MemberType type = record.type;
-        std::uint16_t unbounded = 0;
-        if (record.InVersion(encodedVersion) && type.InVariableSection()) {
-            const unsigned char* nested = nullptr;
-            std::size_t nestedSize = 0;
-            std::uint16_t elementVersion = 0xFFFF;
-            walk.Step(record, &nested, &nestedSize, &elementVersion, &unbounded);
-        }
+        const std::uint16_t unbounded = walk.Step(record, header.version).unboundedBytes;
         if (!record.InVersion(version_)) continue;
         ++present;
         if (type.InFixedSection()) fixedSection += std::uint64_t{record.FixedElements()} * type.ElementSize();
@@ -309,13 +307,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         const xqova::CompiledMember& record = compiled.Member(p);
         const MemberType type = record.type;
 
-        // What the encoding says about this member's shape.
-        const unsigned char* nested = nullptr;
-        std::size_t nestedSize = 0;
-        std::uint16_t elementVersion = 0xFFFF;
-        if (record.InVersion(encodedVersion) && type.InVariableSection()) {
-            walk.Step(record, &nested, &nestedSize, &elementVersion, nullptr);  // the room was measured above
-        }
+        const ShapeWalk::Shape shape = walk.Step(record, header.version);  // its room was measured above
 
         if (!record.InVersion(version_)) {
             idToSlot_[p] = presentCount_;
@@ -335,9 +327,9 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             if (nestingAllowed) {
                 void* shell = nextObject;
                 nextObject += sizeof(CXQOVAObject);
-                if (nested != nullptr) {
-                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, nested, nestedSize,
-                                      depth_ + 1);
+                if (shape.nested.bytes != nullptr) {
+                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, shape.nested.bytes,
+                                      shape.nested.length, depth_ + 1);
                 } else {
                     object = CreateAt(shell, dictionary_,
                                       dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
@@ -384,7 +376,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             slot.size_ = 0;
             if (nestingAllowed) {
                 CXQOVAVector* vector = CXQOVAVector::CreateAt(nextVector, dictionary_, record.memberClass, count,
-                                                              elementVersion, depth_ + 1);
+                                                              shape.elementVersion, depth_ + 1);
                 nextVector += sizeof(CXQOVAVector);
                 // A vector with a fixed count is built whole or not at all:
                 // one that lacks its array or an element is given up, and
