@@ -89,31 +89,31 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint16_t family, s
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t version) {
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version,
-              nullptr, 0, 0);
+    Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version, {},
+              0);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const void* definition, std::uint16_t version) {
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, definition, DefinitionClassID(definition), version, nullptr, 0, 0);
+    Construct(dictionary, definition, DefinitionClassID(definition), version, {}, 0);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject& other) {
     const xqova::BudgetedOperation operation;
-    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, nullptr, 0, 0);
+    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, {}, 0);
     Copy(&other);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
     if (other == nullptr) {
-        Construct(nullptr, nullptr, xqova::kNoClass, 0xFFFF, nullptr, 0, 0);
+        Construct(nullptr, nullptr, xqova::kNoClass, 0xFFFF, {}, 0);
         return;
     }
     const xqova::BudgetedOperation operation;
-    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, nullptr, 0, 0);
+    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, {}, 0);
     Copy(other);
     EndConstruction(operation);
 }
@@ -148,29 +148,27 @@ void CXQOVAObject::ClearFields() {
 }
 
 CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                                   std::uint16_t version, const unsigned char* encoding,
-                                   std::size_t encodingLength, unsigned depth) {
+                                   std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth) {
     if (!xqova::BudgetedOperation::TakeObject()) return nullptr;
     void* memory = xqova::Allocate(sizeof(CXQOVAObject));
     if (memory == nullptr) return nullptr;
     CXQOVAObject* object = new (memory) CXQOVAObject(EmptyTag{});
-    object->Construct(dictionary, definition, classId, version, encoding, encodingLength, depth);
+    object->Construct(dictionary, definition, classId, version, encoding, depth);
     return object;
 }
 
 CXQOVAObject* CXQOVAObject::CreateAt(void* shell, CXQOVADictionary* dictionary, const void* definition,
-                                     std::uint32_t classId, std::uint16_t version, const unsigned char* encoding,
-                                     std::size_t encodingLength, unsigned depth) {
+                                     std::uint32_t classId, std::uint16_t version, xqova::EncodedBytes encoding,
+                                     unsigned depth) {
     // The shell's bytes were taken from the budget with the parent's storage.
     if (!xqova::BudgetedOperation::TakeObject()) return nullptr;
     CXQOVAObject* object = new (shell) CXQOVAObject(EmptyTag{});
-    object->Construct(dictionary, definition, classId, version, encoding, encodingLength, depth);
+    object->Construct(dictionary, definition, classId, version, encoding, depth);
     return object;
 }
 
 CXQOVAObject* CXQOVAObject::CreateCopy(const CXQOVAObject* source, unsigned depth) {
-    CXQOVAObject* copy = Create(source->dictionary_, source->definition_, source->classId_, source->version_,
-                                nullptr, 0, depth);
+    CXQOVAObject* copy = Create(source->dictionary_, source->definition_, source->classId_, source->version_, {}, depth);
     if (copy == nullptr) return nullptr;
     if (copy->Copy(source) == 0) {
         Destroy(copy);
@@ -182,8 +180,7 @@ CXQOVAObject* CXQOVAObject::CreateCopy(const CXQOVAObject* source, unsigned dept
 void CXQOVAObject::Destroy(CXQOVAObject* object) { xqova::Delete(object); }
 
 void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                             std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
-                             unsigned depth) {
+                             std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth) {
     Destruct();
     ClearFields();
     dictionary_ = dictionary;
@@ -197,20 +194,20 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     // what was checked (checkedEncoding_).
     xqova::EncodingHeader header;
     const unsigned char* shapeEncoding = nullptr;
-    if (encoding != nullptr && dictionary != nullptr) {
-        if (encodingLength >= 4) classId_ = xqova::LoadBig32(encoding);
-        bool intact = header.Read(encoding, encodingLength);
+    if (encoding.bytes != nullptr && dictionary != nullptr) {
+        if (encoding.length >= 4) classId_ = xqova::LoadBig32(encoding.bytes);
+        bool intact = header.Read(encoding.bytes, encoding.length);
         if (intact) {
             const auto covered = static_cast<std::uint32_t>(header.ChecksumAt());
-            intact = depth_ != 0 ? xqova::NestedChecksumHolds(encoding, covered)
-                                 : xqova::ChecksumHolds(encoding, covered);
+            intact = depth_ != 0 ? xqova::NestedChecksumHolds(encoding.bytes, covered)
+                                 : xqova::ChecksumHolds(encoding.bytes, covered);
         }
         if (!intact) {
             definition_ = nullptr;
         } else {
             version_ = header.version;
             definition_ = static_cast<const unsigned char*>(dictionary->GetDefinition(classId_));
-            shapeEncoding = encoding;
+            shapeEncoding = encoding.bytes;
         }
     }
 
@@ -328,12 +325,11 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 void* shell = nextObject;
                 nextObject += sizeof(CXQOVAObject);
                 if (shape.nested.bytes != nullptr) {
-                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, shape.nested.bytes,
-                                      shape.nested.length, depth_ + 1);
+                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, shape.nested, depth_ + 1);
                 } else {
                     object = CreateAt(shell, dictionary_,
                                       dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
-                                      record.memberClass, 0xFFFF, nullptr, 0, depth_ + 1);
+                                      record.memberClass, 0xFFFF, {}, depth_ + 1);
                 }
             }
             slot.buffer_ = object;

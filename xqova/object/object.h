@@ -69,7 +69,7 @@
 // runs out leaves the object without members (EndConstruction).
 //
 // Building from an encoding. The decoding constructors call
-//   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, encoding, length, 0)
+//   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, {encoding, length}, 0)
 // (the trusting form passes xqova::EncodedSize(encoding) as the length) and
 // then decode. Construct takes class and version from the header when the
 // checksum holds, and follows the nested encodings (with the decoder's
@@ -313,11 +313,11 @@ protected:
     // body may call it directly). With an encoding (and a dictionary) the class and
     // version come from the encoding's header, and nested objects and the
     // element version of fixed-count vectors follow the nested encodings;
-    // nothing outside `encodingLength` bytes is read. `depth` is the
-    // object's nesting depth (0 for an outermost object).
+    // nothing outside its length is read; without one (`{}`) the object is
+    // built from its definition. `depth` is the object's nesting depth (0
+    // for an outermost object).
     void Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                   std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
-                   unsigned depth);
+                   std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth);
     // Releases everything the object owns; the object is left without members.
     void Destruct();
     // The decode behind Deserialize (encoding/binary_encoding.cpp).
@@ -357,14 +357,13 @@ private:
 
     // Allocates and builds an object; null when memory runs out.
     static CXQOVAObject* Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                                std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
-                                unsigned depth);
+                                std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth);
     // The same in `shell`, memory for one object inside a parent's storage
     // (it is never released on its own: ~CXQOVAObject ends it); null when
     // the budget has no object left.
     static CXQOVAObject* CreateAt(void* shell, CXQOVADictionary* dictionary, const void* definition,
-                                  std::uint32_t classId, std::uint16_t version, const unsigned char* encoding,
-                                  std::size_t encodingLength, unsigned depth);
+                                  std::uint32_t classId, std::uint16_t version, xqova::EncodedBytes encoding,
+                                  unsigned depth);
     // Allocates a copy of `source` at `depth`; null when memory runs out or
     // the copy fails.
     static CXQOVAObject* CreateCopy(const CXQOVAObject* source, unsigned depth);
