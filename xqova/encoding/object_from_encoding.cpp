@@ -12,7 +12,6 @@
 #include "xqova/object/object.h"
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding) {
-    ClearFields();
     const xqova::BudgetedOperation operation;
     // The caller vouches for the buffer: the header's stated total is taken
     // as its length.
@@ -23,7 +22,6 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, xqova::EncodedBytes encoding) {
-    ClearFields();
     const xqova::BudgetedOperation operation;
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, 0);
     Decode(encoding.bytes, encoding.length, 0, nullptr, true);

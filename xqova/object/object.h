@@ -404,41 +404,42 @@ private:
     static std::uint16_t NumElementsOf(const CXQOVAData_u& accessor);
     std::uint8_t CopySlot(CXQOVAData_u* target, const CXQOVAData_u* source);
 
-    // Every constructor starts from these values (an object without
-    // members), so a constructor body may go straight to Construct.
+    // The four fields Destruct reads start as an object without storage,
+    // so a constructor body may go straight to Construct; Destruct and
+    // ClearFields, which Construct runs first, give every other field its
+    // value.
     CXQOVAData_u* slots_ = &noMember_;
-    CXQOVAData_u* current_ = &noMember_;
-    CXQOVAData_u* sentinel_ = &noMember_;
-    std::uint16_t* idToSlot_ = nullptr;
+    CXQOVAData_u* current_;
+    CXQOVAData_u* sentinel_;
+    std::uint16_t* idToSlot_;
     // The one allocation behind slots_, the nested objects and vectors,
     // the fixed-array buffers, the spare room and idToSlot_.
     unsigned char* storage_ = nullptr;
-    std::size_t storageSize_ = 0;
-    unsigned char* spare_ = nullptr;
-    std::size_t spareLeft_ = 0;
+    std::size_t storageSize_;
+    unsigned char* spare_;
+    std::size_t spareLeft_;
     // The encoding this object was just built from, when its checksum held;
     // only the decode of the same construction reads it.
-    const unsigned char* checkedEncoding_ = nullptr;
+    const unsigned char* checkedEncoding_;
     // Size of the fixed section of an encoding at version_.
-    std::uint64_t fixedSectionSize_ = 0;
-    std::uint16_t presentCount_ = 0;
-    std::uint16_t memberCount_ = 0;
-    const unsigned char* definition_ = nullptr;
+    std::uint64_t fixedSectionSize_;
+    std::uint16_t presentCount_;
+    std::uint16_t memberCount_;
+    const unsigned char* definition_;
     // The compiled table of definition_: the dictionary's, or the object's
     // own (ownsCompiled_) for a block no dictionary holds. Null without a
     // usable definition, and when memory for an own table ran out.
     const xqova::CompiledDefinition* compiled_ = nullptr;
     bool ownsCompiled_ = false;
-    std::uint32_t classId_ = 0xFFFFFFFFu;
-    std::uint16_t version_ = 0;
-    std::uint8_t status_ = 0;
-    CXQOVADictionary* dictionary_ = nullptr;
-    CXQOVAStringTable* stringTable_ = nullptr;
-    CXQOVAObject* baseObject_ = nullptr;
-    // Identifiers of the base chain, 0 without a base. It takes its value
-    // from ClearFields, which every construction runs before any lookup.
+    std::uint32_t classId_;
+    std::uint16_t version_;
+    std::uint8_t status_;
+    CXQOVADictionary* dictionary_;
+    CXQOVAStringTable* stringTable_;
+    CXQOVAObject* baseObject_;
+    // Identifiers of the base chain, 0 without a base.
     std::uint16_t inheritedCount_;
-    unsigned depth_ = 0;
+    unsigned depth_;
     CXQOVAData_u noMember_{xqova::MemberType::kNoMember};
 };
 
