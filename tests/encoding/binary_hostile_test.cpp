@@ -335,9 +335,8 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
         // top leaves that one's empty; the other way round it is refused.
         CXQOVAObject top(&dictionary, classId, 0xFFFF), other(&dictionary, classId, 0xFFFF);
         CXQOVAObject* last = &top;
-        for (unsigned level = 1; level < xqova::kMaxNestingDepth; ++level) {
+        for (unsigned level = 1; level < xqova::kMaxNestingDepth; ++level, last = Next(*last)) {
             if (classId == kSelfVector) static_cast<CXQOVAVector*>(last->Member(1))->Push(kSelfVector);
-            last = Next(*last);
         }
         EXPECT_EQ(std::make_tuple(Next(*last), other.Copy(last), last->Copy(&other)), std::make_tuple(nullptr, 1, 0));
 
