@@ -383,9 +383,6 @@ private:
     // identifier or position, with its current_ set to the accessor.
     CXQOVAObject* ResolveMember(std::uint16_t id);
     CXQOVAObject* ResolveMemberAt(std::uint16_t pos);
-    // Definition position of the accessor at a slot index of this object, or
-    // 0xFFFF for the sentinel.
-    std::uint16_t SlotPosition(std::uint16_t slot) const;
     // Slot index of an accessor of this object.
     std::uint16_t SlotIndex(const CXQOVAData_u* accessor) const;
     // The object answering for `pos` and the member's local definition
