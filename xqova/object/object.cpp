@@ -37,7 +37,7 @@ public:
     // What the encoding says about the shape of one member.
     struct Shape {
         xqova::EncodedBytes nested{};           // its nested object, when of the member's class
-        std::uint16_t elementVersion = 0xFFFF;  // the version of a vector's last element; 0xFFFF: none
+        std::uint16_t elementVersion = xqova::kCurrentVersion;  // of a vector's last element; none: the newest
         std::uint16_t unboundedBytes = 0;       // the length of an UNBOUNDED member
     };
 
@@ -109,7 +109,7 @@ CXQOVAObject::CXQOVAObject(const CXQOVAObject& other) {
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
     if (other == nullptr) {
-        Construct(nullptr, nullptr, xqova::kNoClass, 0xFFFF, {}, 0);
+        Construct(nullptr, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {}, 0);
         return;
     }
     const xqova::BudgetedOperation operation;
@@ -325,11 +325,12 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 void* shell = nextObject;
                 nextObject += sizeof(CXQOVAObject);
                 if (shape.nested.bytes != nullptr) {
-                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, shape.nested, depth_ + 1);
+                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, xqova::kCurrentVersion, shape.nested,
+                                      depth_ + 1);
                 } else {
                     object = CreateAt(shell, dictionary_,
                                       dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
-                                      record.memberClass, 0xFFFF, {}, depth_ + 1);
+                                      record.memberClass, xqova::kCurrentVersion, {}, depth_ + 1);
                 }
             }
             slot.buffer_ = object;
