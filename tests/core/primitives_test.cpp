@@ -93,8 +93,8 @@ TEST(FrameHeader, ExtendedRule) {
         {0x00650800u, false}, {0x001E0000u, false}, {0x001E1201u, true},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(xqova::IsExtendedClass(c.classId), c.extended) << std::hex << c.classId;
-        EXPECT_EQ(xqova::LengthFieldWidth(c.classId), c.extended ? 4 : 2) << std::hex << c.classId;
+        EXPECT_EQ(std::make_tuple(xqova::IsExtendedClass(c.classId), xqova::LengthFieldWidth(c.classId)),
+                  std::make_tuple(c.extended, c.extended ? 4u : 2u)) << std::hex << c.classId;
     }
 }
 

@@ -3,6 +3,7 @@
 // elements a vector cannot take (what a refusal leaves: the hostile tests).
 #include <gtest/gtest.h>
 
+#include <tuple>
 
 #include "support/objects.h"
 #include "xqova/encoding/decode_report.h"
@@ -251,9 +252,8 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
     ASSERT_EQ(1, object.SetMember(2, static_cast<unsigned short>(7)));
 
     // Newer than the object: its own decoder would refuse it.
-    EXPECT_EQ(0u, object.SizeAll(201));
     unsigned char scratch[64] = {};
-    EXPECT_EQ(0u, object.Serialize(scratch, 201));
+    EXPECT_EQ(std::make_tuple(object.SizeAll(201), object.Serialize(scratch, 201)), std::make_tuple(0u, 0u));
 
     // At 120 the retired members are written empty (the list with no elements), New is left out;
     // so are their lines in the document.
@@ -266,30 +266,35 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
 
     CXQOVAObject old(&dictionary, kRetired, 120);
     ASSERT_EQ(bytes.size(), Decode(old, bytes, 1));
-    EXPECT_EQ(0x01020304u, static_cast<std::uint32_t>(old.Member(0)));
-    EXPECT_EQ(0u, static_cast<std::uint32_t>(old.Member(1)));
+    EXPECT_EQ(std::make_tuple(static_cast<std::uint32_t>(old.Member(0)), static_cast<std::uint32_t>(old.Member(1))),
+              std::make_tuple(0x01020304u, 0u));
 
     // Into the newer object: New keeps its value.
     CXQOVAObject newer(&dictionary, kRetired, 0xFFFF);
     ASSERT_EQ(1, newer.SetMember(2, static_cast<unsigned short>(99)));
     ASSERT_EQ(bytes.size(), Decode(newer, bytes, 1));
-    EXPECT_EQ(0x01020304u, static_cast<std::uint32_t>(newer.Member(0)));
-    EXPECT_EQ(99u, static_cast<std::uint32_t>(newer.Member(2)));
-    Bytes missing = bytes;  // OldList's count raised to an element that is not there
-    missing[missing.size() - 5] = 1;
-    Restamp(missing, 0, missing.size());
+    EXPECT_EQ(std::make_tuple(static_cast<std::uint32_t>(newer.Member(0)), static_cast<std::uint32_t>(newer.Member(2))),
+              std::make_tuple(0x01020304u, 99u));
+    // OldList's count raised to one element, whose size prefix of 0 is refused
+    // though an empty OldWords after it would end the bytes exactly.
+    const Bytes missing = EncodingOf(kRetired, 120, {1, 2, 3, 4, 0, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0});
     EXPECT_EQ(0u, Decode(newer, missing, 0));
 
     // A single nested object the object lacks cannot be written; in bytes it is read over.
     CXQOVAObject holder(&dictionary, kRetiredNested, 0xFFFF);
-    EXPECT_EQ(0u, holder.SizeAll(120));
-    EXPECT_EQ(0u, holder.Serialize(scratch, 120));
-    EXPECT_EQ(17u, holder.SizeAll(150));
+    EXPECT_EQ(std::make_tuple(holder.SizeAll(120), holder.Serialize(scratch, 120), holder.SizeAll(150)),
+              std::make_tuple(0u, 0u, 17u));
     Bytes nested = {0, 0, 0, static_cast<unsigned char>(bytes.size())};
     nested.insert(nested.end(), bytes.begin(), bytes.end());
     const Bytes outer = EncodingOf(kRetiredNested, 120, {0, 0, 0, 5}, nested);
     EXPECT_EQ(outer.size(), Decode(holder, outer, 1));
     EXPECT_EQ(5u, static_cast<std::uint32_t>(holder.Member(0)));
+    // A size cut short is named with the bytes there were.
+    const Bytes cut = EncodingOf(kRetiredNested, 120, {0, 0, 0, 5}, {0, 0, 0});
+    xqova::DecodeReport report;
+    EXPECT_FALSE(xqova::DecodeObject(&dictionary, cut.data(), cut.size(), &report));
+    EXPECT_EQ(std::make_tuple(report.check, report.at, report.found, report.expected),
+              std::make_tuple(xqova::DecodeCheck::kMemberData, std::size_t{15}, std::uint64_t{4}, std::uint64_t{3}));
 }
 
 // ---- Vector elements a vector cannot take ----------------------------------------------

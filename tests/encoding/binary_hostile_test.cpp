@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "support/mutations.h"
 #include "support/objects.h"
@@ -329,6 +330,15 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
         HeapCopy copy(deepest);
         CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
         expectEveryLevel(built);
+        // Built rather than decoded, the deepest level holds no object or
+        // vector where the others nest. A copy of it into an object at the
+        // top leaves that one's empty; the other way round it is refused.
+        CXQOVAObject top(&dictionary, classId, 0xFFFF), other(&dictionary, classId, 0xFFFF);
+        CXQOVAObject* last = &top;
+        for (unsigned level = 1; level < xqova::kMaxNestingDepth; ++level, last = Next(*last)) {
+            if (classId == kSelfVector) static_cast<CXQOVAVector*>(last->Member(1))->Push(kSelfVector);
+        }
+        EXPECT_EQ(std::make_tuple(Next(*last), other.Copy(last), last->Copy(&other)), std::make_tuple(nullptr, 1, 0));
 
         for (unsigned levels : {xqova::kMaxNestingDepth + 1, 40u, 250u}) {
             const Bytes tooDeep = NestedChain(classId, levels);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
 
 #include "support/objects.h"
 #include "xqova/object/object_ptr.h"
@@ -35,8 +36,7 @@ TEST(CallForms, ConstructorsLookupsAndHandlesMeanTheirForm) {
     EXPECT_TRUE(byParts.ClassID() == kForms && byParts.Version() == 100 && byParts.MemberAvailable(kB) == 0);
     EXPECT_EQ(byClass.Version(), 101);
     for (CXQOVAObject* o : {&byVoid, &byBytes, &byBytesInt}) {
-        EXPECT_EQ(o->GetDefinition(), static_cast<void*>(block.data()));
-        EXPECT_EQ(o->ClassID(), kForms);
+        EXPECT_EQ(std::make_tuple(o->GetDefinition(), o->ClassID()), std::make_tuple(static_cast<void*>(block.data()), kForms));
     }
     EXPECT_TRUE(byVoid.Version() == 100 && byBytes.Version() == 101 && byBytesInt.Version() == 100);
     EXPECT_EQ(byBytes.MemberCount(), 2);
@@ -55,17 +55,13 @@ TEST(CallForms, ConstructorsLookupsAndHandlesMeanTheirForm) {
     CXQOVAObjectPtr handle(&byParts);
     handle = CXQOVAObjectPtr(&object);
     CXQOVAObject* held = handle;
-    EXPECT_EQ(held, &object);
-    EXPECT_EQ(handle->Version(), 101);
-    EXPECT_EQ(&*handle, &object);
+    EXPECT_EQ(std::make_tuple(held, handle->Version(), &*handle), std::make_tuple(&object, 101, &object));
 
-    EXPECT_EQ(&object(kB), &object.Member(1));
-    EXPECT_EQ(&object[kSecond], &object.At(1));
-    EXPECT_EQ(&handle(kB), &object.Member(1));
-    EXPECT_EQ(&handle[kSecond], &object.At(1));
-    EXPECT_EQ(&handle(static_cast<unsigned short>(0)), &object.Member(0));
-    EXPECT_EQ(&handle[0], &object.At(0));
-    EXPECT_EQ(&handle[1L], &object.At(1));
+    // By identifier (call) and by position (index), each form of argument.
+    EXPECT_EQ(std::make_tuple(&object(kB), &handle(kB), &handle(static_cast<unsigned short>(0))),
+              std::make_tuple(&object.Member(1), &object.Member(1), &object.Member(0)));
+    EXPECT_EQ(std::make_tuple(&object[kSecond], &handle[kSecond], &handle[0], &handle[1L]),
+              std::make_tuple(&object.At(1), &object.At(1), &object.At(0), &object.At(1)));
     EXPECT_EQ(handle[kSecond].Type(), 0x10);
 }
 

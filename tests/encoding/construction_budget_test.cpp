@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 #include "support/objects.h"
 #include "xqova/core/budget.h"
@@ -80,8 +81,7 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
 
     xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
     CXQOVAObject holder(&dictionary_, xqova::EncodedBytes{few.data(), few.size()});
-    EXPECT_FALSE(budget.Exhausted());
-    EXPECT_EQ(budget.MostObjects(), 3 * perElement);
+    EXPECT_EQ(std::make_tuple(budget.Exhausted(), budget.MostObjects()), std::make_tuple(false, 3 * perElement));
     auto* items = static_cast<CXQOVAVector*>(holder.Member(0));
     ASSERT_NE(items, nullptr);
     EXPECT_EQ(items->Size(), 3);  // each element failed to decode and stays as its decode left it
@@ -90,16 +90,14 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
         SCOPED_TRACE(static_cast<int>(strict));
         ASSERT_NE(items->Push(kDeviceC), nullptr);
         EXPECT_EQ(Decode(holder, many, strict), 0u);
-        EXPECT_TRUE(budget.Exhausted());
-        EXPECT_EQ(items->Size(), 0);  // reset deeply
+        EXPECT_EQ(std::make_tuple(budget.Exhausted(), items->Size()), std::make_tuple(true, 0));  // reset deeply
         EXPECT_LE(budget.MostObjects(), 20 * perElement);
         xqova::DecodeReport report;  // and a report says what ended it: the budget when elements may fail
         EXPECT_EQ(holder.Deserialize(many.data(), many.size(), strict, &report), 0u);
         EXPECT_EQ(report.overBudget && report.check == xqova::DecodeCheck::kOutOfMemory, strict == 0);
     }
     CXQOVAObject built(&dictionary_, xqova::EncodedBytes{many.data(), many.size()});
-    EXPECT_EQ(built.MemberCount(), 0);
-    EXPECT_EQ(built.SizeAll(0xFFFF), 0u);
+    EXPECT_EQ(std::make_tuple(built.MemberCount(), built.SizeAll(0xFFFF)), std::make_tuple(0, 0u));
 
     // At full size under the default budget: 65,535 elements that would each
     // build 2^12 objects stop after the budget's worth; as many CDeviceCStd of
@@ -156,8 +154,7 @@ TEST_F(ConstructionBudget, ExactBudgetsFitAndSmallerOnesFailWhole) {
     xqova::ScopedConstructionBudget small(1000, 200000);
     EXPECT_TRUE(small.MostObjects() == 0 && small.MostBytes() == 0 && !small.Exhausted());  // before any operation
     CXQOVAObject ok(&dictionary_, fan, 0xFFFF);
-    EXPECT_FALSE(small.Exhausted());
-    EXPECT_EQ(small.MostObjects(), 2u);
+    EXPECT_EQ(std::make_tuple(small.Exhausted(), small.MostObjects()), std::make_tuple(false, 2u));
     const std::uint64_t took = small.MostBytes();
     const struct {
         std::uint32_t classId, objects;
@@ -185,14 +182,12 @@ TEST_F(ConstructionBudget, ExactBudgetsFitAndSmallerOnesFailWhole) {
             auto* vector = static_cast<CXQOVAVector*>(object.Member(id));
             EXPECT_EQ(vector != nullptr, e.fits);
             if (vector == nullptr) continue;
-            EXPECT_EQ(vector->Size(), 40000);
-            EXPECT_EQ(vector->Push(kTiny), nullptr);
+            EXPECT_EQ(std::make_tuple(vector->Size(), vector->Push(kTiny)), std::make_tuple(40000, nullptr));  // full
         }
     }
     CXQOVAObject refused(&dictionary_, kSelf, 0xFFFF);
-    EXPECT_TRUE(small.Exhausted());
+    EXPECT_EQ(std::make_tuple(small.Exhausted(), refused.MemberCount()), std::make_tuple(true, 0));
     EXPECT_LE(small.MostBytes(), 200000u);
-    EXPECT_EQ(refused.MemberCount(), 0);
 }
 
 }  // namespace

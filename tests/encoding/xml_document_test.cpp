@@ -488,14 +488,13 @@ TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     std::vector<unsigned char> bytes(binary + 64, 0x5A);
     std::vector<char> text(xml8 + 64, 0x5A);
     std::vector<unsigned short> wide(xml16 / 2 + 64, 0x5A);
-    EXPECT_EQ(object.Serialize(bytes.data(), binary, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerialize(text.data(), xml8, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerialize(wide.data(), xml16, 0xFFFF), 0u);
+    EXPECT_EQ(object.Serialize(bytes.data(), binary, 0xFFFF) | object.XMLSerialize(text.data(), xml8, 0xFFFF) |
+                  object.XMLSerialize(wide.data(), xml16, 0xFFFF), 0u);
     EXPECT_TRUE(Untouched(bytes) && Untouched(text) && Untouched(wide));
 
-    EXPECT_EQ(object.XMLSerialize(static_cast<char*>(nullptr), 1000, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerialize(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
-    EXPECT_EQ(object.XMLSerializeSafe(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
+    EXPECT_EQ(object.XMLSerialize(static_cast<char*>(nullptr), 1000, 0xFFFF) |  // no buffer
+                  object.XMLSerialize(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF) |
+                  object.XMLSerializeSafe(static_cast<unsigned short*>(nullptr), 1000, 0xFFFF), 0u);
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
 // segment at fault (so its length), the element count an index was out of
 // range of, and the class searched.
 TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
-    const char* const kEscaped = "Reading.N\x1b\\\x9b" "pe";
+    const char* const kEscaped = "Reading.N\x1b\\\x9b" "p e~\x7f";  // from space to tilde as they are
     const struct {
         const char* path;
         std::string text;
@@ -185,7 +185,7 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
         {"Readings[1].Label[1]x", "malformed path at offset 20 (\"x\") in CReading"},
         {"Count]", "malformed path at offset 5 (\"]\") in CHolder"},
         {"Nope", "no member of that name at offset 0 (\"Nope\") in CHolder"},
-        {kEscaped, "no member of that name at offset 8 (\"N\\x1B\\x5C\\x9Bpe\") in CReading"},
+        {kEscaped, "no member of that name at offset 8 (\"N\\x1B\\x5C\\x9Bp e~\\x7F\") in CReading"},
         {"Reading.Base", "no member of that name at offset 8 (\"Base\") in CReading"},        // the base part has no name
         {"Readings[0].Later", "no member of that name at offset 12 (\"Later\") in CReading"},  // absent at version 100
         {"Count.Value", "not an object at offset 0 (\"Count\") in CHolder"},

@@ -22,14 +22,11 @@ CompiledDefinition* CompiledDefinition::Compile(const void* block, std::size_t a
         if (outOfMemory != nullptr) *outOfMemory = true;
         return nullptr;
     }
-    auto* compiled = new (memory) CompiledDefinition();
-    compiled->block_ = static_cast<const unsigned char*>(block);
-    compiled->members_ = reinterpret_cast<CompiledMember*>(static_cast<unsigned char*>(memory) + head);
-    compiled->variable_ = reinterpret_cast<std::uint16_t*>(static_cast<unsigned char*>(memory) + positions);
-    compiled->version_ = DefinitionVersion(block);
-    compiled->memberCount_ = count;
-    compiled->attributeTable_ = DefinitionAttributeTableOffset(block);
-    compiled->attributeSize_ = DefinitionAttributeSize(block);
+    auto* compiled = new (memory) CompiledDefinition(
+        static_cast<const unsigned char*>(block),
+        reinterpret_cast<CompiledMember*>(static_cast<unsigned char*>(memory) + head),
+        reinterpret_cast<std::uint16_t*>(static_cast<unsigned char*>(memory) + positions),
+        DefinitionAttributeTableOffset(block), DefinitionVersion(block), count, DefinitionAttributeSize(block));
 
     MemberWalker walker(block);
     MemberRecord record;

@@ -67,16 +67,29 @@ public:
     const std::uint16_t* VariableEnd() const { return variable_ + variableCount_; }
 
 private:
-    CompiledDefinition() = default;
+    // Compile is the only maker: it gives every field its value here, and
+    // the variable positions are counted up from none as the members are
+    // decoded.
+    CompiledDefinition(const unsigned char* block, CompiledMember* members, std::uint16_t* variable,
+                       std::size_t attributeTable, std::uint16_t version, std::uint16_t memberCount,
+                       std::uint16_t attributeSize)
+        : block_(block),
+          members_(members),
+          variable_(variable),
+          variableCount_(0),
+          attributeTable_(attributeTable),
+          version_(version),
+          memberCount_(memberCount),
+          attributeSize_(attributeSize) {}
 
-    const unsigned char* block_ = nullptr;
-    CompiledMember* members_ = nullptr;
-    std::uint16_t* variable_ = nullptr;
-    std::uint16_t variableCount_ = 0;
-    std::size_t attributeTable_ = 0;
-    std::uint16_t version_ = 0;
-    std::uint16_t memberCount_ = 0;
-    std::uint16_t attributeSize_ = 0;
+    const unsigned char* block_;
+    CompiledMember* members_;
+    std::uint16_t* variable_;
+    std::uint16_t variableCount_;
+    std::size_t attributeTable_;
+    std::uint16_t version_;
+    std::uint16_t memberCount_;
+    std::uint16_t attributeSize_;
 };
 
 }  // namespace xqova

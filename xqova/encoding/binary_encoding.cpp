@@ -300,7 +300,7 @@ struct DecodeState {
         r.classId = xqova::kNoClass;
         r.found = found;
         r.expected = expected;
-        std::memcpy(r.path, path, pathLength + 1);
+        std::snprintf(r.path, sizeof r.path, "%s", path);
         r.member[0] = '\0';
         r.detail = detail;
         if (member != nullptr) std::snprintf(r.member, sizeof r.member, "%s", member);

@@ -11,7 +11,7 @@ namespace xqova {
 
 struct DecodeAccess {
     static CXQOVAObject* Create(CXQOVADictionary* dictionary, const unsigned char* bytes, std::size_t length) {
-        return CXQOVAObject::Create(dictionary, nullptr, kNoClass, kCurrentVersion, bytes, length, 0);
+        return CXQOVAObject::Create(dictionary, nullptr, kNoClass, kCurrentVersion, {bytes, length}, 0);
     }
     static std::uint32_t DecodeBuilt(CXQOVAObject* object, const unsigned char* bytes, std::size_t length,
                                      DecodeReport* report) {

@@ -12,20 +12,18 @@
 #include "xqova/object/object.h"
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding) {
-    ClearFields();
     const xqova::BudgetedOperation operation;
     // The caller vouches for the buffer: the header's stated total is taken
     // as its length.
     const std::size_t length = encoding == nullptr ? 0 : xqova::EncodedSize(encoding);
-    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, length, 0);
+    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {encoding, length}, 0);
     Decode(encoding, length, 0, nullptr, true);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, xqova::EncodedBytes encoding) {
-    ClearFields();
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding.bytes, encoding.length, 0);
+    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, 0);
     Decode(encoding.bytes, encoding.length, 0, nullptr, true);
     EndConstruction(operation);
 }

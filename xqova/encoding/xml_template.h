@@ -28,6 +28,7 @@
 #ifndef XQOVA_ENCODING_XML_TEMPLATE_H
 #define XQOVA_ENCODING_XML_TEMPLATE_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -156,16 +157,10 @@ void ForEachEnumerationChunk(const Template& t, const CXQOVAData_u* slots, Visit
                 if (value < table->directCount) found = t.direct[table->firstDirect + value];
             } else {
                 const std::uint32_t* first = t.byValue + table->firstByValue;
-                std::uint32_t low = 0, high = table->values;
-                while (low < high) {
-                    const std::uint32_t mid = low + (high - low) / 2;
-                    if (lines[first[mid]].value < value) {
-                        low = mid + 1;
-                    } else {
-                        high = mid;
-                    }
-                }
-                if (low < table->values && lines[first[low]].value == value) found = first[low];
+                const std::uint32_t* last = first + table->values;
+                const std::uint32_t* at = std::lower_bound(
+                    first, last, value, [lines](std::uint32_t k, std::uint16_t v) { return lines[k].value < v; });
+                if (at != last && lines[*at].value == value) found = *at;
             }
             if (found != kNoLine) visit(lines[found].line);
         }

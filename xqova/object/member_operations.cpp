@@ -60,15 +60,10 @@ std::uint16_t CXQOVAObject::SlotIndex(const CXQOVAData_u* accessor) const {
     return static_cast<std::uint16_t>(accessor - slots_);
 }
 
-std::uint16_t CXQOVAObject::SlotPosition(std::uint16_t slot) const {
-    if (slot >= presentCount_) return 0xFFFF;
-    return slots_[slot].position_;
-}
-
 CXQOVAObject* CXQOVAObject::ResolvePositionToLocal(std::uint16_t pos, std::uint16_t* local) {
     CXQOVAObject* object = ResolveMemberAt(pos);
     if (object->current_ == object->sentinel_) return nullptr;
-    *local = object->SlotPosition(object->SlotIndex(object->current_));
+    *local = object->current_->position_;
     return object;
 }
 

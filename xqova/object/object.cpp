@@ -34,6 +34,13 @@ std::uint64_t AlignUp(std::uint64_t n, std::uint64_t alignment) { return (n + al
 // after it are shaped from their definitions alone.
 class ShapeWalk {
 public:
+    // What the encoding says about the shape of one member.
+    struct Shape {
+        xqova::EncodedBytes nested{};           // its nested object, when of the member's class
+        std::uint16_t elementVersion = xqova::kCurrentVersion;  // of a vector's last element; none: the newest
+        std::uint16_t unboundedBytes = 0;       // the length of an UNBOUNDED member
+    };
+
     ShapeWalk() : window_(nullptr, 0, 0), active_(false) {}
     void Start(const unsigned char* encoding, const xqova::EncodingHeader& header) {
         // An inactive walk never reads its window.
@@ -42,29 +49,27 @@ public:
     }
 
     // Steps over the member of the encoding's variable section at the
-    // cursor and gives what construction needs of it: the length of an
-    // UNBOUNDED member in *unboundedBytes (left alone when the member does
-    // not lie within the encoding, or when unboundedBytes is null).
-    void Step(const xqova::CompiledMember& record, const unsigned char** nested, std::size_t* nestedSize,
-              std::uint16_t* elementVersion, std::uint16_t* unboundedBytes) {
-        if (!active_) return;
+    // cursor, when the encoding's version carries it there, and tells its
+    // shape. A member that does not lie within the encoding, and every
+    // member after it, is told nothing.
+    Shape Step(const xqova::CompiledMember& record, std::uint16_t encodedVersion) {
+        Shape shape;
         const MemberType type = record.type;
+        if (!active_ || !record.InVersion(encodedVersion) || !type.InVariableSection()) return shape;
         if (type.IsVector()) {
             std::uint16_t count;
-            active_ = xqova::SkipVector(&window_, record.VectorHasSizePrefixes(), &count, elementVersion);
+            active_ = xqova::SkipVector(&window_, record.VectorHasSizePrefixes(), &count, &shape.elementVersion);
         } else if (type.IsObject()) {
             const unsigned char* at;
             std::size_t size;
             active_ = xqova::NextNestedObject(&window_, &at, &size);
-            if (active_ && xqova::LoadBig32(at) == record.memberClass) {
-                *nested = at;
-                *nestedSize = size;
-            }
+            if (active_ && xqova::LoadBig32(at) == record.memberClass) shape.nested = {at, size};
         } else {  // UNBOUNDED, the rest of the variable section
             std::uint16_t bytes;
             active_ = xqova::SkipUnbounded(&window_, &bytes);
-            if (active_ && unboundedBytes != nullptr) *unboundedBytes = bytes;
+            if (active_) shape.unboundedBytes = bytes;
         }
+        return shape;
     }
 
 private:
@@ -84,31 +89,31 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint16_t family, s
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t version) {
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version,
-              nullptr, 0, 0);
+    Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version, {},
+              0);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const void* definition, std::uint16_t version) {
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, definition, DefinitionClassID(definition), version, nullptr, 0, 0);
+    Construct(dictionary, definition, DefinitionClassID(definition), version, {}, 0);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject& other) {
     const xqova::BudgetedOperation operation;
-    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, nullptr, 0, 0);
+    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, {}, 0);
     Copy(&other);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
     if (other == nullptr) {
-        Construct(nullptr, nullptr, xqova::kNoClass, 0xFFFF, nullptr, 0, 0);
+        Construct(nullptr, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {}, 0);
         return;
     }
     const xqova::BudgetedOperation operation;
-    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, nullptr, 0, 0);
+    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, {}, 0);
     Copy(other);
     EndConstruction(operation);
 }
@@ -143,29 +148,27 @@ void CXQOVAObject::ClearFields() {
 }
 
 CXQOVAObject* CXQOVAObject::Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                                   std::uint16_t version, const unsigned char* encoding,
-                                   std::size_t encodingLength, unsigned depth) {
+                                   std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth) {
     if (!xqova::BudgetedOperation::TakeObject()) return nullptr;
     void* memory = xqova::Allocate(sizeof(CXQOVAObject));
     if (memory == nullptr) return nullptr;
     CXQOVAObject* object = new (memory) CXQOVAObject(EmptyTag{});
-    object->Construct(dictionary, definition, classId, version, encoding, encodingLength, depth);
+    object->Construct(dictionary, definition, classId, version, encoding, depth);
     return object;
 }
 
 CXQOVAObject* CXQOVAObject::CreateAt(void* shell, CXQOVADictionary* dictionary, const void* definition,
-                                     std::uint32_t classId, std::uint16_t version, const unsigned char* encoding,
-                                     std::size_t encodingLength, unsigned depth) {
+                                     std::uint32_t classId, std::uint16_t version, xqova::EncodedBytes encoding,
+                                     unsigned depth) {
     // The shell's bytes were taken from the budget with the parent's storage.
     if (!xqova::BudgetedOperation::TakeObject()) return nullptr;
     CXQOVAObject* object = new (shell) CXQOVAObject(EmptyTag{});
-    object->Construct(dictionary, definition, classId, version, encoding, encodingLength, depth);
+    object->Construct(dictionary, definition, classId, version, encoding, depth);
     return object;
 }
 
 CXQOVAObject* CXQOVAObject::CreateCopy(const CXQOVAObject* source, unsigned depth) {
-    CXQOVAObject* copy = Create(source->dictionary_, source->definition_, source->classId_, source->version_,
-                                nullptr, 0, depth);
+    CXQOVAObject* copy = Create(source->dictionary_, source->definition_, source->classId_, source->version_, {}, depth);
     if (copy == nullptr) return nullptr;
     if (copy->Copy(source) == 0) {
         Destroy(copy);
@@ -177,8 +180,7 @@ CXQOVAObject* CXQOVAObject::CreateCopy(const CXQOVAObject* source, unsigned dept
 void CXQOVAObject::Destroy(CXQOVAObject* object) { xqova::Delete(object); }
 
 void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                             std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
-                             unsigned depth) {
+                             std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth) {
     Destruct();
     ClearFields();
     dictionary_ = dictionary;
@@ -192,20 +194,20 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     // what was checked (checkedEncoding_).
     xqova::EncodingHeader header;
     const unsigned char* shapeEncoding = nullptr;
-    if (encoding != nullptr && dictionary != nullptr) {
-        if (encodingLength >= 4) classId_ = xqova::LoadBig32(encoding);
-        bool intact = header.Read(encoding, encodingLength);
+    if (encoding.bytes != nullptr && dictionary != nullptr) {
+        if (encoding.length >= 4) classId_ = xqova::LoadBig32(encoding.bytes);
+        bool intact = header.Read(encoding.bytes, encoding.length);
         if (intact) {
             const auto covered = static_cast<std::uint32_t>(header.ChecksumAt());
-            intact = depth_ != 0 ? xqova::NestedChecksumHolds(encoding, covered)
-                                 : xqova::ChecksumHolds(encoding, covered);
+            intact = depth_ != 0 ? xqova::NestedChecksumHolds(encoding.bytes, covered)
+                                 : xqova::ChecksumHolds(encoding.bytes, covered);
         }
         if (!intact) {
             definition_ = nullptr;
         } else {
             version_ = header.version;
             definition_ = static_cast<const unsigned char*>(dictionary->GetDefinition(classId_));
-            shapeEncoding = encoding;
+            shapeEncoding = encoding.bytes;
         }
     }
 
@@ -243,7 +245,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     // buffers, room for the UNBOUNDED members the encoding fills, and the
     // position map, in one allocation.
     const bool nestingAllowed = depth_ + 1 < xqova::kMaxNestingDepth;
-    const std::uint16_t encodedVersion = header.version;
     std::uint32_t present = 0;
     // Counted in 64 bits: a definition may state more than a 32-bit size
     // holds, and such storage is refused as memory that cannot be had.
@@ -256,13 +257,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     if (shapeEncoding != nullptr) walk.Start(shapeEncoding, header);
     for (const xqova::CompiledMember& record : compiled) {
         const MemberType type = record.type;
-        std::uint16_t unbounded = 0;
-        if (record.InVersion(encodedVersion) && type.InVariableSection()) {
-            const unsigned char* nested = nullptr;
-            std::size_t nestedSize = 0;
-            std::uint16_t elementVersion = 0xFFFF;
-            walk.Step(record, &nested, &nestedSize, &elementVersion, &unbounded);
-        }
+        const std::uint16_t unbounded = walk.Step(record, header.version).unboundedBytes;
         if (!record.InVersion(version_)) continue;
         ++present;
         if (type.InFixedSection()) fixedSection += std::uint64_t{record.FixedElements()} * type.ElementSize();
@@ -309,13 +304,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         const xqova::CompiledMember& record = compiled.Member(p);
         const MemberType type = record.type;
 
-        // What the encoding says about this member's shape.
-        const unsigned char* nested = nullptr;
-        std::size_t nestedSize = 0;
-        std::uint16_t elementVersion = 0xFFFF;
-        if (record.InVersion(encodedVersion) && type.InVariableSection()) {
-            walk.Step(record, &nested, &nestedSize, &elementVersion, nullptr);  // the room was measured above
-        }
+        const ShapeWalk::Shape shape = walk.Step(record, header.version);  // its room was measured above
 
         if (!record.InVersion(version_)) {
             idToSlot_[p] = presentCount_;
@@ -335,13 +324,13 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             if (nestingAllowed) {
                 void* shell = nextObject;
                 nextObject += sizeof(CXQOVAObject);
-                if (nested != nullptr) {
-                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, 0xFFFF, nested, nestedSize,
+                if (shape.nested.bytes != nullptr) {
+                    object = CreateAt(shell, dictionary_, nullptr, xqova::kNoClass, xqova::kCurrentVersion, shape.nested,
                                       depth_ + 1);
                 } else {
                     object = CreateAt(shell, dictionary_,
                                       dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(record.memberClass),
-                                      record.memberClass, 0xFFFF, nullptr, 0, depth_ + 1);
+                                      record.memberClass, xqova::kCurrentVersion, {}, depth_ + 1);
                 }
             }
             slot.buffer_ = object;
@@ -384,7 +373,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
             slot.size_ = 0;
             if (nestingAllowed) {
                 CXQOVAVector* vector = CXQOVAVector::CreateAt(nextVector, dictionary_, record.memberClass, count,
-                                                              elementVersion, depth_ + 1);
+                                                              shape.elementVersion, depth_ + 1);
                 nextVector += sizeof(CXQOVAVector);
                 // A vector with a fixed count is built whole or not at all:
                 // one that lacks its array or an element is given up, and

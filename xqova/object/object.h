@@ -69,7 +69,7 @@
 // runs out leaves the object without members (EndConstruction).
 //
 // Building from an encoding. The decoding constructors call
-//   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, encoding, length, 0)
+//   Construct(dictionary, nullptr, 0xFFFFFFFF, 0xFFFF, {encoding, length}, 0)
 // (the trusting form passes xqova::EncodedSize(encoding) as the length) and
 // then decode. Construct takes class and version from the header when the
 // checksum holds, and follows the nested encodings (with the decoder's
@@ -313,11 +313,11 @@ protected:
     // body may call it directly). With an encoding (and a dictionary) the class and
     // version come from the encoding's header, and nested objects and the
     // element version of fixed-count vectors follow the nested encodings;
-    // nothing outside `encodingLength` bytes is read. `depth` is the
-    // object's nesting depth (0 for an outermost object).
+    // nothing outside its length is read; without one (`{}`) the object is
+    // built from its definition. `depth` is the object's nesting depth (0
+    // for an outermost object).
     void Construct(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                   std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
-                   unsigned depth);
+                   std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth);
     // Releases everything the object owns; the object is left without members.
     void Destruct();
     // The decode behind Deserialize (encoding/binary_encoding.cpp).
@@ -357,14 +357,13 @@ private:
 
     // Allocates and builds an object; null when memory runs out.
     static CXQOVAObject* Create(CXQOVADictionary* dictionary, const void* definition, std::uint32_t classId,
-                                std::uint16_t version, const unsigned char* encoding, std::size_t encodingLength,
-                                unsigned depth);
+                                std::uint16_t version, xqova::EncodedBytes encoding, unsigned depth);
     // The same in `shell`, memory for one object inside a parent's storage
     // (it is never released on its own: ~CXQOVAObject ends it); null when
     // the budget has no object left.
     static CXQOVAObject* CreateAt(void* shell, CXQOVADictionary* dictionary, const void* definition,
-                                  std::uint32_t classId, std::uint16_t version, const unsigned char* encoding,
-                                  std::size_t encodingLength, unsigned depth);
+                                  std::uint32_t classId, std::uint16_t version, xqova::EncodedBytes encoding,
+                                  unsigned depth);
     // Allocates a copy of `source` at `depth`; null when memory runs out or
     // the copy fails.
     static CXQOVAObject* CreateCopy(const CXQOVAObject* source, unsigned depth);
@@ -384,9 +383,6 @@ private:
     // identifier or position, with its current_ set to the accessor.
     CXQOVAObject* ResolveMember(std::uint16_t id);
     CXQOVAObject* ResolveMemberAt(std::uint16_t pos);
-    // Definition position of the accessor at a slot index of this object, or
-    // 0xFFFF for the sentinel.
-    std::uint16_t SlotPosition(std::uint16_t slot) const;
     // Slot index of an accessor of this object.
     std::uint16_t SlotIndex(const CXQOVAData_u* accessor) const;
     // The object answering for `pos` and the member's local definition
@@ -405,41 +401,42 @@ private:
     static std::uint16_t NumElementsOf(const CXQOVAData_u& accessor);
     std::uint8_t CopySlot(CXQOVAData_u* target, const CXQOVAData_u* source);
 
-    // Every constructor starts from these values (an object without
-    // members), so a constructor body may go straight to Construct.
+    // The four fields Destruct reads start as an object without storage,
+    // so a constructor body may go straight to Construct; Destruct and
+    // ClearFields, which Construct runs first, give every other field its
+    // value.
     CXQOVAData_u* slots_ = &noMember_;
-    CXQOVAData_u* current_ = &noMember_;
-    CXQOVAData_u* sentinel_ = &noMember_;
-    std::uint16_t* idToSlot_ = nullptr;
+    CXQOVAData_u* current_;
+    CXQOVAData_u* sentinel_;
+    std::uint16_t* idToSlot_;
     // The one allocation behind slots_, the nested objects and vectors,
     // the fixed-array buffers, the spare room and idToSlot_.
     unsigned char* storage_ = nullptr;
-    std::size_t storageSize_ = 0;
-    unsigned char* spare_ = nullptr;
-    std::size_t spareLeft_ = 0;
+    std::size_t storageSize_;
+    unsigned char* spare_;
+    std::size_t spareLeft_;
     // The encoding this object was just built from, when its checksum held;
     // only the decode of the same construction reads it.
-    const unsigned char* checkedEncoding_ = nullptr;
+    const unsigned char* checkedEncoding_;
     // Size of the fixed section of an encoding at version_.
-    std::uint64_t fixedSectionSize_ = 0;
-    std::uint16_t presentCount_ = 0;
-    std::uint16_t memberCount_ = 0;
-    const unsigned char* definition_ = nullptr;
+    std::uint64_t fixedSectionSize_;
+    std::uint16_t presentCount_;
+    std::uint16_t memberCount_;
+    const unsigned char* definition_;
     // The compiled table of definition_: the dictionary's, or the object's
     // own (ownsCompiled_) for a block no dictionary holds. Null without a
     // usable definition, and when memory for an own table ran out.
     const xqova::CompiledDefinition* compiled_ = nullptr;
     bool ownsCompiled_ = false;
-    std::uint32_t classId_ = 0xFFFFFFFFu;
-    std::uint16_t version_ = 0;
-    std::uint8_t status_ = 0;
-    CXQOVADictionary* dictionary_ = nullptr;
-    CXQOVAStringTable* stringTable_ = nullptr;
-    CXQOVAObject* baseObject_ = nullptr;
-    // Identifiers of the base chain, 0 without a base. It takes its value
-    // from ClearFields, which every construction runs before any lookup.
+    std::uint32_t classId_;
+    std::uint16_t version_;
+    std::uint8_t status_;
+    CXQOVADictionary* dictionary_;
+    CXQOVAStringTable* stringTable_;
+    CXQOVAObject* baseObject_;
+    // Identifiers of the base chain, 0 without a base.
     std::uint16_t inheritedCount_;
-    unsigned depth_ = 0;
+    unsigned depth_;
     CXQOVAData_u noMember_{xqova::MemberType::kNoMember};
 };
 

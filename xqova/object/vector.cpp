@@ -40,7 +40,7 @@ CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, 
     unsigned char* shells = reinterpret_cast<unsigned char*>(elements_) + ShellsAt(fixedCount);
     for (std::uint16_t i = 0; i < fixedCount; ++i) {
         CXQOVAObject* element = CXQOVAObject::CreateAt(shells + sizeof(CXQOVAObject) * i, dictionary_, definition,
-                                                       classId, version, nullptr, 0, depth_);
+                                                       classId, version, {}, depth_);
         if (element == nullptr) break;
         elements_[i] = element;
         ++size_;
@@ -112,11 +112,11 @@ CXQOVAObject* CXQOVAVector::Insert(std::uint16_t pos, const CXQOVAObject* source
     if (source != nullptr) {
         element = CXQOVAObject::CreateCopy(source, depth_);
     } else if (definition != nullptr) {
-        element = CXQOVAObject::Create(dictionary_, definition, elementClass, version, nullptr, 0, depth_);
+        element = CXQOVAObject::Create(dictionary_, definition, elementClass, version, {}, depth_);
     } else {
         element = CXQOVAObject::Create(dictionary_,
                                        dictionary_ == nullptr ? nullptr : dictionary_->GetDefinition(elementClass),
-                                       elementClass, version, nullptr, 0, depth_);
+                                       elementClass, version, {}, depth_);
     }
     if (element == nullptr) return nullptr;
     if (xqova::BudgetedOperation::Exhausted()) {
