@@ -38,37 +38,20 @@ using Bytes = std::vector<unsigned char>;
 using xqova::build::Member;
 constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
 
-inline Member M(const char* name, std::uint8_t type, std::uint16_t minVersion = 100, std::uint16_t maxVersion = 0xFFFF) {
-    Member m;
-    m.name = name;
-    m.type = type;
-    m.minVersion = minVersion;
-    m.maxVersion = maxVersion;
-    return m;
+inline Member M(const char* name, std::uint8_t type, std::uint16_t minVersion = 100, std::uint16_t maxVersion = 0xFFFF,
+               std::uint32_t memberClass = 0xFFFFFFFFu, std::uint16_t fixedCount = 0) {
+    return {name, type, minVersion, maxVersion, memberClass, fixedCount, {}};
 }
 // A fixed array, a single nested object, a vector (UNBOUNDED when fixedCount
 // is 0), the inherit member.
 inline Member FixedArray(const char* name, std::uint8_t type, std::uint16_t count) {
-    Member m = M(name, static_cast<std::uint8_t>(type | 0x80));
-    m.fixedCount = count;
-    return m;
+    return M(name, static_cast<std::uint8_t>(type | 0x80), 100, 0xFFFF, 0xFFFFFFFFu, count);
 }
-inline Member Nested(const char* name, std::uint32_t memberClass) {
-    Member m = M(name, 0x06);
-    m.memberClass = memberClass;
-    return m;
-}
+inline Member Nested(const char* name, std::uint32_t memberClass) { return M(name, 0x06, 100, 0xFFFF, memberClass); }
 inline Member VectorOf(const char* name, std::uint32_t memberClass, std::uint16_t fixedCount) {
-    Member m = M(name, fixedCount != 0 ? 0x86 : 0x46);
-    m.memberClass = memberClass;
-    m.fixedCount = fixedCount;
-    return m;
+    return M(name, fixedCount != 0 ? 0x86 : 0x46, 100, 0xFFFF, memberClass, fixedCount);
 }
-inline Member InheritFrom(std::uint32_t base) {
-    Member m = Nested("Base", base);
-    m.type = 0x16;
-    return m;
-}
+inline Member InheritFrom(std::uint32_t base) { return M("Base", 0x16, 100, 0xFFFF, base); }
 // A member with the given alias, units and scale.
 inline Member With(Member m, std::uint32_t alias, std::uint8_t units = 0xFF, std::uint16_t coefficient = 1,
                    std::int8_t exponent = 0) {
