@@ -15,8 +15,6 @@ using xqova::detail::SignExtend;
 
 namespace {
 
-constexpr std::uint8_t kSentinelType = xqova::MemberType::kNoMember;
-
 std::uint8_t Width(std::uint8_t type) { return xqova::MemberType(type).Width(); }
 bool IsFloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); }
 bool IsBitmaskKind(std::uint8_t type) { return xqova::MemberType(type).IsBitmask(); }
@@ -40,7 +38,7 @@ CXQOVAData_u::CXQOVAData_u(std::uint8_t type) : CXQOVAData_u() { type_ = type; }
 
 // ---- Queries ---------------------------------------------------------------
 
-std::uint8_t CXQOVAData_u::Available() const { return type_ != kSentinelType ? 1 : 0; }
+std::uint8_t CXQOVAData_u::Available() const { return IsSentinel() ? 0 : 1; }
 
 std::uint8_t CXQOVAData_u::Size() const {
     const std::uint8_t w = Width(type_);

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr std::uint8_t kSentinelType = xqova::MemberType::kNoMember;
-
 using xqova::EncodingLayout;
 using xqova::MemberType;
 
@@ -288,7 +286,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     std::memset(storage + fixedAt, 0, static_cast<std::size_t>(fixedBytes));
     // The sentinel first, behind the members' slots, then the slots.
     auto* slots = reinterpret_cast<CXQOVAData_u*>(storage);
-    sentinel_ = new (slots + present) CXQOVAData_u(kSentinelType);
+    sentinel_ = new (slots + present) CXQOVAData_u(MemberType::kNoMember);
     for (std::uint32_t i = 0; i < present; ++i) new (slots + i) CXQOVAData_u();
     idToSlot_ = reinterpret_cast<std::uint16_t*>(storage + mapAt);
     slots_ = slots;
