@@ -15,8 +15,8 @@ that does not compile is drawn again and not counted. At the end the
 survivors (faults the suite did not catch) are printed with file, line and
 change, and the share caught.
 
-Generated files (the built-in definition blocks, marked "Do not edit") are
-not mutated: they are a generator's output, checked whole by checksums.
+Comments are not code and are never changed. Generated files (the built-in
+definition blocks, marked "Do not edit") are not mutated: they are a generator's output, checked whole by checksums.
 
 A local variable's initial value that the next statement naming the variable
 assigns anew cannot be observed, nor the size of an array given with its
@@ -89,10 +89,19 @@ def candidate_lines(tree, only):
             # a generator, checked whole by its checksums: not code to mutate.
             if any("Do not edit" in line for line in lines[:8]):
                 continue
+            inComment = False
             for number, line in enumerate(lines):
+                # Comments are not code: a line inside a block comment is
+                # passed over, and a line is cut where a comment starts.
+                if inComment:
+                    inComment = "*/" not in line
+                    continue
                 code = line.split("//")[0]
+                if "/*" in code:
+                    inComment = "*/" not in code.split("/*", 1)[1]
+                    code = code.split("/*", 1)[0]
                 stripped = code.strip()
-                if not stripped or stripped.startswith(("#", "*", "/*")):
+                if not stripped or stripped.startswith("#"):
                     continue
                 # Templates and includes make '<' and '>' ambiguous; skip lines that look like them.
                 if re.search(r"(template\s*<|static_cast<|reinterpret_cast<|const_cast<|std::\w+<)", code):
