@@ -11,6 +11,7 @@
 
 using xqova::detail::DoubleToInt32;
 using xqova::detail::DoubleToLow32;
+using xqova::detail::LoadFloating;
 using xqova::detail::SignExtend;
 
 namespace {
@@ -82,31 +83,18 @@ std::uint32_t CXQOVAData_u::Low32() const { return xqova::detail::LoadLow32(valu
 
 namespace {
 
-// The floating value of a float-kind scalar: a float up to width code 4, a
-// double above.
-double FloatValue(const unsigned char* value, std::uint8_t width) {
-    if (width <= 4) {
-        float f;
-        std::memcpy(&f, value, sizeof f);
-        return f;
-    }
-    double d;
-    std::memcpy(&d, value, sizeof d);
-    return d;
-}
-
 }  // namespace
 
 CXQOVAData_u::operator std::int32_t() const {
     if (!IsConvertibleScalar()) return 0;
-    if (IsFloatKind(type_)) return DoubleToInt32(FloatValue(value_, Width(type_)));
+    if (IsFloatKind(type_)) return DoubleToInt32(LoadFloating(value_, Width(type_)));
     if (IsUnsignedKind(type_)) return static_cast<std::int32_t>(Low32());
     return SignExtend(Low32(), Width(type_));
 }
 
 CXQOVAData_u::operator std::uint32_t() const {
     if (!IsConvertibleScalar()) return 0;
-    if (IsFloatKind(type_)) return DoubleToLow32(FloatValue(value_, Width(type_)));
+    if (IsFloatKind(type_)) return DoubleToLow32(LoadFloating(value_, Width(type_)));
     return Low32();
 }
 
@@ -122,7 +110,7 @@ CXQOVAData_u::operator unsigned short() const {
 
 CXQOVAData_u::operator double() const {
     if (!IsConvertibleScalar()) return 0.0;
-    if (IsFloatKind(type_)) return FloatValue(value_, Width(type_));
+    if (IsFloatKind(type_)) return LoadFloating(value_, Width(type_));
     if (IsUnsignedKind(type_)) return static_cast<double>(Low32());
     return static_cast<double>(SignExtend(Low32(), Width(type_)));
 }
@@ -171,21 +159,20 @@ CXQOVAData_u::operator void*() const {
 // ---- Writes ----------------------------------------------------------------
 
 CXQOVAData_u& CXQOVAData_u::operator=(std::uint32_t value) {
-    if (!IsConvertibleScalar()) return *this;
-    std::memset(value_, 0, sizeof value_);
-    const std::uint8_t w = Width(type_);
-    if (IsFloatKind(type_)) {
-        if (w <= 4) {
-            const float f = static_cast<float>(value);
-            std::memcpy(value_, &f, sizeof f);
-        } else {
-            const double d = static_cast<double>(value);
-            std::memcpy(value_, &d, sizeof d);
-        }
-        return *this;
-    }
-    xqova::detail::StoreLow(value_, w, value);
+    if (IsConvertibleScalar()) StoreNumber(static_cast<double>(value), value);
     return *this;
+}
+
+// Every store writes all the bytes a read of the member looks at (a float
+// member's 4 or 8, an integer's width), and the rest stay as the slot's reset
+// left them: zero.
+void CXQOVAData_u::StoreNumber(double real, std::uint32_t bits) {
+    const xqova::MemberType type(type_);
+    if (type.IsFloat()) {
+        xqova::detail::StoreFloating(value_, type.Width(), real);
+    } else {
+        xqova::detail::StoreLow(value_, type.Width(), bits);
+    }
 }
 
 std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::uint16_t count, std::uint8_t isFloat) {

@@ -149,6 +149,9 @@ private:
     bool IsConvertibleScalar() const;
     bool IsArrayAccessor() const { return xqova::MemberType(type_).IsArray(); }
     std::uint32_t Low32() const;
+    // Stores `real` into a float-kind convertible scalar and the low bytes
+    // of `bits` into any other.
+    void StoreNumber(double real, std::uint32_t bits);
 
     // Storage; see the layout notes in object.h.
     alignas(8) unsigned char value_[8];  // scalar value, host order, first bytes

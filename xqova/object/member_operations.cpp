@@ -195,56 +195,27 @@ const char* CXQOVAObject::GetClassText() { return GetClassText(0xFF); }
 
 // ---- Converters on current_ ------------------------------------------------
 
-namespace {
-
-// Not arrays, UNBOUNDED members or the sentinel.
-bool AcceptsNumber(const CXQOVAData_u& accessor) { return xqova::MemberType(accessor.Type()).IsConvertibleScalar(); }
-
-bool FloatKind(std::uint8_t type) { return xqova::MemberType(type).IsFloat(); }
-
-}  // namespace
-
+// The number setters take convertible scalars alone: not arrays, UNBOUNDED
+// members or the sentinel.
 std::uint8_t CXQOVAObject::SetMember(std::int32_t value) {
-    if (!AcceptsNumber(*current_)) return 0;
-    unsigned char* bytes = current_->value_;
-    std::memset(bytes, 0, sizeof current_->value_);
-    const std::uint8_t type = current_->type_;
-    const std::uint8_t w = xqova::MemberType(type).Width();
-    if (FloatKind(type)) {
-        xqova::detail::StoreFloating(bytes, w, static_cast<double>(value));
-    } else {
-        xqova::detail::StoreLow(bytes, w, static_cast<std::uint32_t>(value));
-    }
+    if (!current_->IsConvertibleScalar()) return 0;
+    current_->StoreNumber(static_cast<double>(value), static_cast<std::uint32_t>(value));
     return 1;
 }
 
 std::uint8_t CXQOVAObject::SetMember(std::uint32_t value) {
-    if (!AcceptsNumber(*current_)) return 0;
-    unsigned char* bytes = current_->value_;
-    std::memset(bytes, 0, sizeof current_->value_);
-    const std::uint8_t type = current_->type_;
-    const std::uint8_t w = xqova::MemberType(type).Width();
-    if (FloatKind(type)) {
-        xqova::detail::StoreFloating(bytes, w, static_cast<double>(value));
-    } else {
-        xqova::detail::StoreLow(bytes, w, value);
-    }
+    if (!current_->IsConvertibleScalar()) return 0;
+    current_->StoreNumber(static_cast<double>(value), value);
     return 1;
 }
 
+// A number member gets the double converted toward zero; an out-of-range
+// conversion follows the processor's truncating one.
 std::uint8_t CXQOVAObject::SetMember(double value) {
-    if (!AcceptsNumber(*current_)) return 0;
-    unsigned char* bytes = current_->value_;
-    std::memset(bytes, 0, sizeof current_->value_);
-    const std::uint8_t type = current_->type_;
-    const std::uint8_t w = xqova::MemberType(type).Width();
-    if (FloatKind(type)) {
-        xqova::detail::StoreFloating(bytes, w, value);
-        return 1;
-    }
-    const std::uint32_t v = (type & xqova::MemberType::kUnsignedBit) ? xqova::detail::DoubleToLow32(value)
-                                          : static_cast<std::uint32_t>(xqova::detail::DoubleToInt32(value));
-    xqova::detail::StoreLow(bytes, w, v);
+    if (!current_->IsConvertibleScalar()) return 0;
+    const bool isUnsigned = xqova::MemberType(current_->type_).IsUnsigned();
+    current_->StoreNumber(value, isUnsigned ? xqova::detail::DoubleToLow32(value)
+                                            : static_cast<std::uint32_t>(xqova::detail::DoubleToInt32(value)));
     return 1;
 }
 

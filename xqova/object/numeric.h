@@ -90,14 +90,29 @@ inline std::int32_t SignExtend(std::uint32_t low, std::uint8_t width) {
     }
 }
 
-// Stores a floating value into a cleared 8-byte value: a float up to width
-// code 4, a double above.
+// A float-kind value is an 8-byte double at width code 7 and a 4-byte float
+// at every other width a definition allows (0, 1 and 3; 4 and 5 are refused).
+constexpr bool IsDoubleWidth(std::uint8_t width) { return width == 7; }
+
+// The value of a float-kind scalar, widened to double.
+inline double LoadFloating(const unsigned char* value, std::uint8_t width) {
+    if (IsDoubleWidth(width)) {
+        double d;
+        std::memcpy(&d, value, sizeof d);
+        return d;
+    }
+    float f;
+    std::memcpy(&f, value, sizeof f);
+    return f;
+}
+
+// Stores a floating value into a cleared 8-byte value.
 inline void StoreFloating(unsigned char* value, std::uint8_t width, double v) {
-    if (width <= 4) {
+    if (IsDoubleWidth(width)) {
+        std::memcpy(value, &v, sizeof v);
+    } else {
         const float f = static_cast<float>(v);
         std::memcpy(value, &f, sizeof f);
-    } else {
-        std::memcpy(value, &v, sizeof v);
     }
 }
 
