@@ -13,6 +13,8 @@
 #endif
 
 static int failures = 0;
+void test_count_allocations(void); /* live_allocations.cpp */
+long test_live_allocations(void);
 
 #define CHECK(cond) check((cond) != 0, #cond, __LINE__, "")
 #define CHECK_AT(cond, label) check((cond) != 0, #cond, __LINE__, (label))
@@ -469,6 +471,7 @@ static void test_json(xqova_dictionary* d) {
 
 int main(void) {
     xqova_dictionary* device = NULL;
+    test_count_allocations();
     test_library_and_arguments();
     if (xqova_dictionary_new(XQOVA_BUILTIN_DEVICE, &device) != XQOVA_OK) return printf("no device dictionary\n"), 1;
     test_decode_read_encode(device);
@@ -480,6 +483,7 @@ int main(void) {
     test_json(device); /* last: adds a class to the device dictionary */
 #endif
     xqova_dictionary_free(device);
+    CHECK(test_live_allocations() == 0);
     printf("%s: %d failed checks\n", failures ? "FAILED" : "passed", failures);
     return failures ? 1 : 0;
 }
