@@ -421,7 +421,8 @@ static void test_json(xqova_dictionary* d) {
 
     MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, NULL) == XQOVA_OK);
     MUST(xqova_object_to_json(o, -1, NULL, 0, &needed) == XQOVA_OK && (text = (char*)malloc(needed)) != NULL);
-    CHECK(xqova_object_to_json(o, -1, text, needed, &size) == XQOVA_OK && strlen(text) == needed - 1);
+    CHECK(xqova_object_to_json(o, -9, text, needed, &size) == XQOVA_OK && strlen(text) == needed - 1 &&
+          strchr(text, '\n') == NULL);
     CHECK(xqova_object_from_json(d, text, needed - 1, &back, &why) == XQOVA_OK &&
           xqova_object_encode(back, (uint8_t*)doc, sizeof doc, &size) == XQOVA_OK && size == sizeof kReading &&
           memcmp(doc, kReading, size) == 0 && why.check == 0);

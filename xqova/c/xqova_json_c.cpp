@@ -26,7 +26,7 @@ xqova_status XQOVA_CALL xqova_object_to_json(xqova_object* object, int32_t inden
     if (size != nullptr) *size = 0;
     if (object == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "object is null");
     return Guarded([&] {
-        const std::string text = xqova::ObjectToJson(*xqova_internal_object(object), indent < 0 ? -1 : indent);
+        const std::string text = xqova::ObjectToJson(*xqova_internal_object(object), indent);
         if (text.empty()) return xqova_internal_fail(XQOVA_E_NO_MEMORY, "out of memory");
         return CopyText(text.data(), text.size(), buffer, capacity, size);
     });

@@ -1038,7 +1038,7 @@ std::string TimeFault(const QOVA_TIME& t) {
 
 std::string ObjectToJson(CXQOVAObject& object, int indent) {
     try {
-        return Document(object).dump(indent < 0 ? -1 : indent);
+        return Document(object).dump(indent);  // a negative indent writes one line
     } catch (...) {
         return std::string();
     }
