@@ -190,7 +190,9 @@ bool AllZero(const QOVA_TIME& t) {
 
 Json TimeJson(const QOVA_TIME& t) {
     if (InCalendar(t) || AllZero(t)) {
-        char text[32];
+        // Room for the widest values the fields' types hold (the compiler
+        // checks it); a time of the calendar takes 22 characters of it.
+        char text[sizeof "65535/255/255 255:255:255 255"];
         std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u %02u", unsigned{t.year}, unsigned{t.month},
                       unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute}, unsigned{t.second},
                       unsigned{t.fraction});
