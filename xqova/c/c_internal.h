@@ -7,9 +7,9 @@
 #ifndef XQOVA_C_C_INTERNAL_H
 #define XQOVA_C_C_INTERNAL_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <new>
 
 #include "xqova/c/xqova_c.h"
@@ -70,7 +70,7 @@ inline xqova_status CopyText(const char* text, std::size_t length, char* buffer,
                              std::uint32_t* size) {
     const xqova_status room = CheckRoom(buffer, capacity, std::uint64_t{length} + 1, size);
     if (room != XQOVA_OK || buffer == nullptr) return room;
-    if (length != 0) std::memcpy(buffer, text, length);
+    std::copy_n(text, length, buffer);
     buffer[length] = '\0';
     return xqova_internal_succeed();
 }

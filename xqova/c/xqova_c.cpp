@@ -119,12 +119,9 @@ namespace {
 
 thread_local char lastError[512];
 
-// Every message is a text of this file or one made printable already.
-void SetLastError(const char* message) {
-    std::size_t n = 0;
-    for (; message[n] != '\0' && n + 1 < sizeof lastError; ++n) lastError[n] = message[n];
-    lastError[n] = '\0';
-}
+// Every message is a text of this file or one made printable already, and
+// shorter than the buffer; a longer one would be cut.
+void SetLastError(const char* message) { std::snprintf(lastError, sizeof lastError, "%s", message); }
 
 // Writes `text` into `out` (capacity > 0), every byte outside printable
 // ASCII (and the backslash) as \xHH, cut to fit.
@@ -321,10 +318,7 @@ void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, s
     reason->offset = offset;
     reason->at = at;
     reason->class_id = class_id;
-    if (path != nullptr) {
-        std::size_t n = 0;
-        for (; path[n] != '\0' && n + 1 < sizeof reason->path; ++n) reason->path[n] = path[n];
-    }
+    if (path != nullptr) std::snprintf(reason->path, sizeof reason->path, "%s", path);
     Printable(message, reason->message, sizeof reason->message);
 }
 
