@@ -699,8 +699,9 @@ Json ClassJson(const ClassDescription& d, const ClassIndex& index) {
     }
     if (!d.enumerationTableOrder.empty()) {
         Json order = Json::array();
+        // The description built (Dump), so every position names a member.
         for (std::uint16_t p : d.enumerationTableOrder) {
-            if (p < d.members.size() && !d.members[p].enumerators.empty()) order.push_back(d.members[p].name);
+            if (!d.members[p].enumerators.empty()) order.push_back(d.members[p].name);
         }
         j["tableOrder"] = std::move(order);
     }
