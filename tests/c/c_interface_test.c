@@ -88,7 +88,7 @@ static void test_library_and_arguments(void) {
             ROW(string_table_add_links(t, NULL, 5, NULL, NULL), E_ARGUMENT), ROW(checksum(NULL, 3, &crc), E_ARGUMENT),
             ROW(dictionary_new(XQOVA_BUILTIN_DEVICE, NULL), E_ARGUMENT), ROW(string_table_new(NULL, NULL), E_ARGUMENT),
             ROW(dictionary_add_definitions(d, NULL, 0, NULL, NULL), OK), ROW(checksum(buf, 3, NULL), E_ARGUMENT),
-            ROW(string_table_new(NULL, &no_table), E_ARGUMENT),
+            ROW(string_table_new(NULL, &no_table), E_ARGUMENT), ROW(member_set_text(o, "HR", NULL, 1), E_ARGUMENT),
             /* objects and members */
             ROW(object_member_at(o, 10, (char*)buf, 64, &unset[1]), E_NOT_FOUND),
             ROW(object_decode(NULL, kReading, 37, &none, NULL), E_ARGUMENT),
@@ -158,7 +158,6 @@ static void test_decode_read_encode(xqova_dictionary* d) {
         CHECK_AT(xqova_member_integer(o, reads[i].path, &value) == XQOVA_OK && value == reads[i].value &&
                  xqova_member_number(o, reads[i].path, &physical) == XQOVA_OK && physical == (double)reads[i].value &&
                  xqova_member_kind(o, reads[i].path, &kind) == XQOVA_OK && kind == reads[i].kind, reads[i].path);
-    CHECK(xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Systolic") == 0);
     CHECK(xqova_member_physical(o, "Systolic", &physical, &stored, &units, &coefficient, &exponent) == XQOVA_OK &&
           physical == 120.0 && stored == 120.0 && units == 255 && coefficient == 1 && exponent == 0);
     CHECK(xqova_member_time(o, "STime", &t) == XQOVA_OK && t.year == 2024 && t.month == 3 && t.day == 5 &&
@@ -218,10 +217,9 @@ static void test_record(xqova_dictionary* d) {
     double value = 0;
 
     MUST(xqova_object_new(d, kRecord, 0xFFFF, &record) == XQOVA_OK);
-    /* A null text of no characters empties the member; of one character it is refused. */
+    /* A null text of no characters empties the member (of one, it is refused: the first table). */
     CHECK(xqova_member_set_text(record, "Patient.Identifier", NULL, 0) == XQOVA_OK &&
           xqova_member_text(record, "Patient.Identifier", text, sizeof text, &size) == XQOVA_OK && size == 1);
-    CHECK(xqova_member_set_text(record, "Patient.Identifier", NULL, 1) == XQOVA_E_ARGUMENT);
     CHECK(xqova_member_set_text(record, "Patient.Identifier", "P-0042", 6) == XQOVA_OK);
     {
         const struct { const char* path; int64_t value; xqova_status want; } rows[] = {
@@ -234,11 +232,10 @@ static void test_record(xqova_dictionary* d) {
         for (i = 0; i < sizeof rows / sizeof rows[0]; ++i)
             CHECK_AT(xqova_member_set_integer(record, rows[i].path, rows[i].value) == rows[i].want, rows[i].path);
     }
-    /* A number: whole ones set integers, fractions suit no integer and no text. */
+    /* A number: whole ones set integers, fractions suit no integer (and no number a time: the first table). */
     CHECK(xqova_member_set_number(record, "NIBPData.Systolic", 120.0) == XQOVA_OK);
     CHECK(xqova_member_set_number(record, "NIBPData.MAP", 1.5) == XQOVA_E_RANGE);
     CHECK(xqova_member_set_number(record, "NIBPData.HR", 1.5) == XQOVA_E_RANGE);
-    CHECK(xqova_member_set_number(record, "Patient.Identifier", 1.5) == XQOVA_E_KIND);
     MUST(xqova_object_encode(record, bytes, sizeof bytes, &size) == XQOVA_OK);
     MUST(xqova_object_decode(d, bytes, size, &back, NULL) == XQOVA_OK);
     CHECK(xqova_member_physical(back, "NIBPData.Systolic", NULL, &value, NULL, NULL, NULL) == 0 && value == 120.0);
@@ -373,7 +370,6 @@ static void test_dictionaries(xqova_dictionary* device) {
     xqova_reason why;
     uint8_t block[1024];
     uint32_t size = 0, count = 0, added = 9;
-    int64_t value = 0;
     char name[16];
     size_t i;
 
@@ -403,7 +399,6 @@ static void test_dictionaries(xqova_dictionary* device) {
           xqova_object_class_name(settings, name, sizeof name, &size) == XQOVA_OK && strcmp(name, "CNIBPCStd") == 0);
     xqova_object_free(settings);
     xqova_dictionary_free(d); /* the object keeps it */
-    CHECK(xqova_member_integer(o, "HR", &value) == XQOVA_OK && value == 72);
     CHECK(xqova_member_name(o, "HR", name, sizeof name, &size) == XQOVA_OK && strcmp(name, "HR") == 0);
     xqova_object_free(o);
 }
