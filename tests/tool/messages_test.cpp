@@ -154,7 +154,6 @@ TEST(FrameStream, LongInputsTakeLinearTime) {
 TEST(FrameStream, SplitFilesAreNamedByNumberClassAndSpecies) {
     const Bytes a = qova::EncodeMessageFrame("CConDDescriptor", {}, 0);
     const Bytes number = tool_test::Encode("0x00750001", {});  // CNumDStd, species SpNIBPSYS
-    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 0, a.data()), "0000-CConDDescriptor-3.bin");
     EXPECT_EQ(qova::FrameFileName(TestCatalog(), 12, number.data()), "0012-CNumDStd-SpNIBPSYS.bin");
     EXPECT_EQ(qova::FrameFileName(TestCatalog(), 1, Hex("12 34 56 78").data()), "0001-0x12345678-120.bin");
 
