@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -798,8 +799,8 @@ private:
         if (!value.is_string()) Refuse(path, Shown(value) + " is not a time (\"YYYY/MM/DD hh:mm:ss ff\")");
         const std::string s = value.get<std::string>();
         unsigned f[7] = {};
-        static const char kShape[] = "dddd/dd/dd dd:dd:dd dd";
-        bool shaped = s.size() == sizeof kShape - 1;
+        constexpr std::string_view kShape = "dddd/dd/dd dd:dd:dd dd";
+        bool shaped = s.size() == kShape.size();
         for (std::size_t i = 0; shaped && i < s.size(); ++i) {
             shaped = kShape[i] == 'd' ? (s[i] >= '0' && s[i] <= '9') : s[i] == kShape[i];
         }
