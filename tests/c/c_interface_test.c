@@ -262,7 +262,7 @@ static void test_frames(void) {
     uint8_t wide[20], frame[18], stream[3 * 18 + 3], copy[64], bad[18];
     uint32_t size = 0, sizes[4] = {0}, count, i, good = 0, damaged = 0, taken, buffered = 9, discarded, corrupt;
     uint16_t crc = 0;
-    int32_t found = 0;
+    int32_t found = 9; /* a failed call sets it to XQOVA_STREAM_NEED_MORE */
     xqova_reason why;
     xqova_stream_reader* reader = NULL;
 
@@ -300,7 +300,8 @@ static void test_frames(void) {
     MUST(xqova_stream_reader_new(64, &reader) == XQOVA_OK);
     memset(stream, 0xFF, 3), memcpy(stream + 3, frame, 18), memcpy(stream + 21, bad, 18);
     memcpy(stream + 39, frame, 18);
-    CHECK(xqova_stream_reader_next(reader, copy, 63, &size, 0, &found) == XQOVA_E_BUFFER_TOO_SMALL && size == 64);
+    CHECK(xqova_stream_reader_next(reader, copy, 63, &size, 0, &found) == XQOVA_E_BUFFER_TOO_SMALL && size == 64 &&
+          found == XQOVA_STREAM_NEED_MORE);
     for (i = 0; i < 2; ++i) { /* all but the last byte, then the last and the end of the input */
         const uint32_t from = i == 0 ? 0 : sizeof stream - 1, part = i == 0 ? sizeof stream - 1 : 1;
         MUST(xqova_stream_reader_feed(reader, stream + from, part, &taken) == XQOVA_OK && taken == part);

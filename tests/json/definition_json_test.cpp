@@ -62,8 +62,7 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     xqova::JsonError error;
     const Blocks blocks = Compile(text, nullptr, &error);
     ASSERT_FALSE(error) << error.Text();
-    ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_EQ(blocks[0], xqova_test::BmiBlockBytes());
+    ASSERT_EQ(blocks, Blocks{xqova_test::BmiBlockBytes()});
 
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data()}, nullptr, &error, true);
     EXPECT_EQ(dumped,
