@@ -111,7 +111,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
         {"name": "Base", "type": "inherit CPartDStd"},
         {"name": "A", "type": "bitmask uint32", "from": 102, "until": 103, "alias": 4294967294,
          "units": 9, "scaleCoefficient": 25, "scaleExponent": -3},
-        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x18"},
+        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x3A"},
         {"name": "E", "type": "object CNIBPDStd[0]"}, {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
         {"name": "G", "type": "object ANY_CLASS"}]}]})";
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
@@ -125,7 +125,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // Each member's type, member class, fixed count, first and last version.
     const std::uint32_t rows[][5] = {
         {0x16, 0x00C90000, 0, 101, 0xFFFF}, {0x3B, 0xFFFFFFFF, 0, 102, 103},     {0x49, 0xFFFFFFFF, 0, 101, 0xFFFF},
-        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x18, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
+        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x3A, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
         {0x46, 0x00C90007, 0, 101, 0xFFFF}, {0x06, 0xFFFFFFFF, 0, 101, 0xFFFF},
     };
     ASSERT_EQ(xqova::DefinitionMemberCount(b), sizeof rows / sizeof rows[0]);
@@ -139,7 +139,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // And the dump, read from the blocks, spells every type and field the way it was written.
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error, true);
     for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
-                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"", "\"object CNIBPDStd[0]\"",
+                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x3A\"", "\"object CNIBPDStd[0]\"",
                                  "\"int8\", \"from\": 101", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
                                  "\"membersFrom\": 101", "\"species\": [\"SpSTANDARD\", {\"name\": \"SpB\", \"value\": 7}]",
                                  "\"alias\": 4294967294", "\"units\": 9", "\"scaleCoefficient\": 25", "\"scaleExponent\": -3"}) {
