@@ -935,14 +935,12 @@ private:
         std::uint8_t done = 0;
         const auto n = static_cast<std::uint16_t>(count);
         if (type.IsText()) {
-            static const std::uint16_t kEmpty = 0;
-            if (type.Width() == 0) {
-                done = object.SetMember(m.id, data == nullptr ? reinterpret_cast<const char*>(&kEmpty)
-                                                              : static_cast<const char*>(data), n);
-            } else {
-                done = object.SetMember(m.id, data == nullptr ? reinterpret_cast<const unsigned short*>(&kEmpty)
-                                                              : static_cast<const unsigned short*>(data), n);
-            }
+            // The setters take a source that is not null with no elements as
+            // the empty text; `data` is null when there are none.
+            static const std::uint16_t kNoText{};
+            const void* source = data != nullptr ? data : &kNoText;
+            done = type.Width() == 0 ? object.SetMember(m.id, static_cast<const char*>(source), n)
+                                     : object.SetMember(m.id, static_cast<const unsigned short*>(source), n);
         } else if (type.IsTime()) {
             done = object.SetMember(m.id, static_cast<const QOVA_TIME*>(data), n);
         } else if (type.IsFloat()) {
