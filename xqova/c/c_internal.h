@@ -53,6 +53,14 @@ xqova_status Guarded(Body body) {
     }
 }
 
+// A reason's class when no class was read.
+constexpr std::uint32_t kNoClass = 0xFFFFFFFFu;
+
+// Empties a reason (null allowed): no check, no class, no texts.
+inline void ClearReason(xqova_reason* reason) {
+    xqova_internal_set_reason(reason, 0, 0, 0, kNoClass, nullptr, nullptr);
+}
+
 // The caller-buffer convention: `size` gets `needed`; a null buffer with
 // capacity 0 is a size query; a buffer too small gets nothing.
 inline xqova_status CheckRoom(const void* buffer, std::uint32_t capacity, std::uint64_t needed, std::uint32_t* size) {

@@ -70,8 +70,16 @@ static_assert(SameCode(XQOVA_FRAME_HEADER, xqova::FrameCheck::kHeader) &&
               "XQOVA_FRAME_* equal xqova::FrameCheck");
 
 using xqova::c_interface::CheckRoom;
+using xqova::c_interface::ClearReason;
 using xqova::c_interface::CopyText;
 using xqova::c_interface::Guarded;
+using xqova::c_interface::kNoClass;
+
+// The class of a report, or kNoClass when the check came before it was read.
+template <typename Report>
+std::uint32_t ClassRead(const Report& why) {
+    return why.classRead ? why.classId : kNoClass;
+}
 
 struct xqova_dictionary {
     explicit xqova_dictionary(void* base) : dictionary(base) {}
@@ -265,7 +273,7 @@ xqova_status Wrap(xqova_dictionary* dictionary, xqova::DecodedObject owned, CXQO
 xqova_status AddTables(xqova_string_table* table, const uint8_t* bytes, uint32_t length, uint32_t* added,
                        xqova_reason* reason, bool language) {
     if (added != nullptr) *added = 0;
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (table == nullptr) return NullArgument("table");
     if (bytes == nullptr && length != 0) return NullArgument("bytes");
     std::uint32_t offset = 0;
@@ -281,7 +289,7 @@ xqova_status AddTables(xqova_string_table* table, const uint8_t* bytes, uint32_t
                           language ? "language" : "link", static_cast<unsigned long>(offset),
                           xqova::TableCheckName(why.check), static_cast<unsigned long>(offset + why.at));
             return Refuse(reason, static_cast<int32_t>(why.check), offset, static_cast<std::uint32_t>(offset + why.at),
-                          language ? 0xFFFFFFFFu : ReadInt32(at), nullptr, message);
+                          language ? kNoClass : ReadInt32(at), nullptr, message);
         }
         const std::size_t size = language ? xqova::LanguageTableStatedSize(at, available)
                                           : xqova::LinkTableStatedSize(at, available);
@@ -390,7 +398,7 @@ xqova_status XQOVA_CALL xqova_dictionary_new(int32_t builtin, xqova_dictionary**
 xqova_status XQOVA_CALL xqova_dictionary_add_definitions(xqova_dictionary* dictionary, const uint8_t* bytes,
                                                          uint32_t length, uint32_t* added, xqova_reason* reason) {
     if (added != nullptr) *added = 0;
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (dictionary == nullptr) return NullArgument("dictionary");
     if (bytes == nullptr && length != 0) return NullArgument("bytes");
     return Guarded([&] {
@@ -406,7 +414,7 @@ xqova_status XQOVA_CALL xqova_dictionary_add_definitions(xqova_dictionary* dicti
                               static_cast<unsigned long>(offset + why.at));
                 return Refuse(reason, static_cast<int32_t>(why.check), offset,
                               static_cast<std::uint32_t>(offset + why.at),
-                              why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
+                              ClassRead(why), nullptr, message);
             }
             if (dictionary->dictionary.AddDefinition(block, length - offset) == nullptr) {
                 std::snprintf(message, sizeof message,
@@ -453,7 +461,7 @@ void XQOVA_CALL xqova_dictionary_free(xqova_dictionary* dictionary) {
 
 xqova_status XQOVA_CALL xqova_object_decode(xqova_dictionary* dictionary, const uint8_t* bytes, uint32_t length,
                                             xqova_object** object, xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (object == nullptr) return NullArgument("object");
     *object = nullptr;
     if (dictionary == nullptr) return NullArgument("dictionary");
@@ -827,7 +835,7 @@ void XQOVA_CALL xqova_string_table_free(xqova_string_table* table) { Release(tab
 
 xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length, uint32_t* frame_size,
                                           xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (frame_size != nullptr) *frame_size = 0;
     if (bytes == nullptr) return NullArgument("bytes");
     xqova::FrameReport why;
@@ -837,7 +845,7 @@ xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length,
         std::snprintf(message, sizeof message, "%s at offset %lu", xqova::FrameCheckName(why.check),
                       static_cast<unsigned long>(why.at));
         return Refuse(reason, static_cast<int32_t>(why.check), 0, static_cast<std::uint32_t>(why.at),
-                      why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
+                      ClassRead(why), nullptr, message);
     }
     if (frame_size != nullptr) *frame_size = size;
     return Succeed();
@@ -845,7 +853,7 @@ xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length,
 
 xqova_status XQOVA_CALL xqova_frame_split(const uint8_t* bytes, uint32_t length, uint32_t* sizes, uint32_t capacity,
                                           uint32_t* count, xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (count == nullptr) return NullArgument("count");
     *count = 0;
     if (bytes == nullptr && length != 0) return NullArgument("bytes");
@@ -860,7 +868,7 @@ xqova_status XQOVA_CALL xqova_frame_split(const uint8_t* bytes, uint32_t length,
                           static_cast<unsigned long>(*count), static_cast<unsigned long>(offset),
                           xqova::FrameCheckName(why.check), static_cast<unsigned long>(offset + why.at));
             return Refuse(reason, static_cast<int32_t>(why.check), offset, static_cast<std::uint32_t>(offset + why.at),
-                          why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
+                          ClassRead(why), nullptr, message);
         }
         if (*count < capacity) sizes[*count] = size;
         ++*count;
