@@ -75,12 +75,6 @@ using xqova::c_interface::CopyText;
 using xqova::c_interface::Guarded;
 using xqova::c_interface::kNoClass;
 
-// The class of a report, or kNoClass when the check came before it was read.
-template <typename Report>
-std::uint32_t ClassRead(const Report& why) {
-    return why.classRead ? why.classId : kNoClass;
-}
-
 struct xqova_dictionary {
     explicit xqova_dictionary(void* base) : dictionary(base) {}
     std::atomic<std::uint32_t> users{1};
@@ -130,6 +124,12 @@ thread_local char lastError[512];
 // Every message is a text of this file or one made printable already, and
 // shorter than the buffer; a longer one would be cut.
 void SetLastError(const char* message) { std::snprintf(lastError, sizeof lastError, "%s", message); }
+
+// The class of a report, or kNoClass when the check came before it was read.
+template <typename Report>
+std::uint32_t ClassRead(const Report& why) {
+    return why.classRead ? why.classId : kNoClass;
+}
 
 // Writes `text` into `out` (capacity > 0), every byte outside printable
 // ASCII (and the backslash) as \xHH, cut to fit.
