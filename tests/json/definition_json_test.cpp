@@ -201,7 +201,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"name": "C"})", "", "\"identifier\", or a \"family\""},
         {R"({"name": "C", "identifier": "0x00C80001", "species": ["SpA"]})", "/species/0", "identifier's"},
         {Family(R"("species": [])"), "/species", "at least one"},
-        {Family(R"("species": [{"name": "S", "value": 255}, "T"])"), "/species/1", "the value after 255 is past 255"},
+        {Family(R"("species": [{"name": "S", "value": 254}, "T", "U"])"), "/species/2", "the value after 255 is past 255"},
         {Members(R"({"name": "A", "tpye": "uint8"})"), "/members/0/tpye", "no such field"},
         {std::string((16u << 20) + 1, ' '), "", "16777217 bytes, more than the limit of 16777216"},
         {OfType("uint32[20000]"), "/members/0", "refused: fixed array larger"},
