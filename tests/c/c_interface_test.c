@@ -39,6 +39,16 @@ static const uint8_t kReading[37] = {0x00, 0x05, 0x00, 0x00, 0x00, 0x1f, 0x00, 0
                                      0x03, 0x05, 0x0e, 0x20, 0x0a, 0x00, 0x00, 0x01, 0x00, 0x78, 0x00, 0x50, 0x00,
                                      0x5d, 0x00, 0x48, 0x00, 0x00, 0x00, 0x0a, 0x0a, 0x0b, 0x90, 0x24};
 
+/* Programs and bindings compiled against the header hold these numbers, so
+ * none may change. (The status numbers are pinned by their names below, the
+ * decode and frame checks by the library's own numbers.) */
+#define ABI(cond) extern char xqova_abi_numbers[(cond) ? 1 : -1]
+ABI(XQOVA_KIND_NO_MEMBER == 0 && XQOVA_KIND_SIGNED == 1 && XQOVA_KIND_UNSIGNED == 2 && XQOVA_KIND_FLOAT == 3 &&
+    XQOVA_KIND_TEXT == 4 && XQOVA_KIND_BITMASK == 5 && XQOVA_KIND_TIME == 6 && XQOVA_KIND_OBJECT == 7 &&
+    XQOVA_KIND_VECTOR == 8 && XQOVA_KIND_BASE == 9 && XQOVA_KIND_UNKNOWN == 10);
+ABI(XQOVA_STREAM_NEED_MORE == 0 && XQOVA_STREAM_FRAME == 1 && XQOVA_STREAM_CORRUPT == 2);
+ABI(XQOVA_BUILTIN_NONE == 0 && XQOVA_BUILTIN_DEVICE == 1 && XQOVA_BUILTIN_SDK == 2 && XQOVA_BUILTIN_ALL == 3);
+
 static const uint32_t kNIBP = 0x00050000u;
 static const uint32_t kNIBPSettings = 0x00050800u;
 static const uint32_t kRecord = 0x00170001u;
@@ -80,7 +90,7 @@ static void test_library_and_arguments(void) {
             ROW(string_table_add_links(t, NULL, 5, NULL, NULL), E_ARGUMENT), ROW(checksum(NULL, 3, &crc), E_ARGUMENT),
             ROW(dictionary_new(XQOVA_BUILTIN_DEVICE, NULL), E_ARGUMENT), ROW(string_table_new(NULL, NULL), E_ARGUMENT),
             ROW(dictionary_add_definitions(d, NULL, 0, NULL, NULL), OK), ROW(checksum(buf, 3, NULL), E_ARGUMENT),
-            ROW(string_table_new(NULL, &no_table), E_ARGUMENT),
+            ROW(string_table_new(NULL, &no_table), E_ARGUMENT), ROW(member_set_text(o, "HR", NULL, 1), E_ARGUMENT),
             /* objects and members */
             ROW(object_member_at(o, 10, (char*)buf, 64, &unset[1]), E_NOT_FOUND),
             ROW(object_decode(NULL, kReading, 37, &none, NULL), E_ARGUMENT),
@@ -142,7 +152,6 @@ static void test_decode_read_encode(xqova_dictionary* d) {
 
     MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, &why) == XQOVA_OK && why.check == 0 && !why.message[0]);
     CHECK(xqova_object_class(o, &class_id, &version) == XQOVA_OK && class_id == kNIBP && version == 105);
-    CHECK(xqova_object_class(o, NULL, &version) == XQOVA_OK && version == 105);
     CHECK(xqova_object_class_name(o, text, sizeof text, &size) == XQOVA_OK && !strcmp(text, "CNIBPDStd") && size == 10);
     CHECK(xqova_object_member_count(o, &needed) == XQOVA_OK && needed == 10);
     CHECK(xqova_object_member_at(o, 9, text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Method") == 0);
@@ -150,7 +159,6 @@ static void test_decode_read_encode(xqova_dictionary* d) {
         CHECK_AT(xqova_member_integer(o, reads[i].path, &value) == XQOVA_OK && value == reads[i].value &&
                  xqova_member_number(o, reads[i].path, &physical) == XQOVA_OK && physical == (double)reads[i].value &&
                  xqova_member_kind(o, reads[i].path, &kind) == XQOVA_OK && kind == reads[i].kind, reads[i].path);
-    CHECK(xqova_member_name(o, "Systolic", text, sizeof text, &size) == XQOVA_OK && strcmp(text, "Systolic") == 0);
     CHECK(xqova_member_physical(o, "Systolic", &physical, &stored, &units, &coefficient, &exponent) == XQOVA_OK &&
           physical == 120.0 && stored == 120.0 && units == 255 && coefficient == 1 && exponent == 0);
     CHECK(xqova_member_time(o, "STime", &t) == XQOVA_OK && t.year == 2024 && t.month == 3 && t.day == 5 &&
@@ -210,10 +218,9 @@ static void test_record(xqova_dictionary* d) {
     double value = 0;
 
     MUST(xqova_object_new(d, kRecord, 0xFFFF, &record) == XQOVA_OK);
-    /* A null text of no characters empties the member; of one character it is refused. */
+    /* A null text of no characters empties the member (of one, it is refused: the first table). */
     CHECK(xqova_member_set_text(record, "Patient.Identifier", NULL, 0) == XQOVA_OK &&
           xqova_member_text(record, "Patient.Identifier", text, sizeof text, &size) == XQOVA_OK && size == 1);
-    CHECK(xqova_member_set_text(record, "Patient.Identifier", NULL, 1) == XQOVA_E_ARGUMENT);
     CHECK(xqova_member_set_text(record, "Patient.Identifier", "P-0042", 6) == XQOVA_OK);
     {
         const struct { const char* path; int64_t value; xqova_status want; } rows[] = {
@@ -226,11 +233,10 @@ static void test_record(xqova_dictionary* d) {
         for (i = 0; i < sizeof rows / sizeof rows[0]; ++i)
             CHECK_AT(xqova_member_set_integer(record, rows[i].path, rows[i].value) == rows[i].want, rows[i].path);
     }
-    /* A number: whole ones set integers, fractions suit no integer and no text. */
+    /* A number: whole ones set integers, fractions suit no integer (and no number a time: the first table). */
     CHECK(xqova_member_set_number(record, "NIBPData.Systolic", 120.0) == XQOVA_OK);
     CHECK(xqova_member_set_number(record, "NIBPData.MAP", 1.5) == XQOVA_E_RANGE);
     CHECK(xqova_member_set_number(record, "NIBPData.HR", 1.5) == XQOVA_E_RANGE);
-    CHECK(xqova_member_set_number(record, "Patient.Identifier", 1.5) == XQOVA_E_KIND);
     MUST(xqova_object_encode(record, bytes, sizeof bytes, &size) == XQOVA_OK);
     MUST(xqova_object_decode(d, bytes, size, &back, NULL) == XQOVA_OK);
     CHECK(xqova_member_physical(back, "NIBPData.Systolic", NULL, &value, NULL, NULL, NULL) == 0 && value == 120.0);
@@ -257,7 +263,7 @@ static void test_frames(void) {
     uint8_t wide[20], frame[18], stream[3 * 18 + 3], copy[64], bad[18];
     uint32_t size = 0, sizes[4] = {0}, count, i, good = 0, damaged = 0, taken, buffered = 9, discarded, corrupt;
     uint16_t crc = 0;
-    int32_t found = 0;
+    int32_t found = 9; /* a failed call sets it to XQOVA_STREAM_NEED_MORE */
     xqova_reason why;
     xqova_stream_reader* reader = NULL;
 
@@ -295,7 +301,8 @@ static void test_frames(void) {
     MUST(xqova_stream_reader_new(64, &reader) == XQOVA_OK);
     memset(stream, 0xFF, 3), memcpy(stream + 3, frame, 18), memcpy(stream + 21, bad, 18);
     memcpy(stream + 39, frame, 18);
-    CHECK(xqova_stream_reader_next(reader, copy, 63, &size, 0, &found) == XQOVA_E_BUFFER_TOO_SMALL && size == 64);
+    CHECK(xqova_stream_reader_next(reader, copy, 63, &size, 0, &found) == XQOVA_E_BUFFER_TOO_SMALL && size == 64 &&
+          found == XQOVA_STREAM_NEED_MORE);
     for (i = 0; i < 2; ++i) { /* all but the last byte, then the last and the end of the input */
         const uint32_t from = i == 0 ? 0 : sizeof stream - 1, part = i == 0 ? sizeof stream - 1 : 1;
         MUST(xqova_stream_reader_feed(reader, stream + from, part, &taken) == XQOVA_OK && taken == part);
@@ -307,7 +314,7 @@ static void test_frames(void) {
     }
     CHECK(xqova_stream_reader_counts(reader, &buffered, &discarded, &corrupt) == XQOVA_OK && buffered == 0 &&
           corrupt == 1 && discarded >= 3);
-    CHECK(good == 2 && damaged == 1 && found == 0); /* the loop ends on XQOVA_STREAM_NEED_MORE, which is 0 */
+    CHECK(good == 2 && damaged == 1);
     xqova_stream_reader_free(reader);
 }
 
@@ -365,7 +372,6 @@ static void test_dictionaries(xqova_dictionary* device) {
     xqova_reason why;
     uint8_t block[1024];
     uint32_t size = 0, count = 0, added = 9;
-    int64_t value = 0;
     char name[16];
     size_t i;
 
@@ -395,7 +401,6 @@ static void test_dictionaries(xqova_dictionary* device) {
           xqova_object_class_name(settings, name, sizeof name, &size) == XQOVA_OK && strcmp(name, "CNIBPCStd") == 0);
     xqova_object_free(settings);
     xqova_dictionary_free(d); /* the object keeps it */
-    CHECK(xqova_member_integer(o, "HR", &value) == XQOVA_OK && value == 72);
     CHECK(xqova_member_name(o, "HR", name, sizeof name, &size) == XQOVA_OK && strcmp(name, "HR") == 0);
     xqova_object_free(o);
 }
@@ -423,7 +428,8 @@ static void test_json(xqova_dictionary* d) {
 
     MUST(xqova_object_decode(d, kReading, sizeof kReading, &o, NULL) == XQOVA_OK);
     MUST(xqova_object_to_json(o, -1, NULL, 0, &needed) == XQOVA_OK && (text = (char*)malloc(needed)) != NULL);
-    CHECK(xqova_object_to_json(o, -1, text, needed, &size) == XQOVA_OK && strlen(text) == needed - 1);
+    CHECK(xqova_object_to_json(o, -9, text, needed, &size) == XQOVA_OK && strlen(text) == needed - 1 &&
+          strchr(text, '\n') == NULL);
     CHECK(xqova_object_from_json(d, text, needed - 1, &back, &why) == XQOVA_OK &&
           xqova_object_encode(back, (uint8_t*)doc, sizeof doc, &size) == XQOVA_OK && size == sizeof kReading &&
           memcmp(doc, kReading, size) == 0 && why.check == 0);

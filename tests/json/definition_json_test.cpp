@@ -62,8 +62,7 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     xqova::JsonError error;
     const Blocks blocks = Compile(text, nullptr, &error);
     ASSERT_FALSE(error) << error.Text();
-    ASSERT_EQ(blocks.size(), 1u);
-    EXPECT_EQ(blocks[0], xqova_test::BmiBlockBytes());
+    ASSERT_EQ(blocks, Blocks{xqova_test::BmiBlockBytes()});
 
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data()}, nullptr, &error, true);
     EXPECT_EQ(dumped,
@@ -112,7 +111,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
         {"name": "Base", "type": "inherit CPartDStd"},
         {"name": "A", "type": "bitmask uint32", "from": 102, "until": 103, "alias": 4294967294,
          "units": 9, "scaleCoefficient": 25, "scaleExponent": -3},
-        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x18"},
+        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x3A"},
         {"name": "E", "type": "object CNIBPDStd[0]"}, {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
         {"name": "G", "type": "object ANY_CLASS"}]}]})";
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
@@ -126,7 +125,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // Each member's type, member class, fixed count, first and last version.
     const std::uint32_t rows[][5] = {
         {0x16, 0x00C90000, 0, 101, 0xFFFF}, {0x3B, 0xFFFFFFFF, 0, 102, 103},     {0x49, 0xFFFFFFFF, 0, 101, 0xFFFF},
-        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x18, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
+        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x3A, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
         {0x46, 0x00C90007, 0, 101, 0xFFFF}, {0x06, 0xFFFFFFFF, 0, 101, 0xFFFF},
     };
     ASSERT_EQ(xqova::DefinitionMemberCount(b), sizeof rows / sizeof rows[0]);
@@ -140,7 +139,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // And the dump, read from the blocks, spells every type and field the way it was written.
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error, true);
     for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
-                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x18\"", "\"object CNIBPDStd[0]\"",
+                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x3A\"", "\"object CNIBPDStd[0]\"",
                                  "\"int8\", \"from\": 101", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
                                  "\"membersFrom\": 101", "\"species\": [\"SpSTANDARD\", {\"name\": \"SpB\", \"value\": 7}]",
                                  "\"alias\": 4294967294", "\"units\": 9", "\"scaleCoefficient\": 25", "\"scaleExponent\": -3"}) {
@@ -202,6 +201,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"name": "C"})", "", "\"identifier\", or a \"family\""},
         {R"({"name": "C", "identifier": "0x00C80001", "species": ["SpA"]})", "/species/0", "identifier's"},
         {Family(R"("species": [])"), "/species", "at least one"},
+        {Family(R"("species": [{"name": "S", "value": 254}, "T", "U"])"), "/species/2", "the value after 255 is past 255"},
         {Members(R"({"name": "A", "tpye": "uint8"})"), "/members/0/tpye", "no such field"},
         {std::string((16u << 20) + 1, ' '), "", "16777217 bytes, more than the limit of 16777216"},
         {OfType("uint32[20000]"), "/members/0", "refused: fixed array larger"},

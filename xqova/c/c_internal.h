@@ -7,9 +7,9 @@
 #ifndef XQOVA_C_C_INTERNAL_H
 #define XQOVA_C_C_INTERNAL_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <new>
 
 #include "xqova/c/xqova_c.h"
@@ -53,6 +53,14 @@ xqova_status Guarded(Body body) {
     }
 }
 
+// A reason's class when no class was read.
+constexpr std::uint32_t kNoClass = 0xFFFFFFFFu;
+
+// Empties a reason (null allowed): no check, no class, no texts.
+inline void ClearReason(xqova_reason* reason) {
+    xqova_internal_set_reason(reason, 0, 0, 0, kNoClass, nullptr, nullptr);
+}
+
 // The caller-buffer convention: `size` gets `needed`; a null buffer with
 // capacity 0 is a size query; a buffer too small gets nothing.
 inline xqova_status CheckRoom(const void* buffer, std::uint32_t capacity, std::uint64_t needed, std::uint32_t* size) {
@@ -70,7 +78,7 @@ inline xqova_status CopyText(const char* text, std::size_t length, char* buffer,
                              std::uint32_t* size) {
     const xqova_status room = CheckRoom(buffer, capacity, std::uint64_t{length} + 1, size);
     if (room != XQOVA_OK || buffer == nullptr) return room;
-    if (length != 0) std::memcpy(buffer, text, length);
+    std::copy_n(text, length, buffer);
     buffer[length] = '\0';
     return xqova_internal_succeed();
 }

@@ -70,8 +70,10 @@ static_assert(SameCode(XQOVA_FRAME_HEADER, xqova::FrameCheck::kHeader) &&
               "XQOVA_FRAME_* equal xqova::FrameCheck");
 
 using xqova::c_interface::CheckRoom;
+using xqova::c_interface::ClearReason;
 using xqova::c_interface::CopyText;
 using xqova::c_interface::Guarded;
+using xqova::c_interface::kNoClass;
 
 struct xqova_dictionary {
     explicit xqova_dictionary(void* base) : dictionary(base) {}
@@ -119,11 +121,14 @@ namespace {
 
 thread_local char lastError[512];
 
-// Every message is a text of this file or one made printable already.
-void SetLastError(const char* message) {
-    std::size_t n = 0;
-    for (; message[n] != '\0' && n + 1 < sizeof lastError; ++n) lastError[n] = message[n];
-    lastError[n] = '\0';
+// Every message is a text of this file or one made printable already, and
+// shorter than the buffer; a longer one would be cut.
+void SetLastError(const char* message) { std::snprintf(lastError, sizeof lastError, "%s", message); }
+
+// The class of a report, or kNoClass when the check came before it was read.
+template <typename Report>
+std::uint32_t ClassRead(const Report& why) {
+    return why.classRead ? why.classId : kNoClass;
 }
 
 // Writes `text` into `out` (capacity > 0), every byte outside printable
@@ -268,7 +273,7 @@ xqova_status Wrap(xqova_dictionary* dictionary, xqova::DecodedObject owned, CXQO
 xqova_status AddTables(xqova_string_table* table, const uint8_t* bytes, uint32_t length, uint32_t* added,
                        xqova_reason* reason, bool language) {
     if (added != nullptr) *added = 0;
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (table == nullptr) return NullArgument("table");
     if (bytes == nullptr && length != 0) return NullArgument("bytes");
     std::uint32_t offset = 0;
@@ -284,7 +289,7 @@ xqova_status AddTables(xqova_string_table* table, const uint8_t* bytes, uint32_t
                           language ? "language" : "link", static_cast<unsigned long>(offset),
                           xqova::TableCheckName(why.check), static_cast<unsigned long>(offset + why.at));
             return Refuse(reason, static_cast<int32_t>(why.check), offset, static_cast<std::uint32_t>(offset + why.at),
-                          language ? 0xFFFFFFFFu : ReadInt32(at), nullptr, message);
+                          language ? kNoClass : ReadInt32(at), nullptr, message);
         }
         const std::size_t size = language ? xqova::LanguageTableStatedSize(at, available)
                                           : xqova::LinkTableStatedSize(at, available);
@@ -321,10 +326,7 @@ void XQOVA_CALL xqova_internal_set_reason(xqova_reason* reason, int32_t check, s
     reason->offset = offset;
     reason->at = at;
     reason->class_id = class_id;
-    if (path != nullptr) {
-        std::size_t n = 0;
-        for (; path[n] != '\0' && n + 1 < sizeof reason->path; ++n) reason->path[n] = path[n];
-    }
+    if (path != nullptr) std::snprintf(reason->path, sizeof reason->path, "%s", path);
     Printable(message, reason->message, sizeof reason->message);
 }
 
@@ -396,7 +398,7 @@ xqova_status XQOVA_CALL xqova_dictionary_new(int32_t builtin, xqova_dictionary**
 xqova_status XQOVA_CALL xqova_dictionary_add_definitions(xqova_dictionary* dictionary, const uint8_t* bytes,
                                                          uint32_t length, uint32_t* added, xqova_reason* reason) {
     if (added != nullptr) *added = 0;
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (dictionary == nullptr) return NullArgument("dictionary");
     if (bytes == nullptr && length != 0) return NullArgument("bytes");
     return Guarded([&] {
@@ -412,7 +414,7 @@ xqova_status XQOVA_CALL xqova_dictionary_add_definitions(xqova_dictionary* dicti
                               static_cast<unsigned long>(offset + why.at));
                 return Refuse(reason, static_cast<int32_t>(why.check), offset,
                               static_cast<std::uint32_t>(offset + why.at),
-                              why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
+                              ClassRead(why), nullptr, message);
             }
             if (dictionary->dictionary.AddDefinition(block, length - offset) == nullptr) {
                 std::snprintf(message, sizeof message,
@@ -459,7 +461,7 @@ void XQOVA_CALL xqova_dictionary_free(xqova_dictionary* dictionary) {
 
 xqova_status XQOVA_CALL xqova_object_decode(xqova_dictionary* dictionary, const uint8_t* bytes, uint32_t length,
                                             xqova_object** object, xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (object == nullptr) return NullArgument("object");
     *object = nullptr;
     if (dictionary == nullptr) return NullArgument("dictionary");
@@ -833,7 +835,7 @@ void XQOVA_CALL xqova_string_table_free(xqova_string_table* table) { Release(tab
 
 xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length, uint32_t* frame_size,
                                           xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (frame_size != nullptr) *frame_size = 0;
     if (bytes == nullptr) return NullArgument("bytes");
     xqova::FrameReport why;
@@ -843,7 +845,7 @@ xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length,
         std::snprintf(message, sizeof message, "%s at offset %lu", xqova::FrameCheckName(why.check),
                       static_cast<unsigned long>(why.at));
         return Refuse(reason, static_cast<int32_t>(why.check), 0, static_cast<std::uint32_t>(why.at),
-                      why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
+                      ClassRead(why), nullptr, message);
     }
     if (frame_size != nullptr) *frame_size = size;
     return Succeed();
@@ -851,7 +853,7 @@ xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length,
 
 xqova_status XQOVA_CALL xqova_frame_split(const uint8_t* bytes, uint32_t length, uint32_t* sizes, uint32_t capacity,
                                           uint32_t* count, xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (count == nullptr) return NullArgument("count");
     *count = 0;
     if (bytes == nullptr && length != 0) return NullArgument("bytes");
@@ -866,7 +868,7 @@ xqova_status XQOVA_CALL xqova_frame_split(const uint8_t* bytes, uint32_t length,
                           static_cast<unsigned long>(*count), static_cast<unsigned long>(offset),
                           xqova::FrameCheckName(why.check), static_cast<unsigned long>(offset + why.at));
             return Refuse(reason, static_cast<int32_t>(why.check), offset, static_cast<std::uint32_t>(offset + why.at),
-                          why.classRead ? why.classId : 0xFFFFFFFFu, nullptr, message);
+                          ClassRead(why), nullptr, message);
         }
         if (*count < capacity) sizes[*count] = size;
         ++*count;

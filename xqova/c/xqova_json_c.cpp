@@ -12,8 +12,10 @@
 #include "xqova/json/json.h"
 #include "xqova/object/object.h"
 
+using xqova::c_interface::ClearReason;
 using xqova::c_interface::CopyText;
 using xqova::c_interface::Guarded;
+using xqova::c_interface::kNoClass;
 
 namespace {
 void DestroyObject(CXQOVAObject* object) { delete object; }
@@ -26,7 +28,7 @@ xqova_status XQOVA_CALL xqova_object_to_json(xqova_object* object, int32_t inden
     if (size != nullptr) *size = 0;
     if (object == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "object is null");
     return Guarded([&] {
-        const std::string text = xqova::ObjectToJson(*xqova_internal_object(object), indent < 0 ? -1 : indent);
+        const std::string text = xqova::ObjectToJson(*xqova_internal_object(object), indent);
         if (text.empty()) return xqova_internal_fail(XQOVA_E_NO_MEMORY, "out of memory");
         return CopyText(text.data(), text.size(), buffer, capacity, size);
     });
@@ -34,7 +36,7 @@ xqova_status XQOVA_CALL xqova_object_to_json(xqova_object* object, int32_t inden
 
 xqova_status XQOVA_CALL xqova_object_from_json(xqova_dictionary* dictionary, const char* text, uint32_t length,
                                                xqova_object** object, xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (object == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "object is null");
     *object = nullptr;
     xqova_reason local;
@@ -49,7 +51,7 @@ xqova_status XQOVA_CALL xqova_object_from_json(xqova_dictionary* dictionary, con
             if (!why) return xqova_internal_fail(XQOVA_E_NO_MEMORY, "out of memory");
             const std::string message = why.Text();
             // The reason's message is made printable, and the thread's with it.
-            xqova_internal_set_reason(why_out, 1, 0, 0, 0xFFFFFFFFu, why.path.c_str(), message.c_str());
+            xqova_internal_set_reason(why_out, 1, 0, 0, kNoClass, why.path.c_str(), message.c_str());
             return xqova_internal_fail(XQOVA_E_REFUSED, why_out->message);
         }
         return xqova_internal_adopt_object(dictionary, built.release(), DestroyObject, object);
@@ -58,7 +60,7 @@ xqova_status XQOVA_CALL xqova_object_from_json(xqova_dictionary* dictionary, con
 
 xqova_status XQOVA_CALL xqova_dictionary_add_definitions_json(xqova_dictionary* dictionary, const char* text,
                                                               uint32_t length, uint32_t* added, xqova_reason* reason) {
-    xqova_internal_set_reason(reason, 0, 0, 0, 0xFFFFFFFFu, nullptr, nullptr);
+    ClearReason(reason);
     if (added != nullptr) *added = 0;
     if (dictionary == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "dictionary is null");
     if (text == nullptr) return xqova_internal_fail(XQOVA_E_ARGUMENT, "text is null");
@@ -70,7 +72,7 @@ xqova_status XQOVA_CALL xqova_dictionary_add_definitions_json(xqova_dictionary* 
             xqova_reason local;
             xqova_reason* why_out = reason != nullptr ? reason : &local;
             const std::string message = why.Text();
-            xqova_internal_set_reason(why_out, 1, 0, 0, 0xFFFFFFFFu, why.path.c_str(), message.c_str());
+            xqova_internal_set_reason(why_out, 1, 0, 0, kNoClass, why.path.c_str(), message.c_str());
             return xqova_internal_fail(XQOVA_E_REFUSED, why_out->message);
         }
         std::vector<std::uint8_t> all;

@@ -54,18 +54,17 @@ constexpr ScalarName kScalars[] = {
     {"TIME", 0x02},  {"ansichar", 0x08}, {"widechar", 0x09},
 };
 
-bool IsInteger(std::uint8_t low) {
-    for (const ScalarName& s : kScalars) {
-        if (s.byte == low) return (low & 0x28) == 0 && low != 0x02;
-    }
-    return false;
-}
-
 const char* ScalarText(std::uint8_t low) {
     for (const ScalarName& s : kScalars) {
         if (s.byte == low) return s.name;
     }
     return nullptr;
+}
+
+// A type of the list that is neither a number with a fraction, nor text, nor a time.
+bool IsInteger(std::uint8_t low) {
+    const MemberType type(low);
+    return ScalarText(low) != nullptr && !type.IsFloat() && !type.IsText() && !type.IsTime();
 }
 
 // ---------------------------------------------------------------------------
@@ -699,8 +698,9 @@ Json ClassJson(const ClassDescription& d, const ClassIndex& index) {
     }
     if (!d.enumerationTableOrder.empty()) {
         Json order = Json::array();
+        // The description built (Dump), so every position names a member.
         for (std::uint16_t p : d.enumerationTableOrder) {
-            if (p < d.members.size() && !d.members[p].enumerators.empty()) order.push_back(d.members[p].name);
+            if (!d.members[p].enumerators.empty()) order.push_back(d.members[p].name);
         }
         j["tableOrder"] = std::move(order);
     }

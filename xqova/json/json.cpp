@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -190,7 +191,9 @@ bool AllZero(const QOVA_TIME& t) {
 
 Json TimeJson(const QOVA_TIME& t) {
     if (InCalendar(t) || AllZero(t)) {
-        char text[32];
+        // Room for the widest values the fields' types hold (the compiler
+        // checks it); a time of the calendar takes 22 characters of it.
+        char text[sizeof "65535/255/255 255:255:255 255"];
         std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u %02u", unsigned{t.year}, unsigned{t.month},
                       unsigned{t.day}, unsigned{t.hour}, unsigned{t.minute}, unsigned{t.second},
                       unsigned{t.fraction});
@@ -796,8 +799,8 @@ private:
         if (!value.is_string()) Refuse(path, Shown(value) + " is not a time (\"YYYY/MM/DD hh:mm:ss ff\")");
         const std::string s = value.get<std::string>();
         unsigned f[7] = {};
-        static const char kShape[] = "dddd/dd/dd dd:dd:dd dd";
-        bool shaped = s.size() == sizeof kShape - 1;
+        constexpr std::string_view kShape = "dddd/dd/dd dd:dd:dd dd";
+        bool shaped = s.size() == kShape.size();
         for (std::size_t i = 0; shaped && i < s.size(); ++i) {
             shaped = kShape[i] == 'd' ? (s[i] >= '0' && s[i] <= '9') : s[i] == kShape[i];
         }
@@ -932,14 +935,12 @@ private:
         std::uint8_t done = 0;
         const auto n = static_cast<std::uint16_t>(count);
         if (type.IsText()) {
-            static const std::uint16_t kEmpty = 0;
-            if (type.Width() == 0) {
-                done = object.SetMember(m.id, data == nullptr ? reinterpret_cast<const char*>(&kEmpty)
-                                                              : static_cast<const char*>(data), n);
-            } else {
-                done = object.SetMember(m.id, data == nullptr ? reinterpret_cast<const unsigned short*>(&kEmpty)
-                                                              : static_cast<const unsigned short*>(data), n);
-            }
+            // The setters take a source that is not null with no elements as
+            // the empty text; `data` is null when there are none.
+            static const std::uint16_t kNoText{};
+            const void* source = data != nullptr ? data : &kNoText;
+            done = type.Width() == 0 ? object.SetMember(m.id, static_cast<const char*>(source), n)
+                                     : object.SetMember(m.id, static_cast<const unsigned short*>(source), n);
         } else if (type.IsTime()) {
             done = object.SetMember(m.id, static_cast<const QOVA_TIME*>(data), n);
         } else if (type.IsFloat()) {
@@ -1038,7 +1039,7 @@ std::string TimeFault(const QOVA_TIME& t) {
 
 std::string ObjectToJson(CXQOVAObject& object, int indent) {
     try {
-        return Document(object).dump(indent < 0 ? -1 : indent);
+        return Document(object).dump(indent);  // a negative indent writes one line
     } catch (...) {
         return std::string();
     }
