@@ -22,16 +22,11 @@ constexpr std::size_t kXmlSizeField = 10;
 constexpr std::size_t kMemberCountField = 12;
 constexpr std::size_t kRecordsField = 14;
 
-struct TypeNameEntry {
-    const char* name;
-    std::size_t length;
-};
-
-constexpr TypeNameEntry kTypeNames[24] = {
-    {"int8", 4},  {"int16", 5},    {"TIME", 4}, {"int32", 5},   {"OBJECT", 6}, {"int64", 5},
-    {"ansichar", 8}, {"widechar", 8}, {"", 0}, {"", 0},         {"", 0},       {"", 0},
-    {"uint8", 5}, {"uint16", 6},   {"", 0},     {"uint32", 6},  {"OBJECT", 6}, {"uint64", 6},
-    {"", 0},      {"", 0},         {"", 0},     {"float32", 7}, {"", 0},       {"float64", 7},
+constexpr const char* kTypeNames[24] = {
+    "int8",     "int16",    "TIME", "int32",   "OBJECT", "int64",
+    "ansichar", "widechar", "",     "",        "",       "",
+    "uint8",    "uint16",   "",     "uint32",  "OBJECT", "uint64",
+    "",         "",         "",     "float32", "",       "float64",
 };
 constexpr unsigned kTypeColumn[8] = {0, 1, 2, 3, 2, 3, 4, 5};
 
@@ -112,13 +107,11 @@ bool MemberWalker::Next(MemberRecord* record) {
     return true;
 }
 
-const char* TypeName(std::uint8_t type, std::size_t* length) {
+const char* TypeName(std::uint8_t type) {
     const std::uint8_t t = MemberType(type).NameKey();
     const unsigned row = ((t >> 3) & 3u) + ((t & MemberType::kFloatBit) ? 3u : 0u);
     const unsigned index = row * 6 + kTypeColumn[t & kTypeWidthMask];
-    const TypeNameEntry& entry = index < 24 ? kTypeNames[index] : kTypeNames[8];
-    if (length != nullptr) *length = entry.length;
-    return entry.name;
+    return index < 24 ? kTypeNames[index] : kTypeNames[8];
 }
 
 std::uint8_t DefinitionSpeciesCount(const void* block) { return block == nullptr ? 0 : Bytes(block)[0]; }
