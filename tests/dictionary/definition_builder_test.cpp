@@ -82,7 +82,7 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
 
 TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     ClassDescription d = xqova_test::BmiDescription();
-    d.species = {{9, "SpNINE"}, {2, "SpTWO"}};
+    d.species = {{9, "SpNINE"}, {5, "SpFIVE"}, {2, "SpTWO"}};
     d.members[0].alias = 0x01020304u;
     d.members[0].units = 7;
     d.members[0].scaleCoefficient = 300;
@@ -98,6 +98,10 @@ TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     d.xmlBaseSize = 1234;
     const std::vector<unsigned char> block = xqova::build::BuildDefinition(d, {});
     ASSERT_FALSE(block.empty());
+    // The species table runs by code, whatever the order of the header.
+    std::uint16_t codes[3] = {};
+    for (std::uint16_t k = 0; k < 3; ++k) xqova::DefinitionEnumerationPair(block.data(), 0xFFFF, k, &codes[k], nullptr);
+    EXPECT_EQ(std::vector<std::uint16_t>(codes, codes + 3), (std::vector<std::uint16_t>{2, 5, 9}));
 
     // Every field read back builds the same block again.
     ClassDescription read;

@@ -334,20 +334,25 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
     CXQOVADictionary dictionary(PicksChain().Head());
     const std::vector<Bytes> bounded = {Pick(kPick, 1), Pick(kOtherPick, 2)}, fixed = {Pick(kPick, 5), Pick(kPick, 6)};
     const Bytes kept = Picks(bounded, fixed, {Pick(kPick, 4)});
+    // An element's size, and where the variable section starts: three counts,
+    // one size prefix and five elements end before the checksum.
+    const std::size_t p = Pick(kPick, 4).size(), v = kept.size() - 2 - 8 - 5 * p;
     const struct {
         const char* name;
         Bytes bytes, lenient;  // what a decode without the strict flag keeps
         xqova::DecodeCheck reported;
+        std::size_t at, found, expected;
         bool strictRefuses;
     } cases[] = {
         {"a third element in a bounded vector of 2",
          Picks({Pick(kPick, 1), Pick(kOtherPick, 2), Pick(kPick, 3)}, fixed, {Pick(kPick, 4)}), kept,
-         xqova::DecodeCheck::kVectorCount, false},
+         xqova::DecodeCheck::kVectorCount, v, 3, 2, false},
         {"another class in a named vector", Picks(bounded, fixed, {Pick(kOtherPick, 9), Pick(kPick, 4)}), kept,
-         xqova::DecodeCheck::kNestedClass, false},
+         xqova::DecodeCheck::kNestedClass, v + 2 + 2 * p + 2 + 2 * p + 2 + 2, kOtherPick, kPick, false},
         {"three elements in a fixed vector of 2",
          Picks(bounded, {Pick(kPick, 5), Pick(kPick, 6), Pick(kPick, 7)}, {Pick(kPick, 4)}),
-         Picks(bounded, {Pick(kPick, 0), Pick(kPick, 0)}, {Pick(kPick, 4)}), xqova::DecodeCheck::kVectorCount, true},
+         Picks(bounded, {Pick(kPick, 0), Pick(kPick, 0)}, {Pick(kPick, 4)}), xqova::DecodeCheck::kVectorCount, v + 2 + 2 * p, 3, 2,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -369,7 +374,7 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
         }
         xqova::DecodeReport report;
         EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
-        EXPECT_EQ(c.reported, report.check);
+        EXPECT_EQ(std::make_tuple(report.check, report.at, report.found, report.expected), std::make_tuple(c.reported, c.at, c.found, c.expected));
     }
     // A named element whose size prefix disagrees with it, or a second one
     // that is not there, is refused with what was compared.

@@ -172,12 +172,11 @@ TEST(BinaryHostile, EveryVariantIsRefusedOrDecodesStably) {
                 EXPECT_EQ(0u, DecodeOverSample(s, prefix, strict, object)) << "prefix " << k;
             }
             CXQOVAObject built(s.dictionary, xqova::EncodedBytes{prefix.data(), prefix.size()});
-            EXPECT_EQ(0, built.IsValid() | built.IsDirty());
+            // The class is read once four bytes are there.
+            EXPECT_EQ(std::make_tuple(built.IsValid(), built.IsDirty(), built.ClassID()), std::make_tuple(0, 0, k < 4 ? xqova::kNoClass : s.classId));
             xqova::DecodeReport report;
             EXPECT_FALSE(xqova::DecodeObject(s.dictionary, prefix.data(), prefix.size(), &report)) << "prefix " << k;
-            if (k < 4) {
-                EXPECT_TRUE(report.check == xqova::DecodeCheck::kHeader && report.found == k) << "prefix " << k;
-            }
+            EXPECT_TRUE(k >= 4 || (report.check == xqova::DecodeCheck::kHeader && report.found == k)) << "prefix " << k;
         });
         EXPECT_TRUE(xqova::DecodeObject(s.dictionary, s.bytes.data(), s.bytes.size(), nullptr));
         xqova::DecodeReport none;  // no bytes at all, whatever length comes with them

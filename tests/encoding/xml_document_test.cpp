@@ -228,7 +228,10 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
         xqova::testing::FailAllocationsAfter(name[5] == 'B' ? 0 : -1);
         CXQOVAObject own(&dictionary, lone.data(), 100);
         xqova::testing::FailAllocationsAfter(-1);
+        xqova::testing::CountAllocations(true);
         const std::string text = Write8(own, 0xFFFF).text;
+        EXPECT_EQ(xqova::testing::LiveAllocations(), 0) << name;  // the template made for the call ends with it
+        xqova::testing::CountAllocations(false);
         EXPECT_NE(text.find(name), std::string::npos) << name;
         EXPECT_EQ(text.find("<VALUE>") == std::string::npos, name[5] == 'B') << name;
         // The binary decoder, asked for a reason, names the memory.

@@ -121,23 +121,25 @@ TEST_F(InheritedMembers, TextsThroughTheStringTable) {
     }
 }
 
-// Two classes that inherit each other, 2,600 members each: 32 levels would
-// count 83,200 identifiers. The level at which the identifiers would pass
-// 65,535 is built without members; every level above counts correctly.
+// Two classes that inherit each other, CA of 4,355 members and CB of 15,
+// from an object of CB: 32 levels would count 70,160 identifiers. The 29
+// levels from the bottom count exactly 65,535 and are built; the 30th, a CB
+// whose 15 identifiers would pass 65,535 while its positions stay below, is
+// built without members; the two levels above count afresh.
 TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
     constexpr std::uint32_t kA = 0x00420000, kB = 0x00420100;
-    constexpr std::uint16_t kMembers = 2600;
-    const auto make = [](const char* name, std::uint32_t id, std::uint32_t base) {
+    constexpr std::uint16_t kBig = 4355, kSmall = 15;
+    const auto make = [](const char* name, std::uint32_t id, std::uint32_t base, std::uint16_t members) {
         xqova::build::ClassDescription d = Class(name, id, {});
         d.attributeSize = 0;  // keeps the block within 64 KiB
-        d.xmlBaseSize = 0xFFFF;  // the empty-member document of 2,600 members is longer than a block states
+        d.xmlBaseSize = 0xFFFF;  // the empty-member document of 4,355 members is longer than a block states
         d.members.push_back(InheritFrom(base));
-        for (std::uint16_t k = 1; k < kMembers; ++k) d.members.push_back(M(("m" + std::to_string(k)).c_str(), 0x10));
+        for (std::uint16_t k = 1; k < members; ++k) d.members.push_back(M(("m" + std::to_string(k)).c_str(), 0x10));
         return xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string("CNested"); });
     };
-    Chain chain({make("CA", kA, kB), make("CB", kB, kA)});
+    Chain chain({make("CA", kA, kB, kBig), make("CB", kB, kA, kSmall)});
     CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject o(&dictionary, kA, 0xFFFF);
+    CXQOVAObject o(&dictionary, kB, 0xFFFF);
 
     int withDefinition = 0, refused = 0;
     for (CXQOVAObject* level = &o; level != nullptr; level = level->BaseClass()) {
@@ -149,17 +151,17 @@ TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
         }
         ++withDefinition;
         if (level->BaseClass() != nullptr) {
-            EXPECT_EQ(level->MemberCount(), level->BaseClass()->MemberCount() + kMembers - 1) << withDefinition;
+            const unsigned own = xqova::DefinitionMemberCount(level->GetDefinition()) - 1u;  // less the inherit member
+            EXPECT_EQ(level->MemberCount(), level->BaseClass()->MemberCount() + own) << withDefinition;
         }
     }
     EXPECT_EQ(refused, 1);
-    // Six levels of 2,600 identifiers above the refused one: the seventh would
-    // bring the chain below it past 65,535.
-    EXPECT_EQ(withDefinition, 6);
-    EXPECT_EQ(o.MemberCount(), 6 * (kMembers - 1));
-    EXPECT_EQ(o.GetMemberType(6 * kMembers), 0x16);      // the top's inherit member
-    EXPECT_EQ(o.GetMemberType(7 * kMembers - 1), 0x10);  // the top's last member
-    EXPECT_EQ(o.GetMemberType(7 * kMembers), 0xF8);
+    EXPECT_EQ(withDefinition, 2);
+    EXPECT_EQ(o.MemberCount(), kBig - 1 + kSmall - 1);
+    // The refused CB still counts its 15 identifiers below the CA above it.
+    EXPECT_EQ(o.GetMemberType(kSmall + kBig), 0x16);              // the top's inherit member
+    EXPECT_EQ(o.GetMemberType(kSmall + kBig + kSmall - 1), 0x10);  // the top's last member
+    EXPECT_EQ(o.GetMemberType(kSmall + kBig + kSmall), 0xF8);
 }
 
 }  // namespace

@@ -62,9 +62,8 @@ std::string TerminalSafe(const std::string& text) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
-        std::uint32_t cp = 0;
-        std::size_t length = 1;
-        if (!xqova::DecodeUtf8Sequence(s + i, n - i, &cp, &length)) {
+        const auto [cp, length] = xqova::DecodeUtf8Sequence(s + i, n - i);
+        if (length == 0) {
             out += "\\x";
             out += kHex[s[i] >> 4];
             out += kHex[s[i] & 0xF];
@@ -262,9 +261,8 @@ bool Utf8ToUtf16(const std::string& text, std::vector<std::uint16_t>* units) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
-        std::uint32_t cp = 0;
-        std::size_t length = 1;
-        if (!xqova::DecodeUtf8Sequence(s + i, n - i, &cp, &length)) return false;
+        const auto [cp, length] = xqova::DecodeUtf8Sequence(s + i, n - i);
+        if (length == 0) return false;
         unsigned short out[2];
         units->insert(units->end(), out, out + xqova::EncodeUtf16(cp, out));
         i += length;

@@ -1,19 +1,19 @@
 #include "xqova/core/xml_chars.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace xqova {
 
-bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint32_t* codePoint, std::size_t* length) {
+Utf8Sequence DecodeUtf8Sequence(const unsigned char* s, std::size_t available) {
     const unsigned char lead = s[0];
     std::size_t n;
     std::uint32_t cp;
     if (lead < 0x80) {
-        *codePoint = lead;
-        *length = 1;
-        return true;
+        return {lead, 1};
     } else if (lead < 0xC2) {
-        return false;  // a continuation byte, or the overlong leads 0xC0 and 0xC1
+        return {};  // a continuation byte, or the overlong leads 0xC0 and 0xC1
     } else if (lead < 0xE0) {
         n = 2;
         cp = lead & 0x1Fu;
@@ -24,18 +24,16 @@ bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint
         n = 4;
         cp = lead & 0x07u;
     } else {
-        return false;  // beyond U+10FFFF, or more than three continuation bytes
+        return {};  // beyond U+10FFFF, or more than three continuation bytes
     }
-    if (available < n) return false;
+    if (available < n) return {};
     for (std::size_t k = 1; k < n; ++k) {
-        if ((s[k] & 0xC0u) != 0x80u) return false;
+        if ((s[k] & 0xC0u) != 0x80u) return {};
         cp = (cp << 6) | (s[k] & 0x3Fu);
     }
-    if ((n == 3 && cp < 0x800u) || (n == 4 && cp < 0x10000u)) return false;  // overlong
-    if ((cp >= 0xD800u && cp <= 0xDFFFu) || cp > 0x10FFFFu) return false;
-    *codePoint = cp;
-    *length = n;
-    return true;
+    if ((n == 3 && cp < 0x800u) || (n == 4 && cp < 0x10000u)) return {};  // overlong
+    if ((cp >= 0xD800u && cp <= 0xDFFFu) || cp > 0x10FFFFu) return {};
+    return {cp, n};
 }
 
 namespace {
@@ -50,14 +48,14 @@ std::size_t PutUtf8(std::uint32_t cp, char* out) {
 }  // namespace
 
 std::size_t SafeCdataText(const char* text, std::size_t length, char* out, unsigned* brackets) {
-    static const char kSplit[] = "]]><![CDATA[";
+    constexpr std::string_view kSplit = "]]><![CDATA[";
     std::size_t written = 0;
     Utf8Reader reader(text, length);
     for (std::uint32_t cp = 0; reader.Next(&cp);) {
         if (!XmlCharacterAllowed(cp)) cp = kReplacement;
         if (cp == '>' && *brackets >= 2) {
-            if (out != nullptr) std::memcpy(out + written, kSplit, sizeof kSplit - 1);
-            written += sizeof kSplit - 1;
+            if (out != nullptr) std::copy(kSplit.begin(), kSplit.end(), out + written);
+            written += kSplit.size();
         }
         *brackets = cp == ']' ? *brackets + 1 : 0;
         written += PutUtf8(cp, out == nullptr ? nullptr : out + written);

@@ -21,14 +21,19 @@ constexpr bool XmlCharacterAllowed(std::uint32_t cp) {
            (cp >= 0xE000u && cp <= 0xFFFDu) || (cp >= 0x10000u && cp <= 0x10FFFFu);
 }
 
+// One UTF-8 sequence: its code point and its byte length, the length 0 when
+// no well-formed sequence starts there.
+struct Utf8Sequence {
+    std::uint32_t codePoint;
+    std::size_t length;
+};
+
 // Decodes the one UTF-8 sequence (RFC 3629) at the start of `s` (`available`
-// >= 1 bytes): its code point and byte length. False when it is ill-formed: a
-// continuation byte in lead position, a lead byte that cannot start a
-// sequence (0xC0, 0xC1, 0xF5 and above), a sequence cut off, a missing
-// continuation byte, an overlong form, a surrogate or a code point above
-// U+10FFFF.
-bool DecodeUtf8Sequence(const unsigned char* s, std::size_t available, std::uint32_t* codePoint,
-                        std::size_t* length);
+// >= 1 bytes). Of length 0 when it is ill-formed: a continuation byte in lead
+// position, a lead byte that cannot start a sequence (0xC0, 0xC1, 0xF5 and
+// above), a sequence cut off, a missing continuation byte, an overlong form,
+// a surrogate or a code point above U+10FFFF.
+Utf8Sequence DecodeUtf8Sequence(const unsigned char* s, std::size_t available);
 
 // The UTF-8 bytes of a code point (at most U+10FFFF) into `out` (room for
 // 4); returns their number.
@@ -75,14 +80,9 @@ public:
     // The next character; false at the end of the text.
     bool Next(std::uint32_t* codePoint) {
         if (at_ == end_) return false;
-        std::size_t length = 1;
-        if (*at_ < 0x80) {
-            *codePoint = *at_;
-        } else if (!DecodeUtf8Sequence(at_, static_cast<std::size_t>(end_ - at_), codePoint, &length)) {
-            *codePoint = kReplacement;
-            length = 1;
-        }
-        at_ += length;
+        const auto [cp, length] = DecodeUtf8Sequence(at_, static_cast<std::size_t>(end_ - at_));
+        *codePoint = length == 0 ? kReplacement : cp;
+        at_ += length == 0 ? 1 : length;
         return true;
     }
 

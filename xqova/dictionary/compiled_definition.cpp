@@ -12,8 +12,10 @@ CompiledDefinition* CompiledDefinition::Compile(const void* block, std::size_t a
     if (outOfMemory != nullptr) *outOfMemory = false;
     if (!DefinitionIsWellFormed(block, available)) return nullptr;
     const std::uint16_t count = DefinitionMemberCount(block);
-    const std::size_t head = (sizeof(CompiledDefinition) + alignof(CompiledMember) - 1) / alignof(CompiledMember) *
-                             alignof(CompiledMember);
+    // The members start where the table ends: its size is a multiple of its
+    // alignment, and so of theirs.
+    static_assert(alignof(CompiledDefinition) % alignof(CompiledMember) == 0, "members follow the table aligned");
+    constexpr std::size_t head = sizeof(CompiledDefinition);
     // The table, its members and the positions of the variable section in
     // one allocation.
     const std::size_t positions = head + sizeof(CompiledMember) * count;

@@ -1,5 +1,7 @@
 #include "xqova/dictionary/definition.h"
 
+#include <optional>
+
 #include "xqova/core/class_id.h"
 #include "xqova/core/checksum.h"
 #include "xqova/core/types.h"
@@ -22,28 +24,23 @@ constexpr std::size_t kXmlSizeField = 10;
 constexpr std::size_t kMemberCountField = 12;
 constexpr std::size_t kRecordsField = 14;
 
-struct TypeNameEntry {
-    const char* name;
-    std::size_t length;
-};
-
-constexpr TypeNameEntry kTypeNames[24] = {
-    {"int8", 4},  {"int16", 5},    {"TIME", 4}, {"int32", 5},   {"OBJECT", 6}, {"int64", 5},
-    {"ansichar", 8}, {"widechar", 8}, {"", 0}, {"", 0},         {"", 0},       {"", 0},
-    {"uint8", 5}, {"uint16", 6},   {"", 0},     {"uint32", 6},  {"OBJECT", 6}, {"uint64", 6},
-    {"", 0},      {"", 0},         {"", 0},     {"float32", 7}, {"", 0},       {"float64", 7},
+constexpr const char* kTypeNames[24] = {
+    "int8",     "int16",    "TIME", "int32",   "OBJECT", "int64",
+    "ansichar", "widechar", "",     "",        "",       "",
+    "uint8",    "uint16",   "",     "uint32",  "OBJECT", "uint64",
+    "",         "",         "",     "float32", "",       "float64",
 };
 constexpr unsigned kTypeColumn[8] = {0, 1, 2, 3, 2, 3, 4, 5};
 
 // Text section entry k: u16 enumOffset, u16 nameOffset.
 struct TextEntry {
-    std::uint16_t enumOffset = 0xFFFF;
-    std::uint16_t nameOffset = 0;
+    std::uint16_t enumOffset;
+    std::uint16_t nameOffset;
 };
 
-// Resolves a text entry index into an entry (see DefinitionText).
-bool FindTextEntry(const void* block, std::uint16_t index, TextEntry* entry) {
-    if (block == nullptr || xqova::DefinitionXMLSize(block) == 0) return false;
+// The entry a text entry index names (see DefinitionText), or none.
+std::optional<TextEntry> FindTextEntry(const void* block, std::uint16_t index) {
+    if (block == nullptr || xqova::DefinitionXMLSize(block) == 0) return std::nullopt;
     const unsigned char* text = Bytes(block) + xqova::DefinitionTextOffset(block);
     const std::uint16_t m = ReadInt16(text);
     const std::uint16_t e = ReadInt16(text + 2);
@@ -51,14 +48,12 @@ bool FindTextEntry(const void* block, std::uint16_t index, TextEntry* entry) {
     if (index < m) {
         k = index;
     } else if (index == m) {
-        return false;
+        return std::nullopt;
     } else {
         k = static_cast<std::uint16_t>(m - index - 1);
-        if (k >= e) return false;
+        if (k >= e) return std::nullopt;
     }
-    entry->enumOffset = ReadInt16(text + 4 + 4u * k);
-    entry->nameOffset = ReadInt16(text + 6 + 4u * k);
-    return true;
+    return TextEntry{ReadInt16(text + 4 + 4u * k), ReadInt16(text + 6 + 4u * k)};
 }
 
 // Reads the attribute field of `width` bytes at `field` of the member's
@@ -112,13 +107,11 @@ bool MemberWalker::Next(MemberRecord* record) {
     return true;
 }
 
-const char* TypeName(std::uint8_t type, std::size_t* length) {
+const char* TypeName(std::uint8_t type) {
     const std::uint8_t t = MemberType(type).NameKey();
     const unsigned row = ((t >> 3) & 3u) + ((t & MemberType::kFloatBit) ? 3u : 0u);
     const unsigned index = row * 6 + kTypeColumn[t & kTypeWidthMask];
-    const TypeNameEntry& entry = index < 24 ? kTypeNames[index] : kTypeNames[8];
-    if (length != nullptr) *length = entry.length;
-    return entry.name;
+    return index < 24 ? kTypeNames[index] : kTypeNames[8];
 }
 
 std::uint8_t DefinitionSpeciesCount(const void* block) { return block == nullptr ? 0 : Bytes(block)[0]; }
@@ -195,17 +188,16 @@ std::int8_t DefinitionMemberScaleExponent(const void* block, std::uint16_t posit
 }
 
 const char* DefinitionText(const void* block, std::uint16_t index) {
-    TextEntry entry;
-    if (!FindTextEntry(block, index, &entry)) return nullptr;
-    return reinterpret_cast<const char*>(Bytes(block) + DefinitionTextOffset(block) + entry.nameOffset);
+    const std::optional<TextEntry> entry = FindTextEntry(block, index);
+    if (!entry) return nullptr;
+    return reinterpret_cast<const char*>(Bytes(block) + DefinitionTextOffset(block) + entry->nameOffset);
 }
 
 namespace {
 
-// The pairs of the value table of text entry `index` (0 without one), and
-// that entry.
-std::uint16_t PairCount(const void* block, std::uint16_t index, TextEntry* entry) {
-    if (!FindTextEntry(block, index, entry) || entry->enumOffset == 0xFFFF) return 0;
+// The pairs of the value table of a text entry of the block (0 without one).
+std::uint16_t PairCount(const void* block, const std::optional<TextEntry>& entry) {
+    if (!entry || entry->enumOffset == 0xFFFF) return 0;
     const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
     const std::uint16_t end = ReadInt16(text + entry->enumOffset);
     if (end < entry->enumOffset + 2u) return 0;
@@ -215,24 +207,23 @@ std::uint16_t PairCount(const void* block, std::uint16_t index, TextEntry* entry
 }  // namespace
 
 std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index) {
-    TextEntry entry;
-    return PairCount(block, index, &entry);
+    return PairCount(block, FindTextEntry(block, index));
 }
 
 bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
                                const char** name) {
-    TextEntry entry;
-    if (k >= PairCount(block, index, &entry)) return false;
+    const std::optional<TextEntry> entry = FindTextEntry(block, index);
+    if (k >= PairCount(block, entry)) return false;
     const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
-    const unsigned char* pair = text + entry.enumOffset + 2 + 4u * k;
+    const unsigned char* pair = text + entry->enumOffset + 2 + 4u * k;
     if (value != nullptr) *value = ReadInt16(pair);
     if (name != nullptr) *name = reinterpret_cast<const char*>(text + ReadInt16(pair + 2));
     return true;
 }
 
 std::uint16_t DefinitionEnumerationTableOffset(const void* block, std::uint16_t index) {
-    TextEntry entry;
-    return FindTextEntry(block, index, &entry) ? entry.enumOffset : 0xFFFF;
+    const std::optional<TextEntry> entry = FindTextEntry(block, index);
+    return entry ? entry->enumOffset : 0xFFFF;
 }
 
 const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value) {

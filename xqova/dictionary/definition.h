@@ -68,8 +68,8 @@ inline std::uint16_t ElementSize(std::uint8_t type) { return MemberType(type).El
 
 // The type name that text forms write for a type byte ("uint16", "OBJECT",
 // ...); BITMASK kinds are named by their integer type. Empty where the table
-// has no name. `length` receives the name's length when not null.
-XQOVA_API const char* TypeName(std::uint8_t type, std::size_t* length = nullptr);
+// has no name.
+XQOVA_API const char* TypeName(std::uint8_t type);
 
 XQOVA_API std::uint8_t DefinitionSpeciesCount(const void* block);
 // True when the block serves this species code of its family and genus.

@@ -20,9 +20,8 @@ std::size_t Utf8ToUtf16(const char* text, std::size_t length, unsigned short* ta
             continue;
         }
         ascii = false;
-        std::uint32_t cp = 0;
-        std::size_t n = 1;
-        if (!DecodeUtf8Sequence(s + i, length - i, &cp, &n)) return 0;
+        const auto [cp, n] = DecodeUtf8Sequence(s + i, length - i);
+        if (n == 0) return 0;
         units += cp >= 0x10000u ? 2 : 1;
         i += n;
     }
@@ -34,9 +33,7 @@ std::size_t Utf8ToUtf16(const char* text, std::size_t length, unsigned short* ta
     }
     std::size_t out = 0;
     for (std::size_t i = 0; i < length;) {
-        std::uint32_t cp = 0;
-        std::size_t n = 1;
-        DecodeUtf8Sequence(s + i, length - i, &cp, &n);  // checked above
+        const auto [cp, n] = DecodeUtf8Sequence(s + i, length - i);  // checked above
         out += EncodeUtf16(cp, target + out);
         i += n;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <new>
 
 #include "xqova/core/class_id.h"
@@ -160,9 +161,8 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
         const MemberType type = m.type;
 
         Put(sink, "<MEMBER type=\"");
-        std::size_t typeLength = 0;
-        const char* typeName = TypeName(type.Byte(), &typeLength);
-        sink.Ascii(typeName, typeLength);
+        const char* typeName = TypeName(type.Byte());
+        sink.Ascii(typeName, std::strlen(typeName));
         Put(sink, "\"");
         if (type.IsObject()) {
             Put(sink, " class=\"");

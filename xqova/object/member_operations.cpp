@@ -263,14 +263,14 @@ XQOVA_SCALAR_SETTERS(const QOVA_TIME&, value)
         return ResolveMemberAt(pos)->SetBuffer(data, WIDTH, count, FLOAT);                             \
     }
 
-XQOVA_ARRAY_SETTERS(signed char, 1, 0)
-XQOVA_ARRAY_SETTERS(unsigned char, 1, 0)
-XQOVA_ARRAY_SETTERS(short, 2, 0)
-XQOVA_ARRAY_SETTERS(std::int32_t, 4, 0)
-XQOVA_ARRAY_SETTERS(std::uint32_t, 4, 0)
-XQOVA_ARRAY_SETTERS(float, 4, 1)
-XQOVA_ARRAY_SETTERS(double, 8, 1)
-XQOVA_ARRAY_SETTERS(QOVA_TIME, 3, 0)
+XQOVA_ARRAY_SETTERS(signed char, 1, false)
+XQOVA_ARRAY_SETTERS(unsigned char, 1, false)
+XQOVA_ARRAY_SETTERS(short, 2, false)
+XQOVA_ARRAY_SETTERS(std::int32_t, 4, false)
+XQOVA_ARRAY_SETTERS(std::uint32_t, 4, false)
+XQOVA_ARRAY_SETTERS(float, 4, true)
+XQOVA_ARRAY_SETTERS(double, 8, true)
+XQOVA_ARRAY_SETTERS(QOVA_TIME, 3, false)
 
 #undef XQOVA_ARRAY_SETTERS
 
