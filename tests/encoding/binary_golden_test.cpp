@@ -374,7 +374,8 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
         }
         xqova::DecodeReport report;
         EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
-        EXPECT_EQ(std::make_tuple(report.check, report.at, report.found, report.expected), std::make_tuple(c.reported, c.at, c.found, c.expected));
+        EXPECT_EQ(std::make_tuple(report.check, report.at, report.found, report.expected),
+                  std::make_tuple(c.reported, c.at, c.found, c.expected));
     }
     // A named element whose size prefix disagrees with it, or a second one
     // that is not there, is refused with what was compared.

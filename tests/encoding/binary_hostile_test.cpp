@@ -173,7 +173,8 @@ TEST(BinaryHostile, EveryVariantIsRefusedOrDecodesStably) {
             }
             CXQOVAObject built(s.dictionary, xqova::EncodedBytes{prefix.data(), prefix.size()});
             // The class is read once four bytes are there.
-            EXPECT_EQ(std::make_tuple(built.IsValid(), built.IsDirty(), built.ClassID()), std::make_tuple(0, 0, k < 4 ? xqova::kNoClass : s.classId));
+            EXPECT_EQ(std::make_tuple(built.IsValid(), built.IsDirty(), built.ClassID()),
+                      std::make_tuple(0, 0, k < 4 ? xqova::kNoClass : s.classId));
             xqova::DecodeReport report;
             EXPECT_FALSE(xqova::DecodeObject(s.dictionary, prefix.data(), prefix.size(), &report)) << "prefix " << k;
             EXPECT_TRUE(k >= 4 || (report.check == xqova::DecodeCheck::kHeader && report.found == k)) << "prefix " << k;
