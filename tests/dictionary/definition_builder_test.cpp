@@ -24,7 +24,7 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
     };
     const Case cases[] = {
         {"class (unnamed): a class has at least one species", [](D& d) { d.species.clear(), d.name.clear(); }},
-        {"class C\\x00\\x7F: the class name holds a zero byte", [](D& d) { d.name.assign("C\0\x7F", 3); }},
+        {"class C \\x00\\x1F\\x7F~: the class name holds a zero byte", [](D& d) { d.name.assign("C \0\x1F\x7F~", 6); }},
         {"class CBMICStd: 256 species, more than the 255", [](D& d) { d.species.assign(256, {0, "Sp"}); }},
         {"class CBMICStd, member 1 \"Weight\\x00X\": the name holds a zero byte",
          [](D& d) { d.members[1].name = std::string("Weight\0X", 8); }},
