@@ -317,7 +317,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
 
         if (type.IsSingleObject()) {
             slot.elements_ = 1;
-            slot.size_ = 1;
             CXQOVAObject* object = nullptr;
             if (nestingAllowed) {
                 void* shell = nextObject;
@@ -368,7 +367,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         } else if (type.IsVector()) {
             const std::uint16_t count = record.VectorCount();
             slot.elements_ = count;
-            slot.size_ = 0;
             if (nestingAllowed) {
                 CXQOVAVector* vector = CXQOVAVector::CreateAt(nextVector, dictionary_, record.memberClass, count,
                                                               shape.elementVersion, depth_ + 1);

@@ -44,9 +44,9 @@
 //                vector member's CXQOVAVector*. Null when nothing is held.
 //   elements_    fixed array: fixedCount; UNBOUNDED: current count (text with
 //                its terminator); single OBJECT: 1; vector: fixedCount or 0.
-//   size_        byte size of the buffer (a reused UNBOUNDED buffer may be
-//                larger than elements_ x element size); single OBJECT: 1;
-//                vector: 0.
+//   size_        byte size of an array member's buffer (a reused UNBOUNDED
+//                buffer may be larger than elements_ x element size); 0 for
+//                every other member, which has no buffer of bytes.
 //   attributes_, attributeSize_   the member's attribute record and the
 //                record size S of the definition.
 //   owner_       this object (null in the sentinel).
