@@ -224,8 +224,10 @@ TEST(MessageFields, ConnectionListModes) {
     EXPECT_TRUE(list.GetConnectionList(&size) != nullptr && size == 100u);
     EXPECT_EQ(list.GetConnectionList(nullptr), list.GetConnectionListAt(0, nullptr));  // null without a size
     list.DeleteConnectionList();
-    EXPECT_EQ(list.GetConnectionList(&size), nullptr);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, i == 0 ? 1 : 11, 1), 1);
+    EXPECT_TRUE(list.GetConnectionList(&size) == nullptr && size == 100u);  // *size left alone
+    EXPECT_EQ(list.AppendConnectionList(bytes, 1, 1), 1);
+    EXPECT_TRUE(list.GetConnectionList(&size) != nullptr && size == 1u);  // a list of one byte
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.AppendConnectionList(bytes, 11, 1), 1);
     const std::tuple<const unsigned char*, std::uint32_t, std::uint16_t> refused[] = {
         {bytes, 0, 1}, {nullptr, 1, 1}, {bytes, 1, 0}, {bytes, 1, 0xFFFB}, {bytes, 0xFFFFFFEEu - 44, 1}};
     for (const auto& [frames, size, count] : refused) EXPECT_EQ(list.AppendConnectionList(frames, size, count), 0) << size;

@@ -1,5 +1,6 @@
 #include "xqova/message/connection.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -414,8 +415,7 @@ unsigned char CConDExtLst::AppendConnectionList(const unsigned char* frames, std
     } else {
         auto* grown = static_cast<unsigned char*>(xqova::Allocate(total));
         if (grown == nullptr) return 0;
-        if (ConnectionListSize != 0) std::memcpy(grown, ConnectionList, ConnectionListSize);
-        std::memcpy(grown + ConnectionListSize, frames, size);
+        std::copy_n(frames, size, std::copy_n(ConnectionList, ConnectionListSize, grown));
         xqova::ReleaseOwnedBytes(ConnectionList);
         ConnectionList = grown;
     }
