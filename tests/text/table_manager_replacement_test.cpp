@@ -87,13 +87,11 @@ TEST(TableManager, CallersChainStaysVisibleAndUntouched) {
     const Toy before = chained4;
     {
         ToyManager m(&head);
-        const Toy added = Make(1, 4, 0x01);
-        m.AddTable(added.data());
+        m.AddTable(Make(1, 4, 0x01).data());
         EXPECT_EQ(m.GetTable(6), chained6.data());
         // Same id as a chained table and no larger: the chained table is not
         // overwritten; the new copy hides it.
-        const Toy hiding = Make(4, 3, 0x99);
-        unsigned char* stored4 = m.AddTable(hiding.data());
+        unsigned char* stored4 = m.AddTable(Make(4, 3, 0x99).data());
         EXPECT_NE(stored4, chained4.data());
         EXPECT_EQ(m.GetTable(4), stored4);
         // The chained table was current and stays current though hidden: a
