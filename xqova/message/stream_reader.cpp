@@ -1,6 +1,6 @@
 #include "xqova/message/stream_reader.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
@@ -65,9 +65,9 @@ void FrameStreamReader::Drop(std::uint32_t count) {
 void FrameStreamReader::Clear() { Consume(used_); }
 
 void FrameStreamReader::CopyOut(unsigned char* frame, std::uint32_t size) const {
-    const std::uint32_t first = capacity_ - start_ < size ? capacity_ - start_ : size;
-    std::memcpy(frame, bytes_ + start_, first);
-    if (first < size) std::memcpy(frame + first, bytes_, size - first);
+    // From the start to the buffer's end, then what wraps around to its front.
+    const std::uint32_t first = std::min(capacity_ - start_, size);
+    std::copy_n(bytes_, size - first, std::copy_n(bytes_ + start_, first, frame));
 }
 
 bool FrameStreamReader::CandidateHolds(std::uint32_t size, unsigned char* frame) const {
