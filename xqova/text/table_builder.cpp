@@ -51,18 +51,22 @@ bool CollectSources(const CXQOVADictionary* dictionary, Sources* sources) {
     return true;
 }
 
-// Size of a definition's link table, and the number of names it refers to.
-std::size_t LinkTableSize(const void* block, std::size_t* names) {
+// A definition's link table: its size, and the number of names it refers to.
+struct LinkShape {
+    std::size_t size;
+    std::size_t names;
+};
+
+LinkShape LinkTableShape(const void* block) {
     const std::uint16_t members = xqova::DefinitionMemberCount(block);
     const std::uint16_t entries = EntryCount(block);
-    std::size_t size = xqova::LinkHeaderSize(entries) + 2;
-    *names += entries;
+    LinkShape shape{xqova::LinkHeaderSize(entries) + 2, entries};
     for (std::uint16_t k = 0; k < entries; ++k) {
         const std::uint16_t pairs = xqova::DefinitionEnumerationSize(block, IndexOfEntry(members, k));
-        if (pairs != 0) size += 2 + 4u * std::size_t{pairs};
-        *names += pairs;
+        if (pairs != 0) shape.size += 2 + 4u * std::size_t{pairs};
+        shape.names += pairs;
     }
-    return size;
+    return shape;
 }
 
 // Distinct names, numbered in the order they were first met. The names stay
@@ -227,9 +231,10 @@ std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::
     for (std::uint16_t i = 0; i < sources.count; ++i) {
         if (!HasText(sources.blocks[i])) continue;
         ++linkCount;
-        const std::size_t size = LinkTableSize(sources.blocks[i], &names);
-        fits = fits && size <= 0xFFFF;
-        linksSize += size;
+        const LinkShape shape = LinkTableShape(sources.blocks[i]);
+        names += shape.names;
+        fits = fits && shape.size <= 0xFFFF;
+        linksSize += shape.size;
     }
 
     NamePool pool;
@@ -242,8 +247,7 @@ std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::
     std::size_t offset = 0;
     for (std::uint16_t i = 0; i < sources.count && written; ++i) {
         if (!HasText(sources.blocks[i])) continue;
-        std::size_t ignored = 0;
-        const std::size_t size = LinkTableSize(sources.blocks[i], &ignored);
+        const std::size_t size = LinkTableShape(sources.blocks[i]).size;
         written = WriteLinkTable(sources.blocks[i], links + offset, size, &pool);
         offset += size;
     }
