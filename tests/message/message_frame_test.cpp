@@ -26,6 +26,12 @@ protected:
         for (std::uint32_t i = 0; i < size_; ++i) queue->put(static_cast<unsigned char>(i));
         return 1;
     }
+    // Takes a payload of its own size that passes the first steps every
+    // message's decode makes.
+    unsigned char deserialize_payload(uint8QManager* queue, std::uint32_t length) override {
+        std::uint16_t version;  // written when the steps pass
+        return length == size_ && ReadPayloadVersion(queue, &version) ? 1 : 0;
+    }
 
 private:
     std::uint32_t size_;
@@ -58,6 +64,9 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
     EXPECT_EQ(CountingMessage(0x00112233u, 11).serialize_all(nullptr) + DtData(0x00071201u).is_Extended(nullptr), 0u);
     EXPECT_EQ(Encode(DtData()), Hex("00 00 00 00 00 00"));  // the base message writes and takes an empty payload
     EXPECT_EQ(DtData().deserialize_all(Hex("00 00 00 00 00 00").data()) + DtData().size_XML() + DtData().getVersion(), 6u);
+    // A payload of its checksum alone, 00 00, reads as version 0: the base message's.
+    const Bytes alone = Hex("00 01 21 42 00 02 00 00");
+    EXPECT_EQ(CountingMessage(0x00012142u, 2).deserialize_all(alone.data(), alone.size()), 8u);
 }
 
 // The flag bits, the inclusive version bounds of a status table (an entry
@@ -65,11 +74,11 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
 // time record on a queue.
 TEST(MessageFrame, FlagsVersionStatusCodeTablesAndTime) {
     DtData message(0);
-    message.setdirty(1);
-    EXPECT_TRUE(message.SetValid(1) == 1 && message.isvalid() == 64);
-    EXPECT_TRUE(message.SetValid(0) == 0 && message.isvalid() == 0);
-    EXPECT_EQ(message.isdirty(), 128);
-    EXPECT_TRUE(message.setdirty(0) == 0 && message.GetDataBitField() == 0);
+    EXPECT_TRUE(message.setdirty(1) == 1 && message.GetDataBitField() == 0x80);
+    EXPECT_TRUE(message.SetValid(1) == 1 && message.isvalid() == 64 && message.GetDataBitField() == 0xC0);
+    message.SetDataBitField(0xFF);  // each flag is set and cleared keeping the other bits
+    EXPECT_TRUE(message.SetValid(0) == 0 && message.isvalid() == 0 && message.isdirty() == 128);
+    EXPECT_TRUE(message.setdirty(0) == 0 && message.GetDataBitField() == 0x3F);
     const t_VersionEntry versions[2] = {{100, 101}, {0, 0xFFFF}};
     for (std::uint16_t version : {99, 100, 101, 102}) {
         message.SetSrcVersion(version);
@@ -234,8 +243,8 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
 // runs begin at every offset of queues of several capacities, so that each
 // straddles the end of the buffer somewhere.
 TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
-    const unsigned char expected[25] = {0x3F, 0x80, 0, 0, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0, 0x80,
-                                        0xFF, 0xFE, 0x81, 0, 0, 0, 0xA1, 0xB2, 0xC3, 0xD4, 0xBE, 0xEF};
+    const unsigned char expected[25] = {0x3F, 0x80, 0, 0, 0x80, 0xFF, 0xFE, 0x81, 0, 0, 0, 0xA1, 0xB2,
+                                        0xC3, 0xD4, 0xBE, 0xEF, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0};
     for (std::uint32_t capacity : {25u, 26u, 31u}) {
         for (std::uint32_t shift = 0; shift < capacity; ++shift) {
             SCOPED_TRACE(testing::Message() << "capacity " << capacity << " shift " << shift);
@@ -243,9 +252,10 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
             uint8QManager queue(buffer.data(), capacity, 0);
             unsigned char b = 0;
             for (std::uint32_t i = 0; i < shift; ++i) ASSERT_TRUE(queue.enqueue(b) == 1 && queue.dequeue(&b) == 1);
-            for (unsigned char done : {queue.put(1.0f), queue.put(1.0), queue.put(static_cast<signed char>(-128)),  // in order
-                                       queue.put(std::int16_t{-2}), queue.put(std::int32_t{-0x7F000000}),
-                                       queue.put(std::uint32_t{0xA1B2C3D4u}), queue.put(std::uint16_t{0xBEEF})}) ASSERT_EQ(done, 1);
+            // In order; at capacity 25 the last value fills the queue exactly.
+            for (unsigned char done : {queue.put(1.0f), queue.put(static_cast<signed char>(-128)), queue.put(std::int16_t{-2}),
+                                       queue.put(std::int32_t{-0x7F000000}), queue.put(std::uint32_t{0xA1B2C3D4u}),
+                                       queue.put(std::uint16_t{0xBEEF}), queue.put(1.0)}) ASSERT_EQ(done, 1);
             for (std::uint32_t i = 0; i < 25; ++i) EXPECT_EQ(buffer[(shift + i) % capacity], expected[i]) << i;
             EXPECT_EQ(Offset(queue.GetHeadPtr(), buffer.data()), (shift + 25) % capacity);
             // Each value read back into a target holding 5; a refused get leaves it so.
@@ -254,12 +264,12 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
                 return target;
             };
             EXPECT_EQ(back(5.0f, 1), 1.0f);
-            EXPECT_EQ(back(5.0, 1), 1.0);
             EXPECT_EQ(back(static_cast<signed char>(5), 1), -128);
             EXPECT_EQ(back(std::int16_t{5}, 1), -2);
             EXPECT_EQ(back(std::int32_t{5}, 1), -0x7F000000);
             EXPECT_EQ(back(std::uint32_t{5}, 1), 0xA1B2C3D4u);
             EXPECT_EQ(back(std::uint16_t{5}, 1), 0xBEEF);
+            EXPECT_EQ(back(5.0, 1), 1.0);
             EXPECT_EQ(back(static_cast<signed char>(5), 0) + back(std::int16_t{5}, 0) + back(std::int32_t{5}, 0) + back(5.0f, 0) +
                           back(5.0, 0), 25.0);
 

@@ -178,17 +178,15 @@ TEST(MessageFields, ConnectionStd) {
     // Exactly `count` characters are stored, a zero among them included.
     std::uint16_t length = 0;
     message.SetSourceID("A\0B", 3);
-    EXPECT_EQ(std::memcmp(message.GetSourceID(&length), "A\0B\0", 4), 0);
-    EXPECT_EQ(length, 3);
+    EXPECT_TRUE(std::memcmp(message.GetSourceID(&length), "A\0B\0", 4) == 0 && length == 3);
     EXPECT_EQ(message.SetSourceID("x", 0xFFFF), 0);  // 65536 stored bytes would not fit 16 bits
     EXPECT_EQ(message.GetSourceID(nullptr)[2], 'B');
     EXPECT_EQ(message.SetSourceID(std::string(0xFFFE, 'x').c_str(), 0xFFFE), 1);  // the longest that fits
     EXPECT_EQ(message.GetSourceID(&length)[0xFFFD], 'x');
     EXPECT_TRUE(length == 0xFFFE && message.GetReserved(&length)[1] == 0x08 && length == 2);
     EXPECT_EQ(message.SetSourceID(nullptr, 3) + message.SetReserved(nullptr, 2), 2);  // no text, no bytes: empty fields
-    EXPECT_EQ(message.GetSourceID(&length), nullptr);  // whose getters leave *length as it was
-    EXPECT_EQ(message.GetReserved(&length), nullptr);
-    EXPECT_EQ(length, 2);
+    // whose getters leave *length as it was
+    EXPECT_TRUE(message.GetSourceID(&length) == nullptr && message.GetReserved(&length) == nullptr && length == 2);
 }
 
 TEST(MessageFields, RendezvousAndDescriptor) {
@@ -205,8 +203,7 @@ TEST(MessageFields, RendezvousAndDescriptor) {
     CConDDescriptor descriptor;
     EXPECT_TRUE(descriptor.SetData(U("\x01"), 1) == 1 && descriptor.SetData(nullptr, 2) == 1);  // no bytes empty the field
     std::uint16_t length = 9, descriptorLength = 9;  // an empty field's length is still given
-    EXPECT_EQ(message.GetData(&length), nullptr);
-    EXPECT_EQ(descriptor.GetData(&descriptorLength), nullptr);
+    EXPECT_TRUE(message.GetData(&length) == nullptr && descriptor.GetData(&descriptorLength) == nullptr);
     EXPECT_EQ(length + descriptorLength, 0);
 }
 
