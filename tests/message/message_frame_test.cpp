@@ -231,6 +231,8 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}) + queue.enqueue_array(nullptr, 0) + queue.dequeue_array(nullptr, 0), 3);
     EXPECT_EQ(queue.enqueue_array(bytes, 3), 1);  // exactly the free space
     EXPECT_EQ(queue.get_num_free() + queue.put(static_cast<unsigned char>(9)), 0u);
+    uint8QManager four(buffer, 4, 0);  // a 32-bit value fills four bytes exactly and is read back from them
+    EXPECT_TRUE(four.put(std::uint32_t{0xA1B2C3D4u}) == 1 && four.get(&wide) == 1 && wide == 0xA1B2C3D4u);
     unsigned char one[1] = {0};
     uint8QManager single(one, 1, 0);  // one byte free: a 16-bit value does not fit
     EXPECT_EQ(single.put(std::uint16_t{0x1234}), 0);

@@ -36,8 +36,7 @@ struct Damage {
     bool restamp;
     std::size_t keep;
     xqova::TableCheck check = xqova::TableCheck::kNone;  // the check that names the damage
-    std::size_t reportedAt = 0;                          // and the report's other fields
-    std::uint64_t found = 0, expected = 0;
+    std::uint64_t reportedAt = 0, found = 0, expected = 0;  // and the report's other fields
     std::uint16_t entry = 0xFFFF;
 };
 
