@@ -115,7 +115,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
     CXQOVAStringTable strings;
     EXPECT_EQ(strings.AddLanguageTable(Apply(GoodLanguage(), {"", 8, 1, 1, false, 0}).data()), nullptr);
     EXPECT_EQ(strings.AddLinkTable(Apply(GoodLink(), {"", 11, 1, 1, false, 0}).data()), nullptr);
-    EXPECT_EQ(strings.AddLanguageTable(nullptr), nullptr);
+    EXPECT_TRUE(strings.AddLanguageTable(nullptr) == nullptr && strings.AddLinkTable(nullptr) == nullptr);
     EXPECT_NE(strings.AddLinkTable(GoodLink().data()), nullptr);
 
     // Every cut and every changed byte is refused, the held tables kept.
