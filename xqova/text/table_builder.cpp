@@ -215,11 +215,10 @@ void CXQOVATableBuilder::Clear() {
 std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::uint8_t languageId) {
     Clear();
     if (dictionary == nullptr) return 0;
+    // A collection that runs out of memory leaves no sources; the build then
+    // fails below as it does for any other allocation.
     Sources sources;
-    if (!CollectSources(dictionary, &sources)) {
-        xqova::Release(sources.blocks);
-        return 0;
-    }
+    const bool collected = CollectSources(dictionary, &sources);
 
     // Sizes are summed in 64 bits: a link table is at most 65,535 bytes, a
     // language table at most 4 GiB.
@@ -238,7 +237,7 @@ std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::
 
     NamePool pool;
     unsigned char* links = nullptr;
-    bool written = fits && pool.Reserve(names);
+    bool written = collected && fits && pool.Reserve(names);
     if (written) {
         links = static_cast<unsigned char*>(xqova::Allocate(static_cast<std::size_t>(linksSize)));
         written = links != nullptr;
