@@ -62,7 +62,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
         {"stated size past the buffer", 15, 4, 39, false, 0, TableCheck::kSize, 15, 39, 38},
         {"checksum", -1, 1, 0x01, false, 0, TableCheck::kChecksum, 36, 0x61FA, 0x61FB},
         {"string offset past the table", 7, 4, 0x10000, true, 0, TableCheck::kString, 7, 0x10000, 19, 1},
-        {"string offset into the header", 7, 4, 0, true, 0, TableCheck::kString, 7, 0, 19, 1},
+        {"first string's offset into the header", 3, 4, 0, true, 0, TableCheck::kString, 3, 0, 19, 0},
         {"string offset at the checksum", 11, 4, 36, true, 0, TableCheck::kString, 11, 36, 19, 2},
         {"last string unterminated", -3, 1, 'x', true, 0, TableCheck::kString, 11, 30, 19, 2},
     };
