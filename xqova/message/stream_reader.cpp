@@ -97,8 +97,9 @@ FrameStreamStatus_e FrameStreamReader::Next(unsigned char* frame, std::uint32_t 
         const std::uint32_t width = LengthFieldWidth(Read(0, 4));
         const std::uint32_t headerSize = 4 + width;
         if (used_ < headerSize) {
+            // Fewer than 8 bytes: too few for any frame to start among them.
             if (endOfInput) {
-                Drop(1);
+                Drop(used_);
                 continue;
             }
             return FRAME_STREAM_NEED_MORE;
