@@ -57,6 +57,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
     const Damage language[] = {
         {"no header", 0, 0, 0, false, 2, TableCheck::kHeader, 0, 2, 3},
         {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, TableCheck::kHeader, 0, 38, 7 + 4 * 0xFFFF},
+        {"cut after the size field", 0, 0, 0, false, 19, TableCheck::kSize, 15, 38, 19},
         {"stated size 0", 15, 4, 0, false, 0, TableCheck::kSize, 15, 0, 21},
         {"stated size cutting the header", 15, 4, 20, false, 0, TableCheck::kSize, 15, 20, 21},
         {"stated size past the buffer", 15, 4, 39, false, 0, TableCheck::kSize, 15, 39, 38},
@@ -87,8 +88,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
     for (const Damage& d : language) {
         SCOPED_TRACE(std::string("language: ") + d.what);
         CXQOVAStringTable strings;
-        const Bytes held = text_test::LanguageTable(2, {"Held"});
-        void* copy = strings.AddLanguageTable(held.data(), held.size());
+        void* copy = strings.AddLanguageTable(text_test::LanguageTable(2, {"Held"}).data());
         const Bytes bad = Apply(GoodLanguage(), d);
         EXPECT_EQ(strings.AddLanguageTable(bad.data(), bad.size()), nullptr);
         EXPECT_EQ(strings.AddLanguageTables(bad.data(), bad.size()), 0);
@@ -99,8 +99,7 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
     for (const Damage& d : link) {
         SCOPED_TRACE(std::string("link: ") + d.what);
         CXQOVAStringTable strings;
-        const Bytes held = GoodLink();
-        void* copy = strings.AddLinkTable(held.data(), held.size());
+        void* copy = strings.AddLinkTable(GoodLink().data());
         const Bytes bad = Apply(GoodLink(), d);
         EXPECT_EQ(strings.AddLinkTable(bad.data(), bad.size()), nullptr);
         EXPECT_EQ(strings.AddLinkTables(bad.data(), bad.size()), 0);
