@@ -147,8 +147,7 @@ TEST(DerivedTables, SharedNamesOnceNewestDefinitionAndNoText) {
     // The base chain holds an older CBMICStd; the added version 100 + 1 hides it.
     test_objects::Chain chain({old, noText});
     CXQOVADictionary dictionary(chain.Head());
-    const Bytes newer = xqova_test::BmiBlockBytes();
-    Bytes newer101 = newer;
+    Bytes newer101 = xqova_test::BmiBlockBytes();
     WriteInt16(newer101.data() + 5, 101);
     text_test::Stamp(&newer101);
     ASSERT_NE(dictionary.AddDefinition(newer101.data()), nullptr);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "support/mutations.h"
 #include "table_bytes.h"
@@ -14,6 +15,7 @@
 namespace {
 
 using text_test::Bytes;
+using xqova::TableCheck;
 
 constexpr std::uint32_t kClass = 0x00110800;
 
@@ -34,8 +36,12 @@ struct Damage {
     bool restamp;
     std::size_t keep;
     xqova::TableCheck check = xqova::TableCheck::kNone;  // the check that names the damage
-    std::size_t reportedAt = 0;                          // and the offset it reports
+    std::uint64_t reportedAt = 0, found = 0, expected = 0;  // and the report's other fields
+    std::uint16_t entry = 0xFFFF;
 };
+
+using Report = std::tuple<xqova::TableCheck, std::size_t, std::uint64_t, std::uint64_t, std::uint16_t>;
+Report Fields(const xqova::TableReport& r) { return {r.check, r.at, r.found, r.expected, r.entry}; }
 
 Bytes Apply(Bytes b, const Damage& d) {
     unsigned char* field = b.data() + (d.at < 0 ? static_cast<long>(b.size()) + d.at : d.at);
@@ -49,75 +55,66 @@ Bytes Apply(Bytes b, const Damage& d) {
 
 TEST(MalformedTables, AreRefusedAndChangeNothing) {
     const Damage language[] = {
-        {"no header", 0, 0, 0, false, 2, xqova::TableCheck::kHeader, 0},
-        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, xqova::TableCheck::kHeader, 0},
-        {"stated size 0", 15, 4, 0, false, 0, xqova::TableCheck::kSize, 15},
-        {"stated size cutting the header", 15, 4, 20, false, 0, xqova::TableCheck::kSize, 15},
-        {"stated size past the buffer", 15, 4, 39, false, 0, xqova::TableCheck::kSize, 15},
-        {"checksum", -1, 1, 0x01, false, 0, xqova::TableCheck::kChecksum, 36},
-        {"string offset past the table", 7, 4, 0x10000, true, 0, xqova::TableCheck::kString, 7},
-        {"string offset into the header", 7, 4, 0, true, 0, xqova::TableCheck::kString, 7},
-        {"string offset at the checksum", 11, 4, 36, true, 0, xqova::TableCheck::kString, 11},
-        {"last string unterminated", -3, 1, 'x', true, 0, xqova::TableCheck::kString, 11},
+        {"no header", 0, 0, 0, false, 2, TableCheck::kHeader, 0, 2, 3},
+        {"string offsets past the buffer", 1, 2, 0xFFFF, false, 0, TableCheck::kHeader, 0, 38, 7 + 4 * 0xFFFF},
+        {"cut after the size field", 0, 0, 0, false, 19, TableCheck::kSize, 15, 38, 19},
+        {"stated size 0", 15, 4, 0, false, 0, TableCheck::kSize, 15, 0, 21},
+        {"stated size cutting the header", 15, 4, 20, false, 0, TableCheck::kSize, 15, 20, 21},
+        {"stated size past the buffer", 15, 4, 39, false, 0, TableCheck::kSize, 15, 39, 38},
+        {"checksum", -1, 1, 0x01, false, 0, TableCheck::kChecksum, 36, 0x61FA, 0x61FB},
+        {"string offset past the table", 7, 4, 0x10000, true, 0, TableCheck::kString, 7, 0x10000, 19, 1},
+        {"first string's offset into the header", 3, 4, 0, true, 0, TableCheck::kString, 3, 0, 19, 0},
+        {"string offset at the checksum", 11, 4, 36, true, 0, TableCheck::kString, 11, 36, 19, 2},
+        {"last string unterminated", -3, 1, 'x', true, 0, TableCheck::kString, 11, 30, 19, 2},
     };
     const Damage link[] = {
-        {"no header", 0, 0, 0, false, 9, xqova::TableCheck::kHeader, 0},
-        {"fixed header alone", 0, 0, 0, false, 10, xqova::TableCheck::kSize, 4},
-        {"stated size 0", 4, 2, 0, false, 0, xqova::TableCheck::kSize, 4},
-        {"stated size 15", 4, 2, 15, false, 0, xqova::TableCheck::kSize, 4},
-        {"stated size past the buffer", 4, 2, 41, false, 0, xqova::TableCheck::kSize, 4},
-        {"checksum", -2, 1, 0x80, false, 0, xqova::TableCheck::kChecksum, 38},
-        {"entries fewer than M + 1", 6, 2, 3, true, 0, xqova::TableCheck::kCounts, 8},
-        {"entries past the table", 8, 2, 0x4000, true, 0, xqova::TableCheck::kSize, 4},
-        {"first entry's enumeration past the table", 10, 2, 0x7FF0, true, 0, xqova::TableCheck::kEnumeration, 10},
+        {"no header", 0, 0, 0, false, 9, TableCheck::kHeader, 0, 9, 10},
+        {"fixed header alone", 0, 0, 0, false, 10, TableCheck::kSize, 4, 40, 10},
+        {"stated size 0", 4, 2, 0, false, 0, TableCheck::kSize, 4, 0, 16},
+        {"stated size 15", 4, 2, 15, false, 0, TableCheck::kSize, 4, 15, 16},
+        {"stated size past the buffer", 4, 2, 41, false, 0, TableCheck::kSize, 4, 41, 40},
+        {"checksum", -2, 1, 0x80, false, 0, TableCheck::kChecksum, 38, 0x7873, 0xF873},
+        {"entries fewer than M + 1", 6, 2, 3, true, 0, TableCheck::kCounts, 8, 3, 4},
+        {"entries past the table", 8, 2, 0x4000, true, 0, TableCheck::kSize, 4, 40, 10 + 4 * 0x4000 + 2},
+        {"first entry's enumeration past the table", 10, 2, 0x7FF0, true, 0, TableCheck::kEnumeration, 10, 0x7FF0, 22, 0},
         // Entry 2 reads as a well-formed empty table ending at 28: only its
         // place, among the entries, is wrong.
-        {"enumeration among the entries", 14, 2, 18, true, 0, xqova::TableCheck::kEnumeration, 14},
-        {"enumeration end before its start", 22, 2, 20, true, 0, xqova::TableCheck::kEnumeration, 22},
-        {"enumeration end past the checksum", 22, 2, 40, true, 0, xqova::TableCheck::kEnumeration, 22},
-        {"enumeration end splitting a pair", 22, 2, 26, true, 0, xqova::TableCheck::kEnumeration, 22},
+        {"enumeration among the entries", 14, 2, 18, true, 0, TableCheck::kEnumeration, 14, 18, 22, 1},
+        {"enumeration end before its start", 22, 2, 20, true, 0, TableCheck::kEnumeration, 22, 20, 24, 1},
+        {"enumeration end past the checksum", 22, 2, 40, true, 0, TableCheck::kEnumeration, 22, 40, 24, 1},
+        {"enumeration end splitting a pair", 22, 2, 26, true, 0, TableCheck::kEnumeration, 22, 26, 24, 1},
     };
+    xqova::TableReport report;  // each check given the report the one before it filled
     for (const Damage& d : language) {
         SCOPED_TRACE(std::string("language: ") + d.what);
         CXQOVAStringTable strings;
-        const Bytes held = text_test::LanguageTable(2, {"Held"});
-        void* copy = strings.AddLanguageTable(held.data(), held.size());
+        void* copy = strings.AddLanguageTable(text_test::LanguageTable(2, {"Held"}).data());
         const Bytes bad = Apply(GoodLanguage(), d);
         EXPECT_EQ(strings.AddLanguageTable(bad.data(), bad.size()), nullptr);
         EXPECT_EQ(strings.AddLanguageTables(bad.data(), bad.size()), 0);
-        xqova::TableReport report;
         EXPECT_FALSE(xqova::CheckLanguageTable(bad.data(), bad.size(), &report));
-        EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
-        EXPECT_EQ(report.at, d.reportedAt);
-        EXPECT_TRUE(d.check != xqova::TableCheck::kHeader || report.found == bad.size()) << report.found;  // the bytes there were
+        EXPECT_EQ(Fields(report), Report(d.check, d.reportedAt, d.found, d.expected, d.entry)) << xqova::TableCheckName(report.check);
         EXPECT_EQ(strings.GetLanguageTable(2), copy);
     }
     for (const Damage& d : link) {
         SCOPED_TRACE(std::string("link: ") + d.what);
         CXQOVAStringTable strings;
-        const Bytes held = GoodLink();
-        void* copy = strings.AddLinkTable(held.data(), held.size());
+        void* copy = strings.AddLinkTable(GoodLink().data());
         const Bytes bad = Apply(GoodLink(), d);
         EXPECT_EQ(strings.AddLinkTable(bad.data(), bad.size()), nullptr);
         EXPECT_EQ(strings.AddLinkTables(bad.data(), bad.size()), 0);
-        xqova::TableReport report;
         EXPECT_FALSE(xqova::CheckLinkTable(bad.data(), bad.size(), &report));
-        EXPECT_EQ(report.check, d.check) << xqova::TableCheckName(report.check);
-        EXPECT_EQ(report.at, d.reportedAt);
-        EXPECT_TRUE(d.check != xqova::TableCheck::kHeader || report.found == bad.size()) << report.found;
+        EXPECT_EQ(Fields(report), Report(d.check, d.reportedAt, d.found, d.expected, d.entry)) << xqova::TableCheckName(report.check);
         EXPECT_EQ(strings.GetLinkTable(kClass), copy);
     }
-    xqova::TableReport report;
     EXPECT_TRUE(xqova::CheckLanguageTable(GoodLanguage().data(), GoodLanguage().size(), &report));
     EXPECT_TRUE(xqova::CheckLinkTable(GoodLink().data(), GoodLink().size(), &report));
-    EXPECT_EQ(report.check, xqova::TableCheck::kNone);
+    EXPECT_EQ(Fields(report), Report(TableCheck::kNone, 0, 0, 0, 0xFFFF));  // nothing left of the last refusal
     // The one-argument forms trust the stated size but test the checksum.
     CXQOVAStringTable strings;
-    const Bytes language2 = Apply(GoodLanguage(), {"", 8, 1, 1, false, 0});
-    const Bytes link2 = Apply(GoodLink(), {"", 11, 1, 1, false, 0});
-    EXPECT_EQ(strings.AddLanguageTable(language2.data()), nullptr);
-    EXPECT_EQ(strings.AddLinkTable(link2.data()), nullptr);
-    EXPECT_EQ(strings.AddLanguageTable(nullptr), nullptr);
+    EXPECT_EQ(strings.AddLanguageTable(Apply(GoodLanguage(), {"", 8, 1, 1, false, 0}).data()), nullptr);
+    EXPECT_EQ(strings.AddLinkTable(Apply(GoodLink(), {"", 11, 1, 1, false, 0}).data()), nullptr);
+    EXPECT_TRUE(strings.AddLanguageTable(nullptr) == nullptr && strings.AddLinkTable(nullptr) == nullptr);
     EXPECT_NE(strings.AddLinkTable(GoodLink().data()), nullptr);
 
     // Every cut and every changed byte is refused, the held tables kept.

@@ -48,16 +48,15 @@ TEST(TableManager, ReplacementInPlaceOrByLargerCopy) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ToyManager m;
-        const Toy first = Make(7, 6, 0x11), other = Make(8, 4, 0x22), replacement = Make(7, c.newSize, 0x77);
-        const Toy oldest = Make(5, 4, 0x55), oldestLarger = Make(5, 10, 0x56);
+        const Toy first = Make(7, 6, 0x11), replacement = Make(7, c.newSize, 0x77), oldestLarger = Make(5, 10, 0x56);
         unsigned char* old = m.AddTable(first.data());
-        unsigned char* otherCopy = m.AddTable(other.data());
+        unsigned char* otherCopy = m.AddTable(Make(8, 4, 0x22).data());
         // The first table stored is current; another is found, and looked up
         // without a caller's chain, but not selected.
         EXPECT_TRUE(m.CurrentTable() == old && m.GetTable(8) == otherCopy && m.Lookup(8) == otherCopy && m.CurrentTable() == old);
         // A third table: after the replacement below (of the list's last
         // node) it lies between two others, and is replaced in turn.
-        m.AddTable(oldest.data());
+        m.AddTable(Make(5, 4, 0x55).data());
         if (c.otherIsCurrent) m.SetTable(8);
         if (!c.inPlace) {  // a copy that cannot be made changes nothing
             xqova::testing::FailAllocationsAfter(0);
@@ -87,14 +86,11 @@ TEST(TableManager, CallersChainStaysVisibleAndUntouched) {
     const Toy before = chained4;
     {
         ToyManager m(&head);
-        const Toy added = Make(1, 4, 0x01);
-        m.AddTable(added.data());
+        m.AddTable(Make(1, 4, 0x01).data());
         EXPECT_EQ(m.GetTable(6), chained6.data());
         // Same id as a chained table and no larger: the chained table is not
         // overwritten; the new copy hides it.
-        const Toy hiding = Make(4, 3, 0x99);
-        unsigned char* stored4 = m.AddTable(hiding.data());
-        EXPECT_NE(stored4, chained4.data());
+        unsigned char* stored4 = m.AddTable(Make(4, 3, 0x99).data());  // a copy: chained4 is checked unchanged below
         EXPECT_EQ(m.GetTable(4), stored4);
         // The chained table was current and stays current though hidden: a
         // lookup of its id still gives it, until another class is looked up.

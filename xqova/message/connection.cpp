@@ -1,5 +1,6 @@
 #include "xqova/message/connection.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -332,27 +333,9 @@ std::uint32_t CConDDescriptor::serialize_to_XMLbuf(char* buffer) const {
 const t_MsgEntry CConDExtLst::TypSpeciesTbl[1] = {{1, "NO_DESCRIPTION"}};
 const t_VersionEntry CConDExtLst::TypVersionsTbl[1] = {{100, 100}};
 
-CConDExtLst::CConDExtLst()
-    : DtData(kConDExtLstId),
-      ConnectionList(nullptr),
-      ConnectionListSize(0),
-      ConnectionListCapacity(0),
-      ConnectionCount(0),
-      FixedCapacity(0),
-      cursorIndex_(0),
-      cursorOffset_(0) {}
+CConDExtLst::CConDExtLst() : DtData(kConDExtLstId) {}
 
-CConDExtLst::CConDExtLst(const CConDExtLst& other)
-    : DtData(other),
-      ConnectionList(nullptr),
-      ConnectionListSize(0),
-      ConnectionListCapacity(0),
-      ConnectionCount(0),
-      FixedCapacity(0),
-      cursorIndex_(0),
-      cursorOffset_(0) {
-    CopyListFrom(other);
-}
+CConDExtLst::CConDExtLst(const CConDExtLst& other) : DtData(other) { CopyListFrom(other); }
 
 CConDExtLst& CConDExtLst::operator=(const CConDExtLst& other) {
     if (this == &other) return *this;
@@ -414,8 +397,7 @@ unsigned char CConDExtLst::AppendConnectionList(const unsigned char* frames, std
     } else {
         auto* grown = static_cast<unsigned char*>(xqova::Allocate(total));
         if (grown == nullptr) return 0;
-        if (ConnectionListSize != 0) std::memcpy(grown, ConnectionList, ConnectionListSize);
-        std::memcpy(grown + ConnectionListSize, frames, size);
+        std::copy_n(frames, size, std::copy_n(ConnectionList, ConnectionListSize, grown));
         xqova::ReleaseOwnedBytes(ConnectionList);
         ConnectionList = grown;
     }

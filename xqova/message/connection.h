@@ -208,16 +208,18 @@ private:
     void DeserializeList(uint8QManager* queue);
     void CopyListFrom(const CConDExtLst& other);
 
-    unsigned char* ConnectionList;
-    std::uint32_t ConnectionListSize;
-    std::uint32_t ConnectionListCapacity;
-    std::uint16_t ConnectionCount;
-    unsigned char FixedCapacity;
+    // A new list, and a copy before it takes the other's list, is empty and
+    // growable.
+    unsigned char* ConnectionList = nullptr;
+    std::uint32_t ConnectionListSize = 0;
+    std::uint32_t ConnectionListCapacity = 0;
+    std::uint16_t ConnectionCount = 0;
+    unsigned char FixedCapacity = 0;
     // The frame GetConnectionListAt returned last: its index and offset.
     // Frames before it lie whole in the list. Back to the first frame
     // whenever the list is replaced or emptied (appending keeps it).
-    mutable std::uint16_t cursorIndex_;
-    mutable std::uint32_t cursorOffset_;
+    mutable std::uint16_t cursorIndex_ = 0;
+    mutable std::uint32_t cursorOffset_ = 0;
 };
 
 #endif

@@ -243,11 +243,12 @@ std::uint32_t DtData::DecodeFrame(const unsigned char* frame, std::uint32_t size
     std::uint32_t frameId;  // written by get() only when it succeeds, read only then
     if (queue.get(&frameId) == 0 || (frameId & 0xFFFFFF00u) != (ClassId & 0xFFFFFF00u)) return 0;
     ClassId = (ClassId & 0xFFFFFF00u) | (frameId & 0xFFu);
-    std::uint32_t length = 0;
+    // Every frame that gets here holds its whole header: the length is read.
+    std::uint32_t length;
     if (width == 4) {
         queue.get(&length);
     } else {
-        std::uint16_t shortLength;  // every frame that gets here holds its whole header
+        std::uint16_t shortLength;
         queue.get(&shortLength);
         length = shortLength;
     }

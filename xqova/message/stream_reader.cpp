@@ -1,6 +1,6 @@
 #include "xqova/message/stream_reader.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "xqova/core/checksum.h"
 #include "xqova/core/frame_header.h"
@@ -65,9 +65,9 @@ void FrameStreamReader::Drop(std::uint32_t count) {
 void FrameStreamReader::Clear() { Consume(used_); }
 
 void FrameStreamReader::CopyOut(unsigned char* frame, std::uint32_t size) const {
-    const std::uint32_t first = capacity_ - start_ < size ? capacity_ - start_ : size;
-    std::memcpy(frame, bytes_ + start_, first);
-    if (first < size) std::memcpy(frame + first, bytes_, size - first);
+    // From the start to the buffer's end, then what wraps around to its front.
+    const std::uint32_t first = std::min(capacity_ - start_, size);
+    std::copy_n(bytes_, size - first, std::copy_n(bytes_ + start_, first, frame));
 }
 
 bool FrameStreamReader::CandidateHolds(std::uint32_t size, unsigned char* frame) const {
@@ -97,8 +97,9 @@ FrameStreamStatus_e FrameStreamReader::Next(unsigned char* frame, std::uint32_t 
         const std::uint32_t width = LengthFieldWidth(Read(0, 4));
         const std::uint32_t headerSize = 4 + width;
         if (used_ < headerSize) {
+            // Fewer than 8 bytes: too few for any frame to start among them.
             if (endOfInput) {
-                Drop(1);
+                Drop(used_);
                 continue;
             }
             return FRAME_STREAM_NEED_MORE;

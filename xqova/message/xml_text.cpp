@@ -46,9 +46,9 @@ void XmlText::ByteList(const unsigned char* bytes, std::size_t count) {
     }
 }
 
-void XmlText::Guid(const unsigned char* bytes) {
-    char text[39];
-    GUIDToStr(bytes, text, 16);
+void XmlText::Guid(const unsigned char (&bytes)[16]) {
+    char text[sizeof "{00000000-0000-0000-0000-000000000000}"];
+    GUIDToStr(bytes, text, sizeof bytes);
     Put(text);
 }
 

@@ -29,7 +29,7 @@ public:
     // Each byte as a decimal number followed by a semicolon.
     void ByteList(const unsigned char* bytes, std::size_t count);
     // The braced text of a 16-byte identifier.
-    void Guid(const unsigned char* bytes);
+    void Guid(const unsigned char (&bytes)[16]);
 
     // Ends the text with a zero byte; returns its size with that zero, or 0
     // when the size does not fit 32 bits.

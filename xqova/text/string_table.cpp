@@ -38,7 +38,7 @@ CXQOVAStringTable::CXQOVAStringTable(void* languageChain, void* linkChain, CXQOV
       dictionary_(dictionary) {}
 
 void* CXQOVAStringTable::AddLanguageTable(const void* table) {
-    if (table == nullptr) return nullptr;
+    // A null table has size 0, which the check refuses.
     return AddLanguageTable(table, languages_.TableSize(Bytes(table)));
 }
 
@@ -48,7 +48,7 @@ void* CXQOVAStringTable::AddLanguageTable(const void* table, std::size_t availab
 }
 
 void* CXQOVAStringTable::AddLinkTable(const void* table) {
-    if (table == nullptr) return nullptr;
+    // A null table has size 0, which the check refuses.
     return AddLinkTable(table, links_.TableSize(Bytes(table)));
 }
 

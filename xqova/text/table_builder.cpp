@@ -51,18 +51,22 @@ bool CollectSources(const CXQOVADictionary* dictionary, Sources* sources) {
     return true;
 }
 
-// Size of a definition's link table, and the number of names it refers to.
-std::size_t LinkTableSize(const void* block, std::size_t* names) {
+// A definition's link table: its size, and the number of names it refers to.
+struct LinkShape {
+    std::size_t size;
+    std::size_t names;
+};
+
+LinkShape LinkTableShape(const void* block) {
     const std::uint16_t members = xqova::DefinitionMemberCount(block);
     const std::uint16_t entries = EntryCount(block);
-    std::size_t size = xqova::LinkHeaderSize(entries) + 2;
-    *names += entries;
+    LinkShape shape{xqova::LinkHeaderSize(entries) + 2, entries};
     for (std::uint16_t k = 0; k < entries; ++k) {
         const std::uint16_t pairs = xqova::DefinitionEnumerationSize(block, IndexOfEntry(members, k));
-        if (pairs != 0) size += 2 + 4u * std::size_t{pairs};
-        *names += pairs;
+        if (pairs != 0) shape.size += 2 + 4u * std::size_t{pairs};
+        shape.names += pairs;
     }
-    return size;
+    return shape;
 }
 
 // Distinct names, numbered in the order they were first met. The names stay
@@ -143,10 +147,9 @@ bool WriteEntryNames(const void* block, std::uint16_t k, unsigned char* table, N
     if (enumOffset == xqova::kNoEnumeration) return true;
     const std::uint16_t pairs = xqova::DefinitionEnumerationSize(block, index);
     for (std::uint16_t p = 0; p < pairs; ++p) {
-        std::uint16_t value = 0;
-        const char* name = nullptr;
-        xqova::DefinitionEnumerationPair(block, index, p, &value, &name);
-        if (!pool->Number(name, &number)) return false;
+        std::uint16_t value;  // both written when the pair is read
+        const char* name;
+        if (!xqova::DefinitionEnumerationPair(block, index, p, &value, &name) || !pool->Number(name, &number)) return false;
         unsigned char* pair = table + enumOffset + 2 + 4u * p;
         WriteInt16(pair, value);
         WriteInt16(pair + 2, number);
@@ -212,11 +215,10 @@ void CXQOVATableBuilder::Clear() {
 std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::uint8_t languageId) {
     Clear();
     if (dictionary == nullptr) return 0;
+    // A collection that runs out of memory leaves no sources; the build then
+    // fails below as it does for any other allocation.
     Sources sources;
-    if (!CollectSources(dictionary, &sources)) {
-        xqova::Release(sources.blocks);
-        return 0;
-    }
+    const bool collected = CollectSources(dictionary, &sources);
 
     // Sizes are summed in 64 bits: a link table is at most 65,535 bytes, a
     // language table at most 4 GiB.
@@ -227,14 +229,15 @@ std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::
     for (std::uint16_t i = 0; i < sources.count; ++i) {
         if (!HasText(sources.blocks[i])) continue;
         ++linkCount;
-        const std::size_t size = LinkTableSize(sources.blocks[i], &names);
-        fits = fits && size <= 0xFFFF;
-        linksSize += size;
+        const LinkShape shape = LinkTableShape(sources.blocks[i]);
+        names += shape.names;
+        fits = fits && shape.size <= 0xFFFF;
+        linksSize += shape.size;
     }
 
     NamePool pool;
     unsigned char* links = nullptr;
-    bool written = fits && pool.Reserve(names);
+    bool written = collected && fits && pool.Reserve(names);
     if (written) {
         links = static_cast<unsigned char*>(xqova::Allocate(static_cast<std::size_t>(linksSize)));
         written = links != nullptr;
@@ -242,8 +245,7 @@ std::uint8_t CXQOVATableBuilder::Build(const CXQOVADictionary* dictionary, std::
     std::size_t offset = 0;
     for (std::uint16_t i = 0; i < sources.count && written; ++i) {
         if (!HasText(sources.blocks[i])) continue;
-        std::size_t ignored = 0;
-        const std::size_t size = LinkTableSize(sources.blocks[i], &ignored);
+        const std::size_t size = LinkTableShape(sources.blocks[i]).size;
         written = WriteLinkTable(sources.blocks[i], links + offset, size, &pool);
         offset += size;
     }

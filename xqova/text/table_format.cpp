@@ -11,13 +11,13 @@ namespace xqova {
 
 namespace {
 
-// The last NUL before `limit`, plus one; 0 when there is none. A string that
-// starts at an offset below this value ends before `limit`.
+// The last NUL in [from, limit), plus one; `from` when there is none. A
+// string that starts at or after `from` and below this value ends before
+// `limit`.
 std::size_t TerminatedBelow(const unsigned char* table, std::size_t from, std::size_t limit) {
-    for (std::size_t i = limit; i > from; --i) {
-        if (table[i - 1] == 0) return i;
-    }
-    return 0;
+    std::size_t end = limit;
+    while (end > from && table[end - 1] != 0) --end;
+    return end;
 }
 
 }  // namespace
