@@ -29,10 +29,8 @@ void ReadEverything(const void* block) {
         if (const char* text = xqova::DefinitionText(block, index)) sink = sink + text[0];
         const std::uint16_t pairs = xqova::DefinitionEnumerationSize(block, index);
         for (std::uint16_t k = 0; k < pairs; ++k) {
-            std::uint16_t value = 0;
-            const char* name = nullptr;
-            xqova::DefinitionEnumerationPair(block, index, k, &value, &name);
-            sink = sink + name[0] + value;
+            const auto pair = xqova::DefinitionEnumerationPair(block, index, k);
+            sink = sink + pair->name[0] + pair->value;
         }
         if (const char* e = xqova::DefinitionEnumerator(block, index, 1)) sink = sink + e[0];
     }

@@ -100,7 +100,7 @@ TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
     ASSERT_FALSE(block.empty());
     // The species table runs by code, whatever the order of the header.
     std::uint16_t codes[3] = {};
-    for (std::uint16_t k = 0; k < 3; ++k) xqova::DefinitionEnumerationPair(block.data(), 0xFFFF, k, &codes[k], nullptr);
+    for (std::uint16_t k = 0; k < 3; ++k) codes[k] = xqova::DefinitionEnumerationPair(block.data(), 0xFFFF, k)->value;
     EXPECT_EQ(std::vector<std::uint16_t>(codes, codes + 3), (std::vector<std::uint16_t>{2, 5, 9}));
 
     // Every field read back builds the same block again.

@@ -54,7 +54,7 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefault) {
         {DefinitionIsWellFormed(b, bmi.size()), 1}, {DefinitionMember(b, 0), 0x10}, {DefinitionMember(b, 2), 0x11},
         {DefinitionMember(b, 3), 0xF8}, {DefinitionMember(f, 2, &memberClass, &fixedCount), 0x91}, {fixedCount, 4},
         {memberClass, 7}, {DefinitionChecksumHolds(damaged.data()), 0}, {DefinitionEnumerationSize(damaged.data(), 1), 0},
-        {DefinitionEnumerationPair(b, 2, 2, nullptr, nullptr), 1}, {DefinitionEnumerationPair(b, 2, 3, nullptr, nullptr), 0},
+        {DefinitionEnumerationPair(b, 2, 2).has_value(), 1}, {DefinitionEnumerationPair(b, 2, 3).has_value(), 0},
         {DefinitionMemberAlias(b, 3), 0xFFFFFFFF}, {DefinitionIsWellFormed(b, 0), 0}, {record.minVersion, 100}, {record.maxVersion, 0xFFFF},
         {record.InVersion(100), 1}, {record.InVersion(99), 0}, {DefinitionMemberAlias(b, 0), 0xFFFFFFFF},
         {DefinitionMemberUnits(b, 0), 0xFF}, {DefinitionMemberScaleCoefficient(b, 0), 1},

@@ -72,14 +72,8 @@ void CollectMembers(CXQOVAObject& object, Catalog& catalog, std::vector<MemberIn
 std::vector<std::pair<std::uint16_t, std::string>> Enumerators(const MemberInfo& m) {
     std::vector<std::pair<std::uint16_t, std::string>> pairs;
     const void* definition = m.owner->GetDefinition();
-    if (xqova::DefinitionHasEnumeration(definition, m.position) == 0) return pairs;
-    const std::uint16_t count = xqova::DefinitionEnumerationSize(definition, m.position);
-    for (std::uint16_t k = 0; k < count; ++k) {
-        std::uint16_t value = 0;
-        const char* name = nullptr;
-        if (xqova::DefinitionEnumerationPair(definition, m.position, k, &value, &name) && name != nullptr) {
-            pairs.emplace_back(value, name);
-        }
+    for (std::uint16_t k = 0; const auto pair = xqova::DefinitionEnumerationPair(definition, m.position, k); ++k) {
+        pairs.emplace_back(pair->value, pair->name);
     }
     return pairs;
 }

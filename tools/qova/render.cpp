@@ -203,13 +203,8 @@ Json EnumerationJson(const void* block, std::uint16_t index, const char* name, c
     enumeration["name"] = name == nullptr ? "" : name;
     enumeration["kind"] = kind;
     Json values = Json::array();
-    const std::uint16_t count = xqova::DefinitionEnumerationSize(block, index);
-    for (std::uint16_t k = 0; k < count; ++k) {
-        std::uint16_t value = 0;
-        const char* text = nullptr;
-        if (xqova::DefinitionEnumerationPair(block, index, k, &value, &text)) {
-            values.push_back(Json{{"value", value}, {"name", text == nullptr ? "" : text}});
-        }
+    for (std::uint16_t k = 0; const auto pair = xqova::DefinitionEnumerationPair(block, index, k); ++k) {
+        values.push_back(Json{{"value", pair->value}, {"name", pair->name}});
     }
     enumeration["values"] = std::move(values);
     return enumeration;

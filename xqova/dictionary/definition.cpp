@@ -210,15 +210,12 @@ std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index) 
     return PairCount(block, FindTextEntry(block, index));
 }
 
-bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k, std::uint16_t* value,
-                               const char** name) {
+std::optional<EnumerationPair> DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k) {
     const std::optional<TextEntry> entry = FindTextEntry(block, index);
-    if (k >= PairCount(block, entry)) return false;
+    if (k >= PairCount(block, entry)) return std::nullopt;
     const unsigned char* text = Bytes(block) + DefinitionTextOffset(block);
     const unsigned char* pair = text + entry->enumOffset + 2 + 4u * k;
-    if (value != nullptr) *value = ReadInt16(pair);
-    if (name != nullptr) *name = reinterpret_cast<const char*>(text + ReadInt16(pair + 2));
-    return true;
+    return EnumerationPair{ReadInt16(pair), reinterpret_cast<const char*>(text + ReadInt16(pair + 2))};
 }
 
 std::uint16_t DefinitionEnumerationTableOffset(const void* block, std::uint16_t index) {
@@ -227,12 +224,8 @@ std::uint16_t DefinitionEnumerationTableOffset(const void* block, std::uint16_t 
 }
 
 const char* DefinitionEnumerator(const void* block, std::uint16_t index, std::uint16_t value) {
-    const std::uint16_t pairs = DefinitionEnumerationSize(block, index);
-    for (std::uint16_t k = 0; k < pairs; ++k) {
-        std::uint16_t v = 0;
-        const char* name = nullptr;
-        DefinitionEnumerationPair(block, index, k, &v, &name);
-        if (v == value) return name;
+    for (std::uint16_t k = 0; const auto pair = DefinitionEnumerationPair(block, index, k); ++k) {
+        if (pair->value == value) return pair->name;
     }
     return nullptr;
 }

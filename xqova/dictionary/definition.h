@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "xqova/core/export.h"
 #include "xqova/dictionary/member_type.h"
@@ -110,10 +111,15 @@ XQOVA_API const char* DefinitionEnumerator(const void* block, std::uint16_t inde
 XQOVA_API std::uint8_t DefinitionHasEnumeration(const void* block, std::uint16_t position);
 
 // The pairs of a text entry's enumeration table, in table order. Returns the
-// number of pairs (0 without a table); `Pair` reads pair k.
+// number of pairs (0 without a table); `Pair` reads pair k, nothing past the
+// last one (or without a table).
+struct EnumerationPair {
+    std::uint16_t value;
+    const char* name;  // in the block's strings, never null
+};
 XQOVA_API std::uint16_t DefinitionEnumerationSize(const void* block, std::uint16_t index);
-XQOVA_API bool DefinitionEnumerationPair(const void* block, std::uint16_t index, std::uint16_t k,
-                                         std::uint16_t* value, const char** name);
+XQOVA_API std::optional<EnumerationPair> DefinitionEnumerationPair(const void* block, std::uint16_t index,
+                                                                   std::uint16_t k);
 // Where a text entry's enumeration table starts, as an offset from the text
 // section (entries that name one table give the same offset); 0xFFFF without
 // a table.

@@ -371,12 +371,8 @@ std::string Text(const char* s) { return s != nullptr ? std::string(s) : std::st
 
 std::vector<Enumerator> Table(const void* block, std::uint16_t index) {
     std::vector<Enumerator> values;
-    const std::uint16_t pairs = DefinitionEnumerationSize(block, index);
-    for (std::uint16_t k = 0; k < pairs; ++k) {
-        std::uint16_t value = 0;
-        const char* name = nullptr;
-        DefinitionEnumerationPair(block, index, k, &value, &name);
-        values.push_back({value, Text(name)});
+    for (std::uint16_t k = 0; const auto pair = DefinitionEnumerationPair(block, index, k); ++k) {
+        values.push_back({pair->value, pair->name});
     }
     return values;
 }

@@ -284,9 +284,8 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
             // One line per pair the table holds: the read of the pair past
             // the last one ends the walk.
             std::uint32_t maxValue = 0;
-            std::uint16_t value = 0;
-            const char* enumerator = nullptr;
-            for (std::uint16_t k = 0; DefinitionEnumerationPair(definition, p, k, &value, &enumerator); ++k) {
+            for (std::uint16_t k = 0; const auto pair = DefinitionEnumerationPair(definition, p, k); ++k) {
+                const auto [value, enumerator] = *pair;
                 start = sink.Bytes();
                 Put(sink, "<ENUM name=\"");
                 PutName(sink, enumerator);

@@ -147,11 +147,10 @@ bool WriteEntryNames(const void* block, std::uint16_t k, unsigned char* table, N
     if (enumOffset == xqova::kNoEnumeration) return true;
     const std::uint16_t pairs = xqova::DefinitionEnumerationSize(block, index);
     for (std::uint16_t p = 0; p < pairs; ++p) {
-        std::uint16_t value;  // both written when the pair is read
-        const char* name;
-        if (!xqova::DefinitionEnumerationPair(block, index, p, &value, &name) || !pool->Number(name, &number)) return false;
+        const auto read = xqova::DefinitionEnumerationPair(block, index, p);
+        if (!read || !pool->Number(read->name, &number)) return false;
         unsigned char* pair = table + enumOffset + 2 + 4u * p;
-        WriteInt16(pair, value);
+        WriteInt16(pair, read->value);
         WriteInt16(pair + 2, number);
     }
     return true;
