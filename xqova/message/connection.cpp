@@ -73,7 +73,7 @@ CConDStd::~CConDStd() {
     xqova::ReleaseOwnedBytes(Reserved);
 }
 
-void CConDStd::Reset(unsigned char /*unused*/) {
+void CConDStd::Reset() {
     DataBitField = 0;
     SrcVersion = 0;
     xqova::ReleaseOwnedBytes(SourceID);
@@ -242,7 +242,7 @@ CConDDescriptor& CConDDescriptor::operator=(const CConDDescriptor& other) {
 
 CConDDescriptor::~CConDDescriptor() { xqova::ReleaseOwnedBytes(Data); }
 
-void CConDDescriptor::Reset(unsigned char /*unused*/) {
+void CConDDescriptor::Reset() {
     DataBitField = 0;
     SrcVersion = 0;
     xqova::ReleaseOwnedBytes(Data);
@@ -367,7 +367,7 @@ void CConDExtLst::CopyListFrom(const CConDExtLst& other) {
     FixedCapacity = other.FixedCapacity;
 }
 
-void CConDExtLst::Reset(unsigned char /*unused*/) {
+void CConDExtLst::Reset() {
     DataBitField = 0;
     SrcVersion = 0;
     DeleteConnectionList();

@@ -46,7 +46,8 @@ public:
 
     // Empties every field and clears DataBitField and SrcVersion; the class
     // identifier stays.
-    void Reset(unsigned char unused = 0);
+    void Reset();
+    void Reset(unsigned char /*unused*/) { Reset(); }
     void SetObjectProperties(const CConDStd* /*other*/) {}
 
     std::uint16_t getVersion() const override;
@@ -116,7 +117,8 @@ public:
     CConDDescriptor& operator=(const CConDDescriptor& other);
     ~CConDDescriptor() override;
 
-    void Reset(unsigned char unused = 0);
+    void Reset();
+    void Reset(unsigned char /*unused*/) { Reset(); }
     void SetObjectProperties(const CConDDescriptor* /*other*/) {}
 
     std::uint16_t getVersion() const override;
@@ -166,7 +168,8 @@ public:
     CConDExtLst& operator=(const CConDExtLst& other);
     ~CConDExtLst() override;
 
-    void Reset(unsigned char unused = 0);
+    void Reset();
+    void Reset(unsigned char /*unused*/) { Reset(); }
     void SetObjectProperties(const CConDExtLst* /*other*/) {}
 
     std::uint16_t getVersion() const override;

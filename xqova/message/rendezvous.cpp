@@ -40,7 +40,7 @@ CRNDZDStd& CRNDZDStd::operator=(const CRNDZDStd& other) {
 
 CRNDZDStd::~CRNDZDStd() { xqova::ReleaseOwnedBytes(Data); }
 
-void CRNDZDStd::Reset(unsigned char /*unused*/) {
+void CRNDZDStd::Reset() {
     DataBitField = 0;
     SrcVersion = 0;
     std::memset(DeviceGUID, 0, sizeof DeviceGUID);

@@ -28,7 +28,8 @@ public:
     CRNDZDStd& operator=(const CRNDZDStd& other);
     ~CRNDZDStd() override;
 
-    void Reset(unsigned char unused = 0);
+    void Reset();
+    void Reset(unsigned char /*unused*/) { Reset(); }
     void SetObjectProperties(const CRNDZDStd* /*other*/) {}
 
     std::uint16_t getVersion() const override;
