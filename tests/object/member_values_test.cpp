@@ -179,7 +179,7 @@ TEST_F(MemberValues, ConversionsFollowTheMemberKind) {
     EXPECT_EQ(none.year + none.month + none.fraction, 0);
 }
 
-TEST_F(MemberValues, AssignmentAndPointers) {
+TEST_F(MemberValues, AssignmentPointersAndBits) {
     o_.Member(kUint8) = 300;
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint8)), 44u);
     o_.Member(kFloat32) = 300;
@@ -210,9 +210,8 @@ TEST_F(MemberValues, AssignmentAndPointers) {
         EXPECT_EQ(static_cast<CXQOVAVector*>(m) != nullptr, kind == 'v');
         EXPECT_EQ(static_cast<void*>(m) != nullptr, kind != '-');
     }
-}
 
-TEST_F(MemberValues, BitsOfBitmaskMembers) {
+    // Bits of BITMASK members.
     ASSERT_EQ(o_.SetMember(kBitsU16, 0x0005u), 1);
     CXQOVAData_u& bits = o_.Member(kBitsU16);
     EXPECT_EQ(Bits64(kBitsU16), 0x5u);  // nothing beyond the member's 16 bits
