@@ -230,7 +230,7 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
                      "holds no object;unknown;");
 }
 
-TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
+TEST_F(MemberPaths, AliasesNamesAndOneStringTableFindTheirMember) {
     const xqova::MemberLocation alpha = xqova::FindMemberByAlias(Reading(), 0xA);  // in the base chain
     EXPECT_EQ(std::make_tuple(alpha.position, xqova::ReadInteger(alpha)), std::make_tuple(0, std::optional<std::int64_t>(11)));
     EXPECT_EQ(xqova::ReadInteger(xqova::FindMemberByAlias(Reading(), 0xB)), 123);
@@ -254,6 +254,18 @@ TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
     CXQOVAObject shadow(&dictionary, kShadow, 0xFFFF);
     const xqova::MemberLocation own = xqova::FindMember(shadow, "Alpha");
     EXPECT_EQ(std::make_tuple(bool(own), own.position, own.id), std::make_tuple(true, 2, 3));  // the base's is 0
+
+    // One string table names the members of the whole tree.
+    CXQOVAStringTable names;
+    ASSERT_EQ(names.AddDictionaryTables(&dictionary_), 1);
+    const xqova::MemberLocation value = xqova::FindMember(holder_, "Readings[1].Value");
+    ASSERT_EQ(value.Kind(), MemberKind::kSignedInteger);
+    EXPECT_EQ(value.member->Text(0xFF), nullptr);  // nested objects have no table of their own
+    // The holder, its reading and that reading's base, two elements and theirs.
+    EXPECT_EQ(xqova::ShareStringTable(&holder_, &names), 7u);
+    EXPECT_STREQ(value.member->Text(0xFF), "Value");
+    EXPECT_STREQ(Element(0)->GetMemberAtText(1, 0xFF), "Beta");  // answered by the element's base
+    EXPECT_EQ(Element(0)->BaseClass()->GetStringTable(), &names);
 }
 
 TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
@@ -323,19 +335,6 @@ TEST(MemberKinds, NamedFromTypeBytes) {
     std::string names;
     for (int k = 0; k <= 11; ++k) names += std::string(xqova::MemberKindName(static_cast<MemberKind>(k))) + ";";
     EXPECT_EQ(names, "no member;signed integer;unsigned integer;float;text;bitmask;time;object;vector;base;unknown;unknown;");
-}
-
-TEST_F(MemberPaths, OneStringTableForTheTree) {
-    CXQOVAStringTable names;
-    ASSERT_EQ(names.AddDictionaryTables(&dictionary_), 1);
-    const xqova::MemberLocation value = xqova::FindMember(holder_, "Readings[1].Value");
-    ASSERT_EQ(value.Kind(), MemberKind::kSignedInteger);
-    EXPECT_EQ(value.member->Text(0xFF), nullptr);  // nested objects have no table of their own
-    // The holder, its reading and that reading's base, two elements and theirs.
-    EXPECT_EQ(xqova::ShareStringTable(&holder_, &names), 7u);
-    EXPECT_STREQ(value.member->Text(0xFF), "Value");
-    EXPECT_STREQ(Element(0)->GetMemberAtText(1, 0xFF), "Beta");  // answered by the element's base
-    EXPECT_EQ(Element(0)->BaseClass()->GetStringTable(), &names);
 }
 
 }  // namespace
