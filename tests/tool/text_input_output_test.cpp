@@ -14,7 +14,7 @@ namespace {
 using namespace tool_test;
 
 // Accepted forms give their bytes; refused ones name the place ("" when accepted).
-TEST(HexInput, AcceptsTheFormsPeopleWriteAndRefusesWithThePosition) {
+TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition) {
     const struct {
         const char* text;
         Bytes bytes;
@@ -37,12 +37,10 @@ TEST(HexInput, AcceptsTheFormsPeopleWriteAndRefusesWithThePosition) {
         EXPECT_NE(failure.find(c.failure), std::string::npos) << failure;
         EXPECT_EQ(failure.empty(), *c.failure == '\0');
     }
-}
 
-// DecodeInput takes hex text, xxd's default dump (offset, groups,
-// characters which may hold digits) or the bytes as they are; a binary
-// encoding starts with the class identifier's zero bytes.
-TEST(HexInput, FormsAreRecognised) {
+    // DecodeInput takes hex text, xxd's default dump (offset, groups,
+    // characters which may hold digits) or the bytes as they are; a binary
+    // encoding starts with the class identifier's zero bytes.
     const std::string xxd = "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
                             "00000010: 3132                                     12\r\n";
     const char* fromXxd = "00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32";
@@ -50,14 +48,14 @@ TEST(HexInput, FormsAreRecognised) {
         std::string input;
         qova::InputForm form;
         const char* hex;  // the bytes taken; null: the input as it is
-    } cases[] = {
+    } inputs[] = {
         {"00 05\n", qova::InputForm::kAuto, "00 05"},  {"00 05\n", qova::InputForm::kBinary, nullptr},
         {std::string("\0\x05\0\0\0\x1f\0\x69", 8), qova::InputForm::kAuto, nullptr},
         {"0", qova::InputForm::kAuto, nullptr},        {"", qova::InputForm::kAuto, nullptr},
         {xxd, qova::InputForm::kAuto, fromXxd},        {xxd, qova::InputForm::kHex, fromXxd},
         {xxd, qova::InputForm::kBinary, nullptr},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : inputs) {
         const Bytes input(c.input.begin(), c.input.end());
         EXPECT_EQ(qova::DecodeInput(input, c.form), c.hex != nullptr ? Hex(c.hex) : input) << c.input;
     }
