@@ -104,7 +104,7 @@ TEST(UnicodeText, ConvertsBothWays) {
     EXPECT_EQ(qova::Utf16ToUtf8(lone, 2), "A\xEF\xBF\xBD");
 }
 
-TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
+TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscapedAndDecodeShowsTheWholeText) {
     const struct {
         std::string in, out;
     } rows[] = {
@@ -116,20 +116,17 @@ TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
         {"\xff\xc3\xa9\xe2\x82", "\\xff\xc3\xa9\\xe2\\x82"},
     };
     for (const auto& row : rows) EXPECT_EQ(qova::TerminalSafe(row.in), row.out);
-}
 
-// CNetworkCLocID, LocationID set to `text`.
-Bytes Location(const std::string& text) { return Encode("CNetworkCLocID", {"LocationID=" + text}); }
-
-TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
-    const Bytes hidden = Location(std::string("shown\0hidden", 12));
+    // decode shows the whole text of CNetworkCLocID's LocationID and writes the safe XML.
+    const auto location = [](const std::string& text) { return Encode("CNetworkCLocID", {"LocationID=" + text}); };
+    const Bytes hidden = location(std::string("shown\0hidden", 12));
     const std::string table = qova::TerminalSafe(
         qova::DecodeObject(TestCatalog(), hidden, qova::ObjectOutput::kTable, nullptr));
     EXPECT_NE(table.find("\"shown\\u0000hidden\""), std::string::npos) << table;
 
     // The exact forms keep the bytes (the default, well-formed forms are the
     // command-line escape_text cases).
-    const Bytes hostile = Location("]]>\x1b[2J");
+    const Bytes hostile = location("]]>\x1b[2J");
     for (const qova::ObjectOutput form : {qova::ObjectOutput::kXmlExact, qova::ObjectOutput::kXmlUtf16Exact}) {
         const std::string xml = qova::DecodeObject(TestCatalog(), hostile, form, nullptr);
         EXPECT_NE(xml.find("<![CDATA[]]>\x1b[2J]]>"), std::string::npos) << xml;
