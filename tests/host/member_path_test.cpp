@@ -104,7 +104,7 @@ protected:
     CXQOVAObject holder_;
 };
 
-TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
+TEST_F(MemberPaths, PathsReachTheMembersTheyNameAndReadsGiveNothingForAnotherKind) {
     // The stored number and, for members with attributes, the physical value
     // (stored x coefficient x 10^exponent) and units.
     const struct {
@@ -163,6 +163,32 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
     const std::pair<const char*, CXQOVAObject*> objects[] = {
         {"Readings[1]", Element(1)}, {"Reading", Reading()}, {"Readings", nullptr}, {"Count", nullptr}, {"Nope", nullptr}};
     for (const auto& [path, object] : objects) EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, path)), object) << path;
+
+    // Reads of text and time; each typed read gives nothing for another kind.
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");   // UNBOUNDED, never set
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Label"), "");  // fixed, all zeros
+    char* label = Reading()->GetMemberAt(4);
+    std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");
+
+    for (const char* path : {"Reading.Stamp", "Times[1]"}) {
+        const std::optional<QOVA_TIME> t = xqova::ReadTime(holder_, path);
+        ASSERT_TRUE(t) << path;
+        EXPECT_EQ(std::memcmp(&*t, &kStamp, sizeof kStamp), 0) << path;
+    }
+
+    // A float; a 64-bit scalar (not whole); a uint64 above the int64 range.
+    for (const char* path : {"Reading.Temperature", "Reading.Big", "U64[1]"}) EXPECT_FALSE(xqova::ReadInteger(holder_, path)) << path;
+    xqova::MemberLocation past = xqova::FindMember(holder_, "Reading.Samples[3]");
+    ++past.element;  // one past the array
+    EXPECT_FALSE(xqova::ReadNumber(past));
+    // No number: a whole array, a vector, no member, a text.
+    for (const char* path : {"Reading.Samples", "Readings", "Reading.Nope", "Reading.Label"}) EXPECT_FALSE(xqova::ReadPhysical(holder_, path)) << path;
+    // Not text; widechar text; one character; an element.
+    for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
+    for (const char* path : {"Times", "Reading.Value"}) EXPECT_FALSE(xqova::ReadTime(holder_, path)) << path;
 }
 
 // Each failure as FormatPathError tells it: the reason, the offset and the
@@ -266,33 +292,6 @@ TEST_F(MemberPaths, AliasesNamesAndOneStringTableFindTheirMember) {
     EXPECT_STREQ(value.member->Text(0xFF), "Value");
     EXPECT_STREQ(Element(0)->GetMemberAtText(1, 0xFF), "Beta");  // answered by the element's base
     EXPECT_EQ(Element(0)->BaseClass()->GetStringTable(), &names);
-}
-
-TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");   // UNBOUNDED, never set
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Label"), "");  // fixed, all zeros
-    char* label = Reading()->GetMemberAt(4);
-    std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");
-
-    for (const char* path : {"Reading.Stamp", "Times[1]"}) {
-        const std::optional<QOVA_TIME> t = xqova::ReadTime(holder_, path);
-        ASSERT_TRUE(t) << path;
-        EXPECT_EQ(std::memcmp(&*t, &kStamp, sizeof kStamp), 0) << path;
-    }
-
-    // A float; a 64-bit scalar (not whole); a uint64 above the int64 range.
-    for (const char* path : {"Reading.Temperature", "Reading.Big", "U64[1]"}) EXPECT_FALSE(xqova::ReadInteger(holder_, path)) << path;
-    xqova::MemberLocation past = xqova::FindMember(holder_, "Reading.Samples[3]");
-    ++past.element;  // one past the array
-    EXPECT_FALSE(xqova::ReadNumber(past));
-    // No number: a whole array, a vector, no member, a text.
-    for (const char* path : {"Reading.Samples", "Readings", "Reading.Nope", "Reading.Label"}) EXPECT_FALSE(xqova::ReadPhysical(holder_, path)) << path;
-    // Not text; widechar text; one character; an element.
-    for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
-    for (const char* path : {"Times", "Reading.Value"}) EXPECT_FALSE(xqova::ReadTime(holder_, path)) << path;
 }
 
 // Built from an encoding at an older version, an object measures room for
