@@ -211,8 +211,9 @@ TEST(BuiltinDictionary, ChainsFollowTheClassTableAndTheirDefinitions) {
 
 // Lookups by family, genus and species: the first and last species a block
 // lists are served, the next is not; the combined record's eleven nested
-// members name classes of the device chain.
-TEST(BuiltinDictionary, LookupsThroughTheChains) {
+// members name classes of the device chain; value names are found in the
+// tables the blocks arrange.
+TEST(BuiltinDictionary, LookupsAndEnumerationTablesThroughTheChains) {
     CXQOVADictionary device(RER_KLEV_ZENTO::Dictionary()), sdk(RER_SDK::Dictionary());
     const struct {
         CXQOVADictionary* dictionary;
@@ -241,10 +242,8 @@ TEST(BuiltinDictionary, LookupsThroughTheChains) {
         ASSERT_EQ(xqova::DefinitionMember(record, p, &memberClass), 0x06) << p;
         EXPECT_EQ(ClassName(device.GetDefinition(memberClass)), held[p - 1]) << p;
     }
-}
 
-// Value names as the arrangement stores them.
-TEST(BuiltinDictionary, EnumerationTables) {
+    // Value names as the arrangement stores them.
     CXQOVADictionary& all = xqova::AllBuiltinClasses();
     constexpr std::uint32_t kBattery = 0x006F0000, kNibp = 0x00050000, kNumC = 0x00750800, kErr = 0x00720300;
     const auto* battery = static_cast<const unsigned char*>(all.GetDefinition(kBattery));
@@ -256,7 +255,7 @@ TEST(BuiltinDictionary, EnumerationTables) {
         std::uint32_t classId;
         std::uint16_t index, value;
         const char* enumerator;
-    } rows[] = {
+    } names[] = {
         {kBattery, 2, 3, "BATTERYLEVEL_FULL_CHARGE"},
         {kBattery, 3, 2, "BATTERYSTATUS_TRICKLE_CHARGE"},
         // The chosen NIBP source names; shared sets expanded per member.
@@ -267,7 +266,7 @@ TEST(BuiltinDictionary, EnumerationTables) {
         {kNumC, 6, 3, "LOWERLIMITALARMSTATE_DISABLED"},
         {kErr, 0xFFFD, 11, "MSG_PROC_ERROR_ITEM_NOT_AVAILABLE"},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : names) {
         EXPECT_STREQ(xqova::DefinitionEnumerator(all.GetDefinition(row.classId), row.index, row.value), row.enumerator)
             << row.classId;
     }

@@ -12,8 +12,8 @@ const unsigned char kGuid[16] = {0x7B, 0x57, 0x32, 0x3E, 0xD6, 0x1A, 0x4E, 0x3D,
                                  0x8E, 0xBC, 0xC8, 0x65, 0x80, 0x07, 0xBB, 0xCB};
 
 // Braced uppercase groups of the first `count` bytes (at most 16), the rest
-// of the 39-character area zero.
-TEST(GuidText, WritesBracedUppercaseGroups) {
+// of the 39-character area zero; and the same GUID read back from its text.
+TEST(GuidText, WritesBracedUppercaseGroupsAndReadsDigitPairsBack) {
     unsigned char sequence[16];
     for (unsigned i = 0; i < 16; ++i) sequence[i] = static_cast<unsigned char>(i);
     const struct {
@@ -32,9 +32,8 @@ TEST(GuidText, WritesBracedUppercaseGroups) {
         EXPECT_EQ(std::string(text, sizeof text), expected) << c.count;
     }
     EXPECT_EQ(TimeToStr(nullptr, nullptr), nullptr);  // the time writer, given no text, writes none
-}
 
-TEST(GuidText, ReadsDigitPairsBack) {
+    // Digit pairs read back, with or without the braces and dashes.
     struct Case {
         std::string text;
         std::uint16_t count;
@@ -44,7 +43,7 @@ TEST(GuidText, ReadsDigitPairsBack) {
     std::vector<unsigned char> longRun(32, 0);
     std::fill_n(longRun.begin(), 19, 0xAA);
     longRun[19] = 0x0A;
-    const Case cases[] = {
+    const Case reads[] = {
         {"{7B57323E-D61A-4E3D-8EBC-C8658007BBCB}", 16, guid},
         {"7B57323ED61A4E3D8EBCC8658007BBCB", 16, guid},
         {"ABC", 2, {0xAB, 0x0C}},
@@ -61,7 +60,7 @@ TEST(GuidText, ReadsDigitPairsBack) {
         {std::string(45, 'A'), 16, std::vector<unsigned char>(16, 0)},
         {std::string(45, 'A'), 32, longRun},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : reads) {
         std::vector<unsigned char> bytes(c.count + 1u, 0xEE);  // one byte more, which stays as it was
         unsigned char* target = c.count == 0 ? nullptr : bytes.data();
         EXPECT_EQ(StrToGuid(c.text.c_str(), static_cast<std::uint16_t>(c.text.size()), target, c.count), target);

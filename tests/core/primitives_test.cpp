@@ -81,7 +81,8 @@ TEST(ByteOrder, IdentifiersAndNumbersAreBigEndian) {
     for (const auto& n : numbers) EXPECT_EQ(n[0], n[1]) << &n - numbers;
 }
 
-TEST(FrameHeader, ExtendedRule) {
+// Which classes state a 4-byte length, and the size a header of each width states.
+TEST(FrameHeader, ExtendedRuleAndEncodedSize) {
     const struct {
         std::uint32_t classId;
         bool extended;
@@ -97,11 +98,9 @@ TEST(FrameHeader, ExtendedRule) {
         EXPECT_EQ(std::make_tuple(xqova::IsExtendedClass(c.classId), xqova::LengthFieldWidth(c.classId)),
                   std::make_tuple(c.extended, c.extended ? 4u : 2u)) << std::hex << c.classId;
     }
-}
 
-// The size a header states, and the same only when it lies within the bytes
-// available (6 bytes, length 0: the smallest header).
-TEST(FrameHeader, EncodedSizeFollowsTheLengthWidth) {
+    // The size a header states, and the same only when it lies within the
+    // bytes available (6 bytes, length 0: the smallest header).
     const unsigned char narrow[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x0A}, empty[] = {0x00, 0x65, 0x08, 0x00, 0x00, 0x00};
     const unsigned char wide[] = {0x00, 0x7A, 0x12, 0x00, 0x00, 0x00, 0x00, 0x0A};
     const unsigned char huge[] = {0x00, 0x7A, 0x12, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -109,9 +108,9 @@ TEST(FrameHeader, EncodedSizeFollowsTheLengthWidth) {
     const struct {
         const unsigned char* header;
         std::size_t available, bounded;
-    } cases[] = {{narrow, 16, 16}, {narrow, 15, 0}, {narrow, 5, 0}, {wide, 18, 18}, {wide, 7, 0},
+    } sizes[] = {{narrow, 16, 16}, {narrow, 15, 0}, {narrow, 5, 0}, {wide, 18, 18}, {wide, 7, 0},
                  {nullptr, 16, 0}, {empty, 6, 6},   {huge, 8, 0}};
-    for (const auto& c : cases) EXPECT_EQ(xqova::BoundedEncodedSize(c.header, c.available), c.bounded) << c.available;
+    for (const auto& c : sizes) EXPECT_EQ(xqova::BoundedEncodedSize(c.header, c.available), c.bounded) << c.available;
 }
 
 }  // namespace

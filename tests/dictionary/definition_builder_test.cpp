@@ -15,8 +15,9 @@ namespace {
 
 using xqova::build::ClassDescription;
 
-// An empty error: the change still builds, on a limit.
-TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
+// What a block cannot state is refused naming the place (an empty error:
+// the change still builds, on a limit).
+TEST(DefinitionBuilder, RefusesWhatABlockCannotStateAndReadsABlockBack) {
     using D = ClassDescription;
     struct Case {
         const char* error;
@@ -78,9 +79,9 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateNamingThePlace) {
     golden[334] = golden[335] = 0;
     EXPECT_EQ(xqova::build::BuildDefinition(xqova_test::BmiDescription(), {}, nullptr, false), golden);
     EXPECT_EQ(xqova::build::EmptyDocumentLength(xqova_test::BmiDescription(), xqova_test::NoClassName), 391u);
-}
 
-TEST(DefinitionBuilder, ReadsABlockBackIntoItsDescription) {
+    // The reader turns a block of the worked example's description, with
+    // every field set, back into its description.
     ClassDescription d = xqova_test::BmiDescription();
     d.species = {{9, "SpNINE"}, {5, "SpFIVE"}, {2, "SpTWO"}};
     d.members[0].alias = 0x01020304u;

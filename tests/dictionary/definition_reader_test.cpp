@@ -23,10 +23,40 @@ std::vector<unsigned char> WithMember(std::size_t position, std::uint8_t type, s
     return xqova::build::BuildDefinition(d, xqova_test::NoClassName);
 }
 
+TEST(TypeNames, TableOfTheTypeByte) {
+    const struct {
+        std::uint8_t type;
+        const char* name;
+    } cases[] = {
+        {0x00, "int8"},     {0x01, "int16"},  {0x02, "TIME"},     {0x03, "int32"},   {0x06, "OBJECT"},
+        {0x07, "int64"},    {0x08, "ansichar"}, {0x09, "widechar"}, {0x10, "uint8"}, {0x11, "uint16"},
+        {0x13, "uint32"},   {0x16, "OBJECT"}, {0x17, "uint64"},   {0x23, "float32"}, {0x27, "float64"},
+        {0x39, "uint16"},   {0x3B, "uint32"}, {0x2B, "int32"},    {0x46, "OBJECT"},  {0x48, "ansichar"},
+        {0x89, "widechar"}, {0x90, "uint8"},  {0x0A, ""},         {0x30, ""},        {0x20, ""},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(xqova::TypeName(c.type), c.name) << std::hex << int(c.type);
+}
+
 // Every reader over the worked example, a block with a named enumeration
 // and short attribute records, one without text, and no block at all (the
-// readers' defaults, nothing read).
-TEST(DefinitionReader, ReadsEveryFieldOrItsDefault) {
+// readers' defaults, nothing read). Then each damage of a sound block is
+// refused, naming the check, the field at fault, the member and the values
+// found and expected, without a read outside the block (the sanitizers
+// watch); the rows of kNone sit on a limit and are accepted.
+using Bytes = std::vector<unsigned char>;
+using Check = xqova::DefinitionCheck;
+using Report = std::tuple<Check, std::size_t, std::uint16_t, std::uint64_t, std::uint64_t>;  // at, member, found, expected
+
+struct Malformation {
+    const char* what;
+    Report report;
+    std::size_t byte;  // the byte set to `value`, the checksum restamped or not
+    unsigned char value;
+    bool restamp;
+    Bytes block = BmiBlockBytes();
+};
+
+TEST(DefinitionReader, ReadsEveryFieldOrItsDefaultAndRefusesMalformedBlocks) {
     using namespace xqova;
     const std::vector<unsigned char> bmi = BmiBlockBytes();
     build::ClassDescription d = xqova_test::BmiDescription();
@@ -85,40 +115,7 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefault) {
         {DefinitionText(t, 0xFFFF), nullptr}, {DefinitionText(t, 0), nullptr}, {DefinitionEnumerator(t, 1, 0), nullptr},
         {DefinitionText(none, 0xFFFF), nullptr}, {DefinitionEnumerator(none, 0xFFFF, 0), nullptr}};
     for (std::size_t i = 0; i < sizeof texts / sizeof texts[0]; ++i) EXPECT_STREQ(texts[i][0], texts[i][1]) << i;
-}
 
-TEST(TypeNames, TableOfTheTypeByte) {
-    const struct {
-        std::uint8_t type;
-        const char* name;
-    } cases[] = {
-        {0x00, "int8"},     {0x01, "int16"},  {0x02, "TIME"},     {0x03, "int32"},   {0x06, "OBJECT"},
-        {0x07, "int64"},    {0x08, "ansichar"}, {0x09, "widechar"}, {0x10, "uint8"}, {0x11, "uint16"},
-        {0x13, "uint32"},   {0x16, "OBJECT"}, {0x17, "uint64"},   {0x23, "float32"}, {0x27, "float64"},
-        {0x39, "uint16"},   {0x3B, "uint32"}, {0x2B, "int32"},    {0x46, "OBJECT"},  {0x48, "ansichar"},
-        {0x89, "widechar"}, {0x90, "uint8"},  {0x0A, ""},         {0x30, ""},        {0x20, ""},
-    };
-    for (const auto& c : cases) EXPECT_STREQ(xqova::TypeName(c.type), c.name) << std::hex << int(c.type);
-}
-
-// Each damage of a sound block is refused, naming the check, the field at
-// fault, the member and the values found and expected, without a read
-// outside the block (the sanitizers watch); the rows of kNone sit on a limit
-// and are accepted.
-using Bytes = std::vector<unsigned char>;
-using Check = xqova::DefinitionCheck;
-using Report = std::tuple<Check, std::size_t, std::uint16_t, std::uint64_t, std::uint64_t>;  // at, member, found, expected
-
-struct Malformation {
-    const char* what;
-    Report report;
-    std::size_t byte;  // the byte set to `value`, the checksum restamped or not
-    unsigned char value;
-    bool restamp;
-    Bytes block = BmiBlockBytes();
-};
-
-TEST(DefinitionReader, MalformedBlocksAreRefused) {
     constexpr std::uint16_t kClass = 0xFFFF;  // no member at fault
     // The header alone, stating no member and no text; one object member
     // whose class identifier lies past the block; the smallest blocks with
@@ -181,15 +178,14 @@ TEST(DefinitionReader, MalformedBlocksAreRefused) {
         EXPECT_EQ(report.classRead, std::get<0>(c.report) != Check::kHeader);
     }
     // A cut block states more bytes than it has, or lacks its header.
-    const Bytes block = BmiBlockBytes();
-    test_mutations::EveryPrefix(block, [&](const Bytes& prefix, std::size_t cut) {
+    test_mutations::EveryPrefix(bmi, [&](const Bytes& prefix, std::size_t cut) {
         EXPECT_FALSE(xqova::CheckDefinition(prefix.data(), prefix.size(), &report)) << cut;
         const Report cutReport = cut < 15 ? Report(Check::kHeader, 0, kClass, cut, cut == 0 ? 1 : 15)
                                           : Report(Check::kSize, 9, kClass, 336, cut);
         EXPECT_EQ(fields(), cutReport) << cut;
     });
     // Every changed byte fails the checksum at least.
-    test_mutations::EveryByteChange(block, {0x01, 0x80}, [](const Bytes& changed, std::size_t i, unsigned char) {
+    test_mutations::EveryByteChange(bmi, {0x01, 0x80}, [](const Bytes& changed, std::size_t i, unsigned char) {
         EXPECT_FALSE(xqova::DefinitionIsWellFormed(changed.data(), changed.size())) << i;
     });
     EXPECT_FALSE(xqova::DefinitionIsWellFormed(nullptr, 336));

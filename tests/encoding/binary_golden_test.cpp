@@ -122,7 +122,7 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
 
 // ---- Text and empty forms --------------------------------------------------------------
 
-TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
+TEST(BinaryText, UnboundedTextFormsReadBackEndingInAZeroCharacter) {
     constexpr std::uint32_t kLocId = 0x006B0801;     // CNetworkCLocID, ansichar, version 100
     constexpr std::uint32_t kSelector = 0x00701001;  // CFileSysPSelector, widechar, version 200
     struct Case {
@@ -158,18 +158,17 @@ TEST(BinaryText, UnboundedTextFormsAndTheirReadBack) {
 
         ExpectReadsBack(&dictionary, object, bytes);  // empty, empty text and terminator-only alike
     }
-}
 
-TEST(BinaryText, DecodedTextAlwaysEndsInAZeroCharacter) {
-    // CNetworkCLocID with LocationID "ab" whose terminator arrives as 'X',
-    // and CModuleDStd (ansichar[16], ansichar[32]) filled to the last byte.
-    CXQOVAObject loc(&DeviceDictionary(), 0x006B0801, 0xFFFF);
+    // Decoded text always ends in a zero character: CNetworkCLocID with
+    // LocationID "ab" whose terminator arrives as 'X', and CModuleDStd
+    // (ansichar[16], ansichar[32]) filled to the last byte.
+    CXQOVAObject loc(&DeviceDictionary(), kLocId, 0xFFFF);
     ASSERT_EQ(1, loc.SetMember(0, "ab", 2));
     Bytes bytes = Encode(loc);
     ASSERT_EQ(0x00, bytes[bytes.size() - 2 - 2 - 1]);  // LocationID's terminator, before UnitID's 00 00
     bytes[bytes.size() - 2 - 2 - 1] = 'X';
     Restamp(bytes, 0, bytes.size());
-    CXQOVAObject decoded(&DeviceDictionary(), 0x006B0801, 0xFFFF);
+    CXQOVAObject decoded(&DeviceDictionary(), kLocId, 0xFFFF);
     ASSERT_EQ(bytes.size(), Decode(decoded, bytes));
     EXPECT_STREQ("ab", static_cast<char*>(decoded.Member(0)));
 

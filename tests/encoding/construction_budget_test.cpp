@@ -118,7 +118,7 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
 // A vector's Insert, Push and Copy are operations of their own: an element
 // that does not fit is refused whole and the vector stays as it was; a copy
 // that does not fit leaves the vector cleared; an object's Copy resets it.
-TEST_F(ConstructionBudget, InsertAndCopyFailWhole) {
+TEST_F(ConstructionBudget, InsertAndCopyFailWholeAndExactBudgetsFit) {
     CXQOVAObject holder(&dictionary_, kHolder, 0xFFFF);
     auto* items = static_cast<CXQOVAVector*>(holder.Member(0));
     ASSERT_NE(items, nullptr);
@@ -140,16 +140,14 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWhole) {
     }
     EXPECT_EQ(copy.Copy(&holder), 1);
     EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 3);
-}
 
-// A budget the host sets, with the whole construction under the guard:
-// exactly what a construction took fits, one object or one byte less does
-// not, and an operation that runs out fails as a whole. A construction builds
-// every element its fixed vectors ask for or fails as a whole: two fixed
-// vectors of 40,000 elements under a budget that runs out inside the second
-// leave an object without members, never a vector with fewer elements than
-// its count.
-TEST_F(ConstructionBudget, ExactBudgetsFitAndSmallerOnesFailWhole) {
+    // A budget the host sets, with the whole construction under the guard:
+    // exactly what a construction took fits, one object or one byte less
+    // does not, and an operation that runs out fails as a whole. A
+    // construction builds every element its fixed vectors ask for or fails as
+    // a whole: two fixed vectors of 40,000 elements under a budget that runs
+    // out inside the second leave an object without members, never a vector
+    // with fewer elements than its count.
     const std::uint32_t fan = kFanTop + static_cast<std::uint32_t>((kFanLevels - 2) << 8);  // one level: 3 objects
     xqova::ScopedConstructionBudget small(1000, 200000);
     EXPECT_TRUE(small.MostObjects() == 0 && small.MostBytes() == 0 && !small.Exhausted());  // before any operation

@@ -2,8 +2,8 @@
 // for line, member lines with every attribute, enumerations, names in UTF-16,
 // versions the stored base size cannot hold, the documents of the built-in
 // classes with random values (the 8-bit size against the written result,
-// UTF-16 against 8-bit, the safe form against the exact one), documents that
-// cannot be written leaving no trace, and the writers that take a capacity.
+// the safe forms against the exact one), documents that cannot be written
+// leaving no trace, and the writers that take a capacity.
 // The well-formed form escapes names in attributes, splits "]]>" inside CDATA
 // and replaces every character XML cannot carry by U+FFFD; its 8-bit form is
 // UTF-8, and is the UTF-16 form converted, byte for byte.
@@ -144,8 +144,7 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
     unsigned char* text = sharing.data() + xqova::DefinitionTextOffset(sharing.data());
     WriteInt16(text + 8, ReadInt16(text + 4));
     WriteInt16(text + 12, ReadInt16(text + 4));
-    WriteInt16(sharing.data() + sharing.size() - 2,
-               CalculateCRC(sharing.data(), static_cast<std::uint32_t>(sharing.size() - 2)));
+    Restamp(sharing, 0, sharing.size());
     const Bytes duplicates = Build(Class("CDuplicates", 0x00440000, {first, second, bits}));
     // More tables than the writer lists before it maps them by offset.
     std::vector<Member> many;
@@ -313,9 +312,6 @@ TEST(XmlBuiltInDocuments, SizeFollowsTheWrittenDocumentOfEveryClass) {
             const auto w = Write8(object, 0xFFFF);
             ASSERT_NE(w.result, 0u);
             EXPECT_EQ(static_cast<long>(w.size - w.result), ExpectedSlack(object));
-            const auto u = Write16(object, 0xFFFF);
-            EXPECT_EQ(u.result, u.size);
-            EXPECT_EQ(u.text, Widen(w.text));
             // A single nested object's document (the combined record has
             // eleven) stands whole in its member's value.
             for (std::uint16_t pos = 0; pos < object.MemberCount(); ++pos) {

@@ -104,7 +104,7 @@ protected:
     CXQOVAObject holder_;
 };
 
-TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
+TEST_F(MemberPaths, PathsReachTheMembersTheyNameAndReadsGiveNothingForAnotherKind) {
     // The stored number and, for members with attributes, the physical value
     // (stored x coefficient x 10^exponent) and units.
     const struct {
@@ -163,6 +163,32 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyName) {
     const std::pair<const char*, CXQOVAObject*> objects[] = {
         {"Readings[1]", Element(1)}, {"Reading", Reading()}, {"Readings", nullptr}, {"Count", nullptr}, {"Nope", nullptr}};
     for (const auto& [path, object] : objects) EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, path)), object) << path;
+
+    // Reads of text and time; each typed read gives nothing for another kind.
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");   // UNBOUNDED, never set
+    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Label"), "");  // fixed, all zeros
+    char* label = Reading()->GetMemberAt(4);
+    std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
+    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");
+
+    for (const char* path : {"Reading.Stamp", "Times[1]"}) {
+        const std::optional<QOVA_TIME> t = xqova::ReadTime(holder_, path);
+        ASSERT_TRUE(t) << path;
+        EXPECT_EQ(std::memcmp(&*t, &kStamp, sizeof kStamp), 0) << path;
+    }
+
+    // A float; a 64-bit scalar (not whole); a uint64 above the int64 range.
+    for (const char* path : {"Reading.Temperature", "Reading.Big", "U64[1]"}) EXPECT_FALSE(xqova::ReadInteger(holder_, path)) << path;
+    xqova::MemberLocation past = xqova::FindMember(holder_, "Reading.Samples[3]");
+    ++past.element;  // one past the array
+    EXPECT_FALSE(xqova::ReadNumber(past));
+    // No number: a whole array, a vector, no member, a text.
+    for (const char* path : {"Reading.Samples", "Readings", "Reading.Nope", "Reading.Label"}) EXPECT_FALSE(xqova::ReadPhysical(holder_, path)) << path;
+    // Not text; widechar text; one character; an element.
+    for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
+    for (const char* path : {"Times", "Reading.Value"}) EXPECT_FALSE(xqova::ReadTime(holder_, path)) << path;
 }
 
 // Each failure as FormatPathError tells it: the reason, the offset and the
@@ -230,7 +256,7 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
                      "holds no object;unknown;");
 }
 
-TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
+TEST_F(MemberPaths, AliasesNamesAndOneStringTableFindTheirMember) {
     const xqova::MemberLocation alpha = xqova::FindMemberByAlias(Reading(), 0xA);  // in the base chain
     EXPECT_EQ(std::make_tuple(alpha.position, xqova::ReadInteger(alpha)), std::make_tuple(0, std::optional<std::int64_t>(11)));
     EXPECT_EQ(xqova::ReadInteger(xqova::FindMemberByAlias(Reading(), 0xB)), 123);
@@ -254,33 +280,18 @@ TEST_F(MemberPaths, AliasesAndNamesFindTheirMember) {
     CXQOVAObject shadow(&dictionary, kShadow, 0xFFFF);
     const xqova::MemberLocation own = xqova::FindMember(shadow, "Alpha");
     EXPECT_EQ(std::make_tuple(bool(own), own.position, own.id), std::make_tuple(true, 2, 3));  // the base's is 0
-}
 
-TEST_F(MemberPaths, ReadsGiveNothingForAnotherKind) {
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");   // UNBOUNDED, never set
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Label"), "");  // fixed, all zeros
-    char* label = Reading()->GetMemberAt(4);
-    std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");
-
-    for (const char* path : {"Reading.Stamp", "Times[1]"}) {
-        const std::optional<QOVA_TIME> t = xqova::ReadTime(holder_, path);
-        ASSERT_TRUE(t) << path;
-        EXPECT_EQ(std::memcmp(&*t, &kStamp, sizeof kStamp), 0) << path;
-    }
-
-    // A float; a 64-bit scalar (not whole); a uint64 above the int64 range.
-    for (const char* path : {"Reading.Temperature", "Reading.Big", "U64[1]"}) EXPECT_FALSE(xqova::ReadInteger(holder_, path)) << path;
-    xqova::MemberLocation past = xqova::FindMember(holder_, "Reading.Samples[3]");
-    ++past.element;  // one past the array
-    EXPECT_FALSE(xqova::ReadNumber(past));
-    // No number: a whole array, a vector, no member, a text.
-    for (const char* path : {"Reading.Samples", "Readings", "Reading.Nope", "Reading.Label"}) EXPECT_FALSE(xqova::ReadPhysical(holder_, path)) << path;
-    // Not text; widechar text; one character; an element.
-    for (const char* path : {"Count", "Wtext", "Ch", "Reading.Label[1]"}) EXPECT_FALSE(xqova::ReadText(holder_, path)) << path;
-    for (const char* path : {"Times", "Reading.Value"}) EXPECT_FALSE(xqova::ReadTime(holder_, path)) << path;
+    // One string table names the members of the whole tree.
+    CXQOVAStringTable names;
+    ASSERT_EQ(names.AddDictionaryTables(&dictionary_), 1);
+    const xqova::MemberLocation value = xqova::FindMember(holder_, "Readings[1].Value");
+    ASSERT_EQ(value.Kind(), MemberKind::kSignedInteger);
+    EXPECT_EQ(value.member->Text(0xFF), nullptr);  // nested objects have no table of their own
+    // The holder, its reading and that reading's base, two elements and theirs.
+    EXPECT_EQ(xqova::ShareStringTable(&holder_, &names), 7u);
+    EXPECT_STREQ(value.member->Text(0xFF), "Value");
+    EXPECT_STREQ(Element(0)->GetMemberAtText(1, 0xFF), "Beta");  // answered by the element's base
+    EXPECT_EQ(Element(0)->BaseClass()->GetStringTable(), &names);
 }
 
 // Built from an encoding at an older version, an object measures room for
@@ -323,19 +334,6 @@ TEST(MemberKinds, NamedFromTypeBytes) {
     std::string names;
     for (int k = 0; k <= 11; ++k) names += std::string(xqova::MemberKindName(static_cast<MemberKind>(k))) + ";";
     EXPECT_EQ(names, "no member;signed integer;unsigned integer;float;text;bitmask;time;object;vector;base;unknown;unknown;");
-}
-
-TEST_F(MemberPaths, OneStringTableForTheTree) {
-    CXQOVAStringTable names;
-    ASSERT_EQ(names.AddDictionaryTables(&dictionary_), 1);
-    const xqova::MemberLocation value = xqova::FindMember(holder_, "Readings[1].Value");
-    ASSERT_EQ(value.Kind(), MemberKind::kSignedInteger);
-    EXPECT_EQ(value.member->Text(0xFF), nullptr);  // nested objects have no table of their own
-    // The holder, its reading and that reading's base, two elements and theirs.
-    EXPECT_EQ(xqova::ShareStringTable(&holder_, &names), 7u);
-    EXPECT_STREQ(value.member->Text(0xFF), "Value");
-    EXPECT_STREQ(Element(0)->GetMemberAtText(1, 0xFF), "Beta");  // answered by the element's base
-    EXPECT_EQ(Element(0)->BaseClass()->GetStringTable(), &names);
 }
 
 }  // namespace

@@ -46,34 +46,6 @@ std::string NibpDocument(bool oneLine = true) {
     return oneLine ? xqova::ObjectToJson(nibp, -1) : xqova::ObjectToJson(nibp);
 }
 
-TEST(Json, DocumentShape) {
-    EXPECT_EQ(
-        "{\"class\":\"CNIBPDStd\",\"classId\":\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":105,\"valid\":true,\"dirty\":false,"
-        "\"members\":{\"STime\":{\"type\":\"TIME\",\"value\":\"2024/03/05 06:07:08 09\"},"
-        "\"Status\":{\"type\":\"uint16\",\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"},"
-        "\"Systolic\":{\"type\":\"int16\",\"value\":-5},\"Diastolic\":{\"type\":\"int16\",\"value\":0},"
-        "\"MAP\":{\"type\":\"int16\",\"value\":0},\"HR\":{\"type\":\"uint16\",\"value\":0},"
-        "\"ExtStatus\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"EXTSTATUS_NONE\"},"
-        "\"Source\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"SOURCE_NONE\"},"
-        "\"Mode\":{\"type\":\"uint8\",\"value\":2},"
-        "\"Method\":{\"type\":\"uint8\",\"value\":0,\"enumerator\":\"METHOD_NONE\"}}}",
-        NibpDocument());
-    EXPECT_EQ(0u, NibpDocument(false).find("{\n  \"class\": \"CNIBPDStd\",\n  \"classId\""));  // two spaces by default
-
-    // A float at its shortest, bits beside the number (an unnamed bit by its
-    // value).
-    CXQOVAObject f(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF);
-    f.SetMemberAt(0, 0.1f);
-    f.SetMemberAt(1, 0x8001u);
-    EXPECT_EQ(0u, xqova::ObjectToJson(f, 0).find("{\n\"class\": "));  // indent 0: one member a line, no spaces
-    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
-        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
-    // An object of a class no definition serves: no name, species or members.
-    CXQOVAObject unknown(&xqova::AllBuiltinClasses(), 0x00AB0000, 3);
-    EXPECT_EQ("{\"classId\":\"0x00AB0000\",\"version\":3,\"valid\":false,\"dirty\":false,\"members\":{}}",
-              xqova::ObjectToJson(unknown, -1));
-}
-
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     const std::size_t at = text.find(from);
     EXPECT_NE(std::string::npos, at) << from;
@@ -125,9 +97,36 @@ void ExpectTakenOrRefused(CXQOVADictionary& dictionary, const std::vector<Case>&
 // value; on request, numbers that no name covers are refused, and units and
 // physical values must be the member's. The limits bound the text and the
 // objects built: a combined record builds eleven nested objects with itself,
-// vector elements count one object each.
-TEST(Json, DocumentsAreTakenOrRefusedNamingThePlaceAndTheReason) {
+// vector elements count one object each. The document's shape comes first,
+// on the reading the rows edit.
+TEST(Json, DocumentShapeAndDocumentsTakenOrRefusedNamingThePlaceAndTheReason) {
     const std::string nibp = NibpDocument();
+    EXPECT_EQ(
+        "{\"class\":\"CNIBPDStd\",\"classId\":\"0x00050000\",\"speciesName\":\"SpSTANDARD\",\"version\":105,\"valid\":true,\"dirty\":false,"
+        "\"members\":{\"STime\":{\"type\":\"TIME\",\"value\":\"2024/03/05 06:07:08 09\"},"
+        "\"Status\":{\"type\":\"uint16\",\"value\":1,\"enumerator\":\"STATUS_DATA_COMPLETE\"},"
+        "\"Systolic\":{\"type\":\"int16\",\"value\":-5},\"Diastolic\":{\"type\":\"int16\",\"value\":0},"
+        "\"MAP\":{\"type\":\"int16\",\"value\":0},\"HR\":{\"type\":\"uint16\",\"value\":0},"
+        "\"ExtStatus\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"EXTSTATUS_NONE\"},"
+        "\"Source\":{\"type\":\"uint16\",\"value\":0,\"enumerator\":\"SOURCE_NONE\"},"
+        "\"Mode\":{\"type\":\"uint8\",\"value\":2},"
+        "\"Method\":{\"type\":\"uint8\",\"value\":0,\"enumerator\":\"METHOD_NONE\"}}}",
+        nibp);
+    EXPECT_EQ(0u, NibpDocument(false).find("{\n  \"class\": \"CNIBPDStd\",\n  \"classId\""));  // two spaces by default
+
+    // A float at its shortest, bits beside the number (an unnamed bit by its
+    // value).
+    CXQOVAObject f(&xqova::AllBuiltinClasses(), kNumDFloat, 0xFFFF);
+    f.SetMemberAt(0, 0.1f);
+    f.SetMemberAt(1, 0x8001u);
+    EXPECT_EQ(0u, xqova::ObjectToJson(f, 0).find("{\n\"class\": "));  // indent 0: one member a line, no spaces
+    EXPECT_NE(std::string::npos, xqova::ObjectToJson(f, -1).find(
+        "{\"Value\":{\"type\":\"float32\",\"value\":0.1},\"StatusBits\":{\"type\":\"uint16 BITMASK\",\"value\":32769,\"bits\":[\"STATUSBITS_VALIDRANGE\",\"0x8000\"]}}"));
+    // An object of a class no definition serves: no name, species or members.
+    CXQOVAObject unknown(&xqova::AllBuiltinClasses(), 0x00AB0000, 3);
+    EXPECT_EQ("{\"classId\":\"0x00AB0000\",\"version\":3,\"valid\":false,\"dirty\":false,\"members\":{}}",
+              xqova::ObjectToJson(unknown, -1));
+
     const std::string numd = "{\"classId\":\"0x0075001F\",\"version\":202,\"members\":{\"StatusBits\":BITS}}";
     CXQOVAObject zento(&xqova::AllBuiltinClasses(), kZentoRec, 0xFFFF);
     CXQOVAObject vitals(&xqova::AllBuiltinClasses(), kVitals, 0xFFFF);

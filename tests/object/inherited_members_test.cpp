@@ -43,7 +43,7 @@ protected:
     CXQOVAObject o_;
 };
 
-TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
+TEST_F(InheritedMembers, IdentifiersPositionsCastsSettersAndCopies) {
     ASSERT_NE(Level(2), nullptr);
     EXPECT_EQ(std::make_tuple(Level(1)->ClassID(), Level(2)->ClassID(), Level(3)), std::make_tuple(kDerived, kBase, nullptr));
     EXPECT_EQ(std::make_tuple(o_.Cast(kGrandChild), o_.Cast(kDerived), o_.Cast(kBase), o_.Cast(0x00410300), Level(1)->Cast(kGrandChild)),
@@ -86,9 +86,8 @@ TEST_F(InheritedMembers, IdentifiersPositionsAndCasts) {
     for (CXQOVAObject* o : {&orphan, &alone}) {
         EXPECT_EQ(std::make_tuple(o->GetMemberType(0), o->GetMemberType(1), o->MemberCount()), std::make_tuple(0x16, 0x03, 1));
     }
-}
 
-TEST_F(InheritedMembers, SettersAndCopiesReachTheBaseParts) {
+    // Setters and copies reach the base parts.
     ASSERT_EQ(std::make_tuple(o_.SetMember(1, 77u), o_.SetMemberAt(2, -5), o_.SetMember(4, 1)), std::make_tuple(1, 1, 0));
     EXPECT_EQ(std::make_tuple(static_cast<std::uint32_t>(Level(2)->Member(1)), static_cast<std::int32_t>(Level(1)->Member(3))),
               std::make_tuple(77u, -5));  // the inherit member took no number

@@ -179,7 +179,7 @@ TEST_F(MemberValues, ConversionsFollowTheMemberKind) {
     EXPECT_EQ(none.year + none.month + none.fraction, 0);
 }
 
-TEST_F(MemberValues, AssignmentAndPointers) {
+TEST_F(MemberValues, AssignmentPointersAndBits) {
     o_.Member(kUint8) = 300;
     EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint8)), 44u);
     o_.Member(kFloat32) = 300;
@@ -210,9 +210,8 @@ TEST_F(MemberValues, AssignmentAndPointers) {
         EXPECT_EQ(static_cast<CXQOVAVector*>(m) != nullptr, kind == 'v');
         EXPECT_EQ(static_cast<void*>(m) != nullptr, kind != '-');
     }
-}
 
-TEST_F(MemberValues, BitsOfBitmaskMembers) {
+    // Bits of BITMASK members.
     ASSERT_EQ(o_.SetMember(kBitsU16, 0x0005u), 1);
     CXQOVAData_u& bits = o_.Member(kBitsU16);
     EXPECT_EQ(Bits64(kBitsU16), 0x5u);  // nothing beyond the member's 16 bits
@@ -244,7 +243,8 @@ TEST_F(MemberValues, BitsOfBitmaskMembers) {
 
 const unsigned char kSeventeen[17] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
 
-TEST_F(MemberValues, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
+// Fixed arrays take up to their count and zero the rest; text keeps its terminator.
+TEST_F(MemberValues, FixedArraysAndTextKeepTheirBounds) {
     EXPECT_EQ(Buffer(kBytes, 16), std::string(16, '\0'));
     ASSERT_EQ(o_.Member(kBytes).Set(kSeventeen, 16), 1);
     const std::string full = Buffer(kBytes, 16);
@@ -282,9 +282,7 @@ TEST_F(MemberValues, FixedArraysTakeUpToTheirCountAndZeroTheRest) {
                               o_.Member(kBytes).Set(kSeventeen, 0), o_.Member(0xFFFF).Set("abc", 3), o_.Member(0xFFFF).Set(kSeventeen, 3),
                               o_.SetMemberAt(100, "abc", 3), o_.Member(0xFFFF).Elements()),
               std::make_tuple(0, 0, 0, 0, 0, 0, 0, 0, 0));
-}
 
-TEST_F(MemberValues, TextKeepsItsTerminator) {
     const std::string forty(40, 'x');
     // A fixed text array keeps room for the terminator.
     ASSERT_EQ(o_.SetMember(kText32, "old", 3), 1);

@@ -41,7 +41,9 @@ protected:
     CXQOVAObject holder_;
 };
 
-TEST_F(ObjectVectors, AFixedVectorHoldsItsElementsFromTheStart) {
+// A fixed vector holds its elements from the start; a bounded ANY_CLASS
+// vector takes mixed classes up to its count.
+TEST_F(ObjectVectors, FixedAndBoundedVectorsHoldUpToTheirCount) {
     CXQOVAVector& fixed = V(kFixed);
     ASSERT_EQ(fixed.Size(), 3);
     EXPECT_EQ(std::make_tuple(fixed.Front(), fixed.Back(), fixed.At(3), fixed.At(0)->Version(), fixed.Push(kElem), fixed.Insert(kElem, 0)),
@@ -54,9 +56,7 @@ TEST_F(ObjectVectors, AFixedVectorHoldsItsElementsFromTheStart) {
     ASSERT_EQ(fixed.Size(), 3);
     EXPECT_EQ(fixed.At(1), second);
     EXPECT_EQ(static_cast<std::int32_t>(second->Member(0)), 0);
-}
 
-TEST_F(ObjectVectors, ABoundedAnyClassVectorTakesMixedClassesUpToItsCount) {
     CXQOVAVector& bounded = V(kBounded);
     EXPECT_EQ(std::make_tuple(bounded.Empty(), bounded.Front(), bounded.Back()), std::make_tuple(1, nullptr, nullptr));
     for (int round = 0; round < 2; ++round) {

@@ -45,8 +45,11 @@ Bytes Blocks() {
 
 // The describe text and JSON and the decoded table and JSON of a derived
 // class are golden outputs: inherited members first, the base named, units,
-// scale and value names shown.
-TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
+// scale and value names shown. A vector of a fixed count of a loaded class
+// holds its element from the start, and decode shows it; an encoding stating
+// another count is refused naming the count. (The vector forms themselves,
+// fixed counts of 0 and 1 among them, are the library's tests'.)
+TEST(LoadedDefinitions, InheritedMembersComeFirstAndFixedVectorCountsAreNamed) {
     qova::Catalog catalog;
     catalog.AddDefinitions(Blocks(), "host.def");
     ExpectGolden(qova::RenderDescription(catalog, kDerived), "describe_host.txt");
@@ -78,6 +81,20 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndDescribeShowsTheBase) {
     const Json low = Json::parse(
         qova::DecodeObject(catalog, qova::EncodeObject(catalog, request), qova::ObjectOutput::kJson, nullptr));
     EXPECT_EQ(low["members"]["Level"]["enumerator"], "LEVEL_LOW");
+
+    const Member items = test_objects::VectorOf("Items", kBase, 1);
+    catalog.AddDefinitions(Build(Class("CPair", 0x00F30000u, {items}, 100, "SpPAIR"), "CHostBase"), "pair.def");
+    CXQOVAObject object(&catalog.Dictionary(), 0x00F30000u, 0xFFFF);
+    CXQOVAVector* vector = object.GetMember(0);
+    ASSERT_TRUE(vector != nullptr && vector->At(0) != nullptr);
+    vector->At(0)->SetMember(0, static_cast<unsigned short>(7));
+    const Bytes pair = qova::Encoding(catalog, object);
+    const Json decoded = Json::parse(qova::DecodeObject(catalog, pair, qova::ObjectOutput::kJson, nullptr));
+    EXPECT_EQ(decoded["members"]["Items"]["value"][0]["members"]["Count"]["value"], 7) << decoded.dump();
+    const Bytes two = Stamped(Set(pair, 11, 2, 2));
+    EXPECT_NE(FailureOf([&] { qova::DecodeObject(catalog, two, qova::ObjectOutput::kTable, nullptr); })
+                  .find("vector Items at offset 11 holds 2 elements, its fixed count is 1"),
+              std::string::npos);
 }
 
 TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
@@ -105,27 +122,6 @@ TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
     }
 }
 
-// A vector of a fixed count holds its element from the start, and decode
-// shows it; an encoding stating another count is refused naming the count.
-// (The vector forms themselves, fixed counts of 0 and 1 among them, are the
-// library's tests'.)
-TEST(LoadedDefinitions, FixedVectorCountIsNamedWhenRefused) {
-    qova::Catalog catalog;
-    catalog.AddDefinitions(Blocks(), "host.def");
-    const Member items = test_objects::VectorOf("Items", kBase, 1);
-    catalog.AddDefinitions(Build(Class("CPair", 0x00F30000u, {items}, 100, "SpPAIR"), "CHostBase"), "pair.def");
-    CXQOVAObject object(&catalog.Dictionary(), 0x00F30000u, 0xFFFF);
-    CXQOVAVector* vector = object.GetMember(0);
-    ASSERT_TRUE(vector != nullptr && vector->At(0) != nullptr);
-    vector->At(0)->SetMember(0, static_cast<unsigned short>(7));
-    const Bytes bytes = qova::Encoding(catalog, object);
-    const Json decoded = Json::parse(qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, nullptr));
-    EXPECT_EQ(decoded["members"]["Items"]["value"][0]["members"]["Count"]["value"], 7) << decoded.dump();
-    const Bytes two = Stamped(Set(bytes, 11, 2, 2));
-    EXPECT_NE(FailureOf([&] { qova::DecodeObject(catalog, two, qova::ObjectOutput::kTable, nullptr); })
-                  .find("vector Items at offset 11 holds 2 elements, its fixed count is 1"),
-              std::string::npos);
-}
 
 // qova defs: the classes the tool knows, all of them or one, dump to JSON
 // and compile back to their blocks byte for byte, back to back in the order

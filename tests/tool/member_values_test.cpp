@@ -68,7 +68,6 @@ TEST(MemberValues, RefusedValuesSayWhy) {
         const char* reason;
         Options options = {};
     } refusals[] = {
-        {"CNIBPDStd", {"Systolic=40000"}, "Systolic: 40000 is outside the range of its type (-32768 to 32767)"},
         {"CNIBPDStd", {"HR=-1"}, "HR: -1 is outside the range of its type (0 to 65535)"},
         {"CNIBPDStd", {"Systolic=12x"}, "Systolic: '12x' is not a number"},
         {"CNIBPDStd", {"Mode=MODE_TODDLER"},
@@ -94,7 +93,6 @@ TEST(MemberValues, RefusedValuesSayWhy) {
         {"CNIBPDStd", {"STime=2024-13-45T25:61:00"},
          "STime: '2024-13-45T25:61:00' is not a date and time: month 13 is not 1 to 12 (--force"},
         {"CNIBPDStd", {"STime=2024/02/29 23:59:59 100"}, "fraction 100 is not 0 to 99"},
-        {"CTempDStd", {"Temperature=1e50"}, "Temperature: 1e50 is outside the range of a float32"},
         {"CTempDStd", {"Temperature=3.5e38"}, "Temperature: 3.5e38 is outside the range of a float32"},
         {"CTempDStd", {"Temperature=inf"}, "Temperature: 'inf' is not a finite number"},
         {"CTempDStd", {"Temperature=nan"}, "Temperature: 'nan' is not a finite number"},

@@ -16,7 +16,7 @@ namespace {
 using qova::Json;
 using namespace tool_test;
 
-TEST(MessageFrames, FieldsRoundTrip) {
+TEST(MessageFrames, FieldsRoundTripAndRefusalsSayWhy) {
     struct Case {
         const char* message;
         std::vector<std::string> fields;
@@ -37,10 +37,8 @@ TEST(MessageFrames, FieldsRoundTrip) {
         const Bytes frame = qova::EncodeMessageFrame(c.message, c.fields, 0);
         EXPECT_EQ(qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"], Json::parse(c.expected));
     }
-}
 
-// Frames refused on decoding, and field values refused on encoding, say why.
-TEST(MessageFrames, RefusalsSayWhy) {
+    // Frames refused on decoding, and field values refused on encoding, say why.
     const Bytes good = qova::EncodeMessageFrame("CRNDZDStd", {"Data=1,2,3"}, 0);
     const struct {
         const char* message;  // with `field`, encoded; null: `frame` decoded

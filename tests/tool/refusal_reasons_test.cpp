@@ -58,7 +58,7 @@ xqova::DecodeReport Refusal(const Bytes& bytes) {
     return report;
 }
 
-TEST(RefusalReasons, NamesEachDamage) {
+TEST(RefusalReasons, NamesEachDamageAndPassesSoundEncodings) {
     const std::size_t n = kNestedNIBP;
     Bytes outside = Reading();  // two bytes before the checksum, the length stating them
     outside.insert(outside.end() - 2, {0xAA, 0xBB});
@@ -116,11 +116,10 @@ TEST(RefusalReasons, NamesEachDamage) {
             [&] { qova::DecodeObject(TestCatalog(), d.bytes, qova::ObjectOutput::kJson, nullptr); });
         EXPECT_EQ(message, words);
     }
-}
 
-// Sound encodings, nesting as deep as the library builds objects included
-// (one level more is refused: the library's nesting tests).
-TEST(RefusalReasons, SoundEncodingsPassAndDecodeWhole) {
+    // The sound encodings pass and decode whole, nesting as deep as the
+    // library builds objects included (one level more is refused: the
+    // library's nesting tests).
     for (const Bytes& bytes : {Reading(), Record(), Container(), NestedContainers(32)}) {
         EXPECT_EQ(Refusal(bytes).size, bytes.size());
         std::string warning = "unset";

@@ -14,7 +14,7 @@ namespace {
 using namespace tool_test;
 
 // Accepted forms give their bytes; refused ones name the place ("" when accepted).
-TEST(HexInput, AcceptsTheFormsPeopleWriteAndRefusesWithThePosition) {
+TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition) {
     const struct {
         const char* text;
         Bytes bytes;
@@ -37,12 +37,10 @@ TEST(HexInput, AcceptsTheFormsPeopleWriteAndRefusesWithThePosition) {
         EXPECT_NE(failure.find(c.failure), std::string::npos) << failure;
         EXPECT_EQ(failure.empty(), *c.failure == '\0');
     }
-}
 
-// DecodeInput takes hex text, xxd's default dump (offset, groups,
-// characters which may hold digits) or the bytes as they are; a binary
-// encoding starts with the class identifier's zero bytes.
-TEST(HexInput, FormsAreRecognised) {
+    // DecodeInput takes hex text, xxd's default dump (offset, groups,
+    // characters which may hold digits) or the bytes as they are; a binary
+    // encoding starts with the class identifier's zero bytes.
     const std::string xxd = "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
                             "00000010: 3132                                     12\r\n";
     const char* fromXxd = "00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32";
@@ -50,14 +48,14 @@ TEST(HexInput, FormsAreRecognised) {
         std::string input;
         qova::InputForm form;
         const char* hex;  // the bytes taken; null: the input as it is
-    } cases[] = {
+    } inputs[] = {
         {"00 05\n", qova::InputForm::kAuto, "00 05"},  {"00 05\n", qova::InputForm::kBinary, nullptr},
         {std::string("\0\x05\0\0\0\x1f\0\x69", 8), qova::InputForm::kAuto, nullptr},
         {"0", qova::InputForm::kAuto, nullptr},        {"", qova::InputForm::kAuto, nullptr},
         {xxd, qova::InputForm::kAuto, fromXxd},        {xxd, qova::InputForm::kHex, fromXxd},
         {xxd, qova::InputForm::kBinary, nullptr},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : inputs) {
         const Bytes input(c.input.begin(), c.input.end());
         EXPECT_EQ(qova::DecodeInput(input, c.form), c.hex != nullptr ? Hex(c.hex) : input) << c.input;
     }
@@ -106,7 +104,7 @@ TEST(UnicodeText, ConvertsBothWays) {
     EXPECT_EQ(qova::Utf16ToUtf8(lone, 2), "A\xEF\xBF\xBD");
 }
 
-TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
+TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscapedAndDecodeShowsTheWholeText) {
     const struct {
         std::string in, out;
     } rows[] = {
@@ -118,20 +116,17 @@ TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscaped) {
         {"\xff\xc3\xa9\xe2\x82", "\\xff\xc3\xa9\\xe2\\x82"},
     };
     for (const auto& row : rows) EXPECT_EQ(qova::TerminalSafe(row.in), row.out);
-}
 
-// CNetworkCLocID, LocationID set to `text`.
-Bytes Location(const std::string& text) { return Encode("CNetworkCLocID", {"LocationID=" + text}); }
-
-TEST(TerminalOutput, DecodeShowsTheWholeTextAndWritesTheSafeXml) {
-    const Bytes hidden = Location(std::string("shown\0hidden", 12));
+    // decode shows the whole text of CNetworkCLocID's LocationID and writes the safe XML.
+    const auto location = [](const std::string& text) { return Encode("CNetworkCLocID", {"LocationID=" + text}); };
+    const Bytes hidden = location(std::string("shown\0hidden", 12));
     const std::string table = qova::TerminalSafe(
         qova::DecodeObject(TestCatalog(), hidden, qova::ObjectOutput::kTable, nullptr));
     EXPECT_NE(table.find("\"shown\\u0000hidden\""), std::string::npos) << table;
 
     // The exact forms keep the bytes (the default, well-formed forms are the
     // command-line escape_text cases).
-    const Bytes hostile = Location("]]>\x1b[2J");
+    const Bytes hostile = location("]]>\x1b[2J");
     for (const qova::ObjectOutput form : {qova::ObjectOutput::kXmlExact, qova::ObjectOutput::kXmlUtf16Exact}) {
         const std::string xml = qova::DecodeObject(TestCatalog(), hostile, form, nullptr);
         EXPECT_NE(xml.find("<![CDATA[]]>\x1b[2J]]>"), std::string::npos) << xml;
