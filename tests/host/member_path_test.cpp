@@ -226,6 +226,7 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
     };
     char text[160];
     const auto message = [&text](const xqova::MemberLocation& l, std::string_view path) {
+        std::memset(text, 'x', sizeof text);  // the text must end where its length says, whatever was there
         const std::size_t length = xqova::FormatPathError(l, path, text, sizeof text);
         EXPECT_EQ(length, std::strlen(text));
         return std::string(text);

@@ -1,5 +1,7 @@
 #include "xqova/host/member_path.h"
 
+#include <algorithm>
+
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/member_accessor.h"
 #include "xqova/object/object.h"
@@ -246,14 +248,9 @@ namespace {
 // Appends to a bounded buffer and counts what the whole text needs.
 class Writer {
 public:
-    Writer(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {
-        if (capacity_ > 0) buffer_[0] = '\0';
-    }
+    Writer(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
     void Put(char c) {
-        if (length_ + 1 < capacity_) {
-            buffer_[length_] = c;
-            buffer_[length_ + 1] = '\0';
-        }
+        if (length_ + 1 < capacity_) buffer_[length_] = c;
         ++length_;
     }
     void Text(const char* s) {
@@ -283,7 +280,12 @@ public:
         } while (v != 0);
         while (n > 0) Put(digits[--n]);
     }
-    std::size_t Length() const { return length_; }
+    // Ends what was written (cut to the capacity) and gives the length of
+    // the whole text.
+    std::size_t Finish() {
+        if (capacity_ > 0) buffer_[std::min(length_, capacity_ - 1)] = '\0';
+        return length_;
+    }
 
 private:
     char* buffer_;
@@ -296,7 +298,7 @@ private:
 std::size_t FormatPathError(const MemberLocation& location, std::string_view path, char* buffer, std::size_t capacity) {
     Writer out(buffer, capacity);
     out.Text(PathErrorName(location.error));
-    if (location.error == PathError::kNone) return out.Length();
+    if (location.error == PathError::kNone) return out.Finish();
     if (location.at <= path.size()) {
         out.Text(" at offset ");
         out.Number(location.at);
@@ -314,7 +316,7 @@ std::size_t FormatPathError(const MemberLocation& location, std::string_view pat
         out.Text(" in ");
         out.Shown(className);
     }
-    return out.Length();
+    return out.Finish();
 }
 
 namespace {
