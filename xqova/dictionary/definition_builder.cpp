@@ -233,11 +233,8 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
     // The species table, by code.
     std::vector<Enumerator> sortedSpecies;
     for (const Species& s : d_.species) sortedSpecies.push_back({s.code, s.name});
-    for (std::size_t i = 1; i < sortedSpecies.size(); ++i) {
-        for (std::size_t j = i; j > 0 && sortedSpecies[j - 1].value > sortedSpecies[j].value; --j) {
-            std::swap(sortedSpecies[j - 1], sortedSpecies[j]);
-        }
-    }
+    std::stable_sort(sortedSpecies.begin(), sortedSpecies.end(),
+                     [](const Enumerator& a, const Enumerator& b) { return a.value < b.value; });
     if (!writeTable(m, sortedSpecies, place_.Class() + ", species")) return false;
     for (std::uint16_t p : order) {
         if (!d_.members[p].enumerators.empty() && !writeTable(p, d_.members[p].enumerators, place_.Member(p))) {

@@ -313,14 +313,14 @@ std::uint32_t CConDDescriptor::serialize_to_XMLbuf(char* buffer) const {
     xml.Put("]]></VALUE>\n");
     xml.Put("</MEMBER>\n");
     xml.Put("</MEMBERS>\n");
-    if (IsValidEnum(TypDescriptorTbl, 3, Descriptor) != 0) {
+    if (IsValidEnum(TypDescriptorTbl, std::size(TypDescriptorTbl), Descriptor) != 0) {
         static const char* const kNames[3] = {"DESCRIPTOR_NORMAL", "DESCRIPTOR_KEEPALIVE_TIMEOUT",
                                               "DESCRIPTOR_TRANSPORT_REMOVAL"};
         xml.Put("<ENUMERATION name=\"Descriptor\">\n");
         xml.Format("<ENUM name=\"%s\" defaultvalue=\"%d\" selected=\"yes\">\n", kNames[Descriptor],
                    static_cast<int>(Descriptor));
         xml.Format("<DESCRIPTION language=\"English\"><![CDATA[%s]]></DESCRIPTION>\n",
-                   GetMsgString(TypDescriptorTbl, 3, Descriptor));
+                   GetMsgString(TypDescriptorTbl, std::size(TypDescriptorTbl), Descriptor));
         xml.Put("</ENUM>\n");
         xml.Put("</ENUMERATION>\n");
     }
