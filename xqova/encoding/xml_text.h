@@ -55,17 +55,7 @@ inline ValueKind KindOf(std::uint8_t type) {
 // top bit for signed members (bit 31 for 4- and 8-byte ones).
 using detail::LoadLow32;
 using detail::SignExtend;
-// A floating element: a float when `single`, else a double.
-inline double ReadFloating(const unsigned char* p, bool single) {
-    if (single) {
-        float f;
-        std::memcpy(&f, p, sizeof f);
-        return f;
-    }
-    double d;
-    std::memcpy(&d, p, sizeof d);
-    return d;
-}
+using detail::ReadFloating;
 
 // Number texts, written into `out` (kNumberTextSize bytes, terminated); each
 // returns the text's length.

@@ -94,16 +94,21 @@ inline std::int32_t SignExtend(std::uint32_t low, std::uint8_t width) {
 // at every other width a definition allows (0, 1 and 3; 4 and 5 are refused).
 constexpr bool IsDoubleWidth(std::uint8_t width) { return width == 7; }
 
+// A floating value in host order, a float when `single`, else a double.
+inline double ReadFloating(const unsigned char* p, bool single) {
+    if (single) {
+        float f;
+        std::memcpy(&f, p, sizeof f);
+        return f;
+    }
+    double d;
+    std::memcpy(&d, p, sizeof d);
+    return d;
+}
+
 // The value of a float-kind scalar, widened to double.
 inline double LoadFloating(const unsigned char* value, std::uint8_t width) {
-    if (IsDoubleWidth(width)) {
-        double d;
-        std::memcpy(&d, value, sizeof d);
-        return d;
-    }
-    float f;
-    std::memcpy(&f, value, sizeof f);
-    return f;
+    return ReadFloating(value, !IsDoubleWidth(width));
 }
 
 // Stores a floating value into a cleared 8-byte value.
