@@ -124,17 +124,17 @@ TEST(NumberText, IntegersAndTimesMatchTheCLibrary) {
 
 const char* const kNames[] = {"I8",     "I16",      "I32",   "I64",       "U32",      "U64",      "F32",
                               "F64",    "Time",     "Ansi",  "Wide",      "Bits",     "I8Bits",   "AnsiFixed",
-                              "AnsiText", "WideText", "F64s", "F32List", "I16List", "U32Pair", "I64Pair", "Times"};
+                              "AnsiText", "WideText", "F64s", "F32List", "I16List", "U32Pair", "I64Pair", "Times", "Wide32"};
 const std::uint8_t kTypes[] = {0x00, 0x01, 0x03, 0x07, 0x13, 0x17, 0x23, 0x27, 0x02, 0x08, 0x09,
-                               0x39, 0x28, 0x88, 0x48, 0x49, 0xA7, 0x63, 0x41, 0x93, 0x87, 0x82};
-const std::uint16_t kCounts[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 3, 0, 0, 2, 2, 2};
+                               0x39, 0x28, 0x88, 0x48, 0x49, 0xA7, 0x63, 0x41, 0x93, 0x87, 0x82, 0x4B};
+const std::uint16_t kCounts[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 3, 0, 0, 2, 2, 2, 0};
 enum : std::uint16_t { I8, I16, I32, I64, U32, U64, F32, F64, Time, Ansi, Wide, Bits, I8Bits, AnsiFixed,
-                       AnsiText, WideText, F64s, F32List, I16List, U32Pair, I64Pair, Times };
+                       AnsiText, WideText, F64s, F32List, I16List, U32Pair, I64Pair, Times, Wide32 };
 
 CXQOVADictionary& Values() {
     static Chain chain([] {
         std::vector<xqova::build::Member> members;
-        for (int i = 0; i < 22; ++i) {
+        for (int i = 0; i <= Wide32; ++i) {
             members.push_back(M(kNames[i], kTypes[i]));
             members.back().fixedCount = kCounts[i];
         }
@@ -206,6 +206,9 @@ TEST(XmlValueText, EveryMemberKindInBothEncodings) {
         {AnsiText, SetText(AnsiText, "h\xC3\xA9"), "h\xC3\xA9", nullptr, 0},
         {AnsiText, SetText(AnsiText, "h\xE9!"), "h\xE9!", "", 0},  // ill-formed: vanishes whole
         {WideText, SetAll<unsigned short>(WideText, {'A', 'B', 0x263A, 'C'}), "AB", "AB\xE2\x98\xBA" "C", 2},
+        // 4-byte characters: 8-bit text up to one past 255, UTF-16 its low
+        // 16 bits up to an element whose low bits are 0.
+        {Wide32, SetAll<std::uint32_t>(Wide32, {'A', 0xFF, 0x100, 0x10001, 0x10000, 'C'}), "A\xFF", "A\xC3\xBF\xC4\x80\x01", 4},
         {F64s, SetAll<double>(F64s, {1, -2}),
          "+1.0000000000000000E+000;-2.0000000000000000E+000;+0.0000000000000000E+000;", nullptr, 0},
         {F32List, SetAll<float>(F32List, {1.5f}), "+1.500000000E+000;", nullptr, 0},

@@ -157,6 +157,7 @@ TEST(Json, DocumentShapeAndDocumentsTakenOrRefusedNamingThePlaceAndTheReason) {
         {B("{\"value\":1,\"physical\":1}"), "/members/StatusBits", "the member has no units or scale"},
         {N("1,\"enumerator\":\"STATUS_DATA_COMPLETE\"", "257"), "/members/Status", "257 is not one of its values (STATUS_", 0, strict},
         {N("\"value\":2}", "\"value\":10}"), "", "", 0, strict},
+        {N("0,\"enumerator\":\"METHOD_NONE\"", "1,\"enumerator\":\"METHOD_UNKNOWN\""), "", ""},
         {S("{\"value\":\"-5\"}"), "/members/Systolic/value", "is not an integer"},
         {S("{\"value\":32768}"), "/members/Systolic/value", "outside -32768 to 32767"},
         {S("{\"value\":-32769}"), "/members/Systolic/value", "outside -32768 to 32767"},

@@ -38,6 +38,9 @@
 namespace xqova {
 namespace build {
 
+// The version a class and its members start at unless they say otherwise.
+constexpr std::uint16_t kFirstVersion = 100;
+
 struct Enumerator {
     std::uint16_t value;
     std::string name;
@@ -46,7 +49,7 @@ struct Enumerator {
 struct Member {
     std::string name;
     std::uint8_t type = 0;
-    std::uint16_t minVersion = 100;
+    std::uint16_t minVersion = kFirstVersion;
     std::uint16_t maxVersion = 0xFFFF;
     std::uint32_t memberClass = 0xFFFFFFFFu;  // OBJECT members: the class held, or ANY_CLASS
     std::uint16_t fixedCount = 0;             // fixed arrays and fixed-count vectors
@@ -72,7 +75,7 @@ struct ClassDescription {
     std::uint16_t family = 0;
     std::uint8_t genus = 0;
     std::vector<Species> species;             // 1 to 255; the first forms the class identifier
-    std::uint16_t version = 100;
+    std::uint16_t version = kFirstVersion;
     std::vector<Member> members;
     std::vector<NamedEnumeration> enumerations;
     std::uint16_t attributeSize = 8;          // record size of the member attribute table

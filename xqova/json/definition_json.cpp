@@ -384,7 +384,7 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
         d.species.push_back({static_cast<std::uint8_t>(id & 0xFF), "SpSTANDARD"});
     }
     if (const Json* v = Find(j, "version")) d.version = static_cast<std::uint16_t>(Integer(*v, path + "/version", 0, 0xFFFF));
-    std::uint16_t membersFrom = 100;
+    std::uint16_t membersFrom = build::kFirstVersion;
     if (const Json* v = Find(j, "membersFrom")) {
         membersFrom = static_cast<std::uint16_t>(Integer(*v, path + "/membersFrom", 0, 0xFFFF));
     }
@@ -656,7 +656,7 @@ Json ClassJson(const ClassDescription& d, const ClassIndex& index) {
     // The members' usual first version, written once.
     std::map<std::uint16_t, std::size_t> counts;
     for (const build::Member& m : d.members) ++counts[m.minVersion];
-    std::uint16_t membersFrom = 100;
+    std::uint16_t membersFrom = build::kFirstVersion;
     std::size_t best = 0;
     for (const auto& c : counts) {
         if (c.second > best) {
@@ -664,7 +664,7 @@ Json ClassJson(const ClassDescription& d, const ClassIndex& index) {
             membersFrom = c.first;
         }
     }
-    if (membersFrom != 100) j["membersFrom"] = membersFrom;
+    if (membersFrom != build::kFirstVersion) j["membersFrom"] = membersFrom;
     Json members = Json::array();
     for (const build::Member& m : d.members) {
         Json mj = Json::object();

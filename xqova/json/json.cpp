@@ -688,6 +688,8 @@ private:
             return named | unnamed;
         }
         const long long v = Integer(*value, type, path + "/value");
+        // An enumerator names the low bits, which a signed member's negative value keeps.
+        const long long low = v & (type.Width() == 0 ? 0xFF : 0xFFFF);
         long long known = 0;
         for (const auto& pair : pairs) {
             if (HeldBit(type, pair.first)) known |= 1ll << pair.first;
@@ -699,7 +701,7 @@ private:
             if (type.IsBitmask()) {
                 agrees = (v & known) == named && (unnamed == 0 || (v & BitmaskBits(type) & ~known) == unnamed);
             } else {
-                agrees = (v & (type.Width() == 0 ? 0xFF : 0xFFFF)) == named;
+                agrees = low == named;
             }
             if (!agrees) Refuse(path, "the value " + Shown(*value) + " does not match the names given beside it");
         }
@@ -712,7 +714,7 @@ private:
                 }
             } else {
                 bool found = false;
-                for (const auto& pair : pairs) found = found || pair.first == (v & (type.Width() == 0 ? 0xFF : 0xFFFF));
+                for (const auto& pair : pairs) found = found || pair.first == low;
                 if (!found) {
                     RefuseUnnamed(path + "/value", Shown(*value) + " is not one of its values (" + list() + ")");
                 }
