@@ -127,6 +127,8 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefaultAndRefusesMalformedBlocks) {
     const Bytes counts = {1, 0, 0x11, 8, 0, 0, 100, 0, 15, 0, 21, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0};
     Bytes unterminated = BmiBlockBytes();
     std::fill(unterminated.begin() + 104, unterminated.end() - 2, 'x');
+    Bytes far = BmiBlockBytes();
+    far[62] = 1;  // Weight's value table from 0x11A, past the text's 280 bytes
     const Malformation cases[] = {
         {"checksum", {Check::kChecksum, 334, kClass, 0x00DC, 0x49DC}, 334, 0x00, false},
         {"no species", {Check::kHeader, 0, kClass, 0, 1}, 0, 0, false},
@@ -158,6 +160,9 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefaultAndRefusesMalformedBlocks) {
         {"name ending at the checksum", {Check::kNone, 0, kClass, 0, 0}, 22, 6, true, entries},
         {"string not terminated", {Check::kName, 60, 0, 0x46, 0}, 333, 'x', true, unterminated},
         {"enumeration offset outside", {Check::kEnumeration, 62, 1, 0x7F1A, 334 - 54}, 62, 0x7F, true},
+        // A table whose end field is the text's last two bytes, then one byte further.
+        {"enumeration end at the checksum", {Check::kEnumeration, 332, 1, 0, 0x118}, 63, 0x16, true, far},
+        {"enumeration offset one past the end", {Check::kEnumeration, 62, 1, 0x117, 334 - 54}, 63, 0x17, true, far},
         {"enumeration end before its table", {Check::kEnumeration, 80, 1, 0x1B, 0x1C}, 81, 0x1B, true},
         {"an empty value table", {Check::kNone, 0, kClass, 0, 0}, 81, 0x1C, true},
         {"enumeration end outside", {Check::kEnumeration, 80, 1, 0x7F24, 0x1C}, 80, 0x7F, true},

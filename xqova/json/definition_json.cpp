@@ -1,5 +1,6 @@
 #include "xqova/json/definition_json.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -656,14 +657,9 @@ Json ClassJson(const ClassDescription& d, const ClassIndex& index) {
     // The members' usual first version, written once.
     std::map<std::uint16_t, std::size_t> counts;
     for (const build::Member& m : d.members) ++counts[m.minVersion];
-    std::uint16_t membersFrom = build::kFirstVersion;
-    std::size_t best = 0;
-    for (const auto& c : counts) {
-        if (c.second > best) {
-            best = c.second;
-            membersFrom = c.first;
-        }
-    }
+    const auto usual = std::max_element(counts.begin(), counts.end(),
+                                        [](const auto& a, const auto& b) { return a.second < b.second; });
+    const std::uint16_t membersFrom = usual == counts.end() ? build::kFirstVersion : usual->first;
     if (membersFrom != build::kFirstVersion) j["membersFrom"] = membersFrom;
     Json members = Json::array();
     for (const build::Member& m : d.members) {
