@@ -142,6 +142,8 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
              Recorder& rec, bool skeleton) {
     const unsigned char* definition = view.definition;
     const char* className = DefinitionText(definition, 0xFFFF);
+    // A block without text names nothing; one with text names its class
+    // and every member, as the definition check makes sure.
     if (className == nullptr) rec.writable = false;
 
     Put(sink, "<DEFINITION class=\"");
@@ -190,8 +192,6 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
             Put(sink, " name=\"");
             PutName(sink, m.name);
             Put(sink, "\"");
-        } else {
-            rec.writable = false;
         }
         Put(sink, " minversion=\"");
         sink.Signed(m.minVersion);
