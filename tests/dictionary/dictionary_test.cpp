@@ -10,6 +10,7 @@
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/dictionary/encoding_structure.h"
+#include "xqova/dictionary/hashing.h"
 #include "xqova/dictionary/id_index.h"
 
 namespace {
@@ -207,6 +208,8 @@ TEST(IdIndex, HalfItsSlotsStayFreeAndReservedRoomNeedsNoMemory) {
         EXPECT_EQ(index.Find(c.held * 0x01010101u), nullptr);
         EXPECT_EQ(index.Find((c.held - 1) * 0x01010101u), c.held == 0 ? nullptr : &index);
     }
+    // Slots are spread by the SplitMix64 finalizer: its published first output.
+    EXPECT_EQ(xqova::Mix64(0x9E3779B97F4A7C15u), 0xE220A8397B1DCDAFu);
 }
 
 // A read of an encoding's structure takes its bytes only when all of them lie

@@ -584,7 +584,7 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
     }
     if (!ok) {
         state->ClassOf(buffer, length);
-        object.Reset(1);
+        object.Reset(true);
         return 0;
     }
     object.status_ = header.status;
@@ -992,7 +992,7 @@ std::uint32_t CXQOVAObject::Decode(const unsigned char* buffer, std::size_t leng
         state.ClassOf(buffer, length);
         report->overBudget = true;
     }
-    Reset(1);
+    Reset(true);
     return 0;
 }
 

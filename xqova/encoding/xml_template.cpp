@@ -9,6 +9,7 @@
 #include "xqova/core/memory.h"
 #include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/dictionary.h"
+#include "xqova/dictionary/hashing.h"
 
 namespace xqova {
 namespace xml {
@@ -434,11 +435,11 @@ Cache* CacheOf(const CXQOVADictionary& dictionary) {
 }
 
 std::size_t BucketOf(const ObjectView& view, std::uint16_t version, Variant variant) {
-    std::uint64_t h = reinterpret_cast<std::uintptr_t>(view.compiled) >> 4;
-    h = h * 0x9E3779B97F4A7C15ull ^ view.classId;
-    h = h * 0x9E3779B97F4A7C15ull ^ (std::uint64_t{version} << 16 | view.version);
-    h = h * 0x9E3779B97F4A7C15ull ^ static_cast<std::uint64_t>(variant);
-    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 56) % kBuckets;
+    std::uint64_t h = Mix64(reinterpret_cast<std::uintptr_t>(view.compiled));
+    h = Mix64(h ^ view.classId);
+    h = Mix64(h ^ version);
+    h = Mix64(h ^ view.version);
+    return static_cast<std::size_t>(Mix64(h ^ static_cast<std::uint64_t>(variant)) % kBuckets);
 }
 
 const Template* Find(const Template* t, const Template* end, const ObjectView& view, std::uint16_t version,

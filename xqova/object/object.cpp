@@ -475,7 +475,7 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
         }
         auto* object = static_cast<CXQOVAObject*>(target->buffer_);
         if (source->buffer_ != nullptr) return object->Copy(static_cast<const CXQOVAObject*>(source->buffer_));
-        object->Reset(1);
+        object->Reset(true);
         return 1;
     }
     if (type.IsArray()) {
@@ -506,7 +506,7 @@ std::uint8_t CXQOVAObject::Copy(const CXQOVAObject* source) {
 std::uint8_t CXQOVAObject::CopyValues(const CXQOVAObject* source) {
     if (source == this) return 1;
     if (source == nullptr || source->classId_ != classId_ || source->version_ != version_) {
-        Reset(1);
+        Reset(true);
         return 0;
     }
     // Objects of one class and version have the same members, unless one of
@@ -516,7 +516,7 @@ std::uint8_t CXQOVAObject::CopyValues(const CXQOVAObject* source) {
     for (std::uint16_t i = 0; result == 1 && i < presentCount_; ++i) {
         result = CopySlot(slots_ + i, source->slots_ + i);
     }
-    if (result == 0) Reset(1);
+    if (result == 0) Reset(true);
     current_ = sentinel_;
     return result;
 }

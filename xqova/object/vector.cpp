@@ -194,7 +194,7 @@ void CXQOVAVector::Pop() { Erase(static_cast<std::uint16_t>(size_ - 1), 1); }
 
 void CXQOVAVector::Clear() {
     if (IsFixed()) {
-        for (std::uint16_t i = 0; i < size_; ++i) elements_[i]->Reset(1);
+        for (std::uint16_t i = 0; i < size_; ++i) elements_[i]->Reset(true);
         return;
     }
     for (std::uint32_t i = size_; i > 0; --i) {

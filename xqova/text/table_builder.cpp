@@ -98,8 +98,8 @@ public:
         const std::size_t length = std::strlen(name);
         // Names come from outside: the hash starts from a seed of this pool.
         std::uint64_t state = seed_;
-        for (std::size_t i = 0; i < length; ++i) state = (state ^ static_cast<unsigned char>(name[i])) * 0x100000001B3ull;
-        const std::size_t hash = static_cast<std::size_t>(xqova::Mix64(state));
+        for (std::size_t i = 0; i < length; ++i) state = xqova::Mix64(state ^ static_cast<unsigned char>(name[i]));
+        const std::size_t hash = static_cast<std::size_t>(state);
         for (std::size_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
             const std::uint32_t held = slots_[slot];
             if (held == 0) break;
