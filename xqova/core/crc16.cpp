@@ -72,19 +72,19 @@ constexpr Skips kSkips = MakeSkips();
 // The register after `length` more bytes, eight at a time through the tables.
 std::uint16_t SliceChecksum(std::uint16_t crc, const unsigned char* data, std::size_t length) {
     const auto& t = kTables.t;
-    std::size_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-        const unsigned x = crc ^ (data[i] | (static_cast<unsigned>(data[i + 1]) << 8));
-        crc = static_cast<std::uint16_t>(t[7][x & 0xFF] ^ t[6][x >> 8] ^ t[5][data[i + 2]] ^ t[4][data[i + 3]] ^
-                                         t[3][data[i + 4]] ^ t[2][data[i + 5]] ^ t[1][data[i + 6]] ^
-                                         t[0][data[i + 7]]);
+    for (std::size_t blocks = length / 8; blocks > 0; --blocks, data += 8) {
+        const unsigned x = crc ^ (data[0] | (static_cast<unsigned>(data[1]) << 8));
+        crc = static_cast<std::uint16_t>(t[7][x & 0xFF] ^ t[6][x >> 8] ^ t[5][data[2]] ^ t[4][data[3]] ^ t[3][data[4]] ^
+                                         t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]]);
     }
-    if (i + 4 <= length) {
-        const unsigned x = crc ^ (data[i] | (static_cast<unsigned>(data[i + 1]) << 8));
-        crc = static_cast<std::uint16_t>(t[3][x & 0xFF] ^ t[2][x >> 8] ^ t[1][data[i + 2]] ^ t[0][data[i + 3]]);
-        i += 4;
+    if (length % 8 >= 4) {
+        const unsigned x = crc ^ (data[0] | (static_cast<unsigned>(data[1]) << 8));
+        crc = static_cast<std::uint16_t>(t[3][x & 0xFF] ^ t[2][x >> 8] ^ t[1][data[2]] ^ t[0][data[3]]);
+        data += 4;
     }
-    for (; i < length; ++i) crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ data[i]) & 0xFF]);
+    for (std::size_t rest = length % 4; rest > 0; --rest, ++data) {
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ *data) & 0xFF]);
+    }
     return crc;
 }
 
@@ -159,16 +159,14 @@ __attribute__((target("pclmul,sse4.1"))) std::uint16_t CarrylessChecksum(const u
         __m128i c = Load(data + 32);
         __m128i d = Load(data + 48);
         data += 64;
-        length -= 64;
         const __m128i k512 = Constants(kFold512);
-        while (length >= 64) {
+        for (std::size_t blocks = length / 64 - 1; blocks > 0; --blocks, data += 64) {
             a = _mm_xor_si128(FoldLane(a, k512), Load(data));
             b = _mm_xor_si128(FoldLane(b, k512), Load(data + 16));
             c = _mm_xor_si128(FoldLane(c, k512), Load(data + 32));
             d = _mm_xor_si128(FoldLane(d, k512), Load(data + 48));
-            data += 64;
-            length -= 64;
         }
+        length %= 64;
         x = _mm_xor_si128(_mm_xor_si128(FoldLane(a, Constants(kFold384)), FoldLane(b, Constants(kFold256))),
                           _mm_xor_si128(FoldLane(c, Constants(kFold128)), d));
     } else {
@@ -177,11 +175,8 @@ __attribute__((target("pclmul,sse4.1"))) std::uint16_t CarrylessChecksum(const u
         length -= 16;
     }
     const __m128i k128 = Constants(kFold128);
-    while (length >= 16) {
-        x = _mm_xor_si128(FoldLane(x, k128), Load(data));
-        data += 16;
-        length -= 16;
-    }
+    for (std::size_t blocks = length / 16; blocks > 0; --blocks, data += 16) x = _mm_xor_si128(FoldLane(x, k128), Load(data));
+    length %= 16;
     alignas(16) unsigned char rest[16];
     _mm_store_si128(reinterpret_cast<__m128i*>(rest), x);
     return SliceChecksum(SliceChecksum(0, rest, sizeof rest), data, length);
