@@ -22,8 +22,11 @@ void* Allocate(std::size_t size) {
     // Inside an object operation every allocation counts against its budget.
     if (!BudgetedOperation::TakeBytes(size)) return nullptr;
     void* memory = std::malloc(size == 0 ? 1 : size);
-    if (memory == nullptr) BudgetedOperation::ReturnBytes(size);
-    if (g_counting && memory != nullptr) ++g_live;
+    if (memory == nullptr) {
+        BudgetedOperation::ReturnBytes(size);
+        return nullptr;
+    }
+    if (g_counting) ++g_live;
     return memory;
 }
 

@@ -15,7 +15,7 @@ struct DecodeAccess {
     }
     static std::uint32_t DecodeBuilt(CXQOVAObject* object, const unsigned char* bytes, std::size_t length,
                                      DecodeReport* report) {
-        return object->Decode(bytes, length, 1, report, true);
+        return object->Decode(bytes, length, true, report, true);
     }
 };
 

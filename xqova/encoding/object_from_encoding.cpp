@@ -17,13 +17,13 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding
     // as its length.
     const std::size_t length = encoding == nullptr ? 0 : xqova::EncodedSize(encoding);
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {encoding, length}, 0);
-    Decode(encoding, length, 0, nullptr, true);
+    Decode(encoding, length, false, nullptr, true);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, xqova::EncodedBytes encoding) {
     const xqova::BudgetedOperation operation;
     Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, 0);
-    Decode(encoding.bytes, encoding.length, 0, nullptr, true);
+    Decode(encoding.bytes, encoding.length, false, nullptr, true);
     EndConstruction(operation);
 }
