@@ -61,7 +61,7 @@ protected:
         const QOVA_TIME times[2] = {{}, kStamp};
         holder_.SetMemberAt(4, times, 2);
         const signed char steps[2] = {5, -3};
-        std::memcpy(static_cast<void*>(holder_.GetMemberAt(5)), steps, sizeof steps);
+        holder_.SetMemberAt(5, steps, 2);
         const std::int32_t longs[2] = {0, -70000};
         std::memcpy(static_cast<void*>(holder_.GetMemberAt(6)), longs, sizeof longs);
         for (std::uint16_t p = 7, count = 0; p <= 10; ++p) {

@@ -184,7 +184,7 @@ __attribute__((target("pclmul,sse4.1"))) std::uint16_t CarrylessChecksum(const u
 
 bool CpuHasCarrylessMultiply() {
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    __get_cpuid(1, &eax, &ebx, &ecx, &edx);  // without leaf 1 the registers stay 0: no feature
     const bool sse2 = (edx >> 26) & 1u;
     const bool pclmul = (ecx >> 1) & 1u;
     const bool sse41 = (ecx >> 19) & 1u;
@@ -204,7 +204,7 @@ std::atomic<int> g_carryless{-1};
 bool CarrylessInUse() {
     int state = g_carryless.load(std::memory_order_relaxed);
     if (state < 0) {
-        state = CpuHasCarrylessMultiply() ? 1 : 0;
+        state = CpuHasCarrylessMultiply();
         g_carryless.store(state, std::memory_order_relaxed);
     }
     return state == 1;
@@ -263,7 +263,7 @@ bool checksum_paths::CarrylessAvailable() { return CpuHasCarrylessMultiply(); }
 
 bool checksum_paths::UseCarryless(bool on) {
     const bool before = CarrylessInUse();
-    g_carryless.store(on && CpuHasCarrylessMultiply() ? 1 : 0, std::memory_order_relaxed);
+    g_carryless.store(on && CpuHasCarrylessMultiply(), std::memory_order_relaxed);
     return before;
 }
 

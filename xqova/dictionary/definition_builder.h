@@ -48,16 +48,16 @@ struct Enumerator {
 
 struct Member {
     std::string name;
-    std::uint8_t type = 0;
+    std::uint8_t type{};
     std::uint16_t minVersion = kFirstVersion;
     std::uint16_t maxVersion = 0xFFFF;
     std::uint32_t memberClass = 0xFFFFFFFFu;  // OBJECT members: the class held, or ANY_CLASS
-    std::uint16_t fixedCount = 0;             // fixed arrays and fixed-count vectors
+    std::uint16_t fixedCount{};             // fixed arrays and fixed-count vectors
     std::vector<Enumerator> enumerators;      // the member's value names, in table order
     std::uint32_t alias = 0xFFFFFFFFu;
     std::uint8_t units = 0xFF;
     std::uint16_t scaleCoefficient = 1;
-    std::int8_t scaleExponent = 0;
+    std::int8_t scaleExponent{};
 };
 
 struct NamedEnumeration {
@@ -72,8 +72,8 @@ struct Species {
 
 struct ClassDescription {
     std::string name;
-    std::uint16_t family = 0;
-    std::uint8_t genus = 0;
+    std::uint16_t family{};
+    std::uint8_t genus{};
     std::vector<Species> species;             // 1 to 255; the first forms the class identifier
     std::uint16_t version = kFirstVersion;
     std::vector<Member> members;

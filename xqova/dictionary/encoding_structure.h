@@ -76,10 +76,10 @@ inline std::size_t EncodingExtent(const unsigned char* p, std::size_t available)
 struct EncodingHeader {
     std::uint32_t classId = kNoClass;
     std::size_t width = 2;
-    std::size_t total = 0;
-    std::uint16_t version = 0;
-    std::uint8_t status = 0;
-    std::uint16_t fixedSize = 0;
+    std::size_t total{};
+    std::uint16_t version{};
+    std::uint8_t status{};
+    std::uint16_t fixedSize{};
 
     // False, with nothing read, when the bytes hold no encoding extent
     // (EncodingExtent gives 0).

@@ -285,8 +285,8 @@ private:
     }
 
     Out out_;
-    std::uint32_t high_ = 0;      // a high surrogate waiting for its low one
-    std::uint32_t brackets_ = 0;  // "]" written last in a row, within a text
+    std::uint32_t high_{};      // a high surrogate waiting for its low one
+    std::uint32_t brackets_{};  // "]" written last in a row, within a text
 };
 
 template <class Sink, std::size_t N>

@@ -27,11 +27,11 @@ bool IsUnsignedKind(std::uint8_t type) { return xqova::MemberType(type).IsUnsign
 CXQOVAData_u::CXQOVAData_u()
     : value_{},
       buffer_(nullptr),
-      elements_(0),
-      size_(0),
-      type_(0),
-      position_(0),
-      attributeSize_(0),
+      elements_{},
+      size_{},
+      type_{},
+      position_{},
+      attributeSize_{},
       attributes_(nullptr),
       owner_(nullptr) {}
 

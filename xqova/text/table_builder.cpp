@@ -129,9 +129,9 @@ private:
     const char** names_ = nullptr;
     std::size_t* lengths_ = nullptr;
     std::uint32_t* slots_ = nullptr;  // index + 1 of a name, 0 for a free slot
-    std::size_t mask_ = 0;
-    std::uint32_t count_ = 0;
-    std::size_t textBytes_ = 0;
+    std::size_t mask_{};
+    std::uint32_t count_{};
+    std::size_t textBytes_{};
     std::uint64_t seed_ = xqova::HashSeed(this);
 };
 
