@@ -119,7 +119,10 @@ struct xqova_stream_reader {
 
 namespace {
 
-thread_local char lastError[512];
+// Every message of this file fits this size; the last one of each thread
+// is kept in a buffer of the same size.
+constexpr std::size_t kMessageSize = 512;
+thread_local char lastError[kMessageSize];
 
 // Every message is a text of this file or one made printable already, and
 // shorter than the buffer; a longer one would be cut.
@@ -156,7 +159,7 @@ void Printable(const char* text, char* out, std::size_t capacity) {
 xqova_status Fail(xqova_status status, const char* message) { return xqova_internal_fail(status, message); }
 xqova_status Succeed() { return xqova_internal_succeed(); }
 xqova_status NullArgument(const char* what) {
-    char message[96];
+    char message[kMessageSize];
     std::snprintf(message, sizeof message, "%s is null", what);
     return Fail(XQOVA_E_ARGUMENT, message);
 }
@@ -231,13 +234,13 @@ xqova_status Locate(xqova_object* object, const char* path, xqova::MemberLocatio
     if (*where) return XQOVA_OK;
     // The path's bytes are written printable there already (ESC as \x1B), so
     // the text goes out as it is.
-    char message[320];
+    char message[kMessageSize];
     xqova::FormatPathError(*where, path, message, sizeof message);
     return Fail(XQOVA_E_NOT_FOUND, message);
 }
 
 xqova_status WrongKind(const xqova::MemberLocation& where, const char* wanted) {
-    char message[160];
+    char message[kMessageSize];
     std::snprintf(message, sizeof message, "the member holds a %s value, not a %s one",
                   xqova::MemberKindName(where.Kind()), wanted);
     return Fail(XQOVA_E_KIND, message);
@@ -284,7 +287,7 @@ xqova_status AddTables(xqova_string_table* table, const uint8_t* bytes, uint32_t
         const bool good = language ? xqova::CheckLanguageTable(at, available, &why)
                                    : xqova::CheckLinkTable(at, available, &why);
         if (!good) {
-            char message[200];
+            char message[kMessageSize];
             std::snprintf(message, sizeof message, "%s table at offset %lu: %s at offset %lu",
                           language ? "language" : "link", static_cast<unsigned long>(offset),
                           xqova::TableCheckName(why.check), static_cast<unsigned long>(offset + why.at));
@@ -407,7 +410,7 @@ xqova_status XQOVA_CALL xqova_dictionary_add_definitions(xqova_dictionary* dicti
         while (offset < length) {
             const unsigned char* block = bytes + offset;
             xqova::DefinitionReport why;
-            char message[200];
+            char message[kMessageSize];
             if (!xqova::CheckDefinition(block, length - offset, &why)) {
                 std::snprintf(message, sizeof message, "definition at offset %lu: %s at offset %lu",
                               static_cast<unsigned long>(offset), xqova::DefinitionCheckName(why.check),
@@ -480,7 +483,7 @@ xqova_status XQOVA_CALL xqova_object_decode(xqova_dictionary* dictionary, const 
             if (why.classRead) {
                 std::snprintf(klass, sizeof klass, " (class 0x%08lX)", static_cast<unsigned long>(why.classId));
             }
-            char message[512];  // the check's name, a number, the path (under 256) and the class fit
+            char message[kMessageSize];  // the check's name, a number, the path (under 256) and the class fit
             std::snprintf(message, sizeof message, "%s at offset %lu%s%s%s", xqova::DecodeCheckName(why.check),
                           static_cast<unsigned long>(why.offset), why.path[0] != '\0' ? " in " : "", why.path, klass);
             // Offsets lie inside the input, whose length is 32-bit. A report
@@ -499,7 +502,7 @@ xqova_status XQOVA_CALL xqova_object_new(xqova_dictionary* dictionary, uint32_t 
     if (dictionary == nullptr) return NullArgument("dictionary");
     return Guarded([&] {
         if (dictionary->dictionary.GetDefinition(class_id) == nullptr) {
-            char message[80];
+            char message[kMessageSize];
             std::snprintf(message, sizeof message, "no definition of class 0x%08lX",
                           static_cast<unsigned long>(class_id));
             return Fail(XQOVA_E_NOT_FOUND, message);
@@ -710,7 +713,7 @@ xqova_status XQOVA_CALL xqova_member_set_integer(xqova_object* object, const cha
     const std::int64_t low = isSigned ? -(std::int64_t{1} << (bits - 1)) : 0;
     const std::int64_t high = isSigned ? (std::int64_t{1} << (bits - 1)) - 1 : (std::int64_t{1} << bits) - 1;
     if (value < low || value > high) {
-        char message[120];
+        char message[kMessageSize];
         std::snprintf(message, sizeof message, "%lld is outside the member's range (%lld to %lld)",
                       static_cast<long long>(value), static_cast<long long>(low), static_cast<long long>(high));
         return Fail(XQOVA_E_RANGE, message);
@@ -756,7 +759,7 @@ xqova_status XQOVA_CALL xqova_member_set_text(xqova_object* object, const char* 
     }
     const std::uint32_t room = type.IsFixedArray() ? where.member->Elements() : 0xFFFFu;
     if (room == 0 || length > room - 1) {
-        char message[96];
+        char message[kMessageSize];
         std::snprintf(message, sizeof message, "%lu characters do not fit the member's %lu",
                       static_cast<unsigned long>(length), static_cast<unsigned long>(room == 0 ? 0 : room - 1));
         return Fail(XQOVA_E_RANGE, message);
@@ -841,7 +844,7 @@ xqova_status XQOVA_CALL xqova_frame_check(const uint8_t* bytes, uint32_t length,
     xqova::FrameReport why;
     const std::uint32_t size = xqova::CheckFrame(bytes, length, &why);
     if (size == 0) {
-        char message[160];
+        char message[kMessageSize];
         std::snprintf(message, sizeof message, "%s at offset %lu", xqova::FrameCheckName(why.check),
                       static_cast<unsigned long>(why.at));
         return Refuse(reason, static_cast<int32_t>(why.check), 0, static_cast<std::uint32_t>(why.at),
@@ -863,7 +866,7 @@ xqova_status XQOVA_CALL xqova_frame_split(const uint8_t* bytes, uint32_t length,
         xqova::FrameReport why;
         const std::uint32_t size = xqova::CheckFrame(bytes + offset, length - offset, &why);
         if (size == 0) {
-            char message[160];
+            char message[kMessageSize];
             std::snprintf(message, sizeof message, "frame %lu at offset %lu: %s at offset %lu",
                           static_cast<unsigned long>(*count), static_cast<unsigned long>(offset),
                           xqova::FrameCheckName(why.check), static_cast<unsigned long>(offset + why.at));
