@@ -93,7 +93,8 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateAndReadsABlockBack) {
     d.members[2].type = 0x86;
     d.members[2].memberClass = 0x00050000u;
     d.members[2].fixedCount = 3;
-    d.enumerationTableOrder = {2, 1};
+    d.members[0].enumerators = {{1, "ON"}};
+    d.enumerationTableOrder = {2, 0, 1};
     d.enumerations = {{"ModeID", {{0, "MODEID_NONE"}, {5, "MODEID_FIVE"}}}};
     d.attributeSize = 7;
     d.xmlBaseSize = 1234;
