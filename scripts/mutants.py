@@ -2,7 +2,7 @@
 """Plants small faults in the library one at a time and reports which ones
 the test suite lets through. A developer's tool, not part of the matrix.
 
-  scripts/mutants.sh [-n COUNT] [--seed S] [--build DIR] [--only PATH_SUBSTRING] [--timeout SECONDS] [--sanitize]
+  scripts/mutants.sh [-n COUNT] [--seed S] [--build DIR] [--only PATH_SUBSTRING] [--timeout SECONDS] [--sanitize | --recheck]
   scripts/mutants.sh --plant 'xqova/core/crc16.cpp:12:0x8408:0x8409' [--plant ...]
 
 Each fault changes one token on one line of code under xqova/ (a comparison
@@ -36,6 +36,10 @@ equivalent. The build has no debug information, so only code counts.
 that reads or writes outside an allocation, leaks, or overflows a signed
 value is caught there even when no result shows it. Slower, and in a build
 directory of its own (BUILD/sanitize).
+
+--recheck plants each survivor of the run again in a sanitizer build (as
+--sanitize builds it): the matrix runs the suite that way too, so a fault
+only the sanitizers see counts as caught, and is listed apart.
 
 --plant plants the faults given (PATH:LINE:OLD:NEW, the first OLD on that
 line becomes NEW) one at a time, instead of random ones.
@@ -200,15 +204,61 @@ def object_files(build):
     return digests
 
 
+def prepare(tree, root, sanitize, timeout):
+    """Configures and builds the copy (with the sanitizers of the matrix's
+    first row when asked) and runs the unchanged suite once: the build
+    directory, the test command and its environment."""
+    build = os.path.join(root, "sanitize" if sanitize else "build")
+    launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"] if subprocess.run(
+        ["sh", "-c", "command -v ccache"], capture_output=True).returncode == 0 else []
+    env = dict(os.environ)
+    flags = []
+    if sanitize:
+        sanitizers = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+        flags = ["-DCMAKE_CXX_FLAGS=" + sanitizers, "-DCMAKE_C_FLAGS=" + sanitizers]
+        env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=1"
+        env["UBSAN_OPTIONS"] = "halt_on_error=1"
+    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+            # Optimised, assertions on; without NDEBUG the multi-gigabyte cases stay off.
+            "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DCMAKE_C_FLAGS_RELEASE=-O1",
+            "-DXQOVA_BUILD_BENCH=OFF", *flags, *launcher], None) != 0 or run(["ninja", "-C", build], None) != 0:
+        sys.exit("mutants: the unchanged tree does not build")
+    ctest = ["ctest", "--test-dir", build, "-j2", "--stop-on-failure", "-E", "large"]
+    if run(ctest, timeout, env) != 0:
+        sys.exit("mutants: the unchanged tree does not pass its tests")
+    return build, ctest, env
+
+
+def planted_run(tree, rel, number, code, changed, build, ctest, env, timeout):
+    """Plants one fault, rebuilds and runs the suite, and restores the file:
+    None when it does not compile, else the suite's result (0: it passed)."""
+    path = os.path.join(tree, rel)
+    with open(path, encoding="utf-8") as f:
+        original = f.read()
+    text = original.split("\n")
+    text[number] = changed + text[number][len(code):]
+    try:
+        with open(path, "w", encoding="utf-8") as f:
+            f.write("\n".join(text))
+        if run(["ninja", "-C", build], None) != 0:
+            return None
+        return run(ctest, timeout, env)
+    finally:
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(original)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("-n", type=int, default=60)
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--only", default="")
-    parser.add_argument("--timeout", type=int, default=600)
+    parser.add_argument("--timeout", type=int, default=240)
     parser.add_argument("--sanitize", action="store_true",
                         help="build and run with AddressSanitizer and UndefinedBehaviorSanitizer")
+    parser.add_argument("--recheck", action="store_true",
+                        help="plant the survivors again in a sanitizer build, as the matrix's first row runs the suite")
     parser.add_argument("--plant", action="append", default=[],
                         help="PATH:LINE:OLD:NEW, planted instead of random faults")
     args = parser.parse_args()
@@ -237,25 +287,7 @@ def main():
                     continue  # unchanged: keeps its time, so the build stays incremental
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copy(source, target)  # a fresh time, so that the build sees the change
-    build = os.path.join(args.build, "sanitize" if args.sanitize else "build")
-
-    launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"] if subprocess.run(
-        ["sh", "-c", "command -v ccache"], capture_output=True).returncode == 0 else []
-    env = dict(os.environ)
-    flags = []
-    if args.sanitize:
-        sanitizers = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-        flags = ["-DCMAKE_CXX_FLAGS=" + sanitizers, "-DCMAKE_C_FLAGS=" + sanitizers]
-        env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=1"
-        env["UBSAN_OPTIONS"] = "halt_on_error=1"
-    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-            # Optimised, assertions on; without NDEBUG the multi-gigabyte cases stay off.
-            "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DCMAKE_C_FLAGS_RELEASE=-O1",
-            "-DXQOVA_BUILD_BENCH=OFF", *flags, *launcher], None) != 0 or run(["ninja", "-C", build], None) != 0:
-        sys.exit("mutants: the unchanged tree does not build")
-    ctest = ["ctest", "--test-dir", build, "-j2", "--stop-on-failure", "-E", "large"]
-    if run(ctest, args.timeout, env) != 0:
-        sys.exit("mutants: the unchanged tree does not pass its tests")
+    build, ctest, env = prepare(tree, args.build, args.sanitize, args.timeout)
     unchanged = object_files(build)
 
     lines = candidate_lines(tree, args.only)
@@ -301,7 +333,7 @@ def main():
             tried += 1
             result = run(ctest, args.timeout, env)
             if result == 0:
-                survivors.append((where, LooksEquivalent(code)))
+                survivors.append((where, LooksEquivalent(code), (rel, number, code, changed)))
                 print(f"[{tried}/{args.n}] SURVIVED {where}", flush=True)
             else:
                 caught += 1
@@ -309,11 +341,25 @@ def main():
         finally:
             with open(path, "w", encoding="utf-8") as f:
                 f.write(original)
+    # The matrix runs the suite under AddressSanitizer and
+    # UndefinedBehaviorSanitizer too: a survivor that reads outside a buffer,
+    # leaks or overflows is caught there.
+    sanitized = []
+    if args.recheck and survivors and not args.sanitize:
+        print(f"rechecking {len(survivors)} survivors with the sanitizers", flush=True)
+        sbuild, sctest, senv = prepare(tree, args.build, True, args.timeout)
+        for entry in survivors:
+            result = planted_run(tree, *entry[2], sbuild, sctest, senv, args.timeout)
+            print(f"  {'caught  ' if result not in (0, None) else 'survived'} {entry[0]}", flush=True)
+            if result not in (0, None):
+                sanitized.append(entry)
+        survivors = [entry for entry in survivors if entry not in sanitized]
+        caught += len(sanitized)
     print("\nsurvivors:")
-    for where, equivalent in survivors:
+    for where, equivalent, _ in survivors:
         if not equivalent:
             print("  " + where)
-    alike = [where for where, equivalent in survivors if equivalent]
+    alike = [where for where, equivalent, _ in survivors if equivalent]
     if alike:
         print("survivors that change an initialisation (possibly equivalent):")
         for where in alike:
@@ -321,6 +367,10 @@ def main():
     if same_code:
         print(f"equivalent (the same machine code, drawn again and not counted): {len(same_code)}")
         for where in same_code:
+            print("  " + where)
+    if sanitized:
+        print(f"caught by the sanitizer build alone: {len(sanitized)}")
+        for where, _, _ in sanitized:
             print("  " + where)
     if planted:
         tried -= len(same_code)
