@@ -32,10 +32,12 @@ reads). It is drawn again and not counted, and listed at the end as
 equivalent. The build has no debug information, so only code counts.
 
 --sanitize builds and runs the suite as the matrix's sanitizer row does
-(AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked): a fault
-that reads or writes outside an allocation, leaks, or overflows a signed
-value is caught there even when no result shows it. Slower, and in a build
-directory of its own (BUILD/sanitize).
+(a Debug build with AddressSanitizer and UndefinedBehaviorSanitizer, leaks
+checked): a fault that reads or writes outside an allocation or a stack
+buffer, leaks, or overflows a signed value is caught there even when no
+result shows it. Slower, and in a build directory of its own
+(BUILD/sanitize); every fault changes its machine code (it has debug
+information), so none is set aside as equivalent.
 
 --recheck plants each survivor of the run again in a sanitizer build (as
 --sanitize builds it): the matrix runs the suite that way too, so a fault
@@ -217,10 +219,13 @@ def prepare(tree, root, sanitize, timeout):
         sanitizers = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
         flags = ["-DCMAKE_CXX_FLAGS=" + sanitizers, "-DCMAKE_C_FLAGS=" + sanitizers]
         env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=1"
-        env["UBSAN_OPTIONS"] = "halt_on_error=1"
-    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-            # Optimised, assertions on; without NDEBUG the multi-gigabyte cases stay off.
-            "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DCMAKE_C_FLAGS_RELEASE=-O1",
+        env["UBSAN_OPTIONS"] = "halt_on_error=1:print_stacktrace=1"
+    # The quick build is optimised with assertions on (without NDEBUG the
+    # multi-gigabyte cases stay off); the sanitizer build is the asan row's
+    # Debug build, where no buffer is optimised away.
+    kind = ["-DCMAKE_BUILD_TYPE=Debug"] if sanitize else [
+        "-DCMAKE_BUILD_TYPE=Release", "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DCMAKE_C_FLAGS_RELEASE=-O1"]
+    if run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", *kind,
             "-DXQOVA_BUILD_BENCH=OFF", *flags, *launcher], None) != 0 or run(["ninja", "-C", build], None) != 0:
         sys.exit("mutants: the unchanged tree does not build")
     ctest = ["ctest", "--test-dir", build, "-j2", "--stop-on-failure", "-E", "large"]

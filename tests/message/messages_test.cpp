@@ -386,9 +386,10 @@ TEST(MessageXml, ValuesInTheText) {
     EXPECT_EQ(std.size_XML(), 567u + 5 + 5);
     EXPECT_EQ(rendezvous.size_XML(), 548u);
     EXPECT_EQ(CConDExtLst().size_XML(), 270u);  // no frames
-    // The safe form splits "]]>" only where the text makes one, and shows
-    // control characters and bytes that are not UTF-8 as U+FFFD.
-    for (const auto& text : {std::make_pair("]>", "<VALUE><![CDATA[]>]]></VALUE>\n"),
+    // The safe form splits "]]>" only where the text makes one, keeps a
+    // 4-byte character, and shows control characters and bytes that are not
+    // UTF-8 as U+FFFD.
+    for (const auto& text : {std::make_pair("]>\xF0\x9F\x98\x80", "<VALUE><![CDATA[]>\xF0\x9F\x98\x80]]></VALUE>\n"),
                              std::make_pair("a]]></VALUE>\x1b\xff",
                                             "<![CDATA[a]]]]><![CDATA[></VALUE>\xEF\xBF\xBD\xEF\xBF\xBD]]>")}) {
         CConDStd bracket;
