@@ -80,11 +80,4 @@ bool BudgetedOperation::TakeBytes(std::size_t bytes) {
     return true;
 }
 
-void BudgetedOperation::ReturnBytes(std::size_t bytes) {
-    ThreadBudget& b = t_budget;
-    if (b.open == 0) return;
-    if (b.bytesLeft != UINT64_MAX) b.bytesLeft += bytes;
-    b.bytesTaken -= bytes;
-}
-
 }  // namespace xqova

@@ -31,8 +31,6 @@ public:
     // Takes `bytes` for an allocation (xqova::Allocate calls it); false when
     // they are not left, and then the budget counts as exhausted.
     static bool TakeBytes(std::size_t bytes);
-    // Gives back bytes of an allocation that was charged but failed.
-    static void ReturnBytes(std::size_t bytes);
 
 private:
     bool outermost_;

@@ -19,11 +19,12 @@ void* Allocate(std::size_t size) {
         return nullptr;
     }
     if (g_allocationsBeforeFailure > 0) --g_allocationsBeforeFailure;
-    // Inside an object operation every allocation counts against its budget.
-    if (!BudgetedOperation::TakeBytes(size)) return nullptr;
     void* memory = std::malloc(size == 0 ? 1 : size);
-    if (memory == nullptr) {
-        BudgetedOperation::ReturnBytes(size);
+    if (memory == nullptr) return nullptr;
+    // Inside an object operation every allocation counts against its budget:
+    // taken once the memory is there, so a failed one takes nothing.
+    if (!BudgetedOperation::TakeBytes(size)) {
+        std::free(memory);
         return nullptr;
     }
     if (g_counting) ++g_live;
