@@ -208,11 +208,7 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
     if (buffer_ == nullptr) {
         buffer_ = owner_->TakeSpare(bytes);
         if (buffer_ == nullptr) buffer_ = xqova::Allocate(bytes);
-        if (buffer_ == nullptr) {
-            size_ = 0;
-            elements_ = 0;
-            return 0;
-        }
+        if (buffer_ == nullptr) return 0;  // a member without a buffer has no size nor elements already
         size_ = static_cast<std::uint16_t>(bytes);
     }
     elements_ = static_cast<std::uint16_t>(n);

@@ -488,7 +488,8 @@ std::uint8_t CXQOVAObject::CopySlot(CXQOVAData_u* target, const CXQOVAData_u* so
         }
         std::uint16_t count = source->elements_;
         if (text && count != 0) --count;
-        const void* data = (count == 0 && !text) ? nullptr : source->buffer_;
+        // An empty array is set from nothing; a text of its terminator alone is the empty text.
+        const void* data = source->elements_ == 0 ? nullptr : source->buffer_;
         return target->SetData(data, type.WidthCodePlusOne(), count, type.IsFloat() ? 1 : 0);
     }
     std::memcpy(target->value_, source->value_, sizeof target->value_);
