@@ -228,6 +228,7 @@ static void test_record(xqova_dictionary* d) {
             {"NIBPData.MAP", -32768, XQOVA_OK},       {"NIBPData.MAP", -32769, XQOVA_E_RANGE},
             {"NIBPData.HR", 65535, XQOVA_OK},         {"NIBPData.HR", -1, XQOVA_E_RANGE},
             {"NIBPData.Mode", 255, XQOVA_OK},         {"NIBPData.Mode", 256, XQOVA_E_RANGE},
+            {"WeightData.Weight", 4294967295, XQOVA_OK}, {"WeightData.Weight", 4294967296, XQOVA_E_RANGE},
             {"Patient.Identifier", 1, XQOVA_E_KIND},  {"NIBPData", 1, XQOVA_E_KIND},
             {"NIBPData.Nothing", 1, XQOVA_E_NOT_FOUND}};
         for (i = 0; i < sizeof rows / sizeof rows[0]; ++i)

@@ -236,7 +236,7 @@ CXQOVAObject* ObjectAt(const MemberLocation& location) {
             return *location.member;
         case MemberKind::kVector: {
             const CXQOVAVector* vector = *location.member;
-            return vector != nullptr && location.element != kNoElement ? vector->At(location.element) : nullptr;
+            return vector != nullptr ? vector->At(location.element) : nullptr;  // kNoElement is past every end
         }
         default:
             return nullptr;

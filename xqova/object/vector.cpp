@@ -153,11 +153,11 @@ CXQOVAObject* CXQOVAVector::Insert(std::uint32_t classId, std::uint16_t version,
 
 // A null source or definition names no class: the insertion refuses it.
 CXQOVAObject* CXQOVAVector::Insert(const CXQOVAObject* source, std::uint16_t pos) {
-    return Insert(pos, source, nullptr, xqova::kNoClass, 0xFFFF);
+    return Insert(pos, source, nullptr, xqova::kNoClass, xqova::kCurrentVersion);
 }
 
 CXQOVAObject* CXQOVAVector::Insert(const void* definition, std::uint16_t pos) {
-    return Insert(pos, nullptr, definition, xqova::kNoClass, 0xFFFF);
+    return Insert(pos, nullptr, definition, xqova::kNoClass, xqova::kCurrentVersion);
 }
 
 CXQOVAObject* CXQOVAVector::Insert(const void* definition, std::uint16_t version, std::uint16_t pos) {
