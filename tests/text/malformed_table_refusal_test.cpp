@@ -140,7 +140,10 @@ TEST(BulkAdd, CountsTablesUntilTheWalkStops) {
         std::uint16_t result;
         std::uint8_t held;  // languages 1 to `held` are stored
     };
+    Bytes many;  // the count stops one short of 0xFFFF, which says "every table"
+    for (int k = 0; k < 0xFFFF; ++k) many.insert(many.end(), a.begin(), a.end());
     const Case cases[] = {
+        {"65,535 tables and three stray bytes", test_mutations::Cat({many, Bytes(3, 0)}), 0xFFFE, 1},
         {"three clean tables", test_mutations::Cat({a, b, c}), 0xFFFF, 3},
         {"damaged second", test_mutations::Cat({a, Apply(b, {"", -1, 1, 1, false, 0}), c}), 1, 1},
         {"damaged first", test_mutations::Cat({Apply(a, {"", -1, 1, 1, false, 0}), b}), 0, 0},
