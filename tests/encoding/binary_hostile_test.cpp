@@ -173,7 +173,7 @@ TEST(BinaryHostile, EveryVariantIsRefusedOrDecodesStably) {
                       std::make_tuple(0, 0, k < 4 ? xqova::kNoClass : s.classId));
             xqova::DecodeReport report;
             EXPECT_FALSE(xqova::DecodeObject(s.dictionary, prefix.data(), prefix.size(), &report)) << "prefix " << k;
-            EXPECT_TRUE(k >= 4 || (report.check == xqova::DecodeCheck::kHeader && report.found == k &&
+            EXPECT_TRUE(k >= 4 || (report.check == xqova::DecodeCheck::kHeader && report.found == k && report.expected == 4 &&
                                    report.outerClassId == xqova::kNoClass)) << "prefix " << k;
         });
         EXPECT_TRUE(xqova::DecodeObject(s.dictionary, s.bytes.data(), s.bytes.size(), nullptr));
