@@ -176,7 +176,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
     for (int i = 0; i < 10; ++i) {
         ring += (i ? ", " : "") + std::string(R"({"name": "C)") + std::to_string(i) + R"(", "family": )" +
                 std::to_string(i + 1) + R"(, "genus": 0, "members": [{"name": "m", "type": "object C)" +
-                std::to_string((i + 1) % 10) + R"([2]"}]})";
+                std::to_string(i == 9 ? 1 : i + 1) + R"([2]"}]})";  // C0 leads into the ring
     }
     ring += "]}";
     // Values or members of long names.
@@ -215,7 +215,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {R"({"name": "C", "identifier": "0x00180000", "members": [{"name": "R", "type": "object CSESDZentoRec"}]})", "",
          "cycle: C.R -> CSESDZentoRec.DeviceInfo -> C"},
         {ring, "/classes/0",
-         "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C0"},
+         "cycle: C0.m -> C1.m -> C2.m -> C3.m -> ... (2 more) -> C6.m -> C7.m -> C8.m -> C9.m -> C1"},
         {R"({"classes": {}})", "/classes", "a list of classes"},
         {MemberA(R"("units": -1)"), "/members/0/units", "-1 is outside 0 to 255"},
         {R"({"classes": [{"name": "CA", "family": 1, "genus": 0}, {"name": "CA", "family": 2, "genus": 0},
