@@ -46,8 +46,9 @@ only the sanitizers see counts as caught, and is listed apart.
 --plant plants the faults given (PATH:LINE:OLD:NEW, the first OLD on that
 line becomes NEW) one at a time, instead of random ones.
 """
-import hashlib
 import argparse
+import contextlib
+import hashlib
 import os
 import random
 import re
@@ -234,9 +235,9 @@ def prepare(tree, root, sanitize, timeout):
     return build, ctest, env
 
 
-def planted_run(tree, rel, number, code, changed, build, ctest, env, timeout):
-    """Plants one fault, rebuilds and runs the suite, and restores the file:
-    None when it does not compile, else the suite's result (0: it passed)."""
+@contextlib.contextmanager
+def changed_line(tree, rel, number, code, changed):
+    """The copy's file with one line changed, restored on leaving."""
     path = os.path.join(tree, rel)
     with open(path, encoding="utf-8") as f:
         original = f.read()
@@ -245,12 +246,19 @@ def planted_run(tree, rel, number, code, changed, build, ctest, env, timeout):
     try:
         with open(path, "w", encoding="utf-8") as f:
             f.write("\n".join(text))
-        if run(["ninja", "-C", build], None) != 0:
-            return None
-        return run(ctest, timeout, env)
+        yield
     finally:
         with open(path, "w", encoding="utf-8") as f:
             f.write(original)
+
+
+def planted_run(tree, fault, build, ctest, env, timeout):
+    """Plants one fault, rebuilds and runs the suite, and restores the file:
+    None when it does not compile, else the suite's result (0: it passed)."""
+    with changed_line(tree, *fault):
+        if run(["ninja", "-C", build], None) != 0:
+            return None
+        return run(ctest, timeout, env)
 
 
 def main():
@@ -316,14 +324,7 @@ def main():
             changed = mutate(code, rng)
         if changed is None or changed == code:
             continue
-        path = os.path.join(tree, rel)
-        with open(path, encoding="utf-8") as f:
-            original = f.read()
-        text = original.split("\n")
-        text[number] = changed + text[number][len(code):]
-        try:
-            with open(path, "w", encoding="utf-8") as f:
-                f.write("\n".join(text))
+        with changed_line(tree, rel, number, code, changed):
             if run(["ninja", "-C", build], None) != 0:
                 if planted:
                     sys.exit(f"mutants: {rel}:{number + 1} does not compile when changed")
@@ -343,9 +344,6 @@ def main():
             else:
                 caught += 1
                 print(f"[{tried}/{args.n}] caught   {where}", flush=True)
-        finally:
-            with open(path, "w", encoding="utf-8") as f:
-                f.write(original)
     # The matrix runs the suite under AddressSanitizer and
     # UndefinedBehaviorSanitizer too: a survivor that reads outside a buffer,
     # leaks or overflows is caught there.
@@ -354,7 +352,7 @@ def main():
         print(f"rechecking {len(survivors)} survivors with the sanitizers", flush=True)
         sbuild, sctest, senv = prepare(tree, args.build, True, args.timeout)
         for entry in survivors:
-            result = planted_run(tree, *entry[2], sbuild, sctest, senv, args.timeout)
+            result = planted_run(tree, entry[2], sbuild, sctest, senv, args.timeout)
             print(f"  {'caught  ' if result not in (0, None) else 'survived'} {entry[0]}", flush=True)
             if result not in (0, None):
                 sanitized.append(entry)

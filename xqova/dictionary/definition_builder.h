@@ -52,7 +52,7 @@ struct Member {
     std::uint16_t minVersion = kFirstVersion;
     std::uint16_t maxVersion = 0xFFFF;
     std::uint32_t memberClass = 0xFFFFFFFFu;  // OBJECT members: the class held, or ANY_CLASS
-    std::uint16_t fixedCount{};             // fixed arrays and fixed-count vectors
+    std::uint16_t fixedCount{};               // fixed arrays and fixed-count vectors
     std::vector<Enumerator> enumerators;      // the member's value names, in table order
     std::uint32_t alias = 0xFFFFFFFFu;
     std::uint8_t units = 0xFF;

@@ -62,9 +62,9 @@ struct MemberLocation {
     std::uint16_t id = 0xFFFF;        // identifier in `object`
     std::uint16_t element = kNoElement;  // index given after the last name, else kNoElement
     PathError error = PathError::kNone;
-    std::size_t at{};               // offset in the path of the segment at fault
-    std::size_t length{};           // its length
-    std::uint32_t elements{};       // the element count an index was out of range of
+    std::size_t at{};                 // offset in the path of the segment at fault
+    std::size_t length{};             // its length
+    std::uint32_t elements{};         // the element count an index was out of range of
 
     explicit operator bool() const { return member != nullptr; }
     // The member's kind; kNoMember on failure.
