@@ -217,7 +217,7 @@ def prepare(tree, root, sanitize, timeout):
     env = dict(os.environ)
     flags = []
     if sanitize:
-        sanitizers = "-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+        sanitizers = "-fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer -D_GLIBCXX_ASSERTIONS"
         flags = ["-DCMAKE_CXX_FLAGS=" + sanitizers, "-DCMAKE_C_FLAGS=" + sanitizers]
         env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=1"
         env["UBSAN_OPTIONS"] = "halt_on_error=1:print_stacktrace=1"
