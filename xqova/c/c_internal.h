@@ -13,6 +13,7 @@
 #include <new>
 
 #include "xqova/c/xqova_c.h"
+#include "xqova/core/types.h"
 
 class CXQOVADictionary;
 class CXQOVAObject;
@@ -54,7 +55,7 @@ xqova_status Guarded(Body body) {
 }
 
 // A reason's class when no class was read.
-constexpr std::uint32_t kNoClass = 0xFFFFFFFFu;
+using xqova::kNoClass;
 
 // Empties a reason (null allowed): no check, no class, no texts.
 inline void ClearReason(xqova_reason* reason) {

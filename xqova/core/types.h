@@ -33,6 +33,7 @@ enum XMLEncoding_e {
 // Special values used across the library.
 namespace xqova {
 constexpr std::uint32_t kNoClass = 0xFFFFFFFFu;       // no class / ANY_CLASS
+constexpr std::uint32_t kNoAlias = 0xFFFFFFFFu;       // a member without an alias
 constexpr std::uint16_t kCurrentVersion = 0xFFFFu;    // "own version" / no upper limit
 constexpr std::uint16_t kAllTaken = 0xFFFFu;          // bulk add consumed the whole buffer
 }  // namespace xqova

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "xqova/core/crc16.h"
+#include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/member_type.h"
 
@@ -14,7 +15,6 @@ namespace build {
 
 namespace {
 
-constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
 constexpr std::uint64_t kMax16 = 0xFFFF;
 
 void PutU16(std::vector<unsigned char>& out, std::size_t at, std::uint64_t v) {
@@ -311,7 +311,7 @@ std::size_t DocumentLength(const ClassDescription& d, const ClassNames& names, u
         doc += "\"";
         if (type.IsObject()) {
             doc += " class=\"";
-            Append(doc, m.memberClass == kAnyClass ? std::string("ANY_CLASS") : names(m.memberClass));
+            Append(doc, m.memberClass == kNoClass ? std::string("ANY_CLASS") : names(m.memberClass));
             doc += "\"";
         }
         if (type.IsArray()) {
@@ -323,7 +323,7 @@ std::size_t DocumentLength(const ClassDescription& d, const ClassNames& names, u
         doc += " minversion=\"" + std::to_string(m.minVersion) + "\" maxversion=\"";
         doc += m.maxVersion == 0xFFFF ? std::string("CURRENT_VERSION") : std::to_string(m.maxVersion);
         doc += "\"";
-        if (m.alias != kAnyClass) doc += " alias=\"" + std::to_string(static_cast<std::int32_t>(m.alias)) + "\"";
+        if (m.alias != kNoAlias) doc += " alias=\"" + std::to_string(static_cast<std::int32_t>(m.alias)) + "\"";
         if (m.units != 0xFF) doc += " units=\"" + std::to_string(m.units) + "\"";
         if (m.scaleCoefficient != 1 || m.scaleExponent != 0) {
             doc += " scalecoefficient=\"" + std::to_string(m.scaleCoefficient) + "\" scaleexponent=\"" +

@@ -7,6 +7,7 @@
 
 #include "xqova/core/class_id.h"
 #include "xqova/core/memory.h"
+#include "xqova/core/types.h"
 #include "xqova/dictionary/compiled_definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/dictionary/hashing.h"
@@ -203,7 +204,7 @@ void Compose(const ObjectView& view, const CompiledDefinition& def, std::uint16_
             sink.Signed(m.maxVersion);
         }
         Put(sink, "\"");
-        if (m.alias != 0xFFFFFFFFu) {
+        if (m.alias != kNoAlias) {
             Put(sink, " alias=\"");
             sink.Signed(static_cast<std::int32_t>(m.alias));
             Put(sink, "\"");

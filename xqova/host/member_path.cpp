@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/object/member_accessor.h"
 #include "xqova/object/object.h"
@@ -219,7 +220,7 @@ MemberLocation FindMemberByAlias(CXQOVAObject* object, std::uint32_t alias) {
     MemberLocation location;
     location.object = object;
     if (object == nullptr) return Failure(location, PathError::kNoObject, 0, 0);
-    if (alias != 0xFFFFFFFFu &&
+    if (alias != kNoAlias &&
         SearchChain(
             object,
             [alias](const void* definition, std::uint16_t p) { return DefinitionMemberAlias(definition, p) == alias; },

@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "xqova/core/types.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/dictionary/member_type.h"
@@ -24,7 +25,6 @@ using Json = nlohmann::ordered_json;
 using build::ClassDescription;
 using build::Enumerator;
 
-constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
 constexpr std::size_t kMaxInputBytes = std::size_t{16} << 20;
 constexpr std::size_t kMaxDepth = 16;
 
@@ -127,7 +127,7 @@ public:
     // How a member's class is written: its name when the name reads back as
     // the same identifier, else the identifier in hex.
     std::string Reference(std::uint32_t id) const {
-        if (id == kAnyClass) return "ANY_CLASS";
+        if (id == kNoClass) return "ANY_CLASS";
         const std::string name = DocumentName(id);
         std::uint32_t back = 0;
         if (!name.empty() && name != "ANY_CLASS" && name.find_first_of(" []") == std::string::npos &&
@@ -354,7 +354,7 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
             Refuse(path + "/identifier", "\"" + text + "\" is not an identifier in hex like \"0x00050000\"");
         }
         id = static_cast<std::uint32_t>(std::stoul(text.substr(2), nullptr, 16));
-        if (id == kAnyClass) Refuse(path + "/identifier", "0xFFFFFFFF stands for any class");
+        if (id == kNoClass) Refuse(path + "/identifier", "0xFFFFFFFF stands for any class");
     } else if (family == nullptr || genus == nullptr) {
         Refuse(path, "a class has an \"identifier\", or a \"family\" and a \"genus\"");
     }
@@ -472,7 +472,7 @@ PendingClass ClassHead(const Json& j, const std::string& path) {
 // the inherited part and vectors of a fixed count. A member of any other
 // type names no class (0xFFFFFFFF, as ANY_CLASS does), and holds none.
 bool AlwaysHeld(std::uint8_t byte, std::uint32_t memberClass, std::uint16_t fixedCount) {
-    if (memberClass == kAnyClass) return false;
+    if (memberClass == kNoClass) return false;
     const MemberType type(byte);
     return type.IsSingleObject() || (type.IsFixedArray() && fixedCount > 0);
 }
@@ -564,7 +564,7 @@ std::vector<ClassDescription> Compile(const Json& document, const CXQOVADictiona
             const std::string& written = pending[i].memberClasses[p];
             if (written.empty()) continue;
             const std::string at = pending[i].path + "/members/" + std::to_string(p) + "/type";
-            std::uint32_t id = kAnyClass;
+            std::uint32_t id = kNoClass;
             if (written == "ANY_CLASS") {
                 if (MemberType(pending[i].d.members[p].type).IsInherit()) Refuse(at, "an inherit member names its base class");
             } else if (written.size() == 10 && written.compare(0, 2, "0x") == 0 &&
@@ -669,7 +669,7 @@ Json ClassJson(const ClassDescription& d, const ClassIndex& index) {
         if (m.minVersion != membersFrom) mj["from"] = m.minVersion;
         if (m.maxVersion != 0xFFFF) mj["until"] = m.maxVersion;
         if (!m.enumerators.empty()) mj["values"] = EnumeratorsJson(m.enumerators);
-        if (m.alias != 0xFFFFFFFFu) mj["alias"] = m.alias;
+        if (m.alias != kNoAlias) mj["alias"] = m.alias;
         if (m.units != 0xFF) mj["units"] = m.units;
         if (m.scaleCoefficient != 1) mj["scaleCoefficient"] = m.scaleCoefficient;
         if (m.scaleExponent != 0) mj["scaleExponent"] = m.scaleExponent;

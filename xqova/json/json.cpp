@@ -17,6 +17,7 @@
 #include <nlohmann/json.hpp>
 
 #include "xqova/core/class_id.h"
+#include "xqova/core/types.h"
 #include "xqova/core/xml_chars.h"
 #include "xqova/dictionary/definition.h"
 #include "xqova/dictionary/dictionary.h"
@@ -30,8 +31,6 @@ namespace xqova {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr std::uint32_t kAnyClass = 0xFFFFFFFFu;
 
 // One member of an object's definitions, base chain first, without the
 // member that holds the base part.
@@ -117,7 +116,7 @@ std::string TypeText(const MemberRecord& record, CXQOVAObject* nested) {
         if (type.IsUnbounded()) text += " UNBOUNDED";
         if (type.IsFixedArray()) text += "[" + std::to_string(record.fixedCount) + "]";
         std::string name = nested == nullptr ? std::string() : ClassName(nested->GetDefinition());
-        if (name.empty()) name = record.memberClass == kAnyClass ? std::string("ANY_CLASS") : HexId(record.memberClass);
+        if (name.empty()) name = record.memberClass == kNoClass ? std::string("ANY_CLASS") : HexId(record.memberClass);
         return text + " of " + name;
     }
     if (type.IsFixedArray()) text += "[" + std::to_string(record.fixedCount) + "]";
@@ -984,7 +983,7 @@ private:
             const Json& document = (*value)[i];
             const std::string at = path + "/" + std::to_string(i);
             const auto [classId, version] = Identity(document, at);
-            if (m.record.memberClass != kAnyClass && classId != m.record.memberClass) {
+            if (m.record.memberClass != kNoClass && classId != m.record.memberClass) {
                 Refuse(at + "/classId", "the vector holds class " + HexId(m.record.memberClass) + " only");
             }
             CXQOVAObject* element = nullptr;
