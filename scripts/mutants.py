@@ -20,7 +20,9 @@ definition blocks, marked "Do not edit") are not mutated: they are a generator's
 
 A local variable's initial value that the next statement naming the variable
 assigns anew cannot be observed, nor the size of an array given with its
-elements; such lines are not mutated. Survivors that
+elements; such lines are not mutated. The size of any other array being
+declared is only made smaller: one element more is room nothing reads, not
+a fault. Survivors that
 change an initialisation all the same (a member initialiser, a local given
 to a function by address) are listed apart as possibly equivalent, with the
 share caught among the rest beside the plain share.
@@ -153,24 +155,41 @@ def LooksEquivalent(code):
     return INITIALISATION.match(code) is not None
 
 
+# An array being declared, and its sizes in brackets (`char text[40];`,
+# `std::uint16_t t[8][256];`, `char digits[kSize + 1] = {};`).
+DECLARED = re.compile(r"\b(?!return\b|delete\b|else\b|case\b)[\w:]+\s+\**\w+((?:\[[^\[\]]+\])+)\s*(?:;|=|\{)")
+
+
 def mutate(code, rng):
     # Text inside string and character literals is left alone.
     quoted = [(m.start(), m.end()) for m in re.finditer(r'"(?:\\.|[^"\\])*"|\'(?:\\.|[^\'\\])*\'', code)]
+    # A declared array is only made smaller: one more element is room that
+    # nothing reads, not a fault; one fewer is the overrun worth catching.
+    dimensions = [(m.start(1) + d.start(), m.start(1) + d.end()) for m in DECLARED.finditer(code)
+                  for d in re.finditer(r"\[[^\[\]]+\]", m.group(1))]
     options = []
     for pattern, replacement in MUTATIONS:
         for m in re.finditer(pattern, code):
-            if not any(a <= m.start() < b for a, b in quoted):
-                options.append((m, replacement))
+            if any(a <= m.start() < b for a, b in quoted):
+                continue
+            if any(a <= m.start() < b for a, b in dimensions) and replacement not in (None, "hex", "- 2"):
+                continue
+            options.append((m, replacement))
     if not options:
         return None
     m, replacement = rng.choice(options)
+    smaller = any(a <= m.start() < b for a, b in dimensions)
     if replacement is None:
         value = int(m.group(1))
-        replacement = str(value + 1 if value == 0 or rng.random() < 0.5 else value - 1)
+        if smaller and value == 0:
+            return None
+        replacement = str(value + 1 if not smaller and (value == 0 or rng.random() < 0.5) else value - 1)
     elif replacement == "hex":
         digits = m.group(1)
         value = int(digits, 16)
-        value = value + 1 if value == 0 or rng.random() < 0.5 else value - 1
+        if smaller and value == 0:
+            return None
+        value = value + 1 if not smaller and (value == 0 or rng.random() < 0.5) else value - 1
         replacement = "0x" + format(value, "0%d%s" % (len(digits), "X" if digits.upper() == digits else "x"))
     return code[:m.start()] + replacement + code[m.end():]
 
