@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "support/objects.h"
 #include "xqova/dictionary/dictionary.h"
@@ -245,8 +246,9 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
     EXPECT_EQ(missing.object, Reading());
     EXPECT_EQ(message(missing, "Re"), "no member of that name in CReading");  // an offset past the path given is left out
     const std::size_t full = cases[11].text.size();
-    EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, text, 8), full);  // cut to fit, terminated
-    EXPECT_STREQ(text, "no memb");
+    std::vector<char> cut(8);  // a block of exactly the capacity
+    EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, cut.data(), cut.size()), full);  // cut to fit, terminated
+    EXPECT_STREQ(cut.data(), "no memb");
     EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, text, 1), full);  // room for the terminator alone
     EXPECT_STREQ(text, "");
     EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, nullptr, 0), full);  // the length alone

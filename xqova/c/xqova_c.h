@@ -101,7 +101,7 @@ enum {
     XQOVA_DECODE_TOO_SMALL = 3,      /* stated length below the smallest encoding */
     XQOVA_DECODE_CHECKSUM = 4,       /* checksum mismatch */
     XQOVA_DECODE_UNKNOWN_CLASS = 5,  /* no definition serves the class */
-    XQOVA_DECODE_NEWER_VERSION = 6,  /* newer than the dictionary's definition */
+    XQOVA_DECODE_NEWER_VERSION = 6,  /* newer than the object reads */
     XQOVA_DECODE_FIXED_SECTION = 7,  /* fixed section of the wrong size */
     XQOVA_DECODE_MEMBER_DATA = 8,    /* member data running past the encoding */
     XQOVA_DECODE_NESTED_SIZE = 9,    /* nested size disagrees with the nested encoding */

@@ -230,12 +230,12 @@ bool g_enforceNestedChecksums = false;  // fuzzing builds only
 
 void fuzzing::EnforceNestedChecksums(bool on) { g_enforceNestedChecksums = on; }
 
-bool NestedChecksumHolds(const unsigned char* data, std::uint32_t length) {
 #if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)
-    if (g_enforceNestedChecksums) return CalculateCRC(data, length) == ReadInt16(data + length);
-#endif
+bool ChecksumHolds(const unsigned char* data, std::uint32_t length, bool nested) {
+    if (nested && g_enforceNestedChecksums) return CalculateCRC(data, length) == ReadInt16(data + length);
     return ChecksumHolds(data, length);
 }
+#endif
 
 bool ChecksumHolds(const unsigned char* data, std::uint32_t length) {
 #if defined(XQOVA_FUZZ_SKIP_CHECKSUMS)

@@ -530,8 +530,7 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
         // The construction that built this object from these very bytes has
         // checked their checksum already.
         const bool checked = state->afterBuild && object.checkedEncoding_ == buffer;
-        ok = checked || (object.depth_ != 0 ? xqova::NestedChecksumHolds(buffer, covered)
-                                            : xqova::ChecksumHolds(buffer, covered));
+        ok = checked || xqova::ChecksumHolds(buffer, covered, object.depth_ != 0);
         if (!ok) {
             state->Fail(xqova::DecodeCheck::kChecksum, buffer, buffer + covered, xqova::LoadBig16(buffer + covered),
                         CalculateCRC(buffer, covered));
@@ -550,7 +549,7 @@ std::uint32_t CXQOVAObject::BinaryCodec::DecodeObject(CXQOVAObject& object, cons
         ok = encodedVersion <= object.version_;  // an object reads its own and older versions only
         if (!ok) {
             state->Fail(xqova::DecodeCheck::kNewerVersion, buffer, buffer + EncodingLayout::Version(width),
-                        encodedVersion, object.compiled_ != nullptr ? object.compiled_->Version() : object.version_);
+                        encodedVersion, object.version_);
         }
     }
     if (ok) {

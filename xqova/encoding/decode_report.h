@@ -36,7 +36,8 @@ enum class DecodeCheck : std::uint8_t {
     kTooSmall,      // stated length below the smallest encoding (found: stated total; expected: minimum)
     kChecksum,      // checksum mismatch (found: stored; expected: computed)
     kUnknownClass,  // no definition serves the class
-    kNewerVersion,  // newer version than the definition (found: encoded; expected: the definition's)
+    kNewerVersion,  // newer version than the object reads (found: encoded; expected: the object's version,
+                    // its definition's unless it was built at an older one)
     kFixedSection,  // fixed-section size differs from the version's (found: stated; expected: the version's)
     kMemberData,    // a member's bytes run past the encoding, or are no whole elements (found: bytes
                     // needed or held; expected: bytes there, or the element size)

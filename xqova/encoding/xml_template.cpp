@@ -29,9 +29,9 @@ struct Recorder {
     std::uint32_t tableCount = 0;
     std::uint32_t lineCount = 0;
     std::uint64_t holeFraming = 0;
-    std::uint64_t membersEnd = 0;
-    Chunk enumerationClose{0, 0};
-    Chunk documentClose{0, 0};
+    std::uint64_t membersEnd{};
+    Chunk enumerationClose{};
+    Chunk documentClose{};
     bool writable = true;
     bool outOfMemory = false;
 };

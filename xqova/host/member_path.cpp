@@ -250,8 +250,10 @@ namespace {
 class Writer {
 public:
     Writer(char* buffer, std::size_t capacity) : buffer_(buffer), capacity_(capacity) {}
+    // The last byte of the buffer may take a character: the terminator
+    // replaces it when the text is cut.
     void Put(char c) {
-        if (length_ + 1 < capacity_) buffer_[length_] = c;
+        if (length_ < capacity_) buffer_[length_] = c;
         ++length_;
     }
     void Text(const char* s) {

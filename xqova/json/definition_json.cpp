@@ -852,7 +852,7 @@ std::string DefinitionBlocksToJson(const std::vector<const void*>& blocks, const
         if (inexact != nullptr) inexact->clear();
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             std::string why;
-            bool exact = false;
+            bool exact{};
             if (!build::ReadDefinition(blocks[i], DefinitionFullSize(blocks[i]), &classes[i], &why, &exact)) {
                 Refuse("/classes/" + std::to_string(i), why.empty() ? std::string("out of memory") : why);
             }

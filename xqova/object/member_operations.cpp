@@ -221,7 +221,7 @@ std::uint8_t CXQOVAObject::SetMember(double value) {
 
 std::uint8_t CXQOVAObject::SetMember(const QOVA_TIME& value) {
     if (current_->type_ != 0x02) return 0;
-    std::memset(current_->value_, 0, sizeof current_->value_);
+    static_assert(sizeof value == sizeof current_->value_, "a time fills the whole value");
     std::memcpy(current_->value_, &value, sizeof value);
     return 1;
 }

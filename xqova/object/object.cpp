@@ -197,8 +197,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         bool intact = header.Read(encoding.bytes, encoding.length);
         if (intact) {
             const auto covered = static_cast<std::uint32_t>(header.ChecksumAt());
-            intact = depth_ != 0 ? xqova::NestedChecksumHolds(encoding.bytes, covered)
-                                 : xqova::ChecksumHolds(encoding.bytes, covered);
+            intact = xqova::ChecksumHolds(encoding.bytes, covered, depth_ != 0);
         }
         if (!intact) {
             definition_ = nullptr;
