@@ -1,5 +1,7 @@
 #include "xqova/core/budgeted_operation.h"
 
+#include <algorithm>
+
 #include "xqova/core/limits.h"
 
 namespace xqova {
@@ -50,8 +52,8 @@ BudgetedOperation::~BudgetedOperation() {
     ScopedConstructionBudget* guard = t_budget.guard;
     if (guard == nullptr) return;
     if (t_budget.exhausted) guard->exhausted_ = true;
-    if (t_budget.objectsTaken > guard->mostObjects_) guard->mostObjects_ = t_budget.objectsTaken;
-    if (t_budget.bytesTaken > guard->mostBytes_) guard->mostBytes_ = t_budget.bytesTaken;
+    guard->mostObjects_ = std::max(guard->mostObjects_, t_budget.objectsTaken);
+    guard->mostBytes_ = std::max(guard->mostBytes_, t_budget.bytesTaken);
 }
 
 bool BudgetedOperation::Exhausted() { return t_budget.open != 0 && t_budget.exhausted; }

@@ -35,6 +35,7 @@ struct EncodingLayout {
 // A window [pos, end) of bytes; every read is checked against end.
 class ByteWindow {
 public:
+    ByteWindow() = default;  // empty
     ByteWindow(const unsigned char* bytes, std::size_t pos, std::size_t end) : bytes_(bytes), pos_(pos), end_(end) {}
     std::size_t Remaining() const { return end_ - pos_; }
     bool AtEnd() const { return pos_ == end_; }
@@ -58,9 +59,9 @@ public:
     }
 
 private:
-    const unsigned char* bytes_;
-    std::size_t pos_;
-    std::size_t end_;
+    const unsigned char* bytes_{};
+    std::size_t pos_{};
+    std::size_t end_{};
 };
 
 // The total size of the encoding at p when its header lies within

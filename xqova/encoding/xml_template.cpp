@@ -122,16 +122,15 @@ std::uint32_t IndexLines(EnumLine* lines, std::uint32_t count, std::uint32_t* by
 }
 
 // Indexes the lines just recorded for `table`: by value, and directly when
-// the table has a direct index.
+// the table has a direct index (which then reaches its largest value).
 void IndexTable(Recorder& rec, EnumTable* table) {
     EnumLine* lines = rec.lines + table->firstLine;
     std::uint32_t* byValue = rec.byValue + table->firstByValue;
     table->values = IndexLines(lines, table->lines, byValue);
+    if (table->directCount == 0) return;
     std::uint32_t* index = rec.direct + table->firstDirect;
-    for (std::uint32_t v = 0; v < table->directCount; ++v) index[v] = kNoLine;
-    for (std::uint32_t i = 0; i < table->values; ++i) {
-        if (lines[byValue[i]].value < table->directCount) index[lines[byValue[i]].value] = byValue[i];
-    }
+    std::fill_n(index, table->directCount, kNoLine);
+    for (std::uint32_t i = 0; i < table->values; ++i) index[lines[byValue[i]].value] = byValue[i];
 }
 
 // The constant text of the document through `sink`, with the holes, tables
@@ -397,8 +396,9 @@ Template* BuildFor(const ObjectView& view, const CompiledDefinition& def, std::u
 
 // The templates of one dictionary: a fixed table of buckets, each a list
 // that only grows (by compare-exchange at its head) until the dictionary
-// drops the whole cache.
+// drops the whole cache. A power of two, so that the remainder is a mask.
 constexpr std::size_t kBuckets = 256;
+static_assert((kBuckets & (kBuckets - 1)) == 0, "a bucket is the hash's low bits");
 
 struct Cache : DerivedData {
     std::atomic<std::size_t> bytes{0};  // pointer-sized: lock-free on every target

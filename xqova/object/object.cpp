@@ -39,7 +39,7 @@ public:
         std::uint16_t unboundedBytes = 0;       // the length of an UNBOUNDED member
     };
 
-    ShapeWalk() : window_(nullptr, 0, 0), active_(false) {}
+    ShapeWalk() : active_(false) {}
     void Start(const unsigned char* encoding, const xqova::EncodingHeader& header) {
         // An inactive walk never reads its window.
         active_ = header.FixedStart() + header.fixedSize <= header.ChecksumAt();
