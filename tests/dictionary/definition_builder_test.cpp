@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/bmi_block.h"
@@ -110,10 +111,9 @@ TEST(DefinitionBuilder, RefusesWhatABlockCannotStateAndReadsABlockBack) {
     std::string error;
     bool exact = false;
     ASSERT_TRUE(xqova::build::ReadDefinition(block.data(), block.size(), &read, &error, &exact)) << error;
-    EXPECT_TRUE(exact);
-    EXPECT_EQ(read.ClassId(), 0x00110809u);
-    EXPECT_EQ(read.members[0].scaleExponent, 0);  // beyond a 7-byte record: the default
-    EXPECT_EQ(read.members[2].enumerators[2].name, "HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES");
+    // A scale exponent beyond a 7-byte record: the default.
+    EXPECT_EQ(std::make_tuple(exact, read.ClassId(), read.members[0].scaleExponent, read.members[2].enumerators[2].name),
+              std::make_tuple(true, 0x00110809u, std::int8_t{0}, std::string("HEIGHTDISPLAYUNITS_UNITS_FEET_INCHES")));
 
     // A nonzero padding byte, or two entries naming one string: the same
     // description, other bytes.

@@ -43,13 +43,10 @@ TEST(BinaryGolden, ScalarsOfEveryWidth) {
     const QOVA_TIME stamp = {0x07E8, 12, 31, 23, 59, 58, 99};
     const float levels[] = {-1.5f, 0.25f};
     const unsigned short codes[] = {0x0102};
-    ASSERT_EQ(1, item.SetMember(0, static_cast<unsigned char>(0x81)));
-    ASSERT_EQ(1, item.SetMember(1, static_cast<std::int32_t>(-2)));
-    ASSERT_EQ(1, item.SetMember(2, stamp));
-    ASSERT_EQ(1, item.SetMember(3, 1.0));
-    ASSERT_EQ(1, item.SetMember(4, static_cast<std::uint32_t>(0x01020304)));
-    ASSERT_EQ(1, item.SetMember(5, codes, 1));
-    ASSERT_EQ(1, item.SetMember(7, levels, 2));
+    ASSERT_EQ(std::make_tuple(item.SetMember(0, static_cast<unsigned char>(0x81)), item.SetMember(1, static_cast<std::int32_t>(-2)),
+                              item.SetMember(2, stamp), item.SetMember(3, 1.0), item.SetMember(4, static_cast<std::uint32_t>(0x01020304)),
+                              item.SetMember(5, codes, 1), item.SetMember(7, levels, 2)),
+              std::make_tuple(1, 1, 1, 1, 1, 1, 1));
     const Bytes expected = EncodingOf(kItem, 100,
                                       {0x81,                                            // Small
                                        0xFF, 0xFF, 0xFF, 0xFE,                          // Value
@@ -105,10 +102,8 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
         CXQOVAObject object(&dictionary, c.classId, 0xFFFF);
         const unsigned short words[] = {0x1234, 0xABCD};
         const QOVA_TIME stamp = {2024, 3, 5, 6, 7, 8, 9};
-        ASSERT_EQ(1, object.SetMember(0, static_cast<unsigned short>(0x1234)));
-        ASSERT_EQ(1, object.SetMember(1, words, 2));
-        ASSERT_EQ(1, object.SetMember(2, words, 2));
-        ASSERT_EQ(1, object.SetMember(3, &stamp, 1));
+        ASSERT_EQ(std::make_tuple(object.SetMember(0, static_cast<unsigned short>(0x1234)), object.SetMember(1, words, 2),
+                                  object.SetMember(2, words, 2), object.SetMember(3, &stamp, 1)), std::make_tuple(1, 1, 1, 1));
         const Bytes expected = OrderBytes(c.classId, c.headerVersion, c.little);
         EXPECT_EQ(Hex(expected), Hex(Encode(object, c.writeVersion)));
 
@@ -177,8 +172,8 @@ TEST(BinaryText, UnboundedTextFormsReadBackEndingInAZeroCharacter) {
     for (std::size_t i = 11; i < 11 + 48; ++i) full[i] = 'Q';
     Restamp(full, 0, full.size());
     ASSERT_EQ(full.size(), Decode(module, full));
-    EXPECT_EQ(15u, std::strlen(static_cast<char*>(module.Member(0))));
-    EXPECT_EQ(31u, std::strlen(static_cast<char*>(module.Member(1))));
+    EXPECT_EQ(std::make_tuple(std::strlen(static_cast<char*>(module.Member(0))), std::strlen(static_cast<char*>(module.Member(1)))),
+              std::make_tuple(15u, 31u));
 }
 
 // ---- Versions --------------------------------------------------------------------------

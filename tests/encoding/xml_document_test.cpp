@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "encoding/xml_test_support.h"
@@ -71,8 +72,7 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
     clinician.SetMember(1, static_cast<unsigned short>(10));
     const auto w = Write8(clinician, 0xFFFF);
     const auto u = Write16(clinician, 0xFFFF);
-    EXPECT_EQ(w.text, kClinician);
-    EXPECT_EQ(u.text, Widen(kClinician));
+    EXPECT_EQ(std::make_tuple(w.text, u.text), std::make_tuple(std::string(kClinician), Widen(kClinician)));
     EXPECT_EQ(std::vector<std::uint32_t>({w.result, w.size, u.result, u.size}),
               std::vector<std::uint32_t>({496, 498, 992, 992}));
     const auto other = static_cast<XMLEncoding_e>(3);
@@ -192,9 +192,8 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
         const auto w = Write8(object, 0xFFFF);
         const std::string tail = row.tail + "</DEFINITION>\n";
         ASSERT_GE(w.text.size(), tail.size());
-        EXPECT_EQ(w.text.substr(w.text.size() - tail.size()), tail);
-        EXPECT_EQ(w.size - w.result, 2u);
-        EXPECT_EQ(Write16(object, 0xFFFF).text, Widen(w.text));
+        EXPECT_EQ(std::make_tuple(w.text.substr(w.text.size() - tail.size()), w.size - w.result, Write16(object, 0xFFFF).text),
+                  std::make_tuple(tail, 2u, Widen(w.text)));
     }
 }
 
@@ -349,8 +348,7 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     ASSERT_TRUE(first && noTextElement && unknown && last);
     first->SetMember(0, static_cast<short>(-120));
     last->SetMember(0, 36.6f);
-    EXPECT_EQ(noTextElement->XMLSizeAll(0xFFFF), 0u);
-    EXPECT_EQ(Write8(*unknown, 0xFFFF).result, 0u);
+    EXPECT_EQ(std::make_tuple(noTextElement->XMLSizeAll(0xFFFF), Write8(*unknown, 0xFFFF).result), std::make_tuple(0u, 0u));
 
     const auto w = Write8(container, 0xFFFF);
     EXPECT_NE(w.text.find("<VALUE>\n" + Write8(*first, 0xFFFF).text + Write8(*last, 0xFFFF).text + "</VALUE>\n"),
@@ -359,8 +357,7 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     // Two for the container and CNumDStd each, one for CNumDFloat (it stores one less).
     EXPECT_EQ(w.size - w.result, 2u + 2u + 1u + unknown->XMLSizeAll(0xFFFF) - 1);
     const auto u = Write16(container, 0xFFFF);
-    EXPECT_EQ(u.result, u.size);
-    EXPECT_EQ(u.text, Widen(w.text));
+    EXPECT_EQ(std::make_tuple(u.result, u.text), std::make_tuple(u.size, Widen(w.text)));
 
     // An element whose document passes its stored base size is left out of
     // the 8-bit document only: UTF-16 sizes are measured.
@@ -369,8 +366,8 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     const Bytes shortBlock = Build(shortBase);
     CXQOVAObject one(&SdkDictionary(), kNumExt, 0xFFFF);
     ASSERT_NE(static_cast<CXQOVAVector*>(one.Member(0))->Push(static_cast<const void*>(shortBlock.data())), nullptr);
-    EXPECT_EQ(Count(Write8(one, 0xFFFF).text, "<DEFINITION "), 1u);
-    EXPECT_EQ(Count(ToUtf8(Write16(one, 0xFFFF).text), "<DEFINITION "), 2u);
+    EXPECT_EQ(std::make_tuple(Count(Write8(one, 0xFFFF).text, "<DEFINITION "), Count(ToUtf8(Write16(one, 0xFFFF).text), "<DEFINITION ")),
+              std::make_tuple(1u, 2u));
 }
 
 // Built while memory runs out, a record's nested objects share its storage:
@@ -428,12 +425,11 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         CXQOVAObject o(&dictionary, 0x00F00100u, 100);
-        ASSERT_EQ(o.SetMember(0, reinterpret_cast<const char*>(row.text.data()), static_cast<std::uint16_t>(row.text.size())), 1);
-        ASSERT_EQ(o.SetMember(1, row.wide.data(), static_cast<std::uint16_t>(row.wide.size())), 1);
-        o.SetMember(2, static_cast<char>(row.byte));
-        o.SetMember(3, row.unit);
-        o.SetMember(4, static_cast<unsigned char>(7));
-        o.SetMember(5, static_cast<unsigned short>(3));
+        ASSERT_EQ(std::make_tuple(o.SetMember(0, reinterpret_cast<const char*>(row.text.data()), static_cast<std::uint16_t>(row.text.size())),
+                                  o.SetMember(1, row.wide.data(), static_cast<std::uint16_t>(row.wide.size())),
+                                  o.SetMember(2, static_cast<char>(row.byte)), o.SetMember(3, row.unit),
+                                  o.SetMember(4, static_cast<unsigned char>(7)), o.SetMember(5, static_cast<unsigned short>(3))),
+                  std::make_tuple(1, 1, 1, 1, 1, 1));
         const Documents d = WriteAll(o);
 
         EXPECT_EQ(d.safe8, d.safe16);
@@ -447,8 +443,7 @@ TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
               " name=\"Bad" + kFFFD + kFFFD + "\" ", "<ENUM name=\"THREE_\xE2\x82\xAC\" defaultvalue=\"3\""}) {
             EXPECT_NE(d.safe8.find(escaped), std::string::npos) << escaped;
         }
-        EXPECT_EQ(Count(d.safe8, "injected=\""), 0u);
-        EXPECT_EQ(Count(d.safe8, "<MEMBER "), 6u);
+        EXPECT_EQ(std::make_tuple(Count(d.safe8, "injected=\""), Count(d.safe8, "<MEMBER ")), std::make_tuple(0u, 6u));
         // The exact form is what the writer always wrote: names unescaped,
         // CDATA sections never split.
         EXPECT_NE(d.exact.find("<DEFINITION class=\"CEvil\xF0\x9F\x98\x80\" injected=\"1\""), std::string::npos);

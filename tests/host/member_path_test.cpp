@@ -166,10 +166,10 @@ TEST_F(MemberPaths, PathsReachTheMembersTheyNameAndReadsGiveNothingForAnotherKin
     for (const auto& [path, object] : objects) EXPECT_EQ(xqova::ObjectAt(xqova::FindMember(holder_, path)), object) << path;
 
     // Reads of text and time; each typed read gives nothing for another kind.
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABC");
-    EXPECT_EQ(xqova::ReadText(holder_, "Reading.Note"), "hello");
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Note"), "");   // UNBOUNDED, never set
-    EXPECT_EQ(xqova::ReadText(holder_, "Readings[0].Label"), "");  // fixed, all zeros
+    // The last two: UNBOUNDED and never set; fixed and all zeros.
+    EXPECT_EQ(std::make_tuple(xqova::ReadText(holder_, "Reading.Label"), xqova::ReadText(holder_, "Reading.Note"),
+                              xqova::ReadText(holder_, "Readings[0].Note"), xqova::ReadText(holder_, "Readings[0].Label")),
+              std::make_tuple("ABC", "hello", "", ""));
     char* label = Reading()->GetMemberAt(4);
     std::memcpy(label, "ABCDEFGH", 8);  // no terminator: the view stops at the array's end
     EXPECT_EQ(xqova::ReadText(holder_, "Reading.Label"), "ABCDEFGH");
@@ -243,8 +243,8 @@ TEST_F(MemberPaths, FailuresSayWhatAndWhere) {
     EXPECT_EQ(message(xqova::FindMember(holder_, "Count"), "Count"), "found");
     EXPECT_EQ(xqova::FindMember(holder_, static_cast<const char*>(nullptr)).error, PathError::kSyntax);
     const xqova::MemberLocation missing = xqova::FindMember(holder_, kEscaped);
-    EXPECT_EQ(missing.object, Reading());
-    EXPECT_EQ(message(missing, "Re"), "no member of that name in CReading");  // an offset past the path given is left out
+    // An offset past the path given is left out.
+    EXPECT_EQ(std::make_tuple(missing.object, message(missing, "Re")), std::make_tuple(Reading(), "no member of that name in CReading"));
     const std::size_t full = cases[11].text.size();
     std::vector<char> cut(8);  // a block of exactly the capacity
     EXPECT_EQ(xqova::FormatPathError(missing, kEscaped, cut.data(), cut.size()), full);  // cut to fit, terminated

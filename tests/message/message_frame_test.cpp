@@ -54,8 +54,7 @@ TEST(MessageFrame, HeaderCarriesIdentifierAndPayloadLength) {
         const CountingMessage message(id, payload);
         unsigned char stored[4];
         WriteInt32(stored, id);
-        EXPECT_EQ(message.is_Extended(id), extended);
-        EXPECT_EQ(message.is_Extended(stored), extended);
+        EXPECT_EQ(std::make_tuple(message.is_Extended(id), message.is_Extended(stored)), std::make_tuple(extended, extended));
         Bytes frame(payload < 0x20000 ? message.size_all() : 16, 0xAA);
         EXPECT_EQ(message.serialize_all(frame.data()), head.empty() ? 0 : frame.size());
         EXPECT_TRUE(head.empty() ? frame[0] == 0xAA : std::equal(head.begin(), head.end(), frame.begin()));
@@ -225,8 +224,7 @@ TEST(ByteQueue, FullQueueAndRefusedOperations) {
     // Three bytes held and three free: each of these needs more.
     EXPECT_EQ(queue.put(1.0) + queue.put(std::uint32_t{1}) + queue.dequeue_array(target, 4) +
                   queue.dequeue_array(std::uint32_t{4}), 0);
-    EXPECT_EQ(target[0], 9);
-    EXPECT_EQ(queue.GetTailPtr(), static_cast<void*>(buffer));
+    EXPECT_EQ(std::make_tuple(target[0], queue.GetTailPtr()), std::make_tuple(9, static_cast<void*>(buffer)));
     EXPECT_EQ(queue.dequeue_array(std::uint32_t{0}) + queue.enqueue_array(nullptr, 0) + queue.dequeue_array(nullptr, 0), 3);
     EXPECT_EQ(queue.enqueue_array(bytes, 3), 1);  // exactly the free space
     EXPECT_EQ(queue.get_num_free() + queue.put(static_cast<unsigned char>(9)), 0u);
@@ -264,13 +262,12 @@ TEST(ByteQueue, ValuesAndRunsAtEveryOffset) {
                 EXPECT_EQ(queue.get(&target), done);
                 return target;
             };
-            EXPECT_EQ(back(5.0f, 1), 1.0f);
-            EXPECT_EQ(back(static_cast<signed char>(5), 1), -128);
-            EXPECT_EQ(back(std::int16_t{5}, 1), -2);
-            EXPECT_EQ(back(std::int32_t{5}, 1), -0x7F000000);
-            EXPECT_EQ(back(std::uint32_t{5}, 1), 0xA1B2C3D4u);
-            EXPECT_EQ(back(std::uint16_t{5}, 1), 0xBEEF);
-            EXPECT_EQ(back(5.0, 1), 1.0);
+            // A braced list reads them in order.
+            const std::tuple<float, signed char, std::int16_t, std::int32_t, std::uint32_t, std::uint16_t, double> values{
+                back(5.0f, 1), back(static_cast<signed char>(5), 1), back(std::int16_t{5}, 1), back(std::int32_t{5}, 1),
+                back(std::uint32_t{5}, 1), back(std::uint16_t{5}, 1), back(5.0, 1)};
+            EXPECT_EQ(values, std::make_tuple(1.0f, static_cast<signed char>(-128), std::int16_t{-2}, std::int32_t{-0x7F000000},
+                                              0xA1B2C3D4u, std::uint16_t{0xBEEF}, 1.0));
             EXPECT_EQ(back(static_cast<signed char>(5), 0) + back(std::int16_t{5}, 0) + back(std::int32_t{5}, 0) + back(5.0f, 0) +
                           back(5.0, 0), 25.0);
 

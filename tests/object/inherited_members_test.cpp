@@ -144,8 +144,7 @@ TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
     for (CXQOVAObject* level = &o; level != nullptr; level = level->BaseClass()) {
         if (level->GetDefinition() == nullptr) {
             ++refused;
-            EXPECT_EQ(level->MemberCount(), 0);
-            EXPECT_EQ(level->BaseClass(), nullptr);
+            EXPECT_EQ(std::make_tuple(level->MemberCount(), level->BaseClass()), std::make_tuple(0, nullptr));
             continue;
         }
         ++withDefinition;
@@ -154,13 +153,12 @@ TEST(InheritedMembersLimit, AChainThatWouldWrapTheCountsIsCutWhereItWould) {
             EXPECT_EQ(level->MemberCount(), level->BaseClass()->MemberCount() + own) << withDefinition;
         }
     }
-    EXPECT_EQ(refused, 1);
-    EXPECT_EQ(withDefinition, 2);
-    EXPECT_EQ(o.MemberCount(), kBig - 1 + kSmall - 1);
-    // The refused CB still counts its 15 identifiers below the CA above it.
-    EXPECT_EQ(o.GetMemberType(kSmall + kBig), 0x16);              // the top's inherit member
-    EXPECT_EQ(o.GetMemberType(kSmall + kBig + kSmall - 1), 0x10);  // the top's last member
-    EXPECT_EQ(o.GetMemberType(kSmall + kBig + kSmall), 0xF8);
+    EXPECT_EQ(std::make_tuple(refused, withDefinition, o.MemberCount()), std::make_tuple(1, 2, kBig - 1 + kSmall - 1));
+    // The refused CB still counts its 15 identifiers below the CA above it: then the top's inherit member, its
+    // last member, nothing.
+    EXPECT_EQ(std::make_tuple(o.GetMemberType(kSmall + kBig), o.GetMemberType(kSmall + kBig + kSmall - 1),
+                              o.GetMemberType(kSmall + kBig + kSmall)),
+              std::make_tuple(0x16, 0x10, 0xF8));
 }
 
 }  // namespace

@@ -53,9 +53,7 @@ TEST_F(ObjectVectors, FixedAndBoundedVectorsHoldUpToTheirCount) {
     fixed.Pop();
     fixed.Erase(0, 2);
     fixed.Clear();  // keeps its elements, reset
-    ASSERT_EQ(fixed.Size(), 3);
-    EXPECT_EQ(fixed.At(1), second);
-    EXPECT_EQ(static_cast<std::int32_t>(second->Member(0)), 0);
+    EXPECT_EQ(std::make_tuple(fixed.Size(), fixed.At(1), static_cast<std::int32_t>(second->Member(0))), std::make_tuple(3, second, 0));
 
     CXQOVAVector& bounded = V(kBounded);
     EXPECT_EQ(std::make_tuple(bounded.Empty(), bounded.Front(), bounded.Back()), std::make_tuple(1, nullptr, nullptr));
@@ -75,8 +73,8 @@ TEST_F(ObjectVectors, FixedAndBoundedVectorsHoldUpToTheirCount) {
 TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     CXQOVAVector& growing = V(kGrowing);
     for (int x = 1; x <= 5; ++x) ASSERT_EQ(growing.Push(kElem)->SetMember(0, x), 1);
-    EXPECT_EQ(holder_.Member(kGrowing).Elements(), 5);
-    EXPECT_EQ(holder_.GetMemberNumElements(kGrowing), 0);  // an UNBOUNDED vector has no fixed count
+    // An UNBOUNDED vector has no fixed count.
+    EXPECT_EQ(std::make_tuple(holder_.Member(kGrowing).Elements(), holder_.GetMemberNumElements(kGrowing)), std::make_tuple(5, 0));
 
     CXQOVAObject other(&dictionary_, kOther, 0xFFFF);
     EXPECT_EQ(std::make_tuple(growing.Push(kOther), growing.Push(&other), growing.Push(static_cast<const CXQOVAObject*>(nullptr))),
@@ -155,8 +153,7 @@ TEST_F(ObjectVectors, RunningOutOfMemory) {
         const bool whole = pair != nullptr && pair->Size() == 2 && pair->At(0)->MemberCount() == 2 &&
                            pair->At(1)->MemberCount() == 2;
         if (pair != nullptr) {
-            EXPECT_EQ(pair->Size(), 2);
-            EXPECT_EQ(pair->Push(kElem), nullptr);
+            EXPECT_EQ(std::make_tuple(pair->Push(kElem), pair->Size()), std::make_tuple(nullptr, 2));
         }
         missingVectors += (tail.MemberCount() == 2 && pair == nullptr) ? 1 : 0;
         EXPECT_EQ(tail.Member(1).Elements(), pair != nullptr ? 2 : 0);
