@@ -185,7 +185,7 @@ std::uint8_t CXQOVAData_u::SetData(const void* data, std::uint8_t width, std::ui
     const std::uint32_t n = text ? count + 1u : count;
 
     if (xqova::MemberType(type_).IsFixedArray()) {
-        if (buffer_ == nullptr || size_ == 0) return 0;
+        if (buffer_ == nullptr) return 0;  // a fixed array of no elements holds no buffer
         if ((data != nullptr && n == 0) || n > elements_) return 0;
         std::memset(buffer_, 0, size_);
         if (data != nullptr) std::memcpy(buffer_, data, static_cast<std::size_t>(count) * b);

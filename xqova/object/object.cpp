@@ -1,6 +1,7 @@
 // Construction, storage, life cycle and identity of objects.
 #include "xqova/object/object.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -220,7 +221,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
                 // A sound definition without memory for its table: the object
                 // keeps it but has no members, as when its storage could not
                 // be allocated.
-                if (version_ > DefinitionVersion(definition_)) version_ = DefinitionVersion(definition_);
+                version_ = std::min(version_, DefinitionVersion(definition_));
                 memberCount_ = xqova::DefinitionMemberCount(definition_);
                 return;
             }
@@ -232,7 +233,7 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
     const xqova::CompiledDefinition& compiled = *compiled_;
 
     const std::uint16_t requestedVersion = version_;
-    if (version_ > compiled.Version()) version_ = compiled.Version();
+    version_ = std::min(version_, compiled.Version());
     memberCount_ = compiled.MemberCount();
     const unsigned char* attributeTable = definition_ + compiled.AttributeTableOffset();
     const std::uint16_t attributeSize = compiled.AttributeSize();
@@ -315,7 +316,6 @@ void CXQOVAObject::Construct(CXQOVADictionary* dictionary, const void* definitio
         slot.owner_ = this;
 
         if (type.IsSingleObject()) {
-            slot.elements_ = 1;
             CXQOVAObject* object = nullptr;
             if (nestingAllowed) {
                 void* shell = nextObject;

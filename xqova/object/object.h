@@ -43,7 +43,8 @@
 //                its terminator), a single OBJECT's CXQOVAObject*, or a
 //                vector member's CXQOVAVector*. Null when nothing is held.
 //   elements_    fixed array: fixedCount; UNBOUNDED: current count (text with
-//                its terminator); single OBJECT: 1; vector: fixedCount or 0.
+//                its terminator); vector: fixedCount or 0; 0 for a scalar
+//                or single OBJECT, whose count is always 1.
 //   size_        byte size of an array member's buffer (a reused UNBOUNDED
 //                buffer may be larger than elements_ x element size); 0 for
 //                every other member, which has no buffer of bytes.
