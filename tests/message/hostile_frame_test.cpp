@@ -14,6 +14,15 @@ namespace {
 
 using namespace message_test;
 
+// The numbers of a refusal justify it: too few bytes are fewer than needed, a
+// stated size or version past its bound is past it, a mismatch differs.
+bool Justified(const xqova::FrameReport& r) {
+    using C = xqova::FrameCheck;
+    return r.check == C::kHeader || r.check == C::kTooSmall ? r.found < r.expected
+         : r.check == C::kLength || r.check == C::kNewerVersion ? r.found > r.expected
+         : r.check == C::kPayload || (r.check != C::kNone && r.found != r.expected);
+}
+
 // A frame cut anywhere is refused before its payload is read, so the message
 // stays as it was; a frame with any payload byte flipped fails its checksum
 // and empties the message as Reset does; a stated length at an edge value
@@ -29,18 +38,19 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
         auto target = Holding(kind);
         const unsigned width = target->is_Extended(target->id()) ? 4 : 2;
         const Bytes before = Encode(*target);
+        xqova::FrameReport r;
         test_mutations::EveryPrefix(frame, [&](const Bytes& prefix, std::size_t n) {
-            EXPECT_EQ(target->deserialize_all(prefix.data(), prefix.size()), 0u) << n;
+            EXPECT_TRUE(target->deserialize_all(prefix.data(), prefix.size(), &r) == 0 && Justified(r)) << n;
         });
         EXPECT_EQ(Encode(*target), before);
         test_mutations::EveryByteChange(frame, {0x10}, [&](const Bytes& bad, std::size_t i, unsigned char) {
-            EXPECT_EQ(target->deserialize_all(bad.data(), bad.size()), 0u) << i;
+            EXPECT_TRUE(target->deserialize_all(bad.data(), bad.size(), &r) == 0 && Justified(r)) << i;
             EXPECT_EQ(Encode(*target), emptied[kind]) << i;
             EXPECT_EQ(target->GetSrcVersion(), 0) << i;
             ASSERT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
         }, width + 4);
         test_mutations::EveryEdgeValue(frame, 4, width, [&](const Bytes& bad, std::uint32_t stated) {
-            EXPECT_EQ(target->deserialize_all(bad.data(), bad.size()), 0u) << stated;
+            EXPECT_TRUE(target->deserialize_all(bad.data(), bad.size(), &r) == 0 && Justified(r)) << stated;
         });
     }
     // Even a caller who vouches for the frame gets no read beyond 32 bits of

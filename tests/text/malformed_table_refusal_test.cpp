@@ -119,9 +119,20 @@ TEST(MalformedTables, AreRefusedAndChangeNothing) {
 
     // Every cut and every changed byte is refused, the held tables kept.
     const Bytes goodLanguage = GoodLanguage(), goodLink = GoodLink();
+    // The numbers of each refusal justify it: too few bytes or entries are
+    // fewer than needed, a stated size or checksum differs from the one it
+    // should be.
     const auto refused = [&](const Bytes& bad, std::size_t at) {
         EXPECT_EQ(strings.AddLanguageTable(bad.data(), bad.size()), nullptr) << at;
         EXPECT_EQ(strings.AddLinkTable(bad.data(), bad.size()), nullptr) << at;
+        for (auto check : {xqova::CheckLanguageTable, xqova::CheckLinkTable}) {
+            EXPECT_FALSE(check(bad.data(), bad.size(), &report)) << at;
+            EXPECT_TRUE(report.check == TableCheck::kHeader || report.check == TableCheck::kCounts
+                            ? report.found < report.expected
+                            : report.check != TableCheck::kNone &&
+                                  (report.found != report.expected || report.check == TableCheck::kString ||
+                                   report.check == TableCheck::kEnumeration)) << at << " " << xqova::TableCheckName(report.check);
+        }
     };
     for (const Bytes* good : {&goodLanguage, &goodLink}) {
         test_mutations::EveryPrefix(*good, refused);
