@@ -21,7 +21,7 @@ FrameStreamReader::FrameStreamReader(unsigned char* storage, std::uint16_t* chec
     : bytes_(storage),
       states_(checksumStates),
       capacity_(storage == nullptr ? 0 : capacity),
-      start_(0),
+      start_{},
       used_(0),
       before_(0xFFFF),
       discarded_(0),

@@ -105,7 +105,7 @@ private:
     unsigned char* bytes_;
     std::uint16_t* states_;  // register after each buffered byte, or null
     std::uint32_t capacity_;
-    std::uint32_t start_;    // ring position of the oldest byte
+    std::uint32_t start_;    // ring position of the oldest byte (an empty ring may start anywhere)
     std::uint32_t used_;
     std::uint16_t before_;   // register before the oldest byte
     std::uint32_t discarded_;
