@@ -70,8 +70,8 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefaultAndRefusesMalformedBlocks) {
     d.xmlBaseSize = 0;  // carries no text
     const std::vector<unsigned char> noText = build::BuildDefinition(d, xqova_test::NoClassName);
     const std::vector<unsigned char> fixed = WithMember(2, 0x91, 4);  // uint16[4]
-    std::vector<unsigned char> damaged = bmi;  // unchecked: a full size of 1, a value table ending before it starts
-    damaged[9] = 0, damaged[10] = 1, damaged[81] = 0;
+    std::vector<unsigned char> damaged = bmi;  // unchecked: a full size of 1, a value table ending before it starts,
+    damaged[9] = 0, damaged[10] = 1, damaged[81] = 0, damaged[4] = 7;  // species 7 (the version's high byte 0 next)
     const void *b = bmi.data(), *n = named.data(), *t = noText.data(), *f = fixed.data(), *none = nullptr;
     MemberRecord record, nothing;
     std::uint32_t memberClass = 7;
@@ -84,6 +84,7 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefaultAndRefusesMalformedBlocks) {
         {DefinitionIsWellFormed(b, bmi.size()), 1}, {DefinitionMember(b, 0), 0x10}, {DefinitionMember(b, 2), 0x11},
         {DefinitionMember(b, 3), 0xF8}, {DefinitionMember(f, 2, &memberClass, &fixedCount), 0x91}, {fixedCount, 4},
         {memberClass, 7}, {DefinitionChecksumHolds(damaged.data()), 0}, {DefinitionEnumerationSize(damaged.data(), 1), 0},
+        {DefinitionServesSpecies(damaged.data(), 7), 1}, {DefinitionServesSpecies(damaged.data(), 0), 0},
         {DefinitionEnumerationPair(b, 2, 2).has_value(), 1}, {DefinitionEnumerationPair(b, 2, 3).has_value(), 0},
         {DefinitionMemberAlias(b, 3), 0xFFFFFFFF}, {DefinitionIsWellFormed(b, 0), 0}, {record.minVersion, 100}, {record.maxVersion, 0xFFFF},
         {record.InVersion(100), 1}, {record.InVersion(99), 0}, {DefinitionMemberAlias(b, 0), 0xFFFFFFFF},
