@@ -83,6 +83,10 @@ constexpr std::uint64_t kMaxTotal = 0xFFFFFFFFu;
 using xqova::EncodingLayout;
 using xqova::MemberType;
 
+// The limit on vector counts assumes the smallest encoding: a 2-byte length
+// and no members.
+static_assert(xqova::kMinObjectEncoding == EncodingLayout::Minimum(2), "the smallest object encoding");
+
 // ---- Elements ----------------------------------------------------------------
 // One element between its host form (as a member holds it) and its wire form.
 // Numbers go through an integer of their width and shifts, so the result does

@@ -22,6 +22,11 @@ std::size_t TerminatedBelow(const unsigned char* table, std::size_t from, std::s
 
 }  // namespace
 
+// The smallest tables the limits state: a header (with one entry for a link
+// table) and a checksum.
+static_assert(kMinLanguageTable == LanguageHeaderSize(0) + 2 && kMinLinkTable == LinkHeaderSize(1) + 2,
+              "the smallest tables are a header and a checksum");
+
 std::size_t LanguageTableStatedSize(const unsigned char* table, std::size_t available) {
     if (table == nullptr || available < kLanguageOffsetsField) return 0;
     const std::uint16_t count = ReadInt16(table + kLanguageCountField);
@@ -80,7 +85,7 @@ bool CheckLanguageTable(const unsigned char* table, std::size_t available, Table
     const std::size_t header = LanguageHeaderSize(count);
     if (available < header) return Refuse(report, TableCheck::kHeader, 0, available, header);
     const std::size_t size = ReadInt32(table + LanguageSizeField(count));
-    const std::size_t smallest = std::max<std::size_t>(header + 2, kMinLanguageTable);
+    const std::size_t smallest = header + 2;
     if (size < smallest) return Refuse(report, TableCheck::kSize, LanguageSizeField(count), size, smallest);
     if (size > available) return Refuse(report, TableCheck::kSize, LanguageSizeField(count), size, available);
     const std::size_t limit = size - 2;
