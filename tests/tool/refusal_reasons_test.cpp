@@ -75,7 +75,7 @@ TEST(RefusalReasons, NamesEachDamageAndPassesSoundEncodings) {
         {"no length field", Cut(Reading(), 5), Check::kHeader, 0, 0, "", "the header takes 6"},
         {"one byte short", Cut(Reading(), 36), Check::kLength, 0, 0, "",
          "stated length 31 runs past the input: the encoding would be 37 bytes, 36 are there"},
-        {"length below the minimum", Set(Reading(), 4, 2, 6), Check::kTooSmall, 0, 0, "", "at least 13 bytes"},
+        {"length below the minimum", Cut(Set(Reading(), 4, 2, 6), 12), Check::kTooSmall, 0, 0, "", "at least 13 bytes"},
         {"flipped bit", Flipped(Reading(), 20), Check::kChecksum, 0, 35, "", "checksum mismatch: stored"},
         {"unknown class", Stamped(Set(Reading(), 0, 4, 0x00AB0000)), Check::kUnknownClass, 0, 0, "", "unknown class"},
         {"newer version", Stamped(Set(Reading(), 6, 2, 106)), Check::kNewerVersion, 0, 6, "",
