@@ -157,7 +157,7 @@ def LooksEquivalent(code):
 
 # An array being declared, and its sizes in brackets (`char text[40];`,
 # `std::uint16_t t[8][256];`, `char digits[kSize + 1] = {};`).
-DECLARED = re.compile(r"\b(?!return\b|delete\b|else\b|case\b)[\w:]+\s+\**\w+((?:\[[^\[\]]+\])+)\s*(?:;|=|\{)")
+DECLARED = re.compile(r"\b(?!return\b|delete\b|else\b|case\b)[\w:]+(?:\s+|\s*\*+\s*)\w+((?:\[[^\[\]]+\])+)\s*(?:;|=|\{)")
 
 
 def mutate(code, rng):
@@ -172,8 +172,9 @@ def mutate(code, rng):
         for m in re.finditer(pattern, code):
             if any(a <= m.start() < b for a, b in quoted):
                 continue
-            if any(a <= m.start() < b for a, b in dimensions) and replacement not in (None, "hex", "- 2"):
-                continue
+            if any(a <= m.start() < b for a, b in dimensions) and (
+                    replacement not in (None, "hex", "- 2") or code[:m.start()].rstrip()[-1:] in ("-", "/")):
+                continue  # only what makes the array smaller
             options.append((m, replacement))
     if not options:
         return None

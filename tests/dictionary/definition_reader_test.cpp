@@ -70,8 +70,10 @@ TEST(DefinitionReader, ReadsEveryFieldOrItsDefaultAndRefusesMalformedBlocks) {
     d.xmlBaseSize = 0;  // carries no text
     const std::vector<unsigned char> noText = build::BuildDefinition(d, xqova_test::NoClassName);
     const std::vector<unsigned char> fixed = WithMember(2, 0x91, 4);  // uint16[4]
-    std::vector<unsigned char> damaged = bmi;  // unchecked: a full size of 1, a value table ending before it starts,
-    damaged[9] = 0, damaged[10] = 1, damaged[81] = 0, damaged[4] = 7;  // species 7 (the version's high byte 0 next)
+    // Unchecked: a full size of 1, a value table ending before it starts, and its one species now 7, so that the
+    // byte after the list (the version's high byte, 0) would show as species 0 if it were read.
+    std::vector<unsigned char> damaged = bmi;
+    damaged[9] = 0, damaged[10] = 1, damaged[81] = 0, damaged[4] = 7;
     const void *b = bmi.data(), *n = named.data(), *t = noText.data(), *f = fixed.data(), *none = nullptr;
     MemberRecord record, nothing;
     std::uint32_t memberClass = 7;

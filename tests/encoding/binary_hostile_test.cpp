@@ -298,8 +298,9 @@ Chain& SelfChain() {
 }
 
 // `levels` objects, each holding the next; the innermost is of version 100,
-// without the member that nests. Level k holds the value k.
-Bytes NestedChain(std::uint32_t classId, unsigned levels) {
+// without the member that nests. Level k holds the value k. The vector around
+// the innermost states `lastCount` elements.
+Bytes NestedChain(std::uint32_t classId, unsigned levels, unsigned char lastCount = 1) {
     Bytes inner = EncodingOf(classId, 100, {static_cast<unsigned char>(levels - 1)}, {});
     for (unsigned k = levels - 1; k-- > 0;) {
         Bytes variable;
@@ -307,7 +308,7 @@ Bytes NestedChain(std::uint32_t classId, unsigned levels) {
             variable.resize(4);
             WriteInt32(variable.data(), static_cast<std::uint32_t>(inner.size()));
         } else {
-            variable = {0x00, 0x01};  // one element, no size prefix
+            variable = {0x00, k == levels - 2 ? lastCount : std::uint8_t{1}};  // elements without size prefixes
         }
         variable.insert(variable.end(), inner.begin(), inner.end());
         inner = EncodingOf(classId, 200, {static_cast<unsigned char>(k)}, variable);
@@ -373,6 +374,11 @@ TEST(BinaryHostile, NestingPastTheLimitFailsCleanly) {
                 EXPECT_EQ(report.path, kLongName + "." + kLongName + "." + kLongName + "." + kLongName + "...");
             }
         }
+        // Past the limit, a vector whose second element is missing names that element's header.
+        const Bytes cut = NestedChain(classId, xqova::kMaxNestingDepth + 1, 2);
+        xqova::DecodeReport report;
+        EXPECT_TRUE(!xqova::DecodeObject(&dictionary, cut.data(), cut.size(), &report) &&
+                    (classId == kSelf || (report.check == xqova::DecodeCheck::kHeader && report.expected == 4)));
     }
 }
 

@@ -349,6 +349,9 @@ const char* MemberName(const xqova::CompiledMember& member) {
 
 }  // namespace
 
+bool FailElements(DecodeState* state, Source source, bool sizePrefixes, const unsigned char* encoding,
+                  const char* name);
+
 // ---- The codec -------------------------------------------------------------------
 
 struct CXQOVAObject::BinaryCodec {
@@ -624,11 +627,15 @@ bool CXQOVAObject::BinaryCodec::DecodeMembers(CXQOVAObject& object, std::uint16_
                 continue;
             }
             const unsigned char* at = variable->Here();
-            const std::size_t remaining = variable->Remaining();
+            Source elements = *variable;
             std::uint16_t count;
             std::uint16_t lastVersion;
             if (!xqova::SkipVector(variable, record.VectorHasSizePrefixes(), &count, &lastVersion)) {
-                return state->Fail(DecodeCheck::kMemberData, encoding, at, 0, remaining, name);
+                // Named as for a vector held: its count, or the element that does not lie within the bytes.
+                if (!elements.U16(&count)) {
+                    return state->Fail(DecodeCheck::kMemberData, encoding, at, 2, elements.Remaining(), name);
+                }
+                return FailElements(state, elements, record.VectorHasSizePrefixes(), encoding, name);
             }
             if (slot != nullptr && count != 0) {
                 // No vector to hold the elements: past the nesting limit that

@@ -27,7 +27,7 @@ const char* DecodeCheckName(DecodeCheck check) {
         case DecodeCheck::kTooSmall: return "stated length too small";
         case DecodeCheck::kChecksum: return "checksum mismatch";
         case DecodeCheck::kUnknownClass: return "unknown class";
-        case DecodeCheck::kNewerVersion: return "newer version than the dictionary knows";
+        case DecodeCheck::kNewerVersion: return "newer version than the object reads";
         case DecodeCheck::kFixedSection: return "fixed section size";
         case DecodeCheck::kMemberData: return "member data";
         case DecodeCheck::kNestedSize: return "nested size";
