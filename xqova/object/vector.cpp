@@ -1,5 +1,6 @@
 #include "xqova/object/vector.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -32,7 +33,7 @@ CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, 
     elements_ = static_cast<CXQOVAObject**>(xqova::Allocate(bytes));
     if (elements_ == nullptr) return;  // capacity 0: every insertion is refused
     capacity_ = fixedCount;
-    for (std::uint16_t i = 0; i < fixedCount; ++i) elements_[i] = nullptr;
+    std::fill_n(elements_, fixedCount, nullptr);
     if (!creates) return;
     shells_ = true;
 
