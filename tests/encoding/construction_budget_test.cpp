@@ -8,6 +8,8 @@
 
 #include "support/objects.h"
 #include "xqova/core/budget.h"
+#include "xqova/core/budgeted_operation.h"
+#include "xqova/core/memory.h"
 #include "xqova/encoding/decode_report.h"
 
 namespace {
@@ -139,6 +141,11 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWholeAndExactBudgetsFit) {
     }
     EXPECT_EQ(copy.Copy(&holder), 1);
     EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 3);
+    {  // memory past the bytes left is not taken at all
+        const xqova::ScopedConstructionBudget tiny(10, 100);
+        const xqova::BudgetedOperation operation;
+        EXPECT_EQ(xqova::Allocate(101), nullptr);
+    }
 
     // A budget the host sets, with the whole construction under the guard:
     // exactly what a construction took fits, one object or one byte less
