@@ -16,14 +16,14 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, unsigned char* encoding
     // The caller vouches for the buffer: the header's stated total is taken
     // as its length.
     const std::size_t length = encoding == nullptr ? 0 : xqova::EncodedSize(encoding);
-    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {encoding, length}, 0);
+    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {encoding, length}, kTopLevel);
     Decode(encoding, length, false, nullptr, true);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, xqova::EncodedBytes encoding) {
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, 0);
+    Construct(dictionary, nullptr, xqova::kNoClass, xqova::kCurrentVersion, encoding, kTopLevel);
     Decode(encoding.bytes, encoding.length, false, nullptr, true);
     EndConstruction(operation);
 }

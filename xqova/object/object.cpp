@@ -89,30 +89,30 @@ CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint16_t family, s
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, std::uint32_t classId, std::uint16_t version) {
     const xqova::BudgetedOperation operation;
     Construct(dictionary, dictionary == nullptr ? nullptr : dictionary->GetDefinition(classId), classId, version, {},
-              0);
+              kTopLevel);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(CXQOVADictionary* dictionary, const void* definition, std::uint16_t version) {
     const xqova::BudgetedOperation operation;
-    Construct(dictionary, definition, DefinitionClassID(definition), version, {}, 0);
+    Construct(dictionary, definition, DefinitionClassID(definition), version, {}, kTopLevel);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject& other) {
     const xqova::BudgetedOperation operation;
-    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, {}, 0);
+    Construct(other.dictionary_, other.definition_, other.classId_, other.version_, {}, kTopLevel);
     Copy(&other);
     EndConstruction(operation);
 }
 
 CXQOVAObject::CXQOVAObject(const CXQOVAObject* other) {
     if (other == nullptr) {
-        Construct(nullptr, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {}, 0);
+        Construct(nullptr, nullptr, xqova::kNoClass, xqova::kCurrentVersion, {}, kTopLevel);
         return;
     }
     const xqova::BudgetedOperation operation;
-    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, {}, 0);
+    Construct(other->dictionary_, other->definition_, other->classId_, other->version_, {}, kTopLevel);
     Copy(other);
     EndConstruction(operation);
 }

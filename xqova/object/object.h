@@ -438,6 +438,7 @@ private:
     // Identifiers of the base chain, 0 without a base.
     std::uint16_t inheritedCount_;
     unsigned depth_;
+    static constexpr unsigned kTopLevel = 0;  // the depth of an object no other holds
     CXQOVAData_u noMember_{xqova::MemberType::kNoMember};
 };
 
