@@ -308,7 +308,8 @@ Bytes NestedChain(std::uint32_t classId, unsigned levels, unsigned char lastCoun
             variable.resize(4);
             WriteInt32(variable.data(), static_cast<std::uint32_t>(inner.size()));
         } else {
-            variable = {0x00, k == levels - 2 ? lastCount : std::uint8_t{1}};  // elements without size prefixes
+            variable = {0x00, 0x01};  // one element, no size prefix
+            if (k == levels - 2) variable[1] = lastCount;
         }
         variable.insert(variable.end(), inner.begin(), inner.end());
         inner = EncodingOf(classId, 200, {static_cast<unsigned char>(k)}, variable);
