@@ -98,6 +98,18 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
         EXPECT_EQ(holder.Deserialize(many.data(), many.size(), strict, &report), 0u);
         EXPECT_EQ(report.overBudget && report.check == xqova::DecodeCheck::kOutOfMemory, strict == 0);
     }
+    {
+        // Elements that decode whole, each of 2^10 - 1 objects: a strict decode
+        // runs out after construction and names the budget, at the object's start.
+        CXQOVAObject part(&dictionary_, kFanTop + 0x200, 0xFFFF);
+        const Bytes sound = EncodingOf(kHolder, 100, {}, Elements(Encode(part), 4));
+        const xqova::ScopedConstructionBudget three(3 * 1023 + 2, xqova::kDefaultByteBudget);
+        xqova::DecodeReport report;
+        EXPECT_FALSE(xqova::DecodeObject(&dictionary_, sound.data(), sound.size(), &report));
+        EXPECT_EQ(std::make_tuple(report.check, report.overBudget, report.classId, report.offset, report.at,
+                                  std::string(report.path) + report.member),
+                  std::make_tuple(xqova::DecodeCheck::kOutOfMemory, true, kHolder, 0u, 0u, std::string()));
+    }
     CXQOVAObject built(&dictionary_, xqova::EncodedBytes{many.data(), many.size()});
     EXPECT_EQ(std::make_tuple(built.MemberCount(), built.SizeAll(0xFFFF)), std::make_tuple(0, 0u));
 
