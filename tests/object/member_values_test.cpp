@@ -26,7 +26,7 @@ constexpr std::uint32_t kPlain = 0x00400200;
 enum : std::uint16_t {
     kInt8, kInt16, kTime, kInt32, kInt64, kAnsi, kWide, kUint8, kUint16, kUint32, kUint64, kFloat32, kFloat64,
     kBits16, kBitsU16, kBitsI64, kBytes, kFloats, kLongs, kTimes, kBitArray, kNested, kObjects, kBitTimes,
-    kText, kUnbounded, kText32, kWideText, kWords, kEmpty, kBitTime, kNone
+    kText, kUnbounded, kText32, kWideText, kWords, kEmpty, kBitTime, kSigned, kNone
 };
 
 class MemberValues : public ::testing::Test {
@@ -41,7 +41,8 @@ protected:
                          FixedArray("BitArray", 0x38, 2), Nested("Nested", kPlain), VectorOf("Objects", kPlain, 0),
                          FixedArray("BitTimes", 0x2A, 1), M("Text", 0x48), M("Unbounded", 0x50),
                          FixedArray("Text32", 0x08, 32), M("WideText", 0x49), M("Words", 0x51),
-                         FixedArray("Empty", 0x10, 0), M("BitTime", 0x2A)}),
+                         FixedArray("Empty", 0x10, 0), M("BitTime", 0x2A),
+                         M("Signed", 0x40)}),
                   Build("CPlain", kPlain, {M("Value", 0x11)})}),
           dictionary_(chain_.Head()),
           o_(&dictionary_, kAllTypes, 0xFFFF) {}
@@ -189,11 +190,13 @@ TEST_F(MemberValues, AssignmentPointersAndBits) {
     o_.Member(kBytes) = 5;  // arrays and the sentinel are left alone
     EXPECT_EQ(static_cast<unsigned char*>(o_.Member(kBytes))[0], 0);
 
-    // Each pointer conversion gives only the buffer of its own kind: bytes,
-    // floats, longs, times, an object, a vector; a scalar and the sentinel
-    // have none.
-    const std::pair<std::uint16_t, char> cases[] = {{kBytes, 'b'},  {kFloats, 'f'},  {kLongs, 'l'}, {kTimes, 't'},
-                                                    {kNested, 'o'}, {kObjects, 'v'}, {kUint32, '-'}, {kNone, '-'}};
+    // Each pointer conversion gives only the buffer of its own kind: bytes
+    // (int8 growing arrays too), floats, longs, times, an object, a vector; a
+    // scalar and the sentinel have none.
+    ASSERT_EQ(o_.Member(kSigned).Set(reinterpret_cast<const signed char*>("\x01\xFF"), 2), 1);
+    const std::pair<std::uint16_t, char> cases[] = {{kBytes, 'b'},  {kSigned, 'b'},   {kFloats, 'f'},
+                                                    {kLongs, 'l'},  {kTimes, 't'},    {kNested, 'o'},
+                                                    {kObjects, 'v'}, {kUint32, '-'},  {kNone, '-'}};
     for (const auto& [id, kind] : cases) {
         SCOPED_TRACE(id);
         CXQOVAData_u& m = o_.Member(id);
