@@ -368,6 +368,11 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     ASSERT_NE(static_cast<CXQOVAVector*>(one.Member(0))->Push(static_cast<const void*>(shortBlock.data())), nullptr);
     EXPECT_EQ(std::make_tuple(Count(Write8(one, 0xFFFF).text, "<DEFINITION "), Count(ToUtf8(Write16(one, 0xFFFF).text), "<DEFINITION ")),
               std::make_tuple(1u, 2u));
+    // Held as a single nested object instead, it leaves its holder unwritten.
+    Chain chain({shortBlock, Build(Class("CHoldsShort", 0x00490000, {Nested("Inner", 0x00480000)}))});
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject holder(&dictionary, 0x00490000, 0xFFFF);
+    EXPECT_EQ(std::make_tuple(Write8(holder, 0xFFFF).result, Write16(holder, 0xFFFF).result != 0), std::make_tuple(0u, true));
 }
 
 // Built while memory runs out, a record's nested objects share its storage:
