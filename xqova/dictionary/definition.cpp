@@ -1,5 +1,6 @@
 #include "xqova/dictionary/definition.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "xqova/core/class_id.h"
@@ -163,8 +164,8 @@ std::uint16_t DefinitionAttributeSize(const void* block) {
     if (count == 0) return 0;
     const std::size_t table = DefinitionAttributeTableOffset(block);
     const std::size_t text = DefinitionTextOffset(block);
-    if (text <= table) return 0;
-    return static_cast<std::uint16_t>((text - table) / count);
+    // Text that starts before the table leaves no room for attributes.
+    return static_cast<std::uint16_t>((std::max(text, table) - table) / count);
 }
 
 std::uint32_t DefinitionMemberAlias(const void* block, std::uint16_t position) {

@@ -106,9 +106,9 @@ Chunk Since(const Sink& sink, std::uint64_t start) {
 // the number of values.
 std::uint32_t IndexLines(EnumLine* lines, std::uint32_t count, std::uint32_t* byValue) {
     for (std::uint32_t k = 0; k < count; ++k) byValue[k] = k;
-    std::sort(byValue, byValue + count, [lines](std::uint32_t a, std::uint32_t b) {
-        return lines[a].value != lines[b].value ? lines[a].value < lines[b].value : a < b;
-    });
+    // Stable: of equal values the first pair stays first.
+    std::stable_sort(byValue, byValue + count,
+                     [lines](std::uint32_t a, std::uint32_t b) { return lines[a].value < lines[b].value; });
     std::uint32_t values = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t k = byValue[i];
