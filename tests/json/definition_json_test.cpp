@@ -95,6 +95,14 @@ TEST(DefinitionJson, HandWrittenClassCompilesToTheGoldenBlock) {
     const std::vector<unsigned char> wide = xqova::build::BuildDefinition(d, {}, nullptr);
     const std::string line = "    {\"name\": \"" + d.members[0].name + "\", \"type\": \"uint8\"},\n";
     EXPECT_NE(xqova::DefinitionBlocksToJson({wide.data()}, nullptr, &error, true).find(line), std::string::npos);
+    // Members without values stand on lines of their own too, however short.
+    d.members[1] = {}, d.members[2] = {};
+    d.members[1].name = "W", d.members[2].name = "H";
+    d.members[1].type = d.members[2].type = 0x11;
+    const std::vector<unsigned char> plain = xqova::build::BuildDefinition(d, {}, nullptr);
+    EXPECT_NE(xqova::DefinitionBlocksToJson({plain.data()}, nullptr, &error, true)
+                  .find(line + "    {\"name\": \"W\", \"type\": \"uint16\"},\n    {\"name\": \"H\", \"type\": \"uint16\"}\n"),
+              std::string::npos);
     d.members[0].type = 0x93, d.members[0].fixedCount = 20000;  // a block the checks refuse is not dumped
     const std::vector<unsigned char> refused = xqova::build::BuildDefinition(d, {}, nullptr);
     EXPECT_EQ(xqova::DefinitionBlocksToJson({refused.data()}, nullptr, &error), "");
@@ -155,6 +163,18 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     const std::string listed = xqova::DefinitionsToJson(classes, &all, &error);
     EXPECT_NE(listed.find("\"classes\""), std::string::npos);
     EXPECT_EQ(Compile(listed, &all, &error), Blocks{blocks[0]}) << error.Text();
+
+    // The dictionary's classes are known by name, its first and last too.
+    const std::uint16_t count = all.GetDefinitionCount(SEARCH_MODE_ALL);
+    for (std::uint16_t i : {std::uint16_t{0}, static_cast<std::uint16_t>(count - 1)}) {
+        const void* named = all.GetDefinitionAt(i, SEARCH_MODE_ALL);
+        const std::string holder = R"({"classes": [{"name": "CHolderDStd", "identifier": "0x00C90000", "members": [)"
+                                   R"({"name": "H", "type": "object )" + std::string(xqova::DefinitionText(named, 0xFFFF)) + "\"}]}]}";
+        const Blocks held = Compile(holder, &all, &error);
+        xqova::MemberRecord r;
+        ASSERT_TRUE(held.size() == 1 && xqova::DefinitionMemberRecord(held[0].data(), 0, &r)) << error.Text();
+        EXPECT_EQ(r.memberClass, DefinitionClassID(named)) << i;
+    }
 }
 
 // A class C of the fields given, of the member list `members`, of one member
