@@ -124,17 +124,17 @@ TEST(NumberText, IntegersAndTimesMatchTheCLibrary) {
 
 const char* const kNames[] = {"I8",     "I16",      "I32",   "I64",       "U32",      "U64",      "F32",
                               "F64",    "Time",     "Ansi",  "Wide",      "Bits",     "I8Bits",   "AnsiFixed",
-                              "AnsiText", "WideText", "F64s", "F32List", "I16List", "U32Pair", "I64Pair", "Times", "Wide32"};
+                              "AnsiText", "WideText", "F64s", "F32List", "I16List", "U32Pair", "I64Pair", "Times", "Wide32", "WideFixed"};
 const std::uint8_t kTypes[] = {0x00, 0x01, 0x03, 0x07, 0x13, 0x17, 0x23, 0x27, 0x02, 0x08, 0x09,
-                               0x39, 0x28, 0x88, 0x48, 0x49, 0xA7, 0x63, 0x41, 0x93, 0x87, 0x82, 0x4B};
-const std::uint16_t kCounts[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 3, 0, 0, 2, 2, 2, 0};
+                               0x39, 0x28, 0x88, 0x48, 0x49, 0xA7, 0x63, 0x41, 0x93, 0x87, 0x82, 0x4B, 0x89};
+const std::uint16_t kCounts[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 3, 0, 0, 2, 2, 2, 0, 3};
 enum : std::uint16_t { I8, I16, I32, I64, U32, U64, F32, F64, Time, Ansi, Wide, Bits, I8Bits, AnsiFixed,
-                       AnsiText, WideText, F64s, F32List, I16List, U32Pair, I64Pair, Times, Wide32 };
+                       AnsiText, WideText, F64s, F32List, I16List, U32Pair, I64Pair, Times, Wide32, WideFixed };
 
 CXQOVADictionary& Values() {
     static Chain chain([] {
         std::vector<xqova::build::Member> members;
-        for (int i = 0; i <= Wide32; ++i) {
+        for (int i = 0; i <= WideFixed; ++i) {
             members.push_back(M(kNames[i], kTypes[i]));
             members.back().fixedCount = kCounts[i];
         }
@@ -175,6 +175,7 @@ TEST(XmlValueText, EveryMemberKindInBothEncodings) {
     const QOVA_TIME t1{2024, 3, 5, 6, 7, 8, 9}, t2{12345, 200, 5, 6, 7, 8, 9};
     const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
     std::int64_t pair[] = {-1, (std::int64_t{1} << 32) + 7};
+    const unsigned short wide[] = {'x', 0x263A, 'z'};  // no terminator
     struct Row {
         std::uint16_t id;
         Setter set;
@@ -216,6 +217,7 @@ TEST(XmlValueText, EveryMemberKindInBothEncodings) {
         {I16List, [](CXQOVAObject&) {}, "", nullptr, 0},
         {U32Pair, SetAll<std::uint32_t>(U32Pair, {0, 4294967295u}), "0;4294967295;", nullptr, 0},
         {I64Pair, Fill(I64Pair, std::string(reinterpret_cast<char*>(pair), sizeof pair)), "-1;7;", nullptr, 0},
+        {WideFixed, Fill(WideFixed, std::string(reinterpret_cast<const char*>(wide), sizeof wide)), "x", "x\xE2\x98\xBAz", 2},
         {Times, SetAll<QOVA_TIME>(Times, {t2}), "12345/200/05 06:07:08 09;0000/00/00 00:00:00 00;", nullptr, 0},
     };
     for (const Row& row : rows) {
