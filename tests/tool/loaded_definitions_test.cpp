@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 #include <utility>
 
+#include "tests/support/mutations.h"
 #include "tests/tool/tool_test_support.h"
 #include "tools/qova/members.h"
 #include "tools/qova/render.h"
@@ -29,18 +31,13 @@ constexpr std::uint32_t kDerived = 0x00F00100u;
 // member whose values are named and units and scale given, and a member
 // scaled without an exponent.
 Bytes Blocks() {
-    Member level = M("Level", 0x03);
+    Member level = test_objects::With(M("Level", 0x03), 0xFFFFFFFFu, 7, 5, -1);
     level.enumerators = {{-1 & 0xFFFF, "LEVEL_LOW"}, {2, "LEVEL_HIGH"}};
-    level.units = 7;
-    level.scaleCoefficient = 5;
-    level.scaleExponent = -1;
-    Member gain = M("Gain", 0x11);  // scaled without an exponent
-    gain.scaleCoefficient = 3;
-    Bytes blocks = Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase");
-    const Bytes derived = Build(
-        Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level, gain}, 100, "SpDERIVED"), "CHostBase");
-    blocks.insert(blocks.end(), derived.begin(), derived.end());  // back to back, as a definitions file holds them
-    return blocks;
+    const Member gain = test_objects::With(M("Gain", 0x11), 0xFFFFFFFFu, 0xFF, 3);  // scaled without an exponent
+    return test_mutations::Cat({  // back to back, as a definitions file holds them
+        Build(Class("CHostBase", kBase, {M("Count", 0x11), M("Label", 0x48)}, 100, "SpBASE"), "CHostBase"),
+        Build(Class("CHostDerived", kDerived, {test_objects::InheritFrom(kBase), level, gain}, 100, "SpDERIVED"),
+              "CHostBase")});
 }
 
 // The describe text and JSON and the decoded table and JSON of a derived
@@ -58,9 +55,8 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndFixedVectorCountsAreNamed) {
               R"({"class":"CHostDerived","classId":"0x00F00100","family":240,"genus":1,"species":0,)"
               R"("speciesCount":1,"version":100,"members":3,"dictionary":"host.def"})");
 
-    qova::EncodeRequest request;
-    request.className = "CHostDerived";
-    request.assignments = {"Count=7", "Label=left arm", "Level=LEVEL_HIGH", "Gain=2"};
+    qova::EncodeRequest request{"CHostDerived", "", 0xFFFF, false, false, false,
+                                {"Count=7", "Label=left arm", "Level=LEVEL_HIGH", "Gain=2"}};
     const Bytes bytes = qova::EncodeObject(catalog, request);
     const std::string json = qova::DecodeObject(catalog, bytes, qova::ObjectOutput::kJson, nullptr);
     ExpectGolden(json, "decode_host.json");
@@ -100,25 +96,18 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndFixedVectorCountsAreNamed) {
 TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {
     const Bytes sound = Blocks();
     const std::size_t second = DefinitionFullSize(sound.data());
-    const struct {
-        const char* name;
-        Bytes blocks;
-        bool loadedBefore;  // the same blocks already loaded
-        std::string reason;
-    } cases[] = {
-        {"damaged", Flipped(sound, second + 20), false,
-         "host.def: the definition at offset " + std::to_string(second) +
-             " (0x00F00100) was refused: checksum mismatch"},
-        {"cut", Cut(sound, sound.size() - 1), false,
-         "bytes, " + std::to_string(sound.size() - 1 - second) + " are left"},
-        {"again", sound, true, "was refused: not newer than version 100 serving its class"},
+    // What is loaded, whether the same blocks were loaded before, and the reason.
+    const std::tuple<Bytes, bool, std::string> cases[] = {
+        {Flipped(sound, second + 20), false,
+         "host.def: the definition at offset " + std::to_string(second) + " (0x00F00100) was refused: checksum mismatch"},
+        {Cut(sound, sound.size() - 1), false, "bytes, " + std::to_string(sound.size() - 1 - second) + " are left"},
+        {sound, true, "was refused: not newer than version 100 serving its class"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [blocks, loadedBefore, reason] : cases) {
         qova::Catalog catalog;
-        if (c.loadedBefore) catalog.AddDefinitions(sound, "before.def");
-        const std::string message = FailureOf([&] { catalog.AddDefinitions(c.blocks, "host.def"); });
-        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+        if (loadedBefore) catalog.AddDefinitions(sound, "before.def");
+        const std::string message = FailureOf([&, &blocks = blocks] { catalog.AddDefinitions(blocks, "host.def"); });
+        EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
 }
 
@@ -134,23 +123,17 @@ TEST(Defs, DumpThenCompileGivesBackTheBlocks) {
         return Bytes(b, b + DefinitionFullSize(b));
     };
     Bytes all;
-    for (const qova::ClassEntry& entry : catalog.Classes()) {
-        const Bytes one = block(entry.classId);
-        all.insert(all.end(), one.begin(), one.end());
-    }
-    const struct {
-        const char* className;
-        const char* start;  // a list of classes, or one class as its own document
-        Bytes blocks;
-    } cases[] = {{"", "{\n  \"classes\": [", all},
-                 {"0x00170001", "{\n  \"name\": \"CSESDZentoRec\"", block(0x00170001)}};
-    for (const auto& c : cases) {
+    for (const qova::ClassEntry& entry : catalog.Classes()) all = test_mutations::Cat({all, block(entry.classId)});
+    // The class asked for, how the document starts (a list of classes, or one class as its own document), the blocks.
+    const std::tuple<const char*, const char*, Bytes> cases[] = {
+        {"", "{\n  \"classes\": [", all}, {"0x00170001", "{\n  \"name\": \"CSESDZentoRec\"", block(0x00170001)}};
+    for (const auto& [className, start, blocks] : cases) {
         std::string warning = "unset";
-        const std::string text = qova::DumpDefinitions(catalog, c.className, &warning);
+        const std::string text = qova::DumpDefinitions(catalog, className, &warning);
         EXPECT_EQ(warning, "unset");
-        EXPECT_EQ(text.rfind(c.start, 0), 0u) << text.substr(0, 40);
+        EXPECT_EQ(text.rfind(start, 0), 0u) << text.substr(0, 40);
         EXPECT_NE(text.find("\"object CNIBPDStd\""), std::string::npos);
-        EXPECT_EQ(qova::CompileDefinitions(catalog, Bytes(text.begin(), text.end()), "defs.json"), c.blocks);
+        EXPECT_EQ(qova::CompileDefinitions(catalog, Bytes(text.begin(), text.end()), "defs.json"), blocks);
     }
 }
 

@@ -29,18 +29,13 @@ inline Bytes Hex(const std::string& text) { return qova::ParseHex(text); }
 
 // Edits of sound bytes: cut to `size`, one bit flipped, a field of `width`
 // bytes set, the checksum of the encoding at `at` stamped again.
-inline Bytes Cut(Bytes b, std::size_t size) {
-    b.resize(size);
-    return b;
-}
+inline Bytes Cut(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n)); }
 inline Bytes Flipped(Bytes b, std::size_t at) {
     b[at] ^= 0x01;
     return b;
 }
 inline Bytes Set(Bytes b, std::size_t at, int width, std::uint32_t value) {
-    if (width == 1) b[at] = static_cast<unsigned char>(value);
-    if (width == 2) WriteInt16(b.data() + at, static_cast<std::uint16_t>(value));
-    if (width == 4) WriteInt32(b.data() + at, value);
+    for (int i = 0; i < width; ++i) b[at + i] = static_cast<unsigned char>(value >> (8 * (width - 1 - i)));  // big-endian
     return b;
 }
 inline Bytes Stamped(Bytes b, std::size_t at = 0) {
