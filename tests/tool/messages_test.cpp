@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/mutations.h"
@@ -17,11 +18,7 @@ using qova::Json;
 using namespace tool_test;
 
 TEST(MessageFrames, FieldsRoundTripAndRefusalsSayWhy) {
-    struct Case {
-        const char* message;
-        std::vector<std::string> fields;
-        const char* expected;
-    } cases[] = {
+    const std::tuple<const char*, std::vector<std::string>, const char*> cases[] = {  // message, fields, the fields decoded
         {"CConDStd",
          {"DeviceGUID={00112233-4455-6677-8899-AABBCCDDEEFF}", "SourceID=bedside 4", "Reserved=1,2,255"},
          R"({"DeviceGUID":"{00112233-4455-6677-8899-AABBCCDDEEFF}","SourceID":"bedside 4","Reserved":[1,2,255]})"},
@@ -32,20 +29,15 @@ TEST(MessageFrames, FieldsRoundTripAndRefusalsSayWhy) {
         {"CRNDZDStd", {"RERVersion=0x0203", "Data=4,5", "DeviceGUID=000102030405060708090A0B0C0D0E0F"},
          R"({"DeviceGUID":"{00010203-0405-0607-0809-0A0B0C0D0E0F}","RERVersion":515,"Data":[4,5]})"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.message);
-        const Bytes frame = qova::EncodeMessageFrame(c.message, c.fields, 0);
-        EXPECT_EQ(qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"], Json::parse(c.expected));
+    for (const auto& [message, fields, expected] : cases) {
+        const Bytes frame = qova::EncodeMessageFrame(message, fields, 0);
+        EXPECT_EQ(qova::DecodeMessageFrame(TestCatalog(), frame).document["fields"], Json::parse(expected)) << message;
     }
 
     // Frames refused on decoding, and field values refused on encoding, say why.
     const Bytes good = qova::EncodeMessageFrame("CRNDZDStd", {"Data=1,2,3"}, 0);
-    const struct {
-        const char* message;  // with `field`, encoded; null: `frame` decoded
-        const char* field;
-        Bytes frame;
-        const char* reason;
-    } refusals[] = {
+    // The message encoded with the field, or (null) the frame decoded, and the reason.
+    const std::tuple<const char*, const char*, Bytes, const char*> refusals[] = {
         {nullptr, nullptr, Cut(good, 3), "too short for its header: 3 bytes"},
         {nullptr, nullptr, Cut(good, good.size() - 1), "stated length 30 runs past the input"},
         {nullptr, nullptr, Flipped(good, 12), "checksum mismatch"},
@@ -70,13 +62,12 @@ TEST(MessageFrames, FieldsRoundTripAndRefusalsSayWhy) {
         {"CConDExtLst", "ConnectionList=00 1E 00 03 00 0B 00 64 00 00 02 00 02 00 00 08 EA 00 05 00 00 00 1F", {},
          "ConnectionList: the bytes at offset 17 are not a whole frame"},
     };
-    for (const auto& r : refusals) {
-        SCOPED_TRACE(r.reason);
-        const std::string message = FailureOf([&] {
-            if (r.message != nullptr) qova::EncodeMessageFrame(r.message, {r.field}, 0);
-            if (r.message == nullptr) qova::DecodeMessageFrame(TestCatalog(), r.frame);
+    for (const auto& [message, field, frame, reason] : refusals) {
+        const std::string failure = FailureOf([&, message = message, field = field, &frame = frame] {
+            if (message != nullptr) qova::EncodeMessageFrame(message, {field}, 0);
+            if (message == nullptr) qova::DecodeMessageFrame(TestCatalog(), frame);
         });
-        EXPECT_NE(message.find(r.reason), std::string::npos) << message;
+        EXPECT_NE(failure.find(reason), std::string::npos) << reason << ": " << failure;
     }
 }
 
@@ -104,11 +95,7 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
     const Bytes known = Hex("00 03 00 00 00 30 00 64 00 00 05");
     const Bytes noise = Hex("FF FF");
     const std::string ok = "CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n";
-    const struct {
-        const char* name;
-        Bytes stream;
-        std::string report;
-    } cases[] = {
+    const std::tuple<std::string, Bytes, std::string> cases[] = {  // name, stream, report
         {"clean", test_mutations::Cat({a, reading}),
          "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  " + ok +
              "2 frames, 0 corrupt, 0 truncated, 0 bytes skipped\n"},
@@ -126,11 +113,10 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
          "offset 0  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\noffset 20  " + ok +
              "1 frame, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), c.stream, 4096);
-        EXPECT_EQ(qova::RenderFrameScan(TestCatalog(), scan), c.report);
-        EXPECT_EQ(scan.Clean(), std::string(c.name) == "clean");
+    for (const auto& [name, stream, report] : cases) {
+        const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
+        const std::string rendered = qova::RenderFrameScan(TestCatalog(), scan);
+        EXPECT_EQ(std::make_tuple(rendered, scan.Clean()), std::make_tuple(report, name == "clean")) << name;
     }
 }
 
@@ -160,8 +146,8 @@ TEST(FrameStream, SplitFilesAreNamedByNumberClassAndSpecies) {
     const std::string directory = testing::TempDir() + "qova_split_test";
     const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
     ASSERT_EQ(qova::WriteFrameFiles(TestCatalog(), stream, scan, directory), 2u);
-    EXPECT_EQ(qova::ReadInput(directory + "/0000-CConDDescriptor-3.bin"), a);
-    EXPECT_EQ(qova::ReadInput(directory + "/0001-CNumDStd-SpNIBPSYS.bin"), number);
+    EXPECT_EQ(std::make_tuple(qova::ReadInput(directory + "/0000-CConDDescriptor-3.bin"),
+                              qova::ReadInput(directory + "/0001-CNumDStd-SpNIBPSYS.bin")), std::make_tuple(a, number));
 }
 
 }  // namespace

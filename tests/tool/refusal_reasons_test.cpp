@@ -62,15 +62,9 @@ TEST(RefusalReasons, NamesEachDamageAndPassesSoundEncodings) {
     const std::size_t n = kNestedNIBP;
     Bytes outside = Reading();  // two bytes before the checksum, the length stating them
     outside.insert(outside.end() - 2, {0xAA, 0xBB});
-    const struct {
-        const char* name;
-        Bytes bytes;
-        Check check;
-        std::size_t offset;
-        std::size_t at;  // where the failing field starts
-        std::string path;
-        const char* detail;  // part of the message
-    } damages[] = {
+    // What is damaged, the bytes, the report's check, offset, where the failing field starts and member path, and
+    // part of the message.
+    const std::tuple<const char*, Bytes, Check, std::size_t, std::size_t, std::string, const char*> damages[] = {
         {"three bytes", Cut(Reading(), 3), Check::kHeader, 0, 0, "", "takes 4"},
         {"no length field", Cut(Reading(), 5), Check::kHeader, 0, 0, "", "the header takes 6"},
         {"one byte short", Cut(Reading(), 36), Check::kLength, 0, 0, "",
@@ -101,20 +95,19 @@ TEST(RefusalReasons, NamesEachDamageAndPassesSoundEncodings) {
          "in member Container[0] of CFileSysDExtStd (0x00701200): class 0x00650801 (family 101, genus 8, species 1) "
          "at offset 21: unknown class: the dictionary has no definition for it"},
     };
-    for (const auto& d : damages) {
-        SCOPED_TRACE(d.name);
-        const xqova::DecodeReport report = Refusal(d.bytes);
-        const std::string words = qova::DescribeRefusal(TestCatalog(), report, d.bytes.data());
-        EXPECT_EQ(std::make_tuple(report.check, report.offset, report.at, report.path),
-                  std::make_tuple(d.check, d.offset, d.at, d.path)) << words;
-        EXPECT_NE(words.find(d.detail), std::string::npos) << words;
-        // The decoder without a report refuses it too (strictly), without a reason.
-        CXQOVAObject object(&TestCatalog().Dictionary(), xqova::EncodedBytes{d.bytes.data(), d.bytes.size()});
-        EXPECT_EQ(object.Deserialize(d.bytes.data(), d.bytes.size(), 1), 0u);
-        // decode refuses it with the same words, whatever the output.
+    for (const auto& [name, bytes, check, offset, at, path, detail] : damages) {
+        SCOPED_TRACE(name);
+        const xqova::DecodeReport report = Refusal(bytes);
+        const std::string words = qova::DescribeRefusal(TestCatalog(), report, bytes.data());
+        // The decoder without a report refuses it too (strictly), without a reason; decode refuses it with the same
+        // words, whatever the output.
+        CXQOVAObject object(&TestCatalog().Dictionary(), xqova::EncodedBytes{bytes.data(), bytes.size()});
         const std::string message = tool_test::FailureOf(
-            [&] { qova::DecodeObject(TestCatalog(), d.bytes, qova::ObjectOutput::kJson, nullptr); });
-        EXPECT_EQ(message, words);
+            [&, &bytes = bytes] { qova::DecodeObject(TestCatalog(), bytes, qova::ObjectOutput::kJson, nullptr); });
+        const std::uint32_t strict = object.Deserialize(bytes.data(), bytes.size(), 1);
+        EXPECT_EQ(std::make_tuple(report.check, report.offset, report.at, report.path, strict, message),
+                  std::make_tuple(check, offset, at, path, 0u, words)) << words;
+        EXPECT_NE(words.find(detail), std::string::npos) << words;
     }
 
     // The sound encodings pass and decode whole, nesting as deep as the

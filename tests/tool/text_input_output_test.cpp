@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "tests/tool/tool_test_support.h"
 #include "tools/qova/members.h"
@@ -15,11 +17,7 @@ using namespace tool_test;
 
 // Accepted forms give their bytes; refused ones name the place ("" when accepted).
 TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition) {
-    const struct {
-        const char* text;
-        Bytes bytes;
-        const char* failure;
-    } cases[] = {
+    const std::tuple<const char*, Bytes, const char*> cases[] = {  // text, bytes, failure
         {"00 05 00 00", {0x00, 0x05, 0x00, 0x00}, ""},
         {"00050000\n", {0x00, 0x05, 0x00, 0x00}, ""},
         {"0x00 0xAB,0xcd", {0x00, 0xAB, 0xCD}, ""},
@@ -31,11 +29,9 @@ TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition)
         {"00 g0", {}, "unexpected character 'g' at offset 3"},
         {"000x12", {}, "unexpected character 'x' at offset 3"},  // a "0x" inside a run of digits is no prefix
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const std::string failure = FailureOf([&] { EXPECT_EQ(qova::ParseHex(c.text), c.bytes); });
-        EXPECT_NE(failure.find(c.failure), std::string::npos) << failure;
-        EXPECT_EQ(failure.empty(), *c.failure == '\0');
+    for (const auto& [text, bytes, expected] : cases) {
+        const std::string failure = FailureOf([&, text = text, bytes = bytes] { EXPECT_EQ(qova::ParseHex(text), bytes); });
+        EXPECT_TRUE(failure.find(expected) != std::string::npos && failure.empty() == !*expected) << text << ": " << failure;
     }
 
     // DecodeInput takes hex text, xxd's default dump (offset, groups,
@@ -44,20 +40,17 @@ TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition)
     const std::string xxd = "00000000: 0005 0000 001f 0069 4000 1807 e803 050e  .......i@.......\n"
                             "00000010: 3132                                     12\r\n";
     const char* fromXxd = "00 05 00 00 00 1f 00 69 40 00 18 07 e8 03 05 0e 31 32";
-    const struct {
-        std::string input;
-        qova::InputForm form;
-        const char* hex;  // the bytes taken; null: the input as it is
-    } inputs[] = {
+    // The input, its form, and the bytes taken as hex (null: the input as it is).
+    const std::tuple<std::string, qova::InputForm, const char*> inputs[] = {
         {"00 05\n", qova::InputForm::kAuto, "00 05"},  {"00 05\n", qova::InputForm::kBinary, nullptr},
         {std::string("\0\x05\0\0\0\x1f\0\x69", 8), qova::InputForm::kAuto, nullptr},
         {"0", qova::InputForm::kAuto, nullptr},        {"", qova::InputForm::kAuto, nullptr},
         {xxd, qova::InputForm::kAuto, fromXxd},        {xxd, qova::InputForm::kHex, fromXxd},
         {xxd, qova::InputForm::kBinary, nullptr},
     };
-    for (const auto& c : inputs) {
-        const Bytes input(c.input.begin(), c.input.end());
-        EXPECT_EQ(qova::DecodeInput(input, c.form), c.hex != nullptr ? Hex(c.hex) : input) << c.input;
+    for (const auto& [text, form, hex] : inputs) {
+        const Bytes input(text.begin(), text.end());
+        EXPECT_EQ(qova::DecodeInput(input, form), hex != nullptr ? Hex(hex) : input) << text;
     }
     for (const char* bad : {"00000000: 0005 0000  ..\n00000003: 01  .\n",  // the offset skips a byte
                             "00000000: 005 0000  ..\n",                    // an odd group
@@ -71,21 +64,16 @@ TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition)
 
 // Where the bytes of an output go, and in which form.
 TEST(HexOutput, BytesGoToFilesAndHexToTerminals) {
-    const struct {
-        const char* file;
-        bool hex, terminal;
-        qova::OutputForm form;
-        bool note;
-    } rows[] = {
+    const std::tuple<const char*, bool, bool, qova::OutputForm, bool> rows[] = {  // file, hex, terminal, form, note
         {"", false, true, qova::OutputForm::kHex, false},     {"", false, false, qova::OutputForm::kHex, false},
         {"-", false, false, qova::OutputForm::kBytes, false}, {"-", false, true, qova::OutputForm::kHex, true},
         {"r.bin", false, true, qova::OutputForm::kBytes, false}, {"r.hex", true, false, qova::OutputForm::kHex, false},
         {"r", false, false, qova::OutputForm::kBytes, false},
     };
-    for (const auto& row : rows) {
+    for (const auto& [file, hex, terminal, form, noted] : rows) {
         std::string note;
-        EXPECT_EQ(qova::ChooseOutput(row.file, row.hex, row.terminal, &note), row.form) << row.file;
-        EXPECT_EQ(!note.empty(), row.note) << row.file;
+        const qova::OutputForm chosen = qova::ChooseOutput(file, hex, terminal, &note);
+        EXPECT_EQ(std::make_tuple(chosen, !note.empty()), std::make_tuple(form, noted)) << file;
     }
 }
 
@@ -105,9 +93,7 @@ TEST(UnicodeText, ConvertsBothWays) {
 }
 
 TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscapedAndDecodeShowsTheWholeText) {
-    const struct {
-        std::string in, out;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {  // in, out
         {"plain\ttext\n", "plain\ttext\n"},
         {"a\x1b]0;title\x07z", "a\\u001b]0;title\\u0007z"},
         {std::string("shown\0hidden", 12), "shown\\u0000hidden"},
@@ -115,7 +101,7 @@ TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscapedAndDecodeShowsTheWhol
         {"\xc2\x9b" "2J \xc2\xa0", "\\u009b2J \xc2\xa0"},  // C1 CSI escaped, no-break space kept
         {"\xff\xc3\xa9\xe2\x82", "\\xff\xc3\xa9\\xe2\\x82"},
     };
-    for (const auto& row : rows) EXPECT_EQ(qova::TerminalSafe(row.in), row.out);
+    for (const auto& [in, out] : rows) EXPECT_EQ(qova::TerminalSafe(in), out);
 
     // decode shows the whole text of CNetworkCLocID's LocationID and writes the safe XML.
     const auto location = [](const std::string& text) { return Encode("CNetworkCLocID", {"LocationID=" + text}); };
