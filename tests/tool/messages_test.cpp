@@ -17,7 +17,7 @@ namespace {
 using qova::Json;
 using namespace tool_test;
 
-TEST(MessageFrames, FieldsRoundTripAndRefusalsSayWhy) {
+TEST(MessageFrames, FieldsRoundTripRefusalsSayWhyAndXmlIsTheSafeForm) {
     const std::tuple<const char*, std::vector<std::string>, const char*> cases[] = {  // message, fields, the fields decoded
         {"CConDStd",
          {"DeviceGUID={00112233-4455-6677-8899-AABBCCDDEEFF}", "SourceID=bedside 4", "Reserved=1,2,255"},
@@ -69,12 +69,10 @@ TEST(MessageFrames, FieldsRoundTripAndRefusalsSayWhy) {
         });
         EXPECT_NE(failure.find(reason), std::string::npos) << reason << ": " << failure;
     }
-}
 
-// A frame's XML is the well-formed form where the message has one (the
-// connection message with its text), the exact form beside it; the other
-// messages, without text, have the one rendering.
-TEST(MessageFrames, XmlIsTheSafeFormWithTheExactOneBeside) {
+    // A frame's XML is the well-formed form where the message has one (the
+    // connection message with its text), the exact form beside it; the other
+    // messages, without text, have the one rendering.
     const Bytes frame = qova::EncodeMessageFrame("CConDStd", {"SourceID=a]]>\x1b"}, 0);
     const qova::DecodedFrame decoded = qova::DecodeMessageFrame(TestCatalog(), frame);
     EXPECT_NE(decoded.exactXml.find("<![CDATA[a]]>\x1b]]>"), std::string::npos) << decoded.exactXml;
@@ -93,7 +91,6 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
     // known one: the frame after them starts inside those bytes.
     const Bytes phantom = Hex("00 AB 00 00 00 30 00 64 00 00 05");
     const Bytes known = Hex("00 03 00 00 00 30 00 64 00 00 05");
-    const Bytes noise = Hex("FF FF");
     const std::string ok = "CNIBPDStd 0x00050000  37 bytes  ok (object encoding)\n";
     const std::tuple<std::string, Bytes, std::string> cases[] = {  // name, stream, report
         {"clean", test_mutations::Cat({a, reading}),
@@ -105,7 +102,7 @@ TEST(FrameStream, EveryByteIsReportedOnce) {
         {"known phantom before frames", test_mutations::Cat({known, reading, reading}),
          "offset 0  CTempDStd 0x00030000  54 bytes stated, 11 there  truncated\noffset 11  " + ok + "offset 48  " +
              ok + "2 frames, 0 corrupt, 1 truncated, 0 bytes skipped\n"},
-        {"truncated at the end", test_mutations::Cat({a, noise, cut}),
+        {"truncated at the end", test_mutations::Cat({a, Hex("FF FF"), cut}),
          "offset 0  CRNDZDStd 0x001D0000  33 bytes  ok\noffset 33  2 bytes skipped\n"
          "offset 35  CNIBPDStd 0x00050000  37 bytes stated, 20 there  truncated\n"
          "1 frame, 0 corrupt, 1 truncated, 2 bytes skipped\n"},
@@ -144,8 +141,7 @@ TEST(FrameStream, SplitFilesAreNamedByNumberClassAndSpecies) {
     // The files hold the sound frames' bytes, nothing of the noise.
     const Bytes stream = test_mutations::Cat({a, Hex("FF"), number});
     const std::string directory = testing::TempDir() + "qova_split_test";
-    const qova::FrameScan scan = qova::ScanFrames(TestCatalog(), stream, 4096);
-    ASSERT_EQ(qova::WriteFrameFiles(TestCatalog(), stream, scan, directory), 2u);
+    ASSERT_EQ(qova::WriteFrameFiles(TestCatalog(), stream, qova::ScanFrames(TestCatalog(), stream, 4096), directory), 2u);
     EXPECT_EQ(std::make_tuple(qova::ReadInput(directory + "/0000-CConDDescriptor-3.bin"),
                               qova::ReadInput(directory + "/0001-CNumDStd-SpNIBPSYS.bin")), std::make_tuple(a, number));
 }
