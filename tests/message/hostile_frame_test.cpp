@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "message_test_support.h"
@@ -39,19 +40,16 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
         const unsigned width = target->is_Extended(target->id()) ? 4 : 2;
         const Bytes before = Encode(*target);
         xqova::FrameReport r;
-        test_mutations::EveryPrefix(frame, [&](const Bytes& prefix, std::size_t n) {
-            EXPECT_TRUE(target->deserialize_all(prefix.data(), prefix.size(), &r) == 0 && Justified(r)) << n;
-        });
+        const auto refused = [&](const Bytes& b) { return !target->deserialize_all(b.data(), b.size(), &r) && Justified(r); };
+        test_mutations::EveryPrefix(frame, [&](const Bytes& prefix, std::size_t n) { EXPECT_TRUE(refused(prefix)) << n; });
         EXPECT_EQ(Encode(*target), before);
         test_mutations::EveryByteChange(frame, {0x10}, [&](const Bytes& bad, std::size_t i, unsigned char) {
-            EXPECT_TRUE(target->deserialize_all(bad.data(), bad.size(), &r) == 0 && Justified(r)) << i;
-            EXPECT_EQ(Encode(*target), emptied[kind]) << i;
-            EXPECT_EQ(target->GetSrcVersion(), 0) << i;
+            // Refused first, then what the refusal left.
+            EXPECT_EQ((std::tuple<bool, Bytes, std::uint16_t>{refused(bad), Encode(*target), target->GetSrcVersion()}),
+                      std::make_tuple(true, emptied[kind], std::uint16_t{0})) << i;
             ASSERT_EQ(target->deserialize_all(frame.data(), frame.size()), frame.size());
         }, width + 4);
-        test_mutations::EveryEdgeValue(frame, 4, width, [&](const Bytes& bad, std::uint32_t stated) {
-            EXPECT_TRUE(target->deserialize_all(bad.data(), bad.size(), &r) == 0 && Justified(r)) << stated;
-        });
+        test_mutations::EveryEdgeValue(frame, 4, width, [&](const Bytes& b, auto v) { EXPECT_TRUE(refused(b)) << v; });
     }
     // Even a caller who vouches for the frame gets no read beyond 32 bits of
     // size, nor a size cut to 32 bits (the base message takes any payload).
@@ -69,9 +67,8 @@ TEST(HostileFrames, RandomPayloadsWithSoundChecksums) {
         auto message = Holding(kind);
         Bytes payload = {0x00, static_cast<unsigned char>(99 + random() % 3), static_cast<unsigned char>(random()), 0x00,
                          static_cast<unsigned char>(random() % 24)};
-        const std::size_t extra = random() % 40;
-        for (std::size_t i = 0; i < extra; ++i) {
-            // Small numbers, so that stated lengths and counts often fit.
+        // Small numbers, so that stated lengths and counts often fit.
+        for (std::size_t i = 0, extra = random() % 40; i < extra; ++i) {
             payload.push_back(static_cast<unsigned char>(random() % 4 == 0 ? random() : random() % 8));
         }
         const Bytes frame = MakeFrame(message->id(), payload);
