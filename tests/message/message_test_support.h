@@ -52,15 +52,11 @@ inline Bytes MakeFrame(std::uint32_t id, const Bytes& payload) {
     Bytes frame(4 + width);
     WriteInt32(frame.data(), id);
     const std::uint32_t length = static_cast<std::uint32_t>(payload.size() + 2);
-    if (width == 4) {
-        WriteInt32(frame.data() + 4, length);
-    } else {
-        WriteInt16(frame.data() + 4, static_cast<std::uint16_t>(length));
-    }
+    if (width == 4) WriteInt32(frame.data() + 4, length);
+    if (width == 2) WriteInt16(frame.data() + 4, static_cast<std::uint16_t>(length));
     frame.insert(frame.end(), payload.begin(), payload.end());
     const std::uint16_t crc = CalculateCRC(frame.data(), static_cast<std::uint32_t>(frame.size()));
-    frame.push_back(static_cast<unsigned char>(crc >> 8));
-    frame.push_back(static_cast<unsigned char>(crc & 0xFF));
+    frame.insert(frame.end(), {static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc & 0xFF)});
     return frame;
 }
 
