@@ -89,7 +89,8 @@ TEST(LoadedDefinitions, InheritedMembersComeFirstAndFixedVectorCountsAreNamed) {
     EXPECT_EQ(decoded["members"]["Items"]["value"][0]["members"]["Count"]["value"], 7) << decoded.dump();
     const Bytes two = Stamped(Set(pair, 11, 2, 2));
     EXPECT_NE(FailureOf([&] { qova::DecodeObject(catalog, two, qova::ObjectOutput::kTable, nullptr); })
-                  .find("vector Items at offset 11 holds 2 elements, its fixed count is 1"), std::string::npos);
+                  .find("vector Items at offset 11 holds 2 elements, its fixed count is 1"),
+              std::string::npos);
 }
 
 TEST(LoadedDefinitions, DamagedBlocksAreRefusedWithTheirOffset) {

@@ -58,7 +58,8 @@ TEST(HexInput, AcceptsAndRecognisesTheFormsPeopleWriteAndRefusesWithThePosition)
         EXPECT_FALSE(qova::LooksLikeXxd(Bytes(bad, bad + std::strlen(bad)))) << bad;
     }
     EXPECT_NE(FailureOf([] { qova::ParseXxd("00000000: 0005  ..\n00000001: 00  .\n"); })
-                  .find("line 2 is not an offset of 2"), std::string::npos);
+                  .find("line 2 is not an offset of 2"),
+              std::string::npos);
 }
 
 // Where the bytes of an output go, and in which form.
@@ -104,8 +105,9 @@ TEST(TerminalOutput, ControlsAndInvalidBytesAreShownEscapedAndDecodeShowsTheWhol
 
     // decode shows the whole text of CNetworkCLocID's LocationID and writes the safe XML.
     const auto location = [](const std::string& text) { return Encode("CNetworkCLocID", {"LocationID=" + text}); };
+    const Bytes hidden = location(std::string("shown\0hidden", 12));
     const std::string table = qova::TerminalSafe(
-        qova::DecodeObject(TestCatalog(), location(std::string("shown\0hidden", 12)), qova::ObjectOutput::kTable, nullptr));
+        qova::DecodeObject(TestCatalog(), hidden, qova::ObjectOutput::kTable, nullptr));
     EXPECT_NE(table.find("\"shown\\u0000hidden\""), std::string::npos) << table;
 
     // The exact forms keep the bytes (the default, well-formed forms are the

@@ -20,19 +20,28 @@ namespace tool_test {
 using qova::Bytes;
 
 // One catalog for all tests: building the English names takes a moment.
-inline qova::Catalog& TestCatalog() { static qova::Catalog catalog; return catalog; }
+inline qova::Catalog& TestCatalog() {
+    static qova::Catalog catalog;
+    return catalog;
+}
 
 inline Bytes Hex(const std::string& text) { return qova::ParseHex(text); }
 
-// Edits of sound bytes: cut to `n` bytes, one bit flipped, a field of `width`
+// Edits of sound bytes: cut to `size`, one bit flipped, a field of `width`
 // bytes set, the checksum of the encoding at `at` stamped again.
 inline Bytes Cut(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n)); }
-inline Bytes Flipped(Bytes b, std::size_t at) { b[at] ^= 0x01; return b; }
+inline Bytes Flipped(Bytes b, std::size_t at) {
+    b[at] ^= 0x01;
+    return b;
+}
 inline Bytes Set(Bytes b, std::size_t at, int width, std::uint32_t value) {
     for (int i = 0; i < width; ++i) b[at + i] = static_cast<unsigned char>(value >> (8 * (width - 1 - i)));  // big-endian
     return b;
 }
-inline Bytes Stamped(Bytes b, std::size_t at = 0) { test_objects::Restamp(b, at, xqova::EncodedSize(&b[at])); return b; }
+inline Bytes Stamped(Bytes b, std::size_t at = 0) {
+    test_objects::Restamp(b, at, xqova::EncodedSize(b.data() + at));
+    return b;
+}
 
 // Checks `actual` against the golden output `name` (tests/tool/golden), as
 // the command-line cases do; XQOVA_UPDATE_GOLDEN=1 in the environment
@@ -45,11 +54,17 @@ inline void ExpectGolden(const std::string& actual, const std::string& name) {
 }
 
 // The options of encode besides the class and the values.
-struct Options { const char* species = ""; std::uint16_t version = 0xFFFF; bool force = false; bool valid = false; };
+struct Options {
+    const char* species = "";
+    std::uint16_t version = 0xFFFF;
+    bool force = false;
+    bool valid = false;
+};
 
 inline Bytes Encode(const std::string& className, std::vector<std::string> assignments, const Options& options = {}) {
-    return qova::EncodeObject(TestCatalog(), {className, options.species, options.version, options.valid, /*dirty=*/false,
-                                              options.force, std::move(assignments)});
+    const qova::EncodeRequest request{className, options.species, options.version, options.valid, /*dirty=*/false,
+                                      options.force, std::move(assignments)};
+    return qova::EncodeObject(TestCatalog(), request);
 }
 
 // The failure message of a call that must fail; "" when it succeeded.
