@@ -12,6 +12,17 @@ namespace {
 
 using namespace test_objects;
 
+using Refused = std::tuple<xqova::DecodeCheck, std::size_t, std::uint64_t, std::uint64_t>;
+
+// What a decode of an exact-size copy of `bytes` names when it refuses them:
+// the check, the byte at fault, what it found and what it expected.
+Refused Refusal(CXQOVADictionary& dictionary, const Bytes& bytes) {
+    HeapCopy copy(bytes);
+    xqova::DecodeReport r;
+    EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &r));
+    return Refused{r.check, r.at, r.found, r.expected};
+}
+
 // ---- The three worked examples (GoldenExamples) ----------------------------------------
 
 TEST(BinaryGolden, WorkedExamplesByteForByteBothWays) {
@@ -288,11 +299,8 @@ TEST(BinaryVersions, WritingAnOlderVersion) {
     EXPECT_EQ(outer.size(), Decode(holder, outer, 1));
     EXPECT_EQ(5u, static_cast<std::uint32_t>(holder.Member(0)));
     // A size cut short is named with the bytes there were.
-    const Bytes cut = EncodingOf(kRetiredNested, 120, {0, 0, 0, 5}, {0, 0, 0});
-    xqova::DecodeReport report;
-    EXPECT_FALSE(xqova::DecodeObject(&dictionary, cut.data(), cut.size(), &report));
-    EXPECT_EQ(std::make_tuple(report.check, report.at, report.found, report.expected),
-              std::make_tuple(xqova::DecodeCheck::kMemberData, std::size_t{15}, std::uint64_t{4}, std::uint64_t{3}));
+    EXPECT_EQ(Refusal(dictionary, EncodingOf(kRetiredNested, 120, {0, 0, 0, 5}, {0, 0, 0})),
+              Refused(xqova::DecodeCheck::kMemberData, 15, 4, 3));
 }
 
 // ---- Vector elements a vector cannot take ----------------------------------------------
@@ -338,19 +346,18 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
     const struct {
         const char* name;
         Bytes bytes, lenient;  // what a decode without the strict flag keeps
-        xqova::DecodeCheck reported;
-        std::size_t at, found, expected;
+        Refused reported;
         bool strictRefuses;
     } cases[] = {
         {"a third element in a bounded vector of 2",
          Picks({Pick(kPick, 1), Pick(kOtherPick, 2), Pick(kPick, 3)}, fixed, {Pick(kPick, 4)}), kept,
-         xqova::DecodeCheck::kVectorCount, v, 3, 2, false},
+         {xqova::DecodeCheck::kVectorCount, v, 3, 2}, false},
         {"another class in a named vector", Picks(bounded, fixed, {Pick(kOtherPick, 9), Pick(kPick, 4)}), kept,
-         xqova::DecodeCheck::kNestedClass, v + 2 + 2 * p + 2 + 2 * p + 2 + 2, kOtherPick, kPick, false},
+         {xqova::DecodeCheck::kNestedClass, v + 2 + 2 * p + 2 + 2 * p + 2 + 2, kOtherPick, kPick}, false},
         {"three elements in a fixed vector of 2",
          Picks(bounded, {Pick(kPick, 5), Pick(kPick, 6), Pick(kPick, 7)}, {Pick(kPick, 4)}),
-         Picks(bounded, {Pick(kPick, 0), Pick(kPick, 0)}, {Pick(kPick, 4)}), xqova::DecodeCheck::kVectorCount, v + 2 + 2 * p, 3, 2,
-         true},
+         Picks(bounded, {Pick(kPick, 0), Pick(kPick, 0)}, {Pick(kPick, 4)}),
+         {xqova::DecodeCheck::kVectorCount, v + 2 + 2 * p, 3, 2}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -370,29 +377,18 @@ TEST(BinaryVectors, ElementsAVectorCannotTakeAreSkipped) {
             CXQOVAObject built(&dictionary, xqova::EncodedBytes{copy.data(), copy.size()});
             EXPECT_EQ(Hex(kept), Hex(Encode(built)));
         }
-        xqova::DecodeReport report;
-        EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
-        EXPECT_EQ(std::make_tuple(report.check, report.at, report.found, report.expected),
-                  std::make_tuple(c.reported, c.at, c.found, c.expected));
+        EXPECT_EQ(Refusal(dictionary, c.bytes), c.reported);
     }
     // A named element whose size prefix disagrees with it, or a second one
     // that is not there, is refused with what was compared.
     const std::size_t prefix = kept.size() - 2 - Pick(kPick, 4).size() - 2;
-    const struct {
-        std::size_t offset;  // of the byte raised by one
-        xqova::DecodeCheck check;
-        std::size_t at, found, expected;
-    } refused[] = {{prefix + 1, xqova::DecodeCheck::kNestedSize, prefix, 15, 14},
-                   {prefix - 1, xqova::DecodeCheck::kMemberData, prefix + 16, 2, 0}};
-    for (const auto& r : refused) {
+    for (const auto& [offset, refused] :  // offset: of the byte raised by one
+         {std::make_pair(prefix + 1, Refused(xqova::DecodeCheck::kNestedSize, prefix, 15, 14)),
+          std::make_pair(prefix - 1, Refused(xqova::DecodeCheck::kMemberData, prefix + 16, 2, 0))}) {
         Bytes bytes = kept;
-        ++bytes[r.offset];
+        ++bytes[offset];
         Restamp(bytes, 0, bytes.size());
-        HeapCopy copy(bytes);
-        xqova::DecodeReport report;
-        EXPECT_FALSE(xqova::DecodeObject(&dictionary, copy.data(), copy.size(), &report));
-        EXPECT_TRUE(r.check == report.check && r.at == report.at && r.found == report.found &&
-                    r.expected == report.expected) << report.at << " " << report.found << " " << report.expected;
+        EXPECT_EQ(Refusal(dictionary, bytes), refused);
     }
 }
 
