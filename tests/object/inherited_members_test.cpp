@@ -51,11 +51,7 @@ TEST_F(InheritedMembers, IdentifiersPositionsCastsSettersAndCopies) {
 
     // Identifier -> holding object and type. Each level names the members of
     // its own chain by the same identifiers.
-    struct Case {
-        std::uint16_t id;
-        int level;
-        std::uint8_t type;
-    };
+    struct Case { std::uint16_t id; int level; std::uint8_t type; };
     for (const Case& c : {Case{0, 2, 0x11}, Case{1, 2, 0x13}, Case{2, 1, 0x16}, Case{3, 1, 0x03}, Case{4, 0, 0x16},
                           Case{5, 0, 0x00}, Case{6, 0, 0x10}}) {
         SCOPED_TRACE(c.id);

@@ -58,10 +58,7 @@ protected:
 };
 
 TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
-    struct Case {
-        std::uint16_t requested, version;
-        std::uint8_t typeB, typeC, typeAtOne;
-    };
+    struct Case { std::uint16_t requested, version; std::uint8_t typeB, typeC, typeAtOne; };
     for (const Case& c : {Case{0xFFFF, 101, 0x13, 0xF8, 0x13}, Case{300, 101, 0x13, 0xF8, 0x13},
                           Case{100, 100, 0xF8, 0x00, 0x00}}) {
         SCOPED_TRACE(c.requested);
@@ -93,23 +90,18 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
 // An attribute entry shorter than eight bytes gives only the attributes it
 // holds whole; the rest read as their defaults.
 TEST(MemberAttributes, EntryOfEverySize) {
-    const struct {
-        std::uint16_t size;
-        std::uint32_t alias;
-        std::uint8_t units;
-        std::uint16_t coefficient;
-        signed char exponent;
-    } cases[] = {{0, 0xFFFFFFFFu, 0xFF, 1, 0}, {4, 0x12345678, 0xFF, 1, 0}, {5, 0x12345678, 7, 1, 0},
-                 {6, 0x12345678, 7, 1, 0},     {7, 0x12345678, 7, 5, 0},    {8, 0x12345678, 7, 5, -2},
-                 {10, 0x12345678, 7, 5, -2}};  // bytes past the eight known ones are zero
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
+    using Attributes = std::tuple<std::uint32_t, std::uint8_t, std::uint16_t, signed char>;  // alias, units, scale
+    const struct { std::uint16_t size; Attributes expected; } cases[] = {
+        {0, {0xFFFFFFFFu, 0xFF, 1, 0}}, {4, {0x12345678, 0xFF, 1, 0}}, {5, {0x12345678, 7, 1, 0}},
+        {6, {0x12345678, 7, 1, 0}},     {7, {0x12345678, 7, 5, 0}},    {8, {0x12345678, 7, 5, -2}},
+        {10, {0x12345678, 7, 5, -2}}};  // bytes past the eight known ones are zero
+    for (const auto& [size, expected] : cases) {
+        SCOPED_TRACE(size);
         xqova::build::ClassDescription d = Class("CVersioned", kVersioned, {Attributed(M("A", 0x11))}, 101);
-        d.attributeSize = c.size;
+        d.attributeSize = size;
         const Bytes block = xqova::build::BuildDefinition(d, [](std::uint32_t) { return std::string(); });
         CXQOVAObject o(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
         const CXQOVAData_u& m = o.Member(0);
-        const auto expected = std::make_tuple(c.alias, c.units, c.coefficient, c.exponent);
         EXPECT_EQ(std::make_tuple(m.Alias(), m.Units(), m.ScaleCoefficient(), m.ScaleExponent()), expected);
         EXPECT_EQ(std::make_tuple(xqova::DefinitionMemberAlias(block.data(), 0), xqova::DefinitionMemberUnits(block.data(), 0),
                                   xqova::DefinitionMemberScaleCoefficient(block.data(), 0),
@@ -132,11 +124,7 @@ TEST_F(ObjectLifeCycle, WithoutADefinitionThereAreNoMembers) {
     Bytes block = xqova_test::BmiBlockBytes();
     block[40] ^= 0x01;
     CXQOVAObject damaged(nullptr, static_cast<const void*>(block.data()), 0xFFFF);
-    struct Case {
-        CXQOVAObject* object;
-        std::uint32_t classId;
-        std::uint16_t version;
-    };
+    struct Case { CXQOVAObject* object; std::uint32_t classId; std::uint16_t version; };
     for (const Case& c : {Case{&noDictionary, kVersioned, 0xFFFF}, Case{&unknown, 0x00990000, 150},
                           Case{&empty, 0xFFFFFFFF, 0xFFFF}, Case{&damaged, 0x00110800, 0xFFFF}}) {
         EXPECT_EQ(std::make_tuple(c.object->ClassID(), c.object->Family(), c.object->Genus(),
