@@ -67,12 +67,8 @@ protected:
 using Setter = std::uint8_t (*)(CXQOVAObject&, std::uint16_t);
 
 TEST_F(MemberValues, SettersConvertTowardZeroAndWrapToTheMemberWidth) {
-    struct Case {
-        const char* what;
-        std::uint16_t id;
-        Setter set;
-        double expected;  // read back as int32 for signed members, uint32 for unsigned, double for floats
-    };
+    // `expected` is read back as int32 for signed members, uint32 for unsigned, double for floats.
+    struct Case { const char* what; std::uint16_t id; Setter set; double expected; };
     const Case cases[] = {
         {"int32 -1 into uint16", kUint16, [](CXQOVAObject& o, std::uint16_t i) { return o.SetMember(i, std::int32_t{-1}); }, 0xFFFF},
         {"double 3.9 into int32", kInt32, [](CXQOVAObject& o, std::uint16_t i) { return o.SetMember(i, 3.9); }, 3},
@@ -101,13 +97,10 @@ TEST_F(MemberValues, SettersConvertTowardZeroAndWrapToTheMemberWidth) {
         ASSERT_EQ(c.set(o_, c.id), 1);
         CXQOVAData_u& m = o_.Member(c.id);
         const std::uint8_t type = m.Type();
-        if ((type & 0x28) == 0x20) {
-            EXPECT_EQ(static_cast<double>(m), c.expected);
-        } else if (type & 0x10) {
-            EXPECT_EQ(static_cast<std::uint32_t>(m), static_cast<std::uint32_t>(c.expected));
-        } else {
-            EXPECT_EQ(static_cast<std::int32_t>(m), static_cast<std::int32_t>(c.expected));
-        }
+        const double back = (type & 0x28) == 0x20 ? static_cast<double>(m)
+                            : (type & 0x10)      ? static_cast<double>(static_cast<std::uint32_t>(m))
+                                                 : static_cast<double>(static_cast<std::int32_t>(m));
+        EXPECT_EQ(back, c.expected);
     }
     // Eight-byte integers keep their upper half zero; every setter clears all
     // eight bytes first.
@@ -128,13 +121,8 @@ TEST_F(MemberValues, ConversionsFollowTheMemberKind) {
         const char* what;
         std::uint16_t id;
         double stored;  // through SetMember(double) for floats, else as uint32 bits
-        std::int32_t asInt32;
-        std::uint32_t asUint32;
-        double asDouble;
-        signed char asSignedChar;
-        unsigned char asUnsignedChar;
-        short asShort;
-        unsigned short asUnsignedShort;
+        std::int32_t asInt32; std::uint32_t asUint32; double asDouble;
+        signed char asSignedChar; unsigned char asUnsignedChar; short asShort; unsigned short asUnsignedShort;
     };
     const Case cases[] = {
         {"int16 0xFFFE", kInt16, 0xFFFE, -2, 65534, -2.0, -2, 0xFE, -2, 0xFFFE},
@@ -180,15 +168,13 @@ TEST_F(MemberValues, ConversionsFollowTheMemberKind) {
 
 TEST_F(MemberValues, AssignmentPointersAndBits) {
     o_.Member(kUint8) = 300;
-    EXPECT_EQ(static_cast<std::uint32_t>(o_.Member(kUint8)), 44u);
     o_.Member(kFloat32) = 300;
     o_.Member(kFloat64) = 0xFFFFFFFFu;  // whole in a double, not in a float
-    EXPECT_EQ(std::make_tuple(static_cast<double>(o_.Member(kFloat32)), static_cast<double>(o_.Member(kFloat64))),
-              std::make_tuple(300.0, 4294967295.0));
     o_.Member(kBitsI64) = 0xFFFFFFFFu;
-    EXPECT_EQ(Bits64(kBitsI64), 0xFFFFFFFFull);
     o_.Member(kBytes) = 5;  // arrays and the sentinel are left alone
-    EXPECT_EQ(static_cast<unsigned char*>(o_.Member(kBytes))[0], 0);
+    EXPECT_EQ(std::make_tuple(static_cast<std::uint32_t>(o_.Member(kUint8)), static_cast<double>(o_.Member(kFloat32)),
+                              static_cast<double>(o_.Member(kFloat64)), Bits64(kBitsI64), static_cast<unsigned char*>(o_.Member(kBytes))[0]),
+              std::make_tuple(44u, 300.0, 4294967295.0, 0xFFFFFFFFull, std::uint8_t{0}));
 
     // Each pointer conversion gives only the buffer of its own kind: bytes
     // (int8 growing arrays too), floats, longs, times, an object, a vector; a
@@ -283,8 +269,7 @@ TEST_F(MemberValues, FixedArraysAndTextKeepTheirBounds) {
     ASSERT_EQ(o_.SetMember(kText32, "old", 3), 1);
     EXPECT_EQ(std::make_tuple(o_.SetMember(kText32, forty.c_str(), 40), o_.SetMember(kText32, forty.c_str(), 32)), std::make_tuple(0, 0));
     EXPECT_EQ(Buffer(kText32, 4), std::string("old\0", 4));
-    ASSERT_EQ(o_.SetMember(kText32, forty.c_str(), 31), 1);
-    ASSERT_EQ(o_.SetMember(kText32, "", 0), 1);
+    ASSERT_TRUE(o_.SetMember(kText32, forty.c_str(), 31) == 1 && o_.SetMember(kText32, "", 0) == 1);
     EXPECT_EQ(Buffer(kText32, 32), std::string(32, '\0'));
 
     // An UNBOUNDED text counts its terminator in its buffer, not in Elements.
@@ -321,8 +306,7 @@ TEST_F(MemberValues, UnboundedBuffersAreReusedAndKeptWithinSixteenBits) {
     EXPECT_EQ(o_.SetMember(kUnbounded, kSeventeen, 0), 0);
     EXPECT_EQ(Buffer(kUnbounded, 0), "(null)");
     const std::uint16_t words[3] = {1, 2, 3};
-    ASSERT_EQ(o_.SetMember(kWords, words, 3), 1);
-    ASSERT_EQ(o_.SetMember(kWords, static_cast<const std::uint16_t*>(nullptr), 0), 1);
+    ASSERT_TRUE(o_.SetMember(kWords, words, 3) == 1 && o_.SetMember(kWords, static_cast<const std::uint16_t*>(nullptr), 0) == 1);
     EXPECT_EQ(o_.GetMemberNumElements(kWords), 0);
     ASSERT_EQ(o_.SetMember(kWords, static_cast<const std::uint16_t*>(nullptr), 2), 1);
     EXPECT_EQ(Buffer(kWords, 4), std::string(4, '\0'));
