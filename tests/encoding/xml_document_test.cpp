@@ -128,31 +128,26 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
     const auto table = [](const char* name, const std::string& lines) {
         return "<ENUMERATION name=\"" + std::string(name) + "\">\n" + lines + "</ENUMERATION>\n";
     };
-    auto later = M("Later", 0x11, 101), mode = M("Mode", 0x10);
-    later.enumerators = {{0, "LATER_0"}, {4, "LATER_4"}};
-    mode.enumerators = {{0, "MODE_0"}, {4, "MODE_4"}};
-    auto first = M("First", 0x10), second = M("Second", 0x10), bits = M("Bits", 0x38);
-    first.enumerators = {{100, "FIRST_100"}, {1, "FIRST_1"}};
-    second.enumerators = {{200, "SECOND_200"}, {3, "SECOND_3"}, {1, "SECOND_1"}, {3, "SECOND_3_AGAIN"}};
-    bits.enumerators = {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}};
-    auto one = M("First", 0x10), seven = M("Second", 0x10), shared = M("Bits", 0x38);
-    one.enumerators = {{1, "ONE"}, {2, "TWO"}};
-    seven.enumerators = {{7, "SEVEN"}, {8, "EIGHT"}};
-    shared.enumerators = {{5, "FIVE"}, {6, "SIX"}};
-    Bytes sharing = Build(Class("CSharedTable", 0x00450000, {one, seven, shared}));
+    const auto named = [](Member m, std::vector<xqova::build::Enumerator> e) { m.enumerators = std::move(e); return m; };
+    Bytes sharing = Build(Class("CSharedTable", 0x00450000,
+                                {named(M("First", 0x10), {{1, "ONE"}, {2, "TWO"}}), named(M("Second", 0x10), {{7, "SEVEN"}, {8, "EIGHT"}}),
+                                 named(M("Bits", 0x38), {{5, "FIVE"}, {6, "SIX"}})}));
     // The entries of Second and Bits point at the table of First.
     unsigned char* text = sharing.data() + xqova::DefinitionTextOffset(sharing.data());
     WriteInt16(text + 8, ReadInt16(text + 4));
     WriteInt16(text + 12, ReadInt16(text + 4));
     Restamp(sharing, 0, sharing.size());
-    const Bytes duplicates = Build(Class("CDuplicates", 0x00440000, {first, second, bits}));
+    const Bytes duplicates = Build(Class(
+        "CDuplicates", 0x00440000,
+        {named(M("First", 0x10), {{100, "FIRST_100"}, {1, "FIRST_1"}}),
+         named(M("Second", 0x10), {{200, "SECOND_200"}, {3, "SECOND_3"}, {1, "SECOND_1"}, {3, "SECOND_3_AGAIN"}}),
+         named(M("Bits", 0x38), {{0, "BIT_0"}, {1, "BIT_1"}, {1, "BIT_1_AGAIN"}})}));
     // More tables than the writer lists before it maps them by offset.
     std::vector<Member> many;
     std::string manyTail = "</MEMBERS>\n";
     for (int i = 0; i < 17; ++i) {
         const std::string n = std::to_string(i);
-        many.push_back(M(("M" + n).c_str(), 0x10));
-        many.back().enumerators = {{0, "E" + n}};
+        many.push_back(named(M(("M" + n).c_str(), 0x10), {{0, "E" + n}}));
         manyTail += table(("M" + n).c_str(), line("E" + n, "0"));
     }
     using Pairs = std::vector<std::pair<std::uint16_t, unsigned>>;
@@ -167,7 +162,11 @@ TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
          "name=\"StatusBits\" minversion=\"200\" maxversion=\"CURRENT_VERSION\" format=\"BITMASK\">\n"
          "<VALUE><![CDATA[10]]></VALUE>\n</MEMBER>\n</MEMBERS>\n" +
              table("StatusBits", line("STATUSBITS_OVERRANGE", "1") + line("STATUSBITS_UNDETERMINEDRANGE", "3"))},
-        {"absent member ahead", Build(Class("CTwoEnums", 0x00430000, {later, mode}, 101)), 100, {{1, 4}}, {},
+        {"absent member ahead",
+         Build(Class("CTwoEnums", 0x00430000,
+                     {named(M("Later", 0x11, 101), {{0, "LATER_0"}, {4, "LATER_4"}}), named(M("Mode", 0x10), {{0, "MODE_0"}, {4, "MODE_4"}})},
+                     101)),
+         100, {{1, 4}}, {},
          "</MEMBERS>\n" + table("Mode", line("MODE_4", "4"))},
         {"first pair with the value", duplicates, 0xFFFF,
          {{0, 200}, {1, 3}}, {{2, 1}},
@@ -241,15 +240,10 @@ TEST(XmlDocument, MemberClassNameFollowsTheDictionary) {
 }
 
 TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
-    auto aliased = M("Aliased", 0x2B), fixed = M("Fixed", 0x91), nested = M("Nested", 0x06), any = M("Any", 0x46);
-    aliased.alias = 0x80000000u;
-    aliased.units = 7;
-    aliased.scaleCoefficient = 65535;
-    aliased.scaleExponent = -3;
-    fixed.fixedCount = 12;
-    fixed.maxVersion = 300;
-    nested.memberClass = kClinicianC;
-    Chain chain(Build(Class("CAttributes", 0x00420100, {aliased, fixed, nested, any, M("Odd", 0x30)}, 200)));
+    Chain chain(Build(Class("CAttributes", 0x00420100,
+                            {With(M("Aliased", 0x2B), 0x80000000u, 7, 65535, -3), M("Fixed", 0x91, 100, 300, kAnyClass, 12),
+                             Nested("Nested", kClinicianC), M("Any", 0x46), M("Odd", 0x30)},
+                            200)));
     CXQOVADictionary dictionary(chain.Head());
     dictionary.AddDefinition(DeviceDictionary().GetDefinition(kClinicianC));
     CXQOVAObject object(&dictionary, 0x00420100u, 0xFFFF);
@@ -274,11 +268,7 @@ TEST(XmlDocument, MemberLinesCarryEveryDeclaredAttribute) {
 // five-digit version (or a two-digit species): the 8-bit writer refuses
 // what would pass the size it reports. UTF-16 sizes are measured, never short.
 TEST(XmlDocument, VersionTooLongForTheStoredBaseIsRefusedInEightBitText) {
-    struct Case {
-        std::uint32_t classId;
-        std::uint16_t version;
-        bool written;
-    } const cases[] = {
+    struct Case { std::uint32_t classId; std::uint16_t version; bool written; } const cases[] = {
         {kNumDFloat, 9999, true}, {kNumDFloat, 10000, false},  // stores one less than five digits need
         {kNumDLong, 999, true},   {kNumDLong, 9999, false},    // two less
         {kNumD, 10000, true},     {0x00750017, 9999, true}, {0x00750017, 10000, false},  // species 23
@@ -335,9 +325,7 @@ TEST(XmlBuiltInDocuments, SizeFollowsTheWrittenDocumentOfEveryClass) {
 TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
     auto noText = Class("CNoText", 0x00460000, {M("Value", 0x11)});
     noText.xmlBaseSize = 0;
-    auto ghost = M("Ghost", 0x06, 101);
-    ghost.memberClass = 0x00990000;
-    const Bytes noTextBlock = Build(noText), unknownBlock = Build(Class("CUnknown", 0x00470000, {ghost}));
+    const Bytes noTextBlock = Build(noText), unknownBlock = Build(Class("CUnknown", 0x00470000, {M("Ghost", 0x06, 101, 0xFFFF, 0x00990000)}));
 
     CXQOVAObject container(&SdkDictionary(), kNumExt, 0xFFFF);
     CXQOVAVector* elements = container.Member(0);
@@ -399,7 +387,7 @@ const std::string kFFFD = "\xEF\xBF\xBD";
 // the class name and an enumerator carry multi-byte characters, a member
 // name is ill-formed.
 TEST(XmlSafeForm, EscapesNamesAndReplacesWhatXmlCannotCarry) {
-    auto tag = M("a<b&c'd>e", 0x10), broken = M("Bad\xC0\xAF", 0x11);
+    Member tag = M("a<b&c'd>e", 0x10), broken = M("Bad\xC0\xAF", 0x11);
     tag.enumerators = {{7, "E\"7\" injected=\"1"}};
     broken.enumerators = {{3, "THREE_\xE2\x82\xAC"}};
     Chain chain(Build(Class("CEvil\xF0\x9F\x98\x80\" injected=\"1", 0x00F00100u,
