@@ -14,6 +14,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "encoding/xml_test_support.h"
@@ -75,8 +76,8 @@ TEST(NumberText, FloatsMatchPrintf) {
         for (const bool single : {true, false}) {
             char out[kNumberTextSize];
             const std::size_t length = FloatText(value, single, out);
-            ASSERT_EQ(std::string(out, length), PrintfFloat(value, single)) << single;
-            ASSERT_EQ(std::strlen(out), length);
+            ASSERT_EQ(std::make_tuple(std::string(out, length), std::strlen(out)), std::make_tuple(PrintfFloat(value, single), length))
+                << single;
             ASSERT_TRUE(!std::isfinite(value) || length == (single ? kFloat32TextLength : kFloat64TextLength));
         }
     }
@@ -102,23 +103,22 @@ TEST(NumberText, IntegersAndTimesMatchTheCLibrary) {
                          static_cast<std::uint8_t>(r >> 56)});
     }
     char out[kNumberTextSize], expected[kNumberTextSize];
+    // The text written (its length returned, and up to its terminator) and the length counted, against `expected`.
+    const auto written = [&](std::size_t length, std::size_t counted) {
+        return std::make_tuple(std::string(out, length), std::string(out), counted);
+    };
+    const auto printed = [&] { return std::make_tuple(std::string(expected), std::string(expected), std::strlen(expected)); };
     for (const std::uint32_t u : values) {
         std::snprintf(expected, sizeof expected, "%" PRIu32, u);
-        ASSERT_EQ(std::string(out, UnsignedText(u, out)), expected);
-        ASSERT_STREQ(out, expected);
-        ASSERT_EQ(DecimalLength(u), std::strlen(expected));
+        ASSERT_EQ(written(UnsignedText(u, out), DecimalLength(u)), printed());
         for (const std::int32_t s : {static_cast<std::int32_t>(u), -static_cast<std::int32_t>(u & 0x7FFFFFFF)}) {
             std::snprintf(expected, sizeof expected, "%" PRId32, s);
-            ASSERT_EQ(std::string(out, SignedText(s, out)), expected);
-            ASSERT_STREQ(out, expected);
-            ASSERT_EQ(SignedDecimalLength(s), std::strlen(expected));
+            ASSERT_EQ(written(SignedText(s, out), SignedDecimalLength(s)), printed());
         }
     }
     for (const QOVA_TIME& t : times) {
         TimeToStr(&t, expected);
-        ASSERT_EQ(std::string(out, xqova::xml::TimeText(t, out)), expected);
-        ASSERT_STREQ(out, expected);
-        ASSERT_EQ(xqova::TimeTextLength(t), std::strlen(expected));
+        ASSERT_EQ(written(xqova::xml::TimeText(t, out), xqova::TimeTextLength(t)), printed());
     }
 }
 
@@ -177,9 +177,7 @@ TEST(XmlValueText, EveryMemberKindInBothEncodings) {
     std::int64_t pair[] = {-1, (std::int64_t{1} << 32) + 7};
     const unsigned short wide[] = {'x', 0x263A, 'z'};  // no terminator
     struct Row {
-        std::uint16_t id;
-        Setter set;
-        std::string text8;
+        std::uint16_t id; Setter set; std::string text8;
         const char* text16;       // the UTF-16 text as UTF-8; null: the 8-bit text
         std::uint32_t uncounted;  // counted by the size beyond the 8-bit text
     } const rows[] = {
@@ -225,20 +223,16 @@ TEST(XmlValueText, EveryMemberKindInBothEncodings) {
         CXQOVAObject object(&Values(), 0x00440000u, 0xFFFF);
         row.set(object);
         const auto w = Write8(object, 0xFFFF);
-        EXPECT_EQ(ValueText(w.text, kNames[row.id]), row.text8);
-        EXPECT_EQ(w.size - w.result, 2 + row.uncounted);  // the base counts five version digits
         const auto u = Write16(object, 0xFFFF);
-        EXPECT_EQ(ValueText(ToUtf8(u.text), kNames[row.id]), row.text16 != nullptr ? row.text16 : row.text8);
         const auto safe = Write<char>(object, 0xFFFF, true);  // measured, not computed
+        EXPECT_EQ(std::make_tuple(ValueText(w.text, kNames[row.id]), w.size - w.result, ValueText(ToUtf8(u.text), kNames[row.id])),
+                  std::make_tuple(row.text8, 2 + row.uncounted, row.text16 != nullptr ? row.text16 : row.text8));  // the base counts five version digits
         EXPECT_TRUE(u.result == u.size && safe.result == safe.size && w.guardIntact && u.guardIntact && safe.guardIntact);
     }
 }
 
 TEST(Utf8ToUtf16, WellFormedPiecesAndEveryKindOfIllFormedOne) {
-    struct Case {
-        std::string utf8;
-        std::u16string units;  // empty: refused whole
-    } const cases[] = {
+    struct Case { std::string utf8; std::u16string units; } const cases[] = {  // units empty: refused whole
         {"Ab1", u"Ab1"},           {"\xC3\xA9", u"\u00E9"},         {"\xE2\x82\xAC", u"\u20AC"},
         {"\xED\x9F\xBF", u"\uD7FF"}, {"x\xF0\x9F\x98\x80y", u"x\U0001F600y"}, {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         // The first and last code point of each length, either side of the surrogates.
@@ -254,12 +248,11 @@ TEST(Utf8ToUtf16, WellFormedPiecesAndEveryKindOfIllFormedOne) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.utf8);
-        EXPECT_EQ(xqova::Utf8ToUtf16(c.utf8.data(), c.utf8.size(), nullptr), 2 * c.units.size());
         std::vector<unsigned short> out(c.utf8.size() + 1, 0x5A5A);
         const std::size_t bytes = xqova::Utf8ToUtf16(c.utf8.data(), c.utf8.size(), out.data());
-        ASSERT_EQ(bytes, 2 * c.units.size());
-        EXPECT_EQ(std::u16string(out.begin(), out.begin() + bytes / 2), c.units);
-        EXPECT_EQ(out[bytes / 2], 0x5A5A);  // a refused piece writes nothing
+        ASSERT_EQ(std::make_tuple(xqova::Utf8ToUtf16(c.utf8.data(), c.utf8.size(), nullptr), bytes), std::make_tuple(2 * c.units.size(), 2 * c.units.size()));
+        // A refused piece writes nothing.
+        EXPECT_EQ(std::make_tuple(std::u16string(out.begin(), out.begin() + bytes / 2), out[bytes / 2]), std::make_tuple(c.units, 0x5A5A));
     }
 }
 
