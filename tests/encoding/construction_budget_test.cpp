@@ -83,10 +83,9 @@ TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
 
     xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
     CXQOVAObject holder(&dictionary_, xqova::EncodedBytes{few.data(), few.size()});
-    EXPECT_EQ(std::make_tuple(budget.Exhausted(), budget.MostObjects()), std::make_tuple(false, 3 * perElement));
     auto* items = static_cast<CXQOVAVector*>(holder.Member(0));
-    ASSERT_NE(items, nullptr);
-    EXPECT_EQ(items->Size(), 3);  // each element failed to decode and stays as its decode left it
+    ASSERT_NE(items, nullptr);  // each element failed to decode and stays as its decode left it
+    EXPECT_EQ(std::make_tuple(budget.Exhausted(), budget.MostObjects(), items->Size()), std::make_tuple(false, 3 * perElement, 3));
 
     for (unsigned char strict : {0, 1}) {
         SCOPED_TRACE(static_cast<int>(strict));
@@ -141,18 +140,14 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWholeAndExactBudgetsFit) {
     CXQOVAObject copy(&dictionary_, kHolder, 0xFFFF);
     {
         xqova::ScopedConstructionBudget small(1000, xqova::kDefaultByteBudget);
-        EXPECT_EQ(items->Push(kFanTop), nullptr);
-        EXPECT_EQ(items->Size(), 2);
-        EXPECT_NE(items->Push(kDeviceC), nullptr);
+        EXPECT_TRUE(items->Push(kFanTop) == nullptr && items->Size() == 2 && items->Push(kDeviceC) != nullptr);
         EXPECT_EQ(copy.Copy(&holder), 0);
         auto* target = static_cast<CXQOVAVector*>(copy.Member(0));
-        EXPECT_EQ(target->Size(), 0);
-        EXPECT_TRUE(target->Copy(items) == 0 && target->Size() == 0);
+        EXPECT_TRUE(target->Size() == 0 && target->Copy(items) == 0 && target->Size() == 0);
         CXQOVAObject copied(holder);
         EXPECT_EQ(copied.MemberCount(), 0);
     }
-    EXPECT_EQ(copy.Copy(&holder), 1);
-    EXPECT_EQ(static_cast<CXQOVAVector*>(copy.Member(0))->Size(), 3);
+    EXPECT_TRUE(copy.Copy(&holder) == 1 && static_cast<CXQOVAVector*>(copy.Member(0))->Size() == 3);
     {  // memory past the bytes left is not taken at all
         const xqova::ScopedConstructionBudget tiny(10, 100);
         const xqova::BudgetedOperation operation;
@@ -172,11 +167,7 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWholeAndExactBudgetsFit) {
     CXQOVAObject ok(&dictionary_, fan, 0xFFFF);
     EXPECT_EQ(std::make_tuple(small.Exhausted(), small.MostObjects()), std::make_tuple(false, 2u));
     const std::uint64_t took = small.MostBytes();
-    const struct {
-        std::uint32_t classId, objects;
-        std::uint64_t bytes;
-        bool fits;
-    } edges[] = {
+    const struct { std::uint32_t classId, objects; std::uint64_t bytes; bool fits; } edges[] = {
         {fan, 2, took, true},
         {fan, 1, took, false},
         {fan, 2, took - 1, false},
@@ -188,8 +179,7 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWholeAndExactBudgetsFit) {
         SCOPED_TRACE(std::to_string(e.objects) + " objects, " + std::to_string(e.bytes) + " bytes");
         xqova::ScopedConstructionBudget exact(e.objects, e.bytes);
         CXQOVAObject object(&dictionary_, e.classId, 0xFFFF);
-        EXPECT_EQ(exact.Exhausted(), !e.fits);
-        EXPECT_EQ(object.MemberCount(), e.fits ? (e.classId == fan ? 3 : 2) : 0);
+        EXPECT_EQ(std::make_tuple(exact.Exhausted(), object.MemberCount()), std::make_tuple(!e.fits, e.fits ? (e.classId == fan ? 3 : 2) : 0));
         if (e.classId == fan) continue;
         // 15 bytes of header and checksum; per vector a count and 40,000
         // elements of 14 bytes.
