@@ -34,12 +34,10 @@ TEST(CallForms, ConstructorsLookupsAndHandlesMeanTheirForm) {
     CXQOVAObject byBytes(&dictionary, reinterpret_cast<unsigned char*>(block.data()), static_cast<unsigned short>(101));
     CXQOVAObject byBytesInt(&dictionary, block.data(), 100);
     EXPECT_TRUE(byParts.ClassID() == kForms && byParts.Version() == 100 && byParts.MemberAvailable(kB) == 0);
-    EXPECT_EQ(byClass.Version(), 101);
-    for (CXQOVAObject* o : {&byVoid, &byBytes, &byBytesInt}) {
-        EXPECT_EQ(std::make_tuple(o->GetDefinition(), o->ClassID()), std::make_tuple(static_cast<void*>(block.data()), kForms));
+    EXPECT_EQ(std::make_tuple(byClass.Version(), byBytes.MemberCount()), std::make_tuple(101, 2));
+    for (auto [o, version] : {std::make_pair(&byVoid, 100), std::make_pair(&byBytes, 101), std::make_pair(&byBytesInt, 100)}) {
+        EXPECT_EQ(std::make_tuple(o->GetDefinition(), o->ClassID(), o->Version()), std::make_tuple(static_cast<void*>(block.data()), kForms, version));
     }
-    EXPECT_TRUE(byVoid.Version() == 100 && byBytes.Version() == 101 && byBytesInt.Version() == 100);
-    EXPECT_EQ(byBytes.MemberCount(), 2);
 
     // The decoding and copy constructors are exercised by every round trip;
     // here a pointer converts implicitly, a null one to an empty object.
