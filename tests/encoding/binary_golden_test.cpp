@@ -99,8 +99,7 @@ TEST(BinaryByteOrder, UnboundedElementsFollowTheWrittenVersion) {
     CXQOVADictionary dictionary(OrderChain().Head());
     struct Case {
         std::uint32_t classId;
-        std::uint16_t writeVersion;  // 0xFFFF: the object's own
-        std::uint16_t headerVersion;
+        std::uint16_t writeVersion, headerVersion;  // writeVersion 0xFFFF: the object's own
         bool little;
     } cases[] = {
         {kOrder150, 0xFFFF, 150, true},   // below 200: as they lie in memory
@@ -253,8 +252,8 @@ Chain& RetiredChain() {
 TEST(BinaryVersions, WritingAnOlderVersion) {
     CXQOVADictionary dictionary(RetiredChain().Head());
     CXQOVAObject object(&dictionary, kRetired, 0xFFFF);
-    ASSERT_EQ(1, object.SetMember(0, static_cast<std::uint32_t>(0x01020304)));
-    ASSERT_EQ(1, object.SetMember(2, static_cast<unsigned short>(7)));
+    ASSERT_EQ(std::make_tuple(object.SetMember(0, static_cast<std::uint32_t>(0x01020304)), object.SetMember(2, static_cast<unsigned short>(7))),
+              std::make_tuple(1, 1));
 
     // Newer than the object: its own decoder would refuse it.
     unsigned char scratch[64] = {};

@@ -20,10 +20,7 @@ using namespace test_mutations;
 
 // ---- Where the lengths, counts and nested encodings of an encoding lie --------------
 
-struct Field {
-    std::size_t offset;
-    unsigned width;
-};
+struct Field { std::size_t offset; unsigned width; };
 
 struct Layout {
     std::vector<Field> fields;                               // lengths, X, counts, sizes
@@ -69,13 +66,7 @@ void Describe(CXQOVADictionary& dictionary, const Bytes& b, std::size_t start, L
     }
 }
 
-struct Sample {
-    std::string name;
-    CXQOVADictionary* dictionary;
-    std::uint32_t classId;
-    Bytes bytes;
-    Layout layout;
-};
+struct Sample { std::string name; CXQOVADictionary* dictionary; std::uint32_t classId; Bytes bytes; Layout layout; };
 
 Bytes Filled(CXQOVADictionary& dictionary, std::uint32_t classId, std::uint32_t seed,
              std::vector<std::uint32_t> anyClasses = {}) {

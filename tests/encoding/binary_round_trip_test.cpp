@@ -25,11 +25,7 @@ CXQOVADictionary& ShelfDictionary() {
     return dictionary;
 }
 
-struct ChainCase {
-    const char* name;
-    CXQOVADictionary& (*dictionary)();
-    std::vector<std::uint32_t> anyClasses;
-};
+struct ChainCase { const char* name; CXQOVADictionary& (*dictionary)(); std::vector<std::uint32_t> anyClasses; };
 
 const ChainCase kChains[] = {{"SDK", SdkDictionary, {kNumD, kNumDFloat, kVitals}},
                              {"device", DeviceDictionary, {}},

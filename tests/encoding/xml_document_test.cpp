@@ -466,9 +466,8 @@ constexpr std::uint32_t kLocation = 0x006B0801;  // CNetworkCLocID: LocationID, 
 TEST(CapacityWriters, StaleSizesAreRefusedWithoutWriting) {
     CXQOVAObject object(&DeviceDictionary(), kLocation, 0xFFFF);
     ASSERT_EQ(object.SetMember(0, "ab", 2), 1);
-    const std::uint32_t binary = object.SizeAll(0xFFFF);
-    const std::uint32_t xml8 = object.XMLSizeAll(0xFFFF);
-    const std::uint32_t xml16 = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
+    const std::uint32_t binary = object.SizeAll(0xFFFF), xml8 = object.XMLSizeAll(0xFFFF),
+                        xml16 = object.XMLSizeAll(XML_ENCODING_UTF16, 0xFFFF);
     ASSERT_NE(binary * xml8 * xml16, 0u);
 
     ASSERT_EQ(object.SetMember(0, "abcdefgh", 8), 1);
