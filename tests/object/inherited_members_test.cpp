@@ -55,12 +55,10 @@ TEST_F(InheritedMembers, IdentifiersPositionsCastsSettersAndCopies) {
     for (const Case& c : {Case{0, 2, 0x11}, Case{1, 2, 0x13}, Case{2, 1, 0x16}, Case{3, 1, 0x03}, Case{4, 0, 0x16},
                           Case{5, 0, 0x00}, Case{6, 0, 0x10}}) {
         SCOPED_TRACE(c.id);
-        EXPECT_EQ(o_.GetMemberType(c.id), c.type);
-        EXPECT_EQ(&o_.Member(c.id), &Level(c.level)->Member(c.id));
+        EXPECT_EQ(std::make_tuple(o_.GetMemberType(c.id), &o_.Member(c.id)), std::make_tuple(c.type, &Level(c.level)->Member(c.id)));
     }
-    EXPECT_EQ(o_.GetMemberType(7), 0xF8);
-    EXPECT_EQ(std::make_tuple(static_cast<CXQOVAObject*>(o_.Member(4)), static_cast<void*>(o_.Member(4))),
-              std::make_tuple(Level(1), static_cast<void*>(Level(1))));
+    EXPECT_EQ(std::make_tuple(o_.GetMemberType(7), static_cast<CXQOVAObject*>(o_.Member(4)), static_cast<void*>(o_.Member(4))),
+              std::make_tuple(0xF8, Level(1), static_cast<void*>(Level(1))));
 
     ASSERT_EQ(std::make_tuple(Level(2)->MemberCount(), Level(1)->MemberCount(), o_.MemberCount()), std::make_tuple(2, 3, 5));
     const std::uint16_t idAt[5] = {0, 1, 3, 5, 6};

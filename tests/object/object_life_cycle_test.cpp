@@ -76,10 +76,8 @@ TEST_F(ObjectLifeCycle, MembersExistFromTheirMinimumToTheirMaximumVersion) {
                   c.version == 101 ? std::make_tuple(0x12345678u, 5, -2, -2) : std::make_tuple(0xFFFFFFFFu, 1, 0, 0));
         // Every failed lookup gives the same sentinel.
         CXQOVAData_u& none = o.Member(3);
-        EXPECT_EQ(&o.At(2), &none);
         std::uint16_t count = 99;
-        EXPECT_EQ(&o.GetMember(0xFFFF, &count), &none);
-        EXPECT_EQ(count, 0);
+        EXPECT_TRUE(&o.At(2) == &none && &o.GetMember(0xFFFF, &count) == &none && count == 0);
         EXPECT_EQ(std::make_tuple(none.Type(), none.Available(), none.Alias()), std::make_tuple(0xF8, 0, 0xFFFFFFFFu));
         EXPECT_EQ(std::make_tuple(o.GetMemberSize(3), o.GetMemberAtAlias(2), o.GetMemberAtUnits(2),
                                   o.GetMemberAtScaleCoefficient(2), o.GetMemberAtScaleExponent(2)),

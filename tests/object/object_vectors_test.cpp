@@ -82,8 +82,7 @@ TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     CXQOVAObject model(&dictionary_, kElem, 100);
     ASSERT_EQ(model.SetMember(0, 9), 1);
     CXQOVAObject* copy = growing.Insert(&model, 2);
-    ASSERT_TRUE(copy != nullptr && copy != &model);
-    EXPECT_EQ(copy->Version(), 100);
+    ASSERT_TRUE(copy != nullptr && copy != &model && copy->Version() == 100);
     EXPECT_EQ(growing.Insert(kElem, 7), nullptr);  // past the end
     ASSERT_NE(growing.Insert(kElem, 6), nullptr);  // at the end: appends
     EXPECT_EQ(Xs(growing), (std::vector<std::int32_t>{1, 2, 9, 3, 4, 5, 0}));
@@ -98,8 +97,7 @@ TEST_F(ObjectVectors, AGrowingVectorKeepsOrderAndRefusesOtherClasses) {
     EXPECT_EQ(growing.Size(), 0);
 
     // Elements from definition blocks, at their own or a given version.
-    const Bytes elem = ElemBlock();
-    const Bytes otherBlock = OtherBlock();
+    const Bytes elem = ElemBlock(), otherBlock = OtherBlock();
     CXQOVAVector& any = V(kGrowingAny);
     EXPECT_EQ(std::make_tuple(any.Push(static_cast<const void*>(nullptr)), any.Push(static_cast<const void*>(nullptr), std::uint16_t{100})),
               std::make_tuple(nullptr, nullptr));
@@ -117,13 +115,11 @@ TEST_F(ObjectVectors, CopyNeedsTheSameShape) {
     auto& any = *static_cast<CXQOVAVector*>(source.Member(kGrowingAny));
     ASSERT_EQ(any.Push(kOther)->SetMember(0, -7), 1);
     ASSERT_EQ(any.Push(kElem)->SetMember(0, 8), 1);
-    EXPECT_EQ(V(kGrowingAny).Copy(&any), 1);
-    EXPECT_EQ(V(kGrowingAny).Copy(&V(kGrowingAny)), 1);
+    EXPECT_TRUE(V(kGrowingAny).Copy(&any) == 1 && V(kGrowingAny).Copy(&V(kGrowingAny)) == 1);  // then itself
     EXPECT_EQ(Xs(V(kGrowingAny)), (std::vector<std::int32_t>{-7, 8}));
 
     // Another class or count: refused, and this vector cleared.
-    EXPECT_EQ(V(kGrowingAny).Copy(&V(kGrowing)), 0);
-    EXPECT_EQ(V(kGrowingAny).Size(), 0);
+    EXPECT_TRUE(V(kGrowingAny).Copy(&V(kGrowing)) == 0 && V(kGrowingAny).Size() == 0);
     EXPECT_EQ(std::make_tuple(V(kBounded).Copy(&any), V(kBounded).Copy(nullptr)), std::make_tuple(0, 0));
 }
 
