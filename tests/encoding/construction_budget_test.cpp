@@ -63,8 +63,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
         EXPECT_TRUE(observed.Exhausted());
         EXPECT_LE(observed.MostBytes(), xqova::kDefaultByteBudget);
         EXPECT_TRUE(self.ClassID() == kSelf && self.MemberCount() == 0 && self.SizeAll(0xFFFF) == 0);
-        const Bytes empty = EncodingOf(kSelf, 100, {}, {});
-        EXPECT_EQ(Decode(self, empty), 0u);
+        EXPECT_EQ(Decode(self, EncodingOf(kSelf, 100, {}, {})), 0u);
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 
@@ -78,8 +77,7 @@ TEST_F(ConstructionBudget, SelfNestingDefinitionWithLargeArraysFailsWhole) {
 TEST_F(ConstructionBudget, VectorElementsShareTheBudgetOfTheirDecode) {
     const Bytes fan = EncodingOf(kFanTop, 100, {}, {});
     const std::uint32_t perElement = (1u << kFanLevels) - 1;  // objects one element builds
-    const Bytes few = EncodingOf(kHolder, 100, {}, Elements(fan, 3));
-    const Bytes many = EncodingOf(kHolder, 100, {}, Elements(fan, 40));
+    const Bytes few = EncodingOf(kHolder, 100, {}, Elements(fan, 3)), many = EncodingOf(kHolder, 100, {}, Elements(fan, 40));
 
     xqova::ScopedConstructionBudget budget(20 * perElement, xqova::kDefaultByteBudget);
     CXQOVAObject holder(&dictionary_, xqova::EncodedBytes{few.data(), few.size()});

@@ -29,8 +29,7 @@ struct Documents {
 Documents WriteAll(CXQOVAObject& object) {
     const auto safe8 = Write<char>(object, 0xFFFF, true);
     const auto safe16 = Write<char16_t>(object, 0xFFFF, true);
-    EXPECT_TRUE(safe8.result == safe8.size && safe16.result == safe16.size);
-    EXPECT_TRUE(safe8.guardIntact && safe16.guardIntact);
+    EXPECT_TRUE(safe8.result == safe8.size && safe16.result == safe16.size && safe8.guardIntact && safe16.guardIntact);
     return {Write8(object, 0xFFFF).text, safe8.text, ToUtf8(safe16.text)};
 }
 
@@ -121,9 +120,8 @@ TEST(XmlDocument, ClinicianConfigurationLineForLine) {
 // at the object's version; members whose text entries share one table select
 // from it, by value or by bit.
 TEST(XmlDocument, EnumerationsNameWhatTheValuesSelect) {
-    const std::string sel = "\" selected=\"YES\"/>\n";
-    const auto line = [&](const std::string& name, const char* value) {
-        return "<ENUM name=\"" + name + "\" defaultvalue=\"" + value + sel;
+    const auto line = [](const std::string& name, const char* value) {
+        return "<ENUM name=\"" + name + "\" defaultvalue=\"" + value + "\" selected=\"YES\"/>\n";
     };
     const auto table = [](const char* name, const std::string& lines) {
         return "<ENUMERATION name=\"" + std::string(name) + "\">\n" + lines + "</ENUMERATION>\n";
@@ -329,10 +327,8 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
 
     CXQOVAObject container(&SdkDictionary(), kNumExt, 0xFFFF);
     CXQOVAVector* elements = container.Member(0);
-    CXQOVAObject* first = elements->Push(kNumD);
-    CXQOVAObject* noTextElement = elements->Push(static_cast<const void*>(noTextBlock.data()));
-    CXQOVAObject* unknown = elements->Push(static_cast<const void*>(unknownBlock.data()));
-    CXQOVAObject* last = elements->Push(kNumDFloat);
+    CXQOVAObject *first = elements->Push(kNumD), *noTextElement = elements->Push(static_cast<const void*>(noTextBlock.data())),
+                 *unknown = elements->Push(static_cast<const void*>(unknownBlock.data())), *last = elements->Push(kNumDFloat);
     ASSERT_TRUE(first && noTextElement && unknown && last);
     first->SetMember(0, static_cast<short>(-120));
     last->SetMember(0, 36.6f);
@@ -372,8 +368,8 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
         done();
         const auto w = Write8(record, 0xFFFF);
         const auto u = Write16(record, 0xFFFF);
-        EXPECT_TRUE(w.result <= w.size && u.result == u.size && w.guardIntact && u.guardIntact) << n;
-        EXPECT_TRUE(w.size != 0 || (w.result == 0 && u.result == 0)) << n;
+        EXPECT_TRUE(w.result <= w.size && u.result == u.size && w.guardIntact && u.guardIntact &&
+                    (w.size != 0 || (w.result == 0 && u.result == 0))) << n;
         for (std::uint16_t pos = 1; record.MemberCount() != 0 && pos <= 11; ++pos) {
             EXPECT_NE(static_cast<CXQOVAObject*>(record[pos]), nullptr) << n;
         }

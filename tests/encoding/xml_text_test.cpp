@@ -67,10 +67,8 @@ TEST(NumberText, FloatsMatchPrintf) {
         float f;
         const std::uint32_t low = static_cast<std::uint32_t>(bits);
         std::memcpy(&f, &low, sizeof f);
-        values.push_back(d);
-        values.push_back(f);
-        // Short decimals, as measurements are.
-        values.push_back(static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000) / 1000.0);
+        // With a short decimal, as measurements are.
+        values.insert(values.end(), {d, f, static_cast<double>(static_cast<std::int64_t>(bits % 2000001) - 1000000) / 1000.0});
     }
     for (const double value : values) {
         for (const bool single : {true, false}) {
@@ -134,10 +132,7 @@ enum : std::uint16_t { I8, I16, I32, I64, U32, U64, F32, F64, Time, Ansi, Wide, 
 CXQOVADictionary& Values() {
     static Chain chain([] {
         std::vector<xqova::build::Member> members;
-        for (int i = 0; i <= WideFixed; ++i) {
-            members.push_back(M(kNames[i], kTypes[i]));
-            members.back().fixedCount = kCounts[i];
-        }
+        for (int i = 0; i <= WideFixed; ++i) members.push_back(M(kNames[i], kTypes[i], 100, 0xFFFF, kAnyClass, kCounts[i]));
         return Build(Class("CValues", 0x00440000, members));
     }());
     static CXQOVADictionary dictionary(chain.Head());
