@@ -102,8 +102,7 @@ TEST_F(InheritedMembers, TextsThroughTheStringTable) {
     EXPECT_STREQ(o_.At(3).Text(0xFF), "Delta");
     // A member answers through the string table of the object holding it.
     EXPECT_EQ(o_.GetMemberText(0, 0xFF), nullptr);
-    Level(1)->SetStringTable(&strings);
-    Level(2)->SetStringTable(&strings);
+    for (int level : {1, 2}) Level(level)->SetStringTable(&strings);
 
     const char* const byId[8] = {"Alpha", "Beta", "Base", "Gamma", "Base", "Delta", "Eta", nullptr};
     for (std::uint16_t id = 0; id < 8; ++id) EXPECT_STREQ(o_.GetMemberText(id, 0xFF), byId[id]) << id;

@@ -140,8 +140,7 @@ TEST_F(ObjectLifeCycle, StorageByMemberKindCopyAndReset) {
     ASSERT_EQ(h.MemberCount(), 8);
     ExpectReset(h);
     EXPECT_EQ(Held<CXQOVAVector>(h, kChildren)->Size() + Held<CXQOVAVector>(h, kAny)->Size(), 0);  // vectors start empty
-    const std::uint16_t elements[8] = {1, 16, 0, 1, 0, 2, 2, 1};
-    const std::uint16_t sizes[8] = {2, 1, 1, 4, 4, 4, 4, 8};
+    const std::uint16_t elements[8] = {1, 16, 0, 1, 0, 2, 2, 1}, sizes[8] = {2, 1, 1, 4, 4, 4, 4, 8};
     for (std::uint16_t id = 0; id < 8; ++id) {
         EXPECT_EQ(std::make_tuple(h.GetMemberNumElements(id), h.GetMemberSize(id)), std::make_tuple(elements[id], sizes[id])) << id;
     }
@@ -157,10 +156,9 @@ TEST_F(ObjectLifeCycle, StorageByMemberKindCopyAndReset) {
                               Held<CXQOVAVector>(alone, kChildren)->Push(kVersioned)->MemberCount()),
               std::make_tuple(kVersioned, 0, 0, 0));
 
-    CXQOVAObject source(&dictionary_, kHolder, 0xFFFF), reference(&dictionary_, kHolder, 0xFFFF);
+    CXQOVAObject source(&dictionary_, kHolder, 0xFFFF), reference(&dictionary_, kHolder, 0xFFFF), target(&dictionary_, kHolder, 0xFFFF);
     Fill(source, 7);
     Fill(reference, 7);
-    CXQOVAObject target(&dictionary_, kHolder, 0xFFFF);
     Fill(target, 1);
     ASSERT_EQ(target.Copy(&source), 1);
     ExpectSameObject(target, reference, "copy", false);  // the status flags are the host's own

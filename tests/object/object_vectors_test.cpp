@@ -148,9 +148,7 @@ TEST_F(ObjectVectors, RunningOutOfMemory) {
         auto* pair = static_cast<CXQOVAVector*>(tail.Member(1));
         const bool whole = pair != nullptr && pair->Size() == 2 && pair->At(0)->MemberCount() == 2 &&
                            pair->At(1)->MemberCount() == 2;
-        if (pair != nullptr) {
-            EXPECT_EQ(std::make_tuple(pair->Push(kElem), pair->Size()), std::make_tuple(nullptr, 2));
-        }
+        EXPECT_TRUE(pair == nullptr || (pair->Push(kElem) == nullptr && pair->Size() == 2));
         missingVectors += (tail.MemberCount() == 2 && pair == nullptr) ? 1 : 0;
         EXPECT_EQ(tail.Member(1).Elements(), pair != nullptr ? 2 : 0);
         EXPECT_EQ(tail.Copy(&source), whole ? 1 : 0);
