@@ -327,8 +327,10 @@ TEST(XmlBuiltInDocuments, AnyClassVectorSkipsElementsThatCannotBeWritten) {
 
     CXQOVAObject container(&SdkDictionary(), kNumExt, 0xFFFF);
     CXQOVAVector* elements = container.Member(0);
-    CXQOVAObject *first = elements->Push(kNumD), *noTextElement = elements->Push(static_cast<const void*>(noTextBlock.data())),
-                 *unknown = elements->Push(static_cast<const void*>(unknownBlock.data())), *last = elements->Push(kNumDFloat);
+    CXQOVAObject* first = elements->Push(kNumD);
+    CXQOVAObject* noTextElement = elements->Push(static_cast<const void*>(noTextBlock.data()));
+    CXQOVAObject* unknown = elements->Push(static_cast<const void*>(unknownBlock.data()));
+    CXQOVAObject* last = elements->Push(kNumDFloat);
     ASSERT_TRUE(first && noTextElement && unknown && last);
     first->SetMember(0, static_cast<short>(-120));
     last->SetMember(0, 36.6f);
