@@ -212,7 +212,7 @@ public:
     void Text(const char* s, std::size_t n) { Decode(s, n, &SafeSink::Content); }
     void Character(std::uint16_t elementSize, std::uint32_t c) {
         if (elementSize == 1) {
-            Content((c & 0xFFu) < 0x80 ? (c & 0xFFu) : kReplacement);
+            Content((c & 0x80u) == 0 ? (c & 0x7Fu) : kReplacement);  // a byte past ASCII is no character alone
         } else {
             Unit(c & 0xFFFFu);
             Boundary();

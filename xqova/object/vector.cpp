@@ -48,7 +48,11 @@ CXQOVAVector::CXQOVAVector(CXQOVADictionary* dictionary, std::uint32_t classId, 
     }
 }
 
-CXQOVAVector::~CXQOVAVector() { Destruct(); }
+// Elements end in the reverse order of their making; their array goes last.
+CXQOVAVector::~CXQOVAVector() {
+    for (std::uint32_t i = size_; i > 0; --i) DestroyElement(elements_[i - 1]);
+    xqova::Release(elements_);
+}
 
 CXQOVAVector* CXQOVAVector::CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
                                      std::uint16_t fixedCount, std::uint16_t version, unsigned depth) {
@@ -73,18 +77,6 @@ void CXQOVAVector::DestroyElement(CXQOVAObject* element) const {
     } else {
         CXQOVAObject::Destroy(element);
     }
-}
-
-void CXQOVAVector::Destruct() {
-    for (std::uint32_t i = size_; i > 0; --i) {
-        DestroyElement(elements_[i - 1]);
-        elements_[i - 1] = nullptr;
-    }
-    xqova::Release(elements_);
-    elements_ = nullptr;
-    shells_ = false;
-    size_ = 0;
-    capacity_ = 0;
 }
 
 // ---- Access ----------------------------------------------------------------

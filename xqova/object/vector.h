@@ -81,8 +81,6 @@ private:
     static CXQOVAVector* CreateAt(void* memory, CXQOVADictionary* dictionary, std::uint32_t classId,
                                   std::uint16_t fixedCount, std::uint16_t version, unsigned depth);
 
-    void Destruct();
-
     // Copy without its budget handling.
     std::uint8_t CopyElements(const CXQOVAVector* source);
 
