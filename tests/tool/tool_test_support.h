@@ -35,7 +35,9 @@ inline Bytes Flipped(Bytes b, std::size_t at) {
     return b;
 }
 inline Bytes Set(Bytes b, std::size_t at, int width, std::uint32_t value) {
-    for (int i = 0; i < width; ++i) b[at + i] = static_cast<unsigned char>(value >> (8 * (width - 1 - i)));  // big-endian
+    if (width == 1) b[at] = static_cast<unsigned char>(value);
+    if (width == 2) WriteInt16(b.data() + at, static_cast<std::uint16_t>(value));
+    if (width == 4) WriteInt32(b.data() + at, value);
     return b;
 }
 inline Bytes Stamped(Bytes b, std::size_t at = 0) {
