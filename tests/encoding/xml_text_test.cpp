@@ -232,7 +232,7 @@ TEST(Utf8ToUtf16, WellFormedPiecesAndEveryKindOfIllFormedOne) {
         {"\xED\x9F\xBF", u"\uD7FF"}, {"x\xF0\x9F\x98\x80y", u"x\U0001F600y"}, {"\xF4\x8F\xBF\xBF", u"\U0010FFFF"},
         // The first and last code point of each length, either side of the surrogates.
         {"\xC2\x80\xDF\xBF", u"\u0080\u07FF"}, {"\xE0\xA0\x80\xEF\xBF\xBF", u"\u0800\uFFFF"},
-        {"\xF0\x90\x80\x80", u"\U00010000"},   {"\xEE\x80\x80", u"\uE000"},
+        {"\xF0\x90\x80\x80", u"\U00010000"},   {"\xEE\x80\x80", u"\uE000"}, {"\xF3\xB0\x80\x80", u"\U000F0000"},
         // Refused: an overlong lead, U+07FF in three bytes, U+FFFF in four, the
         // last surrogate, a continuation byte in lead position, overlong forms
         // of two and three bytes, the first surrogate, past U+10FFFF, more

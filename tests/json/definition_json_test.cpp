@@ -119,7 +119,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
         {"name": "Base", "type": "inherit CPartDStd"},
         {"name": "A", "type": "bitmask uint32", "from": 102, "until": 103, "alias": 4294967294,
          "units": 9, "scaleCoefficient": 25, "scaleExponent": -3},
-        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x3A"},
+        {"name": "B", "type": "widechar[UNBOUNDED]"}, {"name": "C", "type": "float64[4]"}, {"name": "D", "type": "0x3A"}, {"name": "D2", "type": "0x0B"},
         {"name": "E", "type": "object CNIBPDStd[0]"}, {"name": "F", "type": "object 0x00C90007[UNBOUNDED]"},
         {"name": "G", "type": "object ANY_CLASS"}]}]})";
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
@@ -133,7 +133,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // Each member's type, member class, fixed count, first and last version.
     const std::uint32_t rows[][5] = {
         {0x16, 0x00C90000, 0, 101, 0xFFFF}, {0x3B, 0xFFFFFFFF, 0, 102, 103},     {0x49, 0xFFFFFFFF, 0, 101, 0xFFFF},
-        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x3A, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x86, 0x00050000, 0, 101, 0xFFFF},
+        {0xA7, 0xFFFFFFFF, 4, 101, 0xFFFF}, {0x3A, 0xFFFFFFFF, 0, 101, 0xFFFF},  {0x0B, 0xFFFFFFFF, 0, 101, 0xFFFF}, {0x86, 0x00050000, 0, 101, 0xFFFF},
         {0x46, 0x00C90007, 0, 101, 0xFFFF}, {0x06, 0xFFFFFFFF, 0, 101, 0xFFFF},
     };
     ASSERT_EQ(xqova::DefinitionMemberCount(b), sizeof rows / sizeof rows[0]);
@@ -147,7 +147,7 @@ TEST(DefinitionJson, TypesAndMemberFieldsReachTheBlock) {
     // And the dump, read from the blocks, spells every type and field the way it was written.
     const std::string dumped = xqova::DefinitionBlocksToJson({blocks[0].data(), b}, &all, &error, true);
     for (const char* spelling : {"{\n  \"classes\"", "\"attributeSize\": 12", "\"xmlBaseSize\": 500", "\"inherit CPartDStd\"",
-                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x3A\"", "\"object CNIBPDStd[0]\"",
+                                 "\"bitmask uint32\"", "\"widechar[UNBOUNDED]\"", "\"float64[4]\"", "\"0x3A\"", "\"0x0B\"", "\"object CNIBPDStd[0]\"",
                                  "\"int8\", \"from\": 101", "\"object 0x00C90007[UNBOUNDED]\"", "\"object ANY_CLASS\"",
                                  "\"membersFrom\": 101", "\"species\": [\"SpSTANDARD\", {\"name\": \"SpB\", \"value\": 7}]",
                                  "\"alias\": 4294967294", "\"units\": 9", "\"scaleCoefficient\": 25", "\"scaleExponent\": -3"}) {
@@ -284,7 +284,7 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {"uint8[3", "an array size ends with ]"}, {"uint8[123456]", "an array size is a count"},
         {"object", "the class held is missing"}, {"inherit CNIBPDStd[2]", "an inherit member is no array"},
         {"inherit ANY_CLASS", "an inherit member names its base class"},
-        {"0x40", "a type byte written in hex is below 0x40"}, {"0x06", "object members are written object CLASS"}
+        {"0x40", "a type byte written in hex is below 0x40"}, {"0xG3", "unknown type"}, {"0x06", "object members are written object CLASS"}
     };
     for (const auto& t : types) cases.push_back({OfType(t[0]), "/members/0/type", t[1]});
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();
