@@ -55,6 +55,7 @@
 // memory ran out for fails to decode instead of passing for complete. A
 // decode that runs out of its budget of objects and bytes (xqova/core/
 // budget.h) stops at once and fails as a whole, whatever the flag.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -324,9 +325,12 @@ struct DecodeState {
 
 // Names the header failure of bytes that do not hold a complete encoding
 // header within `available` bytes (EncodingExtent gave 0).
-bool FailHeader(DecodeState* state, const unsigned char* at, std::size_t available) {
-    if (!state->Reporting()) return false;
-    if (available < 4) return state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4);
+void FailHeader(DecodeState* state, const unsigned char* at, std::size_t available) {
+    if (!state->Reporting()) return;
+    if (available < 4) {
+        state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4);
+        return;
+    }
     const std::size_t width = xqova::HeaderLengthWidth(xqova::LoadBig32(at));
     if (available < 4 + width) {
         state->Fail(xqova::DecodeCheck::kHeader, at, at, available, 4 + width);
@@ -339,7 +343,6 @@ bool FailHeader(DecodeState* state, const unsigned char* at, std::size_t availab
         }
     }
     state->ClassOf(at, available);
-    return false;
 }
 
 // The name of the member at a definition position, for paths and reports.
@@ -813,7 +816,10 @@ bool FailElements(DecodeState* state, Source source, bool sizePrefixes, const un
                 return state->Fail(DecodeCheck::kMemberData, encoding, at, 2, source.Remaining(), name);
             }
             const std::size_t extent = EncodingExtent(source.Here(), source.Remaining());
-            if (extent == 0) return FailHeader(state, source.Here(), source.Remaining());
+            if (extent == 0) {
+                FailHeader(state, source.Here(), source.Remaining());
+                return false;
+            }
             if (extent != prefix) {
                 state->Pop(path);
                 return state->Fail(DecodeCheck::kNestedSize, encoding, at, prefix, extent, name);
@@ -821,7 +827,10 @@ bool FailElements(DecodeState* state, Source source, bool sizePrefixes, const un
             size = extent;
         } else {
             size = EncodingExtent(source.Here(), source.Remaining());
-            if (size == 0) return FailHeader(state, source.Here(), source.Remaining());
+            if (size == 0) {
+                FailHeader(state, source.Here(), source.Remaining());
+                return false;
+            }
         }
         source.Skip(size);
         state->Pop(element);
@@ -890,7 +899,7 @@ bool CXQOVAObject::BinaryCodec::DecodeVector(CXQOVAVector& vector, Source* sourc
     if (vector.fixedCount_ == 0 && vector.capacity_ < count) {
         auto* grown = static_cast<CXQOVAObject**>(xqova::Allocate(sizeof(CXQOVAObject*) * count));
         if (grown != nullptr) {
-            for (std::uint16_t i = 0; i < count; ++i) grown[i] = nullptr;  // a growing vector was emptied above
+            std::fill_n(grown, count, nullptr);  // a growing vector was emptied above
             xqova::Release(vector.elements_);
             vector.elements_ = grown;
             vector.capacity_ = count;
