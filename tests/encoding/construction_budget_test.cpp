@@ -146,10 +146,15 @@ TEST_F(ConstructionBudget, InsertAndCopyFailWholeAndExactBudgetsFit) {
         EXPECT_EQ(copied.MemberCount(), 0);
     }
     EXPECT_TRUE(copy.Copy(&holder) == 1 && static_cast<CXQOVAVector*>(copy.Member(0))->Size() == 3);
-    {  // memory past the bytes left is not taken at all
-        const xqova::ScopedConstructionBudget tiny(10, 100);
+    {  // memory past the bytes left, or an object past the objects left, is not taken at all
+        const xqova::ScopedConstructionBudget tiny(1, 100);
+        {
+            const xqova::BudgetedOperation operation;
+            EXPECT_EQ(xqova::Allocate(101), nullptr);
+        }
         const xqova::BudgetedOperation operation;
-        EXPECT_EQ(xqova::Allocate(101), nullptr);
+        const bool first = xqova::BudgetedOperation::TakeObject();
+        EXPECT_TRUE(first && !xqova::BudgetedOperation::TakeObject());
     }
 
     // A budget the host sets, with the whole construction under the guard:
