@@ -60,6 +60,7 @@ std::uint32_t KeptTemplates(const std::string& name) {
         AllocationFailureGuard guard;
         xqova::testing::FailAllocationsAfter(0);
         kept = object.XMLSerialize(buffer.data(), buffer.size(), v) != 0;
+        EXPECT_EQ(object.XMLSizeAll(v) != 0, kept);  // a size without its template is 0
     }
     return v - 10001u;
 }

@@ -139,7 +139,7 @@ long long BitmaskBits(MemberType type) {
 }
 bool HeldBit(MemberType type, unsigned bit) { return bit < 32 && ((BitmaskBits(type) >> bit) & 1) != 0; }
 
-Json NonFinite(double d) { return std::isnan(d) ? "NaN" : (d < 0 ? "-Infinity" : "Infinity"); }
+Json NonFinite(double d) { return std::isnan(d) ? "NaN" : (std::signbit(d) ? "-Infinity" : "Infinity"); }
 
 // The shortest decimal whose double reading converts back to the same float
 // (nine significant digits always do).
