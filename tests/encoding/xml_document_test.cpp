@@ -377,6 +377,13 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
             EXPECT_NE(static_cast<CXQOVAObject*>(record[pos]), nullptr) << n;
         }
     });
+    // A class that holds itself is built down to the nesting limit, where the
+    // last object lacks the one it holds: it has no document, nor a size.
+    Chain chain(Build(Class("CLoop", 0x004C0000, {M("V", 0x10), Nested("Next", 0x004C0000)})));
+    CXQOVADictionary dictionary(chain.Head());
+    CXQOVAObject loop(&dictionary, 0x004C0000u, 0xFFFF);
+    EXPECT_EQ(std::make_tuple(Write8(loop, 0xFFFF).size, Write8(loop, 0xFFFF).result, Write16(loop, 0xFFFF).size),
+              std::make_tuple(0u, 0u, 0u));
 }
 
 const std::string kFFFD = "\xEF\xBF\xBD";

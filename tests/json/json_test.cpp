@@ -303,6 +303,11 @@ TEST(Json, EveryKindOfElementRoundTrips) {
         ExpectRoundTrip(object, dictionary);
     }
 
+    const auto Repeat = [](const std::string& piece, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += piece;
+        return out;
+    };
     const std::string huge = "\"int64 UNBOUNDED\",\"value\":[";
     const std::string item = "\"0x00420100\",\"speciesName\":\"SpOnly\",\"version\":100";  // One's element
     const auto P = [&](const std::string& from, const std::string& to) { return Replaced(json, from, to); };
@@ -316,6 +321,8 @@ TEST(Json, EveryKindOfElementRoundTrips) {
         {P("[{\"class\":\"CItem\"", "[{},{\"class\":\"CItem\""), "/members/One/value", "2 elements do not fit its 1"},
         {P("[{\"class\":\"CItem\"", "5,\"physical\":[{\"class\":\"CItem\""), "/members/One/value", "a vector's value is a JSON array"},
         {P("[1,65535]", "[1,65536]"), "/members/Shorts/value/1", "65536 is outside 0 to 65535"},
+        {P("[1,65535]", "[" + Repeat("7,", 32766) + "7]"), "", ""},  // 65,534 bytes, no terminator to add
+        {P("[1,65535]", "[" + Repeat("7,", 32767) + "7]"), "/members/Shorts", "32768 elements take 65536 bytes"},
         {P("[1,65535]", "{}"), "/members/Shorts/value", "an array member's value is a JSON array"},
         {P(huge + "]", huge + "1]"), "/members/Huge/value", "64-bit integers cannot be filled"},
         {P(huge + "]", huge + "9223372036854775808]"), "/members/Huge/value/0", "outside the range of an int64"},

@@ -246,14 +246,13 @@ bool DefinitionChecksumHolds(const void* block) {
 
 namespace {
 
-// One past the last zero byte in [from, limit), or 0 when there is none. A
-// string that starts at an offset from `from` up to below this value ends
+// One past the last zero byte in [from, limit), or `from` when there is none.
+// A string that starts at an offset from `from` up to below this value ends
 // before `limit`: one backward scan answers every string of a block.
 std::size_t TerminatedBelow(const unsigned char* block, std::size_t from, std::size_t limit) {
-    for (std::size_t i = limit; i > from; --i) {
-        if (block[i - 1] == 0) return i;
-    }
-    return 0;
+    std::size_t i = std::max(limit, from);
+    while (i != from && block[i - 1] != 0) --i;
+    return i;
 }
 
 }  // namespace

@@ -225,7 +225,7 @@ bool Builder::Build(std::vector<unsigned char>* block, bool stamp) {
         for (const Enumerator& v : values) {
             AppendU16(out, v.value);
             pairs.push_back({out.size(), &v.name, where});
-            AppendU16(out, 0);
+            out.resize(out.size() + 2);  // room for its name's offset
         }
         return true;
     };
