@@ -81,6 +81,12 @@ TEST(FrameStreamReader, FindsTheGoodFramesAroundNoiseInAnyChunking) {
                       std::make_tuple(std::vector<Bytes>{good1, good2}, true, corrupt, discarded));
         }
     }
+    // A frame of an extended class, whose length field takes four bytes, is found too.
+    const Bytes list = Encode(*message_test::Holding(message_test::kList));
+    xqova::FixedFrameStreamReader fixed;
+    std::mt19937 chunking(1);
+    std::uint32_t none = 0;
+    EXPECT_EQ(ReadAll(fixed, message_test::Cat({noise, list}), chunking, 64, &none), std::vector<Bytes>{list});
 }
 
 // A caller's frame buffer smaller than the largest frame the reader holds is
