@@ -328,6 +328,7 @@ TEST(Json, EveryKindOfElementRoundTrips) {
         {P(huge + "]", huge + "9223372036854775808]"), "/members/Huge/value/0", "outside the range of an int64"},
         {P("[\"NaN\",", "[true,"), "/members/Reals/value/0", "true is not a number"},
         {P("\"physical\":-2.5", "\"physical\":\"-2.5\""), "/members/Scaled/physical", "\"-2.5\" is not the physical value"},
+        {P("\"physical\":-2.5", "\"physical\":-2.5,\"units\":3"), "/members/Scaled/units", "3 is not the member's units code (none)"},
         {P("\"MASK_LOW\",", "\"MASK_HIGH\","), "/members/Mask/bits/1", "unknown bit \"MASK_HIGH\""},
     });
 }

@@ -33,6 +33,9 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
     // new, the rendezvous message's without its defaults.
     const Bytes emptied[] = {Encode(CConDStd()), Encode(CConDDescriptor()), Encode(CConDExtLst()),
                              MakeFrame(0x001D0000u, Cat({Hex("00 65 00 00 12"), Bytes(20, 0)}))};
+    // A new message has no source version either.
+    EXPECT_EQ(CConDStd().GetSrcVersion() + CConDDescriptor().GetSrcVersion() + CConDExtLst().GetSrcVersion() +
+                  CRNDZDStd().GetSrcVersion() + DtData(0x001E1201u).GetSrcVersion(), 0);
     for (Kind kind : kKinds) {
         SCOPED_TRACE(kKindNames[kind]);
         const Bytes frame = Encode(*Holding(kind));

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "xqova/core/bytes.h"
+#include "xqova/core/types.h"
 #include "xqova/dictionary/member_type.h"
 
 namespace xqova {
@@ -132,10 +133,10 @@ inline bool NextVectorElement(ByteWindow* window, bool sizePrefixes, const unsig
 }
 
 // Steps over a vector: u16 count, then its elements. Gives the count and the
-// version of the last element (0xFFFF when there is none); false when the
-// vector does not lie within the window.
+// version of the last element (kCurrentVersion, the newest, when there is
+// none); false when the vector does not lie within the window.
 inline bool SkipVector(ByteWindow* window, bool sizePrefixes, std::uint16_t* count, std::uint16_t* lastVersion) {
-    *lastVersion = 0xFFFF;
+    *lastVersion = kCurrentVersion;
     if (!window->U16(count)) return false;
     for (std::uint32_t i = 0; i < *count; ++i) {
         const unsigned char* element;
