@@ -586,11 +586,9 @@ private:
             return CheckPhysical(object, m, entry, path);
         }
         const long long v = Scalar(m, entry, value, path);
-        if (type.IsSigned() && !type.IsText()) {
-            object.SetMember(m.id, static_cast<std::int32_t>(v));
-        } else {
-            object.SetMember(m.id, static_cast<std::uint32_t>(v));
-        }
+        // The setter keeps the low 32 bits and extends them as the member's
+        // own sign says (an int64's -2 stays -2).
+        object.SetMember(m.id, static_cast<std::uint32_t>(v));
         CheckPhysical(object, m, entry, path);
     }
 
