@@ -378,10 +378,12 @@ TEST(XmlBuiltInDocuments, ObjectsShortOfNestedObjectsWriteNothing) {
         }
     });
     // A class that holds itself is built down to the nesting limit, where the
-    // last object lacks the one it holds: it has no document, nor a size.
+    // last object lacks the one it holds: it copies into another alike, but
+    // has no document, nor a size.
     Chain chain(Build(Class("CLoop", 0x004C0000, {M("V", 0x10), Nested("Next", 0x004C0000)})));
     CXQOVADictionary dictionary(chain.Head());
-    CXQOVAObject loop(&dictionary, 0x004C0000u, 0xFFFF);
+    CXQOVAObject loop(&dictionary, 0x004C0000u, 0xFFFF), other(&dictionary, 0x004C0000u, 0xFFFF);
+    EXPECT_EQ(other.Copy(&loop), 1);
     EXPECT_EQ(std::make_tuple(Write8(loop, 0xFFFF).size, Write8(loop, 0xFFFF).result, Write16(loop, 0xFFFF).size),
               std::make_tuple(0u, 0u, 0u));
 }
