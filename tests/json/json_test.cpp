@@ -182,6 +182,8 @@ TEST(Json, DocumentShapeAndDocumentsTakenOrRefusedNamingThePlaceAndTheReason) {
         {N("\"version\":105", "\"version\":-1"), "/version", "-1 is not a version"},
         {N("SpSTANDARD", "SpOTHER"), "/speciesName", "\"SpOTHER\" is not the species of class 0x00050000"},
         {S("{\"value\":-5,\"unit\":1}"), "/members/Systolic/unit", "unknown field \"unit\""},
+        // A value is shown whole up to 60 characters, quotes included.
+        {S("{\"value\":\"" + std::string(58, 'x') + "\"}"), "/members/Systolic/value", "\"" + std::string(58, 'x') + "\" is not"},
         {T("{\"year\":2024,\"month\":3,\"day\":5,\"hour\":6,\"minute\":7,\"second\":8,\"fraction\":256}"),
          "/members/STime/value/fraction", "256 is not a whole number from 0 to 255"},
         {W("\"OrderID\":{\"value\":[65536]}"), "/members/OrderID/value/0", "65536 is not a code unit (0 to 65535)"},
