@@ -87,7 +87,7 @@ static void test_library_and_arguments(void) {
             ROW(dictionary_definition(d, 0x7FFF0000u, NULL, 0, &unset[0]), E_NOT_FOUND), ROW(checksum(NULL, 0, &crc), OK),
             ROW(dictionary_add_definitions(d, NULL, 5, NULL, NULL), E_ARGUMENT),
             ROW(dictionary_definition(d, kNIBP, buf, 64, NULL), E_ARGUMENT), ROW(dictionary_new(4, &other), E_ARGUMENT),
-            ROW(string_table_add_links(t, NULL, 5, NULL, NULL), E_ARGUMENT), ROW(checksum(NULL, 3, &crc), E_ARGUMENT),
+            ROW(string_table_add_links(t, NULL, 1, NULL, NULL), E_ARGUMENT), ROW(checksum(NULL, 3, &crc), E_ARGUMENT),
             ROW(dictionary_new(XQOVA_BUILTIN_DEVICE, NULL), E_ARGUMENT), ROW(string_table_new(NULL, NULL), E_ARGUMENT),
             ROW(dictionary_add_definitions(d, NULL, 0, NULL, NULL), OK), ROW(checksum(buf, 3, NULL), E_ARGUMENT),
             ROW(string_table_new(NULL, &no_table), E_ARGUMENT), ROW(member_set_text(o, "HR", NULL, 1), E_ARGUMENT),

@@ -284,7 +284,8 @@ TEST(DefinitionJson, HostileDocumentsAreRefusedNamingThePlace) {
         {"uint8[3", "an array size ends with ]"}, {"uint8[123456]", "an array size is a count"},
         {"object", "the class held is missing"}, {"inherit CNIBPDStd[2]", "an inherit member is no array"},
         {"inherit ANY_CLASS", "an inherit member names its base class"},
-        {"0x40", "a type byte written in hex is below 0x40"}, {"0xG3", "unknown type"}, {"0x06", "object members are written object CLASS"}
+        {"0x40", "a type byte written in hex is below 0x40"}, {"0xG3", "unknown type"},
+        {"object 0xG0C90007", "no class is named \"0xG0C90007\""}, {"0x06", "object members are written object CLASS"}
     };
     for (const auto& t : types) cases.push_back({OfType(t[0]), "/members/0/type", t[1]});
     const CXQOVADictionary& all = xqova::AllBuiltinClasses();

@@ -33,9 +33,9 @@ TEST(HostileFrames, CutOrFlippedFramesAreRefused) {
     // new, the rendezvous message's without its defaults.
     const Bytes emptied[] = {Encode(CConDStd()), Encode(CConDDescriptor()), Encode(CConDExtLst()),
                              MakeFrame(0x001D0000u, Cat({Hex("00 65 00 00 12"), Bytes(20, 0)}))};
-    // A new message has no source version either.
+    // A new message has no source version either, nor flags.
     EXPECT_EQ(CConDStd().GetSrcVersion() + CConDDescriptor().GetSrcVersion() + CConDExtLst().GetSrcVersion() +
-                  CRNDZDStd().GetSrcVersion() + DtData(0x001E1201u).GetSrcVersion(), 0);
+                  CRNDZDStd().GetSrcVersion() + DtData(0x001E1201u).GetSrcVersion() + DtData().GetDataBitField(), 0);
     for (Kind kind : kKinds) {
         SCOPED_TRACE(kKindNames[kind]);
         const Bytes frame = Encode(*Holding(kind));
