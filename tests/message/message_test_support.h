@@ -48,15 +48,11 @@ inline Bytes Encode(const DtData& message) {
 // A frame of class `id` around `payload` (everything up to the checksum),
 // with the length field and the checksum filled in.
 inline Bytes MakeFrame(std::uint32_t id, const Bytes& payload) {
-    const unsigned width = xqova::LengthFieldWidth(id);
-    Bytes frame(4 + width);
+    Bytes frame(4 + xqova::LengthFieldWidth(id));
     WriteInt32(frame.data(), id);
-    const std::uint32_t length = static_cast<std::uint32_t>(payload.size() + 2);
-    if (width == 4) WriteInt32(frame.data() + 4, length);
-    if (width == 2) WriteInt16(frame.data() + 4, static_cast<std::uint16_t>(length));
     frame.insert(frame.end(), payload.begin(), payload.end());
-    const std::uint16_t crc = CalculateCRC(frame.data(), static_cast<std::uint32_t>(frame.size()));
-    frame.insert(frame.end(), {static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc & 0xFF)});
+    frame.resize(frame.size() + 2);
+    test_mutations::Restate(frame);
     return frame;
 }
 

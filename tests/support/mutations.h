@@ -11,10 +11,23 @@
 #include <vector>
 
 #include "xqova/core/class_id.h"
+#include "xqova/core/crc16.h"
+#include "xqova/core/frame_header.h"
 
 namespace test_mutations {
 
 using Bytes = std::vector<unsigned char>;
+
+// Gives the encoding or frame that fills `bytes` a header that agrees with
+// it: its length field (of its class's width) states its size, and its
+// checksum is written again.
+inline void Restate(Bytes& bytes) {
+    const unsigned width = xqova::LengthFieldWidth(ReadInt32(bytes.data()));
+    const std::uint32_t length = static_cast<std::uint32_t>(bytes.size() - 4 - width);
+    if (width == 4) WriteInt32(bytes.data() + 4, length);
+    if (width == 2) WriteInt16(bytes.data() + 4, static_cast<std::uint16_t>(length));
+    WriteInt16(bytes.data() + bytes.size() - 2, CalculateCRC(bytes.data(), static_cast<std::uint32_t>(bytes.size() - 2)));
+}
 
 // check(prefix, n) for n = 0 .. size - 1.
 template <class Check>

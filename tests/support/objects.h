@@ -30,6 +30,7 @@
 #include "xqova/dictionary/dictionary.h"
 #include "xqova/object/object.h"
 #include "xqova/object/vector.h"
+#include "support/mutations.h"
 
 namespace test_objects {
 
@@ -222,13 +223,7 @@ inline Bytes EncodingOf(std::uint32_t classId, std::uint16_t version, const Byte
     b.insert(b.end(), fixed.begin(), fixed.end());
     b.insert(b.end(), variable.begin(), variable.end());
     b.resize(b.size() + 2);
-    const std::uint32_t length = static_cast<std::uint32_t>(b.size() - 4 - width);
-    if (width == 4) {
-        WriteInt32(b.data() + 4, length);
-    } else {
-        WriteInt16(b.data() + 4, static_cast<std::uint16_t>(length));
-    }
-    Restamp(b, 0, b.size());
+    test_mutations::Restate(b);
     return b;
 }
 
